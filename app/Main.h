@@ -1,0 +1,211 @@
+// The main window: menus, tool bar, the big file and smaller files groups,
+// progress bar and status bar, and the split and join workflows.
+//
+// Implemented over several files by concern:
+//   MainLayout.cpp    controls, menus, icons, hints (BuildLayout, ApplyTexts)
+//   MainState.cpp     control groups, busy/done, result reports, TransferView
+//   MainLifecycle.cpp FormCreate, exit, reset, pause menu, About
+//   MainPlan.cpp      size display, piece size plan, presets, base size choice
+//   MainSplit.cpp     split workflow
+//   MainJoin.cpp      join workflow
+//   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+#include "engine/PieceEngine.h"
+
+class QAction;
+class QComboBox;
+class QCursor;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class TSettingsStore;
+class TAboutBox;
+class TfrmDisk;
+class TfrmHint;
+class TMemory;
+class TFrmBaseSize;
+class TFrmFileType;
+
+class TMain : public QMainWindow, public TransferView {
+    Q_OBJECT
+public:
+    // Builds the controls and runs FormCreate (reads every setting).
+    TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // The other windows, created after the main window and reused.
+    void SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory,
+                    TFrmBaseSize* baseSize, TFrmFileType* fileType);
+
+    // ---- control state and reports (MainState.cpp)
+    void SetControlState(int group, bool enabled);
+    void ShowWorking(const QString& text);       // remembers whether it set the hourglass
+    void ShowDone(const QString& text);
+    void ReportTransferResult(int32_t code, int doneEntry, int failureEntry);
+    void ReportMissingFile(const QString& name);
+    void ClearSizeList();
+    static QString CurrentFolder();
+    void ShowHintInStatusBar(const QString& hint);  // status panel 0
+
+    // ---- TransferView (MainState.cpp)
+    void ClearPieceList() override;
+    void SetProgressRange(int32_t min, int32_t max) override;
+    void SetProgress(int32_t position) override;
+    void ShowCurrentPiece(const std::string& name) override;
+    void AddPieceSize(const std::string& text) override;
+    void SelectPiece(int32_t index) override;
+    void RepaintPieceList() override;
+    bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
+    void RepaintMainWindow() override;
+
+    // ---- texts (MainLayout.cpp)
+    void ApplyTexts();
+
+    // ---- lifecycle (MainLifecycle.cpp)
+    void FormCreate();
+    void StorePauseMode();
+    void SaveGeometry();
+
+    // ---- size display, plan, presets (MainPlan.cpp)
+    void ShowBigFileSize(int unit);
+    void PlanPieceSizes(int32_t keep);
+    void ApplySizeMode();
+    void LoadBaseSizes();
+
+    // ---- language (MainLanguage.cpp)
+    void SwitchLanguage();
+
+public slots:
+    // lifecycle
+    void ExitClick();
+    void ExitBtnClick();
+    void ClearRegistryClick();
+    void ChangeAlwaysClick();
+    void ChangeSometimesClick();
+    void ChangeNeverClick();
+    void AboutClick();
+    // split
+    void ChooseSplitAFileClick();
+    void SplitAFileBtnClick();
+    void FindPlaceToSmallFilesClick();
+    void FindPlaceToSmallFilesBtnClick();
+    void DoSplitClick();
+    void DoSplitBtnClick();
+    // join
+    void JoinFilesClick();
+    void JoinFilesBtnClick();
+    void FindPlaceToBigFileClick();
+    void FindPlaceToBigFileBtnClick();
+    void DoJoinClick();
+    void DoJoinBtnClick();
+    // size display and plan
+    void BigFileRB1Click();
+    void BigFileRB2Click();
+    void BigFileRB3Click();
+    void BigFileRB4Click();
+    void rbSizeBaseClick();
+    void rbSizeFreeClick();
+    void SmallerSizesLBClick();
+    void txtNewSizeChange();
+    void ApplyNewSizeClick();
+    void CBBaseSizeChange();
+    void ApplyBaseSizeClick();
+    // dialogs and language
+    void MemoryUsageClick();
+    void ChooseFiletypeClick();
+    void LanguageEnglishClick();
+    void LanguageSwedishClick();
+    void LanguageGermanClick();
+    void HintClick();
+    void HintBtnClick();
+
+protected:
+    bool event(QEvent* e) override;            // status tips into panel 0
+    void closeEvent(QCloseEvent* e) override;  // same as Exit
+
+public:
+    // ---- run-time settings owned by the window
+    int32_t MaxRAM = 0;
+    int32_t mainTop = 0, mainLeft = 0, mainHeight = 0, mainWidth = 0;
+    QString AddedFileType;
+    QString SplitPath;
+    QString JoinPath;
+    bool UseFreeSpace = false;
+    int32_t BigUnit = 0;
+    int32_t PauseMode = 1;
+    int32_t BaseSizeCount = 0;
+    int32_t BaseSizeIndex = 0;
+    std::vector<int64_t> BaseSizeValues;
+    QStringList BaseSizeTexts;
+
+    // ---- controls (object names equal these names)
+    QToolBar* SpeedBar = nullptr;
+    QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
+                *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
+                *ExitBtn = nullptr, *HintBtn = nullptr;
+    QGroupBox* BigFileGB = nullptr;
+    QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
+    QRadioButton *BigFileRB1 = nullptr, *BigFileRB2 = nullptr, *BigFileRB3 = nullptr, *BigFileRB4 = nullptr;
+    QGroupBox* ActualSizeGB = nullptr;
+    QLabel *lblSmallFileNames = nullptr, *SmallFileNames = nullptr, *BaseSizeHeadline = nullptr;
+    QComboBox* CBBaseSize = nullptr;
+    QRadioButton *rbSizeBase = nullptr, *rbSizeFree = nullptr;
+    QPushButton* ApplyBaseSize = nullptr;
+    QLabel *lblNrFiles = nullptr, *SmallerSize = nullptr;
+    QListWidget* SmallerSizesLB = nullptr;
+    QLabel* lblNewSize = nullptr;
+    QLineEdit* txtNewSize = nullptr;
+    QLabel* ChangeItem = nullptr;
+    QPushButton* ApplyNewSize = nullptr;
+    QProgressBar* PBar = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
+    // menus
+    QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
+          *Language1 = nullptr, *Help1 = nullptr;
+    QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
+            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N1 = nullptr,
+            *ClearRegistry = nullptr, *Exit = nullptr;
+    QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
+    QAction* MemoryUsage = nullptr;
+    QAction* ChooseFiletype = nullptr;
+    QAction *LanguageEnglish = nullptr, *LanguageSwedish = nullptr, *LanguageGerman = nullptr;
+    QAction *About = nullptr, *Hint = nullptr;
+
+    TPieceEngine& Engine() { return engine_; }
+
+private:
+    void BuildLayout();
+
+    TPieceEngine& engine_;
+    TSettingsStore& store_;
+    bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
+    bool exiting_ = false;
+    TAboutBox* aboutBox_ = nullptr;
+    TfrmDisk* frmDisk_ = nullptr;
+    TfrmHint* frmHint_ = nullptr;
+    TMemory* memory_ = nullptr;
+    TFrmBaseSize* frmBaseSize_ = nullptr;
+    TFrmFileType* frmFileType_ = nullptr;
+};
+
+// QString <-> engine strings (UTF-8).
+QString FromStd(const std::string& text);
+std::string ToStd(const QString& text);
+// Catalogue entry n in the current language, as a QString.
+QString T(int n);

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine, builds, and then either starts the program or runs
+# every test through CTest.
+#   ./build.sh run    install what is missing, build, start the window program
+#   ./build.sh test   install what is missing, build (plain and sanitizer), run all tests
+set -euo pipefail
+cd "$(dirname "$0")"
+mode=${1:-run}
+
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+
+case $mode in
+  run)
+    if [ -x build/quorvel ]; then exec build/quorvel; else exec build/quorvel-cli; fi
+    ;;
+  test)
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
+    cmake --build build-asan -j"$jobs"
+    export QT_QPA_PLATFORM=offscreen
+    (cd build && ctest --output-on-failure -j"$jobs")
+    # Leaks inside Qt's and fontconfig's own start-up are suppressed by name only.
+    ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+      UBSAN_OPTIONS=print_stacktrace=1 \
+      bash -c 'cd build-asan && ctest --output-on-failure -j'"$jobs"' -LE plain-only'
+    ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac

@@ -1,0 +1,81 @@
+// The transfer engine: cuts the big file into pieces or joins pieces back into
+// the big file, with progress, disk-change questions, free-space sizing and
+// one result code. Standard library only; reaches the window only through
+// TransferView.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the engine shows while it works. The main window implements it on its
+// controls; tests use a recording implementation.
+class TransferView {
+public:
+    enum class Icon { Question, Exclamation };
+    virtual ~TransferView() = default;
+    virtual void ClearPieceList() = 0;
+    virtual void SetProgressRange(int32_t min, int32_t max) = 0;
+    virtual void SetProgress(int32_t position) = 0;
+    virtual void ShowCurrentPiece(const std::string& name) = 0;
+    virtual void AddPieceSize(const std::string& text) = 0;
+    virtual void SelectPiece(int32_t index) = 0;  // 0-based; -1 selects none
+    virtual void RepaintPieceList() = 0;
+    virtual bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) = 0;
+    virtual void RepaintMainWindow() = 0;
+};
+
+// Catalogue text by entry number in the current language (entries 55, 56 and
+// 230 are the ones the engine asks for). Keeps the engine free of the catalogue.
+using TextLookup = std::function<std::string(int entry)>;
+
+// Free bytes available to the user on the volume holding `folder`; 0 when the
+// query fails.
+using FreeSpaceQuery = std::function<int64_t(const std::string& folder)>;
+int64_t FreeBytesInFolder(const std::string& folder);
+
+// Result codes of Split, Join and Transfer; a positive code is the number of
+// the piece that could not be opened.
+enum TransferResult : int32_t {
+    kTransferOk = 0,
+    kSizesDiffer = -1,
+    kCannotReadBigFile = -89,
+    kCannotCreateBigFile = -90,
+    kDisksNotEntered = -91,
+};
+
+// Largest copy buffer ever allocated, whatever the memory limit says.
+inline constexpr int64_t kMaxBufferBytes = 64 * 1024 * 1024;
+
+class TPieceEngine {
+public:
+    enum class Direction { Split, Join };
+
+    explicit TPieceEngine(TextLookup texts = {}, FreeSpaceQuery freeSpace = FreeBytesInFolder);
+
+    void SetView(TransferView* view) { view_ = view; }
+    void SetTextLookup(TextLookup texts) { texts_ = std::move(texts); }
+    void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
+
+    int32_t Split(int32_t maxBuffer, const std::string& marker, int32_t pauseMode, bool useFreeSpace);
+    int32_t Join(int32_t maxBuffer, const std::string& marker, int32_t pauseMode);
+    int32_t Transfer(Direction direction, int32_t maxBuffer, const std::string& marker,
+                     int32_t pauseMode, bool useFreeSpace);
+
+    // Sets PieceCount and PieceSizes[1..count] (element 0 holds no piece).
+    void SetPieceCount(int32_t count);
+
+    int32_t PieceCount = 0;
+    std::string BigFilePath;
+    std::string PiecePrefix;
+    std::string CurrentPieceName;
+    int64_t BigFileBytes = 0;               // as the window last knew it; the engine never reads it
+    std::vector<int64_t> PieceSizes{0};     // element 0 holds no piece
+    std::string FreeSpaceFolder;            // folder whose free space sizes a free-space split
+
+private:
+    TextLookup texts_;
+    FreeSpaceQuery freeSpace_;
+    TransferView* view_ = nullptr;
+};

@@ -1,0 +1,64 @@
+// Piece files and their names: what a piece is on disk, how the n-th piece is
+// named, how a set's prefix is found from any one of its pieces, and how the
+// pieces of a set are counted and measured. Standard library only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// '\' on Windows, '/' elsewhere.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// The marker put between a set's prefix and the piece number by default.
+inline constexpr const char* kDefaultMarker = ".Quorved_";
+
+// Size in bytes of a regular file (links followed); -1 for anything that
+// cannot be opened for reading or is not a regular file (folder, FIFO, device).
+int64_t FileSizeOf(const std::string& name);
+
+// The text after the last native separator; the whole text if there is none.
+std::string FileNamePart(const std::string& path);
+
+// folder + separator + name, leaving the separator out when the folder
+// already ends with one (a root such as "/" or "C:\").
+std::string JoinFolder(const std::string& folder, const std::string& name);
+
+// Where the pieces of bigFile go in folder: JoinFolder(folder, FileNamePart(bigFile)).
+std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile);
+
+// prefix + marker + decimal n.
+std::string PieceName(const std::string& prefix, const std::string& marker, int32_t n);
+
+// prefix + marker + "*", the form in which a set is shown.
+std::string PiecePattern(const std::string& prefix, const std::string& marker);
+
+// Everything before the right-most occurrence of marker that is followed by at
+// least one more character; empty when there is none (or the marker is empty).
+// Case-sensitive.
+std::string PrefixFromPieceName(const std::string& pieceName, const std::string& marker);
+
+// Where a join writes the big file: JoinFolder(bigFileFolder, FileNamePart(prefix)).
+std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder);
+
+// True when the prefix's first character is exactly 'A' or 'B' (a floppy drive).
+bool IsFloppyPrefix(const std::string& prefix);
+
+// The pause rule shared by the engine and the join workflow: 0 Always,
+// 2 Never, 1 Sometimes (floppy prefixes only); any other mode behaves as 1.
+bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix);
+
+struct DiscoveredPieces {
+    bool firstMissing = true;          // piece 1 could not be opened
+    int32_t count = 0;                 // pieces 1..count exist without a gap
+    std::vector<int64_t> sizes{0};     // sizes[1..count]; element 0 holds no piece
+    int64_t total = 0;                 // sum of sizes
+};
+
+// Counts and measures the pieces 1, 2, ... of a set up to the first number
+// whose file cannot be opened.
+DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker);

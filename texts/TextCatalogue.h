@@ -1,0 +1,39 @@
+// The three-language text catalogue: every text the program shows, by entry
+// number. Standard library only; texts are UTF-8.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int kLanguageCount = 3;     // 0 English, 1 Swedish, 2 German
+inline constexpr int kCatalogueEntries = 260;
+inline constexpr const char* kVersionText = "1.7";
+
+// The current user-interface language; always 0, 1 or 2.
+extern int32_t LanguageIndex;
+
+class TextCatalogue {
+public:
+    // Fills every entry of every language; entries that quote the piece
+    // marker (the file dialog filters) are made with `marker`.
+    void Build(const std::string& marker);
+    // Entry n of language lang; the empty text for unused numbers.
+    const std::string& Text(int lang, int n) const;
+
+private:
+    std::array<std::array<std::string, kCatalogueEntries>, kLanguageCount> entries_;
+};
+
+// The program's single catalogue.
+TextCatalogue& Catalogue();
+void BuildCatalogue(const std::string& marker);
+// Entry n of the program's catalogue in LanguageIndex's language.
+const std::string& CatalogueText(int n);
+// The text with its first '&' removed.
+std::string StripAccessKey(const std::string& text);
+
+// The How It Works text as the window shows it: 100 lines, each a catalogue
+// entry number, with -1 for the empty line between two paragraphs.
+const std::vector<int>& HelpLineOrder();

@@ -1,0 +1,43 @@
+// Size arithmetic of the piece plan and the big file's size display, as plain
+// functions that tests and the command line call without a window.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QLocale;
+
+// A set is cut into at most this many pieces.
+inline constexpr int32_t kMaxPieces = 32760;
+
+// The whole number at the start of a text: leading white space, an optional
+// sign, then decimal digits; 0 without digits. Saturates at the 64-bit range
+// instead of wrapping.
+int64_t LeadingInteger(const std::string& text);
+int64_t LeadingInteger(const QString& text);
+
+struct PiecePlan {
+    enum class Outcome {
+        Planned,       // sizes[1..count] hold the plan
+        NoFile,        // bigFileBytes <= 0: nothing to plan
+        TooManyFiles,  // more than kMaxPieces pieces would be needed
+        KeptTooBig,    // the kept pieces hold more than the file; sizes is the plan from scratch
+    };
+    Outcome outcome = Outcome::NoFile;
+    int32_t count = 0;
+    std::vector<int64_t> sizes{0};  // element 0 holds no piece
+};
+
+// Plans the pieces of a file of bigFileBytes: pieces 1..keep keep the sizes
+// in kept[1..keep], the rest get baseSize each and the last one what remains.
+PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<int64_t>& kept = {0},
+                     int32_t keep = 0);
+
+// size / divisor rounded to three decimals, halves up.
+double RoundToUnit(int64_t size, int64_t divisor);
+
+// Text of the big file's size in unit 1 B, 2 kB, 3 MB, 4 GB; for any other
+// unit `current` is kept (then the blank and "0.000" rules still apply).
+QString BigFileSizeText(int64_t size, int unit, const QLocale& locale, const QString& current = QString());

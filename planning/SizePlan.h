@@ -25,6 +25,8 @@ struct PiecePlan {
         TooManyFiles,  // more than kMaxPieces pieces would be needed
         KeptTooBig,    // the kept pieces hold more than the file; sizes is the plan from scratch
     };
+    // TooManyFiles and NoFile leave count 0 and no sizes. KeptTooBig whose plan
+    // from scratch would also need too many pieces reports TooManyFiles.
     Outcome outcome = Outcome::NoFile;
     int32_t count = 0;
     std::vector<int64_t> sizes{0};  // element 0 holds no piece
@@ -32,6 +34,8 @@ struct PiecePlan {
 
 // Plans the pieces of a file of bigFileBytes: pieces 1..keep keep the sizes
 // in kept[1..keep], the rest get baseSize each and the last one what remains.
+// A keep beyond kept's last element counts only the pieces kept holds; a base
+// size of 0 or less can never finish a file and ends in TooManyFiles.
 PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<int64_t>& kept = {0},
                      int32_t keep = 0);
 

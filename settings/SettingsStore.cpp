@@ -1,1 +1,250 @@
-// placeholder
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QVariant>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// One QSettings per operation: nothing stays open between calls, and every
+// store in the program sees what any other one wrote.
+QSettings OpenStore() {
+    return {QSettings::NativeFormat, QSettings::UserScope, Settings::Organization,
+            Settings::Application};
+}
+
+// A name that would reach outside its own section (empty, or holding a key
+// separator) must never be used: "v1.7/" alone is the whole version key.
+bool IsPlainName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+bool IsValidKey(const QString& section, const QString& name) {
+    return IsPlainName(section) && IsPlainName(name);
+}
+
+QString SectionPath(const QString& section) {
+    return QLatin1String(Settings::VersionKey) + QLatin1Char('/') + section;
+}
+
+// Reads "[blanks][sign]digits[blanks]" saturating at the 64-bit limits;
+// anything else is not a whole number.
+bool ParseWholeNumberText(const QString& raw, int64_t& out) {
+    const QString text = raw.trimmed();
+    int pos = 0;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
+        negative = text[pos] == QLatin1Char('-');
+        ++pos;
+    }
+    if (pos == text.size()) return false;
+    // Accumulate towards the sign so INT64_MIN is reachable.
+    int64_t value = 0;
+    bool saturated = false;
+    for (; pos < text.size(); ++pos) {
+        const QChar c = text[pos];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+        const int digit = c.unicode() - '0';
+        if (saturated) continue;
+        if (negative) {
+            if (value < (std::numeric_limits<int64_t>::min() + digit) / 10) {
+                value = std::numeric_limits<int64_t>::min();
+                saturated = true;
+            } else {
+                value = value * 10 - digit;
+            }
+        } else {
+            if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) {
+                value = std::numeric_limits<int64_t>::max();
+                saturated = true;
+            } else {
+                value = value * 10 + digit;
+            }
+        }
+    }
+    out = value;
+    return true;
+}
+
+// The stored value as a whole number: native integers (the Windows registry
+// keeps DWORD/QWORD values) or text that holds one (the Unix settings file
+// keeps everything as text). Lists, booleans, fractions and the like are not.
+bool StoredWholeNumber(const QVariant& v, int64_t& out) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        out = v.toLongLong();
+        return true;
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort: {
+        const qulonglong u = v.toULongLong();
+        out = u > static_cast<qulonglong>(std::numeric_limits<int64_t>::max())
+                  ? std::numeric_limits<int64_t>::max()
+                  : static_cast<int64_t>(u);
+        return true;
+    }
+    case QMetaType::QString:
+        return ParseWholeNumberText(v.toString(), out);
+    case QMetaType::QByteArray:
+        return ParseWholeNumberText(QString::fromUtf8(v.toByteArray()), out);
+    default:
+        return false;
+    }
+}
+
+bool ReadWholeNumber(const QString& section, const QString& name, int64_t& out) {
+    if (!IsValidKey(section, name)) return false;
+    const QSettings s = OpenStore();
+    return StoredWholeNumber(s.value(TSettingsStore::KeyPath(section, name)), out);
+}
+
+bool WriteValue(const QString& section, const QString& name, const QVariant& value) {
+    if (!IsValidKey(section, name)) return false;
+    QSettings s = OpenStore();
+    s.setValue(TSettingsStore::KeyPath(section, name), value);
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+}  // namespace
+
+QString DefaultFolder() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::toNativeSeparators(QDir::homePath());
+#endif
+}
+
+QString Settings::BaseSizeValueName(int i) {
+    return QLatin1String(BaseSizeValuePrefix) + QString::number(i);
+}
+
+QString Settings::BaseSizeTextName(int i) {
+    return QLatin1String(BaseSizeTextPrefix) + QString::number(i);
+}
+
+QString DefaultValue(const StringSetting& s) {
+    const auto same = [&s](const StringSetting& t) {
+        return qstrcmp(s.section, t.section) == 0 && qstrcmp(s.name, t.name) == 0;
+    };
+    if (same(Settings::SplitPath) || same(Settings::JoinPath)) return DefaultFolder();
+    return QString::fromUtf8(s.defaultValue);
+}
+
+TSettingsStore::TSettingsStore() = default;
+
+QString TSettingsStore::KeyPath(const QString& section, const QString& name) {
+    return SectionPath(section) + QLatin1Char('/') + name;
+}
+
+int32_t TSettingsStore::ReadIntSetting(const QString& section, const QString& name,
+                                       int32_t defaultValue) const {
+    int64_t v = 0;
+    if (!ReadWholeNumber(section, name, v)) return defaultValue;
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+int64_t TSettingsStore::ReadInt64Setting(const QString& section, const QString& name,
+                                         int64_t defaultValue) const {
+    int64_t v = 0;
+    return ReadWholeNumber(section, name, v) ? v : defaultValue;
+}
+
+bool TSettingsStore::ReadBoolSetting(const QString& section, const QString& name,
+                                     bool defaultValue) const {
+    int64_t v = 0;
+    return ReadWholeNumber(section, name, v) ? v != 0 : defaultValue;
+}
+
+QString TSettingsStore::ReadStringSetting(const QString& section, const QString& name,
+                                          const QString& defaultValue) const {
+    if (!IsValidKey(section, name)) return defaultValue;
+    const QSettings s = OpenStore();
+    const QVariant v = s.value(KeyPath(section, name));
+    // Numbers read as their text (the Unix file cannot tell them apart from
+    // text anyway); lists and other structured values are not a text.
+    switch (v.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return v.toString();
+    default:
+        return defaultValue;
+    }
+}
+
+bool TSettingsStore::WriteIntSetting(const QString& section, const QString& name, int32_t value) {
+    return WriteValue(section, name, QVariant(static_cast<int>(value)));
+}
+
+bool TSettingsStore::WriteInt64Setting(const QString& section, const QString& name, int64_t value) {
+    return WriteValue(section, name, QVariant(static_cast<qlonglong>(value)));
+}
+
+bool TSettingsStore::WriteBoolSetting(const QString& section, const QString& name, bool value) {
+    return WriteValue(section, name, QVariant(value ? 1 : 0));
+}
+
+bool TSettingsStore::WriteStringSetting(const QString& section, const QString& name,
+                                        const QString& value) {
+    return WriteValue(section, name, QVariant(value));
+}
+
+bool TSettingsStore::DeleteSetting(const QString& section, const QString& name) {
+    if (!IsValidKey(section, name)) return false;
+    QSettings s = OpenStore();
+    s.remove(KeyPath(section, name));
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+bool TSettingsStore::DeleteSection(const QString& section) {
+    if (!IsPlainName(section)) return false;
+    QSettings s = OpenStore();
+    s.remove(SectionPath(section));
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+int32_t TSettingsStore::Read(const IntSetting& s) const {
+    return ReadIntSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), s.defaultValue);
+}
+
+bool TSettingsStore::Read(const BoolSetting& s) const {
+    return ReadBoolSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), s.defaultValue);
+}
+
+QString TSettingsStore::Read(const StringSetting& s) const {
+    return ReadStringSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), DefaultValue(s));
+}
+
+bool TSettingsStore::Write(const IntSetting& s, int32_t value) {
+    return WriteIntSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), value);
+}
+
+bool TSettingsStore::Write(const BoolSetting& s, bool value) {
+    return WriteBoolSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), value);
+}
+
+bool TSettingsStore::Write(const StringSetting& s, const QString& value) {
+    return WriteStringSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), value);
+}
+
+bool TSettingsStore::ResetToDefaults() {
+    bool ok = true;
+    // Every section is tried even when one fails, so a reset removes all it can.
+    for (const char* section : Settings::ResetOrder) ok = DeleteSection(QString::fromUtf8(section)) && ok;
+    return ok;
+}

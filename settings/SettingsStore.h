@@ -17,6 +17,12 @@ QString DefaultFolder();
 // Every value the program stores, with its default. Callers read defaults from
 // here instead of repeating literals.
 namespace Settings {
+// Where the store lives: organisation and application of the per-user store,
+// and the version key that keeps settings of different versions apart.
+inline constexpr const char* Organization = "Vornholt";
+inline constexpr const char* Application  = "The File Quorvel";
+inline constexpr const char* VersionKey   = "v1.7";
+
 inline constexpr IntSetting    Language      {"Language", "Language", 0};
 inline constexpr IntSetting    MaxRAM        {"Memory", "MaxRAM", 100000};
 inline constexpr IntSetting    MainTop       {"Position", "mainTop", 50};
@@ -41,37 +47,60 @@ inline constexpr IntSetting    ChangeDisk    {"ChangeDisk", "ChangeDisk", 1};
 // The sections a reset deletes, in this order.
 inline constexpr const char* ResetOrder[] = {"BigUnit", "Language", "Memory", "Position",
                                              "Path", "BaseSize", "ChangeDisk", "AddedFileType"};
+
+// Value names of preset i: "BaseSizeValue_<i>" and "BaseSizeText_<i>".
+QString BaseSizeValueName(int i);
+QString BaseSizeTextName(int i);
 }  // namespace Settings
 
+// The default of a text value as callers should use it: the table's text, or
+// DefaultFolder() for the two folders.
+QString DefaultValue(const StringSetting& s);
+
+// A store holds no state and keeps nothing open: every operation opens the
+// per-user store, does its work and closes it again, so any number of stores
+// may exist side by side and all see the same values.
+//
+// Section and value names must be plain names: an empty name, or one holding
+// a "/" or "\" (which would address another section or the whole version key),
+// is refused: reads give the default, writes and deletions do nothing and
+// report false.
 class TSettingsStore {
 public:
     TSettingsStore();
 
     // A read never writes; a missing value, or one that does not read as the
-    // wanted type, gives the caller's default.
+    // wanted type, gives the caller's default. A whole number outside the
+    // range of the type read is clamped to it.
     int32_t ReadIntSetting(const QString& section, const QString& name, int32_t defaultValue) const;
     int64_t ReadInt64Setting(const QString& section, const QString& name, int64_t defaultValue) const;
+    // Any stored number other than 0 reads as true.
     bool ReadBoolSetting(const QString& section, const QString& name, bool defaultValue) const;
     QString ReadStringSetting(const QString& section, const QString& name, const QString& defaultValue) const;
 
-    void WriteIntSetting(const QString& section, const QString& name, int32_t value);
-    void WriteInt64Setting(const QString& section, const QString& name, int64_t value);
-    void WriteBoolSetting(const QString& section, const QString& name, bool value);
-    void WriteStringSetting(const QString& section, const QString& name, const QString& value);
+    // Writes create what is missing and reach the disk before they return;
+    // false when the value could not be stored.
+    bool WriteIntSetting(const QString& section, const QString& name, int32_t value);
+    bool WriteInt64Setting(const QString& section, const QString& name, int64_t value);
+    bool WriteBoolSetting(const QString& section, const QString& name, bool value);  // stored as 1 or 0
+    bool WriteStringSetting(const QString& section, const QString& name, const QString& value);
 
-    void DeleteSetting(const QString& section, const QString& name);
-    void DeleteSection(const QString& section);
+    // A missing value or section is no error and leaves the store untouched.
+    // False only when a deletion could not be stored.
+    bool DeleteSetting(const QString& section, const QString& name);
+    bool DeleteSection(const QString& section);
 
     // Table shorthands.
     int32_t Read(const IntSetting& s) const;
     bool Read(const BoolSetting& s) const;
-    QString Read(const StringSetting& s) const;  // SplitPath/JoinPath default to DefaultFolder()
-    void Write(const IntSetting& s, int32_t value);
-    void Write(const BoolSetting& s, bool value);
-    void Write(const StringSetting& s, const QString& value);
+    QString Read(const StringSetting& s) const;  // default: DefaultValue(s)
+    bool Write(const IntSetting& s, int32_t value);
+    bool Write(const BoolSetting& s, bool value);
+    bool Write(const StringSetting& s, const QString& value);
 
-    // Deletes the eight sections in Settings::ResetOrder.
-    void ResetToDefaults();
+    // Deletes the eight sections in Settings::ResetOrder. Values of other
+    // versions stay.
+    bool ResetToDefaults();
 
     // "v1.7/<section>/<name>", rebuilt by every operation.
     static QString KeyPath(const QString& section, const QString& name);

@@ -1,0 +1,313 @@
+// The catalogue: every entry in every language, the composed entries, the
+// access-key rule, bounds, and the help text's layout in the window's order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "texts/TextCatalogue.h"
+
+namespace {
+
+const char* const kLanguageNames[kLanguageCount] = {"English", "Swedish", "German"};
+
+std::vector<int> Expand(const std::vector<std::pair<int, int>>& runs) {
+    std::vector<int> numbers;
+    for (const auto& [first, last] : runs)
+        for (int n = first; n <= last; ++n) numbers.push_back(n);
+    return numbers;
+}
+
+// Every entry number the program shows, in ascending order.
+std::vector<int> EntriesInUse() {
+    return Expand({{0, 14}, {17, 53}, {55, 74}, {83, 83}, {86, 95}, {101, 101}, {110, 115},
+                   {117, 144}, {146, 194}, {196, 200}, {203, 221}, {227, 228}, {230, 239},
+                   {252, 252}});
+}
+
+// The entries that are lines of the How It Works text.
+std::vector<int> HelpEntries() {
+    return Expand({{119, 136}, {140, 144}, {150, 155}, {157, 194}, {196, 200}, {203, 208},
+                   {215, 221}, {231, 231}});
+}
+
+const std::set<int> kHeadings = {119, 122, 128, 131, 140, 150, 157, 177, 179, 188, 197, 215};
+const std::set<int> kBullets = {120, 121, 123, 124, 127, 132, 134, 136};
+const std::set<int> kContinuations = {125, 126, 133, 135};
+
+// Decodes UTF-8; false when the text is not valid UTF-8.
+bool DecodeUtf8(const std::string& text, std::vector<char32_t>& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        int extra = 0;
+        char32_t cp = 0;
+        if (lead < 0x80) { cp = lead; }
+        else if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; }
+        else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; }
+        else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; }
+        else return false;
+        for (int k = 1; k <= extra; ++k) {
+            if (i + k >= text.size()) return false;
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (extra > 0 && cp < 0x80) return false;  // overlong
+        out.push_back(cp);
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool IsLowerLetter(char32_t c) {
+    return (c >= U'a' && c <= U'z') || c == U'å' || c == U'ä' || c == U'ö' || c == U'ü' ||
+           c == U'ß' || c == U'é';
+}
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LanguageIndex = 0;
+        BuildCatalogue(".Quorved_");
+    }
+    void TearDown() override { LanguageIndex = 0; }
+    static const std::string& T(int lang, int n) { return Catalogue().Text(lang, n); }
+};
+
+TEST_F(CatalogueTest, EveryEntryInUseIsSetInAllLanguagesAndEveryOtherIsEmpty) {
+    const std::vector<int> inUse = EntriesInUse();
+    ASSERT_EQ(inUse.size(), 204u);
+    const std::set<int> used(inUse.begin(), inUse.end());
+    for (int lang = 0; lang < kLanguageCount; ++lang) {
+        for (int n = 0; n < kCatalogueEntries; ++n) {
+            SCOPED_TRACE(std::string(kLanguageNames[lang]) + " entry " + std::to_string(n));
+            const std::string& text = T(lang, n);
+            if (used.count(n) == 0) {
+                EXPECT_TRUE(text.empty());
+                continue;
+            }
+            EXPECT_FALSE(text.empty());
+            EXPECT_EQ(text.find_first_of("\t\r\n"), std::string::npos);
+            std::vector<char32_t> decoded;
+            EXPECT_TRUE(DecodeUtf8(text, decoded));
+        }
+    }
+}
+
+TEST_F(CatalogueTest, LookupsOutsideTheTableGiveEnglishOrTheEmptyText) {
+    for (int n : {-1, 260, 100000}) EXPECT_EQ(CatalogueText(n), "") << n;
+    EXPECT_EQ(T(5, 0), "&File");
+    EXPECT_EQ(T(-1, 0), "&File");
+    LanguageIndex = 3;
+    EXPECT_EQ(CatalogueText(72), "The File Quorvel");
+    LanguageIndex = -7;
+    EXPECT_EQ(CatalogueText(72), "The File Quorvel");
+    LanguageIndex = 1;
+    EXPECT_EQ(CatalogueText(72), "Filquorvelen");
+    LanguageIndex = 2;
+    EXPECT_EQ(CatalogueText(72), "Dateiquorvel");
+}
+
+TEST_F(CatalogueTest, TheTextsKeepTheirOwnWording) {
+    struct Case {
+        int lang;
+        int n;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 5, "E&xit"},
+        {1, 149, "A&ldrig"},
+        {2, 252, "&Deutch"},
+        {2, 56, "Wechste die Diskette"},
+        {2, 89, "Konnte die große Datei nicht lasen."},
+        {2, 49, "Wähle wo Sie die kleineren Dateien haben möchsten"},
+        {2, 66, "Ändere die größe|Klicke um die erwünschte größe zu änderen|"},
+        {0, 13, "Choose ''pause'' if you will need to change disks"},
+        {0, 53, "|Shows how much of the work that is done"},
+        {0, 230, "No available space on this diskette! "},
+        {1, 230, "Inget ledigt utrymme på denna diskett! "},
+        {2, 230, "Kein Platz auf dieser Diskette!"},
+        {0, 218, "Setup.exe.Quorved_2 and so on. This \".Quorved_\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
+
+    // Prefixes get a number or a name appended, so their trailing blank matters.
+    for (int lang = 0; lang < kLanguageCount; ++lang)
+        for (int n : {55, 57, 68, 92, 93, 95, 115})
+            EXPECT_EQ(T(lang, n).back(), ' ') << kLanguageNames[lang] << " " << n;
+}
+
+TEST_F(CatalogueTest, ComposedEntriesReadTheirSourcesInTheSameLanguage) {
+    struct Case {
+        int lang;
+        int n;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 17, "Select a file to be splitted|Select a file that will be splitted into smaller files"},
+        {0, 30, "Select a file to be splitted"},
+        {1, 30, "Välj fil som ska delas upp"},
+        {2, 19, "Wähle eine Datei die wiederhergestellt werden soll"
+                "|Wähle eine Datei die vorher aufgeteiet wurde um sie wiederherzustellen"},
+        {1, 20, "Återskapa filen|Återskapa filen från de mindre filerna"},
+        {0, 61, "Find a place for the smaller files|Find another name/place for the smaller files"},
+        {2, 63, "Finde einen Platz für die große Datei|Finde einen anderen Namen/Platz für die große Datei"},
+        {0, 137, "How It Works"},
+        {1, 137, "Hur det funkar"},
+        {2, 137, "Wie es funktioniert"},
+        {0, 186, "alternative under the File menu."},
+        {1, 186, "med det näst understa alternativet under Arkivmenyn."},
+        {2, 186, "mit der nächst untersten Alternative unter Dateimeny."},
+        {0, 203, "This program is much simpler than ''The File Quorvel,''"},
+        {1, 203, "Detta program är mycket enklare än ''Filquorvelen'',"},
+        {2, 203, "Dieses Programm ist viel einfacher als ''Dateiquorvel'',"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
+
+    for (int lang = 1; lang < kLanguageCount; ++lang)
+        EXPECT_EQ(T(lang, 231), T(0, 231));
+    EXPECT_EQ(T(0, 231), "(C:\\>copy/b P.bmp.Quorved_1 + P.bmp.Quorved_2 P.bmp)");
+}
+
+TEST_F(CatalogueTest, TheMarkerReachesOnlyTheFileDialogFilters) {
+    struct Case {
+        std::string marker;
+        const char* filter33[kLanguageCount];
+        const char* filter51[kLanguageCount];
+    };
+    const Case cases[] = {
+        {".Quorved_",
+         {"Splitted Files (*.Quorved_1)|*.Quorved_1", "Uppdelade filer (*.Quorved_1)|*.Quorved_1",
+          "Aufgeteilte Dateien (*.Quorved_1)|*.Quorved_1"},
+         {"Will be added at the end: .Quorved_*|*.*",
+          "Kommer att läggas till på slutet: .Quorved_*|*.*", "Wird am Ende zugefügt: .Quorved_*|*.*"}},
+        {".part",
+         {"Splitted Files (*.part1)|*.part1", "Uppdelade filer (*.part1)|*.part1",
+          "Aufgeteilte Dateien (*.part1)|*.part1"},
+         {"Will be added at the end: .part*|*.*", "Kommer att läggas till på slutet: .part*|*.*",
+          "Wird am Ende zugefügt: .part*|*.*"}},
+        {"",
+         {"Splitted Files (*1)|*1", "Uppdelade filer (*1)|*1", "Aufgeteilte Dateien (*1)|*1"},
+         {"Will be added at the end: *|*.*", "Kommer att läggas till på slutet: *|*.*",
+          "Wird am Ende zugefügt: *|*.*"}},
+    };
+
+    TextCatalogue reference;
+    reference.Build(".Quorved_");
+    for (const Case& c : cases) {
+        SCOPED_TRACE("marker '" + c.marker + "'");
+        BuildCatalogue(c.marker);
+        for (int lang = 0; lang < kLanguageCount; ++lang) {
+            EXPECT_EQ(T(lang, 33), c.filter33[lang]);
+            EXPECT_EQ(T(lang, 51), c.filter51[lang]);
+            // Everything else, the help lines naming ".Quorved_" among them, stays.
+            for (int n = 0; n < kCatalogueEntries; ++n) {
+                if (n != 33 && n != 51) {
+                    EXPECT_EQ(T(lang, n), reference.Text(lang, n)) << n;
+                }
+            }
+        }
+    }
+    EXPECT_NE(T(0, 217).find(".Quorved_1"), std::string::npos);
+}
+
+TEST(StripAccessKeyTest, RemovesOnlyTheFirstAmpersand) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"E&xit", "Exit"},
+        {"Memory Usage", "Memory Usage"},
+        {"Save && Exit", "Save & Exit"},
+        {"&A&B", "A&B"},
+        {"", ""},
+        {"&", ""},
+        {"A&ldrig", "Aldrig"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(StripAccessKey(in), out) << in;
+}
+
+TEST(HelpLineOrderTest, FifteenParagraphsOfEveryHelpEntryOnce) {
+    const std::vector<int>& order = HelpLineOrder();
+    ASSERT_EQ(order.size(), 100u);
+    EXPECT_EQ(order.front(), 119);
+    EXPECT_EQ(order[3], -1);
+    EXPECT_EQ(order[4], 122);
+    EXPECT_EQ(order.back(), 208);
+    EXPECT_EQ(std::count(order.begin(), order.end(), -1), 14);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_FALSE(order[i] == -1 && order[i - 1] == -1) << i;
+
+    std::vector<int> entries;
+    for (int n : order)
+        if (n != -1) entries.push_back(n);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(std::adjacent_find(entries.begin(), entries.end()), entries.end());
+    const std::vector<int> expected = HelpEntries();
+    ASSERT_EQ(expected.size(), 86u);
+    EXPECT_EQ(entries, expected);
+}
+
+TEST_F(CatalogueTest, TheEnglishSizesParagraphReadsOnAcrossItsNumbers) {
+    const std::vector<int>& order = HelpLineOrder();
+    const auto start = std::find(order.begin(), order.end(), 128);
+    ASSERT_NE(start, order.end());
+    const std::vector<std::string> expected = {
+        "TO CHOOSE SIZES OF THE SMALLER FILES",
+        "Before splitting a file, you can choose the sizes of the smaller",
+        "files. Default, each file fills up the available space on the",
+        "disk(ette)s but using the base sizes they will get the base size",
+        "as their sizes (except the last one). You can either choose",
+        "between predefined base sizes or enter own ones. Base",
+        "sizes may be modified, added, and deleted as you wish.",
+        "Thereafter, you may change the size of any of the files",
+        "by clicking on its size and then modify the value. The file",
+        "sizes below this file will be recalculated. The number of",
+        "files is always determined from the size information.",
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(T(0, start[i]), expected[i]) << i;
+    EXPECT_EQ(start[expected.size()], -1);
+}
+
+// Headings, bullets and continuation lines sit on the same entries in every
+// language, and no line is too long for one row of the help window.
+TEST_F(CatalogueTest, HelpTextHasTheWindowLayoutInEveryLanguage) {
+    const std::vector<int>& order = HelpLineOrder();
+    for (int lang = 0; lang < kLanguageCount; ++lang) {
+        int previous = -1;
+        for (int n : order) {
+            if (n == -1) {
+                previous = -1;
+                continue;
+            }
+            SCOPED_TRACE(std::string(kLanguageNames[lang]) + " entry " + std::to_string(n));
+            const std::string& line = T(lang, n);
+            std::vector<char32_t> cps;
+            ASSERT_TRUE(DecodeUtf8(line, cps));
+            ASSERT_FALSE(cps.empty());
+            EXPECT_LE(cps.size(), 69u);
+            EXPECT_NE(cps.back(), U' ');
+
+            const bool hasLower = std::any_of(cps.begin(), cps.end(), IsLowerLetter);
+            EXPECT_EQ(!hasLower, kHeadings.count(n) == 1);
+            if (kHeadings.count(n)) {
+                EXPECT_EQ(previous, -1);  // a heading opens its paragraph
+            }
+
+            const bool bullet = line.size() > 4 && line.rfind("o   ", 0) == 0 && line[4] != ' ';
+            const bool continuation =
+                line.size() > 5 && line.rfind("     ", 0) == 0 && line[5] != ' ';
+            EXPECT_EQ(bullet, kBullets.count(n) == 1);
+            EXPECT_EQ(continuation, kContinuations.count(n) == 1);
+            if (!bullet && !continuation) {
+                EXPECT_NE(line[0], ' ');
+            }
+            if (continuation) {
+                EXPECT_TRUE(kBullets.count(previous) || kContinuations.count(previous));
+            }
+            previous = n;
+        }
+    }
+}
+
+}  // namespace

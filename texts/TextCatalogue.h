@@ -19,7 +19,8 @@ public:
     // Fills every entry of every language; entries that quote the piece
     // marker (the file dialog filters) are made with `marker`.
     void Build(const std::string& marker);
-    // Entry n of language lang; the empty text for unused numbers.
+    // Entry n of language lang; the empty text for unused numbers and for n
+    // outside 0..259. A language outside 0..2 reads English.
     const std::string& Text(int lang, int n) const;
 
 private:
@@ -29,7 +30,8 @@ private:
 // The program's single catalogue.
 TextCatalogue& Catalogue();
 void BuildCatalogue(const std::string& marker);
-// Entry n of the program's catalogue in LanguageIndex's language.
+// Entry n of the program's catalogue in LanguageIndex's language, with the
+// same bounds as TextCatalogue::Text.
 const std::string& CatalogueText(int n);
 // The text with its first '&' removed.
 std::string StripAccessKey(const std::string& text);

@@ -1,0 +1,34 @@
+// The dialog in which the user chooses the piece marker, the text between a
+// piece's prefix and its number.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include "settings/SettingsStore.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TFrmFileType : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFrmFileType(QWidget* parent = nullptr);
+
+    // The marker last read from the store or last stored.
+    QString Marker() const { return marker_; }
+
+    void OnActivate();
+    void OkBtnClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QLabel* lblFtype = nullptr;
+    QLineEdit* txtFtype = nullptr;
+    QPushButton* OkBtn = nullptr;
+    QString marker_ = QString::fromLatin1(Settings::AddedFileType.defaultValue);
+    TSettingsStore store_;
+};

@@ -1,0 +1,83 @@
+#include "dialogs/MemoryDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "dialogs/OkButton.h"
+#include "texts/QtText.h"
+#include "planning/SizePlan.h"
+
+int32_t MemoryLimitFromText(const QString& text) {
+    const int64_t value = LeadingInteger(text);
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+}
+
+TMemory::TMemory(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Memory"));
+
+    lblMaxAllowedRAM = new QLabel(this);
+    lblMaxAllowedRAM->setObjectName(QStringLiteral("lblMaxAllowedRAM"));
+
+    txtMaxAllowedRAM = new QLineEdit(this);
+    txtMaxAllowedRAM->setObjectName(QStringLiteral("txtMaxAllowedRAM"));
+    lblMaxAllowedRAM->setBuddy(txtMaxAllowedRAM);
+    connect(txtMaxAllowedRAM, &QLineEdit::textChanged, this, &TMemory::txtMaxAllowedRAMChange);
+
+    OkButton = MakeOkButton("OkButton", this);
+    connect(OkButton, &QPushButton::clicked, this, &TMemory::OkButtonClick);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OkButton);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblMaxAllowedRAM);
+    layout->addWidget(txtMaxAllowedRAM);
+    layout->addStretch();
+    layout->addLayout(buttons);
+    resize(263, 150);
+}
+
+void TMemory::showEvent(QShowEvent* event) {
+    OnActivate();
+    QDialog::showEvent(event);
+}
+
+void TMemory::OnActivate() {
+    setWindowTitle(CatalogueQText(10));
+    lblMaxAllowedRAM->setText(CatalogueQText(11));
+    // A negative value in the store (edited by hand) would be shown as 0, so
+    // the limit handed on is 0 as well.
+    confirmed_ = std::max<int32_t>(0, store_.Read(Settings::MaxRAM));
+    const QString text = QString::number(confirmed_);
+    if (txtMaxAllowedRAM->text() == text)
+        txtMaxAllowedRAMChange(text);  // no change signal for the same text
+    else
+        txtMaxAllowedRAM->setText(text);
+    txtMaxAllowedRAM->setFocus();
+    txtMaxAllowedRAM->selectAll();
+}
+
+void TMemory::txtMaxAllowedRAMChange(const QString& text) {
+    edited_ = MemoryLimitFromText(text);
+    const QString clean = QString::number(edited_);
+    if (clean == text)
+        return;
+    // The caret stays where it was typed, as far as the shorter text allows.
+    const int caret = std::min<int>(txtMaxAllowedRAM->cursorPosition(), clean.size());
+    const QSignalBlocker blocker(txtMaxAllowedRAM);
+    txtMaxAllowedRAM->setText(clean);
+    txtMaxAllowedRAM->setCursorPosition(caret);
+}
+
+void TMemory::OkButtonClick() {
+    confirmed_ = edited_;
+    store_.Write(Settings::MaxRAM, confirmed_);
+    accept();
+}

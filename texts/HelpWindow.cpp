@@ -1,0 +1,153 @@
+#include "texts/HelpWindow.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include "texts/QtText.h"
+#include "texts/TextCatalogue.h"
+
+std::vector<TextViewer> TextViewerCandidates() {
+#ifdef Q_OS_WIN
+    return {{QStringLiteral("NOTEPAD.EXE"), {}}};
+#elif defined(Q_OS_MACOS)
+    // -W waits until TextEdit is quit, -n starts an instance of its own.
+    return {{QStringLiteral("open"), {QStringLiteral("-W"), QStringLiteral("-n"), QStringLiteral("-e")}}};
+#else
+    // Editors that hand a file to an instance already running must be told
+    // to wait; otherwise the help file would be deleted before it is shown.
+    return {
+        {QStringLiteral("gedit"), {QStringLiteral("--wait")}},
+        {QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone")}},
+        {QStringLiteral("kate"), {QStringLiteral("--block")}},
+        {QStringLiteral("mousepad"), {QStringLiteral("--disable-server")}},
+        {QStringLiteral("leafpad"), {}},
+        {QStringLiteral("gvim"), {QStringLiteral("--nofork")}},
+    };
+#endif
+}
+
+std::optional<TextViewer> FindTextViewer() {
+    for (TextViewer viewer : TextViewerCandidates()) {
+        const QString path = QStandardPaths::findExecutable(viewer.program);
+        if (!path.isEmpty()) {
+            viewer.program = path;
+            return viewer;
+        }
+    }
+    return std::nullopt;
+}
+
+bool ShowFileInViewer(const QString& fileName) {
+    const std::optional<TextViewer> viewer = FindTextViewer();
+    if (!viewer)
+        return false;
+    QProcess process;
+    // An argument list, no shell: the file's name holds blanks.
+    process.setProgram(viewer->program);
+    process.setArguments(QStringList(viewer->arguments) << fileName);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    if (!process.waitForStarted())
+        return false;
+    // Wait in slices so the windows stay drawn; user input waits until the
+    // viewer is closed.
+    while (!process.waitForFinished(50) && process.state() != QProcess::NotRunning)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;
+}
+
+QString HelpFileName() {
+    return CatalogueQText(72) + QLatin1Char('_') + CatalogueQText(137) + QStringLiteral(".TXT");
+}
+
+TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("frmHint"));
+    setWindowTitle(QStringLiteral("Hint"));
+
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setUniformItemSizes(true);
+    // Read-only help: shown on the window's colour, like a menu.
+    QPalette palette = ListBox1->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    ListBox1->setPalette(palette);
+
+    OnFileBtn = new QPushButton(QStringLiteral("OnFileBtn"), this);
+    OnFileBtn->setObjectName(QStringLiteral("OnFileBtn"));
+    connect(OnFileBtn, &QPushButton::clicked, this, &TfrmHint::OnFileBtnClick);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(ListBox1, 1);
+    layout->addWidget(OnFileBtn);
+    resize(539, 330);
+}
+
+bool TfrmHint::event(QEvent* event) {
+    // The texts follow the language at every showing and every return to the
+    // window, not while it stays active.
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
+        OnActivate();
+    return QWidget::event(event);
+}
+
+void TfrmHint::OnActivate() {
+    setWindowTitle(CatalogueQText(137));
+    OnFileBtn->setText(CatalogueQText(156));
+    ListBox1->clear();
+    FillHelpText(false);
+}
+
+void TfrmHint::FillHelpText(bool toFile) {
+    static const std::string empty;
+    for (int entry : HelpLineOrder())
+        EmitHelpLine(entry < 0 ? empty : CatalogueText(entry), toFile);
+}
+
+void TfrmHint::EmitHelpLine(const std::string& line, bool toFile) {
+    if (!toFile) {
+        ListBox1->addItem(QString::fromUtf8(line.c_str()));
+        return;
+    }
+    if (HelpFile) {
+        // The file is open in text mode: "\n" becomes the platform's line end.
+        HelpFile->write(line.data(), static_cast<qint64>(line.size()));
+        HelpFile->write("\n", 1);
+    }
+}
+
+void TfrmHint::OnFileBtnClick() {
+    // Input is held back while the viewer is open, so a click made meanwhile
+    // arrives afterwards; it must not stack a second viewer inside the wait.
+    if (showingFile_)
+        return;
+    showingFile_ = true;
+    {
+        // A fresh private folder: no other user can plant a link under the
+        // file's fixed name, and a file of that name elsewhere is left alone.
+        QTemporaryDir folder;
+        if (folder.isValid()) {
+            const QString fileName = folder.filePath(HelpFileName());
+            QFile file(fileName);
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+                HelpFile = &file;
+                FillHelpText(true);
+                HelpFile = nullptr;
+                file.close();
+                ShowFileInViewer(fileName);
+                QFile::remove(fileName);
+            }
+        }  // the folder goes with the file
+    }
+    showingFile_ = false;
+    activateWindow();
+    raise();
+}

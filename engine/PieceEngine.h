@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the engine shows while it works. The main window implements it on its
@@ -48,6 +49,16 @@ enum TransferResult : int32_t {
 // Largest copy buffer ever allocated, whatever the memory limit says.
 inline constexpr int64_t kMaxBufferBytes = 64 * 1024 * 1024;
 
+// Progress bar position 0..1000 after `done` of `total` bytes; 0 when the
+// total is 0 (nothing to show), never beyond 1000.
+int32_t ProgressPosition(int64_t done, int64_t total);
+
+// Position in a join that pauses before each piece, where only the pieces
+// reached so far are known: after the `sumSoFar` bytes of pieces 1..piece
+// the bar stands near piece / (count - 0.5) of its length, and at exactly 1000
+// after the last piece.
+int32_t PausingJoinPosition(int64_t done, int64_t sumSoFar, int32_t piece, int32_t count);
+
 class TPieceEngine {
 public:
     enum class Direction { Split, Join };
@@ -75,6 +86,8 @@ public:
     std::string FreeSpaceFolder;            // folder whose free space sizes a free-space split
 
 private:
+    std::string Text(int entry) const;
+
     TextLookup texts_;
     FreeSpaceQuery freeSpace_;
     TransferView* view_ = nullptr;

@@ -1,1 +1,81 @@
-// placeholder
+#include "engine/PieceNaming.h"
+
+#include "engine/FileAccess.h"
+
+#include <limits>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+int64_t FileSizeOf(const std::string& name) {
+    // Only regular files have a size: a FIFO would block the open and a
+    // device such as /dev/zero never ends.
+    std::error_code ec;
+    const fs::path path = FsPath(name);
+    if (!fs::is_regular_file(fs::status(path, ec)) || ec) return -1;
+    std::FILE* file = OpenFile(name, "rb");
+    if (file == nullptr) return -1;
+    std::fclose(file);
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())) return -1;
+    return static_cast<int64_t>(size);
+}
+
+std::string FileNamePart(const std::string& path) {
+    const std::string::size_type last = path.rfind(kPathSeparator);
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
+    return folder + kPathSeparator + name;
+}
+
+std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile) {
+    return JoinFolder(folder, FileNamePart(bigFile));
+}
+
+std::string PieceName(const std::string& prefix, const std::string& marker, int32_t n) {
+    return prefix + marker + std::to_string(n);
+}
+
+std::string PiecePattern(const std::string& prefix, const std::string& marker) {
+    return prefix + marker + "*";
+}
+
+std::string PrefixFromPieceName(const std::string& pieceName, const std::string& marker) {
+    // The occurrence must leave at least one character after it (the piece
+    // number), so it may start no later than size - marker - 1.
+    if (marker.empty() || pieceName.size() <= marker.size()) return {};
+    const std::string::size_type at = pieceName.rfind(marker, pieceName.size() - marker.size() - 1);
+    return at == std::string::npos ? std::string() : pieceName.substr(0, at);
+}
+
+std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder) {
+    return JoinFolder(bigFileFolder, FileNamePart(prefix));
+}
+
+bool IsFloppyPrefix(const std::string& prefix) {
+    return !prefix.empty() && (prefix[0] == 'A' || prefix[0] == 'B');
+}
+
+bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix) {
+    switch (pauseMode) {
+    case 0: return true;
+    case 2: return false;
+    default: return IsFloppyPrefix(prefix);  // 1, and any value edited in from outside
+    }
+}
+
+DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker) {
+    DiscoveredPieces found;
+    int64_t size = FileSizeOf(PieceName(prefix, marker, 1));
+    found.firstMissing = size < 0;
+    while (size >= 0 && found.count < std::numeric_limits<int32_t>::max() - 1) {
+        found.total += size;
+        found.count += 1;
+        found.sizes.push_back(size);
+        size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
+    }
+    return found;
+}

@@ -1,0 +1,27 @@
+// Small file-system helpers shared by the naming functions and the engine:
+// UTF-8 names to native paths, opening streams, and the checks that keep a
+// transfer from touching its own input. Every call here reports failure as a
+// value; none throws.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// The native path of a UTF-8 name.
+std::filesystem::path FsPath(const std::string& name);
+
+// std::fopen with a UTF-8 name (wide call on Windows).
+std::FILE* OpenFile(const std::string& name, const char* mode);
+
+// True when both names lead to the same existing file (hard links and
+// symbolic links included). A name that does not exist is never the same.
+bool SameFile(const std::string& a, const std::string& b);
+
+// True when the name exists as a regular file or as a symbolic link (the
+// kinds of entry a transfer may replace; a folder never is).
+bool IsReplaceableEntry(const std::string& name);
+
+// The folder part of a path: "." when it has none, the root when the path
+// sits directly in it.
+std::string FolderOf(const std::string& path);

@@ -46,6 +46,7 @@ void TfrmDisk::showEvent(QShowEvent* event) {
 
 void TfrmDisk::OnActivate() {
     ChooseDiskNr->setText(CatalogueQText(88));
+    layout()->activate();  // grow at once for longer texts
     txtNr->setFocus();
     txtNr->selectAll();
 }

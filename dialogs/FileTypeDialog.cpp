@@ -42,6 +42,7 @@ void TFrmFileType::showEvent(QShowEvent* event) {
 void TFrmFileType::OnActivate() {
     setWindowTitle(CatalogueQText(213));
     lblFtype->setText(CatalogueQText(214));
+    layout()->activate();  // grow at once for longer texts
     marker_ = store_.Read(Settings::AddedFileType);
     txtFtype->setText(marker_);
     txtFtype->setFocus();

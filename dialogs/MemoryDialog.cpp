@@ -52,6 +52,7 @@ void TMemory::showEvent(QShowEvent* event) {
 void TMemory::OnActivate() {
     setWindowTitle(CatalogueQText(10));
     lblMaxAllowedRAM->setText(CatalogueQText(11));
+    layout()->activate();  // grow at once for longer texts
     // A negative value in the store (edited by hand) would be shown as 0, so
     // the limit handed on is 0 as well.
     confirmed_ = std::max<int32_t>(0, store_.Read(Settings::MaxRAM));

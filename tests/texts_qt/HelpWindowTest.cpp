@@ -1,0 +1,266 @@
+// The How It Works window: its lines in each language, and the help file
+// written, shown in a stand-in viewer, waited for and deleted.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "tests/support/TestSupport.h"
+#include "texts/HelpWindow.h"
+#include "texts/TextCatalogue.h"
+
+namespace {
+
+QStringList Lines(TfrmHint& window) {
+    QStringList lines;
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+    for (int i = 0; list && i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+QList<int> EmptyPositions(const QStringList& lines) {
+    QList<int> positions;
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].isEmpty())
+            positions << i;
+    return positions;
+}
+
+class HelpWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LanguageIndex = 0;
+        BuildCatalogue(".Quorved_");
+    }
+    void TearDown() override {
+        LanguageIndex = 0;
+        BuildCatalogue(".Quorved_");
+    }
+};
+
+TEST_F(HelpWindowTest, EnglishTextInTheWindowsOrder) {
+    TfrmHint window;
+    window.show();
+    EXPECT_EQ(window.windowTitle(), "How It Works");
+    EXPECT_EQ(window.findChild<QPushButton*>("OnFileBtn")->text(), "Information On File");
+
+    const QStringList lines = Lines(window);
+    ASSERT_EQ(lines.size(), 100);
+    EXPECT_EQ(lines[0], "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "TO SPLIT A FILE");
+    EXPECT_EQ(lines[99], "of getting ''.Quorved_1'', ''.Quorved_2'', ... appended.");
+    EXPECT_EQ(EmptyPositions(lines).size(), 14);  // one between each two of 15 paragraphs
+
+    const int sizes = lines.indexOf("Before splitting a file, you can choose the sizes of the smaller");
+    ASSERT_GE(sizes, 0);
+    const QStringList expected = {
+        "Before splitting a file, you can choose the sizes of the smaller",
+        "files. Default, each file fills up the available space on the",
+        "disk(ette)s but using the base sizes they will get the base size",
+        "as their sizes (except the last one). You can either choose",
+        "between predefined base sizes or enter own ones. Base",
+        "sizes may be modified, added, and deleted as you wish.",
+        "Thereafter, you may change the size of any of the files",
+    };
+    EXPECT_EQ(lines.mid(sizes, expected.size()), expected);
+}
+
+TEST_F(HelpWindowTest, HelpKeepsNamingTheDefaultMarker) {
+    BuildCatalogue(".part");
+    TfrmHint window;
+    window.show();
+    EXPECT_EQ(Lines(window).value(99), "of getting ''.Quorved_1'', ''.Quorved_2'', ... appended.");
+}
+
+TEST_F(HelpWindowTest, SwedishAndGermanKeepTheLayout) {
+    TfrmHint window;
+    window.show();
+    const QStringList english = Lines(window);
+    for (int language : {1, 2}) {
+        LanguageIndex = language;
+        window.hide();
+        window.show();
+        const QStringList lines = Lines(window);
+        ASSERT_EQ(lines.size(), 100) << language;
+        EXPECT_EQ(EmptyPositions(lines), EmptyPositions(english)) << language;
+        EXPECT_NE(lines[0], english[0]) << language;
+    }
+}
+
+TEST_F(HelpWindowTest, LanguageSwitchShowsAtTheNextActivation) {
+    TfrmHint window;
+    window.show();
+    LanguageIndex = 2;
+    EXPECT_EQ(window.windowTitle(), "How It Works");
+
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(&window, &activate);
+    EXPECT_EQ(window.windowTitle(), "Wie es funktioniert");
+    EXPECT_EQ(window.findChild<QPushButton*>("OnFileBtn")->text(), "Dateiinformation");
+    EXPECT_EQ(Lines(window).size(), 100);
+    EXPECT_NE(Lines(window).value(0), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
+
+    const QString shots = qEnvironmentVariable("QUORVEL_SHOT_DIR");
+    if (!shots.isEmpty()) {
+        for (int language : {0, 1, 2}) {
+            LanguageIndex = language;
+            QCoreApplication::sendEvent(&window, &activate);
+            window.grab().save(QStringLiteral("%1/frmHint-%2.png").arg(shots).arg(language));
+        }
+    }
+}
+
+// ---- the help file ------------------------------------------------------
+
+// A private search path, temporary folder and current folder for each test,
+// with stand-in viewers written as shell scripts.
+class HelpFileTest : public HelpWindowTest {
+protected:
+    void SetUp() override {
+#ifdef Q_OS_WIN
+        GTEST_SKIP() << "the stand-in viewers are shell scripts";
+#endif
+        HelpWindowTest::SetUp();
+        oldPath_ = qgetenv("PATH");
+        oldTmp_ = qgetenv("TMPDIR");
+        oldCurrent_ = QDir::currentPath();
+        qputenv("TMPDIR", tmp_.path().toLocal8Bit());
+        QDir::setCurrent(work_.path());
+    }
+    void TearDown() override {
+        qputenv("PATH", oldPath_);
+        if (oldTmp_.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp_);
+        QDir::setCurrent(oldCurrent_);
+        HelpWindowTest::TearDown();
+    }
+
+    // Only the stand-ins on the path, or the stand-ins first.
+    void UsePath(bool standInsOnly) {
+        QByteArray path = bin_.path().toLocal8Bit();
+        if (!standInsOnly)
+            path += ":" + oldPath_;
+        qputenv("PATH", path);
+    }
+    void WriteStandIn(const QString& name, const QByteArray& script) {
+        QFile file(bin_.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    // A viewer that stays open a moment, then records its arguments, whether
+    // the file still existed and what it held.
+    void WriteRecordingViewer(const QString& name) {
+        const QByteArray log = log_.path().toLocal8Bit();
+        WriteStandIn(name, "#!/bin/sh\n"
+                           "sleep 0.3\n"
+                           "for last; do :; done\n"
+                           "cat \"$last\" > '" + log + "/content'\n"
+                           "for a; do printf '%s\\n' \"$a\"; done > '" + log + "/args'\n");
+    }
+    QByteArray Logged(const char* name) const {
+        QFile file(log_.filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList TempEntries() const { return QDir(tmp_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+
+    QTemporaryDir bin_, log_, tmp_, work_;
+    QByteArray oldPath_, oldTmp_;
+    QString oldCurrent_;
+};
+
+TEST_F(HelpFileTest, WrittenShownWaitedForAndDeleted) {
+    struct Case {
+        int language;
+        const char* fileName;
+    };
+    const TextViewer viewer = TextViewerCandidates().front();
+    WriteRecordingViewer(viewer.program);
+    UsePath(false);
+
+    for (const Case& c : {Case{0, "The File Quorvel_How It Works.TXT"}, Case{1, "Filquorvelen_Hur det funkar.TXT"}}) {
+        LanguageIndex = c.language;
+        const QString name = QString::fromUtf8(c.fileName);
+        // Files of the same name where a careless program might write: left alone.
+        for (const QString& folder : {work_.path(), tmp_.path()}) {
+            QFile planted(folder + "/" + name);
+            ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+            planted.write("keep me");
+        }
+        QFile::remove(log_.filePath("args"));
+
+        TfrmHint window;
+        window.show();
+        bool repainted = false;
+        QTimer::singleShot(20, &window, [&] { repainted = true; });
+        QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
+
+        // The click returned only after the viewer had ended.
+        const QStringList args = QString::fromUtf8(Logged("args")).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(args.size(), viewer.arguments.size() + 1) << c.language;
+        EXPECT_EQ(args.mid(0, viewer.arguments.size()), viewer.arguments);
+        const QFileInfo shown(args.last());
+        EXPECT_EQ(shown.fileName(), name);
+        EXPECT_TRUE(repainted) << "events were not processed while waiting";
+
+        // The viewer saw the window's lines, one per line end, in UTF-8.
+        EXPECT_EQ(Logged("content"), (Lines(window).join('\n') + '\n').toUtf8());
+
+        // Afterwards the file and its private folder are gone.
+        EXPECT_FALSE(shown.exists());
+        EXPECT_FALSE(QDir(shown.path()).exists());
+        EXPECT_NE(QDir(shown.path()), QDir(work_.path()));
+        EXPECT_EQ(TempEntries(), QStringList{name});
+        for (const QString& folder : {work_.path(), tmp_.path()}) {
+            QFile planted(folder + "/" + name);
+            ASSERT_TRUE(planted.open(QIODevice::ReadOnly));
+            EXPECT_EQ(planted.readAll(), "keep me");
+            planted.remove();
+        }
+    }
+}
+
+TEST_F(HelpFileTest, NoViewerMeansTheFileIsDeletedAtOnce) {
+    TfrmHint window;
+    window.show();
+    UsePath(true);
+
+    // Nothing installed.
+    QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
+    EXPECT_TRUE(TempEntries().isEmpty());
+
+    // Installed but cannot be started.
+    WriteStandIn(TextViewerCandidates().front().program, "#!/nonexistent/interpreter\n");
+    QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
+    EXPECT_TRUE(TempEntries().isEmpty());
+    EXPECT_EQ(window.windowTitle(), "How It Works");
+}
+
+TEST_F(HelpFileTest, TheFirstInstalledViewerOfTheListIsUsed) {
+    const std::vector<TextViewer> candidates = TextViewerCandidates();
+    for (const TextViewer& viewer : candidates)
+        EXPECT_NE(viewer.program, "xdg-open") << "returns before the file is shown";
+    if (candidates.size() < 3)
+        GTEST_SKIP() << "a single viewer on this platform";
+
+    UsePath(true);
+    EXPECT_FALSE(FindTextViewer().has_value());
+    WriteStandIn(candidates[2].program, "#!/bin/sh\n");
+    WriteStandIn(candidates[1].program, "#!/bin/sh\n");
+    const std::optional<TextViewer> found = FindTextViewer();
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->program, bin_.filePath(candidates[1].program));
+    EXPECT_EQ(found->arguments, candidates[1].arguments);
+}
+
+}  // namespace

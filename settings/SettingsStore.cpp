@@ -5,6 +5,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -30,41 +31,14 @@ QString SectionPath(const QString& section) {
     return QLatin1String(Settings::VersionKey) + QLatin1Char('/') + section;
 }
 
-// Reads "[blanks][sign]digits[blanks]" saturating at the 64-bit limits;
-// anything else is not a whole number.
+// The whole text, blanks at the ends aside, must be "[sign]digits"; strtoll
+// saturates at the 64-bit limits, as typed numbers do elsewhere.
 bool ParseWholeNumberText(const QString& raw, int64_t& out) {
-    const QString text = raw.trimmed();
-    int pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == QLatin1Char('+') || text[pos] == QLatin1Char('-'))) {
-        negative = text[pos] == QLatin1Char('-');
-        ++pos;
-    }
-    if (pos == text.size()) return false;
-    // Accumulate towards the sign so INT64_MIN is reachable.
-    int64_t value = 0;
-    bool saturated = false;
-    for (; pos < text.size(); ++pos) {
-        const QChar c = text[pos];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-        const int digit = c.unicode() - '0';
-        if (saturated) continue;
-        if (negative) {
-            if (value < (std::numeric_limits<int64_t>::min() + digit) / 10) {
-                value = std::numeric_limits<int64_t>::min();
-                saturated = true;
-            } else {
-                value = value * 10 - digit;
-            }
-        } else {
-            if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) {
-                value = std::numeric_limits<int64_t>::max();
-                saturated = true;
-            } else {
-                value = value * 10 + digit;
-            }
-        }
-    }
+    const QByteArray text = raw.trimmed().toUtf8();
+    const char* begin = text.constData();
+    char* end = nullptr;
+    const long long value = std::strtoll(begin, &end, 10);
+    if (end == begin || end != begin + text.size()) return false;
     out = value;
     return true;
 }

@@ -191,6 +191,9 @@ public:
 
 private:
     void BuildLayout();
+    void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
+    void SelectPauseMode(int32_t mode);
+    void Quit();                                // ends the program; the close handler then saves nothing
 
     TPieceEngine& engine_;
     TSettingsStore& store_;

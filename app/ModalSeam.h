@@ -21,9 +21,10 @@ public:
 
     // The chosen file's full native name, or an empty text when cancelled.
     // filter is in catalogue form ("desc|pattern|desc|pattern"); an empty
-    // filter shows every file.
+    // filter shows every file. exactNames: the filter matches names
+    // case-sensitively and hidden files are listed, as a join finds pieces.
     virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& folder) = 0;
+                                 const QString& folder, bool exactNames = false) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& folder, const QString& proposedName) = 0;
     // A message box; returns true for OK or Yes.
@@ -53,6 +54,7 @@ public:
         QString filter;       // file dialog filter as given
         QString folder;       // file dialog initial folder
         QString proposedName; // save dialog proposed name
+        bool exactNames = false;  // open dialog: case-sensitive filter, hidden files shown
         Icon icon = Icon::Stop;
         Buttons buttons = Buttons::Ok;
         QDialog* dialog = nullptr;
@@ -63,7 +65,8 @@ public:
     // Acts on the shown dialog (type, click) and returns its result.
     void SetNextDialogAction(std::function<int(QDialog*)> action) { dialogActions.push_back(std::move(action)); }
 
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder) override;
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
+                         bool exactNames = false) override;
     QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
                          const QString& proposedName) override;
     bool Message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override;

@@ -1,0 +1,75 @@
+#include "app/AboutBox.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "app/Main.h"
+#include "app/ToolIcons.h"
+#include "texts/TextCatalogue.h"
+
+namespace {
+constexpr int kProgramName = 72, kName = 73, kVersion = 74;
+constexpr int kInstallationFirst = 232, kInstallationLast = 237;  // heading and five lines
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setModal(true);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ToolPixmap(ToolIcon::Split, 32, true));
+    lblName = new QLabel(this);
+    ProgramName = new QLabel(this);
+    lblVersion = new QLabel(this);
+    Version = new QLabel(this);
+    Installation = new QLabel(this);
+    Installation->setTextFormat(Qt::RichText);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    OKButton = buttons->button(QDialogButtonBox::Ok);
+    lblName->setObjectName(QStringLiteral("lblName"));
+    ProgramName->setObjectName(QStringLiteral("ProgramName"));
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    Version->setObjectName(QStringLiteral("Version"));
+    Installation->setObjectName(QStringLiteral("Installation"));
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    QFont bold = ProgramName->font();
+    bold.setBold(true);
+    ProgramName->setFont(bold);
+
+    auto* facts = new QFormLayout;
+    facts->addRow(lblName, ProgramName);
+    facts->addRow(lblVersion, Version);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addSpacing(8);
+    top->addLayout(facts, 1);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addSpacing(8);
+    column->addWidget(Installation);
+    column->addWidget(buttons);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    ApplyTexts();
+}
+
+void TAboutBox::ApplyTexts() {
+    setWindowTitle(T(kProgramName));
+    lblName->setText(T(kName));
+    ProgramName->setText(T(kProgramName));
+    lblVersion->setText(T(kVersion));
+    Version->setText(QLatin1String(kVersionText));
+    QStringList lines;
+    for (int n = kInstallationFirst; n <= kInstallationLast; ++n) lines << T(n);
+    lines[0] = QStringLiteral("<b>") + lines[0].toHtmlEscaped() + QStringLiteral("</b>");
+    for (int i = 1; i < lines.size(); ++i) lines[i] = lines[i].toHtmlEscaped();
+    Installation->setText(lines.join(QStringLiteral("<br>")));
+}
+
+void TAboutBox::showEvent(QShowEvent* e) {
+    ApplyTexts();
+    QDialog::showEvent(e);
+}

@@ -1,0 +1,371 @@
+// The main window's controls, menus and texts.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Hints.h"
+#include "app/Main.h"
+#include "app/ToolIcons.h"
+#include "texts/TextCatalogue.h"
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+std::string ToStd(const QString& text) { return text.toStdString(); }
+
+QString T(int n) {
+    if (n < 0 || n >= kCatalogueEntries) return {};
+    return FromStd(CatalogueText(n));
+}
+
+namespace {
+
+// Captions of controls the catalogue does not name.
+const char* const kAboutCaption = "About";
+const char* const kOpensWindow = "...";
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+// A label whose text a long path or hint may outgrow: it never widens the
+// layout and shows what does not fit as an ellipsis.
+class TElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+    QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        drawFrame(&painter);
+        QRect area = contentsRect().adjusted(margin() + 2, margin(), -margin() - 2, -margin());
+        QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
+    }
+};
+
+}  // namespace
+
+void TMain::BuildLayout() {
+    const int dpi = logicalDpiX();
+
+    // ---- menus
+    QMenuBar* bar = menuBar();
+    File1 = Named(bar->addMenu(QString()), "File1");
+    ChooseSplitAFile = Named(File1->addAction(QString()), "ChooseSplitAFile");
+    FindPlaceToSmallFiles = Named(File1->addAction(QString()), "FindPlaceToSmallFiles");
+    DoSplit = Named(File1->addAction(QString()), "DoSplit");
+    N2 = Named(File1->addSeparator(), "N2");
+    JoinFiles = Named(File1->addAction(QString()), "JoinFiles");
+    FindPlaceToBigFile = Named(File1->addAction(QString()), "FindPlaceToBigFile");
+    DoJoin = Named(File1->addAction(QString()), "DoJoin");
+    N1 = Named(File1->addSeparator(), "N1");
+    ClearRegistry = Named(File1->addAction(QString()), "ClearRegistry");
+    Exit = Named(File1->addAction(QString()), "Exit");
+    ChangeOfDisk = Named(bar->addMenu(QString()), "ChangeOfDisk");
+    ChangeAlways = Named(ChangeOfDisk->addAction(QString()), "ChangeAlways");
+    ChangeSometimes = Named(ChangeOfDisk->addAction(QString()), "ChangeSometimes");
+    ChangeNever = Named(ChangeOfDisk->addAction(QString()), "ChangeNever");
+    Memory1 = Named(bar->addMenu(QString()), "Memory1");
+    MemoryUsage = Named(Memory1->addAction(QString()), "MemoryUsage");
+    Filetype = Named(bar->addMenu(QString()), "Filetype");
+    ChooseFiletype = Named(Filetype->addAction(QString()), "ChooseFiletype");
+    Language1 = Named(bar->addMenu(QString()), "Language1");
+    LanguageEnglish = Named(Language1->addAction(QString()), "LanguageEnglish");
+    LanguageSwedish = Named(Language1->addAction(QString()), "LanguageSwedish");
+    LanguageGerman = Named(Language1->addAction(QString()), "LanguageGerman");
+    Help1 = Named(bar->addMenu(QString()), "Help1");
+    About = Named(Help1->addAction(QLatin1String(kAboutCaption)), "About");
+    Hint = Named(Help1->addAction(QString()), "Hint");
+
+    ChooseSplitAFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    FindPlaceToSmallFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    DoSplit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    JoinFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Check marks; the handlers keep exactly one item of each menu checked.
+    for (QAction* a : {ChangeAlways, ChangeSometimes, ChangeNever, LanguageEnglish, LanguageSwedish, LanguageGerman})
+        a->setCheckable(true);
+
+    connect(ChooseSplitAFile, &QAction::triggered, this, &TMain::ChooseSplitAFileClick);
+    connect(FindPlaceToSmallFiles, &QAction::triggered, this, &TMain::FindPlaceToSmallFilesClick);
+    connect(DoSplit, &QAction::triggered, this, &TMain::DoSplitClick);
+    connect(JoinFiles, &QAction::triggered, this, &TMain::JoinFilesClick);
+    connect(FindPlaceToBigFile, &QAction::triggered, this, &TMain::FindPlaceToBigFileClick);
+    connect(DoJoin, &QAction::triggered, this, &TMain::DoJoinClick);
+    connect(ClearRegistry, &QAction::triggered, this, &TMain::ClearRegistryClick);
+    connect(Exit, &QAction::triggered, this, &TMain::ExitClick);
+    connect(ChangeAlways, &QAction::triggered, this, &TMain::ChangeAlwaysClick);
+    connect(ChangeSometimes, &QAction::triggered, this, &TMain::ChangeSometimesClick);
+    connect(ChangeNever, &QAction::triggered, this, &TMain::ChangeNeverClick);
+    connect(MemoryUsage, &QAction::triggered, this, &TMain::MemoryUsageClick);
+    connect(ChooseFiletype, &QAction::triggered, this, &TMain::ChooseFiletypeClick);
+    connect(LanguageEnglish, &QAction::triggered, this, &TMain::LanguageEnglishClick);
+    connect(LanguageSwedish, &QAction::triggered, this, &TMain::LanguageSwedishClick);
+    connect(LanguageGerman, &QAction::triggered, this, &TMain::LanguageGermanClick);
+    connect(About, &QAction::triggered, this, &TMain::AboutClick);
+    connect(Hint, &QAction::triggered, this, &TMain::HintClick);
+
+    // ---- tool bar: split group, join group, Exit, the wide help button
+    SpeedBar = Named(new QToolBar(this), "SpeedBar");
+    SpeedBar->setMovable(false);
+    SpeedBar->setFloatable(false);
+    SpeedBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    SpeedBar->setIconSize(QSize(16, 16));
+    addToolBar(Qt::TopToolBarArea, SpeedBar);
+    auto toolButton = [this](const char* name, ToolIcon icon, void (TMain::*handler)()) {
+        auto* button = Named(new QToolButton(SpeedBar), name);
+        button->setIcon(MakeToolIcon(icon));
+        button->setAutoRaise(true);
+        button->setMinimumSize(26, 26);
+        connect(button, &QToolButton::clicked, this, handler);
+        SpeedBar->addWidget(button);
+        return button;
+    };
+    auto gap = [this] {
+        auto* space = new QWidget(SpeedBar);
+        space->setFixedWidth(10);
+        SpeedBar->addWidget(space);
+    };
+    SplitAFileBtn = toolButton("SplitAFileBtn", ToolIcon::SelectBigFile, &TMain::SplitAFileBtnClick);
+    FindPlaceToSmallFilesBtn =
+        toolButton("FindPlaceToSmallFilesBtn", ToolIcon::PlaceForPieces, &TMain::FindPlaceToSmallFilesBtnClick);
+    DoSplitBtn = toolButton("DoSplitBtn", ToolIcon::Split, &TMain::DoSplitBtnClick);
+    gap();
+    JoinFilesBtn = toolButton("JoinFilesBtn", ToolIcon::SelectPieces, &TMain::JoinFilesBtnClick);
+    FindPlaceToBigFileBtn =
+        toolButton("FindPlaceToBigFileBtn", ToolIcon::PlaceForBigFile, &TMain::FindPlaceToBigFileBtnClick);
+    DoJoinBtn = toolButton("DoJoinBtn", ToolIcon::Join, &TMain::DoJoinBtnClick);
+    gap();
+    ExitBtn = toolButton("ExitBtn", ToolIcon::Exit, &TMain::ExitBtnClick);
+    gap();
+    HintBtn = toolButton("HintBtn", ToolIcon::Help, &TMain::HintBtnClick);
+    HintBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    HintBtn->setMinimumWidth(149 * dpi / 120);
+
+    // ---- the big file
+    auto* content = new QWidget(this);
+    BigFileGB = Named(new QGroupBox(content), "BigFileGB");
+    lblBigFileName = Named(new QLabel(BigFileGB), "lblBigFileName");
+    BigFileName = Named(new TElidingLabel(BigFileGB), "BigFileName");
+    lblBigFileSize = Named(new QLabel(BigFileGB), "lblBigFileSize");
+    BigFileSize = Named(new QLabel(BigFileGB), "BigFileSize");
+    BigFileRB1 = Named(new QRadioButton(QStringLiteral("B"), BigFileGB), "BigFileRB1");
+    BigFileRB2 = Named(new QRadioButton(QStringLiteral("kB"), BigFileGB), "BigFileRB2");
+    BigFileRB3 = Named(new QRadioButton(QStringLiteral("MB"), BigFileGB), "BigFileRB3");
+    BigFileRB4 = Named(new QRadioButton(QStringLiteral("GB"), BigFileGB), "BigFileRB4");
+    BigFileSize->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000.000 ")));
+    auto* units = new QHBoxLayout;
+    for (QRadioButton* rb : {BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4}) units->addWidget(rb);
+    units->addStretch(1);
+    auto* bigGrid = new QGridLayout(BigFileGB);
+    bigGrid->addWidget(lblBigFileName, 0, 0);
+    bigGrid->addWidget(BigFileName, 0, 1, 1, 2);
+    bigGrid->addWidget(lblBigFileSize, 1, 0);
+    bigGrid->addWidget(BigFileSize, 1, 1);
+    bigGrid->addLayout(units, 1, 2);
+    bigGrid->setColumnStretch(2, 1);
+    // Checking a unit runs its handler, whether the user or the start-up checks it.
+    auto onChecked = [this](QRadioButton* rb, void (TMain::*handler)()) {
+        connect(rb, &QRadioButton::toggled, this, [this, handler](bool on) {
+            if (on) (this->*handler)();
+        });
+    };
+    onChecked(BigFileRB1, &TMain::BigFileRB1Click);
+    onChecked(BigFileRB2, &TMain::BigFileRB2Click);
+    onChecked(BigFileRB3, &TMain::BigFileRB3Click);
+    onChecked(BigFileRB4, &TMain::BigFileRB4Click);
+
+    // ---- the smaller files: base size choice | size list | new size
+    ActualSizeGB = Named(new QGroupBox(content), "ActualSizeGB");
+    lblSmallFileNames = Named(new QLabel(ActualSizeGB), "lblSmallFileNames");
+    SmallFileNames = Named(new TElidingLabel(ActualSizeGB), "SmallFileNames");
+    BaseSizeHeadline = Named(new QLabel(ActualSizeGB), "BaseSizeHeadline");
+    CBBaseSize = Named(new QComboBox(ActualSizeGB), "CBBaseSize");
+    CBBaseSize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    CBBaseSize->setMinimumContentsLength(22);
+    rbSizeBase = Named(new QRadioButton(ActualSizeGB), "rbSizeBase");
+    rbSizeFree = Named(new QRadioButton(ActualSizeGB), "rbSizeFree");
+    ApplyBaseSize = Named(new QPushButton(ActualSizeGB), "ApplyBaseSize");
+    lblNrFiles = Named(new QLabel(ActualSizeGB), "lblNrFiles");
+    lblNrFiles->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SmallerSize = Named(new QLabel(ActualSizeGB), "SmallerSize");
+    SmallerSizesLB = Named(new QListWidget(ActualSizeGB), "SmallerSizesLB");
+    SmallerSizesLB->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("99999999999999")) + 24);
+    SmallerSizesLB->setFixedHeight(fontMetrics().height() * 8);
+    lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
+    txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
+    ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");
+    ApplyNewSize = Named(new QPushButton(ActualSizeGB), "ApplyNewSize");
+
+    auto* baseColumn = new QVBoxLayout;
+    baseColumn->addWidget(BaseSizeHeadline);
+    baseColumn->addWidget(CBBaseSize);
+    baseColumn->addWidget(rbSizeBase);
+    baseColumn->addWidget(rbSizeFree);
+    baseColumn->addWidget(ApplyBaseSize, 0, Qt::AlignLeft);
+    baseColumn->addStretch(1);
+    auto* listColumn = new QVBoxLayout;
+    listColumn->addWidget(SmallerSize);
+    listColumn->addWidget(SmallerSizesLB);
+    auto* newSizeColumn = new QVBoxLayout;
+    newSizeColumn->addWidget(lblNrFiles);
+    newSizeColumn->addSpacing(fontMetrics().height() / 2);
+    newSizeColumn->addWidget(lblNewSize);
+    newSizeColumn->addWidget(txtNewSize);
+    newSizeColumn->addWidget(ChangeItem);
+    newSizeColumn->addWidget(ApplyNewSize);
+    newSizeColumn->addStretch(1);
+    auto* smallGrid = new QGridLayout(ActualSizeGB);
+    smallGrid->addWidget(lblSmallFileNames, 0, 0);
+    smallGrid->addWidget(SmallFileNames, 0, 1, 1, 3);
+    smallGrid->addLayout(baseColumn, 1, 0, 1, 2);
+    smallGrid->addLayout(listColumn, 1, 2);
+    smallGrid->addLayout(newSizeColumn, 1, 3);
+    smallGrid->setColumnStretch(1, 1);
+    smallGrid->setHorizontalSpacing(12);
+
+    onChecked(rbSizeBase, &TMain::rbSizeBaseClick);
+    onChecked(rbSizeFree, &TMain::rbSizeFreeClick);
+    connect(ApplyBaseSize, &QPushButton::clicked, this, &TMain::ApplyBaseSizeClick);
+    connect(ApplyNewSize, &QPushButton::clicked, this, &TMain::ApplyNewSizeClick);
+    connect(CBBaseSize, qOverload<int>(&QComboBox::activated), this, &TMain::CBBaseSizeChange);
+    connect(SmallerSizesLB, &QListWidget::itemClicked, this, &TMain::SmallerSizesLBClick);
+    // Any change of the text, typed or set, offers the new size for applying.
+    connect(txtNewSize, &QLineEdit::textChanged, this, &TMain::txtNewSizeChange);
+
+    PBar = Named(new QProgressBar(content), "PBar");
+    PBar->setRange(0, 100);
+    PBar->setValue(0);
+    PBar->setTextVisible(false);
+
+    // The content keeps its size and stays at the top left when the window grows.
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(BigFileGB);
+    column->addWidget(ActualSizeGB);
+    column->addWidget(PBar);
+    content->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    auto* central = new QWidget(this);
+    auto* anchor = new QGridLayout(central);
+    anchor->setContentsMargins(6, 6, 6, 6);
+    anchor->addWidget(content, 0, 0);
+    anchor->setRowStretch(1, 1);
+    anchor->setColumnStretch(1, 1);
+    setCentralWidget(central);
+
+    // ---- status bar: panel 0 hints and welcome, panel 1 what the program does
+    StatusBar = Named(new QStatusBar(this), "StatusBar");
+    StatusPanel0 = Named(new TElidingLabel(StatusBar), "StatusPanel0");
+    StatusPanel1 = Named(new TElidingLabel(StatusBar), "StatusPanel1");
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar->addWidget(StatusPanel0);
+    StatusBar->addWidget(StatusPanel1, 1);
+    setStatusBar(StatusBar);
+
+    setWindowIcon(MakeToolIcon(ToolIcon::Split));
+}
+
+void TMain::ApplyTexts() {
+    auto caption = [](QAction* a, int n) { a->setText(T(n)); };
+    auto opensWindow = [](QAction* a, int n) { a->setText(T(n) + QLatin1String(kOpensWindow)); };
+    auto hint = [](auto* control, int n) { ApplyHint(control, T(n)); };
+
+    File1->setTitle(T(0));
+    caption(ChooseSplitAFile, 1); hint(ChooseSplitAFile, 17);
+    caption(DoSplit, 2); hint(DoSplit, 18);
+    caption(JoinFiles, 3); hint(JoinFiles, 19);
+    caption(DoJoin, 4); hint(DoJoin, 20);
+    caption(Exit, 5); hint(Exit, 21);
+    hint(PBar, 53);
+    Language1->setTitle(T(6));
+    caption(LanguageEnglish, 7);
+    caption(LanguageSwedish, 8);
+    caption(LanguageGerman, 252);
+    Memory1->setTitle(T(9));
+    opensWindow(MemoryUsage, 10); hint(MemoryUsage, 12);
+    for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, 13);
+    Help1->setTitle(T(14));
+    hint(SplitAFileBtn, 17);
+    hint(DoSplitBtn, 18);
+    hint(JoinFilesBtn, 19);
+    hint(DoJoinBtn, 20);
+    hint(ExitBtn, 21);
+    BigFileGB->setTitle(T(22)); ApplyHint(BigFileGB, T(114), false);
+    lblBigFileName->setText(T(23));
+    lblBigFileSize->setText(T(24));
+    ActualSizeGB->setTitle(T(25));
+    lblSmallFileNames->setText(T(26));
+    BaseSizeHeadline->setText(T(27));
+    ApplyBaseSize->setText(T(28)); hint(ApplyBaseSize, 41);
+    SmallerSize->setText(T(29));
+    hint(CBBaseSize, 52);
+    ChangeItem->setText(T(57));
+    lblNewSize->setText(T(58));
+    ApplyNewSize->setText(T(59)); hint(ApplyNewSize, 39);
+    caption(FindPlaceToSmallFiles, 60); hint(FindPlaceToSmallFiles, 61);
+    hint(FindPlaceToSmallFilesBtn, 61);
+    caption(FindPlaceToBigFile, 62); hint(FindPlaceToBigFile, 63);
+    hint(FindPlaceToBigFileBtn, 63);
+    hint(SmallerSizesLB, 66);
+    hint(txtNewSize, 67);
+    lblNrFiles->clear();
+    caption(ClearRegistry, 101); hint(ClearRegistry, 113);
+    opensWindow(Hint, 118); hint(Hint, 139);
+    HintBtn->setText(FromStd(StripAccessKey(CatalogueText(118))));
+    ApplyHint(HintBtn, T(138) + QLatin1Char('|') + T(139));
+    ChangeOfDisk->setTitle(T(146));
+    caption(ChangeAlways, 147);
+    caption(ChangeSometimes, 148);
+    caption(ChangeNever, 149);
+    Filetype->setTitle(T(212));
+    opensWindow(ChooseFiletype, 213); hint(ChooseFiletype, 238);
+    // All three language items carry the same hint.
+    for (QAction* language : {LanguageEnglish, LanguageSwedish, LanguageGerman}) hint(language, 239);
+    rbSizeFree->setText(T(227));
+    rbSizeBase->setText(T(228));
+}
+
+bool TMain::event(QEvent* e) {
+    if (e->type() == QEvent::StatusTip) {
+        QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        // Leaving a control sends an empty tip; over a child without a hint of
+        // its own, the hint of the group box around it shows.
+        if (tip.isEmpty()) {
+            for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w && w != this && isAncestorOf(w);
+                 w = w->parentWidget()) {
+                if (!w->statusTip().isEmpty()) {
+                    tip = w->statusTip();
+                    break;
+                }
+            }
+        }
+        ShowHintInStatusBar(tip);
+        return true;
+    }
+    return QMainWindow::event(e);
+}

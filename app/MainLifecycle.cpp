@@ -1,0 +1,161 @@
+// The main window's life: start-up from the stored settings, leaving (with
+// the window geometry saved), reset, the Pause menu and the About box.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/AboutBox.h"
+#include "app/Main.h"
+#include "app/ModalSeam.h"
+#include "settings/SettingsStore.h"
+#include "texts/TextCatalogue.h"
+
+TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
+    : QMainWindow(parent), engine_(engine), store_(store) {
+    setObjectName(QStringLiteral("Main"));
+    BuildLayout();
+    resize(sizeHint());  // the designed size, which a stored size may replace
+    engine_.SetView(this);
+    FormCreate();
+}
+
+TMain::~TMain() {
+    engine_.SetView(nullptr);
+    RestoreCursor();
+}
+
+void TMain::SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory,
+                       TFrmBaseSize* baseSize, TFrmFileType* fileType) {
+    aboutBox_ = aboutBox;
+    frmDisk_ = disk;
+    frmHint_ = hint;
+    memory_ = memory;
+    frmBaseSize_ = baseSize;
+    frmFileType_ = fileType;
+}
+
+void TMain::FormCreate() {
+    // 1. Language; a stored value out of range checks nothing and shows English.
+    const int32_t language = store_.Read(Settings::Language);
+    LanguageEnglish->setChecked(language == 0);
+    LanguageSwedish->setChecked(language == 1);
+    LanguageGerman->setChecked(language == 2);
+    LanguageIndex = language >= 0 && language < kLanguageCount ? language : 0;
+
+    // 2. Memory limit.
+    MaxRAM = store_.Read(Settings::MaxRAM);
+
+    // 3. Geometry: the position always, the size only when both parts are positive.
+    mainTop = store_.Read(Settings::MainTop);
+    mainLeft = store_.Read(Settings::MainLeft);
+    mainHeight = store_.Read(Settings::MainHeight);
+    mainWidth = store_.Read(Settings::MainWidth);
+    move(mainLeft, mainTop);
+    if (mainHeight > 0 && mainWidth > 0) resize(mainWidth, mainHeight);
+
+    // 4. Status panel 0 scaled from the 120 pixels per inch the window was designed at.
+    StatusPanel0->setFixedWidth(345 * logicalDpiX() / 120);
+
+    // 5. Marker, the catalogue made with it, and the window's texts.
+    AddedFileType = store_.Read(Settings::AddedFileType);
+    BuildCatalogue(ToStd(AddedFileType));
+    ApplyTexts();
+
+    // 6.
+    ChangeItem->setText(T(57));  // "File Number "
+    setWindowTitle(T(72));       // the program's name
+
+    // 7. Folders of the big files and of the pieces.
+    SplitPath = store_.Read(Settings::SplitPath);
+    JoinPath = store_.Read(Settings::JoinPath);
+
+    // 8.-10. Presets, size mode and size unit: the size planning code fills
+    // these handlers; checking a radio button runs its handler.
+    LoadBaseSizes();
+    UseFreeSpace = store_.Read(Settings::UseFreeSpace);
+    rbSizeFree->setChecked(UseFreeSpace);
+    rbSizeBase->setChecked(!UseFreeSpace);
+    ApplySizeMode();
+    BigUnit = store_.Read(Settings::BigUnit);
+    QRadioButton* const units[] = {BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4};
+    if (BigUnit >= 1 && BigUnit <= 4) units[BigUnit - 1]->setChecked(true);
+
+    // 11. Pause mode; out of range checks nothing.
+    PauseMode = store_.Read(Settings::ChangeDisk);
+    ChangeAlways->setChecked(PauseMode == 0);
+    ChangeSometimes->setChecked(PauseMode == 1);
+    ChangeNever->setChecked(PauseMode == 2);
+
+    // 12. Nothing can be split or joined yet.
+    for (int group : {0, 1, 2, 3}) SetControlState(group, false);
+
+    // 13. Hints reach status panel 0 through event() from now on.
+
+    // 14. Welcome text.
+    ShowHintInStatusBar(T(117) + QLatin1Char(' ') + T(72) + QStringLiteral(", ") + T(74).toLower() +
+                        QLatin1Char(' ') + QLatin1String(kVersionText));
+}
+
+void TMain::StorePauseMode() { store_.Write(Settings::ChangeDisk, PauseMode); }
+
+void TMain::SaveGeometry() {
+    // pos() and size() are what move() and resize() restore, so repeated
+    // starts do not drift by the window frame.
+    mainTop = pos().y();
+    mainLeft = pos().x();
+    mainHeight = height();
+    mainWidth = width();
+    store_.Write(Settings::MainTop, mainTop);
+    store_.Write(Settings::MainLeft, mainLeft);
+    store_.Write(Settings::MainHeight, mainHeight);
+    store_.Write(Settings::MainWidth, mainWidth);
+}
+
+void TMain::Quit() {
+    exiting_ = true;
+    // Qt closes the windows first; closeEvent sees exiting_ and saves nothing.
+    QCoreApplication::quit();
+}
+
+void TMain::ExitClick() {
+    SaveGeometry();
+    Quit();
+}
+
+void TMain::ExitBtnClick() { ExitClick(); }
+
+void TMain::closeEvent(QCloseEvent* e) {
+    if (!exiting_) {
+        SaveGeometry();
+        Quit();
+    }
+    e->accept();
+}
+
+void TMain::ClearRegistryClick() {
+    store_.ResetToDefaults();
+    Quit();
+}
+
+void TMain::SelectPauseMode(int32_t mode) {
+    QAction* const items[] = {ChangeAlways, ChangeSometimes, ChangeNever};
+    // Choosing the checked item changes and writes nothing (Qt has just
+    // unchecked it: check it again).
+    if (mode != PauseMode) {
+        PauseMode = mode;
+        StorePauseMode();
+    }
+    for (int i = 0; i < 3; ++i) items[i]->setChecked(i == PauseMode);
+}
+
+void TMain::ChangeAlwaysClick() { SelectPauseMode(0); }
+void TMain::ChangeSometimesClick() { SelectPauseMode(1); }
+void TMain::ChangeNeverClick() { SelectPauseMode(2); }
+
+void TMain::AboutClick() {
+    if (aboutBox_) Modal().ExecDialog(aboutBox_);
+}

@@ -1,0 +1,163 @@
+// Control groups, the busy and done states, result reports, and the view the
+// engine draws on during a transfer.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdint>
+
+#include "app/Hints.h"
+#include "app/Main.h"
+#include "app/ModalSeam.h"
+
+namespace {
+// Catalogue entries of the result reports.
+constexpr int kAbnormalTermination = 83;  // "Abnormal termination!"
+constexpr int kSizesDifferText = 94;         // "The sizes of the files differ. ..."
+constexpr int kFileMissing = 95;          // "File is missing: "
+constexpr int kNrOfFiles = 68;            // "Nr. of files: "
+constexpr int kStarIsNumber = 115;        // "The * in the names is an integer from 1 to "
+}  // namespace
+
+void TMain::SetControlState(int group, bool enabled) {
+    switch (group) {
+    case 0:  // split command
+        DoSplit->setEnabled(enabled);
+        DoSplitBtn->setEnabled(enabled);
+        SmallerSizesLB->setEnabled(enabled);
+        break;
+    case 1:  // place for small files
+        FindPlaceToSmallFiles->setEnabled(enabled);
+        FindPlaceToSmallFilesBtn->setEnabled(enabled);
+        break;
+    case 2:  // join command; a join being prepared locks the base size controls
+        DoJoin->setEnabled(enabled);
+        DoJoinBtn->setEnabled(enabled);
+        CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
+        rbSizeBase->setEnabled(!enabled);
+        rbSizeFree->setEnabled(!enabled);
+        ApplyBaseSize->setEnabled(!enabled);
+        break;
+    case 3:  // place for big file
+        FindPlaceToBigFile->setEnabled(enabled);
+        FindPlaceToBigFileBtn->setEnabled(enabled);
+        break;
+    case 4:  // base size choice
+        CBBaseSize->setEnabled(enabled);
+        break;
+    case 5:  // new size editing
+        ApplyNewSize->setEnabled(enabled);
+        txtNewSize->setEnabled(enabled);
+        ChangeItem->setEnabled(enabled);
+        break;
+    case 6:  // size list
+        SmallerSizesLB->setEnabled(enabled);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMain::ShowWorking(const QString& text) {
+    StatusPanel1->setText(text);
+    if (!hourglassSet_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        hourglassSet_ = true;
+    }
+    // The work that follows blocks the window: show the text now.
+    StatusBar->repaint();
+}
+
+void TMain::ShowDone(const QString& text) {
+    RestoreCursor();
+    StatusPanel0->clear();
+    StatusPanel1->setText(text);
+}
+
+void TMain::RestoreCursor() {
+    if (hourglassSet_) {
+        QApplication::restoreOverrideCursor();
+        hourglassSet_ = false;
+    }
+}
+
+void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) {
+    if (code == 0) {
+        ShowDone(T(doneEntry));
+    } else {
+        QString text;
+        if (code == -1)
+            text = T(kSizesDifferText);
+        else if (code < -1)
+            text = T(int(std::min<int64_t>(-int64_t(code), INT32_MAX)));  // the code names its entry
+        else
+            text = T(failureEntry) + QString::number(code);
+        Modal().Message(this, text, T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+        ShowDone(T(kAbnormalTermination));
+    }
+    const QString count = QString::number(Engine().PieceCount);
+    lblNrFiles->setText(T(kNrOfFiles) + count);
+    ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
+}
+
+void TMain::ReportMissingFile(const QString& name) {
+    Modal().Message(this, T(kFileMissing) + name, T(kAbnormalTermination), ModalSeam::Icon::Stop,
+                    ModalSeam::Buttons::Ok);
+    StatusPanel1->setText(T(kAbnormalTermination));
+    RestoreCursor();
+}
+
+void TMain::ClearSizeList() {
+    SmallerSizesLB->clear();
+    ChangeItem->setText(T(57));  // "File Number "
+    txtNewSize->clear();
+    SetControlState(5, false);
+}
+
+void TMain::txtNewSizeChange() { SetControlState(5, true); }
+
+QString TMain::CurrentFolder() { return QDir::toNativeSeparators(QDir::currentPath()); }
+
+void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hint); }
+
+// ---- TransferView
+
+void TMain::ClearPieceList() { SmallerSizesLB->clear(); }
+
+void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max); }
+
+void TMain::SetProgress(int32_t position) {
+    if (PBar->value() == position) return;
+    PBar->setValue(position);
+    PBar->repaint();
+    // Keeps the window drawn and the desktop from marking it hung; the user
+    // still cannot click into the running transfer.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(FromStd(name)); }
+
+void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
+
+void TMain::SelectPiece(int32_t index) { SmallerSizesLB->setCurrentRow(index); }
+
+void TMain::RepaintPieceList() { SmallerSizesLB->repaint(); }
+
+bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
+    return Modal().Message(this, FromStd(text), FromStd(caption),
+                           icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
+                                                                : ModalSeam::Icon::Exclamation,
+                           ModalSeam::Buttons::YesNo);
+}
+
+void TMain::RepaintMainWindow() { repaint(); }

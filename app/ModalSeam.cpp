@@ -1,0 +1,145 @@
+#include "app/ModalSeam.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+// After an accepted dialog the process's current folder is the chosen file's
+// folder, as the workflows expect; Qt's dialogs leave it untouched.
+QString AcceptChosenFile(const QString& chosen) {
+    if (chosen.isEmpty()) return chosen;
+    QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    return QDir::toNativeSeparators(chosen);
+}
+
+class QtModal : public ModalSeam {
+public:
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter, const QString& folder,
+                         bool exactNames) override {
+        QFileDialog dialog(parent, title, folder, QtFilterFromCatalogue(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // A typed name that does not exist is reported by the workflow.
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        if (exactNames) dialog.setFilter(dialog.filter() | QDir::Hidden | QDir::CaseSensitive);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return AcceptChosenFile(dialog.selectedFiles().first());
+    }
+
+    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& folder,
+                         const QString& proposedName) override {
+        QFileDialog dialog(parent, title, folder, QtFilterFromCatalogue(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // The workflows decide what an existing name means; no second question.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return AcceptChosenFile(dialog.selectedFiles().first());
+    }
+
+    bool Message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                 Buttons buttons) override {
+        QMessageBox::Icon qtIcon = icon == Icon::Stop          ? QMessageBox::Critical
+                                   : icon == Icon::Exclamation ? QMessageBox::Warning
+                                                               : QMessageBox::Question;
+        QMessageBox box(qtIcon, caption, text,
+                        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+        int answer = box.exec();
+        return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
+    }
+
+    int ExecDialog(QDialog* dialog) override { return dialog->exec(); }
+};
+
+QtModal qtModal;
+ModalSeam* current = &qtModal;
+
+}  // namespace
+
+ModalSeam& Modal() { return *current; }
+
+void SetModal(ModalSeam* seam) { current = seam ? seam : &qtModal; }
+
+QString QtFilterFromCatalogue(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& raw : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            QString pattern = raw.trimmed();
+#ifndef _WIN32
+            if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");  // names need no dot here
+#endif
+            if (!pattern.isEmpty()) patterns << pattern;
+        }
+        if (patterns.isEmpty()) patterns << QStringLiteral("*");
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString ScriptedModal::OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
+                                    bool exactNames) {
+    Shown s{Shown::Kind::Open, title, {}, filter, folder, {}};
+    s.exactNames = exactNames;
+    shown.push_back(s);
+    if (fileNames.empty()) return {};
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return AcceptChosenFile(name);
+}
+
+QString ScriptedModal::SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
+                                    const QString& proposedName) {
+    shown.push_back(Shown{Shown::Kind::Save, title, {}, filter, folder, proposedName});
+    if (fileNames.empty()) return {};
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return AcceptChosenFile(name);
+}
+
+bool ScriptedModal::Message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) {
+    Shown s{Shown::Kind::Message, caption, text, {}, {}, {}};
+    s.icon = icon;
+    s.buttons = buttons;
+    shown.push_back(s);
+    if (buttons == Buttons::Ok) return true;
+    if (answers.empty()) return false;
+    bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+}
+
+int ScriptedModal::ExecDialog(QDialog* dialog) {
+    Shown s{Shown::Kind::Dialog, dialog->windowTitle(), {}, {}, {}, {}};
+    s.dialog = dialog;
+    // Shown as exec() would, so the dialog sets its texts and fields on showing.
+    dialog->setResult(QDialog::Rejected);
+    dialog->show();
+    s.title = dialog->windowTitle();
+    shown.push_back(s);
+    int result = QDialog::Rejected;
+    if (!dialogActions.empty()) {
+        auto action = std::move(dialogActions.front());
+        dialogActions.pop_front();
+        result = action(dialog);
+    }
+    if (dialog->isVisible()) {
+        dialog->setResult(result);
+        dialog->hide();
+    }
+    return result;
+}
+
+std::vector<ScriptedModal::Shown> ScriptedModal::Messages() const {
+    std::vector<Shown> messages;
+    for (const Shown& s : shown)
+        if (s.kind == Shown::Kind::Message) messages.push_back(s);
+    return messages;
+}

@@ -1,0 +1,146 @@
+#include "app/ToolIcons.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+namespace {
+
+const QColor kOutline(40, 50, 70);
+const QColor kPaper(255, 255, 255);
+const QColor kPiece(120, 190, 120);
+const QColor kFolder(235, 190, 70);
+const QColor kArrow(40, 110, 200);
+
+// A sheet with a folded top-right corner.
+void Page(QPainter& p, QRectF r, const QColor& fill) {
+    qreal fold = qMin(r.width(), r.height()) * 0.35;
+    QPolygonF sheet{{r.left(), r.top()}, {r.right() - fold, r.top()}, {r.right(), r.top() + fold},
+                    {r.right(), r.bottom()}, {r.left(), r.bottom()}};
+    p.setBrush(fill);
+    p.drawPolygon(sheet);
+    p.drawLine(QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold));
+    p.drawLine(QPointF(r.right() - fold, r.top() + fold), QPointF(r.right(), r.top() + fold));
+}
+
+// Three small pieces stacked on top of each other.
+void Pieces(QPainter& p, qreal x, qreal y) {
+    for (int i = 0; i < 3; ++i) p.drawRect(QRectF(x, y + i * 4.5, 5, 3.5));
+}
+
+void Folder(QPainter& p) {
+    p.setBrush(kFolder);
+    QPolygonF folder{{1.5, 4.5}, {5.5, 4.5}, {6.5, 6}, {14.5, 6}, {14.5, 14.5}, {1.5, 14.5}};
+    p.drawPolygon(folder);
+}
+
+void Magnifier(QPainter& p) {
+    p.setBrush(QColor(200, 225, 255));
+    p.drawEllipse(QRectF(8.5, 8.5, 5, 5));
+    p.setPen(QPen(kOutline, 1.6));
+    p.drawLine(QPointF(12.8, 12.8), QPointF(15.2, 15.2));
+}
+
+void Arrow(QPainter& p, qreal fromX, qreal toX, qreal y) {
+    p.setPen(QPen(kArrow, 1.5));
+    p.drawLine(QPointF(fromX, y), QPointF(toX - 1.5, y));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kArrow);
+    qreal dir = toX > fromX ? 1 : -1;
+    p.drawPolygon(QPolygonF{{toX, y}, {toX - 2.8 * dir, y - 2.5}, {toX - 2.8 * dir, y + 2.5}});
+}
+
+void Draw(QPainter& p, ToolIcon which) {
+    p.setPen(QPen(kOutline, 1));
+    switch (which) {
+    case ToolIcon::SelectBigFile:
+        Page(p, {2.5, 0.5, 9, 12}, kPaper);
+        Magnifier(p);
+        break;
+    case ToolIcon::PlaceForPieces:
+        Folder(p);
+        p.setBrush(kPiece);
+        Pieces(p, 8.5, 1.5);
+        break;
+    case ToolIcon::Split:
+        Page(p, {0.5, 2.5, 7, 11}, kPaper);
+        p.setBrush(kPiece);
+        Pieces(p, 10.5, 2);
+        Arrow(p, 6.5, 10, 8);
+        break;
+    case ToolIcon::SelectPieces:
+        p.setBrush(kPiece);
+        Pieces(p, 2.5, 0.5);
+        Pieces(p, 5.5, 1.5);
+        Magnifier(p);
+        break;
+    case ToolIcon::PlaceForBigFile:
+        Folder(p);
+        Page(p, {7.5, 0.5, 6, 9}, kPaper);
+        break;
+    case ToolIcon::Join:
+        p.setBrush(kPiece);
+        Pieces(p, 0.5, 2);
+        Page(p, {8.5, 2.5, 7, 11}, kPaper);
+        Arrow(p, 5, 9.5, 8);
+        break;
+    case ToolIcon::Exit:
+        p.setBrush(QColor(200, 50, 40));
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(5, 5), QPointF(11, 11));
+        p.drawLine(QPointF(11, 5), QPointF(5, 11));
+        break;
+    case ToolIcon::Help: {
+        p.setBrush(kArrow);
+        p.drawEllipse(QRectF(1, 1, 14, 14));
+        p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
+        QPainterPath hook;
+        hook.moveTo(5.6, 6.2);
+        hook.cubicTo(5.6, 3.2, 10.4, 3.2, 10.4, 6.2);
+        hook.cubicTo(10.4, 8.0, 8, 8.0, 8, 10.0);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(hook);
+        p.drawPoint(QPointF(8, 12.4));
+        break;
+    }
+    }
+}
+
+// The disabled look: grey, lighter and half transparent.
+QImage Greyed(QImage image) {
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            QRgb c = line[x];
+            int grey = 128 + qGray(c) / 2;
+            line[x] = qRgba(grey, grey, grey, qAlpha(c) / 2);
+        }
+    }
+    return image;
+}
+
+}  // namespace
+
+QPixmap ToolPixmap(ToolIcon which, int size, bool enabled) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        Draw(p, which);
+    }
+    return QPixmap::fromImage(enabled ? image : Greyed(image));
+}
+
+QIcon MakeToolIcon(ToolIcon which) {
+    QIcon icon;
+    for (int size : {16, 32}) {
+        icon.addPixmap(ToolPixmap(which, size, true), QIcon::Normal);
+        icon.addPixmap(ToolPixmap(which, size, false), QIcon::Disabled);
+    }
+    return icon;
+}

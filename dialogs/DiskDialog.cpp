@@ -1,42 +1,28 @@
 #include "dialogs/DiskDialog.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
+#include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
-#include "dialogs/OkButton.h"
-#include "texts/QtText.h"
+#include "dialogs/PromptLayout.h"
 #include "planning/SizePlan.h"
+#include "texts/QtText.h"
 
 TfrmDisk::TfrmDisk(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmDisk"));
     setWindowTitle(QStringLiteral("#"));
-
-    ChooseDiskNr = new QLabel(this);
-    ChooseDiskNr->setObjectName(QStringLiteral("ChooseDiskNr"));
 
     txtNr = new QSpinBox(this);
     txtNr->setObjectName(QStringLiteral("txtNr"));
     txtNr->setRange(1, kMaxPieces);
     txtNr->setValue(1);
     txtNr->setWrapping(false);
-    ChooseDiskNr->setBuddy(txtNr);
 
-    OKBtn = MakeOkButton("OKBtn", this);
+    const PromptControls controls = LayOutPromptDialog(this, "ChooseDiskNr", txtNr, "OKBtn", 212, 144);
+    ChooseDiskNr = controls.prompt;
+    OKBtn = controls.ok;
     connect(OKBtn, &QPushButton::clicked, this, &TfrmDisk::OKBtnClick);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKBtn);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(ChooseDiskNr);
-    layout->addWidget(txtNr);
-    layout->addStretch();
-    layout->addLayout(buttons);
-    resize(212, 144);
 }
 
 void TfrmDisk::showEvent(QShowEvent* event) {

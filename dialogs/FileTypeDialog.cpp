@@ -1,37 +1,23 @@
 #include "dialogs/FileTypeDialog.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
-#include <QVBoxLayout>
+#include <QPushButton>
 
-#include "dialogs/OkButton.h"
+#include "dialogs/PromptLayout.h"
 #include "texts/QtText.h"
 
 TFrmFileType::TFrmFileType(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FrmFileType"));
 
-    lblFtype = new QLabel(this);
-    lblFtype->setObjectName(QStringLiteral("lblFtype"));
-
     txtFtype = new QLineEdit(this);
     txtFtype->setObjectName(QStringLiteral("txtFtype"));
-    lblFtype->setBuddy(txtFtype);
 
-    OkBtn = MakeOkButton("OkBtn", this);
+    const PromptControls controls = LayOutPromptDialog(this, "lblFtype", txtFtype, "OkBtn", 432, 101);
+    lblFtype = controls.prompt;
+    OkBtn = controls.ok;
     connect(OkBtn, &QPushButton::clicked, this, &TFrmFileType::OkBtnClick);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OkBtn);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblFtype);
-    layout->addWidget(txtFtype);
-    layout->addStretch();
-    layout->addLayout(buttons);
-    resize(432, 101);
 }
 
 void TFrmFileType::showEvent(QShowEvent* event) {

@@ -1,16 +1,16 @@
 #include "dialogs/MemoryDialog.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
 
-#include "dialogs/OkButton.h"
-#include "texts/QtText.h"
+#include "dialogs/PromptLayout.h"
 #include "planning/SizePlan.h"
+#include "texts/QtText.h"
 
 int32_t MemoryLimitFromText(const QString& text) {
     const int64_t value = LeadingInteger(text);
@@ -20,28 +20,15 @@ int32_t MemoryLimitFromText(const QString& text) {
 TMemory::TMemory(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Memory"));
 
-    lblMaxAllowedRAM = new QLabel(this);
-    lblMaxAllowedRAM->setObjectName(QStringLiteral("lblMaxAllowedRAM"));
-
     txtMaxAllowedRAM = new QLineEdit(this);
     txtMaxAllowedRAM->setObjectName(QStringLiteral("txtMaxAllowedRAM"));
-    lblMaxAllowedRAM->setBuddy(txtMaxAllowedRAM);
     connect(txtMaxAllowedRAM, &QLineEdit::textChanged, this, &TMemory::txtMaxAllowedRAMChange);
 
-    OkButton = MakeOkButton("OkButton", this);
+    const PromptControls controls =
+        LayOutPromptDialog(this, "lblMaxAllowedRAM", txtMaxAllowedRAM, "OkButton", 263, 150);
+    lblMaxAllowedRAM = controls.prompt;
+    OkButton = controls.ok;
     connect(OkButton, &QPushButton::clicked, this, &TMemory::OkButtonClick);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OkButton);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblMaxAllowedRAM);
-    layout->addWidget(txtMaxAllowedRAM);
-    layout->addStretch();
-    layout->addLayout(buttons);
-    resize(263, 150);
 }
 
 void TMemory::showEvent(QShowEvent* event) {

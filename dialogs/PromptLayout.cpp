@@ -1,0 +1,34 @@
+#include "dialogs/PromptLayout.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidget* field, const char* okName,
+                                  int width, int height) {
+    auto* prompt = new QLabel(dialog);
+    prompt->setObjectName(QString::fromLatin1(promptName));
+    prompt->setBuddy(field);
+
+    auto* ok = new QPushButton(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton),
+                               QStringLiteral("OK"), dialog);
+    ok->setObjectName(QString::fromLatin1(okName));
+    ok->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(prompt);
+    layout->addWidget(field);
+    layout->addStretch();
+    layout->addLayout(buttons);
+    dialog->resize(width, height);
+    return {prompt, ok};
+}

@@ -1,0 +1,19 @@
+// The look the three dialogs share: a prompt, its field below it and a
+// centred OK button at the bottom.
+#pragma once
+
+class QDialog;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+struct PromptControls {
+    QLabel* prompt;
+    QPushButton* ok;  // OK glyph, the dialog's default button
+};
+
+// Builds the prompt and the OK button with the given object names around
+// field, lays them out in dialog and gives it its designed size (it grows
+// for longer texts).
+PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidget* field, const char* okName,
+                                  int width, int height);

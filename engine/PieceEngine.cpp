@@ -40,6 +40,9 @@ int32_t PausingJoinPosition(int64_t done, int64_t sumSoFar, int32_t piece, int32
 
 namespace {
 
+// From this block size on, the stream's own buffer only adds copying.
+constexpr int32_t kDirectBlockBytes = 64 * 1024;
+
 class NullView final : public TransferView {
 public:
     void ClearPieceList() override {}
@@ -63,8 +66,8 @@ public:
     Stream& operator=(const Stream&) = delete;
     ~Stream() { Close(); }
 
-    // Block copies go straight to the system calls; byte copies need the
-    // stream's buffer so that one byte is not one system call.
+    // Large blocks go straight to the system calls; bytes and small blocks
+    // go through the stream's buffer, so that one byte is not one system call.
     bool Open(const std::string& name, const char* mode, bool buffered) {
         Close();
         file_ = OpenFile(name, mode);
@@ -293,7 +296,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     const bool split = direction == Direction::Split;
     useFreeSpace = useFreeSpace && split;
     maxBuffer = std::max(maxBuffer, 0);
-    const bool buffered = maxBuffer == 0;  // byte-by-byte copying
+    const bool buffered = maxBuffer < kDirectBlockBytes;
     SetPieceCount(PieceCount);
 
     // The big file: read for a split; for a join created, or replaced only

@@ -1,0 +1,74 @@
+#include "tests/engine/EngineTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+TempFolder::TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "quorvel-engine-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+std::string PatternBytes(int64_t count, unsigned seed) {
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    uint32_t state = seed * 2654435761u + 12345u;
+    for (auto& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    return bytes;
+}
+
+void WriteFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + name);
+}
+
+std::string ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& name) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(name, ec));
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string EnglishText(int entry) {
+    switch (entry) {
+    case 55: return "Ready for diskette/file number ";
+    case 56: return "Change diskette";
+    case 230: return "No available space on this diskette! ";
+    default: return "<" + std::to_string(entry) + ">";
+    }
+}
+
+bool RecordingView::AskYesNo(const std::string& text, const std::string& caption, Icon icon) {
+    calls.push_back("Ask " + text);
+    questions.push_back({text, caption, icon});
+    if (onQuestion) onQuestion();
+    if (answers.empty()) return true;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}

@@ -1,0 +1,89 @@
+// Shared helpers of the engine tests: a private temporary folder, file
+// contents, a recording view and the English texts the engine asks for.
+#pragma once
+
+#include "engine/PieceEngine.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Bytes that differ from position to position, so that a piece copied from
+// the wrong offset is noticed.
+std::string PatternBytes(int64_t count, unsigned seed = 1);
+void WriteFile(const std::string& name, const std::string& bytes);
+std::string ReadFile(const std::string& name);
+bool Exists(const std::string& name);
+// Names of the entries in a folder, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// The engine's texts 55, 56 and 230 in English.
+std::string EnglishText(int entry);
+
+// Records every call; answers questions from a script (Yes when it runs out).
+class RecordingView : public TransferView {
+public:
+    struct Question {
+        std::string text;
+        std::string caption;
+        Icon icon;
+    };
+
+    void ClearPieceList() override { calls.push_back("Clear"); }
+    void SetProgressRange(int32_t min, int32_t max) override {
+        calls.push_back("Range " + std::to_string(min) + " " + std::to_string(max));
+    }
+    void SetProgress(int32_t position) override {
+        calls.push_back("Progress " + std::to_string(position));
+        progress.push_back(position);
+    }
+    void ShowCurrentPiece(const std::string& name) override { calls.push_back("Show " + name); }
+    void AddPieceSize(const std::string& text) override {
+        calls.push_back("Add " + text);
+        lines.push_back(text);
+    }
+    void SelectPiece(int32_t index) override { calls.push_back("Select " + std::to_string(index)); }
+    void RepaintPieceList() override { calls.push_back("RepaintList"); }
+    bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
+    void RepaintMainWindow() override { calls.push_back("RepaintMain"); }
+
+    std::deque<bool> answers;
+    std::vector<Question> questions;
+    std::vector<std::string> calls;
+    std::vector<std::string> lines;
+    std::vector<int32_t> progress;
+    std::function<void()> onQuestion;  // runs before each answer (a disk being swapped)
+};
+
+// An engine wired to a recording view and the English texts.
+struct EngineUnderTest {
+    RecordingView view;
+    TPieceEngine engine{EnglishText};
+    EngineUnderTest() { engine.SetView(&view); }
+    EngineUnderTest(const EngineUnderTest&) = delete;
+    EngineUnderTest& operator=(const EngineUnderTest&) = delete;
+    void Reset() {
+        view = RecordingView();
+        engine = TPieceEngine(EnglishText);
+        engine.SetView(&view);
+    }
+    void Plan(const std::vector<int64_t>& sizes) {
+        engine.SetPieceCount(static_cast<int32_t>(sizes.size()));
+        for (std::size_t i = 0; i < sizes.size(); ++i) engine.PieceSizes[i + 1] = sizes[i];
+    }
+};

@@ -1,0 +1,104 @@
+#include "engine/PieceNaming.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace {
+
+TEST(PrefixFromPieceName, FindsTheRightMostMarkerFollowedByANumber) {
+    struct Case {
+        const char* name;
+        const char* marker;
+        const char* prefix;
+    } cases[] = {
+        {"/tmp/Setup.exe.Quorved_7", ".Quorved_", "/tmp/Setup.exe"},
+        {"/tmp/Setup.exe.Quorved_12", ".Quorved_", "/tmp/Setup.exe"},
+        {"/a.Quorved_1.Quorved_3", ".Quorved_", "/a.Quorved_1"},      // the later of two markers
+        {"/a.Quorved_1.Quorved_", ".Quorved_", "/a"},                // a marker at the very end is no match
+        {"/a.Quorved_", ".Quorved_", ""},
+        {"/a.quorved_1", ".Quorved_", ""},                           // letter case matters
+        {"/tmp/Setup.exe", ".Quorved_", ""},
+        {".Quorved_1", ".Quorved_", ""},
+        {"x.part9", ".part", "x"},
+        {"/tmp/Setup.exe1", "", ""},                                 // an empty marker never matches
+        {"", ".Quorved_", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PrefixFromPieceName(c.name, c.marker), c.prefix) << c.name << " with " << c.marker;
+    }
+}
+
+TEST(PieceNames, PathsAndNumbers) {
+    EXPECT_EQ(MakePiecePrefix("/", "/x/Setup.exe"), "/Setup.exe");
+    EXPECT_EQ(MakePiecePrefix("/tmp", "/x/Setup.exe"), "/tmp/Setup.exe");
+    EXPECT_EQ(MakePiecePrefix("/ab", "Setup.exe"), "/ab/Setup.exe");  // short folders get their separator
+    EXPECT_EQ(MakePiecePrefix("/tmp/", "Setup.exe"), "/tmp/Setup.exe");
+    EXPECT_EQ(BigFileTarget("/pieces/Setup.exe", "/big"), "/big/Setup.exe");
+    EXPECT_EQ(BigFileTarget("/pieces/Setup.exe", "/"), "/Setup.exe");
+    EXPECT_EQ(FileNamePart("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(FileNamePart("c.txt"), "c.txt");
+    EXPECT_EQ(FileNamePart("/a/b/"), "");
+    EXPECT_EQ(PieceName("/t/S", ".Quorved_", 9), "/t/S.Quorved_9");
+    EXPECT_EQ(PieceName("/t/S", ".Quorved_", 10), "/t/S.Quorved_10");
+    EXPECT_EQ(PieceName("/t/S", ".Quorved_", 11), "/t/S.Quorved_11");
+    EXPECT_EQ(PiecePattern("/t/S", ".Quorved_"), "/t/S.Quorved_*");
+    // Choosing piece 5 of a set finds the same prefix as choosing piece 1.
+    EXPECT_EQ(PrefixFromPieceName(PieceName("/t/S", ".Quorved_", 5), ".Quorved_"),
+              PrefixFromPieceName(PieceName("/t/S", ".Quorved_", 1), ".Quorved_"));
+}
+
+TEST(PauseRule, FloppyPrefixesAndModes) {
+    struct Case {
+        int32_t mode;
+        const char* prefix;
+        bool pauses;
+    } cases[] = {
+        {0, "/home/u/x", true},  {0, "A:\\x", true},   {2, "A:\\x", false},  {2, "/home/u/x", false},
+        {1, "A:\\x", true},      {1, "B:\\x", true},   {1, "a:\\x", false},  {1, "C:\\x", false},
+        {1, "/home/u/x", false}, {1, "", false},       {7, "A:\\x", true},   {7, "/home/u/x", false},
+        {-1, "B", true},         {-1, "/home/u/x", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PausesBeforePieces(c.mode, c.prefix), c.pauses) << "mode " << c.mode << " prefix " << c.prefix;
+    }
+    EXPECT_FALSE(IsFloppyPrefix("a:\\x"));
+    EXPECT_TRUE(IsFloppyPrefix("B"));
+}
+
+TEST(FileSizeOf, MeasuresRegularFilesOnly) {
+    TempFolder dir;
+    WriteFile(dir / "empty", "");
+    WriteFile(dir / "three", "abc");
+    std::filesystem::create_symlink(dir / "three", dir / "link");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(FileSizeOf(dir / "missing"), -1);
+    EXPECT_EQ(FileSizeOf(dir / "empty"), 0);
+    EXPECT_EQ(FileSizeOf(dir / "three"), 3);
+    EXPECT_EQ(FileSizeOf(dir / "link"), 3);
+    EXPECT_EQ(FileSizeOf(dir.Path()), -1);
+    EXPECT_EQ(FileSizeOf(dir / "fifo"), -1);  // would block if it were opened
+    EXPECT_EQ(FileSizeOf("/dev/zero"), -1);   // would never end
+}
+
+TEST(DiscoverPieces, CountsUpToTheFirstGapIncludingEmptyPieces) {
+    TempFolder dir;
+    const std::string prefix = dir / "S";
+    EXPECT_TRUE(DiscoverPieces(prefix, ".Quorved_").firstMissing);
+
+    WriteFile(prefix + ".Quorved_1", "aaaa");
+    WriteFile(prefix + ".Quorved_2", "");
+    WriteFile(prefix + ".Quorved_3", "cc");
+    WriteFile(prefix + ".Quorved_5", "eeeee");
+    const DiscoveredPieces found = DiscoverPieces(prefix, ".Quorved_");
+    EXPECT_FALSE(found.firstMissing);
+    EXPECT_EQ(found.count, 3);
+    EXPECT_EQ(found.sizes, (std::vector<int64_t>{0, 4, 0, 2}));
+    EXPECT_EQ(found.total, 6);
+    // With another marker the same files are not a set.
+    EXPECT_TRUE(DiscoverPieces(prefix, ".quorved_").firstMissing);
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// A transfer never destroys its input, never passes a failure off as success
+// and leaves exactly the set it made.
+#include "engine/PieceEngine.h"
+#include "engine/PieceNaming.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kMarker = ".Quorved_";
+
+class Safety : public ::testing::Test {
+protected:
+    void SetUp() override {
+        big = dir / "big";
+        bytes = PatternBytes(30000);
+        WriteFile(big, bytes);
+        t.engine.BigFilePath = big;
+        t.engine.PiecePrefix = big;
+    }
+    std::string Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
+    void JoinInto(const std::string& target) {
+        const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
+        t.engine.PieceCount = found.count;
+        t.engine.PieceSizes = found.sizes;
+        t.engine.BigFilePath = target;
+    }
+
+    TempFolder dir;
+    std::string big;
+    std::string bytes;
+    EngineUnderTest t;
+};
+
+TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {
+    t.engine.BigFilePath = dir / "target";
+    t.Plan({});
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kDisksNotEntered);
+    EXPECT_FALSE(Exists(dir / "target"));
+    EXPECT_TRUE(t.view.calls.empty());
+}
+
+TEST_F(Safety, ResplitIntoFewerPiecesLeavesNoStalePiece) {
+    t.Plan({10000, 10000, 10000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    const std::string shorter = PatternBytes(15000, 7);
+    WriteFile(big, shorter);
+    t.Plan({10000, 5000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    EXPECT_FALSE(Exists(Piece(3)));
+    JoinInto(dir / "restored");
+    ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
+    EXPECT_EQ(ReadFile(dir / "restored"), shorter);
+}
+
+TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
+    // Re-splitting a piece of an older set: the big file carries the name of
+    // that set's piece 3.
+    const std::string input = dir / "x.Quorved_3";
+    fs::rename(big, input);
+    WriteFile(dir / "x.Quorved_4", "stale");
+    t.engine.BigFilePath = input;
+    t.engine.PiecePrefix = dir / "x";
+    t.Plan({20000, 10000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    EXPECT_EQ(ReadFile(input), bytes);
+}
+
+TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
+    for (const char* kind : {"hard link", "symbolic link"}) {
+        SCOPED_TRACE(kind);
+        fs::remove(Piece(2));
+        if (kind[0] == 'h') fs::create_hard_link(big, Piece(2));
+        else fs::create_symlink(big, Piece(2));
+        t.Plan({10000, 10000, 10000});
+        EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), 2);
+        EXPECT_EQ(ReadFile(big), bytes);
+        EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 10000));
+    }
+}
+
+TEST_F(Safety, SplitDoesNotRemoveAFolderInAPiecesPlace) {
+    fs::create_directory(Piece(1));
+    t.Plan({30000});
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), 1);
+    EXPECT_TRUE(fs::is_directory(Piece(1)));
+}
+
+TEST_F(Safety, SplitReplacesOlderPiecesWithoutWritingThroughTheirLinks) {
+    WriteFile(dir / "other", "keep me");
+    fs::create_hard_link(dir / "other", Piece(1));
+    t.Plan({30000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    EXPECT_EQ(ReadFile(Piece(1)), bytes);
+    EXPECT_EQ(ReadFile(dir / "other"), "keep me");
+}
+
+TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
+    t.Plan({10000, 20000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    fs::create_hard_link(Piece(2), dir / "alias");
+    JoinInto(dir / "alias");
+    t.view = RecordingView();
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+    EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(10000));
+    EXPECT_TRUE(t.view.calls.empty());
+}
+
+TEST_F(Safety, FailedJoinLeavesAnExistingTargetAndStraysNothing) {
+    t.Plan({10000, 20000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    WriteFile(dir / "target", "old contents");
+    JoinInto(dir / "target");
+    WriteFile(Piece(2), "cut short");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(ReadFile(dir / "target"), "old contents");
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big", "big.Quorved_1", "big.Quorved_2", "target"}));
+
+    // Where no file had the name, the partial output stays under it.
+    JoinInto(dir / "fresh");
+    t.engine.PieceSizes[2] = 20000;
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(ReadFile(dir / "fresh"), bytes.substr(0, 10000));
+}
+
+TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
+    t.Plan({10000, 20000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    WriteFile(dir / "target", "old contents");
+    fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(dir / "target", dir / "link");
+    JoinInto(dir / "link");  // written where the link points
+    ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
+    EXPECT_EQ(ReadFile(dir / "target"), bytes);
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);
+}
+
+TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {
+    t.Plan({30000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    JoinInto(dir / "no/such/folder/target");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+    JoinInto(dir.Path());  // nor can a folder be replaced
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+}
+
+TEST_F(Safety, HugeMemoryLimitIsCappedAndStillCopies) {
+    t.Plan({30000});
+    ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, 2, false), kTransferOk);
+    EXPECT_EQ(ReadFile(Piece(1)), bytes);
+}
+
+// A real full disk: a 1 MiB tmpfs. Needs root (as in CI) or, failing that, a
+// private user and mount namespace in which this test runs again.
+TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
+    const std::string disk = dir / "disk";
+    fs::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0) {
+        if (std::getenv("QUORVEL_IN_NAMESPACE") != nullptr) GTEST_SKIP() << "cannot mount a tmpfs here";
+        if (std::system("unshare -rm true >/dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "needs root or user namespaces (unshare -rm) to mount a small tmpfs";
+        }
+        char self[4096];
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        ASSERT_GT(length, 0);
+        self[length] = '\0';
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string command = std::string("QUORVEL_IN_NAMESPACE=1 unshare -rm '") + self +
+                                    "' --gtest_filter=" + info->test_suite_name() + "." + info->name();
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return;
+    }
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    const std::string input = PatternBytes(3000000, 3);
+    WriteFile(big, input);
+    t.engine.PiecePrefix = disk + "/big";
+    t.Plan({1000000, 1000000, 1000000});
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_EQ(ReadFile(big), input);
+    for (const auto& name : FolderEntries(disk)) fs::remove(disk + "/" + name);
+
+    t.engine.PiecePrefix = big;
+    t.Plan({1000000, 1000000, 1000000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    WriteFile(disk + "/target", "old contents");
+    JoinInto(disk + "/target");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(ReadFile(disk + "/target"), "old contents");
+    EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
+
+    JoinInto(disk + "/fresh");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_GT(FileSizeOf(disk + "/fresh"), 0);
+    EXPECT_EQ(ReadFile(big), input);
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+#include "engine/PieceEngine.h"
+#include "engine/PieceNaming.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+const std::string kMarker = ".Quorved_";
+const std::vector<int64_t> kFloppyPlan{1457664, 1457664, 84672};
+
+class Transfer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        big = dir / "Setup.exe";
+        bytes = PatternBytes(3000000);
+        WriteFile(big, bytes);
+        t.engine.BigFilePath = big;
+        t.engine.PiecePrefix = dir / "Setup.exe";
+    }
+    std::string Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
+    // Splits into the floppy plan, then points the engine at a join of that set into `target`.
+    void SplitThenPrepareJoin(const std::string& target) {
+        t.Plan(kFloppyPlan);
+        ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+        t.engine.BigFilePath = target;
+        t.view = RecordingView();
+    }
+
+    TempFolder dir;
+    std::string big;
+    std::string bytes;
+    EngineUnderTest t;
+};
+
+TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
+    for (int32_t maxRam : {100000, 0, 1, 4095, 65536, INT32_MAX}) {
+        SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
+        t.Reset();
+        t.engine.BigFilePath = big;
+        t.engine.PiecePrefix = dir / "Setup.exe";
+        t.Plan(kFloppyPlan);
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, 1, false), kTransferOk);
+        EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 1457664));
+        EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(1457664, 1457664));
+        EXPECT_EQ(ReadFile(Piece(3)), bytes.substr(2915328));
+        EXPECT_EQ(t.view.lines, (std::vector<std::string>{"1457664", "1457664", "84672"}));
+        EXPECT_TRUE(t.view.questions.empty());
+        EXPECT_EQ(t.view.calls.back(), "Progress 0");
+        EXPECT_NE(std::find(t.view.progress.begin(), t.view.progress.end(), 1000), t.view.progress.end());
+        EXPECT_EQ(t.engine.CurrentPieceName, Piece(3));
+    }
+}
+
+TEST_F(Transfer, SplitReportsTheViewInOrder) {
+    t.Plan({2000000, 1000000});
+    ASSERT_EQ(t.engine.Split(1000000, kMarker, 2, false), kTransferOk);
+    const std::vector<std::string> expected{
+        "Clear", "Range 0 1000", "Progress 0",
+        "Show " + Piece(1), "Add 2000000", "Select 0", "RepaintList", "Progress 333", "Progress 666",
+        "Show " + Piece(2), "Add 1000000", "Select 1", "RepaintList", "Progress 1000",
+        "Select -1", "Progress 0"};
+    EXPECT_EQ(t.view.calls, expected);
+}
+
+TEST_F(Transfer, PlanShortOfTheFileWritesThePiecesAndFails) {
+    t.Plan({1000000, 1000000});
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(1000000, 1000000));
+}
+
+TEST_F(Transfer, MissingBigFileIsReportedBeforeAnythingHappens) {
+    t.engine.BigFilePath = dir / "nothing";
+    t.Plan({10});
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kCannotReadBigFile);
+    EXPECT_TRUE(t.view.calls.empty());
+    t.engine.BigFilePath = dir.Path();  // a folder is no big file either
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kCannotReadBigFile);
+}
+
+TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
+    // Relative prefixes, so that they can start with A or a.
+    const std::string saved = std::filesystem::current_path();
+    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+    for (const char* prefix : {"Apieces", "apieces"}) {
+        t.Reset();
+        t.engine.BigFilePath = big;
+        t.engine.PiecePrefix = prefix;
+        t.Plan(kFloppyPlan);
+        EXPECT_EQ(t.engine.Split(100000, kMarker, 1, false), kTransferOk);
+        const bool floppy = prefix[0] == 'A';
+        ASSERT_EQ(t.view.questions.size(), floppy ? 3u : 0u) << prefix;
+        if (floppy) {
+            EXPECT_EQ(t.view.questions[0].text, "Ready for diskette/file number 1?");
+            EXPECT_EQ(t.view.questions[2].text, "Ready for diskette/file number 3?");
+            EXPECT_EQ(t.view.questions[0].caption, "Change diskette");
+            EXPECT_EQ(t.view.questions[0].icon, TransferView::Icon::Question);
+        }
+    }
+    ASSERT_EQ(chdir(saved.c_str()), 0);
+}
+
+TEST_F(Transfer, NoToTheSecondDiskKeepsTheFirstPiece) {
+    t.Plan(kFloppyPlan);
+    t.view.answers = {true, false};
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kDisksNotEntered);
+    EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 1457664));
+    EXPECT_FALSE(Exists(Piece(2)));
+    EXPECT_EQ(t.view.calls.back(), "Progress 0");
+}
+
+TEST_F(Transfer, NoToTheFirstDiskOfAJoinLeavesTheTargetAsItWas) {
+    const std::string target = dir / "existing";
+    WriteFile(target, "old contents");
+    SplitThenPrepareJoin(target);
+    t.view.answers = {false};
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), kDisksNotEntered);
+    EXPECT_EQ(ReadFile(target), "old contents");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);  // big file, three pieces, target: no leftovers
+}
+
+TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
+    SplitThenPrepareJoin(dir / "restored");
+    for (int32_t maxRam : {100000, 0, 7, 1000003}) {
+        SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
+        const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
+        t.engine.PieceCount = found.count;
+        t.engine.PieceSizes = found.sizes;
+        EXPECT_EQ(t.engine.Join(maxRam, kMarker, 2), kTransferOk);
+        EXPECT_EQ(ReadFile(dir / "restored"), bytes);
+    }
+}
+
+TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAfterWritingTheOnesBefore) {
+    t.Plan({250000, 250000, 250000, 2250000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    std::filesystem::remove(Piece(3));
+    const std::string target = dir / "restored";
+    t.engine.BigFilePath = target;
+    t.Plan({0, 0, 0, 0});  // the number of disks was given, nothing measured yet
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), 3);
+    EXPECT_EQ(ReadFile(target), bytes.substr(0, 500000));
+}
+
+TEST_F(Transfer, PieceThatGrewAfterBeingMeasuredFailsTheJoin) {
+    SplitThenPrepareJoin(dir / "restored");
+    const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
+    t.engine.PieceCount = found.count;
+    t.engine.PieceSizes = found.sizes;
+    WriteFile(Piece(2), bytes.substr(1457664, 1457664) + "more");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+}
+
+TEST_F(Transfer, PieceThatShrankEndsTheJoinAtOnce) {
+    SplitThenPrepareJoin(dir / "restored");
+    t.Plan(kFloppyPlan);
+    WriteFile(Piece(1), bytes.substr(0, 1000));
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    const std::string out = ReadFile(dir / "restored");  // nothing beyond what was read
+    EXPECT_LE(out.size(), 1000u);
+    EXPECT_EQ(out, bytes.substr(0, out.size()));
+}
+
+TEST_F(Transfer, PausingJoinMovesTheBarByPiecesReachedSoFar) {
+    t.engine.PiecePrefix = dir / "p";
+    for (int n = 1; n <= 3; ++n) WriteFile(PieceName(dir / "p", kMarker, n), std::string(1000, 'a' + n));
+    t.engine.BigFilePath = dir / "joined";
+    t.Plan({0, 0, 0});
+    ASSERT_EQ(t.engine.Join(100000, kMarker, 0), kTransferOk);
+    EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 400, 800, 1000, 0}));
+    EXPECT_EQ(t.view.lines, (std::vector<std::string>{"1000", "1000", "1000"}));
+    EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1000, 1000, 1000}));
+}
+
+TEST_F(Transfer, EmptyPiecesCompleteWithTheBarAtZero) {
+    t.engine.PiecePrefix = dir / "p";
+    WriteFile(PieceName(dir / "p", kMarker, 1), "");
+    WriteFile(PieceName(dir / "p", kMarker, 2), "");
+    t.engine.BigFilePath = dir / "joined";
+    for (int32_t pauseMode : {0, 2}) {
+        t.view = RecordingView();
+        t.Plan({0, 0});
+        EXPECT_EQ(t.engine.Join(100000, kMarker, pauseMode), kTransferOk);
+        EXPECT_EQ(t.view.lines, (std::vector<std::string>{"0", "0"}));
+        EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 0}));
+        EXPECT_EQ(ReadFile(dir / "joined"), "");
+    }
+}
+
+TEST_F(Transfer, ByteCopyingShowsTheSamePositionsAsOneByteBlocks) {
+    WriteFile(big, bytes.substr(0, 2500));
+    std::vector<int32_t> seen[2];
+    for (int32_t maxRam : {0, 1}) {
+        t.view = RecordingView();
+        t.Plan({700, 1800});
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, 2, false), kTransferOk);
+        seen[maxRam] = t.view.progress;
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(seen[0].size(), 1002u);  // 0, every step from 1 to 1000, 0
+}
+
+TEST(ProgressPosition, StaysWithinTheBar) {
+    const int64_t huge = INT64_MAX / 2;
+    struct Case {
+        int64_t done, total;
+        int32_t position;
+    } cases[] = {{0, 0, 0}, {5, 0, 0}, {0, 3, 0}, {1, 3, 333}, {2, 3, 666}, {3, 3, 1000},
+                 {4, 3, 1000}, {-1, 3, 0}, {huge, huge, 1000}, {huge / 2 + 1, huge, 500},
+                 {INT64_MAX - 1, INT64_MAX, 999}};
+    for (const auto& c : cases) EXPECT_EQ(ProgressPosition(c.done, c.total), c.position) << c.done << "/" << c.total;
+    EXPECT_EQ(PausingJoinPosition(1000, 1000, 1, 3), 400);
+    EXPECT_EQ(PausingJoinPosition(2000, 2000, 2, 3), 800);
+    EXPECT_EQ(PausingJoinPosition(3000, 3000, 3, 3), 1000);
+    EXPECT_EQ(PausingJoinPosition(0, 0, 1, 3), 0);
+    // Large pieces still land exactly on the mark.
+    EXPECT_EQ(PausingJoinPosition(4294967295LL * 7, 4294967295LL * 7, 7, 11), 666);
+}
+
+class FreeSpaceSplit : public Transfer {
+protected:
+    // A disk of 1457664 bytes that is full after every piece until it is swapped.
+    void UseSwappedDisk() {
+        t.engine.SetFreeSpaceQuery([this](const std::string& folder) -> int64_t {
+            queriedFolder = folder;
+            const int64_t free = fresh ? 1457664 : 0;
+            fresh = false;
+            return free;
+        });
+        t.view.onQuestion = [this] { fresh = true; };
+    }
+    bool fresh = true;
+    std::string queriedFolder;
+};
+
+TEST_F(FreeSpaceSplit, FillsEachDiskAskingForTheNext) {
+    for (int32_t pauseMode : {0, 2}) {
+        SCOPED_TRACE("pause mode " + std::to_string(pauseMode));
+        t.view = RecordingView();
+        fresh = true;
+        UseSwappedDisk();
+        t.Plan({5});  // replaced by the engine's own plan
+        ASSERT_EQ(t.engine.Split(100000, kMarker, pauseMode, true), kTransferOk);
+        EXPECT_EQ(t.engine.PieceCount, 3);
+        EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
+        EXPECT_EQ(ReadFile(Piece(3)), bytes.substr(2915328));
+        EXPECT_EQ(queriedFolder, dir.Path());
+        if (pauseMode == 2) {
+            // The first disk is fresh; pieces 2 and 3 each find a full disk.
+            ASSERT_EQ(t.view.questions.size(), 2u);
+            EXPECT_EQ(t.view.questions[0].text,
+                      "No available space on this diskette! Ready for diskette/file number 2?");
+            EXPECT_EQ(t.view.questions[0].icon, TransferView::Icon::Exclamation);
+            EXPECT_EQ(t.view.questions[0].caption, "Change diskette");
+        } else {
+            ASSERT_EQ(t.view.questions.size(), 3u);
+            EXPECT_EQ(t.view.questions[1].text, "Ready for diskette/file number 2?");
+        }
+    }
+}
+
+TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
+    int asked = 0;
+    t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return 0; });
+    t.view.onQuestion = [&] { ++asked; };
+    t.view.answers = {true, true, false};  // the disk stays full
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, true), kDisksNotEntered);
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(t.view.questions[2].text, "No available space on this diskette! Ready for diskette/file number 1?");
+    EXPECT_FALSE(Exists(Piece(1)));
+}
+
+TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {
+    t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return int64_t(1) << 40; });
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, true), kTransferOk);
+    EXPECT_EQ(t.engine.PieceCount, 1);
+    EXPECT_EQ(ReadFile(Piece(1)), bytes);
+}
+
+}  // namespace

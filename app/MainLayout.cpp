@@ -25,16 +25,14 @@
 #include "app/Hints.h"
 #include "app/Main.h"
 #include "app/ToolIcons.h"
+#include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
-QString T(int n) {
-    if (n < 0 || n >= kCatalogueEntries) return {};
-    return FromStd(CatalogueText(n));
-}
+QString T(int n) { return CatalogueQText(n); }
 
 namespace {
 
@@ -248,6 +246,10 @@ void TMain::BuildLayout() {
     smallGrid->addLayout(newSizeColumn, 1, 3);
     smallGrid->setColumnStretch(1, 1);
     smallGrid->setHorizontalSpacing(12);
+
+    // Nothing to edit until a file is planned.
+    for (QWidget* w : std::initializer_list<QWidget*>{SmallerSizesLB, txtNewSize, ChangeItem, ApplyNewSize})
+        w->setEnabled(false);
 
     onChecked(rbSizeBase, &TMain::rbSizeBaseClick);
     onChecked(rbSizeFree, &TMain::rbSizeFreeClick);

@@ -5,14 +5,22 @@
 
 #include "app/AboutBox.h"
 #include "app/Application.h"
+#include "dialogs/DiskDialog.h"
+#include "dialogs/FileTypeDialog.h"
+#include "dialogs/MemoryDialog.h"
+#include "planning/BaseSizeEditor.h"
+#include "texts/HelpWindow.h"
 
 TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     TWindows w;
     w.Main = std::make_unique<TMain>(engine, store);
+    // Main as parent: the dialogs open over it and go with it.
     w.AboutBox = new TAboutBox(w.Main.get());
-    // The other windows, each added here in this order by the work that builds
-    // it, with Main as parent: frmDisk (TfrmDisk), frmHint (TfrmHint),
-    // Memory (TMemory), FrmBaseSize (TFrmBaseSize), FrmFileType (TFrmFileType).
+    w.frmDisk = new TfrmDisk(w.Main.get());
+    w.frmHint = new TfrmHint(w.Main.get());
+    w.Memory = new TMemory(w.Main.get());
+    w.FrmBaseSize = new TFrmBaseSize(w.Main.get());
+    w.FrmFileType = new TFrmFileType(w.Main.get());
     w.Main->SetWindows(w.AboutBox, w.frmDisk, w.frmHint, w.Memory, w.FrmBaseSize, w.FrmFileType);
     return w;
 }

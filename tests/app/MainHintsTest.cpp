@@ -1,0 +1,89 @@
+// Hints: short part as tooltip on the controls that show tooltips, long part
+// in status panel 0 while the pointer rests on a control or a menu item is
+// highlighted.
+#include <QCursor>
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/Hints.h"
+#include "tests/app/MainWindowFixture.h"
+
+TEST(Hints, ShortAndLongParts) {
+    struct Case {
+        const char *hint, *shortPart, *longPart;
+    };
+    for (const Case& c : {Case{"Exit|Exit from the program", "Exit", "Exit from the program"},
+                          Case{"|Shows how much of the work that is done", "", "Shows how much of the work that is done"},
+                          Case{"Decide how much memory that may be used", "Decide how much memory that may be used",
+                               "Decide how much memory that may be used"},
+                          Case{"a|b|", "a", "b|"}, Case{"", "", ""}}) {
+        EXPECT_EQ(ShortHint(c.hint), c.shortPart) << c.hint;
+        EXPECT_EQ(LongHint(c.hint), c.longPart) << c.hint;
+    }
+}
+
+class MainHints : public MainWindowFixture {
+protected:
+    void Hover(QWidget* w) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
+        QCoreApplication::sendEvent(w, &enter);
+    }
+};
+
+TEST_F(MainHints, ToolButtonsAndProgressBar) {
+    EXPECT_EQ(Main().SplitAFileBtn->toolTip(), "Select a file to be splitted");
+    EXPECT_EQ(Main().ExitBtn->toolTip(), "Exit");
+    EXPECT_EQ(Main().FindPlaceToSmallFilesBtn->toolTip(), "Find a place for the smaller files");
+    EXPECT_EQ(Main().HintBtn->toolTip(), "Explains the program");
+    EXPECT_EQ(Main().PBar->toolTip(), "");  // the hint starts with "|"
+
+    Hover(Main().SplitAFileBtn);
+    EXPECT_EQ(Main().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
+    Hover(Main().ExitBtn);
+    EXPECT_EQ(Main().StatusPanel0->text(), "Exit from the program");
+    Hover(Main().PBar);
+    EXPECT_EQ(Main().StatusPanel0->text(), "Shows how much of the work that is done");
+    Hover(Main().HintBtn);
+    EXPECT_EQ(Main().StatusPanel0->text(), "Explains how the program works and is used");
+}
+
+TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
+    const QStringList withTips = {"SplitAFileBtn", "FindPlaceToSmallFilesBtn", "DoSplitBtn", "JoinFilesBtn",
+                                  "FindPlaceToBigFileBtn", "DoJoinBtn", "ExitBtn", "HintBtn", "SmallerSizesLB",
+                                  "CBBaseSize", "txtNewSize", "ApplyBaseSize", "ApplyNewSize"};
+    for (const QString& name : withTips) EXPECT_FALSE(Find(name)->toolTip().isEmpty()) << name.toStdString();
+    for (QWidget* w : Main().findChildren<QWidget*>()) {
+        if (withTips.contains(w->objectName())) continue;
+        EXPECT_EQ(w->toolTip(), "") << w->objectName().toStdString() << " " << w->metaObject()->className();
+    }
+}
+
+TEST_F(MainHints, GroupBoxHintShowsOverItsChildrenWithoutOwnHint) {
+    EXPECT_EQ(Main().BigFileGB->toolTip(), "");
+    EXPECT_EQ(Main().BigFileGB->statusTip(), "Click on a circular button to change unit of size");
+
+    Main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+    QCursor::setPos(Main().lblBigFileName->mapToGlobal(Main().lblBigFileName->rect().center()));
+    QStatusTipEvent left{QString()};  // what leaving a control with a hint sends
+    QCoreApplication::sendEvent(&Main(), &left);
+    EXPECT_EQ(Main().StatusPanel0->text(), "Click on a circular button to change unit of size");
+
+    // Over a control without any hint around it, panel 0 is emptied.
+    QCursor::setPos(Main().StatusPanel1->mapToGlobal(Main().StatusPanel1->rect().center()));
+    QCoreApplication::sendEvent(&Main(), &left);
+    EXPECT_EQ(Main().StatusPanel0->text(), "");
+}
+
+TEST_F(MainHints, HighlightedMenuItemShowsItsLongHint) {
+    Main().ChooseSplitAFile->showStatusText(Main().menuBar());
+    EXPECT_EQ(Main().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
+    Main().ClearRegistry->showStatusText(Main().menuBar());
+    EXPECT_EQ(Main().StatusPanel0->text(), "Forgets entered paths, base sizes, positions and so on...");
+}

@@ -1,0 +1,209 @@
+// Start-up from the stored settings, leaving with the geometry saved, reset,
+// the Pause menu and the texts of each language.
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <QToolButton>
+
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+struct Checks {
+    bool english, swedish, german;
+};
+
+}  // namespace
+
+class MainStart : public MainWindowFixture {
+protected:
+    Checks LanguageChecks() {
+        return {Main().LanguageEnglish->isChecked(), Main().LanguageSwedish->isChecked(),
+                Main().LanguageGerman->isChecked()};
+    }
+    std::array<bool, 3> PauseChecks() {
+        return {Main().ChangeAlways->isChecked(), Main().ChangeSometimes->isChecked(),
+                Main().ChangeNever->isChecked()};
+    }
+    // A stored value read back with a default no program value uses.
+    int32_t Stored(const IntSetting& s) { return store.ReadIntSetting(s.section, s.name, -12345); }
+};
+
+TEST_F(MainStart, FirstStartComesUpWithEveryDefault) {
+    Main().show();
+    EXPECT_EQ(Main().pos(), QPoint(100, 50));
+    EXPECT_EQ(Main().windowTitle(), "The File Quorvel");
+    Checks lang = LanguageChecks();
+    EXPECT_TRUE(lang.english);
+    EXPECT_FALSE(lang.swedish || lang.german);
+    EXPECT_EQ(LanguageIndex, 0);
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(Main().PauseMode, 1);
+    EXPECT_EQ(Main().MaxRAM, 100000);
+    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+    EXPECT_EQ(Main().SplitPath, DefaultFolder());
+    EXPECT_EQ(Main().JoinPath, DefaultFolder());
+    EXPECT_EQ(Main().StatusPanel0->text(), "Welcome to The File Quorvel, version 1.7");
+    EXPECT_EQ(Main().StatusPanel0->width(), 345 * Main().logicalDpiX() / 120);
+    EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
+
+    // Nothing can be split, joined or edited yet; choosing files and sizing can.
+    for (const char* off : {"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles",
+                            "FindPlaceToSmallFilesBtn", "DoJoin", "DoJoinBtn", "FindPlaceToBigFile",
+                            "FindPlaceToBigFileBtn", "txtNewSize", "ChangeItem", "ApplyNewSize"})
+        EXPECT_FALSE(IsEnabled(off)) << off;
+    for (const char* on : {"SplitAFileBtn", "JoinFilesBtn", "ExitBtn", "HintBtn", "ChooseSplitAFile", "JoinFiles",
+                           "rbSizeBase", "rbSizeFree", "ApplyBaseSize", "CBBaseSize"})
+        EXPECT_TRUE(IsEnabled(on)) << on;
+}
+
+TEST_F(MainStart, EveryWayOfLeavingSavesTheGeometryAndTheNextStartRestoresIt) {
+    const std::vector<std::pair<const char*, std::function<void(TMain&)>>> ways = {
+        {"Exit menu item", [](TMain& m) { m.Exit->trigger(); }},
+        {"Exit tool button", [](TMain& m) { QTest::mouseClick(m.ExitBtn, Qt::LeftButton); }},
+        {"close box", [](TMain& m) { m.close(); }},
+    };
+    int shift = 0;
+    for (const auto& [way, leave] : ways) {
+        SCOPED_TRACE(way);
+        Start();
+        Main().show();
+        const QPoint where(230 + shift, 140 + shift);
+        const QSize size(Main().width() + 80 + shift, Main().height() + 60 + shift);
+        shift += 10;
+        Main().move(where);
+        Main().resize(size);
+        leave(Main());
+        EXPECT_EQ(Stored(Settings::MainLeft), where.x());
+        EXPECT_EQ(Stored(Settings::MainTop), where.y());
+        EXPECT_EQ(Stored(Settings::MainWidth), size.width());
+        EXPECT_EQ(Stored(Settings::MainHeight), size.height());
+
+        Start();
+        Main().show();
+        EXPECT_EQ(Main().pos(), where);
+        EXPECT_EQ(Main().size(), size);
+    }
+}
+
+TEST_F(MainStart, StoredSizeIsUsedOnlyWhenHeightAndWidthArePositive) {
+    const QSize designed = Main().size();
+    struct Case {
+        int height, width;
+        bool restored;
+    };
+    for (const Case& c : {Case{0, 900, false}, Case{700, 0, false}, Case{-700, -900, false},
+                          Case{700, -900, false}, Case{700, 900, true}}) {
+        SCOPED_TRACE(testing::Message() << c.height << " x " << c.width);
+        store.Write(Settings::MainHeight, c.height);
+        store.Write(Settings::MainWidth, c.width);
+        store.Write(Settings::MainLeft, -40);  // a position is applied as stored, even off-screen
+        Start();
+        EXPECT_EQ(Main().size(), c.restored ? QSize(c.width, c.height) : designed);
+        EXPECT_EQ(Main().pos().x(), -40);
+    }
+}
+
+TEST_F(MainStart, ResetForgetsEverythingAndSavesNoGeometry) {
+    store.Write(Settings::Language, 2);
+    store.Write(Settings::MaxRAM, 4096);
+    store.Write(Settings::ChangeDisk, 2);
+    store.Write(Settings::AddedFileType, ".part");
+    store.Write(Settings::MainLeft, 300);
+    Start();
+    Main().show();
+    Main().move(310, 320);
+
+    Main().ClearRegistry->trigger();
+    Main().close();  // quitting closes the windows: that must not store the geometry again
+    EXPECT_EQ(Stored(Settings::MainLeft), -12345);
+    EXPECT_EQ(Stored(Settings::MainTop), -12345);
+
+    Start();
+    Main().show();
+    EXPECT_EQ(Main().pos(), QPoint(100, 50));
+    EXPECT_TRUE(LanguageChecks().english);
+    EXPECT_EQ(Main().File1->title(), "&File");
+    EXPECT_EQ(Main().MaxRAM, 100000);
+    EXPECT_EQ(Main().PauseMode, 1);
+    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+}
+
+TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
+    Main().ChangeSometimes->trigger();  // already checked
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(Stored(Settings::ChangeDisk), -12345);
+
+    Main().ChangeNever->trigger();
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, false, true}));
+    EXPECT_EQ(Main().PauseMode, 2);
+    EXPECT_EQ(Stored(Settings::ChangeDisk), 2);
+
+    Main().ChangeAlways->trigger();
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(Stored(Settings::ChangeDisk), 0);
+}
+
+TEST_F(MainStart, StoredPauseModeOutOfRangeChecksNothingUntilChosen) {
+    store.Write(Settings::ChangeDisk, 7);
+    Start();
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, false, false}));
+    Main().ChangeSometimes->trigger();
+    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(Stored(Settings::ChangeDisk), 1);
+}
+
+TEST_F(MainStart, StoredLanguageChoosesTextsAndCheckMark) {
+    struct Case {
+        int stored;
+        Checks checks;
+        const char *file, *caption, *welcome;
+    };
+    const Case cases[] = {
+        {1, {false, true, false}, "&Arkiv", "Filquorvelen", "Välkommen till Filquorvelen, version 1.7"},
+        {2, {false, false, true}, "&Datei", "Dateiquorvel", "Willkommen in Dateiquorvel, version 1.7"},
+        // Out of range: no check mark, English texts.
+        {7, {false, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
+        {-1, {false, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        store.Write(Settings::Language, c.stored);
+        Start();
+        Checks got = LanguageChecks();
+        EXPECT_EQ(got.english, c.checks.english);
+        EXPECT_EQ(got.swedish, c.checks.swedish);
+        EXPECT_EQ(got.german, c.checks.german);
+        EXPECT_EQ(Main().File1->title(), c.file);
+        EXPECT_EQ(Main().windowTitle(), c.caption);
+        EXPECT_EQ(Main().StatusPanel0->text(), c.welcome);
+    }
+}
+
+TEST_F(MainStart, GermanTexts) {
+    store.Write(Settings::Language, 2);
+    Start();
+    EXPECT_EQ(Main().LanguageGerman->text(), "&Deutch");
+    EXPECT_EQ(Main().HintBtn->toolTip(), "Erklärt das Programm");
+    EXPECT_EQ(Main().HintBtn->statusTip(), "Erklärt wie das Programm funktioniert und angewendet wird");
+    EXPECT_EQ(Main().HintBtn->text(), "Wie es funktioniert");
+    EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
+    EXPECT_EQ(Main().FindPlaceToBigFileBtn->toolTip(), "Finde einen Platz für die große Datei");
+    EXPECT_EQ(Main().ChangeOfDisk->title(), "&Pause");
+    EXPECT_EQ(Main().About->text(), "About");
+}
+
+TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
+    EXPECT_EQ(Main().MemoryUsage->text(), "Memory Usage...");
+    EXPECT_EQ(Main().ChooseFiletype->text(), "Change ending to the names of the smaller files...");
+    EXPECT_EQ(Main().Hint->text(), "&How It Works...");
+    EXPECT_EQ(Main().Hint->statusTip(), "Explains how the program works and is used");
+    EXPECT_EQ(Main().HintBtn->text(), "How It Works");
+    EXPECT_EQ(Main().About->text(), "About");
+    for (QAction* language : {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman})
+        EXPECT_EQ(language->statusTip(), "Choose preferable language") << language->objectName().toStdString();
+    EXPECT_EQ(Main().ChangeNever->statusTip(), "Choose ''pause'' if you will need to change disks");
+    EXPECT_EQ(Main().ClearRegistry->text(), "Exit and reset default settings");
+    EXPECT_EQ(Main().Exit->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(Main().DoJoin->shortcut(), QKeySequence("Ctrl+J"));
+}

@@ -1,0 +1,235 @@
+// Control groups, busy and done states, result reports and the view the
+// engine draws on.
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <climits>
+#include <map>
+
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+// Every control that some group switches.
+const QStringList kSwitched = {"DoSplit",   "DoSplitBtn",   "SmallerSizesLB", "FindPlaceToSmallFiles",
+                               "FindPlaceToSmallFilesBtn",  "DoJoin",         "DoJoinBtn",
+                               "CBBaseSize", "rbSizeBase",  "rbSizeFree",     "ApplyBaseSize",
+                               "FindPlaceToBigFile",        "FindPlaceToBigFileBtn", "ApplyNewSize",
+                               "txtNewSize", "ChangeItem"};
+
+}  // namespace
+
+class MainState : public MainWindowFixture {
+protected:
+    std::map<QString, bool> Snapshot() {
+        std::map<QString, bool> states;
+        for (const QString& name : kSwitched) states[name] = IsEnabled(name);
+        return states;
+    }
+    void SetAll(bool enabled) {
+        for (const QString& name : kSwitched) {
+            if (auto* w = Main().findChild<QWidget*>(name)) w->setEnabled(enabled);
+            if (auto* a = Main().findChild<QAction*>(name)) a->setEnabled(enabled);
+        }
+    }
+};
+
+TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
+    struct Group {
+        int group;
+        QStringList follow;   // enabled as the call says
+        QStringList inverse;  // enabled as the call does not say
+    };
+    const Group groups[] = {
+        {0, {"DoSplit", "DoSplitBtn", "SmallerSizesLB"}, {}},
+        {1, {"FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, {}},
+        {2, {"DoJoin", "DoJoinBtn"}, {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}},
+        {3, {"FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, {}},
+        {4, {"CBBaseSize"}, {}},
+        {5, {"ApplyNewSize", "txtNewSize", "ChangeItem"}, {}},
+        {6, {"SmallerSizesLB"}, {}},
+    };
+    for (const Group& g : groups) {
+        for (bool enabled : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "group " << g.group << (enabled ? " on" : " off"));
+            SetAll(!enabled);
+            auto before = Snapshot();
+            Main().SetControlState(g.group, enabled);
+            auto after = Snapshot();
+            for (const QString& name : kSwitched) {
+                bool expected = g.follow.contains(name)    ? enabled
+                                : g.inverse.contains(name) ? !enabled
+                                                           : before[name];
+                EXPECT_EQ(after[name], expected) << name.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(MainState, JoinDoneInFreeSpaceModeLeavesBaseSizeListOff) {
+    Main().UseFreeSpace = true;
+    Main().SetControlState(2, true);
+    Main().SetControlState(2, false);
+    EXPECT_TRUE(IsEnabled("rbSizeBase"));
+    EXPECT_TRUE(IsEnabled("rbSizeFree"));
+    EXPECT_TRUE(IsEnabled("ApplyBaseSize"));
+    EXPECT_FALSE(IsEnabled("CBBaseSize"));
+}
+
+TEST_F(MainState, GroupsOutsideZeroToSixChangeNothing) {
+    for (int group : {7, -1, INT_MIN, INT_MAX}) {
+        for (bool enabled : {true, false}) {
+            SetAll(!enabled);
+            auto before = Snapshot();
+            Main().SetControlState(group, enabled);
+            EXPECT_EQ(Snapshot(), before) << group;
+        }
+    }
+}
+
+TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
+    struct Case {
+        int32_t code;
+        const char* message;  // nullptr: no message box
+        const char* panel1;
+    };
+    const Case cases[] = {
+        {0, nullptr, "The file is splitted!"},
+        {-1, "The sizes of the files differ. The disk may be full.", "Abnormal termination!"},
+        {-89, "Could not read the big file.", "Abnormal termination!"},
+        {-90, "Possible invalid path! Could not recreate the big file.", "Abnormal termination!"},
+        {-91, "Not all diskettes were entered.", "Abnormal termination!"},
+        {3, "Possible invalid path! Could not create smaller file number 3", "Abnormal termination!"},
+        // Codes the engine never gives still end as a failure, without a crash.
+        {-5000, "", "Abnormal termination!"},
+        {INT32_MIN, "", "Abnormal termination!"},
+    };
+    engine.PieceCount = 4;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        modal.shown.clear();
+        Main().ShowWorking("Splits the file...");
+        Main().ReportTransferResult(c.code, 37, 92);
+        auto messages = modal.Messages();
+        if (c.message) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].text, c.message);
+            EXPECT_EQ(messages[0].title, "Abnormal termination!");
+            EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Stop);
+            EXPECT_EQ(messages[0].buttons, ModalSeam::Buttons::Ok);
+        } else {
+            EXPECT_TRUE(messages.empty());
+        }
+        EXPECT_EQ(Main().StatusPanel1->text(), c.panel1);
+        EXPECT_EQ(Main().StatusPanel0->text(), "");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 4");
+        EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 4");
+        EXPECT_EQ(Main().ActualSizeGB->toolTip(), "");
+    }
+}
+
+TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {
+    Main().ShowWorking("Counting files...");
+    Main().ReportMissingFile("/data/Setup.exe.Quorved_2");
+    auto messages = modal.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "File is missing: /data/Setup.exe.Quorved_2");
+    EXPECT_EQ(messages[0].title, "Abnormal termination!");
+    EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Stop);
+    EXPECT_EQ(Main().StatusPanel1->text(), "Abnormal termination!");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainState, BusyAndDoneRestoreOnlyTheirOwnCursor) {
+    QApplication::setOverrideCursor(Qt::CrossCursor);  // someone else's
+    Main().ShowDone("x");                               // nothing of ours to restore
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+
+    Main().ShowWorking("Working...");
+    Main().ShowWorking("Splits the file...");  // a second busy step sets no second hourglass
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_EQ(Main().StatusPanel1->text(), "Splits the file...");
+    Main().ShowHintInStatusBar("a hint");
+    Main().ShowDone("The file is splitted!");
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    EXPECT_EQ(Main().StatusPanel0->text(), "");
+    EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+    QApplication::restoreOverrideCursor();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainState, ClosingTheWindowWhileBusyLeavesNoHourglass) {
+    Main().ShowWorking("Working...");
+    windows = TWindows{};
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainState, ClearSizeListAndEditingTheNewSize) {
+    for (const char* size : {"1457664", "1457664", "300"}) Main().AddPieceSize(size);
+    Main().ChangeItem->setText("File Number 2");
+    Main().txtNewSize->setText("1000");  // any change offers the new size for applying
+    EXPECT_TRUE(IsEnabled("ApplyNewSize"));
+    EXPECT_TRUE(IsEnabled("txtNewSize"));
+    EXPECT_TRUE(IsEnabled("ChangeItem"));
+
+    Main().ClearSizeList();
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
+    EXPECT_EQ(Main().txtNewSize->text(), "");
+    EXPECT_FALSE(IsEnabled("ApplyNewSize"));
+    EXPECT_FALSE(IsEnabled("txtNewSize"));
+    EXPECT_FALSE(IsEnabled("ChangeItem"));
+}
+
+TEST_F(MainState, CurrentFolderIsNativeWithoutTrailingSeparator) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_EQ(TMain::CurrentFolder(), QDir::toNativeSeparators(QDir(dir.path()).canonicalPath()));
+    EXPECT_FALSE(TMain::CurrentFolder().endsWith(QDir::separator()));
+    ASSERT_TRUE(QDir::setCurrent(QDir::rootPath()));
+    EXPECT_EQ(TMain::CurrentFolder(), QDir::toNativeSeparators(QDir::rootPath()));
+}
+
+TEST_F(MainState, TransferViewDrawsOnTheControls) {
+    TransferView& view = Main();
+    view.SetProgressRange(0, 1000);
+    view.SetProgress(500);
+    EXPECT_EQ(Main().PBar->maximum(), 1000);
+    EXPECT_EQ(Main().PBar->value(), 500);
+
+    view.AddPieceSize("1457664");
+    view.AddPieceSize("?");
+    view.SelectPiece(1);
+    EXPECT_EQ(Main().SmallerSizesLB->currentRow(), 1);
+    EXPECT_EQ(Main().SmallerSizesLB->item(1)->text(), "?");
+    view.SelectPiece(-1);
+    EXPECT_EQ(Main().SmallerSizesLB->currentRow(), -1);
+    view.ClearPieceList();
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+
+    view.ShowCurrentPiece("/data/Setup.exe.Quorved_3");
+    EXPECT_EQ(Main().StatusPanel0->text(), "/data/Setup.exe.Quorved_3");
+}
+
+TEST_F(MainState, EngineQuestionsGoThroughTheSeamAsYesNoBoxes) {
+    TransferView& view = Main();
+    modal.SetNextAnswer(true);
+    EXPECT_TRUE(view.AskYesNo("Ready for diskette/file number 2", "Change diskette", TransferView::Icon::Question));
+    EXPECT_FALSE(view.AskYesNo("No available space on this diskette! 3", "Change diskette",
+                               TransferView::Icon::Exclamation));  // nothing queued: No
+    auto messages = modal.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "Ready for diskette/file number 2");
+    EXPECT_EQ(messages[0].title, "Change diskette");
+    EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Question);
+    EXPECT_EQ(messages[0].buttons, ModalSeam::Buttons::YesNo);
+    EXPECT_EQ(messages[1].icon, ModalSeam::Icon::Exclamation);
+}

@@ -1,0 +1,121 @@
+#include "cli/CliOptions.h"
+
+#include "engine/PieceNaming.h"
+
+#include <limits>
+
+namespace {
+
+// A whole number of decimal digits only, 0..max; a sign, blanks, a unit or
+// an overflow make it invalid rather than quietly a different size.
+bool ParseCount(const std::string& text, int64_t max, int64_t& value) {
+    if (text.empty() || text.size() > 19) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const int digit = c - '0';
+        if (value > (max - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
+ParsedCommandLine Fail(std::string error) {
+    ParsedCommandLine parsed;
+    parsed.error = std::move(error);
+    return parsed;
+}
+
+}  // namespace
+
+const char* CliUsage() {
+    return "usage:\n"
+           "  quorvel-cli split FILE --size BYTES|--free-space [--into FOLDER] [--marker TEXT]\n"
+           "                         [--max-ram BYTES] [--pause always|sometimes|never]\n"
+           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
+           "Pieces are named FILE + marker + number (default marker \".Quorved_\"); a join\n"
+           "takes any one piece of a set. --max-ram 0 copies byte by byte (default 100000).\n"
+           "--free-space makes each piece as large as the free space of its disk; --pause asks\n"
+           "for the next disk before each piece (sometimes: only for drives A and B).\n"
+           "Exit status: 0 done, 1 the split or join failed, 2 the command line is wrong.\n";
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    ParsedCommandLine parsed;
+    CliOptions& o = parsed.options;
+    o.marker = kDefaultMarker;
+    if (args.empty()) return Fail("no command given");
+    if (args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
+        parsed.ok = true;
+        return parsed;
+    }
+    if (args[0] == "split") o.command = CliOptions::Command::Split;
+    else if (args[0] == "join") o.command = CliOptions::Command::Join;
+    else return Fail("unknown command: " + args[0]);
+    const bool split = o.command == CliOptions::Command::Split;
+
+    bool sizeGiven = false, optionsEnded = false;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--free-space" && split) {
+            o.freeSpace = true;
+            continue;
+        }
+        std::string value;
+        const std::string::size_type equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+        } else {
+            const bool takesValue = arg == "--size" || arg == "--into" || arg == "--to" || arg == "--marker" ||
+                                    arg == "--max-ram" || arg == "--pause";
+            if (!takesValue) return Fail("unknown option: " + arg);
+            if (i + 1 >= args.size()) return Fail(arg + " needs a value");
+            value = args[++i];
+        }
+        int64_t number = 0;
+        if (arg == "--size" && split) {
+            if (!ParseCount(value, std::numeric_limits<int64_t>::max(), number) || number == 0) {
+                return Fail("--size must be a whole number of bytes above 0, not \"" + value + "\"");
+            }
+            o.size = number;
+            sizeGiven = true;
+        } else if (arg == "--into" && split) {
+            if (value.empty()) return Fail("--into needs a folder");
+            o.into = value;
+        } else if (arg == "--to" && !split) {
+            if (value.empty()) return Fail("--to needs a file name");
+            o.to = value;
+        } else if (arg == "--marker") {
+            if (value.empty()) return Fail("--marker must not be empty");
+            o.marker = value;
+        } else if (arg == "--max-ram") {
+            if (!ParseCount(value, std::numeric_limits<int32_t>::max(), number)) {
+                return Fail("--max-ram must be a whole number of bytes from 0 to 2147483647, not \"" + value + "\"");
+            }
+            o.maxRam = static_cast<int32_t>(number);
+        } else if (arg == "--pause" && split) {
+            if (value == "always") o.pauseMode = 0;
+            else if (value == "sometimes") o.pauseMode = 1;
+            else if (value == "never") o.pauseMode = 2;
+            else return Fail("--pause takes always, sometimes or never, not \"" + value + "\"");
+        } else {
+            return Fail("unknown option for " + args[0] + ": " + arg);
+        }
+    }
+
+    if (files.size() != 1) return Fail(split ? "split takes exactly one FILE" : "join takes exactly one PIECE");
+    o.file = files[0];
+    if (split && sizeGiven == o.freeSpace) return Fail("split takes either --size BYTES or --free-space");
+    parsed.ok = true;
+    return parsed;
+}

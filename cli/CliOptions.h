@@ -1,0 +1,32 @@
+// The command line of quorvel-cli: what the user asked for, or why the
+// request cannot be understood.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    enum class Command { Help, Split, Join };
+    Command command = Command::Help;
+    std::string file;          // the big file to split, or any piece of a set to join
+    int64_t size = 0;          // --size: bytes per piece (the last one holds the rest)
+    bool freeSpace = false;    // --free-space: each piece fills the free space of its disk
+    std::string into;          // --into: folder for the pieces (default beside the file)
+    std::string to;            // --to: the joined file (default the set's name beside the pieces)
+    std::string marker;        // --marker
+    int32_t maxRam = 100000;   // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
+    int32_t pauseMode = 1;     // --pause: 0 always, 1 sometimes, 2 never
+};
+
+struct ParsedCommandLine {
+    bool ok = false;
+    CliOptions options;
+    std::string error;  // when not ok: what was wrong, for the user
+};
+
+// Parses the arguments after the program name.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The usage text, one option per line.
+const char* CliUsage();

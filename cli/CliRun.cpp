@@ -1,0 +1,145 @@
+#include "cli/CliRun.h"
+
+#include "cli/CliOptions.h"
+#include "engine/PieceEngine.h"
+#include "engine/PieceNaming.h"
+#include "planning/SizePlan.h"
+#include "texts/TextCatalogue.h"
+
+#include <filesystem>
+#include <istream>
+#include <ostream>
+
+namespace {
+
+const std::string& English(int entry) { return Catalogue().Text(0, entry); }
+
+// The engine's view on a terminal: questions answered with y or n, progress
+// as a percentage on one line.
+class TerminalView final : public TransferView {
+public:
+    TerminalView(std::istream& in, std::ostream& err, bool showProgress)
+        : in_(in), err_(err), showProgress_(showProgress) {}
+    ~TerminalView() override {
+        if (progressShown_) err_ << '\n';
+    }
+
+    void ClearPieceList() override {}
+    void SetProgressRange(int32_t, int32_t) override {}
+    void SetProgress(int32_t position) override {
+        if (!showProgress_ || position == 0) return;
+        err_ << '\r' << position / 10 << '.' << position % 10 << "% " << piece_ << std::flush;
+        progressShown_ = true;
+    }
+    void ShowCurrentPiece(const std::string& name) override { piece_ = name; }
+    void AddPieceSize(const std::string&) override {}
+    void SelectPiece(int32_t) override {}
+    void RepaintPieceList() override {}
+    bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
+        if (progressShown_) err_ << '\n';
+        progressShown_ = false;
+        err_ << caption << ": " << text << " [y/n] " << std::flush;
+        std::string answer;
+        if (!std::getline(in_, answer)) return false;  // no one to answer: not all disks were entered
+        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    }
+    void RepaintMainWindow() override {}
+
+private:
+    std::istream& in_;
+    std::ostream& err_;
+    bool showProgress_;
+    bool progressShown_ = false;
+    std::string piece_;
+};
+
+// The text the window shows for a transfer's result code.
+std::string FailureText(int32_t code, bool split) {
+    switch (code) {
+    case kSizesDiffer: return English(94);
+    case kCannotReadBigFile: return English(89);
+    case kCannotCreateBigFile: return English(90);
+    case kDisksNotEntered: return English(91);
+    default: return English(split ? 92 : 93) + std::to_string(code);
+    }
+}
+
+int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
+    const int64_t size = FileSizeOf(o.file);
+    if (size < 0) {
+        err << English(95) << o.file << '\n';
+        return 1;
+    }
+    if (!o.into.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(std::filesystem::u8path(o.into), ec)) {
+            err << English(95) << o.into << '\n';
+            return 1;
+        }
+    }
+    engine.BigFilePath = o.file;
+    engine.PiecePrefix = o.into.empty() ? o.file : MakePiecePrefix(o.into, o.file);
+    if (!o.freeSpace) {
+        const PiecePlan plan = PlanPieces(size, o.size);
+        if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
+            err << English(48) << '\n';
+            return 1;
+        }
+        // An empty file has no pieces, as with split -b.
+        engine.SetPieceCount(plan.outcome == PiecePlan::Outcome::Planned ? plan.count : 0);
+        if (plan.outcome == PiecePlan::Outcome::Planned) engine.PieceSizes = plan.sizes;
+    }
+    const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
+    if (result != kTransferOk) {
+        err << FailureText(result, true) << '\n';
+        return 1;
+    }
+    out << English(37) << '\n' << English(68) << engine.PieceCount << '\n';
+    return 0;
+}
+
+int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
+    if (FileSizeOf(o.file) < 0) {
+        err << English(95) << o.file << '\n';
+        return 1;
+    }
+    const std::string prefix = PrefixFromPieceName(o.file, o.marker);
+    const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
+    if (found.firstMissing) {
+        err << English(95) << PieceName(prefix, o.marker, 1) << '\n';
+        return 1;
+    }
+    engine.PiecePrefix = prefix;
+    engine.BigFilePath = o.to.empty() ? prefix : o.to;
+    engine.PieceCount = found.count;
+    engine.PieceSizes = found.sizes;
+    // Every piece is at hand: the set was counted on disk, so nothing to pause for.
+    const int32_t result = engine.Join(o.maxRam, o.marker, 2);
+    if (result != kTransferOk) {
+        err << FailureText(result, false) << '\n';
+        return 1;
+    }
+    out << English(71) << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           bool showProgress) {
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    if (!parsed.ok) {
+        err << "quorvel-cli: " << parsed.error << '\n' << CliUsage();
+        return 2;
+    }
+    const CliOptions& o = parsed.options;
+    if (o.command == CliOptions::Command::Help) {
+        out << CliUsage();
+        return 0;
+    }
+    Catalogue().Build(o.marker);
+    TerminalView view(in, err, showProgress);
+    TPieceEngine engine([](int entry) { return English(entry); });
+    engine.SetView(&view);
+    return o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
+}

@@ -1,0 +1,14 @@
+// quorvel-cli's work: splits or joins as the command line says, reporting in
+// the program's own English texts. Kept apart from main() so that tests can
+// run it with their own streams.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// Exit status: 0 done, 1 the split or join failed (or its input was
+// missing), 2 the command line was not understood. Questions are read from
+// `in`; progress goes to `err` only when showProgress (a terminal).
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           bool showProgress);

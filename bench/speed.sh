@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Speed comparison: quorvel-cli split/join against split -b, cat and cp on one
+# test file in a temporary folder, with a warm page cache.
+#   bench/speed.sh [SIZE_MIB] [PIECE_BYTES] [RUNS]    defaults: 1024 104857600 5
+# Each case runs RUNS times, ours and theirs alternating, first with no output
+# files ("new") and then over the outputs of the run before ("replace"); the
+# medians and their ratios are printed. QUORVEL_CLI names the program
+# (default build/quorvel-cli); TMPDIR the folder for the test file.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size_mib=${1:-1024}
+piece=${2:-104857600}
+runs=${3:-5}
+cli=$(realpath "${QUORVEL_CLI:-build/quorvel-cli}")
+[ -x "$cli" ] || { echo "no $cli: build first (./build.sh run)" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+mkdir ours theirs
+echo "making a ${size_mib} MiB test file in $work ..."
+head -c $((size_mib * 1048576)) /dev/urandom > big
+cat big > /dev/null
+
+# Seconds taken by a command; dirty pages of earlier runs are written first,
+# outside the timing.
+seconds() {
+  sync
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" > /dev/null
+  t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}'
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+rate() { awk -v mib="$size_mib" -v s="$1" 'BEGIN {printf "%.0f", mib * 1.048576 / s}'; }
+
+our_pieces() { ls ours | sort -t_ -k2 -n | sed 's|^|ours/|'; }
+q_split() { "$cli" split big --size "$piece" --into ours "$@"; }
+q_join() { "$cli" join ours/big.Quorved_1 --to joined "$@"; }
+gnu_split() { (cd theirs && split -b "$piece" ../big x); }
+cat_join() { cat $(our_pieces) > catted; }
+copy() { cp big copied; }
+
+q_split > /dev/null  # pieces for the first joins
+printf '\n%-16s %10s %10s %10s %8s %8s\n' case quorvel other cp ratio vs-cp
+for mode in new replace; do
+  declare -a qs=() gs=() qj=() cj=() cps=()
+  for i in $(seq "$runs"); do
+    if [ "$mode" = new ]; then rm -f ours/* theirs/*; fi
+    if (( i % 2 )); then
+      qs+=("$(seconds q_split)"); gs+=("$(seconds gnu_split)")
+    else
+      gs+=("$(seconds gnu_split)"); qs+=("$(seconds q_split)")
+    fi
+    [ "$mode" = new ] && rm -f joined catted
+    if (( i % 2 )); then
+      qj+=("$(seconds q_join)"); cj+=("$(seconds cat_join)")
+    else
+      cj+=("$(seconds cat_join)"); qj+=("$(seconds q_join)")
+    fi
+    rm -f copied  # cp always into a new file: the page-cache limit
+    cps+=("$(seconds copy)")
+  done
+  cmp -s big joined && cmp -s big catted || { echo "joined files differ from the original" >&2; exit 1; }
+  q=$(median "${qs[@]}"); g=$(median "${gs[@]}"); c=$(median "${cps[@]}")
+  printf '%-16s %10s %10s %10s %8s %8s\n' "split $mode" "$q" "$g" "$c" "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
+  q=$(median "${qj[@]}"); g=$(median "${cj[@]}")
+  printf '%-16s %10s %10s %10s %8s %8s\n' "join $mode" "$q" "$g" "$c" "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
+done
+echo "(other: split -b for splits, cat of the same pieces for joins; seconds, medians of $runs runs)"
+
+rm -f ours/* joined
+b=$(seconds q_split --max-ram 0)
+j=$(seconds q_join --max-ram 0)
+cmp -s big joined || { echo "byte-by-byte join differs from the original" >&2; exit 1; }
+echo "byte by byte (--max-ram 0): split $(rate "$b") MB/s, join $(rate "$j") MB/s"

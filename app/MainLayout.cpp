@@ -46,13 +46,17 @@ W* Named(W* widget, const char* name) {
     return widget;
 }
 
-// A label whose text a long path or hint may outgrow: it never widens the
-// layout and shows what does not fit as an ellipsis.
+// A label whose text a long path or hint may outgrow: it never forces the
+// window wider and shows what does not fit as an ellipsis. One that asks for
+// its text's width takes it where the layout has room.
 class TElidingLabel : public QLabel {
 public:
-    using QLabel::QLabel;
+    explicit TElidingLabel(QWidget* parent, bool asksForTextWidth = false)
+        : QLabel(parent), asksForTextWidth_(asksForTextWidth) {}
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
-    QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+    QSize sizeHint() const override {
+        return asksForTextWidth_ ? QLabel::sizeHint() : QSize(0, QLabel::sizeHint().height());
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -62,6 +66,9 @@ protected:
         QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
         style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
     }
+
+private:
+    bool asksForTextWidth_;
 };
 
 }  // namespace
@@ -282,7 +289,9 @@ void TMain::BuildLayout() {
 
     // ---- status bar: panel 0 hints and welcome, panel 1 what the program does
     StatusBar = Named(new QStatusBar(this), "StatusBar");
-    StatusPanel0 = Named(new TElidingLabel(StatusBar), "StatusPanel0");
+    // Panel 0 keeps its designed width (set at start) and widens while a long
+    // hint shows, so hints are read whole when the window has room.
+    StatusPanel0 = Named(new TElidingLabel(StatusBar, true), "StatusPanel0");
     StatusPanel1 = Named(new TElidingLabel(StatusBar), "StatusPanel1");
     for (QLabel* panel : {StatusPanel0, StatusPanel1}) panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar->addWidget(StatusPanel0);

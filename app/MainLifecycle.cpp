@@ -58,7 +58,7 @@ void TMain::FormCreate() {
     if (mainHeight > 0 && mainWidth > 0) resize(mainWidth, mainHeight);
 
     // 4. Status panel 0 scaled from the 120 pixels per inch the window was designed at.
-    StatusPanel0->setFixedWidth(345 * logicalDpiX() / 120);
+    StatusPanel0->setMinimumWidth(345 * logicalDpiX() / 120);
 
     // 5. Marker, the catalogue made with it, and the window's texts.
     AddedFileType = store_.Read(Settings::AddedFileType);

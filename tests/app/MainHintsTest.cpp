@@ -53,6 +53,19 @@ TEST_F(MainHints, ToolButtonsAndProgressBar) {
     EXPECT_EQ(Main().StatusPanel0->text(), "Explains how the program works and is used");
 }
 
+TEST_F(MainHints, LongHintIsShownWholeWhereTheWindowHasRoom) {
+    const int designed = 345 * Main().logicalDpiX() / 120;
+    Main().show();
+    Main().resize(1000, Main().height());
+    Hover(Main().SplitAFileBtn);
+    QCoreApplication::processEvents();
+    EXPECT_GE(Main().StatusPanel0->width(), Main().StatusPanel0->sizeHint().width());
+    EXPECT_GT(Main().StatusPanel0->width(), designed);
+    Main().ShowHintInStatusBar("");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Main().StatusPanel0->width(), designed);
+}
+
 TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
     const QStringList withTips = {"SplitAFileBtn", "FindPlaceToSmallFilesBtn", "DoSplitBtn", "JoinFilesBtn",
                                   "FindPlaceToBigFileBtn", "DoJoinBtn", "ExitBtn", "HintBtn", "SmallerSizesLB",

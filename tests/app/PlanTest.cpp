@@ -1,0 +1,428 @@
+// The size display, the piece size plan, the presets and the base size choice
+// in the main window, driven through its controls.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdio>
+
+#include "planning/BaseSizeEditor.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+const QString kSection = "BaseSize";
+constexpr int64_t kFloppy = 1457664;
+
+class Plan : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale::c());
+        MainWindowFixture::SetUp();
+    }
+    void TearDown() override {
+        MainWindowFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
+    }
+
+    // Stands in for choosing a file to split: the engine's file, its name
+    // label, the size display and the plan.
+    void ChooseFile(int64_t bytes, const QString& name = "/data/Setup.exe") {
+        engine.BigFilePath = name.toStdString();
+        engine.BigFileBytes = bytes;
+        Main().BigFileName->setText(name);
+        Main().ShowBigFileSize(Main().BigUnit);
+        Main().PlanPieceSizes(0);
+    }
+
+    QStringList Sizes() {
+        QStringList items;
+        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
+        return items;
+    }
+    std::vector<int64_t> EnginePieces() {
+        return std::vector<int64_t>(engine.PieceSizes.begin() + 1,
+                                    engine.PieceSizes.begin() + 1 + engine.PieceCount);
+    }
+    QStringList ComboTexts() {
+        QStringList texts;
+        for (int i = 0; i < Main().CBBaseSize->count(); ++i) texts << Main().CBBaseSize->itemText(i);
+        return texts;
+    }
+    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
+    QString Status1() { return Main().StatusPanel1->text(); }
+    int32_t StoredInt(const char* name) { return store.ReadIntSetting(kSection, name, -99); }
+
+    // On the indicator: a stretched radio button does not take clicks beside its text.
+    static void ClickRadio(QRadioButton* rb) {
+        QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(4, rb->height() / 2));
+    }
+    void ClickRow(int row) {
+        QListWidget* list = Main().SmallerSizesLB;
+        QListWidgetItem* item = list->item(row);
+        ASSERT_NE(item, nullptr);
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    }
+    void EditPiece(int piece, const QString& size) {
+        ClickRow(piece - 1);
+        Main().txtNewSize->clear();
+        QTest::keyClicks(Main().txtNewSize, size);
+        QTest::mouseClick(Main().ApplyNewSize, Qt::LeftButton);
+    }
+    // Picks preset i in the drop-down with the keyboard, as a user would.
+    void PickPreset(int i) {
+        QComboBox* box = Main().CBBaseSize;
+        while (box->currentIndex() < i) QTest::keyClick(box, Qt::Key_Down);
+        while (box->currentIndex() > i) QTest::keyClick(box, Qt::Key_Up);
+    }
+    void StorePresets(const std::vector<std::pair<QString, int64_t>>& presets, int index) {
+        store.WriteIntSetting(kSection, "BaseSizes", int(presets.size()));
+        store.WriteIntSetting(kSection, "BaseSizeIndex", index);
+        for (size_t i = 0; i < presets.size(); ++i) {
+            store.WriteStringSetting(kSection, "BaseSizeText_" + QString::number(i), presets[i].first);
+            store.WriteInt64Setting(kSection, "BaseSizeValue_" + QString::number(i), presets[i].second);
+        }
+    }
+    bool SplitEnabled() { return IsEnabled("DoSplit") && IsEnabled("DoSplitBtn") && IsEnabled("SmallerSizesLB"); }
+};
+
+const QStringList kBuiltIns = {"720 kB 3.5'' single", "1.44 MB 3.5'' double", "105 MB SyQuest",
+                               "120 MB SuperDisk",    "270 MB SyQuest",       "1 GB Jaz Drive"};
+
+}  // namespace
+
+TEST_F(Plan, FirstStartListsBuiltInPresetsAndStoresThem) {
+    EXPECT_EQ(ComboTexts(), kBuiltIns);
+    EXPECT_EQ(Main().CBBaseSize->currentText(), QStringLiteral("1.44 MB 3.5'' double"));
+    EXPECT_EQ(StoredInt("BaseSizes"), 6);
+    EXPECT_EQ(StoredInt("BaseSizeIndex"), 1);
+    const int64_t values[] = {730112, 1457664, 109850624, 125958144, 267612160, 1070284800};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(store.ReadInt64Setting(kSection, "BaseSizeValue_" + QString::number(i), -1), values[i]);
+        EXPECT_EQ(store.ReadStringSetting(kSection, "BaseSizeText_" + QString::number(i), "?"), kBuiltIns[i]);
+    }
+    EXPECT_TRUE(Main().rbSizeBase->isChecked());
+    EXPECT_TRUE(Main().BigFileRB3->isChecked());
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral(" "));
+    EXPECT_EQ(store.Read(Settings::BigUnit), 3);
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+}
+
+TEST_F(Plan, StoredPresetsWithAMissingText) {
+    StorePresets({{"first", 1000}, {"second", 7}, {"third", 3000}}, 1);
+    store.DeleteSetting(kSection, "BaseSizeText_1");
+    store.DeleteSetting(kSection, "BaseSizeValue_1");
+    Start();
+    EXPECT_EQ(ComboTexts(), (QStringList{"first", "(undefined)", "third"}));
+    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    ChooseFile(3);
+    EXPECT_EQ(Sizes(), (QStringList{"1", "1", "1"}));  // the missing size reads as 1 byte
+}
+
+TEST_F(Plan, CountNotPositiveWritesBuiltInsAgain) {
+    for (int count : {0, -2}) {
+        SCOPED_TRACE(count);
+        StorePresets({{"mine", 1000}}, 0);
+        store.WriteIntSetting(kSection, "BaseSizes", count);
+        Start();
+        EXPECT_EQ(ComboTexts(), kBuiltIns);
+        EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+        EXPECT_EQ(StoredInt("BaseSizes"), 6);
+        EXPECT_EQ(StoredInt("BaseSizeIndex"), 1);
+    }
+}
+
+TEST_F(Plan, IndexOutsideTheListFallsBackToFirstPreset) {
+    store.WriteIntSetting(kSection, "BaseSizeIndex", 9);  // the built-ins are stored by now
+    Start();
+    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 0);
+    EXPECT_EQ(StoredInt("BaseSizeIndex"), 0);
+    ChooseFile(1000000);
+    EXPECT_EQ(Sizes(), (QStringList{"730112", "269888"}));
+}
+
+TEST_F(Plan, PlanShowsSizesCountHintAndEnablesSplitting) {
+    ChooseFile(3000000);
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+    EXPECT_EQ(engine.PieceCount, 3);
+    EXPECT_EQ(EnginePieces(), (std::vector<int64_t>{kFloppy, kFloppy, 84672}));
+    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
+    EXPECT_EQ(GroupHint(), QStringLiteral("The * in the names is an integer from 1 to 3"));
+    EXPECT_EQ(Status1(), QStringLiteral("Ready to split the file!"));
+    EXPECT_TRUE(SplitEnabled());
+    EXPECT_TRUE(IsEnabled("FindPlaceToSmallFiles"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    ChooseFile(2915328);
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664"}));
+    ChooseFile(1000);
+    EXPECT_EQ(Sizes(), (QStringList{"1000"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 1"));
+}
+
+TEST_F(Plan, EmptyFileMakesNoPlan) {
+    ChooseFile(3000000);
+    ChooseFile(0);
+    EXPECT_FALSE(IsEnabled("DoSplit"));
+    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
+    EXPECT_EQ(Status1(), QString());
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral(" "));
+}
+
+TEST_F(Plan, PieceLimitAndTooManyFiles) {
+    StorePresets({{"tiny", 1000}}, 0);
+    Start();
+    ChooseFile(32760000);
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 32760);
+    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 32760"));
+
+    ChooseFile(32760001);
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    const ScriptedModal::Shown& box = modal.Messages()[0];
+    EXPECT_EQ(box.title, QStringLiteral("Too many files!"));
+    EXPECT_EQ(box.text, QStringLiteral("Choose a bigger Base Size, otherwise too many files have to be created"));
+    EXPECT_EQ(box.icon, ModalSeam::Icon::Exclamation);
+    EXPECT_EQ(box.buttons, ModalSeam::Buttons::Ok);
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    EXPECT_EQ(GroupHint(), QString());
+    EXPECT_EQ(Status1(), QStringLiteral("Too many files!"));
+    EXPECT_FALSE(IsEnabled("DoSplit"));
+    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
+    EXPECT_FALSE(IsEnabled("ApplyNewSize"));
+    EXPECT_EQ(engine.PieceCount, 0);  // nothing left that a split could use
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Plan, ChoosingAPresetReplansAndStoresIt) {
+    ChooseFile(3000000);
+    PickPreset(0);
+    EXPECT_EQ(StoredInt("BaseSizeIndex"), 0);
+    EXPECT_EQ(Main().BaseSizeIndex, 0);
+    EXPECT_EQ(Sizes(), (QStringList{"730112", "730112", "730112", "730112", "79552"}));
+    PickPreset(2);
+    EXPECT_EQ(Sizes(), (QStringList{"3000000"}));
+    EXPECT_EQ(StoredInt("BaseSizeIndex"), 2);
+    Start();
+    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 2);
+}
+
+TEST_F(Plan, FreeSpaceModeAndBack) {
+    ClickRadio(Main().rbSizeFree);  // no file yet
+    EXPECT_TRUE(Main().UseFreeSpace);
+    EXPECT_EQ(GroupHint(), QString());
+    EXPECT_FALSE(Main().CBBaseSize->isEnabled());
+    EXPECT_FALSE(Main().ApplyBaseSize->isEnabled());
+    EXPECT_TRUE(store.Read(Settings::UseFreeSpace));
+
+    ClickRadio(Main().rbSizeBase);
+    ChooseFile(3000000);
+    ClickRadio(Main().rbSizeFree);
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    EXPECT_EQ(GroupHint(), QStringLiteral("The * in the names is an integer from 1 to ?"));
+    EXPECT_TRUE(IsEnabled("DoSplit"));  // splitting stays possible: the engine sizes the pieces
+
+    ClickRadio(Main().rbSizeBase);
+    EXPECT_FALSE(store.Read(Settings::UseFreeSpace));
+    EXPECT_TRUE(Main().CBBaseSize->isEnabled());
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
+
+    ClickRadio(Main().rbSizeFree);
+    Start();  // the mode is remembered
+    EXPECT_TRUE(Main().rbSizeFree->isChecked());
+    EXPECT_FALSE(Main().rbSizeBase->isChecked());
+    EXPECT_TRUE(Main().UseFreeSpace);
+}
+
+TEST_F(Plan, EditingOnePiece) {
+    const struct {
+        int piece;
+        const char* size;
+        QStringList expected;
+    } cases[] = {
+        {2, "1000000", {"1457664", "1000000", "542336"}},
+        {3, "100", {"1457664", "1457664", "100", "84572"}},
+        {1, "3000000", {"3000000"}},
+        {2, "1.44", {"1457664", "1", "1457664", "84671"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        ChooseFile(3000000);
+        EditPiece(c.piece, c.size);
+        EXPECT_EQ(Sizes(), c.expected);
+        EXPECT_EQ(engine.PieceCount, int32_t(c.expected.size()));
+        EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+        EXPECT_FALSE(IsEnabled("ApplyNewSize"));
+    }
+    EXPECT_TRUE(modal.Messages().empty());
+}
+
+TEST_F(Plan, ClickingAPieceOffersItForEditing) {
+    ChooseFile(3000000);
+    ClickRow(2);
+    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 3"));
+    EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("84672"));
+    EXPECT_TRUE(IsEnabled("ApplyNewSize"));
+    EXPECT_TRUE(IsEnabled("txtNewSize"));
+}
+
+TEST_F(Plan, LaterEditReplansEarlierEditedPieces) {
+    ChooseFile(3000000);
+    EditPiece(3, "100");
+    EditPiece(2, "1000000");
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1000000", "542336"}));
+}
+
+TEST_F(Plan, KeptPiecesLargerThanTheFileFallBackToTheBasePlan) {
+    ChooseFile(3000000);
+    EditPiece(1, "3000001");
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+    EXPECT_EQ(EnginePieces(), (std::vector<int64_t>{kFloppy, kFloppy, 84672}));
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].title, QStringLiteral("Too Big New Size!"));
+    EXPECT_EQ(modal.Messages()[0].text, QStringLiteral("The program chose to apply the base size instead"));
+    EXPECT_EQ(modal.Messages()[0].icon, ModalSeam::Icon::Exclamation);
+    EXPECT_EQ(Status1(), QStringLiteral("Ready to split the file!"));
+}
+
+TEST_F(Plan, RejectedSizeLeavesThePlan) {
+    for (const char* typed : {"abc", "0", "-5", ""}) {
+        SCOPED_TRACE(typed);
+        ChooseFile(3000000);
+        modal.shown.clear();
+        EditPiece(2, typed);
+        ASSERT_EQ(modal.Messages().size(), 1u);
+        EXPECT_EQ(modal.Messages()[0].title, QStringLiteral("The new size can not be used!"));
+        EXPECT_EQ(modal.Messages()[0].text, QStringLiteral("The program ignored the new size"));
+        EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+        EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 2"));
+        EXPECT_FALSE(IsEnabled("ApplyNewSize"));
+    }
+}
+
+TEST_F(Plan, NothingSelectedDoesNothing) {
+    ChooseFile(3000000);
+    Main().SmallerSizesLB->clearSelection();
+    Main().txtNewSize->setText("5");
+    Main().SmallerSizesLBClick();
+    Main().ApplyNewSizeClick();
+    EXPECT_TRUE(modal.Messages().empty());
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+}
+
+TEST_F(Plan, EditorNewPresetBecomesCurrentAndIsUsed) {
+    ChooseFile(250000000);
+    modal.SetNextDialogAction([](QDialog* d) {
+        auto* editor = static_cast<TFrmBaseSize*>(d);
+        EXPECT_EQ(editor->windowTitle(), QStringLiteral("Modify Base Sizes"));
+        QTest::keyClicks(editor->txtDescription, "Cartridge");
+        QTest::keyClicks(editor->txtSize, "100000000");
+        QTest::mouseClick(editor->NewBtn, Qt::LeftButton);
+        d->close();
+        return int(QDialog::Rejected);
+    });
+    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);
+    ASSERT_EQ(modal.shown.size(), 1u);
+    EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Dialog);
+    EXPECT_EQ(Main().CBBaseSize->count(), 7);
+    EXPECT_EQ(Main().CBBaseSize->currentText(), QStringLiteral("Cartridge"));
+    EXPECT_EQ(Sizes(), (QStringList{"100000000", "100000000", "50000000"}));
+}
+
+TEST_F(Plan, EditorClosedWithoutChangeStillReplans) {
+    ChooseFile(3000000);
+    EditPiece(2, "1000000");
+    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);  // closed at once
+    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
+}
+
+TEST_F(Plan, EditorDeletingEveryPresetRestoresBuiltIns) {
+    modal.SetNextDialogAction([](QDialog* d) {
+        auto* editor = static_cast<TFrmBaseSize*>(d);
+        while (editor->ListBox1->count() > 0) {
+            editor->ListBox1->setCurrentRow(0);
+            QTest::mouseClick(editor->DeleteBtn, Qt::LeftButton);
+        }
+        d->close();
+        return int(QDialog::Rejected);
+    });
+    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);
+    EXPECT_EQ(ComboTexts(), kBuiltIns);
+    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    EXPECT_EQ(StoredInt("BaseSizes"), 6);
+}
+
+TEST_F(Plan, UnitDisplayIsStoredAndRestored) {
+    ChooseFile(3000000);
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("2.861"));
+    const struct {
+        QRadioButton* TMain::*button;
+        int unit;
+        const char* text;
+    } units[] = {
+        {&TMain::BigFileRB1, 1, "3000000"},
+        {&TMain::BigFileRB2, 2, "2929.688"},
+        {&TMain::BigFileRB4, 4, "0.003"},
+    };
+    for (const auto& u : units) {
+        SCOPED_TRACE(u.unit);
+        ClickRadio(Main().*u.button);
+        EXPECT_EQ(Main().BigFileSize->text(), QString::fromLatin1(u.text));
+        EXPECT_EQ(store.Read(Settings::BigUnit), u.unit);
+    }
+    Start();
+    EXPECT_TRUE(Main().BigFileRB4->isChecked());
+    EXPECT_EQ(Main().BigUnit, 4);
+}
+
+TEST_F(Plan, StoredUnitOutsideTheRangeSelectsNone) {
+    store.Write(Settings::BigUnit, 7);
+    Start();
+    for (QRadioButton* rb : {Main().BigFileRB1, Main().BigFileRB2, Main().BigFileRB3, Main().BigFileRB4})
+        EXPECT_FALSE(rb->isChecked());
+    Main().BigFileSize->setText("old");
+    ChooseFile(3000000);
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("old"));
+    EXPECT_EQ(store.Read(Settings::BigUnit), 7);
+}
+
+TEST_F(Plan, DecimalCommaOfTheUserLocale) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ChooseFile(1457664);
+    ClickRadio(Main().BigFileRB2);
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("1423,5"));
+    ChooseFile(1);
+    ClickRadio(Main().BigFileRB3);
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("0.000"));
+}
+
+// Not a check: how long planning the largest set takes in the real window.
+TEST_F(Plan, TimingOfTheLargestPlan) {
+    StorePresets({{"tiny", 1000}}, 0);
+    Start();
+    Main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+    engine.BigFileBytes = 32760000;
+    Main().BigFileName->setText("/data/big");
+    QElapsedTimer timer;
+    for (int run = 0; run < 3; ++run) {
+        timer.start();
+        Main().PlanPieceSizes(0);
+        QApplication::processEvents();
+        const qint64 ms = timer.elapsed();
+        std::printf("PlanPieceSizes, 32760 pieces, shown window: %lld ms\n", static_cast<long long>(ms));
+    }
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 32760);
+}

@@ -18,9 +18,12 @@ TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
     : QMainWindow(parent), engine_(engine), store_(store) {
     setObjectName(QStringLiteral("Main"));
     BuildLayout();
-    resize(sizeHint());  // the designed size, which a stored size may replace
     engine_.SetView(this);
     FormCreate();
+    // Only with its texts in place does the window know what its controls
+    // need: that is the designed size, and a stored size is never smaller.
+    // (Growing after it is shown would move it by its frame on X11.)
+    resize(testAttribute(Qt::WA_Resized) ? size().expandedTo(minimumSizeHint()) : sizeHint());
 }
 
 TMain::~TMain() {

@@ -47,6 +47,15 @@ bool Exists(const std::string& name) {
     return fs::exists(fs::symlink_status(name, ec));
 }
 
+::testing::AssertionResult FileHolds(const std::string& name, const std::string& expected) {
+    const std::string actual = ReadFile(name);
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << name << " holds " << actual.size() << " bytes, expected "
+                                         << expected.size() << "; first difference at offset " << at;
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());

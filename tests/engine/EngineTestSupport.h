@@ -4,6 +4,8 @@
 
 #include "engine/PieceEngine.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -29,6 +31,9 @@ std::string PatternBytes(int64_t count, unsigned seed = 1);
 void WriteFile(const std::string& name, const std::string& bytes);
 std::string ReadFile(const std::string& name);
 bool Exists(const std::string& name);
+// Whether a file holds exactly `expected`; on a difference, tells the sizes
+// and the first differing offset instead of printing both contents.
+::testing::AssertionResult FileHolds(const std::string& name, const std::string& expected);
 // Names of the entries in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
 

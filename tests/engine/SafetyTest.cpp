@@ -60,7 +60,7 @@ TEST_F(Safety, ResplitIntoFewerPiecesLeavesNoStalePiece) {
     EXPECT_FALSE(Exists(Piece(3)));
     JoinInto(dir / "restored");
     ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
-    EXPECT_EQ(ReadFile(dir / "restored"), shorter);
+    EXPECT_TRUE(FileHolds(dir / "restored", shorter));
 }
 
 TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
@@ -73,7 +73,7 @@ TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
     t.engine.PiecePrefix = dir / "x";
     t.Plan({20000, 10000});
     ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
-    EXPECT_EQ(ReadFile(input), bytes);
+    EXPECT_TRUE(FileHolds(input, bytes));
 }
 
 TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
@@ -84,8 +84,8 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
         else fs::create_symlink(big, Piece(2));
         t.Plan({10000, 10000, 10000});
         EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), 2);
-        EXPECT_EQ(ReadFile(big), bytes);
-        EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 10000));
+        EXPECT_TRUE(FileHolds(big, bytes));
+        EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 10000)));
     }
 }
 
@@ -101,8 +101,8 @@ TEST_F(Safety, SplitReplacesOlderPiecesWithoutWritingThroughTheirLinks) {
     fs::create_hard_link(dir / "other", Piece(1));
     t.Plan({30000});
     ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
-    EXPECT_EQ(ReadFile(Piece(1)), bytes);
-    EXPECT_EQ(ReadFile(dir / "other"), "keep me");
+    EXPECT_TRUE(FileHolds(Piece(1), bytes));
+    EXPECT_TRUE(FileHolds(dir / "other", "keep me"));
 }
 
 TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
@@ -112,7 +112,7 @@ TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
     JoinInto(dir / "alias");
     t.view = RecordingView();
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
-    EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(10000));
+    EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_TRUE(t.view.calls.empty());
 }
 
@@ -123,14 +123,16 @@ TEST_F(Safety, FailedJoinLeavesAnExistingTargetAndStraysNothing) {
     JoinInto(dir / "target");
     WriteFile(Piece(2), "cut short");
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
-    EXPECT_EQ(ReadFile(dir / "target"), "old contents");
+    EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big", "big.Quorved_1", "big.Quorved_2", "target"}));
 
     // Where no file had the name, the partial output stays under it.
     JoinInto(dir / "fresh");
     t.engine.PieceSizes[2] = 20000;
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
-    EXPECT_EQ(ReadFile(dir / "fresh"), bytes.substr(0, 10000));
+    const std::string partial = ReadFile(dir / "fresh");  // piece 1, then what piece 2 still had
+    EXPECT_EQ(partial.compare(0, 10000, bytes, 0, 10000), 0);
+    EXPECT_LE(partial.size(), 10000u + 9u);
 }
 
 TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
@@ -141,7 +143,7 @@ TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
     fs::create_symlink(dir / "target", dir / "link");
     JoinInto(dir / "link");  // written where the link points
     ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
-    EXPECT_EQ(ReadFile(dir / "target"), bytes);
+    EXPECT_TRUE(FileHolds(dir / "target", bytes));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);
@@ -159,7 +161,7 @@ TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {
 TEST_F(Safety, HugeMemoryLimitIsCappedAndStillCopies) {
     t.Plan({30000});
     ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, 2, false), kTransferOk);
-    EXPECT_EQ(ReadFile(Piece(1)), bytes);
+    EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }
 
 // A real full disk: a 1 MiB tmpfs. Needs root (as in CI) or, failing that, a
@@ -192,7 +194,7 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     t.engine.PiecePrefix = disk + "/big";
     t.Plan({1000000, 1000000, 1000000});
     EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
-    EXPECT_EQ(ReadFile(big), input);
+    EXPECT_TRUE(FileHolds(big, input));
     for (const auto& name : FolderEntries(disk)) fs::remove(disk + "/" + name);
 
     t.engine.PiecePrefix = big;
@@ -201,13 +203,13 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     WriteFile(disk + "/target", "old contents");
     JoinInto(disk + "/target");
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
-    EXPECT_EQ(ReadFile(disk + "/target"), "old contents");
+    EXPECT_TRUE(FileHolds(disk + "/target", "old contents"));
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
 
     JoinInto(disk + "/fresh");
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
     EXPECT_GT(FileSizeOf(disk + "/fresh"), 0);
-    EXPECT_EQ(ReadFile(big), input);
+    EXPECT_TRUE(FileHolds(big, input));
 }
 
 }  // namespace

@@ -46,9 +46,9 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
         t.engine.PiecePrefix = dir / "Setup.exe";
         t.Plan(kFloppyPlan);
         ASSERT_EQ(t.engine.Split(maxRam, kMarker, 1, false), kTransferOk);
-        EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 1457664));
-        EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(1457664, 1457664));
-        EXPECT_EQ(ReadFile(Piece(3)), bytes.substr(2915328));
+        EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 1457664)));
+        EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(1457664, 1457664)));
+        EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
         EXPECT_EQ(t.view.lines, (std::vector<std::string>{"1457664", "1457664", "84672"}));
         EXPECT_TRUE(t.view.questions.empty());
         EXPECT_EQ(t.view.calls.back(), "Progress 0");
@@ -59,10 +59,11 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
 
 TEST_F(Transfer, SplitReportsTheViewInOrder) {
     t.Plan({2000000, 1000000});
-    ASSERT_EQ(t.engine.Split(1000000, kMarker, 2, false), kTransferOk);
+    // Blocks of 1048576 bytes; the bar moves only when its position changes.
+    ASSERT_EQ(t.engine.Split(1500000, kMarker, 2, false), kTransferOk);
     const std::vector<std::string> expected{
         "Clear", "Range 0 1000", "Progress 0",
-        "Show " + Piece(1), "Add 2000000", "Select 0", "RepaintList", "Progress 333", "Progress 666",
+        "Show " + Piece(1), "Add 2000000", "Select 0", "RepaintList", "Progress 349", "Progress 666",
         "Show " + Piece(2), "Add 1000000", "Select 1", "RepaintList", "Progress 1000",
         "Select -1", "Progress 0"};
     EXPECT_EQ(t.view.calls, expected);
@@ -71,7 +72,7 @@ TEST_F(Transfer, SplitReportsTheViewInOrder) {
 TEST_F(Transfer, PlanShortOfTheFileWritesThePiecesAndFails) {
     t.Plan({1000000, 1000000});
     EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
-    EXPECT_EQ(ReadFile(Piece(2)), bytes.substr(1000000, 1000000));
+    EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(1000000, 1000000)));
 }
 
 TEST_F(Transfer, MissingBigFileIsReportedBeforeAnythingHappens) {
@@ -109,7 +110,7 @@ TEST_F(Transfer, NoToTheSecondDiskKeepsTheFirstPiece) {
     t.Plan(kFloppyPlan);
     t.view.answers = {true, false};
     EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kDisksNotEntered);
-    EXPECT_EQ(ReadFile(Piece(1)), bytes.substr(0, 1457664));
+    EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 1457664)));
     EXPECT_FALSE(Exists(Piece(2)));
     EXPECT_EQ(t.view.calls.back(), "Progress 0");
 }
@@ -120,7 +121,7 @@ TEST_F(Transfer, NoToTheFirstDiskOfAJoinLeavesTheTargetAsItWas) {
     SplitThenPrepareJoin(target);
     t.view.answers = {false};
     EXPECT_EQ(t.engine.Join(100000, kMarker, 0), kDisksNotEntered);
-    EXPECT_EQ(ReadFile(target), "old contents");
+    EXPECT_TRUE(FileHolds(target, "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);  // big file, three pieces, target: no leftovers
 }
 
@@ -132,7 +133,7 @@ TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
         t.engine.PieceCount = found.count;
         t.engine.PieceSizes = found.sizes;
         EXPECT_EQ(t.engine.Join(maxRam, kMarker, 2), kTransferOk);
-        EXPECT_EQ(ReadFile(dir / "restored"), bytes);
+        EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     }
 }
 
@@ -144,7 +145,7 @@ TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAfterWritingTheOnesBefore) {
     t.engine.BigFilePath = target;
     t.Plan({0, 0, 0, 0});  // the number of disks was given, nothing measured yet
     EXPECT_EQ(t.engine.Join(100000, kMarker, 0), 3);
-    EXPECT_EQ(ReadFile(target), bytes.substr(0, 500000));
+    EXPECT_TRUE(FileHolds(target, bytes.substr(0, 500000)));
 }
 
 TEST_F(Transfer, PieceThatGrewAfterBeingMeasuredFailsTheJoin) {
@@ -188,7 +189,7 @@ TEST_F(Transfer, EmptyPiecesCompleteWithTheBarAtZero) {
         EXPECT_EQ(t.engine.Join(100000, kMarker, pauseMode), kTransferOk);
         EXPECT_EQ(t.view.lines, (std::vector<std::string>{"0", "0"}));
         EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 0}));
-        EXPECT_EQ(ReadFile(dir / "joined"), "");
+        EXPECT_TRUE(FileHolds(dir / "joined", ""));
     }
 }
 
@@ -248,7 +249,7 @@ TEST_F(FreeSpaceSplit, FillsEachDiskAskingForTheNext) {
         ASSERT_EQ(t.engine.Split(100000, kMarker, pauseMode, true), kTransferOk);
         EXPECT_EQ(t.engine.PieceCount, 3);
         EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
-        EXPECT_EQ(ReadFile(Piece(3)), bytes.substr(2915328));
+        EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
         EXPECT_EQ(queriedFolder, dir.Path());
         if (pauseMode == 2) {
             // The first disk is fresh; pieces 2 and 3 each find a full disk.
@@ -279,7 +280,7 @@ TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {
     t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return int64_t(1) << 40; });
     ASSERT_EQ(t.engine.Split(100000, kMarker, 2, true), kTransferOk);
     EXPECT_EQ(t.engine.PieceCount, 1);
-    EXPECT_EQ(ReadFile(Piece(1)), bytes);
+    EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }
 
 }  // namespace

@@ -185,8 +185,9 @@ TEST_F(Plan, PieceLimitAndTooManyFiles) {
     EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 32760"));
 
     ChooseFile(32760001);
-    ASSERT_EQ(modal.Messages().size(), 1u);
-    const ScriptedModal::Shown& box = modal.Messages()[0];
+    const std::vector<ScriptedModal::Shown> messages = modal.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    const ScriptedModal::Shown& box = messages[0];
     EXPECT_EQ(box.title, QStringLiteral("Too many files!"));
     EXPECT_EQ(box.text, QStringLiteral("Choose a bigger Base Size, otherwise too many files have to be created"));
     EXPECT_EQ(box.icon, ModalSeam::Icon::Exclamation);

@@ -183,17 +183,6 @@ TEST_F(BaseSizeEditorTest, DeleteIndexCases) {
     }
 }
 
-TEST_F(BaseSizeEditorTest, DeletingEveryPresetLeavesNone) {
-    Show();
-    while (editor.ListBox1->count() > 0) {
-        ClickRow(0);
-        Click(editor.DeleteBtn);
-    }
-    EXPECT_EQ(StoredCount(), 0);
-    EXPECT_EQ(StoredIndex(), -1);
-    EXPECT_EQ(LoadPresets(store).count, 6);  // what the main window does after closing
-}
-
 TEST_F(BaseSizeEditorTest, NothingSelectedDoesNothing) {
     Show();
     editor.txtDescription->setText("x");

@@ -30,6 +30,20 @@ bool IsReplaceableEntry(const std::string& name) {
     return status.type() == fs::file_type::regular || status.type() == fs::file_type::symlink;
 }
 
+bool MayReplace(const std::string& name) {
+    std::error_code ec;
+    const fs::path path = FsPath(name);
+    const fs::file_status link = fs::symlink_status(path, ec);
+    if (ec) return false;
+    const fs::file_status target = fs::status(path, ec);
+    if (fs::is_symlink(link) && !fs::exists(target)) return true;
+    if (!fs::is_regular_file(target)) return false;
+    std::FILE* file = OpenFile(name, "r+b");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
 std::string FolderOf(const std::string& path) {
     const std::string::size_type last = path.rfind(kPathSeparator);
     if (last == std::string::npos) return ".";

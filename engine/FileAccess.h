@@ -22,6 +22,11 @@ bool SameFile(const std::string& a, const std::string& b);
 // kinds of entry a transfer may replace; a folder never is).
 bool IsReplaceableEntry(const std::string& name);
 
+// True when an existing entry may give way to a new file of its name: a
+// regular file (links followed) that could also be opened for writing, or a
+// link that leads nowhere. A read-only file or a folder may not.
+bool MayReplace(const std::string& name);
+
 // The folder part of a path: "." when it has none, the root when the path
 // sits directly in it.
 std::string FolderOf(const std::string& path);

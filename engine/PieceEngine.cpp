@@ -12,6 +12,8 @@
 #include <new>
 #include <system_error>
 #ifdef __linux__
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -91,6 +93,27 @@ private:
     std::FILE* file_ = nullptr;
 };
 
+// Reserves the disk blocks for `length` bytes of a file from `offset` on,
+// without changing its size: the file system then allocates them at once
+// instead of block by block as they are written. Best effort.
+void Reserve(std::FILE* file, int64_t offset, int64_t length) {
+#ifdef __linux__
+    if (length > 0) (void)fallocate(fileno(file), FALLOC_FL_KEEP_SIZE, offset, length);
+#else
+    (void)file, (void)offset, (void)length;
+#endif
+}
+
+// Gives back the blocks reserved beyond the end of a file whose writing failed.
+void ReleaseReserve(std::FILE* file) {
+#ifdef __linux__
+    struct stat info;
+    if (std::fflush(file) == 0 && fstat(fileno(file), &info) == 0) (void)ftruncate(fileno(file), info.st_size);
+#else
+    (void)file;
+#endif
+}
+
 // The output of a join. Where a file of the target's name exists, the join
 // writes a temporary file beside it and puts it in the target's place only
 // after success, so a refused or failed join leaves that file as it was.
@@ -116,12 +139,7 @@ public:
             written_ = target_;
             return stream_.Open(written_, "wb", buffered);
         }
-        // Only a file the user could have overwritten is replaced.
-        if (!fs::is_regular_file(fs::status(FsPath(target_), ec)) || ec) return false;
-        {
-            Stream probe;
-            if (!probe.Open(target_, "r+b", true)) return false;
-        }
+        if (!MayReplace(target_)) return false;
         for (int attempt = 0; attempt < 100; ++attempt) {
             written_ = target_ + ".~quorvel" + std::to_string(attempt);
             if (stream_.Open(written_, "wbx", buffered)) return true;
@@ -156,6 +174,7 @@ public:
     // After a failure: an existing file of the target's name stays as it
     // was; where there was none, the partial output stays under that name.
     void Abandon() {
+        if (!replacing_ && stream_.get() != nullptr) ReleaseReserve(stream_.get());
         stream_.Close();
         finished_ = true;
         if (replacing_ && !written_.empty()) {
@@ -438,6 +457,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
             // A new file instead of truncating the old one: ext4 flushes a
             // truncated and rewritten file to disk when it is closed.
             if (IsReplaceableEntry(CurrentPieceName)) {
+                if (!MayReplace(CurrentPieceName)) return fail(j);
                 std::error_code ec;
                 fs::remove(FsPath(CurrentPieceName), ec);
             }
@@ -463,7 +483,11 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
 
         std::FILE* in = split ? bigStream : piece.get();
         std::FILE* out = split ? piece.get() : bigStream;
-        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter)) return fail(kSizesDiffer);
+        Reserve(out, split ? 0 : sumOfPieces, PieceSizes[j]);
+        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter)) {
+            if (split) ReleaseReserve(out);
+            return fail(kSizesDiffer);
+        }
         if (!piece.Close()) return fail(kSizesDiffer);
         const int64_t written = FileSizeOf(CurrentPieceName);
         if (written != PieceSizes[j]) return fail(kSizesDiffer);

@@ -1,5 +1,6 @@
 // A transfer never destroys its input, never passes a failure off as success
 // and leaves exactly the set it made.
+#include "engine/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -147,6 +148,42 @@ TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);
+}
+
+// Bytes of disk a file occupies.
+int64_t DiskUsage(const std::string& name) {
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 ? int64_t(info.st_blocks) * 512 : -1;
+}
+
+TEST_F(Safety, FailedTransfersGiveBackTheSpaceTheyReserved) {
+    t.Plan({10000, 20000});
+    WriteFile(big, bytes.substr(0, 15000));  // shrank after it was measured
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_LE(DiskUsage(Piece(2)), 8192);
+
+    WriteFile(big, bytes);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    JoinInto(dir / "joined");
+    WriteFile(Piece(2), "cut short");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_LE(DiskUsage(dir / "joined"), 16384);
+}
+
+TEST(MayReplace, OnlyWritableFilesAndDanglingLinks) {
+    TempFolder dir;
+    WriteFile(dir / "file", "x");
+    WriteFile(dir / "readonly", "x");
+    fs::permissions(dir / "readonly", fs::perms::owner_read);
+    fs::create_directory(dir / "folder");
+    fs::create_symlink(dir / "file", dir / "link");
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    EXPECT_TRUE(MayReplace(dir / "file"));
+    EXPECT_TRUE(MayReplace(dir / "link"));
+    EXPECT_TRUE(MayReplace(dir / "dangling"));
+    EXPECT_FALSE(MayReplace(dir / "folder"));
+    EXPECT_FALSE(MayReplace(dir / "missing"));
+    if (geteuid() != 0) EXPECT_FALSE(MayReplace(dir / "readonly"));  // root may write anything
 }
 
 TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {

@@ -1,9 +1,138 @@
-// Filled by the join workflow work.
-#include "app/Main.h"
+// The join workflow: choose the pieces by picking any one of them, optionally
+// another place or name for the big file, and join.
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QStringList>
 
-void TMain::JoinFilesClick() {}
+#include "app/Hints.h"
+#include "app/Main.h"
+#include "app/ModalSeam.h"
+#include "dialogs/DiskDialog.h"
+#include "engine/PieceNaming.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+// Catalogue entries of the join workflow.
+constexpr int kChoosePieceTitle = 32;   // "Select the first smaller file in a series"
+constexpr int kPieceFilter = 33;        // "Splitted Files (*<marker>1)|*<marker>1"
+constexpr int kReadyToRestore = 34;     // "Ready to restore the file!"
+constexpr int kRestoresTheFile = 38;    // "Restores the file..."
+constexpr int kBigFilePlaceTitle = 50;  // "Choose where you want to recreate the big file"
+constexpr int kCountingFiles = 65;      // "Counting files..."
+constexpr int kNrOfFiles = 68;          // "Nr. of files: "
+constexpr int kNewPlaceSelected = 70;   // "New place selected!"
+constexpr int kFileRestored = 71;       // "The file is restored!"
+constexpr int kCannotReadPiece = 93;    // "Could not read smaller file number: "
+constexpr int kStarIsNumber = 115;      // "The * in the names is an integer from 1 to "
+}  // namespace
+
+void TMain::JoinFilesClick() {
+    // The marker filter matches as the join does: case-sensitively, hidden files too.
+    const QString chosen =
+        Modal().OpenFileName(this, T(kChoosePieceTitle), T(kPieceFilter), JoinPath, /*exactNames=*/true);
+    if (chosen.isEmpty()) return;
+
+    const std::string marker = ToStd(AddedFileType);
+    engine_.CurrentPieceName = ToStd(chosen);
+    // Any piece of a set may be chosen; the join always starts from piece 1.
+    const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName, marker);
+    engine_.PiecePrefix = prefix;
+    engine_.BigFilePath = prefix;
+    if (FileSizeOf(engine_.CurrentPieceName) == -1) {
+        ReportMissingFile(chosen);
+        // The engine's names no longer describe a file chosen for splitting.
+        SetControlState(0, false);
+        SetControlState(1, false);
+        return;
+    }
+
+    JoinPath = CurrentFolder();
+    store_.Write(Settings::JoinPath, JoinPath);
+    engine_.BigFilePath = BigFileTarget(prefix, ToStd(SplitPath));
+    engine_.BigFileBytes = 0;
+    ClearSizeList();
+    SmallFileNames->setText(FromStd(PiecePattern(prefix, marker)));
+    engine_.CurrentPieceName = PieceName(prefix, marker, 1);
+
+    if (PausesBeforePieces(PauseMode, prefix)) {
+        // The pieces are on several disks: the user says how many; the
+        // engine measures each piece as it reaches it.
+        if (frmDisk_) Modal().ExecDialog(frmDisk_);
+        const int32_t count = frmDisk_ ? frmDisk_->Count() : 0;
+        engine_.SetPieceCount(0);  // no size of an earlier set survives
+        engine_.SetPieceCount(count);
+        SmallerSizesLB->addItems(QStringList(count, QStringLiteral("?")));
+    } else {
+        ShowWorking(T(kCountingFiles));
+        engine_.SetPieceCount(0);
+        const DiscoveredPieces found = DiscoverPieces(prefix, marker);
+        if (found.firstMissing) {
+            ReportMissingFile(FromStd(engine_.CurrentPieceName));
+            SetControlState(0, false);
+            SetControlState(1, false);
+            return;
+        }
+        engine_.PieceCount = found.count;
+        engine_.PieceSizes = found.sizes;
+        engine_.BigFileBytes = found.total;
+        QStringList sizes;
+        sizes.reserve(found.count);
+        for (int32_t n = 1; n <= found.count; ++n) sizes << QString::number(found.sizes[size_t(n)]);
+        SmallerSizesLB->addItems(sizes);
+        engine_.CurrentPieceName = PieceName(prefix, marker, found.count + 1);
+    }
+
+    SetControlState(0, false);
+    SetControlState(1, false);
+    SetControlState(2, true);
+    SetControlState(3, true);
+    SetControlState(4, false);
+    const QString count = QString::number(engine_.PieceCount);
+    lblNrFiles->setText(T(kNrOfFiles) + count);
+    BigFileName->setText(FromStd(engine_.BigFilePath));
+    ShowBigFileSize(BigUnit);
+    ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
+    ShowDone(T(kReadyToRestore));
+}
+
 void TMain::JoinFilesBtnClick() { JoinFilesClick(); }
-void TMain::FindPlaceToBigFileClick() {}
+
+void TMain::FindPlaceToBigFileClick() {
+    const QString chosen = Modal().SaveFileName(this, T(kBigFilePlaceTitle), QString(), SplitPath,
+                                                FromStd(FileNamePart(engine_.PiecePrefix)));
+    if (chosen.isEmpty()) {
+        // The big file is recreated beside the pieces, under their base name.
+        engine_.BigFilePath = engine_.PiecePrefix;
+        return;
+    }
+    if (chosen != FromStd(engine_.BigFilePath)) {
+        StatusPanel1->setText(T(kNewPlaceSelected));
+        engine_.BigFilePath = ToStd(chosen);
+    }
+    BigFileName->setText(FromStd(engine_.BigFilePath));
+
+    SplitPath = CurrentFolder();
+    store_.Write(Settings::SplitPath, SplitPath);
+}
+
 void TMain::FindPlaceToBigFileBtnClick() { FindPlaceToBigFileClick(); }
-void TMain::DoJoinClick() {}
+
+void TMain::DoJoinClick() {
+    ShowWorking(T(kRestoresTheFile));
+    // Enabled during the join, so the piece being read shows as selected.
+    const bool listWasEnabled = SmallerSizesLB->isEnabled();
+    SmallerSizesLB->setEnabled(true);
+    const int32_t code = engine_.Join(MaxRAM, ToStd(AddedFileType), PauseMode);
+    SmallerSizesLB->setEnabled(listWasEnabled);
+
+    ReportTransferResult(code, kFileRestored, kCannotReadPiece);
+    engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
+    ShowBigFileSize(BigUnit);
+    // To join again the user chooses the pieces again.
+    SetControlState(2, false);
+    SetControlState(3, false);
+}
+
 void TMain::DoJoinBtnClick() { DoJoinClick(); }

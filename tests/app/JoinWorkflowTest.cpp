@@ -1,0 +1,323 @@
+// The join workflow from the main window: choosing the pieces by any one of
+// them, the place of the big file, and the join itself, on real files.
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <map>
+#include <numeric>
+
+#include "dialogs/DiskDialog.h"
+#include "settings/SettingsStore.h"
+#include "tests/app/WorkflowFixture.h"
+
+namespace {
+const QList<int64_t> kFiveSizes = {1000, 2000, 0, 3000, 500};
+}  // namespace
+
+class JoinWorkflow : public WorkflowFixture {
+protected:
+    void SetUp() override {
+        WorkflowFixture::SetUp();
+        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
+        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
+        // The folders as if chosen earlier: never the user's home.
+        Main().JoinPath = Path("pieces");
+        Main().SplitPath = Path("big");
+        prefix = Path("pieces/Setup.exe");
+        target = Path("big/Setup.exe");
+    }
+
+    // Writes pieces 1..n of the given sizes, slices of one pattern; returns
+    // the bytes they join into.
+    QByteArray MakeSet(const QList<int64_t>& sizes) {
+        const QByteArray whole = Pattern(std::accumulate(sizes.begin(), sizes.end(), int64_t(0)));
+        int64_t offset = 0;
+        for (int n = 1; n <= sizes.size(); ++n) {
+            EXPECT_TRUE(Write(Piece(prefix, n), whole.mid(int(offset), int(sizes[n - 1]))));
+            offset += sizes[n - 1];
+        }
+        return whole;
+    }
+    void ChoosePiece(const QString& name) {
+        modal.SetNextFileName(name);
+        Main().JoinFilesClick();
+    }
+    // The disk number dialog answers with OK on `count`.
+    void AnswerDiskCount(int count) {
+        modal.SetNextDialogAction([count](QDialog* d) {
+            d->findChild<QSpinBox*>("txtNr")->setValue(count);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            return d->result();
+        });
+    }
+    bool DiskDialogShown() const {
+        for (const auto& s : modal.shown)
+            if (s.kind == ScriptedModal::Shown::Kind::Dialog && s.dialog == windows.frmDisk) return true;
+        return false;
+    }
+
+    QString prefix, target;
+};
+
+TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
+    Main().SetControlState(0, true);  // split commands of an earlier file
+    Main().SetControlState(1, true);
+    MakeSet(kFiveSizes);
+    ChoosePiece(Piece(prefix, 3));
+
+    const auto& open = modal.shown.front();
+    EXPECT_EQ(open.title, "Select the first smaller file in a series");
+    EXPECT_EQ(open.filter, "Splitted Files (*.Quorved_1)|*.Quorved_1");
+    EXPECT_EQ(open.folder, Path("pieces"));
+    EXPECT_TRUE(open.exactNames);
+    EXPECT_FALSE(DiskDialogShown());
+
+    EXPECT_EQ(Sizes(), QStringList({"1000", "2000", "0", "3000", "500"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 5");
+    EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 5");
+    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+    EXPECT_EQ(Main().BigFileName->text(), target);
+    EXPECT_EQ(engine.BigFilePath, target.toStdString());
+    EXPECT_EQ(engine.BigFileBytes, 6500);
+    EXPECT_EQ(engine.CurrentPieceName, Piece(prefix, 6).toStdString());
+    EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
+    EXPECT_EQ(Status1(), "Ready to restore the file!");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    for (const char* off : {"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles", "CBBaseSize",
+                            "rbSizeBase", "rbSizeFree", "ApplyBaseSize"})
+        EXPECT_FALSE(IsEnabled(off)) << off;
+    for (const char* on : {"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"})
+        EXPECT_TRUE(IsEnabled(on)) << on;
+}
+
+TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
+    const QString original = Path("Setup.exe");
+    const QByteArray bytes = Pattern(3000000, 5);
+    ASSERT_TRUE(Write(original, bytes));
+    modal.SetNextFileName(original);
+    Main().ChooseSplitAFileClick();
+    Main().DoSplitClick();
+    ASSERT_EQ(Status1(), "The file is splitted!");
+
+    ChoosePiece(Piece(prefix, 2));
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    // The big file goes where the last file to split came from: choose a new name.
+    modal.SetNextFileName(Path("big/Restored.exe"));
+    QTest::mouseClick(Main().FindPlaceToBigFileBtn, Qt::LeftButton);
+    QTest::mouseClick(Main().DoJoinBtn, Qt::LeftButton);
+
+    EXPECT_TRUE(modal.Messages().empty());
+    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
+    EXPECT_EQ(Main().BigFileSize->text(), "2.861");
+    EXPECT_EQ(engine.BigFileBytes, 3000000);
+    for (const char* off : {"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "DoSplit"})
+        EXPECT_FALSE(IsEnabled(off)) << off;
+    for (const char* on : {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}) EXPECT_TRUE(IsEnabled(on)) << on;
+}
+
+TEST_F(JoinWorkflow, GapEndsTheSet) {
+    const QByteArray whole = MakeSet({100, 200, 300, 400});
+    QFile::remove(Piece(prefix, 3));
+    ChoosePiece(Piece(prefix, 4));
+    EXPECT_EQ(Sizes(), QStringList({"100", "200"}));
+
+    Main().DoJoinClick();
+    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Read(target), whole.left(300));
+}
+
+TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
+    MakeSet({10, 20, 30});
+    struct Case {
+        int32_t mode;
+        bool asks;
+    };
+    // On this system no absolute path starts with A or B: Sometimes counts.
+    // A mode outside 0..2 behaves as Sometimes.
+    for (const Case c : {Case{0, true}, Case{1, false}, Case{2, false}, Case{7, false}}) {
+        SCOPED_TRACE(testing::Message() << "pause mode " << c.mode);
+        modal.shown.clear();
+        Main().PauseMode = c.mode;
+        AnswerDiskCount(4);
+        ChoosePiece(Piece(prefix, 1));
+        EXPECT_EQ(DiskDialogShown(), c.asks);
+        EXPECT_EQ(Sizes(), c.asks ? QStringList({"?", "?", "?", "?"}) : QStringList({"10", "20", "30"}));
+        EXPECT_EQ(Main().lblNrFiles->text(), c.asks ? "Nr. of files: 4" : "Nr. of files: 3");
+        EXPECT_EQ(engine.BigFileBytes, c.asks ? 0 : 60);
+        EXPECT_EQ(Status1(), "Ready to restore the file!");
+        modal.dialogActions.clear();
+    }
+}
+
+TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
+    const QByteArray whole = MakeSet({10, 20, 30});
+    QuestionWatchingModal seam;
+    SetModal(&seam);
+    std::vector<bool> listEnabled;
+    seam.onQuestion = [&] { listEnabled.push_back(Main().SmallerSizesLB->isEnabled()); };
+    Main().ChangeAlwaysClick();
+    seam.SetNextDialogAction([](QDialog* d) {
+        d->findChild<QSpinBox*>("txtNr")->setValue(3);
+        QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        return d->result();
+    });
+    seam.SetNextFileName(Piece(prefix, 2));
+    Main().JoinFilesClick();
+    ASSERT_EQ(Sizes(), QStringList({"?", "?", "?"}));
+    ASSERT_FALSE(Main().SmallerSizesLB->isEnabled());
+
+    for (int i = 0; i < 3; ++i) seam.SetNextAnswer(true);
+    Main().DoJoinClick();
+
+    QStringList questions;
+    for (const auto& m : seam.Messages()) {
+        questions << m.text;
+        EXPECT_EQ(m.title, "Change diskette");
+        EXPECT_EQ(m.icon, ModalSeam::Icon::Question);
+    }
+    EXPECT_EQ(questions, QStringList({"Ready for diskette/file number 1?", "Ready for diskette/file number 2?",
+                                      "Ready for diskette/file number 3?"}));
+    EXPECT_EQ(listEnabled, std::vector<bool>({true, true, true}));
+    EXPECT_FALSE(Main().SmallerSizesLB->isEnabled());  // as before the join
+    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Read(target), whole);
+    EXPECT_EQ(engine.BigFileBytes, 60);
+}
+
+TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
+    MakeSet({10, 20, 30});
+    QFile::remove(Piece(prefix, 1));
+    // A file chosen for splitting earlier, in another folder.
+    const QString other = Path("big/Other.bin");
+    ASSERT_TRUE(Write(other, Pattern(5000)));
+    modal.SetNextFileName(other);
+    Main().ChooseSplitAFileClick();
+    ASSERT_TRUE(IsEnabled("DoSplit"));
+    const QStringList unchanged = {"DoJoin", "FindPlaceToBigFile", "CBBaseSize", "rbSizeBase", "ApplyBaseSize"};
+    std::map<QString, bool> before;
+    for (const QString& name : unchanged) before[name] = IsEnabled(name);
+
+    ChoosePiece(Piece(prefix, 2));
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].text, "File is missing: " + Piece(prefix, 1));
+    EXPECT_EQ(modal.Messages()[0].title, "Abnormal termination!");
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
+    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+    EXPECT_TRUE(Sizes().isEmpty());
+    for (const char* off : {"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"})
+        EXPECT_FALSE(IsEnabled(off)) << off;
+    for (const QString& name : unchanged) EXPECT_EQ(IsEnabled(name), before[name]) << name.toStdString();
+}
+
+TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
+    modal.SetNextFileName(Path("big/Other.bin"));
+    ASSERT_TRUE(Write(Path("big/Other.bin"), Pattern(5000)));
+    Main().ChooseSplitAFileClick();
+    const QString label = Main().BigFileName->text();
+
+    ChoosePiece(Piece(prefix, 9));
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].text, "File is missing: " + Piece(prefix, 9));
+    EXPECT_EQ(engine.PiecePrefix, prefix.toStdString());
+    EXPECT_EQ(StoredPath("JoinPath"), "(none)");
+    EXPECT_EQ(Main().BigFileName->text(), label);
+    EXPECT_FALSE(IsEnabled("DoSplit"));
+    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
+    EXPECT_FALSE(IsEnabled("DoJoin"));
+}
+
+TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
+    const QByteArray whole = MakeSet({10, 20});
+    ChoosePiece(Piece(prefix, 1));
+    store.DeleteSetting("Path", "SplitPath");
+    Main().FindPlaceToBigFileClick();  // cancelled
+
+    const auto& save = modal.shown.back();
+    EXPECT_EQ(save.kind, ScriptedModal::Shown::Kind::Save);
+    EXPECT_EQ(save.title, "Choose where you want to recreate the big file");
+    EXPECT_TRUE(save.filter.isEmpty());
+    EXPECT_EQ(save.folder, Path("big"));
+    EXPECT_EQ(save.proposedName, "Setup.exe");
+    EXPECT_EQ(engine.BigFilePath, prefix.toStdString());
+    EXPECT_EQ(Main().BigFileName->text(), target);  // the earlier target stays shown
+    EXPECT_EQ(StoredPath("SplitPath"), "(none)");
+
+    Main().DoJoinClick();
+    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Read(prefix), whole);
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST_F(JoinWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
+    MakeSet({10});
+    ChoosePiece(Piece(prefix, 1));
+    store.DeleteSetting("Path", "SplitPath");
+    modal.SetNextFileName(target);
+    Main().FindPlaceToBigFileClick();
+    EXPECT_EQ(Status1(), "Ready to restore the file!");  // no "New place selected!"
+    EXPECT_EQ(StoredPath("SplitPath"), Path("big"));
+
+    modal.SetNextFileName(Path("pieces/Copy.exe"));
+    Main().FindPlaceToBigFileClick();
+    EXPECT_EQ(Status1(), "New place selected!");
+    EXPECT_EQ(Main().BigFileName->text(), Path("pieces/Copy.exe"));
+    EXPECT_EQ(StoredPath("SplitPath"), Path("pieces"));
+}
+
+TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
+    MakeSet({10, 20, 30});
+    const QByteArray old = "an older file of the target's name";
+    ASSERT_TRUE(Write(target, old));
+    ChoosePiece(Piece(prefix, 1));
+    QFile::remove(Piece(prefix, 2));
+    Main().DoJoinClick();
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].text, "Could not read smaller file number: 2");
+    EXPECT_EQ(modal.Messages()[0].icon, ModalSeam::Icon::Stop);
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    EXPECT_EQ(Read(target), old);
+    EXPECT_EQ(engine.BigFileBytes, old.size());  // measured from the file on disk
+    EXPECT_FALSE(IsEnabled("DoJoin"));
+    EXPECT_FALSE(IsEnabled("FindPlaceToBigFile"));
+}
+
+TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
+    MakeSet({10, 20});
+    const QByteArray old = "kept";
+    ASSERT_TRUE(Write(target, old));
+    Main().PauseMode = 0;
+    ChoosePiece(Piece(prefix, 1));  // the disk dialog is closed without OK
+    EXPECT_TRUE(DiskDialogShown());
+    EXPECT_TRUE(Sizes().isEmpty());
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 0");
+    EXPECT_TRUE(IsEnabled("DoJoin"));
+
+    Main().DoJoinClick();
+    QStringList texts = MessageTexts();
+    EXPECT_EQ(texts, QStringList({"Not all diskettes were entered."}));
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    EXPECT_EQ(Read(target), old);
+}
+
+TEST_F(JoinWorkflow, TargetThatIsOneOfItsOwnPiecesIsRefused) {
+    const QByteArray whole = MakeSet({10, 20});
+    ChoosePiece(Piece(prefix, 1));
+    modal.SetNextFileName(Piece(prefix, 2));
+    Main().FindPlaceToBigFileClick();
+    Main().DoJoinClick();
+
+    EXPECT_EQ(MessageTexts(), QStringList({"Possible invalid path! Could not recreate the big file."}));
+    EXPECT_EQ(Read(Piece(prefix, 1)), whole.left(10));
+    EXPECT_EQ(Read(Piece(prefix, 2)), whole.mid(10));
+}

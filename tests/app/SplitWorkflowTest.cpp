@@ -1,0 +1,246 @@
+// The split workflow from the main window: choosing the file, the place of
+// the pieces, and the split itself, on real files.
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "settings/SettingsStore.h"
+#include "tests/app/WorkflowFixture.h"
+
+namespace {
+constexpr int64_t kFloppy = 1457664;
+constexpr int64_t kBigSize = 3000000;
+const QStringList kSplitCommands = {"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"};
+const QStringList kJoinCommands = {"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"};
+}  // namespace
+
+class SplitWorkflow : public WorkflowFixture {
+protected:
+    void SetUp() override {
+        WorkflowFixture::SetUp();
+        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
+        // The pieces' folder as if chosen earlier: never the user's home.
+        Main().JoinPath = Path("pieces");
+        big = Path("Setup.exe");
+        bigBytes = Pattern(kBigSize);
+        ASSERT_TRUE(Write(big, bigBytes));
+    }
+
+    void Choose(const QString& name) {
+        modal.SetNextFileName(name);
+        Main().ChooseSplitAFileClick();
+    }
+    void ExpectEnabled(const QStringList& names, bool enabled) {
+        for (const QString& name : names) EXPECT_EQ(IsEnabled(name), enabled) << name.toStdString();
+    }
+    // The big file's bytes from offset on, `size` of them.
+    QByteArray Slice(int64_t offset, int64_t size) const { return bigBytes.mid(int(offset), int(size)); }
+
+    QString big;
+    QByteArray bigBytes;
+};
+
+TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
+    const QString firstFolder = Main().SplitPath;
+    // Commands of a join being prepared go off when a file to split is chosen.
+    Main().SetControlState(2, true);
+    Main().SetControlState(3, true);
+    Choose(big);
+
+    ASSERT_EQ(modal.shown.size(), 1u);
+    EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Open);
+    EXPECT_EQ(modal.shown[0].title, "Select a file to be splitted");
+    EXPECT_EQ(modal.shown[0].filter, "All Files (*.*)|*.*");
+    EXPECT_EQ(modal.shown[0].folder, firstFolder);
+    EXPECT_FALSE(modal.shown[0].exactNames);
+
+    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(Main().BigFileSize->text(), "2.861");  // MB, the unit of a first start
+    EXPECT_EQ(Sizes(), QStringList({"1457664", "1457664", "84672"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Main().SmallFileNames->text(), Path("pieces/Setup.exe.Quorved_*"));
+    EXPECT_EQ(Status1(), "Ready to split the file!");
+    EXPECT_EQ(Main().SplitPath, QDir::toNativeSeparators(dir.path()));
+    EXPECT_EQ(StoredPath("SplitPath"), Main().SplitPath);
+    EXPECT_EQ(Main().CurrentFolder(), Main().SplitPath);
+    EXPECT_EQ(engine.BigFileBytes, kBigSize);
+    ExpectEnabled(kSplitCommands, true);
+    ExpectEnabled(kJoinCommands, false);
+    EXPECT_TRUE(IsEnabled("CBBaseSize"));
+}
+
+TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
+    Choose(big);
+    QTest::mouseClick(Main().DoSplitBtn, Qt::LeftButton);
+
+    const QString prefix = Path("pieces/Setup.exe");
+    EXPECT_EQ(Read(Piece(prefix, 1)), Slice(0, kFloppy));
+    EXPECT_EQ(Read(Piece(prefix, 2)), Slice(kFloppy, kFloppy));
+    EXPECT_EQ(Read(Piece(prefix, 3)), Slice(2 * kFloppy, kBigSize - 2 * kFloppy));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 4)));
+    EXPECT_EQ(Read(big), bigBytes);
+
+    EXPECT_TRUE(modal.Messages().empty());
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(Sizes(), QStringList({"1457664", "1457664", "84672"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ExpectEnabled(kSplitCommands, false);
+    ExpectEnabled({"ApplyNewSize", "txtNewSize"}, false);
+    // The labels keep showing the last file and pieces.
+    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+}
+
+TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
+    Choose(big);
+    Main().ChooseSplitAFileClick();  // nothing queued: cancelled
+
+    EXPECT_EQ(Status1(), "No file selected!");
+    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(engine.BigFilePath, big.toStdString());
+    ExpectEnabled(kSplitCommands, true);
+    EXPECT_TRUE(modal.Messages().empty());
+}
+
+TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
+    Choose(big);
+    const QString storedFolder = StoredPath("SplitPath");
+    const QString missing = Path("pieces/Nothing.bin");
+    Choose(missing);
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    const auto box = modal.Messages()[0];
+    EXPECT_EQ(box.text, "File is missing: " + missing);
+    EXPECT_EQ(box.title, "Abnormal termination!");
+    EXPECT_EQ(box.icon, ModalSeam::Icon::Stop);
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(StoredPath("SplitPath"), storedFolder);
+    EXPECT_EQ(engine.BigFileBytes, -1);
+    ExpectEnabled(kSplitCommands, true);
+
+    // The engine already holds the new name: the split cannot read it.
+    Main().DoSplitClick();
+    ASSERT_EQ(modal.Messages().size(), 2u);
+    EXPECT_EQ(modal.Messages()[1].text, "Could not read the big file.");
+    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+}
+
+TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {
+    const QString empty = Path("Empty.txt");
+    ASSERT_TRUE(Write(empty, {}));
+    Choose(empty);
+
+    EXPECT_EQ(Main().BigFileName->text(), empty);
+    EXPECT_EQ(engine.BigFileBytes, 0);
+    EXPECT_TRUE(Sizes().isEmpty());
+    EXPECT_TRUE(Main().SmallFileNames->text().trimmed().isEmpty());
+    ExpectEnabled(kSplitCommands, false);
+    EXPECT_TRUE(modal.Messages().empty());
+}
+
+TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
+    Choose(big);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("backup"));
+    const QString backup = Path("backup/Backup");
+    modal.SetNextFileName(backup);
+    QTest::mouseClick(Main().FindPlaceToSmallFilesBtn, Qt::LeftButton);
+
+    const auto& dialog = modal.shown.back();
+    EXPECT_EQ(dialog.kind, ScriptedModal::Shown::Kind::Save);
+    EXPECT_EQ(dialog.title, "Choose where you want to put the smaller files");
+    EXPECT_EQ(dialog.filter, "Will be added at the end: .Quorved_*|*.*");
+    EXPECT_EQ(dialog.folder, Path("pieces"));
+    EXPECT_EQ(dialog.proposedName, "Setup.exe");
+    EXPECT_EQ(Status1(), "New place selected!");
+    EXPECT_EQ(Main().SmallFileNames->text(), backup + ".Quorved_*");
+    EXPECT_EQ(Main().JoinPath, Path("backup"));
+    EXPECT_EQ(StoredPath("JoinPath"), Path("backup"));
+
+    Main().DoSplitClick();
+    EXPECT_EQ(Read(Piece(backup, 1)), Slice(0, kFloppy));
+    EXPECT_EQ(Read(Piece(backup, 3)).size(), kBigSize - 2 * kFloppy);
+    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+}
+
+TEST_F(SplitWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
+    Choose(big);
+    store.DeleteSetting("Path", "JoinPath");
+    modal.SetNextFileName(Path("pieces/Setup.exe"));
+    Main().FindPlaceToSmallFilesClick();
+
+    EXPECT_EQ(Status1(), "Ready to split the file!");  // no "New place selected!"
+    EXPECT_EQ(engine.PiecePrefix, Path("pieces/Setup.exe").toStdString());
+    EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
+}
+
+TEST_F(SplitWorkflow, CancelledPlaceDialogPutsThePiecesBesideTheBigFile) {
+    Choose(big);
+    const QString shownNames = Main().SmallFileNames->text();
+    Main().FindPlaceToSmallFilesClick();  // cancelled
+
+    EXPECT_EQ(Main().SmallFileNames->text(), shownNames);
+    EXPECT_EQ(Status1(), "Ready to split the file!");
+    Main().DoSplitClick();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(Read(Piece(big, 2)), Slice(kFloppy, kFloppy));
+    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+}
+
+TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
+    std::vector<std::string> asked;
+    engine.SetFreeSpaceQuery([&](const std::string& folder) {
+        asked.push_back(folder);
+        return int64_t(1200000);
+    });
+    Main().rbSizeFreeClick();
+    Choose(big);
+    EXPECT_TRUE(Sizes().isEmpty());
+    ExpectEnabled(kSplitCommands, true);
+
+    Main().DoSplitClick();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(Sizes(), QStringList({"1200000", "1200000", "600000"}));
+    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 3");
+    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 3)), Slice(2400000, 600000));
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(QString::fromStdString(asked.front()), Path("pieces"));
+}
+
+TEST_F(SplitWorkflow, SplitFailingAtPieceThreeReportsItsNumber) {
+    Choose(big);
+    // A folder in the way: piece 3 cannot be created.
+    ASSERT_TRUE(QDir().mkdir(Piece(Path("pieces/Setup.exe"), 3)));
+    Main().DoSplitClick();
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    const auto box = modal.Messages()[0];
+    EXPECT_EQ(box.text, "Possible invalid path! Could not create smaller file number 3");
+    EXPECT_EQ(box.title, "Abnormal termination!");
+    EXPECT_EQ(box.icon, ModalSeam::Icon::Stop);
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ExpectEnabled(kSplitCommands, false);
+    // Pieces written before the failure stay.
+    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 2)), Slice(kFloppy, kFloppy));
+}
+
+TEST_F(SplitWorkflow, PiecesNamedLikeTheBigFileItselfAreRefused) {
+    // A big file that carries a piece's name; the place dialog then makes
+    // piece 1 that very file.
+    const QString odd = Path("Data.Quorved_1");
+    ASSERT_TRUE(Write(odd, bigBytes));
+    Choose(odd);
+    modal.SetNextFileName(Path("Data"));
+    Main().FindPlaceToSmallFilesClick();
+    Main().DoSplitClick();
+
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].text, "Possible invalid path! Could not create smaller file number 1");
+    EXPECT_EQ(Read(odd), bigBytes);
+}

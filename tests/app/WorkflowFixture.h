@@ -1,0 +1,76 @@
+// Window tests of the split and join workflows on real files in a private
+// temporary folder, answered through the scripted seam.
+#pragma once
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include "engine/PieceNaming.h"
+#include "tests/app/MainWindowFixture.h"
+
+class WorkflowFixture : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale::c());  // size texts with a decimal point
+        MainWindowFixture::SetUp();
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override {
+        MainWindowFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
+    }
+
+    // A name inside the temporary folder, in native form.
+    QString Path(const QString& name) const { return QDir::toNativeSeparators(dir.filePath(name)); }
+    // Name of piece n of the set whose prefix is `prefix`, with the default marker.
+    static QString Piece(const QString& prefix, int n) {
+        return QString::fromStdString(PieceName(prefix.toStdString(), kDefaultMarker, n));
+    }
+
+    // Bytes that differ from offset to offset, so a slice out of place shows.
+    static QByteArray Pattern(int64_t size, int seed = 0) {
+        QByteArray bytes(int(size), Qt::Uninitialized);
+        for (int i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7 + i / 251 + seed) & 0xff);
+        return bytes;
+    }
+    static bool Write(const QString& name, const QByteArray& bytes) {
+        QFile f(name);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    static QByteArray Read(const QString& name) {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QStringList Sizes() {
+        QStringList items;
+        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
+        return items;
+    }
+    QString Status1() { return Main().StatusPanel1->text(); }
+    QString StoredPath(const char* name) { return store.ReadStringSetting("Path", name, "(none)"); }
+
+    // The texts of the message boxes shown so far.
+    QStringList MessageTexts() const {
+        QStringList texts;
+        for (const auto& s : modal.Messages()) texts << s.text;
+        return texts;
+    }
+
+    QTemporaryDir dir;
+};
+
+// A scripted seam that also runs `onQuestion` whenever a Yes/No question is
+// asked, to look at the window while a transfer waits for the answer.
+class QuestionWatchingModal : public ScriptedModal {
+public:
+    bool Message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                 Buttons buttons) override {
+        if (buttons == Buttons::YesNo && onQuestion) onQuestion();
+        return ScriptedModal::Message(parent, text, caption, icon, buttons);
+    }
+    std::function<void()> onQuestion;
+};

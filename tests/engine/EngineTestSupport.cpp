@@ -1,5 +1,7 @@
 #include "tests/engine/EngineTestSupport.h"
 
+#include "engine/PieceNaming.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -80,4 +82,21 @@ bool RecordingView::AskYesNo(const std::string& text, const std::string& caption
     const bool answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+void EngineTest::MakeBigFile(const std::string& name, int64_t size) {
+    big = dir / name;
+    bytes = PatternBytes(size);
+    WriteFile(big, bytes);
+    t.engine.BigFilePath = big;
+    t.engine.PiecePrefix = big;
+}
+
+std::string EngineTest::Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
+
+void EngineTest::JoinInto(const std::string& target) {
+    const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
+    t.engine.PieceCount = found.count;
+    t.engine.PieceSizes = found.sizes;
+    t.engine.BigFilePath = target;
 }

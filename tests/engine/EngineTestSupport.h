@@ -92,3 +92,20 @@ struct EngineUnderTest {
         for (std::size_t i = 0; i < sizes.size(); ++i) engine.PieceSizes[i + 1] = sizes[i];
     }
 };
+
+inline const std::string kMarker = ".Quorved_";
+
+// A big file of pattern bytes in a private folder, and an engine pointed at
+// it with its pieces beside it.
+class EngineTest : public ::testing::Test {
+protected:
+    void MakeBigFile(const std::string& name, int64_t size);
+    std::string Piece(int n) const;
+    // Points the engine at a join of the set found beside PiecePrefix into target.
+    void JoinInto(const std::string& target);
+
+    TempFolder dir;
+    std::string big;
+    std::string bytes;
+    EngineUnderTest t;
+};

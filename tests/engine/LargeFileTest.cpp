@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kMarker = ".Quorved_";
-
 void WriteAt(const std::string& name, int64_t offset, const std::string& bytes) {
     std::fstream file(name, std::ios::binary | std::ios::in | std::ios::out);
     file.seekp(offset);

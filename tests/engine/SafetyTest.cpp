@@ -18,29 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kMarker = ".Quorved_";
-
-class Safety : public ::testing::Test {
+class Safety : public EngineTest {
 protected:
-    void SetUp() override {
-        big = dir / "big";
-        bytes = PatternBytes(30000);
-        WriteFile(big, bytes);
-        t.engine.BigFilePath = big;
-        t.engine.PiecePrefix = big;
-    }
-    std::string Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
-    void JoinInto(const std::string& target) {
-        const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
-        t.engine.PieceCount = found.count;
-        t.engine.PieceSizes = found.sizes;
-        t.engine.BigFilePath = target;
-    }
-
-    TempFolder dir;
-    std::string big;
-    std::string bytes;
-    EngineUnderTest t;
+    void SetUp() override { MakeBigFile("big", 30000); }
 };
 
 TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {

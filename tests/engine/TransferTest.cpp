@@ -11,39 +11,25 @@
 
 namespace {
 
-const std::string kMarker = ".Quorved_";
 const std::vector<int64_t> kFloppyPlan{1457664, 1457664, 84672};
 
-class Transfer : public ::testing::Test {
+class Transfer : public EngineTest {
 protected:
-    void SetUp() override {
-        big = dir / "Setup.exe";
-        bytes = PatternBytes(3000000);
-        WriteFile(big, bytes);
-        t.engine.BigFilePath = big;
-        t.engine.PiecePrefix = dir / "Setup.exe";
-    }
-    std::string Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
+    void SetUp() override { MakeBigFile("Setup.exe", 3000000); }
     // Splits into the floppy plan, then points the engine at a join of that set into `target`.
     void SplitThenPrepareJoin(const std::string& target) {
         t.Plan(kFloppyPlan);
         ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
-        t.engine.BigFilePath = target;
+        JoinInto(target);
         t.view = RecordingView();
     }
-
-    TempFolder dir;
-    std::string big;
-    std::string bytes;
-    EngineUnderTest t;
 };
 
 TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
     for (int32_t maxRam : {100000, 0, 1, 4095, 65536, INT32_MAX}) {
         SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
         t.Reset();
-        t.engine.BigFilePath = big;
-        t.engine.PiecePrefix = dir / "Setup.exe";
+        t.engine.BigFilePath = t.engine.PiecePrefix = big;
         t.Plan(kFloppyPlan);
         ASSERT_EQ(t.engine.Split(maxRam, kMarker, 1, false), kTransferOk);
         EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 1457664)));
@@ -129,9 +115,7 @@ TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
     SplitThenPrepareJoin(dir / "restored");
     for (int32_t maxRam : {100000, 0, 7, 1000003}) {
         SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
-        const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
-        t.engine.PieceCount = found.count;
-        t.engine.PieceSizes = found.sizes;
+        JoinInto(dir / "restored");
         EXPECT_EQ(t.engine.Join(maxRam, kMarker, 2), kTransferOk);
         EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     }
@@ -150,9 +134,6 @@ TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAfterWritingTheOnesBefore) {
 
 TEST_F(Transfer, PieceThatGrewAfterBeingMeasuredFailsTheJoin) {
     SplitThenPrepareJoin(dir / "restored");
-    const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
-    t.engine.PieceCount = found.count;
-    t.engine.PieceSizes = found.sizes;
     WriteFile(Piece(2), bytes.substr(1457664, 1457664) + "more");
     EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
 }

@@ -1,0 +1,159 @@
+// The Language menu: the main window's texts rewritten, the piece count and
+// group hint in the new language, the choice stored at once and restored at
+// the next start, and the checked language changing nothing.
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+class Language : public MainWindowFixture {
+protected:
+    struct Checks {
+        bool english, swedish, german;
+        bool operator==(const Checks& o) const {
+            return english == o.english && swedish == o.swedish && german == o.german;
+        }
+    };
+    Checks LanguageChecks() {
+        return {Main().LanguageEnglish->isChecked(), Main().LanguageSwedish->isChecked(),
+                Main().LanguageGerman->isChecked()};
+    }
+    QAction* Item(int language) {
+        QAction* const items[] = {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman};
+        return items[language];
+    }
+    int32_t StoredLanguage() { return store.ReadIntSetting("Language", "Language", -12345); }
+
+    // A planned file of `bytes` in base size mode (1.44 MB pieces by default).
+    void PlanFile(int64_t bytes) {
+        engine.BigFilePath = "/data/Setup.exe";
+        engine.BigFileBytes = bytes;
+        Main().BigFileName->setText("/data/Setup.exe");
+        Main().PlanPieceSizes(0);
+    }
+    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
+};
+
+TEST_F(Language, SwitchRewritesTheMainWindowAndStoresTheChoice) {
+    Item(2)->trigger();
+    EXPECT_EQ(LanguageIndex, 2);
+    EXPECT_EQ(LanguageChecks(), (Checks{false, false, true}));
+    EXPECT_EQ(Main().File1->title(), "&Datei");
+    EXPECT_EQ(Main().windowTitle(), "Dateiquorvel");
+    EXPECT_EQ(Main().LanguageGerman->text(), "&Deutch");
+    EXPECT_EQ(Main().HintBtn->toolTip(), "Erklärt das Programm");
+    EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
+    EXPECT_EQ(StoredLanguage(), 2);
+
+    Item(0)->trigger();
+    EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
+    EXPECT_EQ(Main().File1->title(), "&File");
+    EXPECT_EQ(Main().windowTitle(), "The File Quorvel");
+    EXPECT_EQ(Main().HintBtn->toolTip(), "Explains the program");
+    EXPECT_EQ(StoredLanguage(), 0);
+}
+
+TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
+    PlanFile(3000000);
+    ASSERT_EQ(engine.PieceCount, 3);
+    // A piece offered for editing: after a switch the label names no piece.
+    Main().SmallerSizesLB->setCurrentRow(1);
+    Main().SmallerSizesLBClick();
+    ASSERT_EQ(Main().ChangeItem->text(), "File Number 2");
+
+    struct Case {
+        int language;
+        const char *nrFiles, *hint, *changeItem;
+    };
+    const Case cases[] = {
+        {1, "Antal filer: 3", "* i filnamnen är ett heltal från 1 till 3", "Filnummer "},
+        {2, "Dateien: 3", "Das * in den Namen ist eine ganze Zahl von 1 zu 3", "Dateienummer "},
+        {0, "Nr. of files: 3", "The * in the names is an integer from 1 to 3", "File Number "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        Main().StatusPanel0->setText("hint");
+        Main().StatusPanel1->setText("Ready to split the file!");
+        Item(c.language)->trigger();
+        EXPECT_EQ(Main().lblNrFiles->text(), c.nrFiles);
+        EXPECT_EQ(GroupHint(), c.hint);
+        EXPECT_EQ(Main().ChangeItem->text(), c.changeItem);
+        EXPECT_EQ(Main().StatusPanel0->text(), QString());
+        EXPECT_EQ(Main().StatusPanel1->text(), QString());
+    }
+    // Only texts change: the plan, the list and the editing controls stay.
+    EXPECT_EQ(Main().SmallerSizesLB->count(), 3);
+    EXPECT_EQ(engine.PieceCount, 3);
+    EXPECT_TRUE(IsEnabled("DoSplit"));
+}
+
+TEST_F(Language, FreeSpaceModeShowsNoCountAndAQuestionMark) {
+    PlanFile(3000000);
+    Main().rbSizeFree->click();
+    ASSERT_TRUE(Main().UseFreeSpace);
+    Item(1)->trigger();
+    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    EXPECT_EQ(GroupHint(), "* i filnamnen är ett heltal från 1 till ?");
+}
+
+TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
+    struct Case {
+        int stored;
+        bool fromMenu;  // the item's own trigger, or the handler called directly
+    };
+    for (const Case c : {Case{0, true}, Case{0, false}, Case{2, true}, Case{2, false}}) {
+        SCOPED_TRACE(testing::Message() << c.stored << (c.fromMenu ? " menu" : " direct"));
+        store.Write(Settings::Language, c.stored);
+        Start();
+        const Checks before = LanguageChecks();
+        // Marks that a rewrite of the texts or the status bar would remove.
+        Main().File1->setTitle("untouched");
+        Main().StatusPanel0->setText("welcome");
+        Main().StatusPanel1->setText("The file is splitted!");
+        ASSERT_TRUE(QFile::remove(TestSettingsFile()));
+
+        if (c.fromMenu)
+            Item(c.stored)->trigger();
+        else if (c.stored == 0)
+            Main().LanguageEnglishClick();
+        else
+            Main().LanguageGermanClick();
+
+        EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the choice was written";
+        EXPECT_EQ(LanguageChecks(), before);
+        EXPECT_EQ(LanguageIndex, c.stored);
+        EXPECT_EQ(Main().File1->title(), "untouched");
+        EXPECT_EQ(Main().StatusPanel0->text(), "welcome");
+        EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+    }
+}
+
+TEST_F(Language, ChoiceIsRestoredAtTheNextStart) {
+    Item(1)->trigger();
+    Start();
+    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(LanguageChecks(), (Checks{false, true, false}));
+    EXPECT_EQ(Main().File1->title(), "&Arkiv");
+    EXPECT_EQ(Main().windowTitle(), "Filquorvelen");
+}
+
+TEST_F(Language, StoredLanguageOutOfRangeIsEnglishUntilAChoiceIsMade) {
+    store.Write(Settings::Language, 7);
+    Start();
+    ASSERT_EQ(LanguageChecks(), (Checks{false, false, false}));
+    // English shows but is not checked: choosing it is a real choice.
+    Item(0)->trigger();
+    EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
+    EXPECT_EQ(StoredLanguage(), 0);
+    EXPECT_EQ(Main().StatusPanel0->text(), QString());
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The menu items that open the piece marker dialog, the memory limit dialog
+// and the How It Works window, and what the main window takes from them.
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "dialogs/FileTypeDialog.h"
+#include "dialogs/MemoryDialog.h"
+#include "engine/PieceNaming.h"
+#include "tests/app/MainWindowFixture.h"
+#include "texts/HelpWindow.h"
+
+namespace {
+
+// A dialog action for the scripted seam: types `text` into the field and,
+// when `ok`, presses the OK button; returns the dialog's result.
+std::function<int(QDialog*)> TypeAndClose(const char* field, const char* okButton, const QString& text, bool ok) {
+    return [=](QDialog* dialog) {
+        auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(field));
+        if (!edit) {
+            ADD_FAILURE() << "no field " << field;
+            return int(QDialog::Rejected);
+        }
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+        if (!ok) return int(QDialog::Rejected);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QLatin1String(okButton)), Qt::LeftButton);
+        return dialog->result();
+    };
+}
+
+class MarkerAndHelp : public MainWindowFixture {
+protected:
+    // Answers the next marker dialog.
+    void Marker(const QString& text, bool ok = true) {
+        modal.SetNextDialogAction(TypeAndClose("txtFtype", "OkBtn", text, ok));
+        Main().ChooseFiletype->trigger();
+    }
+    void Memory(const QString& text, bool ok = true) {
+        modal.SetNextDialogAction(TypeAndClose("txtMaxAllowedRAM", "OkButton", text, ok));
+        Main().MemoryUsage->trigger();
+    }
+    QString StoredMarker() { return store.Read(Settings::AddedFileType); }
+
+    // A real file of `bytes` bytes, each byte its offset modulo 251.
+    static QString MakeFile(const QString& name, int64_t bytes) {
+        QByteArray data(int(bytes), Qt::Uninitialized);
+        for (int64_t i = 0; i < bytes; ++i) data[int(i)] = char(i % 251);
+        QFile file(name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return name;
+    }
+    static QByteArray Read(const QString& name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QListWidget* HelpList() { return windows.frmHint->findChild<QListWidget*>("ListBox1"); }
+};
+
+// ---- piece marker -------------------------------------------------------------
+
+TEST_F(MarkerAndHelp, MarkerDialogShowsTheStoredMarkerAndTakesOnlyAnOk) {
+    QString shownInField;
+    modal.SetNextDialogAction([&](QDialog* dialog) {
+        shownInField = dialog->findChild<QLineEdit*>("txtFtype")->text();
+        return int(QDialog::Rejected);
+    });
+    Main().ChooseFiletype->trigger();
+    ASSERT_EQ(modal.shown.size(), 1u);
+    EXPECT_EQ(modal.shown[0].dialog, windows.FrmFileType);
+    EXPECT_EQ(modal.shown[0].title, "Change ending to the names of the smaller files");
+    EXPECT_EQ(shownInField, ".Quorved_");
+    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+
+    Marker(".part");
+    EXPECT_EQ(Main().AddedFileType, ".part");
+    EXPECT_EQ(StoredMarker(), ".part");
+    Marker(".typed", /*ok=*/false);
+    EXPECT_EQ(Main().AddedFileType, ".part");
+    EXPECT_EQ(StoredMarker(), ".part");
+    Marker("");
+    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+    EXPECT_EQ(StoredMarker(), ".Quorved_");
+}
+
+TEST_F(MarkerAndHelp, MarkerChangeRebuildsTheTextsThatQuoteIt) {
+    Marker(".part");
+    EXPECT_EQ(QString::fromStdString(CatalogueText(33)), "Splitted Files (*.part1)|*.part1");
+    EXPECT_EQ(QString::fromStdString(CatalogueText(51)), "Will be added at the end: .part*|*.*");
+    // The main window's texts are applied again, in the current language.
+    Main().LanguageSwedish->trigger();
+    Main().File1->setTitle("stale");
+    Marker(".p");
+    EXPECT_EQ(Main().File1->title(), "&Arkiv");
+    // The help text names the built-in marker whatever the marker in use.
+    Main().HintClick();
+    EXPECT_TRUE(HelpList()->item(HelpList()->count() - 1)->text().contains("''.Quorved_1''"));
+}
+
+TEST_F(MarkerAndHelp, WithNoFileChosenTheNamePatternStays) {
+    const QString before = Main().SmallFileNames->text();
+    Marker(".part");
+    EXPECT_EQ(Main().SmallFileNames->text(), before);
+    // A chosen file shows its pattern with the new marker at once.
+    engine.PiecePrefix = "/data/Setup.exe";
+    engine.BigFileBytes = 10;
+    Marker(".vol");
+    EXPECT_EQ(Main().SmallFileNames->text(), "/data/Setup.exe.vol*");
+}
+
+TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString big = MakeFile(dir.filePath("Setup.exe"), 3000000);
+    Main().JoinPath = QDir::toNativeSeparators(dir.path());
+
+    modal.SetNextFileName(big);
+    Main().ChooseSplitAFileClick();
+    ASSERT_EQ(engine.PieceCount, 3);
+    Marker(".part");
+    EXPECT_EQ(Main().SmallFileNames->text(), QDir::toNativeSeparators(dir.filePath("Setup.exe.part*")));
+
+    Main().DoSplitClick();
+    EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+    const QByteArray whole = Read(big);
+    int64_t offset = 0;
+    for (int n = 1; n <= 3; ++n) {
+        const QByteArray piece = Read(dir.filePath("Setup.exe.part" + QString::number(n)));
+        EXPECT_EQ(piece, whole.mid(int(offset), int(engine.PieceSizes[size_t(n)]))) << n;
+        offset += piece.size();
+    }
+    EXPECT_EQ(offset, 3000000);
+    EXPECT_FALSE(QFile::exists(dir.filePath("Setup.exe.Quorved_1")));
+
+    modal.shown.clear();
+    Main().JoinFilesClick();  // cancelled: only the filter matters here
+    ASSERT_FALSE(modal.shown.empty());
+    EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Open);
+    EXPECT_EQ(modal.shown[0].filter, "Splitted Files (*.part1)|*.part1");
+}
+
+// ---- memory limit -------------------------------------------------------------
+
+TEST_F(MarkerAndHelp, MemoryLimitIsTakenHoweverTheDialogWasClosed) {
+    EXPECT_EQ(Main().MaxRAM, 100000);
+    Memory("250k");
+    EXPECT_EQ(modal.shown.back().dialog, windows.Memory);
+    EXPECT_EQ(Main().MaxRAM, 250);
+    Memory("9", /*ok=*/false);
+    EXPECT_EQ(Main().MaxRAM, 250);
+    // Closed without OK, the window takes what is stored, even when that
+    // changed meanwhile.
+    store.Write(Settings::MaxRAM, 4096);
+    Memory("1", /*ok=*/false);
+    EXPECT_EQ(Main().MaxRAM, 4096);
+    Memory("");
+    EXPECT_EQ(Main().MaxRAM, 0);
+    EXPECT_EQ(store.Read(Settings::MaxRAM), 0);
+}
+
+// ---- How It Works -------------------------------------------------------------
+
+TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
+    ASSERT_FALSE(windows.frmHint->isVisible());
+    Main().Hint->trigger();
+    EXPECT_TRUE(windows.frmHint->isVisible());
+    EXPECT_TRUE(modal.shown.empty()) << "not modal";
+    EXPECT_EQ(windows.frmHint->windowTitle(), "How It Works");
+    ASSERT_EQ(HelpList()->count(), 100);
+    EXPECT_EQ(HelpList()->item(0)->text(), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
+
+    // The open window keeps its texts through a switch until it is activated.
+    Main().LanguageGerman->trigger();
+    EXPECT_EQ(windows.frmHint->windowTitle(), "How It Works");
+
+    // Minimised, then asked for again from the tool button: it comes back.
+    windows.frmHint->showMinimized();
+    QTest::mouseClick(Main().HintBtn, Qt::LeftButton);
+    EXPECT_TRUE(windows.frmHint->isVisible());
+    EXPECT_FALSE(windows.frmHint->isMinimized());
+    EXPECT_EQ(HelpList()->count(), 100);
+
+    windows.frmHint->close();
+    Main().HintBtnClick();
+    EXPECT_TRUE(windows.frmHint->isVisible());
+    EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
+    EXPECT_EQ(HelpList()->count(), 100);
+}
+
+}  // namespace

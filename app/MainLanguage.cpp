@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScreen>
 
 #include "app/Hints.h"
 #include "app/Main.h"
@@ -91,7 +92,14 @@ void TMain::ChooseFiletypeClick() {
 void TMain::HintClick() {
     if (!frmHint_) return;
     // Not modal: shown beside the main window, or brought to the front when
-    // already open (also out of the task bar).
+    // already open (also out of the task bar). It opens centred on the screen.
+    if (!frmHint_->isVisible()) {
+        if (QScreen* screen = this->screen()) {
+            QRect frame = frmHint_->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            frmHint_->move(frame.topLeft());
+        }
+    }
     frmHint_->setWindowState(frmHint_->windowState() & ~Qt::WindowMinimized);
     frmHint_->show();
     frmHint_->raise();

@@ -29,6 +29,7 @@ void TFrmFileType::OnActivate() {
     setWindowTitle(CatalogueQText(213));
     lblFtype->setText(CatalogueQText(214));
     layout()->activate();  // grow at once for longer texts
+    FitWindowTitle(this);
     marker_ = store_.Read(Settings::AddedFileType);
     txtFtype->setText(marker_);
     txtFtype->setFocus();

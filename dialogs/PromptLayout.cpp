@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -31,4 +32,14 @@ PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidg
     layout->addLayout(buttons);
     dialog->resize(width, height);
     return {prompt, ok};
+}
+
+void FitWindowTitle(QDialog* dialog) {
+    QFont bold = dialog->font();
+    bold.setBold(true);
+    // The icon, three buttons and some padding, each about a title bar high.
+    const int barHeight = dialog->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, dialog);
+    const int needed = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 6 * barHeight;
+    if (dialog->width() < needed)
+        dialog->resize(needed, dialog->height());
 }

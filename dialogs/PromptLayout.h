@@ -17,3 +17,8 @@ struct PromptControls {
 // for longer texts).
 PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidget* field, const char* okName,
                                   int width, int height);
+
+// Widens dialog, where needed, to the width its title takes in the title bar
+// (bold text beside the window icon and the title bar buttons), so a longer
+// translation is not cut short there.
+void FitWindowTitle(QDialog* dialog);

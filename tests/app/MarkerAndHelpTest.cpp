@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -176,6 +177,8 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     ASSERT_FALSE(windows.frmHint->isVisible());
     Main().Hint->trigger();
     EXPECT_TRUE(windows.frmHint->isVisible());
+    const QPoint offCentre = windows.frmHint->geometry().center() - Main().screen()->availableGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 40) << "opens centred on the screen";
     EXPECT_TRUE(modal.shown.empty()) << "not modal";
     EXPECT_EQ(windows.frmHint->windowTitle(), "How It Works");
     ASSERT_EQ(HelpList()->count(), 100);

@@ -20,14 +20,16 @@ class TerminalView final : public TransferView {
 public:
     TerminalView(std::istream& in, std::ostream& err, bool showProgress)
         : in_(in), err_(err), showProgress_(showProgress) {}
-    ~TerminalView() override {
-        if (progressShown_) err_ << '\n';
-    }
+    ~TerminalView() override { EndLine(); }
 
     void ClearPieceList() override {}
     void SetProgressRange(int32_t, int32_t) override {}
     void SetProgress(int32_t position) override {
-        if (!showProgress_ || position == 0) return;
+        if (!showProgress_) return;
+        if (position == 0) {  // the transfer is over (or starts): end the progress line
+            EndLine();
+            return;
+        }
         err_ << '\r' << position / 10 << '.' << position % 10 << "% " << piece_ << std::flush;
         progressShown_ = true;
     }
@@ -36,8 +38,7 @@ public:
     void SelectPiece(int32_t) override {}
     void RepaintPieceList() override {}
     bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
-        if (progressShown_) err_ << '\n';
-        progressShown_ = false;
+        EndLine();
         err_ << caption << ": " << text << " [y/n] " << std::flush;
         std::string answer;
         if (!std::getline(in_, answer)) return false;  // no one to answer: not all disks were entered
@@ -46,6 +47,11 @@ public:
     void RepaintMainWindow() override {}
 
 private:
+    void EndLine() {
+        if (progressShown_) err_ << '\n';
+        progressShown_ = false;
+    }
+
     std::istream& in_;
     std::ostream& err_;
     bool showProgress_;

@@ -59,6 +59,7 @@ public:
     void ReportTransferResult(int32_t code, int doneEntry, int failureEntry);
     void ReportMissingFile(const QString& name);
     void ClearSizeList();
+    void ShowPieceCount(int32_t count);  // lblNrFiles and the hint of ActualSizeGB
     static QString CurrentFolder();
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 

@@ -1,12 +1,10 @@
 // The join workflow: choose the pieces by picking any one of them, optionally
 // another place or name for the big file, and join.
 #include <QAction>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QStringList>
 
-#include "app/Hints.h"
 #include "app/Main.h"
 #include "app/ModalSeam.h"
 #include "dialogs/DiskDialog.h"
@@ -21,11 +19,9 @@ constexpr int kReadyToRestore = 34;     // "Ready to restore the file!"
 constexpr int kRestoresTheFile = 38;    // "Restores the file..."
 constexpr int kBigFilePlaceTitle = 50;  // "Choose where you want to recreate the big file"
 constexpr int kCountingFiles = 65;      // "Counting files..."
-constexpr int kNrOfFiles = 68;          // "Nr. of files: "
 constexpr int kNewPlaceSelected = 70;   // "New place selected!"
 constexpr int kFileRestored = 71;       // "The file is restored!"
 constexpr int kCannotReadPiece = 93;    // "Could not read smaller file number: "
-constexpr int kStarIsNumber = 115;      // "The * in the names is an integer from 1 to "
 }  // namespace
 
 void TMain::JoinFilesClick() {
@@ -89,11 +85,9 @@ void TMain::JoinFilesClick() {
     SetControlState(2, true);
     SetControlState(3, true);
     SetControlState(4, false);
-    const QString count = QString::number(engine_.PieceCount);
-    lblNrFiles->setText(T(kNrOfFiles) + count);
+    ShowPieceCount(engine_.PieceCount);
     BigFileName->setText(FromStd(engine_.BigFilePath));
     ShowBigFileSize(BigUnit);
-    ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
     ShowDone(T(kReadyToRestore));
 }
 

@@ -105,9 +105,13 @@ void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) 
         Modal().Message(this, text, T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
         ShowDone(T(kAbnormalTermination));
     }
-    const QString count = QString::number(Engine().PieceCount);
-    lblNrFiles->setText(T(kNrOfFiles) + count);
-    ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
+    ShowPieceCount(Engine().PieceCount);
+}
+
+void TMain::ShowPieceCount(int32_t count) {
+    const QString number = QString::number(count);
+    lblNrFiles->setText(T(kNrOfFiles) + number);
+    ApplyHint(ActualSizeGB, T(kStarIsNumber) + number, false);
 }
 
 void TMain::ReportMissingFile(const QString& name) {

@@ -18,7 +18,6 @@
 namespace {
 // Catalogue entries of the language switch.
 constexpr int kFileNumber = 57;    // "File Number "
-constexpr int kNrOfFiles = 68;     // "Nr. of files: "
 constexpr int kProgramName = 72;   // "The File Quorvel"
 constexpr int kStarIsNumber = 115; // "The * in the names is an integer from 1 to "
 
@@ -37,9 +36,7 @@ void TMain::SwitchLanguage() {
         lblNrFiles->clear();
         ApplyHint(ActualSizeGB, T(kStarIsNumber) + QLatin1Char('?'), false);
     } else {
-        const QString count = QString::number(engine_.PieceCount);
-        lblNrFiles->setText(T(kNrOfFiles) + count);
-        ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
+        ShowPieceCount(engine_.PieceCount);
     }
     ChangeItem->setText(T(kFileNumber));  // no piece number: the selection is not offered again
     setWindowTitle(T(kProgramName));

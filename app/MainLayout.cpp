@@ -71,6 +71,20 @@ private:
     bool asksForTextWidth_;
 };
 
+// A push button that keeps room between its caption and its frame. The
+// style's own size leaves a longer caption (German) touching the frame, where
+// it reads as cut off; the layout gives the button no more than that size.
+class TCaptionButton : public QPushButton {
+public:
+    explicit TCaptionButton(QWidget* parent) : QPushButton(parent) {}
+    QSize sizeHint() const override {
+        QSize size = QPushButton::sizeHint();
+        size.rwidth() += 2 * fontMetrics().averageCharWidth();
+        return size;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 }  // namespace
 
 void TMain::BuildLayout() {
@@ -215,7 +229,7 @@ void TMain::BuildLayout() {
     CBBaseSize->setMinimumContentsLength(22);
     rbSizeBase = Named(new QRadioButton(ActualSizeGB), "rbSizeBase");
     rbSizeFree = Named(new QRadioButton(ActualSizeGB), "rbSizeFree");
-    ApplyBaseSize = Named(new QPushButton(ActualSizeGB), "ApplyBaseSize");
+    ApplyBaseSize = Named(new TCaptionButton(ActualSizeGB), "ApplyBaseSize");
     lblNrFiles = Named(new QLabel(ActualSizeGB), "lblNrFiles");
     lblNrFiles->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SmallerSize = Named(new QLabel(ActualSizeGB), "SmallerSize");
@@ -225,7 +239,7 @@ void TMain::BuildLayout() {
     lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
     txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
     ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");
-    ApplyNewSize = Named(new QPushButton(ActualSizeGB), "ApplyNewSize");
+    ApplyNewSize = Named(new TCaptionButton(ActualSizeGB), "ApplyNewSize");
 
     auto* baseColumn = new QVBoxLayout;
     baseColumn->addWidget(BaseSizeHeadline);

@@ -1,12 +1,16 @@
 // The Language menu: the main window's texts rewritten, the piece count and
 // group hint in the new language, the choice stored at once and restored at
 // the next start, and the checked language changing nothing.
+#include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -93,6 +97,29 @@ TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
     EXPECT_EQ(Main().SmallerSizesLB->count(), 3);
     EXPECT_EQ(engine.PieceCount, 3);
     EXPECT_TRUE(IsEnabled("DoSplit"));
+}
+
+TEST_F(Language, TextsFitAfterASwitchAndButtonCaptionsKeepRoomToTheFrame) {
+    Main().show();
+    QWidget* content = Main().centralWidget();
+    for (int language : {2, 1, 0, 2}) {
+        SCOPED_TRACE(language);
+        Item(language)->trigger();
+        // Each layout request reaches the next parent up in the next round.
+        for (int round = 0; round < 10; ++round) QCoreApplication::processEvents();
+        for (QLabel* label : content->findChildren<QLabel*>())
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();
+        for (QPushButton* button : content->findChildren<QPushButton*>()) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect inside = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const QFontMetrics metrics = button->fontMetrics();
+            // About a character's width free on either side of the caption.
+            EXPECT_GE(inside.width() - metrics.horizontalAdvance(button->text()), 2 * metrics.averageCharWidth())
+                << button->text().toStdString();
+        }
+    }
 }
 
 TEST_F(Language, FreeSpaceModeShowsNoCountAndAQuestionMark) {

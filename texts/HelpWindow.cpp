@@ -7,8 +7,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
@@ -69,6 +71,23 @@ QString HelpFileName() {
     return CatalogueQText(72) + QLatin1Char('_') + CatalogueQText(137) + QStringLiteral(".TXT");
 }
 
+namespace {
+// Rows tall enough for accented capitals ("GÖR FÖLJANDE"): the style makes a
+// row one line high, and the dots above it are cut off on the first row.
+class TTallLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QFontMetrics& metrics = option.fontMetrics;
+        const int rise = -metrics.boundingRect(QString::fromUtf8("ÅÄÖÜÉ")).top() - metrics.ascent();
+        // The line is centred in its row: the room above is matched below.
+        size.setHeight(std::max(size.height(), metrics.height() + 2 * std::max(rise, 0)));
+        return size;
+    }
+};
+}  // namespace
+
 TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmHint"));
     setWindowTitle(QStringLiteral("Hint"));
@@ -76,6 +95,7 @@ TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setUniformItemSizes(true);
+    ListBox1->setItemDelegate(new TTallLineDelegate(ListBox1));
     // Read-only help: shown on the window's colour, like a menu.
     QPalette palette = ListBox1->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));

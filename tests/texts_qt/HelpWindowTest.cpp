@@ -77,6 +77,18 @@ TEST_F(HelpWindowTest, SwedishAndGermanKeepTheLayout) {
     }
 }
 
+TEST_F(HelpWindowTest, FirstLineKeepsTheDotsAndAccentsOfItsCapitals) {
+    LanguageIndex = 1;  // "PROGRAMMET GÖR FÖLJANDE TVÅ SAKER"
+    TfrmHint window;
+    window.show();
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+    ASSERT_GT(list->count(), 0);
+    const QRect row = list->visualItemRect(list->item(0));
+    const QFontMetrics metrics = list->fontMetrics();
+    EXPECT_GE(row.top(), 0);
+    EXPECT_GE(row.height(), metrics.boundingRect(QString::fromUtf8("ÅÄÖÜÉgjpq")).height());
+}
+
 TEST_F(HelpWindowTest, LanguageSwitchShowsAtTheNextActivation) {
     TfrmHint window;
     window.show();

@@ -8,6 +8,7 @@
 #include "app/Hints.h"
 #include "app/Main.h"
 #include "app/ModalSeam.h"
+#include "app/QtLanguage.h"
 #include "dialogs/FileTypeDialog.h"
 #include "dialogs/MemoryDialog.h"
 #include "engine/PieceNaming.h"
@@ -30,6 +31,7 @@ bool WasChecked(const QAction* item, const QObject* sender) {
 }  // namespace
 
 void TMain::SwitchLanguage() {
+    ApplyQtLanguage(LanguageIndex);
     ApplyTexts();
     if (UseFreeSpace) {
         // The count is known only after the split.

@@ -11,6 +11,7 @@
 #include "app/AboutBox.h"
 #include "app/Main.h"
 #include "app/ModalSeam.h"
+#include "app/QtLanguage.h"
 #include "settings/SettingsStore.h"
 #include "texts/TextCatalogue.h"
 
@@ -48,6 +49,7 @@ void TMain::FormCreate() {
     LanguageSwedish->setChecked(language == 1);
     LanguageGerman->setChecked(language == 2);
     LanguageIndex = language >= 0 && language < kLanguageCount ? language : 0;
+    ApplyQtLanguage(LanguageIndex);  // file dialogs and message box buttons
 
     // 2. Memory limit.
     MaxRAM = store_.Read(Settings::MaxRAM);

@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -119,6 +121,32 @@ TEST_F(Language, TextsFitAfterASwitchAndButtonCaptionsKeepRoomToTheFrame) {
             EXPECT_GE(inside.width() - metrics.horizontalAdvance(button->text()), 2 * metrics.averageCharWidth())
                 << button->text().toStdString();
         }
+    }
+}
+
+TEST_F(Language, QtsOwnButtonsSpeakTheLanguageFromTheStartAndAfterASwitch) {
+    auto buttonTexts = [] {
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text() + '/' + box.button(QMessageBox::No)->text() + '/' +
+               QCoreApplication::translate("QPlatformTheme", "Cancel");
+    };
+    // Debian ships Qt's German texts in a package of their own; without it they stay English.
+    const bool germanInstalled =
+        QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
+    const QString german = germanInstalled ? "&Ja/&Nein/Abbrechen" : "&Yes/&No/Cancel";
+
+    store.Write(Settings::Language, 2);
+    Start();
+    EXPECT_EQ(buttonTexts(), german);
+
+    struct Case {
+        int language;
+        QString texts;
+    };
+    for (const Case& c : {Case{1, "&Ja/&Nej/Avbryt"}, Case{0, "&Yes/&No/Cancel"}, Case{2, german}}) {
+        SCOPED_TRACE(c.language);
+        Item(c.language)->trigger();
+        EXPECT_EQ(buttonTexts(), c.texts);
     }
 }
 

@@ -1,0 +1,65 @@
+#include "app/QtLanguage.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
+#include <cstring>
+
+namespace {
+
+// Swedish for the standard buttons of the program's message boxes and file
+// dialogs and the file dialog's texts that Debian's Qt translations lack
+// (there is no qtbase_sv, and the older qt_sv misses these). An installed
+// file that has them takes precedence.
+class TSwedishFallbackTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        static const char* const kTexts[][3] = {
+            {"QPlatformTheme", "OK", "OK"},          {"QPlatformTheme", "&Yes", "&Ja"},
+            {"QPlatformTheme", "&No", "&Nej"},       {"QPlatformTheme", "Cancel", "Avbryt"},
+            {"QPlatformTheme", "Open", "Öppna"},     {"QPlatformTheme", "Save", "Spara"},
+            {"QFileDialog", "Look in:", "Leta i:"},  {"QFileSystemModel", "Computer", "Dator"},
+        };
+        if (!context || !sourceText) return {};
+        for (const auto& text : kTexts)
+            if (std::strcmp(context, text[0]) == 0 && std::strcmp(sourceText, text[1]) == 0)
+                return QString::fromUtf8(text[2]);
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+// Owned by the application object, so they go with it.
+QPointer<QTranslator> installedFallback;
+QPointer<QTranslator> installedFile;
+
+}  // namespace
+
+void ApplyQtLanguage(int language) {
+    QCoreApplication* app = QCoreApplication::instance();
+    // Deleting a translator also uninstalls it.
+    delete installedFallback.data();
+    delete installedFile.data();
+    // English is Qt's own language.
+    static const char* const kLocales[] = {"en", "sv", "de"};
+    if (!app || language < 1 || language > 2) return;
+
+    // Installed first, so it is asked last.
+    if (language == 1) {
+        installedFallback = new TSwedishFallbackTexts(app);
+        QCoreApplication::installTranslator(installedFallback);
+    }
+    // qtbase_* holds the widgets' texts; where there is none, the older all-in-one qt_*.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto* file = new QTranslator(app);
+    const QString suffix = QString::fromLatin1(kLocales[language]);
+    if (file->load(QStringLiteral("qtbase_") + suffix, folder) || file->load(QStringLiteral("qt_") + suffix, folder)) {
+        installedFile = file;
+        QCoreApplication::installTranslator(file);
+    } else {
+        delete file;
+    }
+}

@@ -8,11 +8,13 @@
 #include <QVBoxLayout>
 
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ToolIcons.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
-constexpr int kProgramName = 72, kName = 73, kVersion = 74;
+using MainEntry::kProgramName;
+constexpr int kName = 73, kVersion = 74;
 constexpr int kInstallationFirst = 232, kInstallationLast = 237;  // heading and five lines
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "dialogs/DiskDialog.h"
 #include "engine/PieceNaming.h"
@@ -13,13 +14,13 @@
 
 namespace {
 // Catalogue entries of the join workflow.
+using MainEntry::kNewPlaceSelected;
 constexpr int kChoosePieceTitle = 32;   // "Select the first smaller file in a series"
 constexpr int kPieceFilter = 33;        // "Splitted Files (*<marker>1)|*<marker>1"
 constexpr int kReadyToRestore = 34;     // "Ready to restore the file!"
 constexpr int kRestoresTheFile = 38;    // "Restores the file..."
 constexpr int kBigFilePlaceTitle = 50;  // "Choose where you want to recreate the big file"
 constexpr int kCountingFiles = 65;      // "Counting files..."
-constexpr int kNewPlaceSelected = 70;   // "New place selected!"
 constexpr int kFileRestored = 71;       // "The file is restored!"
 constexpr int kCannotReadPiece = 93;    // "Could not read smaller file number: "
 }  // namespace

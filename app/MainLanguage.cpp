@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QScreen>
 
-#include "app/Hints.h"
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
 #include "dialogs/FileTypeDialog.h"
@@ -14,13 +14,13 @@
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
 #include "texts/HelpWindow.h"
+#include "texts/QtHints.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
-// Catalogue entries of the language switch.
-constexpr int kFileNumber = 57;    // "File Number "
-constexpr int kProgramName = 72;   // "The File Quorvel"
-constexpr int kStarIsNumber = 115; // "The * in the names is an integer from 1 to "
+using MainEntry::kFileNumber;
+using MainEntry::kProgramName;
+using MainEntry::kStarIsNumber;
 
 // Whether a language item was checked before the click that runs its handler.
 // A checkable menu item toggles itself before it reports the click, so from

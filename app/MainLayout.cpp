@@ -22,9 +22,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Hints.h"
 #include "app/Main.h"
 #include "app/ToolIcons.h"
+#include "texts/QtHints.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 

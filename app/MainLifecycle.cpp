@@ -10,6 +10,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
 #include "settings/SettingsStore.h"
@@ -71,8 +72,8 @@ void TMain::FormCreate() {
     ApplyTexts();
 
     // 6.
-    ChangeItem->setText(T(57));  // "File Number "
-    setWindowTitle(T(72));       // the program's name
+    ChangeItem->setText(T(MainEntry::kFileNumber));
+    setWindowTitle(T(MainEntry::kProgramName));
 
     // 7. Folders of the big files and of the pieces.
     SplitPath = store_.Read(Settings::SplitPath);
@@ -101,8 +102,8 @@ void TMain::FormCreate() {
     // 13. Hints reach status panel 0 through event() from now on.
 
     // 14. Welcome text.
-    ShowHintInStatusBar(T(117) + QLatin1Char(' ') + T(72) + QStringLiteral(", ") + T(74).toLower() +
-                        QLatin1Char(' ') + QLatin1String(kVersionText));
+    ShowHintInStatusBar(T(117) + QLatin1Char(' ') + T(MainEntry::kProgramName) + QStringLiteral(", ") +
+                        T(74).toLower() + QLatin1Char(' ') + QLatin1String(kVersionText));
 }
 
 void TMain::StorePauseMode() { store_.Write(Settings::ChangeDisk, PauseMode); }

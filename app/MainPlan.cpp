@@ -10,27 +10,27 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "app/Hints.h"
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "planning/BaseSizeEditor.h"
 #include "planning/Presets.h"
 #include "planning/SizePlan.h"
 #include "settings/SettingsStore.h"
+#include "texts/QtHints.h"
 
 namespace {
 // Catalogue entries of the plan.
+using MainEntry::kFileNumber;
+using MainEntry::kStarIsNumber;
 constexpr int kReadyToSplit = 35;     // "Ready to split the file!"
 constexpr int kTooManyFiles = 48;     // "Too many files!"
-constexpr int kFileNumber = 57;       // "File Number "
 constexpr int kWorking = 64;          // "Working..."
-constexpr int kNrOfFiles = 68;        // "Nr. of files: "
 constexpr int kTooBigNewSize = 86;    // "Too Big New Size!"
 constexpr int kBaseSizeInstead = 87;  // "The program chose to apply the base size instead"
 constexpr int kSizeNotUsable = 110;   // "The new size can not be used!"
 constexpr int kSizeIgnored = 111;     // "The program ignored the new size"
 constexpr int kChooseBigger = 112;    // "Choose a bigger Base Size, otherwise too many files ..."
-constexpr int kStarIsNumber = 115;    // "The * in the names is an integer from 1 to "
 
 // The selected row of a list box, -1 when nothing is selected.
 int SelectedRow(const QListWidget* list) {
@@ -108,9 +108,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
 
     SetControlState(0, true);
     SetControlState(1, true);
-    const QString count = QString::number(plan.count);
-    lblNrFiles->setText(T(kNrOfFiles) + count);
-    ApplyHint(ActualSizeGB, T(kStarIsNumber) + count, false);
+    ShowPieceCount(plan.count);
     ShowDone(T(kReadyToSplit));
 }
 

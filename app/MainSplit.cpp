@@ -5,12 +5,14 @@
 #include <QListWidget>
 
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
 
 namespace {
 // Catalogue entries of the split workflow.
+using MainEntry::kNewPlaceSelected;
 constexpr int kChooseFileTitle = 30;   // "Select a file to be splitted"
 constexpr int kAllFilesFilter = 31;    // "All Files (*.*)|*.*"
 constexpr int kSplitsTheFile = 36;     // "Splits the file..."
@@ -18,7 +20,6 @@ constexpr int kFileSplitted = 37;      // "The file is splitted!"
 constexpr int kPiecePlaceTitle = 49;   // "Choose where you want to put the smaller files"
 constexpr int kPiecePlaceFilter = 51;  // "Will be added at the end: <marker>*|*.*"
 constexpr int kNoFileSelected = 69;    // "No file selected!"
-constexpr int kNewPlaceSelected = 70;  // "New place selected!"
 constexpr int kCannotCreatePiece = 92; // "Possible invalid path! Could not create smaller file number "
 }  // namespace
 

@@ -16,17 +16,19 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/Hints.h"
 #include "app/Main.h"
+#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
+#include "texts/QtHints.h"
 
 namespace {
 // Catalogue entries of the result reports.
+using MainEntry::kFileNumber;
+using MainEntry::kStarIsNumber;
 constexpr int kAbnormalTermination = 83;  // "Abnormal termination!"
 constexpr int kSizesDifferText = 94;         // "The sizes of the files differ. ..."
 constexpr int kFileMissing = 95;          // "File is missing: "
 constexpr int kNrOfFiles = 68;            // "Nr. of files: "
-constexpr int kStarIsNumber = 115;        // "The * in the names is an integer from 1 to "
 }  // namespace
 
 void TMain::SetControlState(int group, bool enabled) {
@@ -123,7 +125,7 @@ void TMain::ReportMissingFile(const QString& name) {
 
 void TMain::ClearSizeList() {
     SmallerSizesLB->clear();
-    ChangeItem->setText(T(57));  // "File Number "
+    ChangeItem->setText(T(kFileNumber));
     txtNewSize->clear();
     SetControlState(5, false);
 }

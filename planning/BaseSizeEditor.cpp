@@ -12,18 +12,10 @@
 #include <QVBoxLayout>
 
 #include "planning/Presets.h"
-#include "texts/TextCatalogue.h"
+#include "texts/QtHints.h"
+#include "texts/QtText.h"
 
 namespace {
-
-QString Text(int n) { return QString::fromUtf8(CatalogueText(n).c_str()); }
-
-// A hint is "short|long"; one without "|" serves as both.
-void SetHint(QWidget* widget, const QString& hint) {
-    const int bar = hint.indexOf(QLatin1Char('|'));
-    widget->setToolTip(bar < 0 ? hint : hint.left(bar));
-    widget->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
 
 template <typename W>
 W* Named(W* widget, const char* name) {
@@ -96,16 +88,16 @@ void TFrmBaseSize::showEvent(QShowEvent* event) {
 }
 
 void TFrmBaseSize::OnActivate() {
-    setWindowTitle(Text(28));
-    lblList->setText(Text(42));
-    lblDescription->setText(Text(43));
-    lblSize->setText(Text(44));
-    UpdateBtn->setText(Text(45));
-    DeleteBtn->setText(Text(46));
-    NewBtn->setText(Text(47));
-    SetHint(ListBox1, Text(209));
-    SetHint(txtDescription, Text(210));
-    SetHint(txtSize, Text(211));
+    setWindowTitle(CatalogueQText(28));
+    lblList->setText(CatalogueQText(42));
+    lblDescription->setText(CatalogueQText(43));
+    lblSize->setText(CatalogueQText(44));
+    UpdateBtn->setText(CatalogueQText(45));
+    DeleteBtn->setText(CatalogueQText(46));
+    NewBtn->setText(CatalogueQText(47));
+    ApplyHint(ListBox1, CatalogueQText(209));
+    ApplyHint(txtDescription, CatalogueQText(210));
+    ApplyHint(txtSize, CatalogueQText(211));
     DeleteBtn->setEnabled(false);
     RefreshPresetList();
 }

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "app/Hints.h"
+#include "texts/QtHints.h"
 #include "tests/app/MainWindowFixture.h"
 
 TEST(Hints, ShortAndLongParts) {

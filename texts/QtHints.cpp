@@ -1,4 +1,4 @@
-#include "app/Hints.h"
+#include "texts/QtHints.h"
 
 #include <QAction>
 #include <QWidget>

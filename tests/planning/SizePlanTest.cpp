@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "planning/SizePlan.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -23,6 +23,8 @@ void ClearTestSettings() {
     QFile::remove(TestSettingsFile());
 }
 
+void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toUtf8().constData() << '"'; }
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;

@@ -5,7 +5,8 @@
 # Each case runs RUNS times, ours and theirs alternating, first with no output
 # files ("new") and then over the outputs of the run before ("replace"); the
 # medians and their ratios are printed. QUORVEL_CLI names the program
-# (default build/quorvel-cli); TMPDIR the folder for the test file.
+# (default build/quorvel-cli); TMPDIR the folder for the test file;
+# BENCH_VERBOSE=1 prints every single time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
@@ -31,8 +32,10 @@ seconds() {
   "$@" > /dev/null
   t1=$(date +%s.%N)
   awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}'
+  [ -z "${BENCH_VERBOSE:-}" ] || awk -v a="$t0" -v b="$t1" -v w="$*" 'BEGIN {printf "  %.3f %s\n", b - a, w}' >&2
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
+least() { printf '%s\n' "$@" | sort -g | head -1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 rate() { awk -v mib="$size_mib" -v s="$1" 'BEGIN {printf "%.0f", mib * 1.048576 / s}'; }
 
@@ -43,8 +46,19 @@ gnu_split() { (cd theirs && split -b "$piece" ../big x); }
 cat_join() { cat $(our_pieces) > catted; }
 copy() { cp big copied; }
 
+# One line of the table: medians and their ratios, then the ratios of the
+# fastest runs (less disturbed by whatever else the machine is doing).
+report() {
+  local -n ours=$2 theirs=$3
+  local q g c
+  q=$(median "${ours[@]}"); g=$(median "${theirs[@]}"); c=$(median "${cps[@]}")
+  printf '%-16s %9s %9s %9s %7s %7s' "$1" "$q" "$g" "$c" "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
+  q=$(least "${ours[@]}"); g=$(least "${theirs[@]}"); c=$(least "${cps[@]}")
+  printf '   %7s %7s\n' "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
+}
+
 q_split > /dev/null  # pieces for the first joins
-printf '\n%-16s %10s %10s %10s %8s %8s\n' case quorvel other cp ratio vs-cp
+printf '\n%-16s %9s %9s %9s %7s %7s   %s\n' case quorvel other cp ratio vs-cp "best runs: ratio vs-cp"
 for mode in new replace; do
   declare -a qs=() gs=() qj=() cj=() cps=()
   for i in $(seq "$runs"); do
@@ -64,10 +78,8 @@ for mode in new replace; do
     cps+=("$(seconds copy)")
   done
   cmp -s big joined && cmp -s big catted || { echo "joined files differ from the original" >&2; exit 1; }
-  q=$(median "${qs[@]}"); g=$(median "${gs[@]}"); c=$(median "${cps[@]}")
-  printf '%-16s %10s %10s %10s %8s %8s\n' "split $mode" "$q" "$g" "$c" "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
-  q=$(median "${qj[@]}"); g=$(median "${cj[@]}")
-  printf '%-16s %10s %10s %10s %8s %8s\n' "join $mode" "$q" "$g" "$c" "$(ratio "$q" "$g")" "$(ratio "$q" "$c")"
+  report "split $mode" qs gs
+  report "join $mode" qj cj
 done
 echo "(other: split -b for splits, cat of the same pieces for joins; seconds, medians of $runs runs)"
 

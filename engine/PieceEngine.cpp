@@ -114,6 +114,18 @@ void ReleaseReserve(std::FILE* file) {
 #endif
 }
 
+// Lets the system drop its cached copy of a file about to be replaced: the
+// joined bytes then reuse that memory at once. Without this, a join over an
+// existing file of 1 GiB ran several times slower than one into a new file.
+void ForgetCachedContents(const std::string& name) {
+#ifdef __linux__
+    Stream file;
+    if (file.Open(name, "rb", false)) (void)posix_fadvise(fileno(file.get()), 0, 0, POSIX_FADV_DONTNEED);
+#else
+    (void)name;
+#endif
+}
+
 // The output of a join. Where a file of the target's name exists, the join
 // writes a temporary file beside it and puts it in the target's place only
 // after success, so a refused or failed join leaves that file as it was.
@@ -140,6 +152,7 @@ public:
             return stream_.Open(written_, "wb", buffered);
         }
         if (!MayReplace(target_)) return false;
+        ForgetCachedContents(target_);
         for (int attempt = 0; attempt < 100; ++attempt) {
             written_ = target_ + ".~quorvel" + std::to_string(attempt);
             if (stream_.Open(written_, "wbx", buffered)) return true;

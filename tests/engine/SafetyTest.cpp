@@ -163,7 +163,9 @@ TEST(MayReplace, OnlyWritableFilesAndDanglingLinks) {
     EXPECT_TRUE(MayReplace(dir / "dangling"));
     EXPECT_FALSE(MayReplace(dir / "folder"));
     EXPECT_FALSE(MayReplace(dir / "missing"));
-    if (geteuid() != 0) EXPECT_FALSE(MayReplace(dir / "readonly"));  // root may write anything
+    if (geteuid() != 0) {  // root may write anything
+        EXPECT_FALSE(MayReplace(dir / "readonly"));
+    }
 }
 
 TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {

@@ -277,7 +277,11 @@ void TMain::BuildLayout() {
     connect(ApplyBaseSize, &QPushButton::clicked, this, &TMain::ApplyBaseSizeClick);
     connect(ApplyNewSize, &QPushButton::clicked, this, &TMain::ApplyNewSizeClick);
     connect(CBBaseSize, qOverload<int>(&QComboBox::activated), this, &TMain::CBBaseSizeChange);
+    // A row chosen with the keys is offered as a clicked one, so the piece
+    // shown for editing is always the one a new size is applied to. (A click
+    // on the row already selected changes no selection: both signals.)
     connect(SmallerSizesLB, &QListWidget::itemClicked, this, &TMain::SmallerSizesLBClick);
+    connect(SmallerSizesLB, &QListWidget::itemSelectionChanged, this, &TMain::SmallerSizesLBClick);
     // Any change of the text, typed or set, offers the new size for applying.
     connect(txtNewSize, &QLineEdit::textChanged, this, &TMain::txtNewSizeChange);
 

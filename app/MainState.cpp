@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolButton>
 #include <algorithm>
@@ -155,7 +156,11 @@ void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(Fr
 
 void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
 
-void TMain::SelectPiece(int32_t index) { SmallerSizesLB->setCurrentRow(index); }
+void TMain::SelectPiece(int32_t index) {
+    // Marking the piece in transfer is no user's choice of a piece to edit.
+    const QSignalBlocker blocker(SmallerSizesLB);
+    SmallerSizesLB->setCurrentRow(index);
+}
 
 void TMain::RepaintPieceList() { SmallerSizesLB->repaint(); }
 

@@ -209,6 +209,9 @@ TEST_F(MainState, TransferViewDrawsOnTheControls) {
     view.AddPieceSize("?");
     view.SelectPiece(1);
     EXPECT_EQ(Main().SmallerSizesLB->currentRow(), 1);
+    // The engine's marking offers no piece for editing.
+    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+    EXPECT_FALSE(IsEnabled("ApplyNewSize"));
     EXPECT_EQ(Main().SmallerSizesLB->item(1)->text(), "?");
     view.SelectPiece(-1);
     EXPECT_EQ(Main().SmallerSizesLB->currentRow(), -1);

@@ -275,6 +275,15 @@ TEST_F(Plan, ClickingAPieceOffersItForEditing) {
     EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("84672"));
     EXPECT_TRUE(IsEnabled("ApplyNewSize"));
     EXPECT_TRUE(IsEnabled("txtNewSize"));
+
+    // A row chosen with the keys is offered the same way: the size applied
+    // goes to the piece shown.
+    QTest::keyClick(Main().SmallerSizesLB, Qt::Key_Up);
+    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 2"));
+    EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("1457664"));
+    Main().txtNewSize->setText("1000000");
+    QTest::mouseClick(Main().ApplyNewSize, Qt::LeftButton);
+    EXPECT_EQ(Sizes(), (QStringList{"1457664", "1000000", "542336"}));
 }
 
 TEST_F(Plan, LaterEditReplansEarlierEditedPieces) {

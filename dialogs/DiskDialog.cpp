@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 
 #include "dialogs/PromptLayout.h"
@@ -27,6 +28,8 @@ TfrmDisk::TfrmDisk(QWidget* parent) : QDialog(parent) {
 
 void TfrmDisk::showEvent(QShowEvent* event) {
     OnActivate();
+    // Sized for its texts by now; Qt alone would put it over the main window.
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

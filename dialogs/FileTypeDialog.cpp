@@ -4,6 +4,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "dialogs/PromptLayout.h"
 #include "texts/QtText.h"
@@ -22,6 +23,8 @@ TFrmFileType::TFrmFileType(QWidget* parent) : QDialog(parent) {
 
 void TFrmFileType::showEvent(QShowEvent* event) {
     OnActivate();
+    // Sized for its texts by now; Qt alone would put it over the main window.
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

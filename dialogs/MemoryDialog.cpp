@@ -4,6 +4,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <limits>
@@ -33,6 +34,8 @@ TMemory::TMemory(QWidget* parent) : QDialog(parent) {
 
 void TMemory::showEvent(QShowEvent* event) {
     OnActivate();
+    // Sized for its texts by now; Qt alone would put it over the main window.
+    if (!event->spontaneous()) CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -42,4 +43,12 @@ void FitWindowTitle(QDialog* dialog) {
     const int needed = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 6 * barHeight;
     if (dialog->width() < needed)
         dialog->resize(needed, dialog->height());
+}
+
+void CentreOnScreen(QDialog* dialog) {
+    if (QScreen* screen = dialog->screen()) {
+        QRect frame = dialog->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        dialog->move(frame.topLeft());
+    }
 }

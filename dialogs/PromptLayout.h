@@ -22,3 +22,6 @@ PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidg
 // (bold text beside the window icon and the title bar buttons), so a longer
 // translation is not cut short there.
 void FitWindowTitle(QDialog* dialog);
+
+// Puts dialog in the middle of the screen it opens on, not over its parent.
+void CentreOnScreen(QDialog* dialog);

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <functional>
@@ -245,23 +246,32 @@ TEST_F(DialogTest, MarkerClosedWithoutOkStoresNothing) {
 
 TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
     struct Case {
-        std::function<QDialog*()> make;
+        std::function<QDialog*(QWidget*)> make;
         const char* label;
         const char* germanLabel;
         const char* germanTitle;
     };
     const Case cases[] = {
-        {[] { return new TfrmDisk; }, "ChooseDiskNr", "Gib die Anzahl der Disketten/Dateien an", "#"},
-        {[] { return new TMemory; }, "lblMaxAllowedRAM", "Maximum erlaubte Speicher-gebrauch (B)",
+        {[](QWidget* owner) { return new TfrmDisk(owner); }, "ChooseDiskNr", "Gib die Anzahl der Disketten/Dateien an", "#"},
+        {[](QWidget* owner) { return new TMemory(owner); }, "lblMaxAllowedRAM", "Maximum erlaubte Speicher-gebrauch (B)",
          "Speicher-gebrauch"},
-        {[] { return new TFrmFileType; }, "lblFtype", "Wähle eine neue Endung",
+        {[](QWidget* owner) { return new TFrmFileType(owner); }, "lblFtype", "Wähle eine neue Endung",
          "Ändere die Endung der Namen von den kleineren Dateien"},
     };
     const QString shots = qEnvironmentVariable("QUORVEL_SHOT_DIR");
+    // An owner in a corner, as the main window may be: the dialogs open in
+    // the middle of the screen all the same.
+    QWidget owner;
+    owner.setGeometry(0, 0, 120, 80);
+    owner.show();
+    const auto offCentre = [](QDialog* d) {
+        return (d->geometry().center() - d->screen()->availableGeometry().center()).manhattanLength();
+    };
     for (const Case& c : cases) {
         LanguageIndex = 0;
-        std::unique_ptr<QDialog> dialog(c.make());
+        std::unique_ptr<QDialog> dialog(c.make(&owner));
         dialog->show();
+        EXPECT_LE(offCentre(dialog.get()), 40) << c.label;
         if (!shots.isEmpty())
             dialog->grab().save(shots + "/" + dialog->objectName() + "-en.png");
         dialog->close();
@@ -271,6 +281,7 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
         auto* label = Child<QLabel>(dialog.get(), c.label);
         EXPECT_EQ(label->text(), QString::fromUtf8(c.germanLabel));
         EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(c.germanTitle));
+        EXPECT_LE(offCentre(dialog.get()), 40) << c.label;
         // The longer German texts still fit.
         EXPECT_GE(label->width(), label->sizeHint().width()) << c.label;
         for (QPushButton* button : dialog->findChildren<QPushButton*>())

@@ -381,6 +381,13 @@ int32_t TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, int32_t
 
 std::string TPieceEngine::Text(int entry) const { return texts_ ? texts_(entry) : std::string(); }
 
+std::string TPieceEngine::FullDiskQuestion() const {
+    std::string full = Text(230);
+    // Not every language's text ends in a blank; the two sentences must not run together.
+    if (!full.empty() && full.back() != ' ') full += ' ';
+    return full + Text(55);
+}
+
 int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std::string& marker,
                                int32_t pauseMode, bool useFreeSpace) {
     NullView nullView;
@@ -447,7 +454,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         if (useFreeSpace) {
             int64_t free = 0;
             while ((free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
-                if (!view.AskYesNo(Text(230) + Text(55) + number, Text(56), TransferView::Icon::Exclamation)) {
+                if (!view.AskYesNo(FullDiskQuestion() + number, Text(56), TransferView::Icon::Exclamation)) {
                     return fail(kDisksNotEntered);
                 }
             }

@@ -87,6 +87,8 @@ public:
 
 private:
     std::string Text(int entry) const;
+    // "No room on this disk! Ready for disk number " (entries 230 and 55).
+    std::string FullDiskQuestion() const;
 
     TextLookup texts_;
     FreeSpaceQuery freeSpace_;

@@ -255,6 +255,13 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(t.view.questions[2].text, "No available space on this diskette! Ready for diskette/file number 1?");
     EXPECT_FALSE(Exists(Piece(1)));
+
+    // A language whose full-disk text has no trailing blank still reads as two sentences.
+    t.engine.SetTextLookup([](int n) { return n == 230 ? std::string("Kein Platz!") : EnglishText(n); });
+    t.view.questions.clear();
+    t.view.answers = {false};
+    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, true), kDisksNotEntered);
+    EXPECT_EQ(t.view.questions[0].text, "Kein Platz! Ready for diskette/file number 1?");
 }
 
 TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {

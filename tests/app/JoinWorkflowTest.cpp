@@ -48,8 +48,9 @@ protected:
         Main().JoinFilesClick();
     }
     // The disk number dialog answers with OK on `count`.
-    void AnswerDiskCount(int count) {
-        modal.SetNextDialogAction([count](QDialog* d) {
+    void AnswerDiskCount(int count) { AnswerDiskCount(modal, count); }
+    static void AnswerDiskCount(ScriptedModal& seam, int count) {
+        seam.SetNextDialogAction([count](QDialog* d) {
             d->findChild<QSpinBox*>("txtNr")->setValue(count);
             QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
             return d->result();
@@ -88,11 +89,10 @@ TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
     EXPECT_EQ(Status1(), "Ready to restore the file!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    for (const char* off : {"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles", "CBBaseSize",
-                            "rbSizeBase", "rbSizeFree", "ApplyBaseSize"})
-        EXPECT_FALSE(IsEnabled(off)) << off;
-    for (const char* on : {"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"})
-        EXPECT_TRUE(IsEnabled(on)) << on;
+    ExpectEnabled({"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles", "CBBaseSize", "rbSizeBase",
+                   "rbSizeFree", "ApplyBaseSize"},
+                  false);
+    ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, true);
 }
 
 TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
@@ -116,9 +116,8 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
     EXPECT_EQ(Main().BigFileSize->text(), "2.861");
     EXPECT_EQ(engine.BigFileBytes, 3000000);
-    for (const char* off : {"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "DoSplit"})
-        EXPECT_FALSE(IsEnabled(off)) << off;
-    for (const char* on : {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}) EXPECT_TRUE(IsEnabled(on)) << on;
+    ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "DoSplit"}, false);
+    ExpectEnabled({"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
 }
 
 TEST_F(JoinWorkflow, GapEndsTheSet) {
@@ -164,11 +163,7 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     std::vector<bool> listEnabled;
     seam.onQuestion = [&] { listEnabled.push_back(Main().SmallerSizesLB->isEnabled()); };
     Main().ChangeAlwaysClick();
-    seam.SetNextDialogAction([](QDialog* d) {
-        d->findChild<QSpinBox*>("txtNr")->setValue(3);
-        QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
-        return d->result();
-    });
+    AnswerDiskCount(seam, 3);
     seam.SetNextFileName(Piece(prefix, 2));
     Main().JoinFilesClick();
     ASSERT_EQ(Sizes(), QStringList({"?", "?", "?"}));
@@ -215,8 +210,7 @@ TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
     EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
     EXPECT_TRUE(Sizes().isEmpty());
-    for (const char* off : {"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"})
-        EXPECT_FALSE(IsEnabled(off)) << off;
+    ExpectEnabled({"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, false);
     for (const QString& name : unchanged) EXPECT_EQ(IsEnabled(name), before[name]) << name.toStdString();
 }
 
@@ -233,9 +227,7 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
     EXPECT_EQ(engine.PiecePrefix, prefix.toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), "(none)");
     EXPECT_EQ(Main().BigFileName->text(), label);
-    EXPECT_FALSE(IsEnabled("DoSplit"));
-    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
-    EXPECT_FALSE(IsEnabled("DoJoin"));
+    ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "DoJoin"}, false);
 }
 
 TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
@@ -290,8 +282,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
     EXPECT_EQ(engine.BigFileBytes, old.size());  // measured from the file on disk
-    EXPECT_FALSE(IsEnabled("DoJoin"));
-    EXPECT_FALSE(IsEnabled("FindPlaceToBigFile"));
+    ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, false);
 }
 
 TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {

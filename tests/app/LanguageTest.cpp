@@ -22,16 +22,6 @@ namespace {
 
 class Language : public MainWindowFixture {
 protected:
-    struct Checks {
-        bool english, swedish, german;
-        bool operator==(const Checks& o) const {
-            return english == o.english && swedish == o.swedish && german == o.german;
-        }
-    };
-    Checks LanguageChecks() {
-        return {Main().LanguageEnglish->isChecked(), Main().LanguageSwedish->isChecked(),
-                Main().LanguageGerman->isChecked()};
-    }
     QAction* Item(int language) {
         QAction* const items[] = {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman};
         return items[language];
@@ -45,7 +35,6 @@ protected:
         Main().BigFileName->setText("/data/Setup.exe");
         Main().PlanPieceSizes(0);
     }
-    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
 };
 
 TEST_F(Language, SwitchRewritesTheMainWindowAndStoresTheChoice) {

@@ -75,9 +75,7 @@ TEST_F(MainState, JoinDoneInFreeSpaceModeLeavesBaseSizeListOff) {
     Main().UseFreeSpace = true;
     Main().SetControlState(2, true);
     Main().SetControlState(2, false);
-    EXPECT_TRUE(IsEnabled("rbSizeBase"));
-    EXPECT_TRUE(IsEnabled("rbSizeFree"));
-    EXPECT_TRUE(IsEnabled("ApplyBaseSize"));
+    ExpectEnabled({"rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
     EXPECT_FALSE(IsEnabled("CBBaseSize"));
 }
 
@@ -118,10 +116,7 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
         auto messages = modal.Messages();
         if (c.message) {
             ASSERT_EQ(messages.size(), 1u);
-            EXPECT_EQ(messages[0].text, c.message);
-            EXPECT_EQ(messages[0].title, "Abnormal termination!");
-            EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Stop);
-            EXPECT_EQ(messages[0].buttons, ModalSeam::Buttons::Ok);
+            ExpectBox(messages[0], "Abnormal termination!", c.message, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
         } else {
             EXPECT_TRUE(messages.empty());
         }
@@ -139,9 +134,8 @@ TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {
     Main().ReportMissingFile("/data/Setup.exe.Quorved_2");
     auto messages = modal.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "File is missing: /data/Setup.exe.Quorved_2");
-    EXPECT_EQ(messages[0].title, "Abnormal termination!");
-    EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Stop);
+    ExpectBox(messages[0], "Abnormal termination!", "File is missing: /data/Setup.exe.Quorved_2",
+              ModalSeam::Icon::Stop);
     EXPECT_EQ(Main().StatusPanel1->text(), "Abnormal termination!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -176,17 +170,13 @@ TEST_F(MainState, ClearSizeListAndEditingTheNewSize) {
     for (const char* size : {"1457664", "1457664", "300"}) Main().AddPieceSize(size);
     Main().ChangeItem->setText("File Number 2");
     Main().txtNewSize->setText("1000");  // any change offers the new size for applying
-    EXPECT_TRUE(IsEnabled("ApplyNewSize"));
-    EXPECT_TRUE(IsEnabled("txtNewSize"));
-    EXPECT_TRUE(IsEnabled("ChangeItem"));
+    ExpectEnabled({"ApplyNewSize", "txtNewSize", "ChangeItem"}, true);
 
     Main().ClearSizeList();
     EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
     EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
     EXPECT_EQ(Main().txtNewSize->text(), "");
-    EXPECT_FALSE(IsEnabled("ApplyNewSize"));
-    EXPECT_FALSE(IsEnabled("txtNewSize"));
-    EXPECT_FALSE(IsEnabled("ChangeItem"));
+    ExpectEnabled({"ApplyNewSize", "txtNewSize", "ChangeItem"}, false);
 }
 
 TEST_F(MainState, CurrentFolderIsNativeWithoutTrailingSeparator) {
@@ -230,9 +220,7 @@ TEST_F(MainState, EngineQuestionsGoThroughTheSeamAsYesNoBoxes) {
                                TransferView::Icon::Exclamation));  // nothing queued: No
     auto messages = modal.Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, "Ready for diskette/file number 2");
-    EXPECT_EQ(messages[0].title, "Change diskette");
-    EXPECT_EQ(messages[0].icon, ModalSeam::Icon::Question);
-    EXPECT_EQ(messages[0].buttons, ModalSeam::Buttons::YesNo);
+    ExpectBox(messages[0], "Change diskette", "Ready for diskette/file number 2", ModalSeam::Icon::Question,
+              ModalSeam::Buttons::YesNo);
     EXPECT_EQ(messages[1].icon, ModalSeam::Icon::Exclamation);
 }

@@ -5,7 +5,14 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QMenu>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
 #include <QWidget>
+#include <optional>
 #include <gtest/gtest.h>
 
 #include "app/Main.h"
@@ -56,10 +63,65 @@ protected:
         ADD_FAILURE() << "no control " << name.toStdString();
         return false;
     }
+    void ExpectEnabled(const QStringList& names, bool enabled) {
+        for (const QString& name : names) EXPECT_EQ(IsEnabled(name), enabled) << name.toStdString();
+    }
+
+    // The texts of the piece size list, top to bottom.
+    QStringList Sizes() {
+        QStringList items;
+        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
+        return items;
+    }
+    QString Status1() { return Main().StatusPanel1->text(); }
+    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
+
+    // The check marks of the Language menu: English, Swedish, German.
+    struct Checks {
+        bool english, swedish, german;
+        bool operator==(const Checks& o) const {
+            return english == o.english && swedish == o.swedish && german == o.german;
+        }
+    };
+    Checks LanguageChecks() {
+        return {Main().LanguageEnglish->isChecked(), Main().LanguageSwedish->isChecked(),
+                Main().LanguageGerman->isChecked()};
+    }
+
+    static bool Write(const QString& name, const QByteArray& bytes) {
+        QFile f(name);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+    static QByteArray Read(const QString& name) {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // One shown message box; the buttons are checked only where given.
+    static void ExpectBox(const ScriptedModal::Shown& box, const QString& title, const QString& text,
+                          ModalSeam::Icon icon, std::optional<ModalSeam::Buttons> buttons = std::nullopt) {
+        EXPECT_EQ(box.title, title);
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.icon, icon);
+        if (buttons) EXPECT_EQ(box.buttons, *buttons);
+    }
 
     ScriptedModal modal;
     TPieceEngine engine{[](int n) { return CatalogueText(n); }};
     TSettingsStore store;
     TWindows windows;
     QString startFolder;
+};
+
+// Window tests whose size texts need a decimal point, whatever the user's locale.
+class CLocaleWindowFixture : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        QLocale::setDefault(QLocale::c());
+        MainWindowFixture::SetUp();
+    }
+    void TearDown() override {
+        MainWindowFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
+    }
 };

@@ -57,14 +57,8 @@ protected:
     static QString MakeFile(const QString& name, int64_t bytes) {
         QByteArray data(int(bytes), Qt::Uninitialized);
         for (int64_t i = 0; i < bytes; ++i) data[int(i)] = char(i % 251);
-        QFile file(name);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
+        EXPECT_TRUE(Write(name, data));
         return name;
-    }
-    static QByteArray Read(const QString& name) {
-        QFile file(name);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QListWidget* HelpList() { return windows.frmHint->findChild<QListWidget*>("ListBox1"); }

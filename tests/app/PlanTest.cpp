@@ -4,10 +4,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -21,17 +18,8 @@ namespace {
 const QString kSection = "BaseSize";
 constexpr int64_t kFloppy = 1457664;
 
-class Plan : public MainWindowFixture {
+class Plan : public CLocaleWindowFixture {
 protected:
-    void SetUp() override {
-        QLocale::setDefault(QLocale::c());
-        MainWindowFixture::SetUp();
-    }
-    void TearDown() override {
-        MainWindowFixture::TearDown();
-        QLocale::setDefault(QLocale::system());
-    }
-
     // Stands in for choosing a file to split: the engine's file, its name
     // label, the size display and the plan.
     void ChooseFile(int64_t bytes, const QString& name = "/data/Setup.exe") {
@@ -42,11 +30,6 @@ protected:
         Main().PlanPieceSizes(0);
     }
 
-    QStringList Sizes() {
-        QStringList items;
-        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
-        return items;
-    }
     std::vector<int64_t> EnginePieces() {
         return std::vector<int64_t>(engine.PieceSizes.begin() + 1,
                                     engine.PieceSizes.begin() + 1 + engine.PieceCount);
@@ -56,8 +39,6 @@ protected:
         for (int i = 0; i < Main().CBBaseSize->count(); ++i) texts << Main().CBBaseSize->itemText(i);
         return texts;
     }
-    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
-    QString Status1() { return Main().StatusPanel1->text(); }
     int32_t StoredInt(const char* name) { return store.ReadIntSetting(kSection, name, -99); }
 
     // On the indicator: a stretched radio button does not take clicks beside its text.
@@ -171,8 +152,7 @@ TEST_F(Plan, PlanShowsSizesCountHintAndEnablesSplitting) {
 TEST_F(Plan, EmptyFileMakesNoPlan) {
     ChooseFile(3000000);
     ChooseFile(0);
-    EXPECT_FALSE(IsEnabled("DoSplit"));
-    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
+    ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles"}, false);
     EXPECT_EQ(Status1(), QString());
     EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral(" "));
 }
@@ -187,18 +167,14 @@ TEST_F(Plan, PieceLimitAndTooManyFiles) {
     ChooseFile(32760001);
     const std::vector<ScriptedModal::Shown> messages = modal.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    const ScriptedModal::Shown& box = messages[0];
-    EXPECT_EQ(box.title, QStringLiteral("Too many files!"));
-    EXPECT_EQ(box.text, QStringLiteral("Choose a bigger Base Size, otherwise too many files have to be created"));
-    EXPECT_EQ(box.icon, ModalSeam::Icon::Exclamation);
-    EXPECT_EQ(box.buttons, ModalSeam::Buttons::Ok);
+    ExpectBox(messages[0], "Too many files!",
+              "Choose a bigger Base Size, otherwise too many files have to be created", ModalSeam::Icon::Exclamation,
+              ModalSeam::Buttons::Ok);
     EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
     EXPECT_EQ(Main().lblNrFiles->text(), QString());
     EXPECT_EQ(GroupHint(), QString());
     EXPECT_EQ(Status1(), QStringLiteral("Too many files!"));
-    EXPECT_FALSE(IsEnabled("DoSplit"));
-    EXPECT_FALSE(IsEnabled("FindPlaceToSmallFiles"));
-    EXPECT_FALSE(IsEnabled("ApplyNewSize"));
+    ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "ApplyNewSize"}, false);
     EXPECT_EQ(engine.PieceCount, 0);  // nothing left that a split could use
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -273,8 +249,7 @@ TEST_F(Plan, ClickingAPieceOffersItForEditing) {
     ClickRow(2);
     EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 3"));
     EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("84672"));
-    EXPECT_TRUE(IsEnabled("ApplyNewSize"));
-    EXPECT_TRUE(IsEnabled("txtNewSize"));
+    ExpectEnabled({"ApplyNewSize", "txtNewSize"}, true);
 
     // A row chosen with the keys is offered the same way: the size applied
     // goes to the piece shown.
@@ -299,9 +274,8 @@ TEST_F(Plan, KeptPiecesLargerThanTheFileFallBackToTheBasePlan) {
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
     EXPECT_EQ(EnginePieces(), (std::vector<int64_t>{kFloppy, kFloppy, 84672}));
     ASSERT_EQ(modal.Messages().size(), 1u);
-    EXPECT_EQ(modal.Messages()[0].title, QStringLiteral("Too Big New Size!"));
-    EXPECT_EQ(modal.Messages()[0].text, QStringLiteral("The program chose to apply the base size instead"));
-    EXPECT_EQ(modal.Messages()[0].icon, ModalSeam::Icon::Exclamation);
+    ExpectBox(modal.Messages()[0], "Too Big New Size!", "The program chose to apply the base size instead",
+              ModalSeam::Icon::Exclamation);
     EXPECT_EQ(Status1(), QStringLiteral("Ready to split the file!"));
 }
 

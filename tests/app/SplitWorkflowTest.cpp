@@ -33,9 +33,6 @@ protected:
         modal.SetNextFileName(name);
         Main().ChooseSplitAFileClick();
     }
-    void ExpectEnabled(const QStringList& names, bool enabled) {
-        for (const QString& name : names) EXPECT_EQ(IsEnabled(name), enabled) << name.toStdString();
-    }
     // The big file's bytes from offset on, `size` of them.
     QByteArray Slice(int64_t offset, int64_t size) const { return bigBytes.mid(int(offset), int(size)); }
 
@@ -113,10 +110,7 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
     Choose(missing);
 
     ASSERT_EQ(modal.Messages().size(), 1u);
-    const auto box = modal.Messages()[0];
-    EXPECT_EQ(box.text, "File is missing: " + missing);
-    EXPECT_EQ(box.title, "Abnormal termination!");
-    EXPECT_EQ(box.icon, ModalSeam::Icon::Stop);
+    ExpectBox(modal.Messages()[0], "Abnormal termination!", "File is missing: " + missing, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Main().BigFileName->text(), big);
     EXPECT_EQ(StoredPath("SplitPath"), storedFolder);
@@ -219,10 +213,8 @@ TEST_F(SplitWorkflow, SplitFailingAtPieceThreeReportsItsNumber) {
     Main().DoSplitClick();
 
     ASSERT_EQ(modal.Messages().size(), 1u);
-    const auto box = modal.Messages()[0];
-    EXPECT_EQ(box.text, "Possible invalid path! Could not create smaller file number 3");
-    EXPECT_EQ(box.title, "Abnormal termination!");
-    EXPECT_EQ(box.icon, ModalSeam::Icon::Stop);
+    ExpectBox(modal.Messages()[0], "Abnormal termination!",
+              "Possible invalid path! Could not create smaller file number 3", ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ExpectEnabled(kSplitCommands, false);

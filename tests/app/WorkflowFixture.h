@@ -2,25 +2,16 @@
 // temporary folder, answered through the scripted seam.
 #pragma once
 
-#include <QFile>
-#include <QLabel>
-#include <QListWidget>
-#include <QLocale>
 #include <QTemporaryDir>
 
 #include "engine/PieceNaming.h"
 #include "tests/app/MainWindowFixture.h"
 
-class WorkflowFixture : public MainWindowFixture {
+class WorkflowFixture : public CLocaleWindowFixture {
 protected:
     void SetUp() override {
-        QLocale::setDefault(QLocale::c());  // size texts with a decimal point
-        MainWindowFixture::SetUp();
+        CLocaleWindowFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
-    }
-    void TearDown() override {
-        MainWindowFixture::TearDown();
-        QLocale::setDefault(QLocale::system());
     }
 
     // A name inside the temporary folder, in native form.
@@ -36,21 +27,7 @@ protected:
         for (int i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7 + i / 251 + seed) & 0xff);
         return bytes;
     }
-    static bool Write(const QString& name, const QByteArray& bytes) {
-        QFile f(name);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
-    static QByteArray Read(const QString& name) {
-        QFile f(name);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
-    QStringList Sizes() {
-        QStringList items;
-        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
-        return items;
-    }
-    QString Status1() { return Main().StatusPanel1->text(); }
     QString StoredPath(const char* name) { return store.ReadStringSetting("Path", name, "(none)"); }
 
     // The texts of the message boxes shown so far.

@@ -103,6 +103,12 @@ protected:
     std::string Piece(int n) const;
     // Points the engine at a join of the set found beside PiecePrefix into target.
     void JoinInto(const std::string& target);
+    // Plans `sizes` and splits with the usual memory limit, never pausing.
+    int32_t SplitPlan(const std::vector<int64_t>& sizes) {
+        t.Plan(sizes);
+        return t.engine.Split(100000, kMarker, 2, false);
+    }
+    int32_t Join() { return t.engine.Join(100000, kMarker, 2); }
 
     TempFolder dir;
     std::string big;

@@ -26,21 +26,19 @@ protected:
 TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {
     t.engine.BigFilePath = dir / "target";
     t.Plan({});
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kDisksNotEntered);
+    EXPECT_EQ(Join(), kDisksNotEntered);
     EXPECT_FALSE(Exists(dir / "target"));
     EXPECT_TRUE(t.view.calls.empty());
 }
 
 TEST_F(Safety, ResplitIntoFewerPiecesLeavesNoStalePiece) {
-    t.Plan({10000, 10000, 10000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), kTransferOk);
     const std::string shorter = PatternBytes(15000, 7);
     WriteFile(big, shorter);
-    t.Plan({10000, 5000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 5000}), kTransferOk);
     EXPECT_FALSE(Exists(Piece(3)));
     JoinInto(dir / "restored");
-    ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
+    ASSERT_EQ(Join(), kTransferOk);
     EXPECT_TRUE(FileHolds(dir / "restored", shorter));
 }
 
@@ -52,8 +50,7 @@ TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
     WriteFile(dir / "x.Quorved_4", "stale");
     t.engine.BigFilePath = input;
     t.engine.PiecePrefix = dir / "x";
-    t.Plan({20000, 10000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({20000, 10000}), kTransferOk);
     EXPECT_TRUE(FileHolds(input, bytes));
 }
 
@@ -63,8 +60,7 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
         fs::remove(Piece(2));
         if (kind[0] == 'h') fs::create_hard_link(big, Piece(2));
         else fs::create_symlink(big, Piece(2));
-        t.Plan({10000, 10000, 10000});
-        EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), 2);
+        EXPECT_EQ(SplitPlan({10000, 10000, 10000}), 2);
         EXPECT_TRUE(FileHolds(big, bytes));
         EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 10000)));
     }
@@ -72,58 +68,53 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
 
 TEST_F(Safety, SplitDoesNotRemoveAFolderInAPiecesPlace) {
     fs::create_directory(Piece(1));
-    t.Plan({30000});
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), 1);
+    EXPECT_EQ(SplitPlan({30000}), 1);
     EXPECT_TRUE(fs::is_directory(Piece(1)));
 }
 
 TEST_F(Safety, SplitReplacesOlderPiecesWithoutWritingThroughTheirLinks) {
     WriteFile(dir / "other", "keep me");
     fs::create_hard_link(dir / "other", Piece(1));
-    t.Plan({30000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({30000}), kTransferOk);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
     EXPECT_TRUE(FileHolds(dir / "other", "keep me"));
 }
 
 TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
-    t.Plan({10000, 20000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
     fs::create_hard_link(Piece(2), dir / "alias");
     JoinInto(dir / "alias");
     t.view = RecordingView();
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), kCannotCreateBigFile);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_TRUE(t.view.calls.empty());
 }
 
 TEST_F(Safety, FailedJoinLeavesAnExistingTargetAndStraysNothing) {
-    t.Plan({10000, 20000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
     WriteFile(dir / "target", "old contents");
     JoinInto(dir / "target");
     WriteFile(Piece(2), "cut short");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big", "big.Quorved_1", "big.Quorved_2", "target"}));
 
     // Where no file had the name, the partial output stays under it.
     JoinInto(dir / "fresh");
     t.engine.PieceSizes[2] = 20000;
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     const std::string partial = ReadFile(dir / "fresh");  // piece 1, then what piece 2 still had
     EXPECT_EQ(partial.compare(0, 10000, bytes, 0, 10000), 0);
     EXPECT_LE(partial.size(), 10000u + 9u);
 }
 
 TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
-    t.Plan({10000, 20000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
     WriteFile(dir / "target", "old contents");
     fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(dir / "target", dir / "link");
     JoinInto(dir / "link");  // written where the link points
-    ASSERT_EQ(t.engine.Join(100000, kMarker, 2), kTransferOk);
+    ASSERT_EQ(Join(), kTransferOk);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
@@ -146,7 +137,7 @@ TEST_F(Safety, FailedTransfersGiveBackTheSpaceTheyReserved) {
     ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
     JoinInto(dir / "joined");
     WriteFile(Piece(2), "cut short");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     EXPECT_LE(DiskUsage(dir / "joined"), 16384);
 }
 
@@ -169,12 +160,11 @@ TEST(MayReplace, OnlyWritableFilesAndDanglingLinks) {
 }
 
 TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {
-    t.Plan({30000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({30000}), kTransferOk);
     JoinInto(dir / "no/such/folder/target");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), kCannotCreateBigFile);
     JoinInto(dir.Path());  // nor can a folder be replaced
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), kCannotCreateBigFile);
 }
 
 TEST_F(Safety, HugeMemoryLimitIsCappedAndStillCopies) {
@@ -211,22 +201,20 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     const std::string input = PatternBytes(3000000, 3);
     WriteFile(big, input);
     t.engine.PiecePrefix = disk + "/big";
-    t.Plan({1000000, 1000000, 1000000});
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_EQ(SplitPlan({1000000, 1000000, 1000000}), kSizesDiffer);
     EXPECT_TRUE(FileHolds(big, input));
     for (const auto& name : FolderEntries(disk)) fs::remove(disk + "/" + name);
 
     t.engine.PiecePrefix = big;
-    t.Plan({1000000, 1000000, 1000000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({1000000, 1000000, 1000000}), kTransferOk);
     WriteFile(disk + "/target", "old contents");
     JoinInto(disk + "/target");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     EXPECT_TRUE(FileHolds(disk + "/target", "old contents"));
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
 
     JoinInto(disk + "/fresh");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     EXPECT_GT(FileSizeOf(disk + "/fresh"), 0);
     EXPECT_TRUE(FileHolds(big, input));
 }

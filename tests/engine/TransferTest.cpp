@@ -18,8 +18,7 @@ protected:
     void SetUp() override { MakeBigFile("Setup.exe", 3000000); }
     // Splits into the floppy plan, then points the engine at a join of that set into `target`.
     void SplitThenPrepareJoin(const std::string& target) {
-        t.Plan(kFloppyPlan);
-        ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+        ASSERT_EQ(SplitPlan(kFloppyPlan), kTransferOk);
         JoinInto(target);
         t.view = RecordingView();
     }
@@ -56,8 +55,7 @@ TEST_F(Transfer, SplitReportsTheViewInOrder) {
 }
 
 TEST_F(Transfer, PlanShortOfTheFileWritesThePiecesAndFails) {
-    t.Plan({1000000, 1000000});
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_EQ(SplitPlan({1000000, 1000000}), kSizesDiffer);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(1000000, 1000000)));
 }
 
@@ -122,8 +120,7 @@ TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
 }
 
 TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAfterWritingTheOnesBefore) {
-    t.Plan({250000, 250000, 250000, 2250000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(SplitPlan({250000, 250000, 250000, 2250000}), kTransferOk);
     std::filesystem::remove(Piece(3));
     const std::string target = dir / "restored";
     t.engine.BigFilePath = target;
@@ -135,14 +132,14 @@ TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAfterWritingTheOnesBefore) {
 TEST_F(Transfer, PieceThatGrewAfterBeingMeasuredFailsTheJoin) {
     SplitThenPrepareJoin(dir / "restored");
     WriteFile(Piece(2), bytes.substr(1457664, 1457664) + "more");
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
 }
 
 TEST_F(Transfer, PieceThatShrankEndsTheJoinAtOnce) {
     SplitThenPrepareJoin(dir / "restored");
     t.Plan(kFloppyPlan);
     WriteFile(Piece(1), bytes.substr(0, 1000));
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 2), kSizesDiffer);
+    EXPECT_EQ(Join(), kSizesDiffer);
     const std::string out = ReadFile(dir / "restored");  // nothing beyond what was read
     EXPECT_LE(out.size(), 1000u);
     EXPECT_EQ(out, bytes.substr(0, out.size()));

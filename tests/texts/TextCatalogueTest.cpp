@@ -69,6 +69,16 @@ bool IsLowerLetter(char32_t c) {
 
 class CatalogueTest : public ::testing::Test {
 protected:
+    // One catalogue entry in one language.
+    struct Entry {
+        int lang;
+        int n;
+        const char* text;
+    };
+    template <size_t N>
+    void ExpectTexts(const Entry (&cases)[N]) {
+        for (const Entry& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
+    }
     void SetUp() override {
         LanguageIndex = 0;
         BuildCatalogue(".Quorved_");
@@ -112,12 +122,7 @@ TEST_F(CatalogueTest, LookupsOutsideTheTableGiveEnglishOrTheEmptyText) {
 }
 
 TEST_F(CatalogueTest, TheTextsKeepTheirOwnWording) {
-    struct Case {
-        int lang;
-        int n;
-        const char* text;
-    };
-    const Case cases[] = {
+    const Entry cases[] = {
         {0, 5, "E&xit"},
         {1, 149, "A&ldrig"},
         {2, 252, "&Deutch"},
@@ -132,7 +137,7 @@ TEST_F(CatalogueTest, TheTextsKeepTheirOwnWording) {
         {2, 230, "Kein Platz auf dieser Diskette!"},
         {0, 218, "Setup.exe.Quorved_2 and so on. This \".Quorved_\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
+    ExpectTexts(cases);
 
     // Prefixes get a number or a name appended, so their trailing blank matters.
     for (int lang = 0; lang < kLanguageCount; ++lang)
@@ -141,12 +146,7 @@ TEST_F(CatalogueTest, TheTextsKeepTheirOwnWording) {
 }
 
 TEST_F(CatalogueTest, ComposedEntriesReadTheirSourcesInTheSameLanguage) {
-    struct Case {
-        int lang;
-        int n;
-        const char* text;
-    };
-    const Case cases[] = {
+    const Entry cases[] = {
         {0, 17, "Select a file to be splitted|Select a file that will be splitted into smaller files"},
         {0, 30, "Select a file to be splitted"},
         {1, 30, "Välj fil som ska delas upp"},
@@ -165,7 +165,7 @@ TEST_F(CatalogueTest, ComposedEntriesReadTheirSourcesInTheSameLanguage) {
         {1, 203, "Detta program är mycket enklare än ''Filquorvelen'',"},
         {2, 203, "Dieses Programm ist viel einfacher als ''Dateiquorvel'',"},
     };
-    for (const Case& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
+    ExpectTexts(cases);
 
     for (int lang = 1; lang < kLanguageCount; ++lang)
         EXPECT_EQ(T(lang, 231), T(0, 231));

@@ -3,14 +3,13 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QSpinBox>
 
 #include "dialogs/PromptLayout.h"
 #include "planning/SizePlan.h"
 #include "texts/QtText.h"
 
-TfrmDisk::TfrmDisk(QWidget* parent) : QDialog(parent) {
+TfrmDisk::TfrmDisk(QWidget* parent) : TPromptDialog(parent) {
     setObjectName(QStringLiteral("frmDisk"));
     setWindowTitle(QStringLiteral("#"));
 
@@ -26,12 +25,6 @@ TfrmDisk::TfrmDisk(QWidget* parent) : QDialog(parent) {
     connect(OKBtn, &QPushButton::clicked, this, &TfrmDisk::OKBtnClick);
 }
 
-void TfrmDisk::showEvent(QShowEvent* event) {
-    OnActivate();
-    // Sized for its texts by now; Qt alone would put it over the main window.
-    if (!event->spontaneous()) CentreOnScreen(this);
-    QDialog::showEvent(event);
-}
 
 void TfrmDisk::OnActivate() {
     ChooseDiskNr->setText(CatalogueQText(88));

@@ -2,14 +2,14 @@
 // pauses between disks.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/PromptLayout.h"
 #include <cstdint>
 
 class QLabel;
 class QPushButton;
 class QSpinBox;
 
-class TfrmDisk : public QDialog {
+class TfrmDisk : public TPromptDialog {
     Q_OBJECT
 public:
     explicit TfrmDisk(QWidget* parent = nullptr);
@@ -18,11 +18,9 @@ public:
     // window any other way leaves it as it was.
     int32_t Count() const { return count_; }
 
-    void OnActivate();
+    void OnActivate() override;
     void OKBtnClick();
 
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* ChooseDiskNr = nullptr;

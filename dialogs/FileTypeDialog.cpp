@@ -4,12 +4,11 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 #include "dialogs/PromptLayout.h"
 #include "texts/QtText.h"
 
-TFrmFileType::TFrmFileType(QWidget* parent) : QDialog(parent) {
+TFrmFileType::TFrmFileType(QWidget* parent) : TPromptDialog(parent) {
     setObjectName(QStringLiteral("FrmFileType"));
 
     txtFtype = new QLineEdit(this);
@@ -21,12 +20,6 @@ TFrmFileType::TFrmFileType(QWidget* parent) : QDialog(parent) {
     connect(OkBtn, &QPushButton::clicked, this, &TFrmFileType::OkBtnClick);
 }
 
-void TFrmFileType::showEvent(QShowEvent* event) {
-    OnActivate();
-    // Sized for its texts by now; Qt alone would put it over the main window.
-    if (!event->spontaneous()) CentreOnScreen(this);
-    QDialog::showEvent(event);
-}
 
 void TFrmFileType::OnActivate() {
     setWindowTitle(CatalogueQText(213));

@@ -2,7 +2,7 @@
 // piece's prefix and its number.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/PromptLayout.h"
 #include <QString>
 
 #include "settings/SettingsStore.h"
@@ -11,7 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TFrmFileType : public QDialog {
+class TFrmFileType : public TPromptDialog {
     Q_OBJECT
 public:
     explicit TFrmFileType(QWidget* parent = nullptr);
@@ -19,11 +19,9 @@ public:
     // The marker last read from the store or last stored.
     QString Marker() const { return marker_; }
 
-    void OnActivate();
+    void OnActivate() override;
     void OkBtnClick();
 
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* lblFtype = nullptr;

@@ -4,7 +4,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <limits>
@@ -18,7 +17,7 @@ int32_t MemoryLimitFromText(const QString& text) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
 }
 
-TMemory::TMemory(QWidget* parent) : QDialog(parent) {
+TMemory::TMemory(QWidget* parent) : TPromptDialog(parent) {
     setObjectName(QStringLiteral("Memory"));
 
     txtMaxAllowedRAM = new QLineEdit(this);
@@ -32,12 +31,6 @@ TMemory::TMemory(QWidget* parent) : QDialog(parent) {
     connect(OkButton, &QPushButton::clicked, this, &TMemory::OkButtonClick);
 }
 
-void TMemory::showEvent(QShowEvent* event) {
-    OnActivate();
-    // Sized for its texts by now; Qt alone would put it over the main window.
-    if (!event->spontaneous()) CentreOnScreen(this);
-    QDialog::showEvent(event);
-}
 
 void TMemory::OnActivate() {
     setWindowTitle(CatalogueQText(10));

@@ -2,7 +2,7 @@
 // and stored.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/PromptLayout.h"
 #include <QString>
 #include <cstdint>
 
@@ -16,7 +16,7 @@ class QPushButton;
 // 0..INT32_MAX (a negative number means 0, a huge one the largest limit).
 int32_t MemoryLimitFromText(const QString& text);
 
-class TMemory : public QDialog {
+class TMemory : public TPromptDialog {
     Q_OBJECT
 public:
     explicit TMemory(QWidget* parent = nullptr);
@@ -27,12 +27,10 @@ public:
     // The value of the edit field.
     int32_t EditedLimit() const { return edited_; }
 
-    void OnActivate();
+    void OnActivate() override;
     void txtMaxAllowedRAMChange(const QString& text);
     void OkButtonClick();
 
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* lblMaxAllowedRAM = nullptr;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -51,4 +52,11 @@ void CentreOnScreen(QDialog* dialog) {
         frame.moveCenter(screen->availableGeometry().center());
         dialog->move(frame.topLeft());
     }
+}
+
+void TPromptDialog::showEvent(QShowEvent* event) {
+    OnActivate();
+    // Sized for its texts by now; Qt alone would put it over the main window.
+    if (!event->spontaneous()) CentreOnScreen(this);
+    QDialog::showEvent(event);
 }

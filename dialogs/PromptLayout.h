@@ -2,7 +2,8 @@
 // centred OK button at the bottom.
 #pragma once
 
-class QDialog;
+#include <QDialog>
+
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -25,3 +26,15 @@ void FitWindowTitle(QDialog* dialog);
 
 // Puts dialog in the middle of the screen it opens on, not over its parent.
 void CentreOnScreen(QDialog* dialog);
+
+// A dialog that takes its texts in the current language each time it is
+// shown, and opens in the middle of the screen.
+class TPromptDialog : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+    virtual void OnActivate() = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

@@ -103,7 +103,9 @@ protected:
         EXPECT_EQ(box.title, title);
         EXPECT_EQ(box.text, text);
         EXPECT_EQ(box.icon, icon);
-        if (buttons) EXPECT_EQ(box.buttons, *buttons);
+        if (buttons) {
+            EXPECT_EQ(box.buttons, *buttons);
+        }
     }
 
     ScriptedModal modal;

@@ -20,14 +20,16 @@
 #include "app/Main.h"
 #include "app/MainEntries.h"
 #include "app/ModalSeam.h"
+#include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
+#include "texts/TextCatalogue.h"
 
 namespace {
 // Catalogue entries of the result reports.
 using MainEntry::kFileNumber;
 using MainEntry::kStarIsNumber;
 constexpr int kAbnormalTermination = 83;  // "Abnormal termination!"
-constexpr int kSizesDifferText = 94;         // "The sizes of the files differ. ..."
+constexpr int kCannotCreatePiece = 92;    // "Possible invalid path! Could not create smaller file number "
 constexpr int kFileMissing = 95;          // "File is missing: "
 constexpr int kNrOfFiles = 68;            // "Nr. of files: "
 }  // namespace
@@ -97,14 +99,15 @@ void TMain::RestoreCursor() {
 void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) {
     if (code == 0) {
         ShowDone(T(doneEntry));
+    } else if (code == kStopped) {
+        // The user asked for it: news, not a failure.
+        const QString stopped = FromStd(ExtraText(Extra::Stopped));
+        Modal().Message(this, stopped, T(MainEntry::kProgramName), ModalSeam::Icon::Information,
+                        ModalSeam::Buttons::Ok);
+        ShowDone(stopped);
     } else {
-        QString text;
-        if (code == -1)
-            text = T(kSizesDifferText);
-        else if (code < -1)
-            text = T(int(std::min<int64_t>(-int64_t(code), INT32_MAX)));  // the code names its entry
-        else
-            text = T(failureEntry) + QString::number(code);
+        const bool split = failureEntry == kCannotCreatePiece;
+        const QString text = FromStd(FailureText(LanguageIndex, code, split, Engine().LastError));
         Modal().Message(this, text, T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
         ShowDone(T(kAbnormalTermination));
     }

@@ -47,6 +47,7 @@ public:
                  Buttons buttons) override {
         QMessageBox::Icon qtIcon = icon == Icon::Stop          ? QMessageBox::Critical
                                    : icon == Icon::Exclamation ? QMessageBox::Warning
+                                   : icon == Icon::Information ? QMessageBox::Information
                                                                : QMessageBox::Question;
         QMessageBox box(qtIcon, caption, text,
                         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);

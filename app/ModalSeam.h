@@ -14,7 +14,7 @@ class QWidget;
 
 class ModalSeam {
 public:
-    enum class Icon { Stop, Exclamation, Question };
+    enum class Icon { Stop, Exclamation, Question, Information };
     enum class Buttons { Ok, YesNo };
 
     virtual ~ModalSeam() = default;

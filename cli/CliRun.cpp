@@ -4,6 +4,7 @@
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "planning/SizePlan.h"
+#include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 #include <filesystem>
@@ -59,16 +60,6 @@ private:
     std::string piece_;
 };
 
-// The text the window shows for a transfer's result code.
-std::string FailureText(int32_t code, bool split) {
-    switch (code) {
-    case kSizesDiffer: return English(94);
-    case kCannotReadBigFile: return English(89);
-    case kCannotCreateBigFile: return English(90);
-    case kDisksNotEntered: return English(91);
-    default: return English(split ? 92 : 93) + std::to_string(code);
-    }
-}
 
 int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
     const int64_t size = FileSizeOf(o.file);
@@ -97,7 +88,7 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     }
     const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (result != kTransferOk) {
-        err << FailureText(result, true) << '\n';
+        err << FailureText(0, result, true, engine.LastError) << '\n';
         return 1;
     }
     out << English(37) << '\n' << English(68) << engine.PieceCount << '\n';
@@ -122,7 +113,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const int32_t result = engine.Join(o.maxRam, o.marker, 2);
     if (result != kTransferOk) {
-        err << FailureText(result, false) << '\n';
+        err << FailureText(0, result, false, engine.LastError) << '\n';
         return 1;
     }
     out << English(71) << '\n';

@@ -4,6 +4,7 @@
 // TransferView.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,6 +26,9 @@ public:
     virtual void RepaintPieceList() = 0;
     virtual bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) = 0;
     virtual void RepaintMainWindow() = 0;
+    // A free-space piece came out shorter than shown (the disk filled up
+    // before its end): the size list shows what was written instead.
+    virtual void CorrectPieceSize(int32_t index, const std::string& text) { (void)index, (void)text; }
 };
 
 // Catalogue text by entry number in the current language (entries 55, 56 and
@@ -44,6 +48,7 @@ enum TransferResult : int32_t {
     kCannotReadBigFile = -89,
     kCannotCreateBigFile = -90,
     kDisksNotEntered = -91,
+    kStopped = -2,  // the user (or a signal) asked the transfer to stop
 };
 
 // Largest copy buffer ever allocated, whatever the memory limit says.
@@ -68,6 +73,10 @@ public:
     void SetView(TransferView* view) { view_ = view; }
     void SetTextLookup(TextLookup texts) { texts_ = std::move(texts); }
     void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
+    // Looked at before every block: once it is true the transfer ends with
+    // kStopped, leaving what a failure leaves. May be set from another
+    // thread or a signal handler.
+    void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
 
     int32_t Split(int32_t maxBuffer, const std::string& marker, int32_t pauseMode, bool useFreeSpace);
     int32_t Join(int32_t maxBuffer, const std::string& marker, int32_t pauseMode);
@@ -84,6 +93,7 @@ public:
     int64_t BigFileBytes = 0;               // as the window last knew it; the engine never reads it
     std::vector<int64_t> PieceSizes{0};     // element 0 holds no piece
     std::string FreeSpaceFolder;            // folder whose free space sizes a free-space split
+    int LastError = 0;                      // errno behind the last failure; 0 when none is known
 
 private:
     std::string Text(int entry) const;
@@ -93,4 +103,5 @@ private:
     TextLookup texts_;
     FreeSpaceQuery freeSpace_;
     TransferView* view_ = nullptr;
+    const std::atomic<bool>* stop_ = nullptr;
 };

@@ -21,6 +21,15 @@ int64_t FileSizeOf(const std::string& name) {
     return static_cast<int64_t>(size);
 }
 
+bool IsUsableMarker(const std::string& marker) {
+    if (marker.empty()) return false;
+    for (const char c : marker) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7f) return false;
+    }
+    return true;
+}
+
 std::string FileNamePart(const std::string& path) {
     const std::string::size_type last = path.rfind(kPathSeparator);
     return last == std::string::npos ? path : path.substr(last + 1);

@@ -17,6 +17,10 @@ inline constexpr char kPathSeparator = '/';
 // The marker put between a set's prefix and the piece number by default.
 inline constexpr const char* kDefaultMarker = ".Quorved_";
 
+// True when marker can sit between a name and a number in a file name: not
+// empty, no path separator, no control character.
+bool IsUsableMarker(const std::string& marker);
+
 // Size in bytes of a regular file (links followed); -1 for anything that
 // cannot be opened for reading or is not a regular file (folder, FIFO, device).
 int64_t FileSizeOf(const std::string& name);

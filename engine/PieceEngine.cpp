@@ -297,11 +297,13 @@ int64_t KernelCopy(std::FILE* in, std::FILE* out, int64_t count, bool& unsupport
 // whether blocks may be copied inside the kernel (unbuffered streams only);
 // it is turned off for the rest of the transfer where the files do not allow it.
 bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, bool& kernelCopy,
-               ProgressMeter& meter) {
+               ProgressMeter& meter, const std::atomic<bool>* stop) {
+    auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
     if (count <= 0) return true;
     int64_t size = BlockSize(maxBuffer, count);
     int64_t copied = 0;
     while (kernelCopy && size > 0 && copied < count) {
+        if (stopped()) return false;
         const int64_t chunk = std::min(size, count - copied);
         int64_t done = 0;
         bool unsupported = false;
@@ -327,6 +329,7 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
     }
     if (buffer) {
         while (copied < count) {
+            if (stopped()) return false;
             const auto chunk = static_cast<std::size_t>(std::min(size, count - copied));
             // Bytes a read did not deliver are never written.
             if (std::fread(buffer.get(), 1, chunk, in) != chunk) return false;
@@ -337,6 +340,7 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
         return true;
     }
     while (copied < count) {
+        if (stopped()) return false;
         const int64_t run = meter.BytesUntilMove(count - copied);
         for (int64_t i = 0; i < run; ++i) {
             const int c = std::getc(in);
@@ -378,6 +382,8 @@ int32_t TPieceEngine::Split(int32_t maxBuffer, const std::string& marker, int32_
 int32_t TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, int32_t pauseMode) {
     return Transfer(Direction::Join, maxBuffer, marker, pauseMode, false);
 }
+
+bool TPieceEngine::Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
 std::string TPieceEngine::Text(int entry) const { return texts_ ? texts_(entry) : std::string(); }
 
@@ -447,15 +453,18 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     int64_t sumOfPieces = 0;
     for (int32_t j = 1; j <= PieceCount; ++j) {
         const std::string number = std::to_string(j) + "?";
+        if (Stopped()) return fail(kStopped);
         if (pausing) {
-            if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) return fail(kDisksNotEntered);
+            if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) {
+                return fail(Stopped() ? kStopped : kDisksNotEntered);
+            }
             view.RepaintMainWindow();
         }
         if (useFreeSpace) {
             int64_t free = 0;
             while ((free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
                 if (!view.AskYesNo(FullDiskQuestion() + number, Text(56), TransferView::Icon::Exclamation)) {
-                    return fail(kDisksNotEntered);
+                    return fail(Stopped() ? kStopped : kDisksNotEntered);
                 }
             }
             if (free < remaining) {
@@ -504,9 +513,9 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         std::FILE* in = split ? bigStream : piece.get();
         std::FILE* out = split ? piece.get() : bigStream;
         Reserve(out, split ? 0 : sumOfPieces, PieceSizes[j]);
-        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter)) {
+        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter, stop_)) {
             if (split) ReleaseReserve(out);
-            return fail(kSizesDiffer);
+            return fail(Stopped() ? kStopped : kSizesDiffer);
         }
         if (!piece.Close()) return fail(kSizesDiffer);
         const int64_t written = FileSizeOf(CurrentPieceName);

@@ -96,6 +96,7 @@ public:
     int LastError = 0;                      // errno behind the last failure; 0 when none is known
 
 private:
+    bool Stopped() const;
     std::string Text(int entry) const;
     // "No room on this disk! Ready for disk number " (entries 230 and 55).
     std::string FullDiskQuestion() const;

@@ -3,6 +3,9 @@
 #include "engine/PieceNaming.h"
 
 #include <system_error>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -42,6 +45,39 @@ bool MayReplace(const std::string& name) {
     if (file == nullptr) return false;
     std::fclose(file);
     return true;
+}
+
+FileIdentity IdentityOf(const std::string& name) {
+    FileIdentity id;
+#ifndef _WIN32
+    struct stat info {};
+    if (lstat(name.c_str(), &info) == 0) {
+        id.known = true;
+        id.device = static_cast<unsigned long long>(info.st_dev);
+        id.inode = static_cast<unsigned long long>(info.st_ino);
+    }
+#else
+    (void)name;
+#endif
+    return id;
+}
+
+std::string LinkDestination(const std::string& name) {
+    fs::path path = FsPath(name);
+    std::error_code ec;
+    // As many links as the system itself follows before it gives up.
+    for (int hop = 0; hop < 40; ++hop) {
+        const fs::file_status status = fs::symlink_status(path, ec);
+        if (!fs::is_symlink(status)) {
+            if (fs::exists(status)) return path.u8string();
+            const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+            return fs::is_directory(fs::status(folder, ec)) ? path.u8string() : std::string();
+        }
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) return {};
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return {};
 }
 
 std::string FolderOf(const std::string& path) {

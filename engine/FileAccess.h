@@ -27,6 +27,20 @@ bool IsReplaceableEntry(const std::string& name);
 // link that leads nowhere. A read-only file or a folder may not.
 bool MayReplace(const std::string& name);
 
+// Which file an entry is (device and inode), to tell later whether a name
+// still leads to the file written under it. Not known on Windows.
+struct FileIdentity {
+    bool known = false;
+    unsigned long long device = 0, inode = 0;
+    bool operator==(const FileIdentity& o) const { return known && o.known && device == o.device && inode == o.inode; }
+};
+FileIdentity IdentityOf(const std::string& name);  // links not followed
+
+// The end of a chain of symbolic links starting at `name`: `name` itself
+// when it is no link. Empty when the chain loops, or when it ends at a name
+// that does not exist in a folder that does not exist either.
+std::string LinkDestination(const std::string& name);
+
 // The folder part of a path: "." when it has none, the root when the path
 // sits directly in it.
 std::string FolderOf(const std::string& path);

@@ -1,6 +1,7 @@
 #include "engine/PieceEngine.h"
 
 #include "engine/FileAccess.h"
+#include "engine/OutputFile.h"
 #include "engine/PieceNaming.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <memory>
 #include <new>
 #include <system_error>
-#ifdef __linux__
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,22 +96,13 @@ private:
 
 // Reserves the disk blocks for `length` bytes of a file from `offset` on,
 // without changing its size: the file system then allocates them at once
-// instead of block by block as they are written. Best effort.
+// instead of block by block as they are written. Best effort; a file that is
+// thrown away or cut short gives them back.
 void Reserve(std::FILE* file, int64_t offset, int64_t length) {
 #ifdef __linux__
     if (length > 0) (void)fallocate(fileno(file), FALLOC_FL_KEEP_SIZE, offset, length);
 #else
     (void)file, (void)offset, (void)length;
-#endif
-}
-
-// Gives back the blocks reserved beyond the end of a file whose writing failed.
-void ReleaseReserve(std::FILE* file) {
-#ifdef __linux__
-    struct stat info;
-    if (std::fflush(file) == 0 && fstat(fileno(file), &info) == 0) (void)ftruncate(fileno(file), info.st_size);
-#else
-    (void)file;
 #endif
 }
 
@@ -126,83 +118,23 @@ void ForgetCachedContents(const std::string& name) {
 #endif
 }
 
-// The output of a join. Where a file of the target's name exists, the join
-// writes a temporary file beside it and puts it in the target's place only
-// after success, so a refused or failed join leaves that file as it was.
-class JoinOutput {
-public:
-    JoinOutput() = default;
-    JoinOutput(const JoinOutput&) = delete;
-    JoinOutput& operator=(const JoinOutput&) = delete;
-    ~JoinOutput() {
-        if (!finished_) Abandon();
-    }
+// The file system's block size for an open file; 4096 when it cannot be told.
+int64_t FileSystemBlock(std::FILE* file) {
+#ifndef _WIN32
+    struct stat info {};
+    if (fstat(fileno(file), &info) == 0 && info.st_blksize > 0) return static_cast<int64_t>(info.st_blksize);
+#else
+    (void)file;
+#endif
+    return 4096;
+}
 
-    bool Open(const std::string& target, bool buffered) {
-        target_ = target;
-        std::error_code ec;
-        // Write where a link points, as writing through the link would.
-        if (fs::is_symlink(fs::symlink_status(FsPath(target), ec))) {
-            const fs::path resolved = fs::weakly_canonical(FsPath(target), ec);
-            if (!ec) target_ = resolved.u8string();
-        }
-        replacing_ = fs::exists(fs::symlink_status(FsPath(target_), ec));
-        if (!replacing_) {
-            written_ = target_;
-            return stream_.Open(written_, "wb", buffered);
-        }
-        if (!MayReplace(target_)) return false;
-        ForgetCachedContents(target_);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            written_ = target_ + ".~quorvel" + std::to_string(attempt);
-            if (stream_.Open(written_, "wbx", buffered)) return true;
-            if (fs::exists(fs::symlink_status(FsPath(written_), ec))) continue;  // name taken
-            break;
-        }
-        written_.clear();
-        return false;
-    }
-
-    std::FILE* get() const { return stream_.get(); }
-    const std::string& Target() const { return target_; }
-    // The file the bytes go into: the target itself or the temporary file.
-    const std::string& Written() const { return written_; }
-    bool Close() { return stream_.Close(); }
-
-    // Puts the joined file in the target's place; false when it cannot (the
-    // joined bytes then stay in the temporary file).
-    bool Commit() {
-        stream_.Close();
-        finished_ = true;
-        if (!replacing_) return true;
-        std::error_code ec;
-        fs::permissions(FsPath(written_), fs::status(FsPath(target_), ec).permissions(), ec);
-        // Removing the old file first is much faster than renaming over it on
-        // ext4, which flushes a file renamed over another one to disk first.
-        fs::remove(FsPath(target_), ec);
-        fs::rename(FsPath(written_), FsPath(target_), ec);
-        return !ec;
-    }
-
-    // After a failure: an existing file of the target's name stays as it
-    // was; where there was none, the partial output stays under that name.
-    void Abandon() {
-        if (!replacing_ && stream_.get() != nullptr) ReleaseReserve(stream_.get());
-        stream_.Close();
-        finished_ = true;
-        if (replacing_ && !written_.empty()) {
-            std::error_code ec;
-            fs::remove(FsPath(written_), ec);
-        }
-    }
-
-private:
-    Stream stream_;
-    std::string target_;
-    std::string written_;
-    bool replacing_ = false;
-    bool finished_ = false;
-};
+bool IsDiskFull(int error) {
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC;
+}
 
 // Moves the progress bar as bytes are copied, only when its position changes.
 class ProgressMeter {
@@ -221,6 +153,12 @@ public:
         total_ = sumSoFar;
         piece_ = piece;
         count_ = count;
+    }
+    // Back to `done` bytes, after bytes that were copied had to be given up.
+    void Rewind(int64_t done) {
+        done_ = done;
+        last_ = Position(done_);
+        view_.SetProgress(last_);
     }
     void Advance(int64_t bytes) {
         done_ += bytes;
@@ -292,13 +230,16 @@ int64_t KernelCopy(std::FILE* in, std::FILE* out, int64_t count, bool& unsupport
 #endif
 }
 
-// Copies count bytes from in to out in blocks of at most maxBuffer bytes;
-// false when a read comes back short or a write fails. `kernelCopy` says
-// whether blocks may be copied inside the kernel (unbuffered streams only);
-// it is turned off for the rest of the transfer where the files do not allow it.
+// Copies count bytes from in to out in blocks of at most maxBuffer bytes.
+// False when a read comes back short, a write fails or the stop flag is
+// set; `error` then holds errno where the system gave one (0 for an input
+// that ended early). `kernelCopy` says whether blocks may be copied inside
+// the kernel (unbuffered streams only); it is turned off for the rest of the
+// transfer where the files do not allow it.
 bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, bool& kernelCopy,
-               ProgressMeter& meter, const std::atomic<bool>* stop) {
+               ProgressMeter& meter, const std::atomic<bool>* stop, int& error) {
     auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
+    error = 0;
     if (count <= 0) return true;
     int64_t size = BlockSize(maxBuffer, count);
     int64_t copied = 0;
@@ -308,9 +249,13 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
         int64_t done = 0;
         bool unsupported = false;
         while (done < chunk) {
+            errno = 0;
             const int64_t step = KernelCopy(in, out, chunk - done, unsupported);
             if (step < 0 && unsupported && done == 0) break;  // the positions are still in step
-            if (step <= 0) return false;  // the input ended early, or the disk is full
+            if (step <= 0) {  // the input ended early, or the disk is full
+                error = step < 0 ? errno : 0;
+                return false;
+            }
             done += step;
         }
         if (unsupported) {
@@ -332,8 +277,15 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
             if (stopped()) return false;
             const auto chunk = static_cast<std::size_t>(std::min(size, count - copied));
             // Bytes a read did not deliver are never written.
-            if (std::fread(buffer.get(), 1, chunk, in) != chunk) return false;
-            if (std::fwrite(buffer.get(), 1, chunk, out) != chunk) return false;
+            errno = 0;
+            if (std::fread(buffer.get(), 1, chunk, in) != chunk) {
+                error = std::ferror(in) ? errno : 0;
+                return false;
+            }
+            if (std::fwrite(buffer.get(), 1, chunk, out) != chunk) {
+                error = errno;
+                return false;
+            }
             copied += static_cast<int64_t>(chunk);
             meter.Advance(static_cast<int64_t>(chunk));
         }
@@ -343,8 +295,12 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
         if (stopped()) return false;
         const int64_t run = meter.BytesUntilMove(count - copied);
         for (int64_t i = 0; i < run; ++i) {
+            errno = 0;
             const int c = std::getc(in);
-            if (c == EOF || std::putc(c, out) == EOF) return false;
+            if (c == EOF || std::putc(c, out) == EOF) {
+                error = c == EOF && !std::ferror(in) ? 0 : errno;
+                return false;
+            }
         }
         copied += run;
         meter.Advance(run);
@@ -352,17 +308,38 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
     return true;
 }
 
-// Removes pieces count+1, count+2, ... left by an earlier, longer split of the
-// same name, so that a later join cannot append them. Stops at the first
-// number that is not there, and never removes the big file itself.
-void RemoveStalePieces(const std::string& prefix, const std::string& marker, int32_t count,
-                       const std::string& bigFile) {
-    for (int32_t n = count + 1; n > 0; ++n) {
-        const std::string name = PieceName(prefix, marker, n);
-        if (!IsReplaceableEntry(name) || SameFile(name, bigFile)) return;
+// A piece this split gave its final name, to take back if the split fails.
+struct WrittenPiece {
+    std::string name;
+    FileIdentity id;
+};
+
+// Removes the pieces of an earlier set of the same name that are in reach,
+// before the new set is written, so that old and new pieces never mix.
+// Spares the big file, the pieces this split wrote, and what is no file
+// (the split then stops at that number).
+void RemoveOlderSet(const std::string& prefix, const std::string& marker, const std::string& bigFile,
+                    const std::vector<WrittenPiece>& keep) {
+    for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
+        if (!IsReplaceableEntry(piece.name) || !MayReplace(piece.name) || SameFile(piece.name, bigFile)) continue;
+        const FileIdentity id = IdentityOf(piece.name);
+        bool ours = false;
+        for (const WrittenPiece& written : keep) ours = ours || written.id == id;
+        if (ours) continue;
         std::error_code ec;
-        fs::remove(FsPath(name), ec);
+        fs::remove(FsPath(piece.name), ec);
     }
+}
+
+// Takes back the pieces a failed or stopped split wrote, where their names
+// still lead to them (a disk that was changed holds other files).
+void RemoveWrittenPieces(std::vector<WrittenPiece>& written) {
+    for (const WrittenPiece& piece : written) {
+        if (!(IdentityOf(piece.name) == piece.id)) continue;
+        std::error_code ec;
+        fs::remove(FsPath(piece.name), ec);
+    }
+    written.clear();
 }
 
 }  // namespace
@@ -404,25 +381,50 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     const bool buffered = maxBuffer < kDirectBlockBytes;
     bool kernelCopy = !buffered;
     SetPieceCount(PieceCount);
+    LastError = 0;
 
-    // The big file: read for a split; for a join created, or replaced only
-    // on success. Nothing else is touched when this fails.
+    // The big file: read for a split; for a join written under a temporary
+    // name and given the target's name only on success. Nothing else is
+    // touched when this fails.
     Stream bigIn;
-    JoinOutput bigOut;
+    OutputFile bigOut;
+    std::string target;  // a join's target, links followed
+    bool replacing = false;
     int64_t bigSize = 0;
     if (split) {
         bigSize = FileSizeOf(BigFilePath);
-        if (bigSize < 0 || !bigIn.Open(BigFilePath, "rb", buffered)) return kCannotReadBigFile;
+        errno = 0;
+        if (bigSize < 0 || !bigIn.Open(BigFilePath, "rb", buffered)) {
+            LastError = errno;
+            return kCannotReadBigFile;
+        }
     } else {
         if (PieceCount == 0) return kDisksNotEntered;  // nothing joined is not success
         for (int32_t n = 1; n <= PieceCount; ++n) {
             if (SameFile(BigFilePath, PieceName(PiecePrefix, marker, n))) return kCannotCreateBigFile;
         }
-        if (!bigOut.Open(BigFilePath, buffered)) return kCannotCreateBigFile;
+        // A link is written through, to where it leads; a link that loops or
+        // leads into no folder is no place to write.
+        target = LinkDestination(BigFilePath);
+        if (target.empty()) return kCannotCreateBigFile;
+        std::error_code ec;
+        replacing = fs::exists(fs::status(FsPath(target), ec));
+        if (replacing && !MayReplace(target)) return kCannotCreateBigFile;
+        if (replacing) ForgetCachedContents(target);
+        if (!bigOut.Open(target, buffered)) {
+            LastError = bigOut.Error();
+            return kCannotCreateBigFile;
+        }
     }
     std::FILE* bigStream = split ? bigIn.get() : bigOut.get();
     ProgressMeter meter(view);
-    auto fail = [&](int32_t code) {
+    OutputFile pieceOut;
+    std::vector<WrittenPiece> written;  // this split's pieces, under their final names
+    auto fail = [&](int32_t code, int error = 0) {
+        LastError = error;
+        if (Stopped()) code = kStopped;
+        pieceOut.Abandon();
+        RemoveWrittenPieces(written);
         bigIn.Close();
         bigOut.Abandon();
         view.SetProgress(0);
@@ -437,6 +439,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         PieceSizes.resize(2);
         FreeSpaceFolder = FolderOf(PiecePrefix);
     }
+    if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
 
     view.ClearPieceList();
     view.SetProgressRange(0, 1000);
@@ -451,27 +454,32 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     }
 
     int64_t sumOfPieces = 0;
+    int32_t listed = 0;     // pieces whose size the view lists
+    bool diskFull = false;  // the last free-space piece filled its disk
     for (int32_t j = 1; j <= PieceCount; ++j) {
         const std::string number = std::to_string(j) + "?";
         if (Stopped()) return fail(kStopped);
-        if (pausing) {
-            if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) {
-                return fail(Stopped() ? kStopped : kDisksNotEntered);
-            }
+        if (pausing && !diskFull) {
+            if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) return fail(kDisksNotEntered);
             view.RepaintMainWindow();
+            if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
         }
         if (useFreeSpace) {
             int64_t free = 0;
-            while ((free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
+            while (diskFull || (free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
                 if (!view.AskYesNo(FullDiskQuestion() + number, Text(56), TransferView::Icon::Exclamation)) {
-                    return fail(Stopped() ? kStopped : kDisksNotEntered);
+                    return fail(kDisksNotEntered);
                 }
+                diskFull = false;
+                RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
             }
             if (free < remaining) {
                 PieceSizes[j] = free;
                 remaining -= free;
-                PieceCount += 1;
-                PieceSizes.push_back(0);
+                if (j == PieceCount) {
+                    PieceCount += 1;
+                    PieceSizes.push_back(0);
+                }
             } else {
                 PieceSizes[j] = remaining;
                 remaining = 0;
@@ -480,58 +488,96 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         CurrentPieceName = PieceName(PiecePrefix, marker, j);
 
         Stream piece;
+        std::error_code ec;
         if (split) {
-            // A piece that is the big file itself cannot be created.
-            if (SameFile(CurrentPieceName, BigFilePath)) return fail(j);
-            // A new file instead of truncating the old one: ext4 flushes a
-            // truncated and rewritten file to disk when it is closed.
-            if (IsReplaceableEntry(CurrentPieceName)) {
-                if (!MayReplace(CurrentPieceName)) return fail(j);
-                std::error_code ec;
-                fs::remove(FsPath(CurrentPieceName), ec);
-            }
-            if (!piece.Open(CurrentPieceName, "wb", buffered)) return fail(j);
+            // Whatever still holds a piece's name after the older set is gone
+            // (the big file itself, a folder, a FIFO, a read-only file) is
+            // never opened: a FIFO would block the split for good.
+            if (fs::exists(fs::symlink_status(FsPath(CurrentPieceName), ec))) return fail(j);
+            if (!pieceOut.Open(CurrentPieceName, buffered)) return fail(j, pieceOut.Error());
         } else {
             const int64_t size = FileSizeOf(CurrentPieceName);
-            if (size < 0 || SameFile(CurrentPieceName, bigOut.Target()) || SameFile(CurrentPieceName, bigOut.Written())) {
-                return fail(j);
-            }
+            if (size < 0 || SameFile(CurrentPieceName, target)) return fail(j);
             if (pausingJoin) {
                 PieceSizes[j] = size;
                 int64_t sumSoFar = 0;
                 for (int32_t n = 1; n <= j; ++n) sumSoFar += PieceSizes[n];
                 meter.PausingScale(sumSoFar, j, PieceCount);
             }
-            if (!piece.Open(CurrentPieceName, "rb", buffered)) return fail(j);
+            errno = 0;
+            if (!piece.Open(CurrentPieceName, "rb", buffered)) return fail(j, errno);
         }
 
         view.ShowCurrentPiece(CurrentPieceName);
-        view.AddPieceSize(std::to_string(PieceSizes[j]));
+        if (j > listed) {
+            view.AddPieceSize(std::to_string(PieceSizes[j]));
+            listed = j;
+        } else {
+            view.CorrectPieceSize(j - 1, std::to_string(PieceSizes[j]));
+        }
         view.SelectPiece(j - 1);
         view.RepaintPieceList();
 
         std::FILE* in = split ? bigStream : piece.get();
-        std::FILE* out = split ? piece.get() : bigStream;
+        std::FILE* out = split ? pieceOut.get() : bigStream;
         Reserve(out, split ? 0 : sumOfPieces, PieceSizes[j]);
-        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter, stop_)) {
-            if (split) ReleaseReserve(out);
-            return fail(Stopped() ? kStopped : kSizesDiffer);
+        int error = 0;
+        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter, stop_, error)) {
+            if (Stopped()) return fail(kStopped);
+            if (!useFreeSpace || !IsDiskFull(error)) return fail(kSizesDiffer, error);
+            // The disk took less than it said it had room for (the file
+            // system's own bookkeeping): keep the whole blocks that fit and
+            // ask for the next disk for the rest.
+            const int64_t block = FileSystemBlock(out);
+            const int64_t kept = std::clamp<int64_t>(pieceOut.Size(), 0, PieceSizes[j]) / block * block;
+            if (!pieceOut.Truncate(kept)) return fail(kSizesDiffer, pieceOut.Error());
+            if (fseeko(bigStream, static_cast<off_t>(sumOfPieces + kept), SEEK_SET) != 0) {
+                return fail(kSizesDiffer, errno);
+            }
+            meter.Rewind(sumOfPieces + kept);
+            remaining += PieceSizes[j] - kept;
+            diskFull = true;
+            if (kept == 0) {
+                // Nothing fitted: this number goes to the next disk.
+                pieceOut.Abandon();
+                j -= 1;
+                continue;
+            }
+            if (j == PieceCount) {
+                PieceCount += 1;
+                PieceSizes.push_back(0);
+            }
+            PieceSizes[j] = kept;
+            view.CorrectPieceSize(j - 1, std::to_string(kept));
         }
-        if (!piece.Close()) return fail(kSizesDiffer);
-        const int64_t written = FileSizeOf(CurrentPieceName);
-        if (written != PieceSizes[j]) return fail(kSizesDiffer);
-        sumOfPieces += written;
+        if (split) {
+            const int64_t size = pieceOut.Size();
+            if (size != PieceSizes[j]) return fail(kSizesDiffer, pieceOut.Error());
+            if (!pieceOut.Commit(false)) return fail(j, pieceOut.Error());
+            written.push_back({CurrentPieceName, IdentityOf(CurrentPieceName)});
+            sumOfPieces += size;
+        } else {
+            errno = 0;
+            if (!piece.Close()) return fail(kSizesDiffer, errno);
+            // A piece that changed since it was measured is not the set's piece.
+            if (FileSizeOf(CurrentPieceName) != PieceSizes[j]) return fail(kSizesDiffer);
+            sumOfPieces += PieceSizes[j];
+        }
     }
 
     view.SelectPiece(-1);
     if (split) {
         bigIn.Close();
+        if (FileSizeOf(BigFilePath) != sumOfPieces) return fail(kSizesDiffer);
         view.SetProgress(0);
-        if (FileSizeOf(BigFilePath) != sumOfPieces) return kSizesDiffer;
-        RemoveStalePieces(PiecePrefix, marker, PieceCount, BigFilePath);
         return kTransferOk;
     }
-    if (!bigOut.Close() || FileSizeOf(bigOut.Written()) != sumOfPieces) return fail(kSizesDiffer);
+    if (bigOut.Size() != sumOfPieces) return fail(kSizesDiffer, bigOut.Error());
+    if (Stopped()) return fail(kStopped);
     view.SetProgress(0);
-    return bigOut.Commit() ? kTransferOk : kCannotCreateBigFile;
+    if (!bigOut.Commit(replacing)) {
+        LastError = bigOut.Error();
+        return kCannotCreateBigFile;
+    }
+    return kTransferOk;
 }

@@ -86,5 +86,34 @@ DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& ma
         found.sizes.push_back(size);
         size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
     }
+    if (found.firstMissing) return found;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(FsPath(PieceName(prefix, marker, found.count + 1)), ec))) {
+        found.end = DiscoveredPieces::End::NextUnreadable;
+        return found;
+    }
+    for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
+        if (piece.number > found.count + 1) found.end = DiscoveredPieces::End::NextMissing;
+    }
     return found;
+}
+
+std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker) {
+    std::vector<NumberedPiece> pieces;
+    if (marker.empty()) return pieces;
+    const std::string head = FileNamePart(prefix) + marker;
+    std::error_code ec;
+    for (fs::directory_iterator it(FsPath(FolderOf(prefix)), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().u8string();
+        if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
+        const std::string digits = name.substr(head.size());
+        if (digits[0] == '0' || digits.size() > 10) continue;
+        bool numeric = true;
+        for (const char c : digits) numeric = numeric && c >= '0' && c <= '9';
+        if (!numeric) continue;
+        const long long number = std::stoll(digits);
+        if (number > std::numeric_limits<int32_t>::max()) continue;
+        pieces.push_back({static_cast<int32_t>(number), JoinFolder(FolderOf(prefix), name)});
+    }
+    return pieces;
 }

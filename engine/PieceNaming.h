@@ -57,12 +57,27 @@ bool IsFloppyPrefix(const std::string& prefix);
 bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix);
 
 struct DiscoveredPieces {
+    // What comes after piece `count`: nothing; a piece count+1 that is there
+    // but cannot be read (a folder, a FIFO, a link to nowhere, no permission);
+    // or pieces with higher numbers, so that count+1 is missing from the set.
+    enum class End { Whole, NextUnreadable, NextMissing };
+
     bool firstMissing = true;          // piece 1 could not be opened
     int32_t count = 0;                 // pieces 1..count exist without a gap
     std::vector<int64_t> sizes{0};     // sizes[1..count]; element 0 holds no piece
     int64_t total = 0;                 // sum of sizes
+    End end = End::Whole;
 };
 
 // Counts and measures the pieces 1, 2, ... of a set up to the first number
-// whose file cannot be opened.
+// whose file cannot be opened, and says whether the set ends there.
 DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker);
+
+struct NumberedPiece {
+    int32_t number;
+    std::string name;
+};
+
+// Every entry of the prefix's folder named prefix + marker + a piece number
+// (decimal digits without leading zeros, 1 and up), of any kind, in no order.
+std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker);

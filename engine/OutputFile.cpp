@@ -1,0 +1,213 @@
+#include "engine/OutputFile.h"
+
+#include "engine/FileAccess.h"
+
+#include <cerrno>
+#include <random>
+#include <system_error>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef __GLIBC__
+#include <stdio_ext.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Tries with new random names while a name is taken.
+constexpr int kNameAttempts = 100;
+
+#ifdef __linux__
+// Gives a nameless file a name. Through /proc first: linking by descriptor
+// alone needs a privilege ordinary users lack.
+bool LinkNameless(int fd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != ENOENT) return false;
+    return linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+#endif
+
+}  // namespace
+
+std::string TemporaryNameBeside(const std::string& name) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
+    std::string result = name + ".~quorvel";
+    for (int i = 0; i < 8; ++i) result += kLetters[pick(random)];
+    return result;
+}
+
+bool OutputFile::Fail() {
+    if (error_ == 0) error_ = errno;
+    return false;
+}
+
+bool OutputFile::Open(const std::string& finalName, bool buffered) {
+    Abandon();
+    error_ = 0;
+    finalName_ = finalName;
+    tempName_.clear();
+#ifdef _WIN32
+    for (int attempt = 0; attempt < kNameAttempts && stream_ == nullptr; ++attempt) {
+        tempName_ = TemporaryNameBeside(finalName);
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(FsPath(tempName_), ec))) continue;
+        stream_ = OpenFile(tempName_, "wb");
+        if (stream_ == nullptr) {
+            tempName_.clear();
+            return Fail();
+        }
+    }
+#else
+    int fd = -1;
+#ifdef __linux__
+    // A nameless file in the destination's folder: nothing is left behind
+    // when the process is killed, whatever the moment.
+    fd = open(FolderOf(finalName).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Fail();
+#endif
+    for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
+        tempName_ = TemporaryNameBeside(finalName);
+        fd = open(tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            tempName_.clear();
+            return Fail();
+        }
+    }
+    if (fd < 0) {
+        tempName_.clear();
+        error_ = EEXIST;
+        return false;
+    }
+    stream_ = fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        error_ = errno;
+        close(fd);
+        Abandon();
+        return false;
+    }
+#endif
+    if (stream_ != nullptr && !buffered) std::setvbuf(stream_, nullptr, _IONBF, 0);
+    return stream_ != nullptr;
+}
+
+int64_t OutputFile::Size() {
+    if (stream_ == nullptr) return -1;
+    if (std::fflush(stream_) != 0) {
+        Fail();
+#ifdef __GLIBC__
+        // What could not be written must not follow later, after the cut.
+        __fpurge(stream_);
+#endif
+    }
+#ifdef _WIN32
+    std::error_code ec;
+    const auto size = fs::file_size(FsPath(tempName_), ec);
+    return ec ? -1 : static_cast<int64_t>(size);
+#else
+    struct stat info {};
+    if (fstat(fileno(stream_), &info) != 0) return -1;
+    return static_cast<int64_t>(info.st_size);
+#endif
+}
+
+bool OutputFile::Truncate(int64_t size) {
+    if (stream_ == nullptr) return false;
+#ifdef __GLIBC__
+    __fpurge(stream_);
+#endif
+#ifdef _WIN32
+    std::fflush(stream_);
+    std::error_code ec;
+    fs::resize_file(FsPath(tempName_), static_cast<std::uintmax_t>(size), ec);
+    return !ec;
+#else
+    return ftruncate(fileno(stream_), static_cast<off_t>(size)) == 0 || Fail();
+#endif
+}
+
+bool OutputFile::Commit(bool replace) {
+    if (stream_ == nullptr) return false;
+    if (std::fflush(stream_) != 0) {
+        Fail();
+        Abandon();
+        return false;
+    }
+    std::error_code ec;
+    const fs::path finalPath = FsPath(finalName_);
+#ifndef _WIN32
+    if (replace) {
+        // The new file takes the place of the old one with the old one's mode.
+        struct stat old {};
+        if (stat(finalName_.c_str(), &old) == 0) (void)fchmod(fileno(stream_), old.st_mode & 07777);
+    }
+#endif
+#ifdef __linux__
+    if (tempName_.empty()) {
+        // Named beside the final name first when replacing, so that the
+        // rename below swaps the two in one step.
+        std::string linked = finalName_;
+        bool ok = false;
+        for (int attempt = 0; attempt < kNameAttempts && !ok; ++attempt) {
+            if (replace) linked = TemporaryNameBeside(finalName_);
+            ok = LinkNameless(fileno(stream_), linked);
+            if (!ok && (!replace || errno != EEXIST)) break;
+        }
+        if (!ok) {
+            Fail();
+            Abandon();
+            return false;
+        }
+        const bool closed = std::fclose(stream_) == 0;
+        stream_ = nullptr;
+        if (!closed || (replace && std::rename(linked.c_str(), finalName_.c_str()) != 0)) {
+            error_ = errno;
+            unlink(linked.c_str());
+            return false;
+        }
+        return true;
+    }
+#endif
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!closed) {
+        error_ = errno;
+        Abandon();
+        return false;
+    }
+    if (!replace && fs::exists(fs::symlink_status(finalPath, ec))) {
+        error_ = EEXIST;
+        Abandon();
+        return false;
+    }
+    // One step: the name holds the old file or the new one, never neither.
+    fs::rename(FsPath(tempName_), finalPath, ec);
+    if (ec) {
+        error_ = ec.value();
+        Abandon();
+        return false;
+    }
+    tempName_.clear();
+    return true;
+}
+
+void OutputFile::Abandon() {
+    if (stream_ != nullptr) {
+#ifdef __GLIBC__
+        __fpurge(stream_);  // nothing more to write into a file that is thrown away
+#endif
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!tempName_.empty()) {
+        std::error_code ec;
+        fs::remove(FsPath(tempName_), ec);
+        tempName_.clear();
+    }
+}

@@ -1,0 +1,55 @@
+// A file that is written in full before anyone sees it under its name: the
+// bytes go into a nameless (or temporary) file in the destination's folder,
+// which takes the final name only when Commit() is called. A failure, a stop
+// or a killed process never leaves a half-written file under the final name,
+// and an existing file of that name is replaced in one step or not at all.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile() { Abandon(); }
+
+    // Starts the file that is to become `finalName`. buffered: small blocks
+    // and bytes go through the stream's buffer. False (with Error() set) when
+    // no file can be created in that folder.
+    bool Open(const std::string& finalName, bool buffered);
+
+    std::FILE* get() const { return stream_; }
+    // errno of the last failure; 0 when none is known.
+    int Error() const { return error_; }
+
+    // Bytes written so far, after flushing the stream; -1 when unknown.
+    int64_t Size();
+
+    // Cuts the file to `size` bytes, dropping whatever the stream still held.
+    bool Truncate(int64_t size);
+
+    // Gives the file its final name. replace: an existing file of that name
+    // is replaced in one step, keeping its permission bits; otherwise an
+    // existing entry makes this fail. False when it cannot be done; the
+    // final name then holds what it held before.
+    bool Commit(bool replace);
+
+    // Throws the file away; the final name is untouched.
+    void Abandon();
+
+private:
+    bool Fail();
+
+    std::FILE* stream_ = nullptr;
+    std::string finalName_;
+    std::string tempName_;  // where a file system has no nameless files
+    int error_ = 0;
+};
+
+// A random name for a temporary file beside `name`: name + ".~quorvel" + a
+// few random letters. Random, so that files left by a killed run never block
+// a later one.
+std::string TemporaryNameBeside(const std::string& name);

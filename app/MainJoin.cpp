@@ -14,6 +14,7 @@
 
 namespace {
 // Catalogue entries of the join workflow.
+using MainEntry::kAbnormalTermination;
 using MainEntry::kNewPlaceSelected;
 constexpr int kChoosePieceTitle = 32;   // "Select the first smaller file in a series"
 constexpr int kPieceFilter = 33;        // "Splitted Files (*<marker>1)|*<marker>1"
@@ -37,7 +38,8 @@ void TMain::JoinFilesClick() {
     const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName, marker);
     engine_.PiecePrefix = prefix;
     engine_.BigFilePath = prefix;
-    if (FileSizeOf(engine_.CurrentPieceName) == -1) {
+    if (FileSizeOf(engine_.CurrentPieceName) == -1 || prefix.empty()) {
+        // A name without the marker belongs to no set.
         ReportMissingFile(chosen);
         // The engine's names no longer describe a file chosen for splitting.
         SetControlState(0, false);
@@ -65,8 +67,18 @@ void TMain::JoinFilesClick() {
         ShowWorking(T(kCountingFiles));
         engine_.SetPieceCount(0);
         const DiscoveredPieces found = DiscoverPieces(prefix, marker);
-        if (found.firstMissing) {
-            ReportMissingFile(FromStd(engine_.CurrentPieceName));
+        if (found.firstMissing || found.end != DiscoveredPieces::End::Whole) {
+            // Piece 1 is missing, or the set has a gap after the pieces
+            // counted: joining what was counted would be a short file.
+            const std::string next = PieceName(prefix, marker, found.count + 1);
+            if (found.end == DiscoveredPieces::End::NextUnreadable) {
+                Modal().Message(this, T(kCannotReadPiece) + QString::number(found.count + 1),
+                                T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+                ShowDone(T(kAbnormalTermination));
+            } else {
+                ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName : next));
+            }
+            engine_.SetPieceCount(0);
             SetControlState(0, false);
             SetControlState(1, false);
             return;

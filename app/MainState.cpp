@@ -26,9 +26,9 @@
 
 namespace {
 // Catalogue entries of the result reports.
+using MainEntry::kAbnormalTermination;
 using MainEntry::kFileNumber;
 using MainEntry::kStarIsNumber;
-constexpr int kAbnormalTermination = 83;  // "Abnormal termination!"
 constexpr int kCannotCreatePiece = 92;    // "Possible invalid path! Could not create smaller file number "
 constexpr int kFileMissing = 95;          // "File is missing: "
 constexpr int kNrOfFiles = 68;            // "Nr. of files: "

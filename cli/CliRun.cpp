@@ -1,6 +1,7 @@
 #include "cli/CliRun.h"
 
 #include "cli/CliOptions.h"
+#include "cli/StopSignals.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "planning/SizePlan.h"
@@ -61,6 +62,14 @@ private:
 };
 
 
+// A name the engine can use whatever the current folder: "Archive.zip" must
+// not pass for a file on drive A.
+std::string Absolute(const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(name), ec);
+    return ec ? name : path.u8string();
+}
+
 int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
     const int64_t size = FileSizeOf(o.file);
     if (size < 0) {
@@ -74,8 +83,8 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
             return 1;
         }
     }
-    engine.BigFilePath = o.file;
-    engine.PiecePrefix = o.into.empty() ? o.file : MakePiecePrefix(o.into, o.file);
+    engine.BigFilePath = Absolute(o.file);
+    engine.PiecePrefix = o.into.empty() ? engine.BigFilePath : MakePiecePrefix(Absolute(o.into), o.file);
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
@@ -100,14 +109,23 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
         err << English(95) << o.file << '\n';
         return 1;
     }
-    const std::string prefix = PrefixFromPieceName(o.file, o.marker);
+    const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
+    if (prefix.empty()) {  // no marker in the name: no set to look for
+        err << English(95) << o.file << '\n';
+        return 1;
+    }
     const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
-    if (found.firstMissing) {
-        err << English(95) << PieceName(prefix, o.marker, 1) << '\n';
+    const std::string next = PieceName(prefix, o.marker, found.count + 1);
+    if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
+        err << English(95) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
+        return 1;
+    }
+    if (found.end == DiscoveredPieces::End::NextUnreadable) {
+        err << English(93) << found.count + 1 << '\n';
         return 1;
     }
     engine.PiecePrefix = prefix;
-    engine.BigFilePath = o.to.empty() ? prefix : o.to;
+    engine.BigFilePath = o.to.empty() ? prefix : Absolute(o.to);
     engine.PieceCount = found.count;
     engine.PieceSizes = found.sizes;
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
@@ -138,5 +156,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     TerminalView view(in, err, showProgress);
     TPieceEngine engine([](int entry) { return English(entry); });
     engine.SetView(&view);
-    return o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
+    engine.SetStopFlag(&StopRequested());
+    const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
+    // Stopped by a signal: the shell's convention, 128 + its number.
+    return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
 }

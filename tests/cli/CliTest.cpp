@@ -103,7 +103,7 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
 
     o = RunQuorvel({"join", dir / "restored"});  // no marker in the name
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "File is missing: .Quorved_1\n");
+    EXPECT_EQ(o.err, "File is missing: " + (dir / "restored") + "\n");
 
     o = RunQuorvel({"split", file, "--size", "9"});
     EXPECT_EQ(o.status, 1);

@@ -73,6 +73,7 @@ public:
     void RepaintPieceList() override;
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override;
+    void CorrectPieceSize(int32_t index, const std::string& text) override;
 
     // ---- texts (MainLayout.cpp)
     void ApplyTexts();

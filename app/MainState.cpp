@@ -159,6 +159,10 @@ void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(Fr
 
 void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
 
+void TMain::CorrectPieceSize(int32_t index, const std::string& text) {
+    if (QListWidgetItem* item = SmallerSizesLB->item(index)) item->setText(FromStd(text));
+}
+
 void TMain::SelectPiece(int32_t index) {
     // Marking the piece in transfer is no user's choice of a piece to edit.
     const QSignalBlocker blocker(SmallerSizesLB);

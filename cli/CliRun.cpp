@@ -9,8 +9,12 @@
 #include "texts/TextCatalogue.h"
 
 #include <filesystem>
+#include <iostream>
 #include <istream>
 #include <ostream>
+#ifndef _WIN32
+#include <poll.h>
+#endif
 
 namespace {
 
@@ -42,6 +46,7 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
         EndLine();
         err_ << caption << ": " << text << " [y/n] " << std::flush;
+        if (!AnswerArrives()) return false;  // stopped while waiting
         std::string answer;
         if (!std::getline(in_, answer)) return false;  // no one to answer: not all disks were entered
         return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
@@ -49,6 +54,21 @@ public:
     void RepaintMainWindow() override {}
 
 private:
+    // Waits for a line on the terminal, or for a stop signal: the stream's
+    // own read goes on waiting through a signal.
+    bool AnswerArrives() {
+#ifndef _WIN32
+        if (&in_ != &std::cin || std::cin.rdbuf()->in_avail() > 0) return true;
+        while (!StopRequested().load()) {
+            pollfd input{0, POLLIN, 0};
+            if (poll(&input, 1, 100) > 0) return true;
+        }
+        return false;
+#else
+        return true;
+#endif
+    }
+
     void EndLine() {
         if (progressShown_) err_ << '\n';
         progressShown_ = false;

@@ -6,7 +6,11 @@
 
 #include <cstdio>
 #include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -188,6 +192,111 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                   0);
         EXPECT_TRUE(FileHolds(dir / "joined", ReadFile(file)));
     }
+}
+
+
+
+// The real quorvel-cli, started in `folder` with a pipe for its questions.
+class CliProcess {
+public:
+    CliProcess(const std::string& folder, const std::vector<std::string>& args) {
+        int pipeIn[2];
+        if (pipe(pipeIn) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(pipeIn[0], 0);
+            close(pipeIn[1]);
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 2);
+            if (chdir(folder.c_str()) != 0) _exit(99);
+            std::vector<char*> argv{const_cast<char*>(QUORVEL_CLI)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(QUORVEL_CLI, argv.data());
+            _exit(98);
+        }
+        close(pipeIn[0]);
+        input_ = pipeIn[1];
+    }
+    ~CliProcess() {
+        if (input_ >= 0) close(input_);
+        if (pid_ > 0 && !waited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    void Answer(const std::string& text) const { (void)!write(input_, text.data(), text.size()); }
+    // Exit status, or 128 + the signal that ended it.
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        waited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    bool waited_ = false;
+};
+
+// Waits until `name` exists (a piece written), at most a few seconds.
+bool AppearsSoon(const std::string& name) {
+    for (int i = 0; i < 500 && !Exists(name); ++i) usleep(10000);
+    return Exists(name);
+}
+
+TEST(CliSignals, StopLeavesNothingPartialAndExitsWithTheSignal) {
+    TempFolder dir;
+    const std::string bytes = PatternBytes(3000);
+    WriteFile(dir / "f", bytes);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        // Waiting for disk 2 after piece 1, a relative name as the user types it.
+        CliProcess cli(dir.Path(), {"split", "f", "--size", "1000", "--pause", "always"});
+        // The first answer lets piece 1 be written; the process then waits.
+        cli.Answer("y\n");
+        ASSERT_TRUE(AppearsSoon(dir / "f.Quorved_1"));
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(), 128 + signal);
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"f"});
+    }
+}
+
+TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {
+    TempFolder dir;
+    WriteFile(dir / "f", PatternBytes(3000, 5));
+    for (int n = 1; n <= 4; ++n) WriteFile(dir / ("f.Quorved_" + std::to_string(n)), "old");
+    {
+        CliProcess cli(dir.Path(), {"split", "f", "--size", "1000", "--pause", "always"});
+        cli.Signal(SIGKILL);  // whenever it is: before, during or after piece 1
+        EXPECT_EQ(cli.Wait(), 128 + SIGKILL);
+    }
+    const std::vector<std::string> left = FolderEntries(dir.Path());
+    const bool untouched = left.size() == 5 && ReadFile(dir / "f.Quorved_2") == "old";
+    const bool newOnly = left.size() <= 2 && (left.size() == 1 || ReadFile(dir / "f.Quorved_1").size() == 1000);
+    EXPECT_TRUE(untouched || newOnly) << left.size();
+}
+
+TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
+    TempFolder dir;
+    WriteFile(dir / "Archive.zip", PatternBytes(5000));
+    std::filesystem::create_directory(dir / "Backup");
+    CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
+    EXPECT_EQ(cli.Wait(), 0);  // no question asked: none could be answered
+    EXPECT_EQ(FolderEntries(dir / "Backup").size(), 3u);
+}
+
+TEST(Cli, AFullDiskSaysSo) {
+    TempFolder dir;
+    SmallDisk disk(dir / "disk", "64k");
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    WriteFile(dir / "f", PatternBytes(200000));
+    const Outcome o = RunQuorvel({"split", dir / "f", "--size", "100000", "--into", dir / "disk"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The sizes of the files differ. The disk may be full.\nThe disk is full.\n");
+    EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
 }  // namespace

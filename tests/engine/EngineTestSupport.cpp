@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/mount.h>
 
 namespace fs = std::filesystem;
 
@@ -20,6 +21,16 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ec;
     fs::remove_all(path_, ec);
+}
+
+SmallDisk::SmallDisk(const std::string& at, const std::string& size) : at_(at) {
+    std::error_code ec;
+    fs::create_directory(at, ec);
+    mounted_ = mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_) umount2(at_.c_str(), MNT_DETACH);
 }
 
 std::string PatternBytes(int64_t count, unsigned seed) {

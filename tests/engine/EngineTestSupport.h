@@ -25,6 +25,21 @@ private:
     std::string path_;
 };
 
+// A small tmpfs mounted at a new folder for as long as it lives. Mounting
+// needs root (as in CI); Mounted() says whether it worked.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& at, const std::string& size);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
 // Bytes that differ from position to position, so that a piece copied from
 // the wrong offset is noticed.
 std::string PatternBytes(int64_t count, unsigned seed = 1);
@@ -66,6 +81,10 @@ public:
     void RepaintPieceList() override { calls.push_back("RepaintList"); }
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override { calls.push_back("RepaintMain"); }
+    void CorrectPieceSize(int32_t index, const std::string& text) override {
+        calls.push_back("Correct " + std::to_string(index) + " " + text);
+        if (index >= 0 && std::size_t(index) < lines.size()) lines[std::size_t(index)] = text;
+    }
 
     std::deque<bool> answers;
     std::vector<Question> questions;

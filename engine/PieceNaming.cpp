@@ -1,6 +1,7 @@
 #include "engine/PieceNaming.h"
 
 #include "engine/FileAccess.h"
+#include "engine/RemovableMedia.h"
 
 #include <limits>
 #include <system_error>
@@ -72,7 +73,15 @@ bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix) {
     switch (pauseMode) {
     case 0: return true;
     case 2: return false;
-    default: return IsFloppyPrefix(prefix);  // 1, and any value edited in from outside
+    default:  // 1, and any value edited in from outside
+#ifdef __linux__
+        // No drive letters here: the pieces go to a USB stick, a memory card or
+        // a floppy disk. (The window and the command line hand in full paths,
+        // which never start with a drive letter.)
+        return IsFloppyPrefix(prefix) || IsOnRemovableMedia(prefix);
+#else
+        return IsFloppyPrefix(prefix);
+#endif
     }
 }
 
@@ -87,4 +96,15 @@ DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& ma
         size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
     }
     return found;
+}
+
+bool IsPieceOfPresentSet(const std::string& name, const std::string& marker) {
+    const std::string prefix = PrefixFromPieceName(name, marker);
+    if (prefix.empty()) return false;
+    const std::string number = name.substr(prefix.size() + marker.size());
+    // Decimal without padding: "07" or "1a" is not a number PieceName writes.
+    if (number.empty() || number[0] == '0') return false;
+    for (const char c : number)
+        if (c < '0' || c > '9') return false;
+    return FileSizeOf(PieceName(prefix, marker, 1)) >= 0;
 }

@@ -53,7 +53,8 @@ std::string BigFileTarget(const std::string& prefix, const std::string& bigFileF
 bool IsFloppyPrefix(const std::string& prefix);
 
 // The pause rule shared by the engine and the join workflow: 0 Always,
-// 2 Never, 1 Sometimes (floppy prefixes only); any other mode behaves as 1.
+// 2 Never, 1 Sometimes (floppy prefixes only, and on Linux pieces on
+// removable media); any other mode behaves as 1.
 bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix);
 
 struct DiscoveredPieces {
@@ -66,3 +67,7 @@ struct DiscoveredPieces {
 // Counts and measures the pieces 1, 2, ... of a set up to the first number
 // whose file cannot be opened.
 DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker);
+
+// True when name is a piece name -- prefix, marker, a piece number written as
+// PieceName writes it -- and piece 1 of that set can be opened.
+bool IsPieceOfPresentSet(const std::string& name, const std::string& marker);

@@ -1,14 +1,17 @@
 #include "texts/HelpWindow.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -105,6 +108,10 @@ TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
     OnFileBtn->setObjectName(QStringLiteral("OnFileBtn"));
     connect(OnFileBtn, &QPushButton::clicked, this, &TfrmHint::OnFileBtnClick);
 
+    // Escape closes the window, as it does a dialog.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListBox1, 1);
     layout->addWidget(OnFileBtn);
@@ -144,28 +151,38 @@ void TfrmHint::EmitHelpLine(const std::string& line, bool toFile) {
     }
 }
 
+bool TfrmHint::WriteHelpFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+    HelpFile = &file;
+    FillHelpText(true);
+    HelpFile = nullptr;
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
 void TfrmHint::OnFileBtnClick() {
     // Input is held back while the viewer is open, so a click made meanwhile
     // arrives afterwards; it must not stack a second viewer inside the wait.
     if (showingFile_)
         return;
     showingFile_ = true;
-    {
+    if (FindTextViewer()) {
         // A fresh private folder: no other user can plant a link under the
         // file's fixed name, and a file of that name elsewhere is left alone.
         QTemporaryDir folder;
-        if (folder.isValid()) {
-            const QString fileName = folder.filePath(HelpFileName());
-            QFile file(fileName);
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-                HelpFile = &file;
-                FillHelpText(true);
-                HelpFile = nullptr;
-                file.close();
-                ShowFileInViewer(fileName);
-                QFile::remove(fileName);
-            }
-        }  // the folder goes with the file
+        const QString fileName = folder.filePath(HelpFileName());
+        if (folder.isValid() && WriteHelpFile(fileName)) {
+            ShowFileInViewer(fileName);
+            QFile::remove(fileName);
+        }
+    } else {
+        // The desktop's own viewer returns at once and reads the file when it
+        // likes, so the file stays in its private folder until the program ends.
+        if (!keptFolder_) keptFolder_ = std::make_unique<QTemporaryDir>();
+        const QString fileName = keptFolder_->filePath(HelpFileName());
+        if (keptFolder_->isValid() && WriteHelpFile(fileName))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
     }
     showingFile_ = false;
     activateWindow();

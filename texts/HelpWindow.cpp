@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
@@ -108,10 +108,6 @@ TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
     OnFileBtn->setObjectName(QStringLiteral("OnFileBtn"));
     connect(OnFileBtn, &QPushButton::clicked, this, &TfrmHint::OnFileBtnClick);
 
-    // Escape closes the window, as it does a dialog.
-    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListBox1, 1);
     layout->addWidget(OnFileBtn);
@@ -124,6 +120,15 @@ bool TfrmHint::event(QEvent* event) {
     if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
         OnActivate();
     return QWidget::event(event);
+}
+
+void TfrmHint::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window, as it does a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TfrmHint::OnActivate() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QFile;
+class QKeyEvent;
 class QListWidget;
 class QPushButton;
 
@@ -56,6 +57,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;  // Escape closes
 
 private:
     QListWidget* ListBox1 = nullptr;

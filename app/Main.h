@@ -8,6 +8,7 @@
 //   MainPlan.cpp      size display, piece size plan, presets, base size choice
 //   MainSplit.cpp     split workflow
 //   MainJoin.cpp      join workflow
+//   MainOutside.cpp   files from the command line and dropped files
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
 #pragma once
 
@@ -21,6 +22,8 @@
 
 class QAction;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QCursor;
 class QGroupBox;
 class QLabel;
@@ -89,6 +92,16 @@ public:
     void ApplySizeMode();
     void LoadBaseSizes();
 
+    // What the split and join dialogs do with the name they return; files
+    // from the command line and from a drop take the same way.
+    void SplitChosenFile(const QString& chosen);
+    void JoinChosenPiece(const QString& chosen);
+    // ---- files from outside (MainOutside.cpp)
+    // A file named on the command line or dropped on the window: a piece of a
+    // set whose piece 1 is present is chosen for joining, anything else for
+    // splitting.
+    void OpenFromOutside(const QString& name);
+
     // ---- language (MainLanguage.cpp)
     void SwitchLanguage();
 
@@ -139,6 +152,8 @@ public slots:
 protected:
     bool event(QEvent* e) override;            // status tips into panel 0
     void closeEvent(QCloseEvent* e) override;  // same as Exit
+    void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
+    void dropEvent(QDropEvent* e) override;            // the first file counts
 
 public:
     // ---- run-time settings owned by the window

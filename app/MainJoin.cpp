@@ -31,7 +31,10 @@ void TMain::JoinFilesClick() {
     const QString chosen =
         Modal().OpenFileName(this, T(kChoosePieceTitle), T(kPieceFilter), JoinPath, /*exactNames=*/true);
     if (chosen.isEmpty()) return;
+    JoinChosenPiece(chosen);
+}
 
+void TMain::JoinChosenPiece(const QString& chosen) {
     const std::string marker = ToStd(AddedFileType);
     engine_.CurrentPieceName = ToStd(chosen);
     // Any piece of a set may be chosen; the join always starts from piece 1.

@@ -29,6 +29,10 @@ void TMain::ChooseSplitAFileClick() {
         StatusPanel1->setText(T(kNoFileSelected));
         return;
     }
+    SplitChosenFile(chosen);
+}
+
+void TMain::SplitChosenFile(const QString& chosen) {
     engine_.BigFilePath = ToStd(chosen);
     engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
     if (engine_.BigFileBytes == -1) {

@@ -53,11 +53,17 @@ void TMemory::txtMaxAllowedRAMChange(const QString& text) {
     const QString clean = QString::number(edited_);
     if (clean == text)
         return;
-    // The caret stays where it was typed, as far as the shorter text allows.
-    const int caret = std::min<int>(txtMaxAllowedRAM->cursorPosition(), clean.size());
+    const int typedAt = txtMaxAllowedRAM->cursorPosition();
     const QSignalBlocker blocker(txtMaxAllowedRAM);
     txtMaxAllowedRAM->setText(clean);
-    txtMaxAllowedRAM->setCursorPosition(caret);
+    if (text.trimmed().isEmpty()) {
+        // An emptied field shows "0" selected, so the digits typed next
+        // replace it instead of landing before it.
+        txtMaxAllowedRAM->selectAll();
+        return;
+    }
+    // The caret stays where it was typed, as far as the shorter text allows.
+    txtMaxAllowedRAM->setCursorPosition(std::min<int>(typedAt, clean.size()));
 }
 
 void TMemory::OkButtonClick() {

@@ -27,6 +27,8 @@ const ExtraRow kRows[] = {
       "Disken kunde inte läsas eller skrivas (in-/utmatningsfel).",
       "Der Datenträger konnte nicht gelesen oder beschrieben werden (Ein-/Ausgabefehler)."}},
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
+    {Extra::AboutMenuItem, {"&About", "&Om", "Ü&ber"}},
+    {Extra::AboutTitle, {"About The File Quorvel", "Om Filquorvelen", "Über Dateiquorvel"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");

@@ -13,6 +13,8 @@ enum class Extra {
     ReasonReadOnlyDisk,
     ReasonIoError,
     Stopped,
+    AboutMenuItem,
+    AboutTitle,
     Count  // not a text
 };
 

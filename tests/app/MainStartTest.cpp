@@ -173,7 +173,7 @@ TEST_F(MainStart, GermanTexts) {
     EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
     EXPECT_EQ(Main().FindPlaceToBigFileBtn->toolTip(), "Finde einen Platz für die große Datei");
     EXPECT_EQ(Main().ChangeOfDisk->title(), "&Pause");
-    EXPECT_EQ(Main().About->text(), "About");
+    EXPECT_EQ(Main().About->text(), "Ü&ber");
 }
 
 TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
@@ -182,7 +182,7 @@ TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
     EXPECT_EQ(Main().Hint->text(), "&How It Works...");
     EXPECT_EQ(Main().Hint->statusTip(), "Explains how the program works and is used");
     EXPECT_EQ(Main().HintBtn->text(), "How It Works");
-    EXPECT_EQ(Main().About->text(), "About");
+    EXPECT_EQ(Main().About->text(), "&About");
     for (QAction* language : {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman})
         EXPECT_EQ(language->statusTip(), "Choose preferable language") << language->objectName().toStdString();
     EXPECT_EQ(Main().ChangeNever->statusTip(), "Choose ''pause'' if you will need to change disks");

@@ -171,6 +171,20 @@ TEST_F(DialogTest, MemoryOkStoresTheEditedLimit) {
     }
 }
 
+TEST_F(DialogTest, MemoryDigitsTypedIntoAnEmptiedFieldReplaceItsZero) {
+    TSettingsStore store;
+    TMemory dialog;
+    auto* field = Child<QLineEdit>(&dialog, "txtMaxAllowedRAM");
+    dialog.show();
+    // Emptied key by key from the end, as a user does with Backspace.
+    field->end(false);
+    while (field->text() != "0") QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, "65536");
+    EXPECT_EQ(field->text(), "65536");
+    ClickOk(&dialog, "OkButton");
+    EXPECT_EQ(store.Read(Settings::MaxRAM), 65536);
+}
+
 TEST_F(DialogTest, MemoryClosedWithoutOkKeepsTheStoredLimit) {
     TSettingsStore store;
     store.Write(Settings::MaxRAM, 4096);

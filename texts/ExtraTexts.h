@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Extra {
     ReasonDiskFull,
@@ -13,6 +14,17 @@ enum class Extra {
     ReasonReadOnlyDisk,
     ReasonIoError,
     Stopped,
+    PieceDamaged,            // %1 piece number
+    PieceWrongSize,          // %1 piece number, %2 bytes found, %3 bytes expected
+    FileDamaged,             // %1 file name
+    NoChecksumFile,          // %1 the checksum file looked for
+    FileUnreadable,          // %1 file name
+    ChecksumFileDamaged,     // %1 checksum file
+    ChecksumFileDamagedAt,   // %1 checksum file, %2 line
+    ChecksumFileUnfinished,  // %1 checksum file
+    PiecesChecked,           // %1 piece count
+    WholeFileChecked,        // %1 file name
+    RestoredAndChecked,
     Count  // not a text
 };
 
@@ -20,6 +32,9 @@ enum class Extra {
 const std::string& ExtraText(int lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
+
+// text with %1, %2, ... replaced by values[0], values[1], ...
+std::string FillIn(const std::string& text, const std::vector<std::string>& values);
 
 // Why a file operation failed, for the errno values a user can act on (disk
 // full, no permission, name too long, read-only disk, I/O error); empty for

@@ -44,7 +44,7 @@ bool IsSha256Hex(const std::string& text);
 // Bytes read at a time when hashing a file: large enough that a read costs
 // little, small enough to stay in the processor's cache between the read and
 // the hash.
-inline constexpr std::size_t kHashReadBytes = 256 * 1024;
+inline constexpr std::size_t kHashReadBytes = 128 * 1024;
 
 // Feeds bytes [offset, offset + length) of the open file descriptor fd into
 // hash, reading with pread: the descriptor's position is left alone, so

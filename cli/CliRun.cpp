@@ -149,8 +149,9 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         Report(err, FillIn(ExtraText(0, Extra::FileUnreadable), {sums}), read.error);
         return 1;
     case ChecksumRead::Status::Malformed:
-        Report(err, read.line > 0 ? FillIn(ExtraText(0, Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
-                                  : FillIn(ExtraText(0, Extra::ChecksumFileDamaged), {sums}));
+        Report(err, read.line > 0
+                        ? FillIn(ExtraText(0, Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
+                        : FillIn(ExtraText(0, Extra::ChecksumFileDamaged), {sums}));
         return 1;
     case ChecksumRead::Status::Unfinished:
         Report(err, FillIn(ExtraText(0, Extra::ChecksumFileUnfinished), {sums}));

@@ -8,28 +8,37 @@
 // How a transfer uses it (with ChecksumFile.h):
 //
 //   split:
-//     ChecksumWriter sums;  sums.Begin(ChecksumFileName(prefix, marker), FileNamePart(bigFile), marker, planned);
+//     ChecksumWriter sums;
+//     sums.Begin(ChecksumFileName(PiecePrefix, marker), FileNamePart(BigFilePath), marker, bigSize,
+//                {PieceSizes.begin() + 1, PieceSizes.end()}, !useFreeSpace);   // before piece 1
 //     BackgroundHasher hasher;
 //     for each piece j:
-//       for each block copied from the big file at offset `at`, `n` bytes:
-//         hasher.Submit(fileno(bigIn), at, n);          // buffered/byte mode: hasher.Add(buffer, n)
-//       hasher.EndPiece();
-//       // record what is ready without waiting; WaitPiece(j) where the disk changes next
-//       while (hasher.PieceReady(recorded + 1, &d)) sums.RecordPiece(++recorded, size, d.hex);
-//     whole = hasher.Finish();                          // waits for every piece too
-//     record the remaining pieces (WaitPiece), then sums.Finish(whole.hex)
-//     (a failed or stopped split: sums.Remove() together with its pieces)
+//       after each block of n bytes copied from the big file at offset `at`:
+//         hasher.Submit(fileno(bigIn), at, n);   // any copy mode: the big file is whole on disk
+//       at the piece's end:
+//         hasher.EndPiece();
+//         while (hasher.PieceReady(recorded + 1, &d)) sums.RecordPiece(++recorded, PieceSizes[recorded], d.hex);
+//         (before a disk change: d = hasher.WaitPiece(j) and record up to j)
+//     whole = hasher.Finish();                   // waits for the pieces too
+//     record the pieces not recorded yet (WaitPiece), then sums.Finish(whole.hex)
+//     a digest that is not ok fails the split; a failed or stopped split calls sums.Remove()
 //
 //   join:
-//     ChecksumRead sums = ReadChecksumFile(FindChecksumFile(piece, marker, target), marker);
-//     refuse unless sums.status == Ok; take the count and sizes from sums.set
-//     BackgroundHasher hasher;  int readable = OpenForHashing(temporary output);
-//     for each piece j, for each block copied from it at `at` to the output at `outAt`:
-//         hasher.Submit(fileno(piece), at, n, Lane::Piece);
-//         hasher.Submit(readable, outAt, n, Lane::Whole);  // byte mode: hasher.Add(buffer, n)
-//       hasher.EndPiece();  a pausing join: WaitPiece(j) before asking for the next disk
-//       compare each ready piece digest with sums.set.pieces[j-1].hex: a difference names piece j
-//     compare hasher.Finish() with sums.set.wholeHex before putting the output in place
+//     ChecksumRead sums = ReadChecksumFile(FindChecksumFile(PiecePrefix, marker, BigFilePath), marker);
+//     not found: join by counting as before; status other than Ok: refuse, naming the cause;
+//     Ok: PieceCount = sums.set.count, PieceSizes from sums.set.sizes; a missing piece is reported
+//     as missing before anything is written
+//     BackgroundHasher hasher;
+//     int written = OpenForHashing(bigOut.Written());     // the output stream is write-only
+//     for each piece j, after each block of n bytes copied from it at `at` to the output at `outAt`:
+//         hasher.Submit(fileno(piece), at, n, BackgroundHasher::Lane::Piece);
+//         hasher.Submit(written, outAt, n, BackgroundHasher::Lane::Whole);
+//       (buffered and byte copies: the output's bytes may still sit in its stream, so feed the
+//        whole lane from the piece as well, or hasher.Add(buffer, n, Lane::Whole) per run)
+//       at the piece's end: hasher.EndPiece(); a pausing join waits (WaitPiece(j)) before the next disk;
+//       a ready digest (PieceReady) that differs from sums.set.digests[j - 1] fails the join: piece j
+//     hasher.Finish() must equal sums.set.wholeDigest before the output takes the target's place
+//     CloseForHashing(written)
 //
 // Every function is called from one thread (the copying one); the hasher's
 // own threads touch nothing of the caller's.

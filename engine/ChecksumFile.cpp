@@ -189,7 +189,8 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
             } else {
                 const std::size_t gap = value.find(' ');
                 int64_t size = 0;
-                if (gap == std::string::npos || !ParseNumber(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
+                if (gap == std::string::npos ||
+                    !ParseNumber(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
                     !ParseNumber(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
                     return Refuse(lineNumber, "a size line is not \"# size PIECE BYTES\"");
                 }
@@ -287,26 +288,24 @@ ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker
 }
 
 bool ChecksumWriter::Begin(const std::string& path, const std::string& bigFileName, const std::string& marker,
-                           const std::vector<int64_t>& plannedSizes, bool countKnown) {
+                           int64_t total, const std::vector<int64_t>& plannedSizes, bool countKnown) {
     path_ = path;
     marker_ = marker;
     set_ = ChecksumSet();
     set_.bigFileName = bigFileName;
+    set_.total = total;
     set_.sizes = plannedSizes;
-    if (countKnown) {
-        set_.count = static_cast<int32_t>(plannedSizes.size());
-        set_.total = 0;
-        for (const int64_t size : plannedSizes) set_.total += size;
-    }
+    if (countKnown) set_.count = static_cast<int32_t>(plannedSizes.size());
     return Write();
 }
 
 bool ChecksumWriter::RecordPiece(int32_t n, int64_t size, const std::string& digest) {
-    if (n != static_cast<int32_t>(set_.digests.size()) + 1 || !IsSha256Hex(digest)) {
+    if (n != static_cast<int32_t>(set_.digests.size()) + 1 || size < 0 || !IsSha256Hex(digest)) {
         error_ = EINVAL;
         return false;
     }
     set_.digests.push_back(digest);
+    if (set_.count >= 0 && n > set_.count) set_.count = -1;
     if (set_.sizes.size() < static_cast<std::size_t>(n)) set_.sizes.resize(static_cast<std::size_t>(n), -1);
     set_.sizes[static_cast<std::size_t>(n) - 1] = size;
     dirty_ = true;

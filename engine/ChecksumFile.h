@@ -81,11 +81,13 @@ ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker
 // previous whole version, never a partial one.
 class ChecksumWriter {
 public:
-    // Starts the file, marked unfinished, with the planned sizes of pieces
-    // 1..k (empty when not known) and whether k is the final count.
-    bool Begin(const std::string& path, const std::string& bigFileName, const std::string& marker,
+    // Starts the file, marked unfinished, with the big file's size, the
+    // planned sizes of pieces 1..k (empty when not known) and whether k is
+    // the final count (not for a free-space split).
+    bool Begin(const std::string& path, const std::string& bigFileName, const std::string& marker, int64_t total,
                const std::vector<int64_t>& plannedSizes, bool countKnown);
-    // Piece n (the next one) is whole: its final size and digest. Written out
+    // Piece n (the next one) is whole: its final size and digest; a piece
+    // beyond the planned count makes the count unknown again. Written out
     // at most every `interval`, as rewriting after each of thousands of small
     // pieces would cost more than the split; Flush writes at once.
     bool RecordPiece(int32_t n, int64_t size, const std::string& digest);

@@ -34,8 +34,9 @@ TEST(Sha256, HashesRangesOfFilesWithoutMovingTheirPosition) {
     WriteFile(dir / "f", bytes);
     const int fd = open((dir / "f").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
-    for (const auto& [offset, length] : std::vector<std::pair<int64_t, int64_t>>{
-             {0, static_cast<int64_t>(bytes.size())}, {12345, 600000}, {100, 0}}) {
+    const auto size = static_cast<int64_t>(bytes.size());
+    for (const auto& [offset, length] :
+         std::vector<std::pair<int64_t, int64_t>>{{0, size}, {12345, size - 12345 - 77}, {100, 0}}) {
         Sha256 hash;
         int error = -1;
         EXPECT_TRUE(HashFileRange(fd, offset, length, hash, &error));
@@ -45,13 +46,13 @@ TEST(Sha256, HashesRangesOfFilesWithoutMovingTheirPosition) {
     EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 0);
     Sha256 hash;
     int error = -1;
-    EXPECT_FALSE(HashFileRange(fd, 10, static_cast<int64_t>(bytes.size()), hash, &error));  // ends early
+    EXPECT_FALSE(HashFileRange(fd, 10, size, hash, &error));  // ends early
     EXPECT_EQ(error, 0);
     close(fd);
 
     const FileDigest whole = HashFile(dir / "f");
     EXPECT_TRUE(whole.ok);
-    EXPECT_EQ(whole.bytes, static_cast<int64_t>(bytes.size()));
+    EXPECT_EQ(whole.bytes, size);
     EXPECT_EQ(whole.hex, Sha256Hex(bytes));
     const FileDigest missing = HashFile(dir / "missing");
     EXPECT_FALSE(missing.ok);
@@ -84,7 +85,9 @@ TEST(BackgroundHasher, DigestsEveryPieceAndTheWholeFileAsACopyFeedsThem) {
         const int fd = open(set.big.c_str(), O_RDONLY);
         int64_t at = 0;
         for (const int64_t size : set.sizes) {
-            for (int64_t done = 0; done < size; done += 4097) hasher.Submit(fd, at + done, std::min<int64_t>(4097, size - done));
+            for (int64_t done = 0; done < size; done += 4097) {
+                hasher.Submit(fd, at + done, std::min<int64_t>(4097, size - done));
+            }
             at += size;
             hasher.EndPiece();
         }
@@ -189,7 +192,7 @@ TEST(ChecksumFile, BegunUnfinishedCompletedAtTheEnd) {
     const std::string path = ChecksumFileName(dir / "S", kMarker);
     ChecksumWriter writer;
     writer.interval = std::chrono::hours(1);
-    ASSERT_TRUE(writer.Begin(path, "S", kMarker, {10, 20, 5}, true));
+    ASSERT_TRUE(writer.Begin(path, "S", kMarker, 35, {10, 20, 5}, true));
     ChecksumRead read = ReadChecksumFile(path, kMarker);
     EXPECT_EQ(read.status, ChecksumRead::Status::Unfinished) << read.reason;
     EXPECT_EQ(read.set.count, 3);
@@ -214,12 +217,19 @@ TEST(ChecksumFile, BegunUnfinishedCompletedAtTheEnd) {
     EXPECT_EQ(read.set.wholeDigest, whole);
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"S.Quorved_sha256"});  // no temporary file left
 
-    // A free-space split knows neither count nor total at first.
-    ASSERT_TRUE(writer.Begin(path, "S", kMarker, {}, false));
+    // A free-space split knows its count only at the end; a sized split whose
+    // pieces came out short has more pieces than planned.
+    ASSERT_TRUE(writer.Begin(path, "S", kMarker, 35, {}, false));
     read = ReadChecksumFile(path, kMarker);
     EXPECT_EQ(read.status, ChecksumRead::Status::Unfinished) << read.reason;
     EXPECT_EQ(read.set.count, -1);
-    EXPECT_EQ(read.set.total, -1);
+    EXPECT_EQ(read.set.total, 35);
+    ASSERT_TRUE(writer.Begin(path, "S", kMarker, 35, {30, 5}, true));
+    for (int n = 1; n <= 3; ++n) EXPECT_TRUE(writer.RecordPiece(n, n == 3 ? 5 : 15, d1));
+    EXPECT_TRUE(writer.Flush());
+    read = ReadChecksumFile(path, kMarker);
+    EXPECT_EQ(read.status, ChecksumRead::Status::Unfinished) << read.reason;
+    EXPECT_EQ(read.set.sizes, (std::vector<int64_t>{15, 15, 5}));
     writer.Remove();
     EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }

@@ -71,7 +71,8 @@ std::string WriteChecksumsFor(const std::string& prefix, const std::string& mark
     const DiscoveredPieces found = DiscoverPieces(prefix, marker);
     ChecksumWriter writer;
     const std::string name = ChecksumFileName(prefix, marker);
-    if (!writer.Begin(name, FileNamePart(prefix), marker, {found.sizes.begin() + 1, found.sizes.end()}, true)) {
+    if (!writer.Begin(name, FileNamePart(prefix), marker, found.total, {found.sizes.begin() + 1, found.sizes.end()},
+                      true)) {
         throw std::runtime_error("cannot write " + name);
     }
     std::string whole;

@@ -263,7 +263,8 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
 
 ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker) {
     ChecksumRead read;
-    if (FileSizeOf(path) < 0) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::status(FsPath(path), ec))) {  // a FIFO would block the open
         read.error = ENOENT;
         return read;
     }

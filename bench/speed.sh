@@ -4,9 +4,11 @@
 #   bench/speed.sh [SIZE_MIB] [PIECE_BYTES] [RUNS]    defaults: 1024 104857600 5
 # Each case runs RUNS times, ours and theirs alternating, first with no output
 # files ("new") and then over the outputs of the run before ("replace"); the
-# medians and their ratios are printed. QUORVEL_CLI names the program
-# (default build/quorvel-cli); TMPDIR the folder for the test file;
-# BENCH_VERBOSE=1 prints every single time.
+# medians and their ratios are printed. Then, where quorvel-cli writes
+# checksum files and takes --no-checksum, split and join with checksums
+# against without them; last the hashing speed (quorvel-hash-speed beside the
+# program). QUORVEL_CLI names the program (default build/quorvel-cli); TMPDIR
+# the folder for the test file; BENCH_VERBOSE=1 prints every single time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
@@ -39,7 +41,7 @@ least() { printf '%s\n' "$@" | sort -g | head -1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 rate() { awk -v mib="$size_mib" -v s="$1" 'BEGIN {printf "%.0f", mib * 1.048576 / s}'; }
 
-our_pieces() { ls ours | sort -t_ -k2 -n | sed 's|^|ours/|'; }
+our_pieces() { ls ours | grep -E '_[0-9]+$' | sort -t_ -k2 -n | sed 's|^|ours/|'; }  # not the checksum file
 q_split() { "$cli" split big --size "$piece" --into ours "$@"; }
 q_join() { "$cli" join ours/big.Quorved_1 --to joined "$@"; }
 gnu_split() { (cd theirs && split -b "$piece" ../big x); }
@@ -88,3 +90,34 @@ b=$(seconds q_split --max-ram 0)
 j=$(seconds q_join --max-ram 0)
 cmp -s big joined || { echo "byte-by-byte join differs from the original" >&2; exit 1; }
 echo "byte by byte (--max-ram 0): split $(rate "$b") MB/s, join $(rate "$j") MB/s"
+
+# Checksums: the same split and join with and without them, alternating.
+rm -f ours/* joined
+q_split > /dev/null
+if [ -e ours/big.Quorved_sha256 ] && "$cli" --help | grep -q -- --no-checksum; then
+  declare -a ws=() ns=() wj=() nj=()
+  for i in $(seq "$runs"); do
+    if (( i % 2 )); then
+      ws+=("$(seconds q_split)"); ns+=("$(seconds q_split --no-checksum)")
+      wj+=("$(seconds q_join)"); nj+=("$(seconds q_join --no-checksum)")
+    else
+      ns+=("$(seconds q_split --no-checksum)"); ws+=("$(seconds q_split)")
+      nj+=("$(seconds q_join --no-checksum)"); wj+=("$(seconds q_join)")
+    fi
+  done
+  cmp -s big joined || { echo "joined file differs from the original" >&2; exit 1; }
+  printf '\n%-16s %9s %9s %7s   %s\n' case checksums without ratio "best runs: ratio"
+  for c in split join; do
+    if [ $c = split ]; then w=("${ws[@]}"); n=("${ns[@]}"); else w=("${wj[@]}"); n=("${nj[@]}"); fi
+    printf '%-16s %9s %9s %7s   %7s\n' "$c" "$(median "${w[@]}")" "$(median "${n[@]}")" \
+      "$(ratio "$(median "${w[@]}")" "$(median "${n[@]}")")" "$(ratio "$(least "${w[@]}")" "$(least "${n[@]}")")"
+  done
+else
+  echo "checksums: this quorvel-cli writes no checksum file or has no --no-checksum; nothing to compare"
+fi
+
+hash_speed="$(dirname "$cli")/quorvel-hash-speed"
+if [ -x "$hash_speed" ]; then
+  echo "hashing the test file from the page cache:"
+  "$hash_speed" big 65536 "$piece"
+fi

@@ -2,8 +2,11 @@
 
 #include "cli/CliOptions.h"
 #include "cli/StopSignals.h"
+#include "engine/ChecksumFile.h"
+#include "engine/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetCheck.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
@@ -158,6 +161,72 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     return 0;
 }
 
+// Prints text, and on a line of its own the reason behind systemError where
+// there is one a user can act on.
+void Report(std::ostream& err, const std::string& text, int systemError = 0) {
+    const std::string reason = ReasonText(0, systemError);
+    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
+}
+
+int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (FileSizeOf(o.file) < 0) {
+        err << English(95) << o.file << '\n';
+        return 1;
+    }
+    // The chosen file may be any piece, or the checksum file itself.
+    const std::string prefix = PrefixFromPieceName(o.file, o.marker);
+    const std::string sums = FindChecksumFile(prefix, o.marker);
+    if (sums.empty()) {
+        Report(err, FillIn(ExtraText(0, Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
+        return 1;
+    }
+    const ChecksumRead read = ReadChecksumFile(sums, o.marker);
+    switch (read.status) {
+    case ChecksumRead::Status::Ok: break;
+    case ChecksumRead::Status::CannotRead:
+        Report(err, FillIn(ExtraText(0, Extra::FileUnreadable), {sums}), read.error);
+        return 1;
+    case ChecksumRead::Status::Malformed:
+        Report(err, read.line > 0
+                        ? FillIn(ExtraText(0, Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
+                        : FillIn(ExtraText(0, Extra::ChecksumFileDamaged), {sums}));
+        return 1;
+    case ChecksumRead::Status::Unfinished:
+        Report(err, FillIn(ExtraText(0, Extra::ChecksumFileUnfinished), {sums}));
+        return 1;
+    }
+
+    const std::string folder = FolderOf(prefix);
+    const SetCheck check = CheckSet(read.set, o.marker, folder);
+    const std::string number = std::to_string(check.piece);
+    const bool piece = check.piece > 0;
+    switch (check.problem) {
+    case SetCheck::Problem::None:
+        out << FillIn(ExtraText(0, Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
+        if (check.wholeChecked) {
+            out << FillIn(ExtraText(0, Extra::WholeFileChecked), {JoinFolder(folder, read.set.bigFileName)}) << '\n';
+        }
+        return 0;
+    case SetCheck::Problem::Missing: Report(err, English(95) + check.file); break;
+    case SetCheck::Problem::Unreadable:
+        Report(err, piece ? English(93) + number : FillIn(ExtraText(0, Extra::FileUnreadable), {check.file}),
+               check.error);
+        break;
+    case SetCheck::Problem::WrongSize:
+        if (piece) {
+            Report(err, FillIn(ExtraText(0, Extra::PieceWrongSize),
+                               {number, std::to_string(check.actualSize), std::to_string(check.expectedSize)}));
+            break;
+        }
+        [[fallthrough]];
+    case SetCheck::Problem::Damaged:
+        Report(err, piece ? FillIn(ExtraText(0, Extra::PieceDamaged), {number})
+                          : FillIn(ExtraText(0, Extra::FileDamaged), {check.file}));
+        break;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
@@ -173,6 +242,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return 0;
     }
     Catalogue().Build(o.marker);
+    if (o.command == CliOptions::Command::Check) return Check(o, out, err);
     TerminalView view(in, err, showProgress);
     TPieceEngine engine([](int entry) { return English(entry); });
     engine.SetView(&view);

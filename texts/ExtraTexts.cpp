@@ -29,6 +29,36 @@ const ExtraRow kRows[] = {
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
     {Extra::AboutMenuItem, {"&About", "&Om", "Ü&ber"}},
     {Extra::AboutTitle, {"About The File Quorvel", "Om Filquorvelen", "Über Dateiquorvel"}},
+    {Extra::PieceDamaged, {"Piece %1 is damaged.", "Del %1 är skadad.", "Teil %1 ist beschädigt."}},
+    {Extra::PieceWrongSize,
+     {"Piece %1 has the wrong size: %2 bytes instead of %3.", "Del %1 har fel storlek: %2 byte i stället för %3.",
+      "Teil %1 hat die falsche Größe: %2 Byte statt %3."}},
+    {Extra::FileDamaged,
+     {"%1 does not match its checksum.", "%1 stämmer inte med sin kontrollsumma.",
+      "%1 stimmt nicht mit der Prüfsumme überein."}},
+    {Extra::NoChecksumFile,
+     {"There is no checksum file for this set: %1", "Det finns ingen kontrollsummefil för den här uppsättningen: %1",
+      "Zu diesen Teilen gibt es keine Prüfsummendatei: %1"}},
+    {Extra::FileUnreadable, {"%1 cannot be read.", "%1 kan inte läsas.", "%1 kann nicht gelesen werden."}},
+    {Extra::ChecksumFileDamaged,
+     {"The checksum file %1 is damaged.", "Kontrollsummefilen %1 är skadad.",
+      "Die Prüfsummendatei %1 ist beschädigt."}},
+    {Extra::ChecksumFileDamagedAt,
+     {"The checksum file %1 is damaged (line %2).", "Kontrollsummefilen %1 är skadad (rad %2).",
+      "Die Prüfsummendatei %1 ist beschädigt (Zeile %2)."}},
+    {Extra::ChecksumFileUnfinished,
+     {"The split that wrote %1 did not finish: the set is incomplete.",
+      "Uppdelningen som skrev %1 slutfördes aldrig: uppsättningen är ofullständig.",
+      "Die Aufteilung, die %1 geschrieben hat, wurde nicht beendet: die Teile sind unvollständig."}},
+    {Extra::PiecesChecked,
+     {"Pieces checked: %1, all intact.", "Kontrollerade delar: %1, alla är hela.",
+      "Geprüfte Teile: %1, alle unversehrt."}},
+    {Extra::WholeFileChecked,
+     {"%1 matches its checksum as well.", "Även %1 stämmer med sin kontrollsumma.",
+      "Auch %1 stimmt mit der Prüfsumme überein."}},
+    {Extra::RestoredAndChecked,
+     {"The file is restored and checked!", "Filen är återskapad och kontrollerad!",
+      "Die Datei ist wiederhergestellt und geprüft!"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");
@@ -49,6 +79,22 @@ const std::string& ExtraText(int lang, Extra id) {
 }
 
 const std::string& ExtraText(Extra id) { return ExtraText(LanguageIndex, id); }
+
+std::string FillIn(const std::string& text, const std::vector<std::string>& values) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < values.size()) {
+                result += values[n];
+                ++i;
+                continue;
+            }
+        }
+        result += text[i];
+    }
+    return result;
+}
 
 std::string ReasonText(int lang, int systemError) {
     switch (systemError) {

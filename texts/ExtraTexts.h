@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Extra {
     ReasonDiskFull,
@@ -15,6 +16,17 @@ enum class Extra {
     Stopped,
     AboutMenuItem,
     AboutTitle,
+    PieceDamaged,            // %1 piece number
+    PieceWrongSize,          // %1 piece number, %2 bytes found, %3 bytes expected
+    FileDamaged,             // %1 file name
+    NoChecksumFile,          // %1 the checksum file looked for
+    FileUnreadable,          // %1 file name
+    ChecksumFileDamaged,     // %1 checksum file
+    ChecksumFileDamagedAt,   // %1 checksum file, %2 line
+    ChecksumFileUnfinished,  // %1 checksum file
+    PiecesChecked,           // %1 piece count
+    WholeFileChecked,        // %1 file name
+    RestoredAndChecked,
     Count  // not a text
 };
 
@@ -22,6 +34,9 @@ enum class Extra {
 const std::string& ExtraText(int lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
+
+// text with %1, %2, ... replaced by values[0], values[1], ...
+std::string FillIn(const std::string& text, const std::vector<std::string>& values);
 
 // Why a file operation failed, for the errno values a user can act on (disk
 // full, no permission, name too long, read-only disk, I/O error); empty for

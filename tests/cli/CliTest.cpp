@@ -36,6 +36,10 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"join", "p", "--size", "10"},
         {"join", "p", "--into", "d"},
         {"join"},
+        {"check"},
+        {"check", "p", "q"},
+        {"check", "p", "--to", "x"},
+        {"check", "p", "--max-ram", "0"},
     };
     for (const auto& args : bad) {
         std::string joined;
@@ -68,6 +72,11 @@ TEST(CliCommandLine, ReadsEveryOption) {
     EXPECT_EQ(p.options.file, "-odd.Quorved_1");
     EXPECT_EQ(p.options.to, "x");
     EXPECT_FALSE(ParseCommandLine({"join", "a", "--", "--to", "x"}).ok);  // after "--" everything is a name
+
+    p = ParseCommandLine({"check", "s.part3", "--marker", ".part"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.command, CliOptions::Command::Check);
+    EXPECT_EQ(p.options.marker, ".part");
 
     p = ParseCommandLine({"join", "s.Quorved_3", "--to", "out", "--max-ram=2147483647"});
     ASSERT_TRUE(p.ok) << p.error;
@@ -297,6 +306,48 @@ TEST(Cli, AFullDiskSaysSo) {
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "The sizes of the files differ. The disk may be full.\nThe disk is full.\n");
     EXPECT_TRUE(FolderEntries(dir / "disk").empty());
+}
+
+TEST(Cli, ChecksASetAgainstItsChecksumFile) {
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe";
+    WriteFile(file, PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
+    const std::string second = dir / "Setup.exe.Quorved_2", sums = dir / "Setup.exe.Quorved_sha256";
+    Outcome o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "There is no checksum file for this set: " + sums + "\n");
+
+    ASSERT_EQ(WriteChecksumsFor(file, kMarker), sums);
+    const std::string good = ReadFile(sums);
+    o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n");
+    const std::string program = std::string(QUORVEL_CLI) + " check '" + sums + "' >/dev/null 2>&1";
+    EXPECT_EQ(Shell(program), 0);  // the checksum file itself names the set too
+
+    std::string piece = ReadFile(dir / "Setup.exe.Quorved_3");
+    piece[0] ^= 1;
+    WriteFile(dir / "Setup.exe.Quorved_3", piece);
+    o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "Piece 3 is damaged.\n");
+    EXPECT_TRUE(o.out.empty());
+    EXPECT_EQ(Shell(program), 1);
+    std::remove(second.c_str());
+    o = RunQuorvel({"check", dir / "Setup.exe.Quorved_1"});
+    EXPECT_EQ(o.err, "File is missing: " + second + "\n");
+
+    // As a killed split leaves it: begun, no checksum written yet.
+    const std::string begun = good.substr(0, good.find("# size 3 100000\n") + 16);
+    WriteFile(sums, begun.substr(0, begun.find("finished")) + "un" + begun.substr(begun.find("finished")));
+    o = RunQuorvel({"check", sums});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The split that wrote " + sums + " did not finish: the set is incomplete.\n");
+    WriteFile(sums, good + "junk\n");
+    o = RunQuorvel({"check", sums});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The checksum file " + sums + " is damaged (line 12).\n");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tests/engine/EngineTestSupport.h"
 
+#include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
+#include "engine/Sha256.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -74,6 +76,24 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string WriteChecksumsFor(const std::string& prefix, const std::string& marker) {
+    const DiscoveredPieces found = DiscoverPieces(prefix, marker);
+    ChecksumWriter writer;
+    const std::string name = ChecksumFileName(prefix, marker);
+    if (!writer.Begin(name, FileNamePart(prefix), marker, found.total, {found.sizes.begin() + 1, found.sizes.end()},
+                      true)) {
+        throw std::runtime_error("cannot write " + name);
+    }
+    std::string whole;
+    for (int32_t n = 1; n <= found.count; ++n) {
+        const std::string bytes = ReadFile(PieceName(prefix, marker, n));
+        whole += bytes;
+        writer.RecordPiece(n, found.sizes[n], Sha256Hex(bytes));
+    }
+    if (!writer.Finish(Sha256Hex(whole))) throw std::runtime_error("cannot finish " + name);
+    return name;
 }
 
 std::string EnglishText(int entry) {

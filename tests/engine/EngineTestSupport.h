@@ -52,6 +52,10 @@ bool Exists(const std::string& name);
 // Names of the entries in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
 
+// Writes the finished checksum file beside the pieces 1, 2, ... of prefix,
+// as a split that ended well leaves it; its name.
+std::string WriteChecksumsFor(const std::string& prefix, const std::string& marker);
+
 // The engine's texts 55, 56 and 230 in English.
 std::string EnglishText(int entry);
 

@@ -31,13 +31,14 @@ ParsedCommandLine Fail(std::string error) {
 const char* CliUsage() {
     return "usage:\n"
            "  quorvel-cli split FILE --size BYTES|--free-space [--into FOLDER] [--marker TEXT]\n"
-           "                         [--max-ram BYTES] [--pause always|sometimes|never]\n"
-           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
+           "                         [--max-ram BYTES] [--pause always|sometimes|never] [--no-checksum]\n"
+           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
            "Pieces are named FILE + marker + number (default marker \".Quorved_\"); a join\n"
            "or check takes any one piece of a set. --max-ram 0 copies byte by byte (default\n"
            "100000). check compares the pieces (and FILE, if it lies beside them) with the\n"
-           "set's checksum file FILE + marker + \"sha256\", without joining.\n"
+           "set's checksum file FILE + marker + \"sha256\", without joining. A split writes\n"
+           "that file and a join checks every byte against it, unless --no-checksum.\n"
            "--free-space makes each piece as large as the free space of its disk; --pause asks\n"
            "for the next disk before each piece (sometimes: only for drives A and B).\n"
            "Exit status: 0 done, 1 the split, join or check failed, 2 the command line is wrong.\n";
@@ -73,6 +74,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
+            continue;
+        }
+        if (arg == "--no-checksum" && o.command != CliOptions::Command::Check) {
+            o.checksums = false;
             continue;
         }
         std::string value;

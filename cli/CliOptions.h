@@ -17,6 +17,7 @@ struct CliOptions {
     std::string marker;        // --marker
     int32_t maxRam = 100000;   // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
     int32_t pauseMode = 1;     // --pause: 0 always, 1 sometimes, 2 never
+    bool checksums = true;     // --no-checksum: a split writes no checksum file, a join checks none
 };
 
 struct ParsedCommandLine {

@@ -120,10 +120,14 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     }
     const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (result != kTransferOk) {
-        err << FailureText(0, result, true, engine.LastError) << '\n';
+        err << FailureText(0, result, true, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
     out << English(37) << '\n' << English(68) << engine.PieceCount << '\n';
+    const std::string& sums = engine.ChecksumFilePath;
+    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
+        out << FillIn(ExtraText(0, Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
+    }
     return 0;
 }
 
@@ -154,10 +158,10 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const int32_t result = engine.Join(o.maxRam, o.marker, 2);
     if (result != kTransferOk) {
-        err << FailureText(0, result, false, engine.LastError) << '\n';
+        err << FailureText(0, result, false, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
-    out << English(71) << '\n';
+    out << (engine.Checked ? ExtraText(0, Extra::RestoredAndChecked) : English(71)) << '\n';
     return 0;
 }
 
@@ -247,6 +251,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     TPieceEngine engine([](int entry) { return English(entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
+    engine.UseChecksums = o.checksums;
     const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;

@@ -59,6 +59,13 @@ const ExtraRow kRows[] = {
     {Extra::RestoredAndChecked,
      {"The file is restored and checked!", "Filen är återskapad och kontrollerad!",
       "Die Datei ist wiederhergestellt und geprüft!"}},
+    {Extra::ChecksumFileNotWritten,
+     {"The checksum file %1 could not be written.", "Kontrollsummefilen %1 kunde inte skrivas.",
+      "Die Prüfsummendatei %1 konnte nicht geschrieben werden."}},
+    {Extra::ChecksumFileBesideBigFile,
+     {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
+      "Delarnas disk har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
+      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie liegt neben der großen Datei: %1"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");
@@ -112,10 +119,22 @@ std::string ReasonText(int lang, int systemError) {
     }
 }
 
-std::string FailureText(int lang, int32_t code, bool split, int systemError) {
+std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject) {
     std::string text;
     if (code == kStopped) {
         return ExtraText(lang, Extra::Stopped);
+    } else if (code == kPieceDamaged) {
+        text = FillIn(ExtraText(lang, Extra::PieceDamaged), {subject});
+    } else if (code == kChecksumsUnfinished) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileUnfinished), {subject});
+    } else if (code == kChecksumsDamaged) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileDamaged), {subject});
+    } else if (code == kPieceMissing) {
+        text = Catalogue().Text(lang, 95) + subject;
+    } else if (code == kJoinedFileDamaged) {
+        text = FillIn(ExtraText(lang, Extra::FileDamaged), {subject});
+    } else if (code == kChecksumsNotWritten) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {subject});
     } else if (code == kSizesDiffer) {
         text = Catalogue().Text(lang, 94);
     } else if (code < 0) {

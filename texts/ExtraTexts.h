@@ -27,6 +27,8 @@ enum class Extra {
     PiecesChecked,           // %1 piece count
     WholeFileChecked,        // %1 file name
     RestoredAndChecked,
+    ChecksumFileNotWritten,  // %1 the checksum file
+    ChecksumFileBesideBigFile,  // %1 the checksum file
     Count  // not a text
 };
 
@@ -46,4 +48,5 @@ std::string ReasonText(int lang, int systemError);
 // What the user reads when a split (split = true) or join ends with `code`
 // other than success: the catalogue's message for the code, and on a line of
 // its own the reason behind systemError where there is one a user can act on.
-std::string FailureText(int lang, int32_t code, bool split, int systemError);
+// subject: what the code is about (TPieceEngine::FailureSubject).
+std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject = {});

@@ -113,7 +113,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     QTest::mouseClick(Main().DoJoinBtn, Qt::LeftButton);
 
     EXPECT_TRUE(modal.Messages().empty());
-    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Status1(), "The file is restored and checked!");
     EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
     EXPECT_EQ(Main().BigFileSize->text(), "2.861");
     EXPECT_EQ(engine.BigFileBytes, 3000000);

@@ -107,7 +107,7 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
 
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2", "--to", dir / "restored"});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "The file is restored!\n");
+    EXPECT_EQ(o.out, "The file is restored and checked!\n");
     EXPECT_TRUE(FileHolds(dir / "restored", ReadFile(file)));
 
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_1", "--to", dir / "no/such/restored"});
@@ -187,7 +187,7 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                   0);
         ASSERT_EQ(Shell("cd '" + dir / "theirs" + "' && split -b " + c.pieceSize + " -d -a 4 '" + file + "' x"), 0);
         const std::vector<std::string> theirs = FolderEntries(dir / "theirs");
-        ASSERT_EQ(FolderEntries(dir / "ours").size(), theirs.size());
+        ASSERT_EQ(FolderEntries(dir / "ours").size(), theirs.size() + 1);  // and the checksum file
         std::string cat = "cat";
         for (std::size_t n = 1; n <= theirs.size(); ++n) {
             const std::string ours = dir / "ours/big.Quorved_" + std::to_string(n);
@@ -294,7 +294,7 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
     std::filesystem::create_directory(dir / "Backup");
     CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
     EXPECT_EQ(cli.Wait(), 0);  // no question asked: none could be answered
-    EXPECT_EQ(FolderEntries(dir / "Backup").size(), 3u);
+    EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
 }
 
 TEST(Cli, AFullDiskSaysSo) {
@@ -314,6 +314,9 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(file, PatternBytes(300000));
     ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
     const std::string second = dir / "Setup.exe.Quorved_2", sums = dir / "Setup.exe.Quorved_sha256";
+    // What the split wrote, sha256sum reads: every piece and the whole file.
+    EXPECT_EQ(Shell("cd '" + dir.Path() + "' && sha256sum --quiet -c Setup.exe.Quorved_sha256"), 0);
+    std::remove(sums.c_str());
     Outcome o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "There is no checksum file for this set: " + sums + "\n");

@@ -104,6 +104,7 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
     SmallDisk disk(dir / "disk", "64k");
     if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
     MakeBigFile("big", 200000);
+    t.engine.UseChecksums = true;
     t.engine.PiecePrefix = dir / "disk/big";
     // The disk claims 10000 bytes more than it takes, as a file system's
     // own bookkeeping does; at each question the disk is swapped for an
@@ -137,6 +138,79 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
     EXPECT_NE(std::find_if(t.view.calls.begin(), t.view.calls.end(),
                            [](const std::string& call) { return call.rfind("Correct ", 0) == 0; }),
               t.view.calls.end());
+
+    // The pieces' disks had no room to spare: the checksums lie beside the
+    // big file, where a join into that folder finds them.
+    EXPECT_EQ(t.engine.ChecksumFilePath, dir / "big.Quorved_sha256");
+    t.engine.PiecePrefix = dir / "taken/big";
+    JoinInto(dir / "restored");
+    ASSERT_EQ(Join(), kTransferOk);
+    EXPECT_TRUE(t.engine.Checked);
+    EXPECT_TRUE(FileHolds(dir / "restored", bytes));
+}
+
+// Sets with a checksum file: the join takes the set from it and checks
+// every byte on the way.
+class CheckedSets : public EngineTest {
+protected:
+    void SetUp() override {
+        MakeBigFile("big", 40000);
+        t.engine.UseChecksums = true;
+        ASSERT_EQ(SplitPlan({10000, 10000, 10000, 10000}), kTransferOk);
+        WriteFile(dir / "target", "old contents");
+        JoinInto(dir / "target");
+    }
+    void Flip(int n, std::size_t at) {
+        std::string piece = ReadFile(Piece(n));
+        piece[at] ^= 1;
+        WriteFile(Piece(n), piece);
+    }
+};
+
+TEST_F(CheckedSets, DamagedOrMissingPiecesFailTheJoinAndNameThePiece) {
+    EXPECT_TRUE(Exists(dir / "big.Quorved_sha256"));
+    Flip(3, 9999);
+    EXPECT_EQ(Join(), kPieceDamaged);
+    EXPECT_EQ(t.engine.FailureSubject, "3");
+    EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
+
+    Flip(3, 9999);
+    WriteFile(Piece(2), ReadFile(Piece(2)) + "x");  // one byte too many
+    EXPECT_EQ(Join(), kPieceDamaged);
+    EXPECT_EQ(t.engine.FailureSubject, "2");
+
+    fs::remove(Piece(2));
+    EXPECT_EQ(Join(), kPieceMissing);
+    EXPECT_EQ(t.engine.FailureSubject, Piece(2));
+    EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
+    EXPECT_EQ(FolderEntries(dir.Path()).size(), 6u);  // nothing else appeared
+}
+
+TEST_F(CheckedSets, APausingJoinChecksEachPieceBeforeTheNextDisk) {
+    Flip(1, 0);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), kPieceDamaged);
+    EXPECT_EQ(t.view.questions.size(), 1u);  // never asked for disk 2
+    EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
+
+    Flip(1, 0);
+    t.view = RecordingView();
+    ASSERT_EQ(t.engine.Join(100000, kMarker, 0), kTransferOk);
+    EXPECT_TRUE(t.engine.Checked);
+    EXPECT_TRUE(FileHolds(dir / "target", bytes));
+}
+
+TEST_F(CheckedSets, AnUnfinishedChecksumFileNeverJoins) {
+    // As a split killed before its end leaves it.
+    std::string sums = ReadFile(dir / "big.Quorved_sha256");
+    sums.replace(sums.find("finished"), 8, "unfinished");
+    sums.erase(sums.rfind('\n', sums.size() - 2) + 1);  // no whole-file line yet
+    WriteFile(dir / "big.Quorved_sha256", sums);
+    EXPECT_EQ(Join(), kChecksumsUnfinished);
+    fs::remove(Piece(4));
+    JoinInto(dir / "target");
+    EXPECT_EQ(Join(), kPieceMissing);
+    EXPECT_EQ(t.engine.FailureSubject, Piece(4));
+    EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
 }
 
 }  // namespace

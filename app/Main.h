@@ -192,6 +192,9 @@ public:
 
 private:
     void BuildLayout();
+    void KeepOnScreen();                        // size and position limited to the screen's available area
+    void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
+    bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
     void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
     void SelectPauseMode(int32_t mode);
     void Quit();                                // ends the program; the close handler then saves nothing

@@ -203,6 +203,7 @@ private:
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
+    std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
     TAboutBox* aboutBox_ = nullptr;
     TfrmDisk* frmDisk_ = nullptr;
     TfrmHint* frmHint_ = nullptr;

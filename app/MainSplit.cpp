@@ -29,6 +29,8 @@ void TMain::ChooseSplitAFileClick() {
         StatusPanel1->setText(T(kNoFileSelected));
         return;
     }
+    // The engine's target becomes the chosen file: no join may write to it.
+    ClearPreparedJoin();
     engine_.BigFilePath = ToStd(chosen);
     engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
     if (engine_.BigFileBytes == -1) {

@@ -27,6 +27,12 @@ const ExtraRow kRows[] = {
       "Disken kunde inte läsas eller skrivas (in-/utmatningsfel).",
       "Der Datenträger konnte nicht gelesen oder beschrieben werden (Ein-/Ausgabefehler)."}},
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
+    {Extra::ReplaceTarget,
+     {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
+      "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
+    {Extra::NothingJoined,
+     {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
+      "Nichts wurde wiederhergestellt; keine Datei wurde geändert."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");

@@ -13,6 +13,8 @@ enum class Extra {
     ReasonReadOnlyDisk,
     ReasonIoError,
     Stopped,
+    ReplaceTarget,  // %1: the full name of the file a join would replace
+    NothingJoined,
     Count  // not a text
 };
 

@@ -208,6 +208,9 @@ public:
 
 private:
     void BuildLayout();
+    void KeepOnScreen();                        // size and position limited to the screen's available area
+    void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
+    bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
     void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
     void SelectPauseMode(int32_t mode);
     void Quit();                                // ends the program; the close handler then saves nothing
@@ -216,6 +219,7 @@ private:
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
+    std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
     TAboutBox* aboutBox_ = nullptr;
     TfrmDisk* frmDisk_ = nullptr;
     TfrmHint* frmHint_ = nullptr;

@@ -66,6 +66,12 @@ const ExtraRow kRows[] = {
      {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
       "Delarnas disk har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
       "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie liegt neben der großen Datei: %1"}},
+    {Extra::ReplaceTarget,
+     {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
+      "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
+    {Extra::NothingJoined,
+     {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
+      "Nichts wurde wiederhergestellt; keine Datei wurde geändert."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");

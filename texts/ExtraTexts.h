@@ -29,6 +29,8 @@ enum class Extra {
     RestoredAndChecked,
     ChecksumFileNotWritten,  // %1 the checksum file
     ChecksumFileBesideBigFile,  // %1 the checksum file
+    ReplaceTarget,  // %1: the full name of the file a join would replace
+    NothingJoined,
     Count  // not a text
 };
 

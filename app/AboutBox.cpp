@@ -7,17 +7,14 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "ProgramInfo.h"
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ToolIcons.h"
 #include "texts/ExtraTexts.h"
+#include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-namespace {
-using MainEntry::kProgramName;
-constexpr int kName = 73, kVersion = 74;
-constexpr int kInstallationFirst = 232, kInstallationLast = 237;  // heading and five lines
-}  // namespace
+using texts::Text;
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
@@ -61,12 +58,13 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
 void TAboutBox::ApplyTexts() {
     setWindowTitle(FromStd(ExtraText(Extra::AboutTitle)));
-    lblName->setText(T(kName));
-    ProgramName->setText(T(kProgramName));
-    lblVersion->setText(T(kVersion));
+    lblName->setText(Text(Entry::AboutName));
+    ProgramName->setText(Text(Entry::ProgramName));
+    lblVersion->setText(Text(Entry::Version));
     Version->setText(QLatin1String(kVersionText));
     QStringList lines;
-    for (int n = kInstallationFirst; n <= kInstallationLast; ++n) lines << T(n);
+    for (int n = EntryNumber(Entry::InstallationHeading); n <= EntryNumber(Entry::InstallationLast); ++n)
+        lines << CatalogueQText(n);
     lines[0] = QStringLiteral("<b>") + lines[0].toHtmlEscaped() + QStringLiteral("</b>");
     for (int i = 1; i < lines.size(); ++i) lines[i] = lines[i].toHtmlEscaped();
     Installation->setText(lines.join(QStringLiteral("<br>")));

@@ -19,6 +19,9 @@
 #include <vector>
 
 #include "engine/PieceEngine.h"
+#include "planning/SizePlan.h"
+#include "texts/Entries.h"
+#include "texts/TextCatalogue.h"
 
 class QAction;
 class QComboBox;
@@ -44,6 +47,17 @@ class TMemory;
 class TFrmBaseSize;
 class TFrmFileType;
 
+// The groups of controls that SetControlState switches together.
+enum class ControlGroup {
+    SplitCommand,     // Split the file, and the size list
+    PlaceForPieces,   // Find a place for the smaller files
+    JoinCommand,      // Restore the file; a join being prepared locks the base size controls
+    PlaceForBigFile,  // Find a place for the big file
+    BaseSizeChoice,   // the base size list
+    NewSizeEditing,   // the new size field, its label and its button
+    SizeList,         // the size list alone
+};
+
 class TMain : public QMainWindow, public TransferView {
     Q_OBJECT
 public:
@@ -56,10 +70,10 @@ public:
                     TFrmBaseSize* baseSize, TFrmFileType* fileType);
 
     // ---- control state and reports (MainState.cpp)
-    void SetControlState(int group, bool enabled);
+    void SetControlState(ControlGroup group, bool enabled);
     void ShowWorking(const QString& text);       // remembers whether it set the hourglass
     void ShowDone(const QString& text);
-    void ReportTransferResult(int32_t code, int doneEntry, int failureEntry);
+    void ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEntry);
     void ReportMissingFile(const QString& name);
     void ClearSizeList();
     void ShowPieceCount(int32_t count);  // lblNrFiles and the hint of ActualSizeGB
@@ -87,7 +101,7 @@ public:
     void SaveGeometry();
 
     // ---- size display, plan, presets (MainPlan.cpp)
-    void ShowBigFileSize(int unit);
+    void ShowBigFileSize(SizeUnit unit);
     void PlanPieceSizes(int32_t keep);
     void ApplySizeMode();
     void LoadBaseSizes();
@@ -163,8 +177,8 @@ public:
     QString SplitPath;
     QString JoinPath;
     bool UseFreeSpace = false;
-    int32_t BigUnit = 0;
-    int32_t PauseMode = 1;
+    SizeUnit BigUnit{};  // read from the settings at start
+    ::PauseMode PauseMode = ::PauseMode::Sometimes;
     int32_t BaseSizeCount = 0;
     int32_t BaseSizeIndex = 0;
     std::vector<int64_t> BaseSizeValues;
@@ -212,7 +226,10 @@ private:
     void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
     bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
     void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
-    void SelectPauseMode(int32_t mode);
+    void SelectPauseMode(::PauseMode mode);
+    void ChooseLanguage(Language chosen);
+    QAction* PauseItem(::PauseMode mode) const;     // the Pause menu's item of a mode
+    QAction* LanguageItem(Language language) const;  // the Language menu's item of a language
     void Quit();                                // ends the program; the close handler then saves nothing
 
     TPieceEngine& engine_;
@@ -231,5 +248,3 @@ private:
 // QString <-> engine strings (UTF-8).
 QString FromStd(const std::string& text);
 std::string ToStd(const QString& text);
-// Catalogue entry n in the current language, as a QString.
-QString T(int n);

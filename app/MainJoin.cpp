@@ -8,33 +8,20 @@
 #include <QStringList>
 
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "dialogs/DiskDialog.h"
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
+#include "texts/QtText.h"
 
-namespace {
-// Catalogue entries of the join workflow.
-using MainEntry::kAbnormalTermination;
-using MainEntry::kNewPlaceSelected;
-using MainEntry::kProgramName;
-constexpr int kChoosePieceTitle = 32;   // "Select the first smaller file in a series"
-constexpr int kPieceFilter = 33;        // "Splitted Files (*<marker>1)|*<marker>1"
-constexpr int kReadyToRestore = 34;     // "Ready to restore the file!"
-constexpr int kRestoresTheFile = 38;    // "Restores the file..."
-constexpr int kBigFilePlaceTitle = 50;  // "Choose where you want to recreate the big file"
-constexpr int kCountingFiles = 65;      // "Counting files..."
-constexpr int kFileRestored = 71;       // "The file is restored!"
-constexpr int kCannotReadPiece = 93;    // "Could not read smaller file number: "
-}  // namespace
+using texts::Text;
 
 void TMain::JoinFilesClick() {
     // The marker filter matches as the join does: case-sensitively, hidden files too.
     const QString chosen =
-        Modal().OpenFileName(this, T(kChoosePieceTitle), T(kPieceFilter), JoinPath, /*exactNames=*/true);
+        Modal().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter), JoinPath, /*exactNames=*/true);
     if (chosen.isEmpty()) return;
     JoinChosenPiece(chosen);
 }
@@ -52,8 +39,8 @@ void TMain::JoinChosenPiece(const QString& chosen) {
         // A name without the marker belongs to no set.
         ReportMissingFile(chosen);
         // The engine's names no longer describe a file chosen for splitting.
-        SetControlState(0, false);
-        SetControlState(1, false);
+        SetControlState(ControlGroup::SplitCommand, false);
+        SetControlState(ControlGroup::PlaceForPieces, false);
         return;
     }
 
@@ -74,7 +61,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
         engine_.SetPieceCount(count);
         SmallerSizesLB->addItems(QStringList(count, QStringLiteral("?")));
     } else {
-        ShowWorking(T(kCountingFiles));
+        ShowWorking(Text(Entry::CountingFiles));
         engine_.SetPieceCount(0);
         const DiscoveredPieces found = DiscoverPieces(prefix, marker);
         if (found.firstMissing || found.end != DiscoveredPieces::End::Whole) {
@@ -82,15 +69,15 @@ void TMain::JoinChosenPiece(const QString& chosen) {
             // counted: joining what was counted would be a short file.
             const std::string next = PieceName(prefix, marker, found.count + 1);
             if (found.end == DiscoveredPieces::End::NextUnreadable) {
-                Modal().Message(this, T(kCannotReadPiece) + QString::number(found.count + 1),
-                                T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
-                ShowDone(T(kAbnormalTermination));
+                Modal().Message(this, Text(Entry::CannotReadPiece) + QString::number(found.count + 1),
+                                Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+                ShowDone(Text(Entry::AbnormalTermination));
             } else {
                 ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName : next));
             }
             engine_.SetPieceCount(0);
-            SetControlState(0, false);
-            SetControlState(1, false);
+            SetControlState(ControlGroup::SplitCommand, false);
+            SetControlState(ControlGroup::PlaceForPieces, false);
             return;
         }
         engine_.PieceCount = found.count;
@@ -103,21 +90,21 @@ void TMain::JoinChosenPiece(const QString& chosen) {
         engine_.CurrentPieceName = PieceName(prefix, marker, found.count + 1);
     }
 
-    SetControlState(0, false);
-    SetControlState(1, false);
-    SetControlState(2, true);
-    SetControlState(3, true);
-    SetControlState(4, false);
+    SetControlState(ControlGroup::SplitCommand, false);
+    SetControlState(ControlGroup::PlaceForPieces, false);
+    SetControlState(ControlGroup::JoinCommand, true);
+    SetControlState(ControlGroup::PlaceForBigFile, true);
+    SetControlState(ControlGroup::BaseSizeChoice, false);
     ShowPieceCount(engine_.PieceCount);
     BigFileName->setText(FromStd(engine_.BigFilePath));
     ShowBigFileSize(BigUnit);
-    ShowDone(T(kReadyToRestore));
+    ShowDone(Text(Entry::ReadyToRestore));
 }
 
 void TMain::JoinFilesBtnClick() { JoinFilesClick(); }
 
 void TMain::FindPlaceToBigFileClick() {
-    const QString chosen = Modal().SaveFileName(this, T(kBigFilePlaceTitle), QString(), SplitPath,
+    const QString chosen = Modal().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
                                                 FromStd(FileNamePart(engine_.PiecePrefix)));
     if (chosen.isEmpty()) {
         // The big file is recreated beside the pieces, under their base name.
@@ -126,7 +113,7 @@ void TMain::FindPlaceToBigFileClick() {
         return;
     }
     if (chosen != FromStd(engine_.BigFilePath)) {
-        StatusPanel1->setText(T(kNewPlaceSelected));
+        StatusPanel1->setText(Text(Entry::NewPlaceSelected));
         engine_.BigFilePath = ToStd(chosen);
     }
     // The dialog does not ask about an existing file: picking it is the answer.
@@ -142,8 +129,8 @@ void TMain::FindPlaceToBigFileBtnClick() { FindPlaceToBigFileClick(); }
 void TMain::ClearPreparedJoin() {
     pickedJoinTarget_.clear();
     if (!DoJoin->isEnabled() && !FindPlaceToBigFile->isEnabled()) return;
-    SetControlState(2, false);
-    SetControlState(3, false);
+    SetControlState(ControlGroup::JoinCommand, false);
+    SetControlState(ControlGroup::PlaceForBigFile, false);
     engine_.SetPieceCount(0);
     ClearSizeList();
     lblNrFiles->clear();
@@ -159,7 +146,7 @@ bool TMain::MayWriteJoinTarget() {
     // A folder is no file to replace: the join reports it cannot write there.
     if (!existing.exists() || existing.isDir()) return true;
     const QString question = FromStd(ExtraText(Extra::ReplaceTarget)).arg(target);
-    if (Modal().Message(this, question, T(kProgramName), ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
+    if (Modal().Message(this, question, Text(Entry::ProgramName), ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
         return true;
     StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
     return false;
@@ -167,19 +154,19 @@ bool TMain::MayWriteJoinTarget() {
 
 void TMain::DoJoinClick() {
     if (!MayWriteJoinTarget()) return;
-    ShowWorking(T(kRestoresTheFile));
+    ShowWorking(Text(Entry::RestoresTheFile));
     // Enabled during the join, so the piece being read shows as selected.
     const bool listWasEnabled = SmallerSizesLB->isEnabled();
     SmallerSizesLB->setEnabled(true);
     const int32_t code = engine_.Join(MaxRAM, ToStd(AddedFileType), PauseMode);
     SmallerSizesLB->setEnabled(listWasEnabled);
 
-    ReportTransferResult(code, kFileRestored, kCannotReadPiece);
+    ReportTransferResult(code, Entry::FileRestored, Entry::CannotReadPiece);
     engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
     ShowBigFileSize(BigUnit);
     // To join again the user chooses the pieces again.
-    SetControlState(2, false);
-    SetControlState(3, false);
+    SetControlState(ControlGroup::JoinCommand, false);
+    SetControlState(ControlGroup::PlaceForBigFile, false);
 }
 
 void TMain::DoJoinBtnClick() { DoJoinClick(); }

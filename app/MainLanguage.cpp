@@ -6,7 +6,6 @@
 #include <QScreen>
 
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
 #include "dialogs/FileTypeDialog.h"
@@ -15,20 +14,10 @@
 #include "settings/SettingsStore.h"
 #include "texts/HelpWindow.h"
 #include "texts/QtHints.h"
+#include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-namespace {
-using MainEntry::kFileNumber;
-using MainEntry::kProgramName;
-using MainEntry::kStarIsNumber;
-
-// Whether a language item was checked before the click that runs its handler.
-// A checkable menu item toggles itself before it reports the click, so from
-// its own trigger the state before is the opposite of the state now.
-bool WasChecked(const QAction* item, const QObject* sender) {
-    return sender == item ? !item->isChecked() : item->isChecked();
-}
-}  // namespace
+using texts::Text;
 
 void TMain::SwitchLanguage() {
     ApplyQtLanguage(LanguageIndex);
@@ -36,38 +25,39 @@ void TMain::SwitchLanguage() {
     if (UseFreeSpace) {
         // The count is known only after the split.
         lblNrFiles->clear();
-        ApplyHint(ActualSizeGB, T(kStarIsNumber) + QLatin1Char('?'), false);
+        ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
     } else {
         ShowPieceCount(engine_.PieceCount);
     }
-    ChangeItem->setText(T(kFileNumber));  // no piece number: the selection is not offered again
-    setWindowTitle(T(kProgramName));
-    store_.Write(Settings::Language, LanguageIndex);
+    ChangeItem->setText(Text(Entry::FileNumber));  // no piece number: the selection is not offered again
+    setWindowTitle(Text(Entry::ProgramName));
+    store_.Write(Settings::Language, static_cast<int32_t>(LanguageIndex));
     ShowHintInStatusBar(QString());
     StatusPanel1->clear();
     // An open How It Works window changes language with the main window.
     if (frmHint_ && frmHint_->isVisible()) frmHint_->OnActivate();
 }
 
-namespace {
-// Runs one of the three language handlers of `main` for language `chosen`.
-void ChooseLanguage(TMain& main, int32_t chosen, const QObject* sender) {
-    QAction* const items[] = {main.LanguageEnglish, main.LanguageSwedish, main.LanguageGerman};
-    if (WasChecked(items[chosen], sender)) {
-        // The current language: nothing is rewritten or stored. Qt has just
-        // unchecked the item; it stays checked.
-        items[chosen]->setChecked(true);
-        return;
-    }
-    for (int i = 0; i < kLanguageCount; ++i) items[i]->setChecked(i == chosen);
+void TMain::ChooseLanguage(Language chosen) {
+    // The language in use: nothing is rewritten or stored.
+    if (chosen == LanguageIndex) return;
+    // The menu's group unchecks the item of the language before.
+    LanguageItem(chosen)->setChecked(true);
     LanguageIndex = chosen;
-    main.SwitchLanguage();
+    SwitchLanguage();
 }
-}  // namespace
 
-void TMain::LanguageEnglishClick() { ChooseLanguage(*this, 0, sender()); }
-void TMain::LanguageSwedishClick() { ChooseLanguage(*this, 1, sender()); }
-void TMain::LanguageGermanClick() { ChooseLanguage(*this, 2, sender()); }
+QAction* TMain::LanguageItem(Language language) const {
+    switch (language) {
+    case Language::Swedish: return LanguageSwedish;
+    case Language::German: return LanguageGerman;
+    default: return LanguageEnglish;
+    }
+}
+
+void TMain::LanguageEnglishClick() { ChooseLanguage(Language::English); }
+void TMain::LanguageSwedishClick() { ChooseLanguage(Language::Swedish); }
+void TMain::LanguageGermanClick() { ChooseLanguage(Language::German); }
 
 void TMain::MemoryUsageClick() {
     if (!memory_) return;

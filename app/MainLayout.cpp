@@ -1,5 +1,6 @@
 // The main window's controls, menus and texts.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -32,8 +33,6 @@
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
-
-QString T(int n) { return CatalogueQText(n); }
 
 namespace {
 
@@ -144,9 +143,15 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // Check marks; the handlers keep exactly one item of each menu checked.
-    for (QAction* a : {ChangeAlways, ChangeSometimes, ChangeNever, LanguageEnglish, LanguageSwedish, LanguageGerman})
-        a->setCheckable(true);
+    // Check marks: exactly one item of each menu, by Qt's rule for exclusive groups.
+    for (const auto& items : {std::initializer_list<QAction*>{ChangeAlways, ChangeSometimes, ChangeNever},
+                              std::initializer_list<QAction*>{LanguageEnglish, LanguageSwedish, LanguageGerman}}) {
+        auto* group = new QActionGroup(this);
+        for (QAction* item : items) {
+            item->setCheckable(true);
+            group->addAction(item);
+        }
+    }
 
     connect(ChooseSplitAFile, &QAction::triggered, this, &TMain::ChooseSplitAFileClick);
     connect(FindPlaceToSmallFiles, &QAction::triggered, this, &TMain::FindPlaceToSmallFilesClick);
@@ -338,64 +343,66 @@ void TMain::BuildLayout() {
 }
 
 void TMain::ApplyTexts() {
-    auto caption = [](QAction* a, int n) { a->setText(T(n)); };
-    auto opensWindow = [](QAction* a, int n) { a->setText(T(n) + QLatin1String(kOpensWindow)); };
-    auto hint = [](auto* control, int n) { ApplyHint(control, T(n)); };
+    using texts::Text;
+    auto caption = [](QAction* a, Entry entry) { a->setText(Text(entry)); };
+    auto opensWindow = [](QAction* a, Entry entry) { a->setText(Text(entry) + QLatin1String(kOpensWindow)); };
+    auto hint = [](auto* control, Entry entry) { ApplyHint(control, Text(entry)); };
 
-    File1->setTitle(T(0));
-    caption(ChooseSplitAFile, 1); hint(ChooseSplitAFile, 17);
-    caption(DoSplit, 2); hint(DoSplit, 18);
-    caption(JoinFiles, 3); hint(JoinFiles, 19);
-    caption(DoJoin, 4); hint(DoJoin, 20);
-    caption(Exit, 5); hint(Exit, 21);
-    hint(PBar, 53);
-    Language1->setTitle(T(6));
-    caption(LanguageEnglish, 7);
-    caption(LanguageSwedish, 8);
-    caption(LanguageGerman, 252);
-    Memory1->setTitle(T(9));
-    opensWindow(MemoryUsage, 10); hint(MemoryUsage, 12);
-    for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, 13);
-    Help1->setTitle(T(14));
+    File1->setTitle(Text(Entry::FileMenu));
+    caption(ChooseSplitAFile, Entry::SelectFileToSplit); hint(ChooseSplitAFile, Entry::SelectFileToSplitHint);
+    caption(DoSplit, Entry::SplitTheFile); hint(DoSplit, Entry::SplitTheFileHint);
+    caption(JoinFiles, Entry::SelectFileToRestore); hint(JoinFiles, Entry::SelectFileToRestoreHint);
+    caption(DoJoin, Entry::RestoreTheFile); hint(DoJoin, Entry::RestoreTheFileHint);
+    caption(Exit, Entry::Exit); hint(Exit, Entry::ExitHint);
+    hint(PBar, Entry::ProgressHint);
+    Language1->setTitle(Text(Entry::LanguageMenu));
+    caption(LanguageEnglish, Entry::English);
+    caption(LanguageSwedish, Entry::Swedish);
+    caption(LanguageGerman, Entry::German);
+    Memory1->setTitle(Text(Entry::MemoryMenu));
+    opensWindow(MemoryUsage, Entry::MemoryUsage); hint(MemoryUsage, Entry::MemoryUsageHint);
+    for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, Entry::PauseHint);
+    Help1->setTitle(Text(Entry::HelpMenu));
     About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
-    hint(SplitAFileBtn, 17);
-    hint(DoSplitBtn, 18);
-    hint(JoinFilesBtn, 19);
-    hint(DoJoinBtn, 20);
-    hint(ExitBtn, 21);
-    BigFileGB->setTitle(T(22)); ApplyHint(BigFileGB, T(114), false);
-    lblBigFileName->setText(T(23));
-    lblBigFileSize->setText(T(24));
-    ActualSizeGB->setTitle(T(25));
-    lblSmallFileNames->setText(T(26));
-    BaseSizeHeadline->setText(T(27));
-    ApplyBaseSize->setText(T(28)); hint(ApplyBaseSize, 41);
-    SmallerSize->setText(T(29));
-    hint(CBBaseSize, 52);
-    ChangeItem->setText(T(57));
-    lblNewSize->setText(T(58));
-    ApplyNewSize->setText(T(59)); hint(ApplyNewSize, 39);
-    caption(FindPlaceToSmallFiles, 60); hint(FindPlaceToSmallFiles, 61);
-    hint(FindPlaceToSmallFilesBtn, 61);
-    caption(FindPlaceToBigFile, 62); hint(FindPlaceToBigFile, 63);
-    hint(FindPlaceToBigFileBtn, 63);
-    hint(SmallerSizesLB, 66);
-    hint(txtNewSize, 67);
+    hint(SplitAFileBtn, Entry::SelectFileToSplitHint);
+    hint(DoSplitBtn, Entry::SplitTheFileHint);
+    hint(JoinFilesBtn, Entry::SelectFileToRestoreHint);
+    hint(DoJoinBtn, Entry::RestoreTheFileHint);
+    hint(ExitBtn, Entry::ExitHint);
+    BigFileGB->setTitle(Text(Entry::TheBigFile)); ApplyHint(BigFileGB, Text(Entry::UnitHint), false);
+    lblBigFileName->setText(Text(Entry::BigFileNameLabel));
+    lblBigFileSize->setText(Text(Entry::BigFileSizeLabel));
+    ActualSizeGB->setTitle(Text(Entry::TheSmallerFiles));
+    lblSmallFileNames->setText(Text(Entry::SmallFileNamesLabel));
+    BaseSizeHeadline->setText(Text(Entry::BaseSizeHeadline));
+    ApplyBaseSize->setText(Text(Entry::ModifyBaseSizes)); hint(ApplyBaseSize, Entry::ModifyBaseSizesHint);
+    SmallerSize->setText(Text(Entry::IndividualSizes));
+    hint(CBBaseSize, Entry::BaseSizeChoiceHint);
+    ChangeItem->setText(Text(Entry::FileNumber));
+    lblNewSize->setText(Text(Entry::NewSize));
+    ApplyNewSize->setText(Text(Entry::ApplyNewSize)); hint(ApplyNewSize, Entry::ApplyNewSizeHint);
+    caption(FindPlaceToSmallFiles, Entry::FindPlaceForPieces);
+    hint(FindPlaceToSmallFiles, Entry::FindPlaceForPiecesHint);
+    hint(FindPlaceToSmallFilesBtn, Entry::FindPlaceForPiecesHint);
+    caption(FindPlaceToBigFile, Entry::FindPlaceForBigFile); hint(FindPlaceToBigFile, Entry::FindPlaceForBigFileHint);
+    hint(FindPlaceToBigFileBtn, Entry::FindPlaceForBigFileHint);
+    hint(SmallerSizesLB, Entry::SizeListHint);
+    hint(txtNewSize, Entry::NewSizeHint);
     lblNrFiles->clear();
-    caption(ClearRegistry, 101); hint(ClearRegistry, 113);
-    opensWindow(Hint, 118); hint(Hint, 139);
-    HintBtn->setText(FromStd(StripAccessKey(CatalogueText(118))));
-    ApplyHint(HintBtn, T(138) + QLatin1Char('|') + T(139));
-    ChangeOfDisk->setTitle(T(146));
-    caption(ChangeAlways, 147);
-    caption(ChangeSometimes, 148);
-    caption(ChangeNever, 149);
-    Filetype->setTitle(T(212));
-    opensWindow(ChooseFiletype, 213); hint(ChooseFiletype, 238);
+    caption(ClearRegistry, Entry::ExitAndReset); hint(ClearRegistry, Entry::ExitAndResetHint);
+    opensWindow(Hint, Entry::HowItWorks); hint(Hint, Entry::HowItWorksHint);
+    HintBtn->setText(FromStd(StripAccessKey(CatalogueText(Entry::HowItWorks))));
+    ApplyHint(HintBtn, Text(Entry::HowItWorksShortHint) + QLatin1Char('|') + Text(Entry::HowItWorksHint));
+    ChangeOfDisk->setTitle(Text(Entry::PauseMenu));
+    caption(ChangeAlways, Entry::PauseAlways);
+    caption(ChangeSometimes, Entry::PauseSometimes);
+    caption(ChangeNever, Entry::PauseNever);
+    Filetype->setTitle(Text(Entry::EndingMenu));
+    opensWindow(ChooseFiletype, Entry::ChangeEnding); hint(ChooseFiletype, Entry::ChangeEndingHint);
     // All three language items carry the same hint.
-    for (QAction* language : {LanguageEnglish, LanguageSwedish, LanguageGerman}) hint(language, 239);
-    rbSizeFree->setText(T(227));
-    rbSizeBase->setText(T(228));
+    for (QAction* language : {LanguageEnglish, LanguageSwedish, LanguageGerman}) hint(language, Entry::LanguageHint);
+    rbSizeFree->setText(Text(Entry::UseFreeSpace));
+    rbSizeBase->setText(Text(Entry::UseBaseSize));
 }
 
 bool TMain::event(QEvent* e) {

@@ -10,13 +10,16 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "ProgramInfo.h"
 #include "app/AboutBox.h"
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
 #include "settings/SettingsStore.h"
+#include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
+
+using texts::Text;
 
 TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
     : QMainWindow(parent), engine_(engine), store_(store) {
@@ -85,17 +88,15 @@ void TMain::FormCreate() {
     // unusable marker, a folder that does not exist), so a settings file
     // edited by hand never stops the window.
 
-    // 1. Language (0..2).
-    LanguageIndex = store_.Read(Settings::Language);
-    LanguageEnglish->setChecked(LanguageIndex == 0);
-    LanguageSwedish->setChecked(LanguageIndex == 1);
-    LanguageGerman->setChecked(LanguageIndex == 2);
-    ApplyQtLanguage(LanguageIndex);  // file dialogs and message box buttons
+    // Language, with Qt's own texts (file dialogs, message box buttons) in it.
+    LanguageIndex = static_cast<Language>(store_.Read(Settings::Language));
+    LanguageItem(LanguageIndex)->setChecked(true);
+    ApplyQtLanguage(LanguageIndex);
 
-    // 2. Memory limit (not negative; the engine caps its buffer itself).
+    // Memory limit (not negative; the engine caps its buffer itself).
     MaxRAM = store_.Read(Settings::MaxRAM);
 
-    // 3. Geometry: the position always, the size only when both parts are
+    // Geometry: the position always, the size only when both parts are
     // positive, and never larger than the screen the window opens on. The
     // constructor then keeps the whole window on that screen (KeepOnScreen).
     mainTop = store_.Read(Settings::MainTop);
@@ -107,51 +108,49 @@ void TMain::FormCreate() {
     if (mainHeight > 0 && mainWidth > 0 && area.isValid())
         resize(std::min(mainWidth, area.width()), std::min(mainHeight, area.height()));
 
-    // 4. Status panel 0 scaled from the 120 pixels per inch the window was designed at.
+    // Status panel 0 scaled from the 120 pixels per inch the window was designed at.
     StatusPanel0->setMinimumWidth(345 * logicalDpiX() / 120);
 
-    // 5. Marker, the catalogue made with it, and the window's texts.
+    // Marker, the catalogue made with it, and the window's texts.
     AddedFileType = store_.Read(Settings::AddedFileType);
     BuildCatalogue(ToStd(AddedFileType));
     ApplyTexts();
 
-    // 6.
-    ChangeItem->setText(T(MainEntry::kFileNumber));
-    setWindowTitle(T(MainEntry::kProgramName));
+    // The piece number label names no piece yet; the window's title.
+    ChangeItem->setText(Text(Entry::FileNumber));
+    setWindowTitle(Text(Entry::ProgramName));
 
-    // 7. Folders of the big files and of the pieces.
+    // Folders of the big files and of the pieces.
     SplitPath = store_.Read(Settings::SplitPath);
     JoinPath = store_.Read(Settings::JoinPath);
 
-    // 8.-10. Presets, size mode and size unit: the size planning code fills
-    // these handlers; checking a radio button runs its handler.
+    // Presets, size mode and size unit: the size planning code fills these
+    // handlers; checking a radio button runs its handler.
     LoadBaseSizes();
     UseFreeSpace = store_.Read(Settings::UseFreeSpace);
     rbSizeFree->setChecked(UseFreeSpace);
     rbSizeBase->setChecked(!UseFreeSpace);
     ApplySizeMode();
     static_assert(Settings::BigUnit.min == 1 && Settings::BigUnit.max == 4, "one radio button per unit");
-    BigUnit = store_.Read(Settings::BigUnit);
+    BigUnit = static_cast<SizeUnit>(store_.Read(Settings::BigUnit));
     QRadioButton* const units[] = {BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4};
-    units[BigUnit - 1]->setChecked(true);
+    units[static_cast<int>(BigUnit) - static_cast<int>(SizeUnit::Bytes)]->setChecked(true);
 
-    // 11. Pause mode (0..2).
-    PauseMode = store_.Read(Settings::ChangeDisk);
-    ChangeAlways->setChecked(PauseMode == 0);
-    ChangeSometimes->setChecked(PauseMode == 1);
-    ChangeNever->setChecked(PauseMode == 2);
+    // Pause mode.
+    PauseMode = static_cast<::PauseMode>(store_.Read(Settings::ChangeDisk));
+    PauseItem(PauseMode)->setChecked(true);
 
-    // 12. Nothing can be split or joined yet.
-    for (int group : {0, 1, 2, 3}) SetControlState(group, false);
+    // Nothing can be split or joined yet.
+    for (ControlGroup group : {ControlGroup::SplitCommand, ControlGroup::PlaceForPieces, ControlGroup::JoinCommand,
+                               ControlGroup::PlaceForBigFile})
+        SetControlState(group, false);
 
-    // 13. Hints reach status panel 0 through event() from now on.
-
-    // 14. Welcome text.
-    ShowHintInStatusBar(T(117) + QLatin1Char(' ') + T(MainEntry::kProgramName) + QStringLiteral(", ") +
-                        T(74).toLower() + QLatin1Char(' ') + QLatin1String(kVersionText));
+    // Hints reach status panel 0 through event() from now on. The welcome text:
+    ShowHintInStatusBar(Text(Entry::WelcomeTo) + QLatin1Char(' ') + Text(Entry::ProgramName) + QStringLiteral(", ") +
+                        Text(Entry::Version).toLower() + QLatin1Char(' ') + QLatin1String(kVersionText));
 }
 
-void TMain::StorePauseMode() { store_.Write(Settings::ChangeDisk, PauseMode); }
+void TMain::StorePauseMode() { store_.Write(Settings::ChangeDisk, static_cast<int32_t>(PauseMode)); }
 
 void TMain::SaveGeometry() {
     // pos() and size() are what move() and resize() restore, so repeated
@@ -192,20 +191,26 @@ void TMain::ClearRegistryClick() {
     Quit();
 }
 
-void TMain::SelectPauseMode(int32_t mode) {
-    QAction* const items[] = {ChangeAlways, ChangeSometimes, ChangeNever};
-    // Choosing the checked item changes and writes nothing (Qt has just
-    // unchecked it: check it again).
-    if (mode != PauseMode) {
-        PauseMode = mode;
-        StorePauseMode();
-    }
-    for (int i = 0; i < 3; ++i) items[i]->setChecked(i == PauseMode);
+void TMain::SelectPauseMode(::PauseMode mode) {
+    // Choosing the checked item changes and writes nothing.
+    if (mode == PauseMode) return;
+    // The menu's group unchecks the item of the mode before.
+    PauseItem(mode)->setChecked(true);
+    PauseMode = mode;
+    StorePauseMode();
 }
 
-void TMain::ChangeAlwaysClick() { SelectPauseMode(0); }
-void TMain::ChangeSometimesClick() { SelectPauseMode(1); }
-void TMain::ChangeNeverClick() { SelectPauseMode(2); }
+QAction* TMain::PauseItem(::PauseMode mode) const {
+    switch (mode) {
+    case PauseMode::Always: return ChangeAlways;
+    case PauseMode::Never: return ChangeNever;
+    default: return ChangeSometimes;
+    }
+}
+
+void TMain::ChangeAlwaysClick() { SelectPauseMode(PauseMode::Always); }
+void TMain::ChangeSometimesClick() { SelectPauseMode(PauseMode::Sometimes); }
+void TMain::ChangeNeverClick() { SelectPauseMode(PauseMode::Never); }
 
 void TMain::AboutClick() {
     if (aboutBox_) Modal().ExecDialog(aboutBox_);

@@ -11,26 +11,17 @@
 #include <QSignalBlocker>
 
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "planning/BaseSizeEditor.h"
 #include "planning/Presets.h"
 #include "planning/SizePlan.h"
 #include "settings/SettingsStore.h"
 #include "texts/QtHints.h"
+#include "texts/QtText.h"
+
+using texts::Text;
 
 namespace {
-// Catalogue entries of the plan.
-using MainEntry::kFileNumber;
-using MainEntry::kStarIsNumber;
-constexpr int kReadyToSplit = 35;     // "Ready to split the file!"
-constexpr int kTooManyFiles = 48;     // "Too many files!"
-constexpr int kWorking = 64;          // "Working..."
-constexpr int kTooBigNewSize = 86;    // "Too Big New Size!"
-constexpr int kBaseSizeInstead = 87;  // "The program chose to apply the base size instead"
-constexpr int kSizeNotUsable = 110;   // "The new size can not be used!"
-constexpr int kSizeIgnored = 111;     // "The program ignored the new size"
-constexpr int kChooseBigger = 112;    // "Choose a bigger Base Size, otherwise too many files ..."
 
 // The selected row of a list box, -1 when nothing is selected.
 int SelectedRow(const QListWidget* list) {
@@ -41,28 +32,28 @@ int SelectedRow(const QListWidget* list) {
 
 // ---- size display
 
-void TMain::ShowBigFileSize(int unit) {
+void TMain::ShowBigFileSize(SizeUnit unit) {
     BigUnit = unit;
     BigFileSize->setText(BigFileSizeText(engine_.BigFileBytes, unit, QLocale(), BigFileSize->text()));
-    store_.Write(Settings::BigUnit, BigUnit);
+    store_.Write(Settings::BigUnit, static_cast<int32_t>(BigUnit));
 }
 
-void TMain::BigFileRB1Click() { ShowBigFileSize(1); }
-void TMain::BigFileRB2Click() { ShowBigFileSize(2); }
-void TMain::BigFileRB3Click() { ShowBigFileSize(3); }
-void TMain::BigFileRB4Click() { ShowBigFileSize(4); }
+void TMain::BigFileRB1Click() { ShowBigFileSize(SizeUnit::Bytes); }
+void TMain::BigFileRB2Click() { ShowBigFileSize(SizeUnit::Kilobytes); }
+void TMain::BigFileRB3Click() { ShowBigFileSize(SizeUnit::Megabytes); }
+void TMain::BigFileRB4Click() { ShowBigFileSize(SizeUnit::Gigabytes); }
 
 // ---- piece size plan
 
 void TMain::PlanPieceSizes(int32_t keep) {
     if (UseFreeSpace) {
         ClearSizeList();
-        StatusPanel1->setText(T(kReadyToSplit));
+        StatusPanel1->setText(Text(Entry::ReadyToSplit));
         return;
     }
     if (engine_.BigFileBytes <= 0) {
-        SetControlState(0, false);
-        SetControlState(1, false);
+        SetControlState(ControlGroup::SplitCommand, false);
+        SetControlState(ControlGroup::PlaceForPieces, false);
         StatusPanel1->clear();
         return;
     }
@@ -75,24 +66,24 @@ void TMain::PlanPieceSizes(int32_t keep) {
 
     if (plan.outcome == PiecePlan::Outcome::KeptTooBig) {
         PlanPieceSizes(0);
-        Modal().Message(this, T(kBaseSizeInstead), T(kTooBigNewSize), ModalSeam::Icon::Exclamation,
+        Modal().Message(this, Text(Entry::BaseSizeInstead), Text(Entry::TooBigNewSize), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
         return;
     }
 
-    ShowWorking(T(kWorking));
+    ShowWorking(Text(Entry::Working));
     if (plan.outcome != PiecePlan::Outcome::Planned) {
         // Too many pieces: no plan is left that a split could use.
         engine_.SetPieceCount(0);
         lblNrFiles->clear();
         ApplyHint(ActualSizeGB, QString(), false);
         ClearSizeList();
-        Modal().Message(this, T(kChooseBigger), T(kTooManyFiles), ModalSeam::Icon::Exclamation,
+        Modal().Message(this, Text(Entry::ChooseBiggerBaseSize), Text(Entry::TooManyFiles), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
-        ShowDone(T(kTooManyFiles));
-        SetControlState(0, false);
-        SetControlState(1, false);
-        SetControlState(5, false);
+        ShowDone(Text(Entry::TooManyFiles));
+        SetControlState(ControlGroup::SplitCommand, false);
+        SetControlState(ControlGroup::PlaceForPieces, false);
+        SetControlState(ControlGroup::NewSizeEditing, false);
         return;
     }
 
@@ -106,10 +97,10 @@ void TMain::PlanPieceSizes(int32_t keep) {
     SmallerSizesLB->addItems(items);
     SmallerSizesLB->setUpdatesEnabled(true);
 
-    SetControlState(0, true);
-    SetControlState(1, true);
+    SetControlState(ControlGroup::SplitCommand, true);
+    SetControlState(ControlGroup::PlaceForPieces, true);
     ShowPieceCount(plan.count);
-    ShowDone(T(kReadyToSplit));
+    ShowDone(Text(Entry::ReadyToSplit));
 }
 
 void TMain::ApplySizeMode() {
@@ -120,7 +111,7 @@ void TMain::ApplySizeMode() {
         ClearSizeList();
         lblNrFiles->clear();
         // The count is known only after the split: "1 to ?".
-        ApplyHint(ActualSizeGB, BigFileName->text().isEmpty() ? QString() : T(kStarIsNumber) + QLatin1Char('?'),
+        ApplyHint(ActualSizeGB, BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'),
                   false);
     } else if (engine_.BigFileBytes > 0) {
         PlanPieceSizes(0);
@@ -142,9 +133,9 @@ void TMain::rbSizeFreeClick() {
 void TMain::SmallerSizesLBClick() {
     const int row = SelectedRow(SmallerSizesLB);
     if (row < 0) return;
-    ChangeItem->setText(T(kFileNumber) + QString::number(row + 1));
+    ChangeItem->setText(Text(Entry::FileNumber) + QString::number(row + 1));
     txtNewSize->setText(SmallerSizesLB->item(row)->text());
-    SetControlState(5, true);
+    SetControlState(ControlGroup::NewSizeEditing, true);
 }
 
 void TMain::ApplyNewSizeClick() {
@@ -153,15 +144,15 @@ void TMain::ApplyNewSizeClick() {
     const int32_t k = row + 1;
     const int64_t n = LeadingInteger(txtNewSize->text());
     if (n <= 0) {
-        Modal().Message(this, T(kSizeIgnored), T(kSizeNotUsable), ModalSeam::Icon::Exclamation,
+        Modal().Message(this, Text(Entry::SizeIgnored), Text(Entry::SizeNotUsable), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
-        SetControlState(5, false);
+        SetControlState(ControlGroup::NewSizeEditing, false);
         return;
     }
     if (engine_.PieceSizes.size() <= size_t(k)) engine_.PieceSizes.resize(size_t(k) + 1, 0);
     engine_.PieceSizes[size_t(k)] = n;
-    ChangeItem->setText(T(kFileNumber));
-    SetControlState(5, false);
+    ChangeItem->setText(Text(Entry::FileNumber));
+    SetControlState(ControlGroup::NewSizeEditing, false);
     PlanPieceSizes(k);
 }
 
@@ -185,8 +176,8 @@ void TMain::CBBaseSizeChange() {
     if (index < 0 || index >= BaseSizeCount) return;
     BaseSizeIndex = index;
     store_.Write(Settings::BaseSizeIndex, BaseSizeIndex);
-    SetControlState(6, true);
-    SetControlState(5, false);
+    SetControlState(ControlGroup::SizeList, true);
+    SetControlState(ControlGroup::NewSizeEditing, false);
     PlanPieceSizes(0);
 }
 

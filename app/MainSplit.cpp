@@ -5,28 +5,17 @@
 #include <QListWidget>
 
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
+#include "texts/QtText.h"
 
-namespace {
-// Catalogue entries of the split workflow.
-using MainEntry::kNewPlaceSelected;
-constexpr int kChooseFileTitle = 30;   // "Select a file to be splitted"
-constexpr int kAllFilesFilter = 31;    // "All Files (*.*)|*.*"
-constexpr int kSplitsTheFile = 36;     // "Splits the file..."
-constexpr int kFileSplitted = 37;      // "The file is splitted!"
-constexpr int kPiecePlaceTitle = 49;   // "Choose where you want to put the smaller files"
-constexpr int kPiecePlaceFilter = 51;  // "Will be added at the end: <marker>*|*.*"
-constexpr int kNoFileSelected = 69;    // "No file selected!"
-constexpr int kCannotCreatePiece = 92; // "Possible invalid path! Could not create smaller file number "
-}  // namespace
+using texts::Text;
 
 void TMain::ChooseSplitAFileClick() {
-    const QString chosen = Modal().OpenFileName(this, T(kChooseFileTitle), T(kAllFilesFilter), SplitPath);
+    const QString chosen = Modal().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
     if (chosen.isEmpty()) {
-        StatusPanel1->setText(T(kNoFileSelected));
+        StatusPanel1->setText(Text(Entry::NoFileSelected));
         return;
     }
     SplitChosenFile(chosen);
@@ -54,17 +43,17 @@ void TMain::SplitChosenFile(const QString& chosen) {
     const bool planned = UseFreeSpace || engine_.PieceCount > 0;
     if (engine_.BigFileBytes > 0 && planned) {
         SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix, ToStd(AddedFileType))));
-        SetControlState(0, true);
-        SetControlState(1, true);
-        SetControlState(2, false);
-        SetControlState(3, false);
+        SetControlState(ControlGroup::SplitCommand, true);
+        SetControlState(ControlGroup::PlaceForPieces, true);
+        SetControlState(ControlGroup::JoinCommand, false);
+        SetControlState(ControlGroup::PlaceForBigFile, false);
     }
 }
 
 void TMain::SplitAFileBtnClick() { ChooseSplitAFileClick(); }
 
 void TMain::FindPlaceToSmallFilesClick() {
-    const QString chosen = Modal().SaveFileName(this, T(kPiecePlaceTitle), T(kPiecePlaceFilter), JoinPath,
+    const QString chosen = Modal().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
                                                 FromStd(FileNamePart(engine_.BigFilePath)));
     if (chosen.isEmpty()) {
         // The pieces go beside the big file, under its own name.
@@ -72,7 +61,7 @@ void TMain::FindPlaceToSmallFilesClick() {
         return;
     }
     if (chosen != FromStd(engine_.PiecePrefix)) {
-        StatusPanel1->setText(T(kNewPlaceSelected));
+        StatusPanel1->setText(Text(Entry::NewPlaceSelected));
         engine_.PiecePrefix = ToStd(chosen);
     }
     SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix, ToStd(AddedFileType))));
@@ -84,18 +73,18 @@ void TMain::FindPlaceToSmallFilesClick() {
 void TMain::FindPlaceToSmallFilesBtnClick() { FindPlaceToSmallFilesClick(); }
 
 void TMain::DoSplitClick() {
-    ShowWorking(T(kSplitsTheFile));
+    ShowWorking(Text(Entry::SplitsTheFile));
     // Enabled during the split, so the piece being written shows as selected.
     const bool listWasEnabled = SmallerSizesLB->isEnabled();
     SmallerSizesLB->setEnabled(true);
     const int32_t code = engine_.Split(MaxRAM, ToStd(AddedFileType), PauseMode, UseFreeSpace);
     SmallerSizesLB->setEnabled(listWasEnabled);
 
-    ReportTransferResult(code, kFileSplitted, kCannotCreatePiece);
+    ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
     // To split again the user chooses a file again.
-    SetControlState(0, false);
-    SetControlState(1, false);
-    SetControlState(5, false);
+    SetControlState(ControlGroup::SplitCommand, false);
+    SetControlState(ControlGroup::PlaceForPieces, false);
+    SetControlState(ControlGroup::NewSizeEditing, false);
 }
 
 void TMain::DoSplitBtnClick() { DoSplitClick(); }

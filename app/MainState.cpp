@@ -18,35 +18,27 @@
 #include <cstdint>
 
 #include "app/Main.h"
-#include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "engine/FileAccess.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
+#include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-namespace {
-// Catalogue entries of the result reports.
-using MainEntry::kAbnormalTermination;
-using MainEntry::kFileNumber;
-using MainEntry::kStarIsNumber;
-constexpr int kCannotCreatePiece = 92;    // "Possible invalid path! Could not create smaller file number "
-constexpr int kFileMissing = 95;          // "File is missing: "
-constexpr int kNrOfFiles = 68;            // "Nr. of files: "
-}  // namespace
+using texts::Text;
 
-void TMain::SetControlState(int group, bool enabled) {
+void TMain::SetControlState(ControlGroup group, bool enabled) {
     switch (group) {
-    case 0:  // split command
+    case ControlGroup::SplitCommand:
         DoSplit->setEnabled(enabled);
         DoSplitBtn->setEnabled(enabled);
         SmallerSizesLB->setEnabled(enabled);
         break;
-    case 1:  // place for small files
+    case ControlGroup::PlaceForPieces:
         FindPlaceToSmallFiles->setEnabled(enabled);
         FindPlaceToSmallFilesBtn->setEnabled(enabled);
         break;
-    case 2:  // join command; a join being prepared locks the base size controls
+    case ControlGroup::JoinCommand:
         DoJoin->setEnabled(enabled);
         DoJoinBtn->setEnabled(enabled);
         CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
@@ -54,22 +46,22 @@ void TMain::SetControlState(int group, bool enabled) {
         rbSizeFree->setEnabled(!enabled);
         ApplyBaseSize->setEnabled(!enabled);
         break;
-    case 3:  // place for big file
+    case ControlGroup::PlaceForBigFile:
         FindPlaceToBigFile->setEnabled(enabled);
         FindPlaceToBigFileBtn->setEnabled(enabled);
         break;
-    case 4:  // base size choice
+    case ControlGroup::BaseSizeChoice:
         CBBaseSize->setEnabled(enabled);
         break;
-    case 5:  // new size editing
+    case ControlGroup::NewSizeEditing:
         ApplyNewSize->setEnabled(enabled);
         txtNewSize->setEnabled(enabled);
         ChangeItem->setEnabled(enabled);
         break;
-    case 6:  // size list
+    case ControlGroup::SizeList:
         SmallerSizesLB->setEnabled(enabled);
         break;
-    default:
+    default:  // a value from outside the enum changes nothing
         break;
     }
 }
@@ -97,52 +89,52 @@ void TMain::RestoreCursor() {
     }
 }
 
-void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) {
-    const bool split = failureEntry == kCannotCreatePiece;
+void TMain::ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEntry) {
+    const bool split = failureEntry == Entry::CannotCreatePiece;
     if (code == 0) {
-        ShowDone(!split && Engine().Checked ? FromStd(ExtraText(Extra::RestoredAndChecked)) : T(doneEntry));
+        ShowDone(!split && Engine().Checked ? FromStd(ExtraText(Extra::RestoredAndChecked)) : Text(doneEntry));
         const std::string& sums = Engine().ChecksumFilePath;
         if (split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix)) {
             // The pieces went to disks of their own: say where the set's checksums are.
             Modal().Message(this, FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
-                            T(MainEntry::kProgramName), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+                            Text(Entry::ProgramName), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
     } else if (code == kStopped) {
         // The user asked for it: news, not a failure.
         const QString stopped = FromStd(ExtraText(Extra::Stopped));
-        Modal().Message(this, stopped, T(MainEntry::kProgramName), ModalSeam::Icon::Information,
+        Modal().Message(this, stopped, Text(Entry::ProgramName), ModalSeam::Icon::Information,
                         ModalSeam::Buttons::Ok);
         ShowDone(stopped);
     } else {
         const QString text =
             FromStd(FailureText(LanguageIndex, code, split, Engine().LastError, Engine().FailureSubject));
-        Modal().Message(this, text, T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
-        ShowDone(T(kAbnormalTermination));
+        Modal().Message(this, text, Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+        ShowDone(Text(Entry::AbnormalTermination));
     }
     ShowPieceCount(Engine().PieceCount);
 }
 
 void TMain::ShowPieceCount(int32_t count) {
     const QString number = QString::number(count);
-    lblNrFiles->setText(T(kNrOfFiles) + number);
-    ApplyHint(ActualSizeGB, T(kStarIsNumber) + number, false);
+    lblNrFiles->setText(Text(Entry::NrOfFiles) + number);
+    ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + number, false);
 }
 
 void TMain::ReportMissingFile(const QString& name) {
-    Modal().Message(this, T(kFileMissing) + name, T(kAbnormalTermination), ModalSeam::Icon::Stop,
+    Modal().Message(this, Text(Entry::FileMissing) + name, Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop,
                     ModalSeam::Buttons::Ok);
-    StatusPanel1->setText(T(kAbnormalTermination));
+    StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
 }
 
 void TMain::ClearSizeList() {
     SmallerSizesLB->clear();
-    ChangeItem->setText(T(kFileNumber));
+    ChangeItem->setText(Text(Entry::FileNumber));
     txtNewSize->clear();
-    SetControlState(5, false);
+    SetControlState(ControlGroup::NewSizeEditing, false);
 }
 
-void TMain::txtNewSizeChange() { SetControlState(5, true); }
+void TMain::txtNewSizeChange() { SetControlState(ControlGroup::NewSizeEditing, true); }
 
 QString TMain::CurrentFolder() { return QDir::toNativeSeparators(QDir::currentPath()); }
 

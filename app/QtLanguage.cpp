@@ -38,24 +38,24 @@ QPointer<QTranslator> installedFile;
 
 }  // namespace
 
-void ApplyQtLanguage(int language) {
+void ApplyQtLanguage(Language language) {
     QCoreApplication* app = QCoreApplication::instance();
     // Deleting a translator also uninstalls it.
     delete installedFallback.data();
     delete installedFile.data();
     // English is Qt's own language.
-    static const char* const kLocales[] = {"en", "sv", "de"};
-    if (!app || language < 1 || language > 2) return;
+    if (!app || (language != Language::Swedish && language != Language::German)) return;
+    const char* const locale = language == Language::Swedish ? "sv" : "de";
 
     // Installed first, so it is asked last.
-    if (language == 1) {
+    if (language == Language::Swedish) {
         installedFallback = new TSwedishFallbackTexts(app);
         QCoreApplication::installTranslator(installedFallback);
     }
     // qtbase_* holds the widgets' texts; where there is none, the older all-in-one qt_*.
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     auto* file = new QTranslator(app);
-    const QString suffix = QString::fromLatin1(kLocales[language]);
+    const QString suffix = QString::fromLatin1(locale);
     if (file->load(QStringLiteral("qtbase_") + suffix, folder) || file->load(QStringLiteral("qt_") + suffix, folder)) {
         installedFile = file;
         QCoreApplication::installTranslator(file);

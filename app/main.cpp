@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "ProgramInfo.h"
 #include "app/Application.h"
 #include "app/Windows.h"
 #include "engine/PieceEngine.h"
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
         TPieceEngine engine([](int n) { return CatalogueText(n); });
         Catalogue();
         TSettingsStore store;
-        QApplication::setApplicationName(QStringLiteral("The File Quorvel"));
+        QApplication::setApplicationName(QLatin1String(kApplicationName));
         QApplication::setApplicationVersion(QLatin1String(kVersionText));
         // A file named on the command line is taken once the window shows.
         const QStringList arguments = QCoreApplication::arguments();

@@ -119,9 +119,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             o.maxRam = static_cast<int32_t>(number);
         } else if (arg == "--pause" && split) {
-            if (value == "always") o.pauseMode = 0;
-            else if (value == "sometimes") o.pauseMode = 1;
-            else if (value == "never") o.pauseMode = 2;
+            if (value == "always") o.pauseMode = PauseMode::Always;
+            else if (value == "sometimes") o.pauseMode = PauseMode::Sometimes;
+            else if (value == "never") o.pauseMode = PauseMode::Never;
             else return Fail("--pause takes always, sometimes or never, not \"" + value + "\"");
         } else {
             return Fail("unknown option for " + args[0] + ": " + arg);

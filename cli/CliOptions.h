@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/PieceNaming.h"
+
 struct CliOptions {
     enum class Command { Help, Split, Join, Check };
     Command command = Command::Help;
@@ -16,7 +18,7 @@ struct CliOptions {
     std::string to;            // --to: the joined file (default the set's name beside the pieces)
     std::string marker;        // --marker
     int32_t maxRam = 100000;   // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
-    int32_t pauseMode = 1;     // --pause: 0 always, 1 sometimes, 2 never
+    PauseMode pauseMode = PauseMode::Sometimes;  // --pause
     bool checksums = true;     // --no-checksum: a split writes no checksum file, a join checks none
 };
 

@@ -21,7 +21,9 @@
 
 namespace {
 
-const std::string& English(int entry) { return Catalogue().Text(0, entry); }
+// The command line speaks the program's own English.
+const std::string& English(Entry entry) { return Catalogue().Text(Language::English, entry); }
+const std::string& English(Extra id) { return ExtraText(Language::English, id); }
 
 // The engine's view on a terminal: questions answered with y or n, progress
 // as a percentage on one line.
@@ -96,13 +98,13 @@ std::string Absolute(const std::string& name) {
 int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
     const int64_t size = FileSizeOf(o.file);
     if (size < 0) {
-        err << English(95) << o.file << '\n';
+        err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
     if (!o.into.empty()) {
         std::error_code ec;
         if (!std::filesystem::is_directory(std::filesystem::u8path(o.into), ec)) {
-            err << English(95) << o.into << '\n';
+            err << English(Entry::FileMissing) << o.into << '\n';
             return 1;
         }
     }
@@ -111,7 +113,7 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
-            err << English(48) << '\n';
+            err << English(Entry::TooManyFiles) << '\n';
             return 1;
         }
         // An empty file has no pieces, as with split -b.
@@ -120,35 +122,35 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     }
     const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (result != kTransferOk) {
-        err << FailureText(0, result, true, engine.LastError, engine.FailureSubject) << '\n';
+        err << FailureText(Language::English, result, true, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
-    out << English(37) << '\n' << English(68) << engine.PieceCount << '\n';
+    out << English(Entry::FileSplitted) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount << '\n';
     const std::string& sums = engine.ChecksumFilePath;
     if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
-        out << FillIn(ExtraText(0, Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
+        out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
     return 0;
 }
 
 int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
     if (FileSizeOf(o.file) < 0) {
-        err << English(95) << o.file << '\n';
+        err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
     const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
     if (prefix.empty()) {  // no marker in the name: no set to look for
-        err << English(95) << o.file << '\n';
+        err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
     const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
     if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
-        err << English(95) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
+        err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
         return 1;
     }
     if (found.end == DiscoveredPieces::End::NextUnreadable) {
-        err << English(93) << found.count + 1 << '\n';
+        err << English(Entry::CannotReadPiece) << found.count + 1 << '\n';
         return 1;
     }
     engine.PiecePrefix = prefix;
@@ -156,47 +158,47 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     engine.PieceCount = found.count;
     engine.PieceSizes = found.sizes;
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
-    const int32_t result = engine.Join(o.maxRam, o.marker, 2);
+    const int32_t result = engine.Join(o.maxRam, o.marker, PauseMode::Never);
     if (result != kTransferOk) {
-        err << FailureText(0, result, false, engine.LastError, engine.FailureSubject) << '\n';
+        err << FailureText(Language::English, result, false, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
-    out << (engine.Checked ? ExtraText(0, Extra::RestoredAndChecked) : English(71)) << '\n';
+    out << (engine.Checked ? English(Extra::RestoredAndChecked) : English(Entry::FileRestored)) << '\n';
     return 0;
 }
 
 // Prints text, and on a line of its own the reason behind systemError where
 // there is one a user can act on.
 void Report(std::ostream& err, const std::string& text, int systemError = 0) {
-    const std::string reason = ReasonText(0, systemError);
+    const std::string reason = ReasonText(Language::English, systemError);
     err << text << '\n' << (reason.empty() ? "" : reason + "\n");
 }
 
 int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (FileSizeOf(o.file) < 0) {
-        err << English(95) << o.file << '\n';
+        err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
     // The chosen file may be any piece, or the checksum file itself.
     const std::string prefix = PrefixFromPieceName(o.file, o.marker);
     const std::string sums = FindChecksumFile(prefix, o.marker);
     if (sums.empty()) {
-        Report(err, FillIn(ExtraText(0, Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
+        Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
         return 1;
     }
     const ChecksumRead read = ReadChecksumFile(sums, o.marker);
     switch (read.status) {
     case ChecksumRead::Status::Ok: break;
     case ChecksumRead::Status::CannotRead:
-        Report(err, FillIn(ExtraText(0, Extra::FileUnreadable), {sums}), read.error);
+        Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
         return 1;
     case ChecksumRead::Status::Malformed:
         Report(err, read.line > 0
-                        ? FillIn(ExtraText(0, Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
-                        : FillIn(ExtraText(0, Extra::ChecksumFileDamaged), {sums}));
+                        ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
+                        : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
         return 1;
     case ChecksumRead::Status::Unfinished:
-        Report(err, FillIn(ExtraText(0, Extra::ChecksumFileUnfinished), {sums}));
+        Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums}));
         return 1;
     }
 
@@ -206,26 +208,26 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     const bool piece = check.piece > 0;
     switch (check.problem) {
     case SetCheck::Problem::None:
-        out << FillIn(ExtraText(0, Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
         if (check.wholeChecked) {
-            out << FillIn(ExtraText(0, Extra::WholeFileChecked), {JoinFolder(folder, read.set.bigFileName)}) << '\n';
+            out << FillIn(English(Extra::WholeFileChecked), {JoinFolder(folder, read.set.bigFileName)}) << '\n';
         }
         return 0;
-    case SetCheck::Problem::Missing: Report(err, English(95) + check.file); break;
+    case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
     case SetCheck::Problem::Unreadable:
-        Report(err, piece ? English(93) + number : FillIn(ExtraText(0, Extra::FileUnreadable), {check.file}),
+        Report(err, piece ? English(Entry::CannotReadPiece) + number : FillIn(English(Extra::FileUnreadable), {check.file}),
                check.error);
         break;
     case SetCheck::Problem::WrongSize:
         if (piece) {
-            Report(err, FillIn(ExtraText(0, Extra::PieceWrongSize),
+            Report(err, FillIn(English(Extra::PieceWrongSize),
                                {number, std::to_string(check.actualSize), std::to_string(check.expectedSize)}));
             break;
         }
         [[fallthrough]];
     case SetCheck::Problem::Damaged:
-        Report(err, piece ? FillIn(ExtraText(0, Extra::PieceDamaged), {number})
-                          : FillIn(ExtraText(0, Extra::FileDamaged), {check.file}));
+        Report(err, piece ? FillIn(English(Extra::PieceDamaged), {number})
+                          : FillIn(English(Extra::FileDamaged), {check.file}));
         break;
     }
     return 1;
@@ -248,7 +250,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     Catalogue().Build(o.marker);
     if (o.command == CliOptions::Command::Check) return Check(o, out, err);
     TerminalView view(in, err, showProgress);
-    TPieceEngine engine([](int entry) { return English(entry); });
+    TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.UseChecksums = o.checksums;

@@ -22,8 +22,8 @@ TFrmFileType::TFrmFileType(QWidget* parent) : TPromptDialog(parent) {
 
 
 void TFrmFileType::OnActivate() {
-    setWindowTitle(CatalogueQText(213));
-    lblFtype->setText(CatalogueQText(214));
+    setWindowTitle(texts::Text(Entry::ChangeEnding));
+    lblFtype->setText(texts::Text(Entry::NewEndingPrompt));
     layout()->activate();  // grow at once for longer texts
     FitWindowTitle(this);
     marker_ = store_.Read(Settings::AddedFileType);

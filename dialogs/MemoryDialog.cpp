@@ -33,8 +33,8 @@ TMemory::TMemory(QWidget* parent) : TPromptDialog(parent) {
 
 
 void TMemory::OnActivate() {
-    setWindowTitle(CatalogueQText(10));
-    lblMaxAllowedRAM->setText(CatalogueQText(11));
+    setWindowTitle(texts::Text(Entry::MemoryUsage));
+    lblMaxAllowedRAM->setText(texts::Text(Entry::MaxAllowedMemory));
     layout()->activate();  // grow at once for longer texts
     // A negative value in the store (edited by hand) reads as the default,
     // as it does for the main window.

@@ -364,11 +364,11 @@ void TPieceEngine::SetPieceCount(int32_t count) {
     PieceSizes.resize(static_cast<std::size_t>(PieceCount) + 1, 0);
 }
 
-int32_t TPieceEngine::Split(int32_t maxBuffer, const std::string& marker, int32_t pauseMode, bool useFreeSpace) {
+int32_t TPieceEngine::Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace) {
     return Transfer(Direction::Split, maxBuffer, marker, pauseMode, useFreeSpace);
 }
 
-int32_t TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, int32_t pauseMode) {
+int32_t TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) {
     return Transfer(Direction::Join, maxBuffer, marker, pauseMode, false);
 }
 
@@ -412,17 +412,17 @@ int32_t TPieceEngine::TakeSetFromChecksums(const std::string& marker, bool pausi
 
 bool TPieceEngine::Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
-std::string TPieceEngine::Text(int entry) const { return texts_ ? texts_(entry) : std::string(); }
+std::string TPieceEngine::Text(EngineEntry::Id entry) const { return texts_ ? texts_(entry) : std::string(); }
 
 std::string TPieceEngine::FullDiskQuestion() const {
-    std::string full = Text(230);
+    std::string full = Text(EngineEntry::NoRoomOnDisk);
     // Not every language's text ends in a blank; the two sentences must not run together.
     if (!full.empty() && full.back() != ' ') full += ' ';
-    return full + Text(55);
+    return full + Text(EngineEntry::ReadyForDiskNumber);
 }
 
 int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std::string& marker,
-                               int32_t pauseMode, bool useFreeSpace) {
+                               PauseMode pauseMode, bool useFreeSpace) {
     NullView nullView;
     TransferView& view = view_ != nullptr ? *view_ : nullView;
     const bool split = direction == Direction::Split;
@@ -561,14 +561,16 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         const std::string number = std::to_string(j) + "?";
         if (Stopped()) return fail(kStopped);
         if (pausing && !diskFull) {
-            if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) return fail(kDisksNotEntered);
+            if (!view.AskYesNo(Text(EngineEntry::ReadyForDiskNumber) + number, Text(EngineEntry::ChangeDisk),
+                              TransferView::Icon::Question))
+                return fail(kDisksNotEntered);
             view.RepaintMainWindow();
             if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written, sums.Path());
         }
         if (useFreeSpace) {
             int64_t free = 0;
             while (diskFull || (free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
-                if (!view.AskYesNo(FullDiskQuestion() + number, Text(56), TransferView::Icon::Exclamation)) {
+                if (!view.AskYesNo(FullDiskQuestion() + number, Text(EngineEntry::ChangeDisk), TransferView::Icon::Exclamation)) {
                     return fail(kDisksNotEntered);
                 }
                 diskFull = false;

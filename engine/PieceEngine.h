@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/ChecksumFile.h"
+#include "engine/PieceNaming.h"
 
 #include <atomic>
 #include <cstdint>
@@ -33,9 +34,19 @@ public:
     virtual void CorrectPieceSize(int32_t index, const std::string& text) { (void)index, (void)text; }
 };
 
-// Catalogue text by entry number in the current language (entries 55, 56 and
-// 230 are the ones the engine asks for). Keeps the engine free of the catalogue.
-using TextLookup = std::function<std::string(int entry)>;
+// The catalogue entries the engine shows, by their entry numbers. A plain
+// enum, so that a lookup written for entry numbers takes them as they are.
+namespace EngineEntry {
+enum Id : int {
+    ReadyForDiskNumber = 55,  // "Ready for diskette/file number "
+    ChangeDisk = 56,          // "Change diskette", the caption of the disk questions
+    NoRoomOnDisk = 230,       // "No available space on this diskette! "
+};
+}  // namespace EngineEntry
+
+// Catalogue text of an entry in the current language. Keeps the engine free
+// of the catalogue.
+using TextLookup = std::function<std::string(EngineEntry::Id entry)>;
 
 // Free bytes available to the user on the volume holding `folder`; 0 when the
 // query fails.
@@ -88,10 +99,10 @@ public:
     // thread or a signal handler.
     void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
 
-    int32_t Split(int32_t maxBuffer, const std::string& marker, int32_t pauseMode, bool useFreeSpace);
-    int32_t Join(int32_t maxBuffer, const std::string& marker, int32_t pauseMode);
-    int32_t Transfer(Direction direction, int32_t maxBuffer, const std::string& marker,
-                     int32_t pauseMode, bool useFreeSpace);
+    int32_t Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace);
+    int32_t Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
+    int32_t Transfer(Direction direction, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
+                     bool useFreeSpace);
 
     // Sets PieceCount and PieceSizes[1..count] (element 0 holds no piece).
     void SetPieceCount(int32_t count);
@@ -115,8 +126,8 @@ private:
     // unfinished or damaged, or a piece it names is missing or of another size.
     int32_t TakeSetFromChecksums(const std::string& marker, bool pausing, ChecksumSet& expected);
     bool Stopped() const;
-    std::string Text(int entry) const;
-    // "No room on this disk! Ready for disk number " (entries 230 and 55).
+    std::string Text(EngineEntry::Id entry) const;
+    // "No room on this disk! Ready for disk number " (NoRoomOnDisk, ReadyForDiskNumber).
     std::string FullDiskQuestion() const;
 
     TextLookup texts_;

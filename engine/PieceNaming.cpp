@@ -80,11 +80,11 @@ bool IsFloppyPrefix(const std::string& prefix) {
     return !prefix.empty() && (prefix[0] == 'A' || prefix[0] == 'B');
 }
 
-bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix) {
-    switch (pauseMode) {
-    case 0: return true;
-    case 2: return false;
-    default:  // 1, and any value edited in from outside
+bool PausesBeforePieces(PauseMode mode, const std::string& prefix) {
+    switch (mode) {
+    case PauseMode::Always: return true;
+    case PauseMode::Never: return false;
+    default:  // Sometimes, and any value edited in from outside
 #ifdef __linux__
         // No drive letters here: the pieces go to a USB stick, a memory card or
         // a floppy disk. (The window and the command line hand in full paths,

@@ -56,10 +56,16 @@ std::string BigFileTarget(const std::string& prefix, const std::string& bigFileF
 // True when the prefix's first character is exactly 'A' or 'B' (a floppy drive).
 bool IsFloppyPrefix(const std::string& prefix);
 
-// The pause rule shared by the engine and the join workflow: 0 Always,
-// 2 Never, 1 Sometimes (floppy prefixes only, and on Linux pieces on
-// removable media); any other mode behaves as 1.
-bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix);
+// When a split or join asks for the next disk; the values are the stored ones.
+enum class PauseMode : int32_t {
+    Always = 0,
+    Sometimes = 1,  // floppy prefixes only, and on Linux pieces on removable media
+    Never = 2,
+};
+
+// The pause rule shared by the engine and the join workflow; any value other
+// than the three behaves as Sometimes.
+bool PausesBeforePieces(PauseMode mode, const std::string& prefix);
 
 struct DiscoveredPieces {
     // What comes after piece `count`: nothing; a piece count+1 that is there

@@ -88,16 +88,17 @@ void TFrmBaseSize::showEvent(QShowEvent* event) {
 }
 
 void TFrmBaseSize::OnActivate() {
-    setWindowTitle(CatalogueQText(28));
-    lblList->setText(CatalogueQText(42));
-    lblDescription->setText(CatalogueQText(43));
-    lblSize->setText(CatalogueQText(44));
-    UpdateBtn->setText(CatalogueQText(45));
-    DeleteBtn->setText(CatalogueQText(46));
-    NewBtn->setText(CatalogueQText(47));
-    ApplyHint(ListBox1, CatalogueQText(209));
-    ApplyHint(txtDescription, CatalogueQText(210));
-    ApplyHint(txtSize, CatalogueQText(211));
+    using texts::Text;
+    setWindowTitle(Text(Entry::ModifyBaseSizes));
+    lblList->setText(Text(Entry::BaseSizeList));
+    lblDescription->setText(Text(Entry::Description));
+    lblSize->setText(Text(Entry::BaseSizeBytes));
+    UpdateBtn->setText(Text(Entry::Modify));
+    DeleteBtn->setText(Text(Entry::Delete));
+    NewBtn->setText(Text(Entry::New));
+    ApplyHint(ListBox1, Text(Entry::BaseSizeListHint));
+    ApplyHint(txtDescription, Text(Entry::DescriptionHint));
+    ApplyHint(txtSize, Text(Entry::BaseSizeValueHint));
     DeleteBtn->setEnabled(false);
     RefreshPresetList();
 }

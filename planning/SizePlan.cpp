@@ -79,14 +79,16 @@ double RoundToUnit(int64_t size, int64_t divisor) {
     return thousandths / 1000.0 + 0.0;
 }
 
-QString BigFileSizeText(int64_t size, int unit, const QLocale& locale, const QString& current) {
+QString BigFileSizeText(int64_t size, SizeUnit unit, const QLocale& locale, const QString& current) {
+    // kB, MB and GB in this order.
     static constexpr int64_t kDivisors[] = {1024, 1024 * 1024, 1024 * 1024 * 1024};
     QString text = current;
-    if (unit == 1) {
+    if (unit == SizeUnit::Bytes) {
         text = QString::number(size);
-    } else if (unit >= 2 && unit <= 4) {
+    } else if (unit >= SizeUnit::Kilobytes && unit <= SizeUnit::Gigabytes) {
         // General format, no grouping; only the decimal separator is the user's.
-        text = QString::number(RoundToUnit(size, kDivisors[unit - 2]), 'g', 15);
+        const int divisor = static_cast<int>(unit) - static_cast<int>(SizeUnit::Kilobytes);
+        text = QString::number(RoundToUnit(size, kDivisors[divisor]), 'g', 15);
         text.replace(QLatin1Char('.'), locale.decimalPoint());
     }
     if (size == 0) return QStringLiteral(" ");

@@ -42,6 +42,9 @@ PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<i
 // size / divisor rounded to three decimals, halves up.
 double RoundToUnit(int64_t size, int64_t divisor);
 
-// Text of the big file's size in unit 1 B, 2 kB, 3 MB, 4 GB; for any other
-// unit `current` is kept (then the blank and "0.000" rules still apply).
-QString BigFileSizeText(int64_t size, int unit, const QLocale& locale, const QString& current = QString());
+// The units the big file's size is shown in; the values are the stored ones.
+enum class SizeUnit : int32_t { Bytes = 1, Kilobytes = 2, Megabytes = 3, Gigabytes = 4 };
+
+// Text of the big file's size in unit; for any other value `current` is kept
+// (then the blank and "0.000" rules still apply).
+QString BigFileSizeText(int64_t size, SizeUnit unit, const QLocale& locale, const QString& current = QString());

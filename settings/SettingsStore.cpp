@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QVariant>
 
+#include "ProgramInfo.h"
 #include "engine/PieceNaming.h"
 
 #include <algorithm>
@@ -16,8 +17,7 @@ namespace {
 // One QSettings per operation: nothing stays open between calls, and every
 // store in the program sees what any other one wrote.
 QSettings OpenStore() {
-    return {QSettings::NativeFormat, QSettings::UserScope, Settings::Organization,
-            Settings::Application};
+    return {QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName};
 }
 
 // A name that would reach outside its own section (empty, or holding a key

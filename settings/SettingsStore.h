@@ -39,11 +39,10 @@ QString DefaultFolder();
 // Every value the program stores, with its default. Callers read defaults from
 // here instead of repeating literals.
 namespace Settings {
-// Where the store lives: organisation and application of the per-user store,
-// and the version key that keeps settings of different versions apart.
-inline constexpr const char* Organization = "Vornholt";
-inline constexpr const char* Application  = "The File Quorvel";
-inline constexpr const char* VersionKey   = "v1.7";
+// The version key that keeps settings of different versions apart. It stays
+// "v1.7" when the program's version moves on: settings files written by 1.7
+// must keep working, so it is not taken from the version (ProgramInfo.h).
+inline constexpr const char* VersionKey = "v1.7";
 
 inline constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
 

@@ -78,7 +78,7 @@ static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra
 
 }  // namespace
 
-const std::string& ExtraText(int lang, Extra id) {
+const std::string& ExtraText(Language lang, Extra id) {
     // Built once: callers keep references to the texts.
     static const auto table = [] {
         std::array<std::array<std::string, static_cast<std::size_t>(Extra::Count)>, kLanguageCount> t;
@@ -87,8 +87,9 @@ const std::string& ExtraText(int lang, Extra id) {
         }
         return t;
     }();
-    if (lang < 0 || lang >= kLanguageCount) lang = 0;
-    return table[lang][static_cast<std::size_t>(id)];
+    int row = static_cast<int>(lang);
+    if (row < 0 || row >= kLanguageCount) row = 0;
+    return table[row][static_cast<std::size_t>(id)];
 }
 
 const std::string& ExtraText(Extra id) { return ExtraText(LanguageIndex, id); }
@@ -109,7 +110,7 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
     return result;
 }
 
-std::string ReasonText(int lang, int systemError) {
+std::string ReasonText(Language lang, int systemError) {
     switch (systemError) {
     case ENOSPC:
 #ifdef EDQUOT
@@ -125,7 +126,7 @@ std::string ReasonText(int lang, int systemError) {
     }
 }
 
-std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject) {
+std::string FailureText(Language lang, int32_t code, bool split, int systemError, const std::string& subject) {
     std::string text;
     if (code == kStopped) {
         return ExtraText(lang, Extra::Stopped);
@@ -136,19 +137,19 @@ std::string FailureText(int lang, int32_t code, bool split, int systemError, con
     } else if (code == kChecksumsDamaged) {
         text = FillIn(ExtraText(lang, Extra::ChecksumFileDamaged), {subject});
     } else if (code == kPieceMissing) {
-        text = Catalogue().Text(lang, 95) + subject;
+        text = Catalogue().Text(lang, Entry::FileMissing) + subject;
     } else if (code == kJoinedFileDamaged) {
         text = FillIn(ExtraText(lang, Extra::FileDamaged), {subject});
     } else if (code == kChecksumsNotWritten) {
         text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {subject});
     } else if (code == kSizesDiffer) {
-        text = Catalogue().Text(lang, 94);
+        text = Catalogue().Text(lang, Entry::SizesDiffer);
     } else if (code < 0) {
         // Every other code names its catalogue entry; one the engine never
         // gives reads as the empty text.
         text = Catalogue().Text(lang, code < -kCatalogueEntries ? kCatalogueEntries : -code);
     } else {
-        text = Catalogue().Text(lang, split ? 92 : 93) + std::to_string(code);
+        text = Catalogue().Text(lang, split ? Entry::CannotCreatePiece : Entry::CannotReadPiece) + std::to_string(code);
     }
     const std::string reason = ReasonText(lang, systemError);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "texts/TextCatalogue.h"
+
 enum class Extra {
     ReasonDiskFull,
     ReasonNoPermission,
@@ -34,8 +36,8 @@ enum class Extra {
     Count  // not a text
 };
 
-// The text in language lang (outside 0..2 reads English).
-const std::string& ExtraText(int lang, Extra id);
+// The text in language lang (outside the three reads English).
+const std::string& ExtraText(Language lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
 
@@ -45,10 +47,10 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
 // Why a file operation failed, for the errno values a user can act on (disk
 // full, no permission, name too long, read-only disk, I/O error); empty for
 // any other value.
-std::string ReasonText(int lang, int systemError);
+std::string ReasonText(Language lang, int systemError);
 
 // What the user reads when a split (split = true) or join ends with `code`
 // other than success: the catalogue's message for the code, and on a line of
 // its own the reason behind systemError where there is one a user can act on.
 // subject: what the code is about (TPieceEngine::FailureSubject).
-std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject = {});
+std::string FailureText(Language lang, int32_t code, bool split, int systemError, const std::string& subject = {});

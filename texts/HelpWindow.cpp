@@ -71,7 +71,7 @@ bool ShowFileInViewer(const QString& fileName) {
 }
 
 QString HelpFileName() {
-    return CatalogueQText(72) + QLatin1Char('_') + CatalogueQText(137) + QStringLiteral(".TXT");
+    return texts::Text(Entry::ProgramName) + QLatin1Char('_') + texts::Text(Entry::HowItWorksTitle) + QStringLiteral(".TXT");
 }
 
 namespace {
@@ -132,8 +132,8 @@ void TfrmHint::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmHint::OnActivate() {
-    setWindowTitle(CatalogueQText(137));
-    OnFileBtn->setText(CatalogueQText(156));
+    setWindowTitle(texts::Text(Entry::HowItWorksTitle));
+    OnFileBtn->setText(texts::Text(Entry::HelpOnFile));
     ListBox1->clear();
     FillHelpText(false);
 }

@@ -5,5 +5,10 @@
 
 #include "texts/TextCatalogue.h"
 
-// Entry n of the catalogue in the current language.
+namespace texts {
+// The entry in the current language, as the widgets take it.
+inline QString Text(Entry entry) { return QString::fromUtf8(CatalogueText(entry).c_str()); }
+}  // namespace texts
+
+// Entry number n in the current language: for runs of numbers such as the help lines.
 inline QString CatalogueQText(int n) { return QString::fromUtf8(CatalogueText(n).c_str()); }

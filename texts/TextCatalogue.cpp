@@ -2,16 +2,16 @@
 
 #include "texts/TextTables.h"
 
-int32_t LanguageIndex = 0;
+Language LanguageIndex = Language::English;
 
 namespace {
 
 const std::string kEmptyText;
 
-const LanguageTexts& TextsOf(int lang) {
+const LanguageTexts& TextsOf(Language lang) {
     switch (lang) {
-        case 1: return SwedishTexts();
-        case 2: return GermanTexts();
+        case Language::Swedish: return SwedishTexts();
+        case Language::German: return GermanTexts();
         default: return EnglishTexts();
     }
 }
@@ -26,7 +26,7 @@ void TextCatalogue::Build(const std::string& marker) {
         auto& row = entries_[lang];
         for (auto& entry : row) entry.clear();
 
-        const LanguageTexts& texts = TextsOf(lang);
+        const LanguageTexts& texts = TextsOf(static_cast<Language>(lang));
         for (std::size_t i = 0; i < texts.literalCount; ++i) {
             const LiteralEntry& literal = texts.literals[i];
             if (IsEntryNumber(literal.number)) row[literal.number] = literal.text;
@@ -34,27 +34,31 @@ void TextCatalogue::Build(const std::string& marker) {
 
         // Composed entries, in ascending order of number; each reads only
         // entries set above.
+        auto at = [&row](Entry entry) -> std::string& { return row[EntryNumber(entry)]; };
+        auto plain = [&at](Entry entry) { return StripAccessKey(at(entry)); };
         const ComposedParts& parts = texts.composed;
-        row[17] = StripAccessKey(row[1]) + parts.chooseSplitHint;
-        row[18] = StripAccessKey(row[2]) + parts.doSplitHint;
-        row[19] = StripAccessKey(row[3]) + parts.chooseJoinHint;
-        row[20] = StripAccessKey(row[4]) + parts.doJoinHint;
-        row[30] = StripAccessKey(row[1]);
-        row[33] = parts.pieceFilterHead + marker + "1)|*" + marker + "1";
-        row[51] = parts.saveFilterHead + marker + "*|*.*";
-        row[61] = StripAccessKey(row[60]) + parts.smallPlaceHint;
-        row[63] = StripAccessKey(row[62]) + parts.bigPlaceHint;
-        row[137] = StripAccessKey(row[118]);
-        row[186] = parts.resetLineHead + StripAccessKey(row[0]) + parts.resetLineTail;
-        row[203] = parts.dosLineHead + row[72] + parts.dosLineTail;
-        if (lang != 0) row[231] = entries_[0][231];
+        at(Entry::SelectFileToSplitHint) = plain(Entry::SelectFileToSplit) + parts.chooseSplitHint;
+        at(Entry::SplitTheFileHint) = plain(Entry::SplitTheFile) + parts.doSplitHint;
+        at(Entry::SelectFileToRestoreHint) = plain(Entry::SelectFileToRestore) + parts.chooseJoinHint;
+        at(Entry::RestoreTheFileHint) = plain(Entry::RestoreTheFile) + parts.doJoinHint;
+        at(Entry::ChooseFileToSplitTitle) = plain(Entry::SelectFileToSplit);
+        at(Entry::PieceFilter) = parts.pieceFilterHead + marker + "1)|*" + marker + "1";
+        at(Entry::PiecePlaceFilter) = parts.saveFilterHead + marker + "*|*.*";
+        at(Entry::FindPlaceForPiecesHint) = plain(Entry::FindPlaceForPieces) + parts.smallPlaceHint;
+        at(Entry::FindPlaceForBigFileHint) = plain(Entry::FindPlaceForBigFile) + parts.bigPlaceHint;
+        at(Entry::HowItWorksTitle) = plain(Entry::HowItWorks);
+        at(Entry::HelpResetLine) = parts.resetLineHead + plain(Entry::FileMenu) + parts.resetLineTail;
+        at(Entry::HelpDosVersionLine) = parts.dosLineHead + at(Entry::ProgramName) + parts.dosLineTail;
+        // The example command is the same in every language.
+        if (lang != 0) at(Entry::HelpCopyExample) = entries_[0][EntryNumber(Entry::HelpCopyExample)];
     }
 }
 
-const std::string& TextCatalogue::Text(int lang, int n) const {
+const std::string& TextCatalogue::Text(Language lang, int n) const {
     if (!IsEntryNumber(n)) return kEmptyText;
-    if (lang < 0 || lang >= kLanguageCount) lang = 0;
-    return entries_[lang][n];
+    int row = static_cast<int>(lang);
+    if (row < 0 || row >= kLanguageCount) row = 0;
+    return entries_[row][n];
 }
 
 TextCatalogue& Catalogue() {
@@ -65,6 +69,8 @@ TextCatalogue& Catalogue() {
 void BuildCatalogue(const std::string& marker) { Catalogue().Build(marker); }
 
 const std::string& CatalogueText(int n) { return Catalogue().Text(LanguageIndex, n); }
+
+const std::string& CatalogueText(Entry entry) { return Catalogue().Text(LanguageIndex, entry); }
 
 std::string StripAccessKey(const std::string& text) {
     std::string result = text;

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kLanguageCount = 3;     // 0 English, 1 Swedish, 2 German
-inline constexpr int kCatalogueEntries = 260;
-inline constexpr const char* kVersionText = "1.7";
+#include "texts/Entries.h"
 
-// The current user-interface language; always 0, 1 or 2.
-extern int32_t LanguageIndex;
+// The user-interface languages; the values are the stored ones.
+enum class Language : int32_t { English = 0, Swedish = 1, German = 2 };
+inline constexpr int kLanguageCount = 3;
+inline constexpr int kCatalogueEntries = 260;
+
+// The current user-interface language; always one of the three.
+extern Language LanguageIndex;
 
 class TextCatalogue {
 public:
@@ -20,8 +23,9 @@ public:
     // marker (the file dialog filters) are made with `marker`.
     void Build(const std::string& marker);
     // Entry n of language lang; the empty text for unused numbers and for n
-    // outside 0..259. A language outside 0..2 reads English.
-    const std::string& Text(int lang, int n) const;
+    // outside 0..259. A language outside the three reads English.
+    const std::string& Text(Language lang, int n) const;
+    const std::string& Text(Language lang, Entry entry) const { return Text(lang, EntryNumber(entry)); }
 
 private:
     std::array<std::array<std::string, kCatalogueEntries>, kLanguageCount> entries_;
@@ -33,6 +37,7 @@ void BuildCatalogue(const std::string& marker);
 // Entry n of the program's catalogue in LanguageIndex's language, with the
 // same bounds as TextCatalogue::Text.
 const std::string& CatalogueText(int n);
+const std::string& CatalogueText(Entry entry);
 // The text with its first '&' removed.
 std::string StripAccessKey(const std::string& text);
 

@@ -12,17 +12,17 @@ struct LiteralEntry {
 // Composed entries are put together in TextCatalogue::Build from these parts,
 // other entries of the same language and the piece marker.
 struct ComposedParts {
-    const char* chooseSplitHint;  // 17 = entry 1 without its access key + this
-    const char* doSplitHint;      // 18 = entry 2 ...
-    const char* chooseJoinHint;   // 19 = entry 3 ...
-    const char* doJoinHint;       // 20 = entry 4 ...
-    const char* pieceFilterHead;  // 33 = this + marker + "1)|*" + marker + "1"
-    const char* saveFilterHead;   // 51 = this + marker + "*|*.*"
-    const char* smallPlaceHint;   // 61 = entry 60 without its access key + this
-    const char* bigPlaceHint;     // 63 = entry 62 ...
-    const char* resetLineHead;    // 186 = this + entry 0 without "&" + tail
+    const char* chooseSplitHint;  // SelectFileToSplitHint: SelectFileToSplit without its access key + this
+    const char* doSplitHint;      // SplitTheFileHint: SplitTheFile ...
+    const char* chooseJoinHint;   // SelectFileToRestoreHint: SelectFileToRestore ...
+    const char* doJoinHint;       // RestoreTheFileHint: RestoreTheFile ...
+    const char* pieceFilterHead;  // PieceFilter: this + marker + "1)|*" + marker + "1"
+    const char* saveFilterHead;   // PiecePlaceFilter: this + marker + "*|*.*"
+    const char* smallPlaceHint;   // FindPlaceForPiecesHint: FindPlaceForPieces without its access key + this
+    const char* bigPlaceHint;     // FindPlaceForBigFileHint: FindPlaceForBigFile ...
+    const char* resetLineHead;    // HelpResetLine: this + FileMenu without "&" + tail
     const char* resetLineTail;
-    const char* dosLineHead;      // 203 = this + entry 72 + tail
+    const char* dosLineHead;      // HelpDosVersionLine: this + ProgramName + tail
     const char* dosLineTail;
 };
 

@@ -43,10 +43,12 @@ protected:
         EXPECT_TRUE(m.screen()->availableGeometry().contains(QRect(m.pos(), m.size())));
         EXPECT_TRUE(IsUsableMarker(ToStd(m.AddedFileType)));
         for (const QString& folder : {m.SplitPath, m.JoinPath}) EXPECT_TRUE(QFileInfo(folder).isDir());
-        ASSERT_TRUE(m.BigUnit >= 1 && m.BigUnit <= 4 && m.PauseMode >= 0 && m.PauseMode <= 2);
+        // The stored values: units 1 to 4, pause modes 0 to 2.
+        const int unit = static_cast<int>(m.BigUnit), mode = static_cast<int>(m.PauseMode);
+        ASSERT_TRUE(unit >= 1 && unit <= 4 && mode >= 0 && mode <= 2);
         QRadioButton* const units[] = {m.BigFileRB1, m.BigFileRB2, m.BigFileRB3, m.BigFileRB4};
         QAction* const modes[] = {m.ChangeAlways, m.ChangeSometimes, m.ChangeNever};
-        EXPECT_TRUE(units[m.BigUnit - 1]->isChecked() && modes[m.PauseMode]->isChecked());
+        EXPECT_TRUE(units[unit - 1]->isChecked() && modes[mode]->isChecked());
         // As many presets as are stored (or the built-ins), never a stored count.
         QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel");
         raw.beginGroup("v1.7/BaseSize");

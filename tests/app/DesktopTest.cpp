@@ -80,7 +80,7 @@ TEST_F(DesktopTest, DroppedFilesFollowTheSameRuleFirstOneCounts) {
 QStringList ListedNames(const QString& folder, const QString& marker) {
     BuildCatalogue(marker.toStdString());
     QFileDialog dialog(nullptr, QString(), folder);
-    ConfigureOpenDialog(dialog, CatalogueQText(33), /*exactNames=*/true);
+    ConfigureOpenDialog(dialog, texts::Text(Entry::PieceFilter), /*exactNames=*/true);
     dialog.show();
     auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
     auto* files = dialog.findChild<QFileSystemModel*>();

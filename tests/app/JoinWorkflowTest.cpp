@@ -67,8 +67,8 @@ protected:
 };
 
 TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
-    Main().SetControlState(0, true);  // split commands of an earlier file
-    Main().SetControlState(1, true);
+    Main().SetControlState(ControlGroup::SplitCommand, true);  // split commands of an earlier file
+    Main().SetControlState(ControlGroup::PlaceForPieces, true);
     MakeSet(kFiveSizes);
     ChoosePiece(Piece(prefix, 3));
 
@@ -152,7 +152,7 @@ TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
     for (const Case c : {Case{1, false}, Case{0, true}, Case{2, false}, Case{7, false}}) {
         SCOPED_TRACE(testing::Message() << "pause mode " << c.mode);
         modal.shown.clear();
-        Main().PauseMode = c.mode;
+        Main().PauseMode = static_cast<PauseMode>(c.mode);
         AnswerDiskCount(4);
         ChoosePiece(Piece(prefix, 1));
         EXPECT_EQ(DiskDialogShown(), c.asks);
@@ -300,7 +300,7 @@ TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
     MakeSet({10, 20});
     const QByteArray old = "kept";
     ASSERT_TRUE(Write(target, old));
-    Main().PauseMode = 0;
+    Main().PauseMode = PauseMode::Always;
     ChoosePiece(Piece(prefix, 1));  // the disk dialog is closed without OK
     EXPECT_TRUE(DiskDialogShown());
     EXPECT_TRUE(Sizes().isEmpty());

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(Language, SwitchRewritesTheMainWindowAndStoresTheChoice) {
     Item(2)->trigger();
-    EXPECT_EQ(LanguageIndex, 2);
+    EXPECT_EQ(LanguageIndex, ::Language::German);
     EXPECT_EQ(LanguageChecks(), (Checks{false, false, true}));
     EXPECT_EQ(Main().File1->title(), "&Datei");
     EXPECT_EQ(Main().windowTitle(), "Dateiquorvel");
@@ -173,7 +173,7 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
 
         EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the choice was written";
         EXPECT_EQ(LanguageChecks(), before);
-        EXPECT_EQ(LanguageIndex, c.stored);
+        EXPECT_EQ(LanguageIndex, static_cast<::Language>(c.stored));
         EXPECT_EQ(Main().File1->title(), "untouched");
         EXPECT_EQ(Main().StatusPanel0->text(), "welcome");
         EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
@@ -183,7 +183,7 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
 TEST_F(Language, ChoiceIsRestoredAtTheNextStart) {
     Item(1)->trigger();
     Start();
-    EXPECT_EQ(LanguageIndex, 1);
+    EXPECT_EQ(LanguageIndex, ::Language::Swedish);
     EXPECT_EQ(LanguageChecks(), (Checks{false, true, false}));
     EXPECT_EQ(Main().File1->title(), "&Arkiv");
     EXPECT_EQ(Main().windowTitle(), "Filquorvelen");
@@ -192,7 +192,7 @@ TEST_F(Language, ChoiceIsRestoredAtTheNextStart) {
 TEST_F(Language, StoredLanguageOutOfRangeReadsAsEnglish) {
     store.Write(Settings::Language, 7);
     Start();
-    EXPECT_EQ(LanguageIndex, 0);
+    EXPECT_EQ(LanguageIndex, ::Language::English);
     EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
     Item(1)->trigger();
     EXPECT_EQ(LanguageChecks(), (Checks{false, true, false}));

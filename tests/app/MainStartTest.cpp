@@ -22,9 +22,9 @@ TEST_F(MainStart, FirstStartComesUpWithEveryDefault) {
     EXPECT_EQ(Main().pos(), QPoint(100, 50));
     EXPECT_EQ(Main().windowTitle(), "The File Quorvel");
     EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
-    EXPECT_EQ(LanguageIndex, 0);
+    EXPECT_EQ(LanguageIndex, Language::English);
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
-    EXPECT_EQ(Main().PauseMode, 1);
+    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
     EXPECT_EQ(Main().MaxRAM, 100000);
     EXPECT_EQ(Main().AddedFileType, ".Quorved_");
     EXPECT_EQ(Main().SplitPath, DefaultFolder());
@@ -112,7 +112,7 @@ TEST_F(MainStart, ResetForgetsEverythingAndSavesNoGeometry) {
     EXPECT_TRUE(LanguageChecks().english);
     EXPECT_EQ(Main().File1->title(), "&File");
     EXPECT_EQ(Main().MaxRAM, 100000);
-    EXPECT_EQ(Main().PauseMode, 1);
+    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
     EXPECT_EQ(Main().AddedFileType, ".Quorved_");
 }
 
@@ -123,7 +123,7 @@ TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
 
     Main().ChangeNever->trigger();
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, false, true}));
-    EXPECT_EQ(Main().PauseMode, 2);
+    EXPECT_EQ(Main().PauseMode, PauseMode::Never);
     EXPECT_EQ(Stored(Settings::ChangeDisk), 2);
 
     Main().ChangeAlways->trigger();
@@ -134,7 +134,7 @@ TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
 TEST_F(MainStart, StoredPauseModeOutOfRangeReadsAsSometimes) {
     store.Write(Settings::ChangeDisk, 7);
     Start();
-    EXPECT_EQ(Main().PauseMode, 1);
+    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
     Main().ChangeNever->trigger();
     EXPECT_EQ(Stored(Settings::ChangeDisk), 2);

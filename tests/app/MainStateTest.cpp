@@ -42,22 +42,22 @@ protected:
 
 TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
     struct Group {
-        int group;
+        ControlGroup group;
         QStringList follow;   // enabled as the call says
         QStringList inverse;  // enabled as the call does not say
     };
     const Group groups[] = {
-        {0, {"DoSplit", "DoSplitBtn", "SmallerSizesLB"}, {}},
-        {1, {"FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, {}},
-        {2, {"DoJoin", "DoJoinBtn"}, {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}},
-        {3, {"FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, {}},
-        {4, {"CBBaseSize"}, {}},
-        {5, {"ApplyNewSize", "txtNewSize", "ChangeItem"}, {}},
-        {6, {"SmallerSizesLB"}, {}},
+        {ControlGroup::SplitCommand, {"DoSplit", "DoSplitBtn", "SmallerSizesLB"}, {}},
+        {ControlGroup::PlaceForPieces, {"FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, {}},
+        {ControlGroup::JoinCommand, {"DoJoin", "DoJoinBtn"}, {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}},
+        {ControlGroup::PlaceForBigFile, {"FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, {}},
+        {ControlGroup::BaseSizeChoice, {"CBBaseSize"}, {}},
+        {ControlGroup::NewSizeEditing, {"ApplyNewSize", "txtNewSize", "ChangeItem"}, {}},
+        {ControlGroup::SizeList, {"SmallerSizesLB"}, {}},
     };
     for (const Group& g : groups) {
         for (bool enabled : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "group " << g.group << (enabled ? " on" : " off"));
+            SCOPED_TRACE(testing::Message() << "group " << static_cast<int>(g.group) << (enabled ? " on" : " off"));
             SetAll(!enabled);
             auto before = Snapshot();
             Main().SetControlState(g.group, enabled);
@@ -74,8 +74,8 @@ TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
 
 TEST_F(MainState, JoinDoneInFreeSpaceModeLeavesBaseSizeListOff) {
     Main().UseFreeSpace = true;
-    Main().SetControlState(2, true);
-    Main().SetControlState(2, false);
+    Main().SetControlState(ControlGroup::JoinCommand, true);
+    Main().SetControlState(ControlGroup::JoinCommand, false);
     ExpectEnabled({"rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
     EXPECT_FALSE(IsEnabled("CBBaseSize"));
 }
@@ -85,7 +85,7 @@ TEST_F(MainState, GroupsOutsideZeroToSixChangeNothing) {
         for (bool enabled : {true, false}) {
             SetAll(!enabled);
             auto before = Snapshot();
-            Main().SetControlState(group, enabled);
+            Main().SetControlState(static_cast<ControlGroup>(group), enabled);
             EXPECT_EQ(Snapshot(), before) << group;
         }
     }
@@ -113,7 +113,7 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
         SCOPED_TRACE(c.code);
         modal.shown.clear();
         Main().ShowWorking("Splits the file...");
-        Main().ReportTransferResult(c.code, 37, 92);
+        Main().ReportTransferResult(c.code, Entry::FileSplitted, Entry::CannotCreatePiece);
         auto messages = modal.Messages();
         if (c.message) {
             ASSERT_EQ(messages.size(), 1u);
@@ -133,13 +133,13 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
 TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
     Main().LanguageGerman->trigger();
     engine.LastError = ENOSPC;
-    Main().ReportTransferResult(kSizesDiffer, 37, 92);
+    Main().ReportTransferResult(kSizesDiffer, Entry::FileSplitted, Entry::CannotCreatePiece);
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_TRUE(modal.Messages()[0].text.endsWith("\nDer Datenträger ist voll.")) << modal.Messages()[0].text.toStdString();
 
     // A stop is news, not a failure.
     modal.shown.clear();
-    Main().ReportTransferResult(kStopped, 37, 92);
+    Main().ReportTransferResult(kStopped, Entry::FileSplitted, Entry::CannotCreatePiece);
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Dateiquorvel", "Abgebrochen.", ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
     EXPECT_EQ(Main().StatusPanel1->text(), "Abgebrochen.");

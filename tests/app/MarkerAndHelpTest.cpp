@@ -93,8 +93,8 @@ TEST_F(MarkerAndHelp, MarkerDialogShowsTheStoredMarkerAndTakesOnlyAnOk) {
 
 TEST_F(MarkerAndHelp, MarkerChangeRebuildsTheTextsThatQuoteIt) {
     Marker(".part");
-    EXPECT_EQ(QString::fromStdString(CatalogueText(33)), "Splitted Files (*.part1)|*.part1");
-    EXPECT_EQ(QString::fromStdString(CatalogueText(51)), "Will be added at the end: .part*|*.*");
+    EXPECT_EQ(QString::fromStdString(CatalogueText(Entry::PieceFilter)), "Splitted Files (*.part1)|*.part1");
+    EXPECT_EQ(QString::fromStdString(CatalogueText(Entry::PiecePlaceFilter)), "Will be added at the end: .part*|*.*");
     // The main window's texts are applied again, in the current language.
     Main().LanguageSwedish->trigger();
     Main().File1->setTitle("stale");

@@ -368,13 +368,13 @@ TEST_F(Plan, UnitDisplayIsStoredAndRestored) {
     }
     Start();
     EXPECT_TRUE(Main().BigFileRB4->isChecked());
-    EXPECT_EQ(Main().BigUnit, 4);
+    EXPECT_EQ(Main().BigUnit, SizeUnit::Gigabytes);
 }
 
 TEST_F(Plan, StoredUnitOutsideTheRangeReadsAsMegabytes) {
     store.Write(Settings::BigUnit, 7);
     Start();
-    EXPECT_EQ(Main().BigUnit, 3);
+    EXPECT_EQ(Main().BigUnit, SizeUnit::Megabytes);
     EXPECT_TRUE(Main().BigFileRB3->isChecked());
     ChooseFile(3000000);
     EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("2.861"));

@@ -43,8 +43,8 @@ protected:
 TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
     const QString firstFolder = Main().SplitPath;
     // Commands of a join being prepared go off when a file to split is chosen.
-    Main().SetControlState(2, true);
-    Main().SetControlState(3, true);
+    Main().SetControlState(ControlGroup::JoinCommand, true);
+    Main().SetControlState(ControlGroup::PlaceForBigFile, true);
     Choose(big);
 
     ASSERT_EQ(modal.shown.size(), 1u);

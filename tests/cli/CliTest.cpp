@@ -64,12 +64,12 @@ TEST(CliCommandLine, ReadsEveryOption) {
     EXPECT_EQ(p.options.into, "/p");
     EXPECT_EQ(p.options.marker, ".part");
     EXPECT_EQ(p.options.maxRam, 0);
-    EXPECT_EQ(p.options.pauseMode, 1);
+    EXPECT_EQ(p.options.pauseMode, PauseMode::Sometimes);
 
     p = ParseCommandLine({"split", "big", "--free-space", "--pause", "never"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_TRUE(p.options.freeSpace);
-    EXPECT_EQ(p.options.pauseMode, 2);
+    EXPECT_EQ(p.options.pauseMode, PauseMode::Never);
 
     p = ParseCommandLine({"join", "--to", "x", "--", "-odd.Quorved_1"});
     ASSERT_TRUE(p.ok) << p.error;

@@ -24,10 +24,10 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearTestSettings();
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         BuildCatalogue(".Quorved_");
     }
-    void TearDown() override { LanguageIndex = 0; }
+    void TearDown() override { LanguageIndex = Language::English; }
 
     template <class T>
     static T* Child(QWidget* dialog, const char* name) {
@@ -294,7 +294,7 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
         return (d->geometry().center() - d->screen()->availableGeometry().center()).manhattanLength();
     };
     for (const Case& c : cases) {
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         std::unique_ptr<QDialog> dialog(c.make(&owner));
         dialog->show();
         EXPECT_LE(offCentre(dialog.get()), 40) << c.label;
@@ -302,7 +302,7 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
             dialog->grab().save(shots + "/" + dialog->objectName() + "-en.png");
         dialog->close();
 
-        LanguageIndex = 2;
+        LanguageIndex = Language::German;
         dialog->show();
         auto* label = Child<QLabel>(dialog.get(), c.label);
         EXPECT_EQ(label->text(), QString::fromUtf8(c.germanLabel));

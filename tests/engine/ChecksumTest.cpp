@@ -171,7 +171,7 @@ TEST(ChecksumFile, Sha256sumAcceptsWhatIsWritten) {
         EngineUnderTest t;
         t.engine.BigFilePath = t.engine.PiecePrefix = big;
         t.Plan({100000, 100000, 50000});
-        ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
         const std::string sums = WriteChecksumsFor(big, kMarker);
         EXPECT_EQ(FileNamePart(sums), name + kMarker + "sha256");
 

@@ -98,9 +98,9 @@ std::string WriteChecksumsFor(const std::string& prefix, const std::string& mark
 
 std::string EnglishText(int entry) {
     switch (entry) {
-    case 55: return "Ready for diskette/file number ";
-    case 56: return "Change diskette";
-    case 230: return "No available space on this diskette! ";
+    case EngineEntry::ReadyForDiskNumber: return "Ready for diskette/file number ";
+    case EngineEntry::ChangeDisk: return "Change diskette";
+    case EngineEntry::NoRoomOnDisk: return "No available space on this diskette! ";
     default: return "<" + std::to_string(entry) + ">";
     }
 }

@@ -135,9 +135,9 @@ protected:
     // Plans `sizes` and splits with the usual memory limit, never pausing.
     int32_t SplitPlan(const std::vector<int64_t>& sizes) {
         t.Plan(sizes);
-        return t.engine.Split(100000, kMarker, 2, false);
+        return t.engine.Split(100000, kMarker, PauseMode::Never, false);
     }
-    int32_t Join() { return t.engine.Join(100000, kMarker, 2); }
+    int32_t Join() { return t.engine.Join(100000, kMarker, PauseMode::Never); }
 
     TempFolder dir;
     std::string big;

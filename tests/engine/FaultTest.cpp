@@ -86,7 +86,7 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
         }
     };
     t.Plan({10000, 20000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 0, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kTransferOk);
     EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 10000)));
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_FALSE(Exists(Piece(3)));
@@ -121,7 +121,7 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
         }
     };
     t.view.onQuestion = swapDisk;
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, true), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kTransferOk);
     swapDisk();
 
     const int32_t count = t.engine.PieceCount;
@@ -188,13 +188,13 @@ TEST_F(CheckedSets, DamagedOrMissingPiecesFailTheJoinAndNameThePiece) {
 
 TEST_F(CheckedSets, APausingJoinChecksEachPieceBeforeTheNextDisk) {
     Flip(1, 0);
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), kPieceDamaged);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kPieceDamaged);
     EXPECT_EQ(t.view.questions.size(), 1u);  // never asked for disk 2
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
 
     Flip(1, 0);
     t.view = RecordingView();
-    ASSERT_EQ(t.engine.Join(100000, kMarker, 0), kTransferOk);
+    ASSERT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kTransferOk);
     EXPECT_TRUE(t.engine.Checked);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
 }

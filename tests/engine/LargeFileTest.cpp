@@ -58,7 +58,7 @@ TEST(LargeFile, SplitsIntoFat32SizedPiecesAndJoinsBackIdentical) {
     engine.SetPieceCount(2);
     engine.PieceSizes[1] = piece;
     engine.PieceSizes[2] = size - piece;
-    ASSERT_EQ(engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
     EXPECT_EQ(view.lines, (std::vector<std::string>{"4294967295", "3000001"}));
     EXPECT_EQ(view.progress.back(), 0);
     EXPECT_EQ(view.progress[view.progress.size() - 2], 1000);
@@ -69,7 +69,7 @@ TEST(LargeFile, SplitsIntoFat32SizedPiecesAndJoinsBackIdentical) {
     engine.PieceCount = found.count;
     engine.PieceSizes = found.sizes;
     engine.BigFilePath = dir / "joined";
-    ASSERT_EQ(engine.Join(100000, kMarker, 2), kTransferOk);
+    ASSERT_EQ(engine.Join(100000, kMarker, PauseMode::Never), kTransferOk);
     EXPECT_EQ(FileSizeOf(dir / "joined"), size);
     EXPECT_TRUE(SameContents(big, dir / "joined"));
 }

@@ -62,7 +62,9 @@ TEST(PauseRule, FloppyPrefixesAndModes) {
         {-1, "B", true},         {-1, "/home/u/x", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(PausesBeforePieces(c.mode, c.prefix), c.pauses) << "mode " << c.mode << " prefix " << c.prefix;
+        // The stored values: 0 Always, 1 Sometimes, 2 Never; others behave as Sometimes.
+        EXPECT_EQ(PausesBeforePieces(static_cast<PauseMode>(c.mode), c.prefix), c.pauses)
+            << "mode " << c.mode << " prefix " << c.prefix;
     }
     EXPECT_FALSE(IsFloppyPrefix("a:\\x"));
     EXPECT_TRUE(IsFloppyPrefix("B"));

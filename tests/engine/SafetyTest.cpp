@@ -129,11 +129,11 @@ int64_t DiskUsage(const std::string& name) {
 TEST_F(Safety, FailedTransfersGiveBackTheSpaceTheyReserved) {
     t.Plan({10000, 20000});
     WriteFile(big, bytes.substr(0, 15000));  // shrank after it was measured
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, false), kSizesDiffer);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kSizesDiffer);
     EXPECT_LE(DiskUsage(Piece(2)), 8192);
 
     WriteFile(big, bytes);
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
     JoinInto(dir / "joined");
     WriteFile(Piece(2), "cut short");
     EXPECT_EQ(Join(), kSizesDiffer);
@@ -168,7 +168,7 @@ TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {
 
 TEST_F(Safety, HugeMemoryLimitIsCappedAndStillCopies) {
     t.Plan({30000});
-    ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, PauseMode::Never, false), kTransferOk);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }
 

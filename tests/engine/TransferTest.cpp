@@ -30,7 +30,7 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
         t.Reset();
         t.engine.BigFilePath = t.engine.PiecePrefix = big;
         t.Plan(kFloppyPlan);
-        ASSERT_EQ(t.engine.Split(maxRam, kMarker, 1, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Sometimes, false), kTransferOk);
         EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 1457664)));
         EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(1457664, 1457664)));
         EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
@@ -45,7 +45,7 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
 TEST_F(Transfer, SplitReportsTheViewInOrder) {
     t.Plan({2000000, 1000000});
     // Blocks of 1048576 bytes; the bar moves only when its position changes.
-    ASSERT_EQ(t.engine.Split(1500000, kMarker, 2, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(1500000, kMarker, PauseMode::Never, false), kTransferOk);
     const std::vector<std::string> expected{
         "Clear", "Range 0 1000", "Progress 0",
         "Show " + Piece(1), "Add 2000000", "Select 0", "RepaintList", "Progress 349", "Progress 666",
@@ -62,10 +62,10 @@ TEST_F(Transfer, PlanShortOfTheFileFailsAndTakesItsPiecesBack) {
 TEST_F(Transfer, MissingBigFileIsReportedBeforeAnythingHappens) {
     t.engine.BigFilePath = dir / "nothing";
     t.Plan({10});
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kCannotReadBigFile);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kCannotReadBigFile);
     EXPECT_TRUE(t.view.calls.empty());
     t.engine.BigFilePath = dir.Path();  // a folder is no big file either
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kCannotReadBigFile);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kCannotReadBigFile);
 }
 
 TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
@@ -77,7 +77,7 @@ TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
         t.engine.BigFilePath = big;
         t.engine.PiecePrefix = prefix;
         t.Plan(kFloppyPlan);
-        EXPECT_EQ(t.engine.Split(100000, kMarker, 1, false), kTransferOk);
+        EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), kTransferOk);
         const bool floppy = prefix[0] == 'A';
         ASSERT_EQ(t.view.questions.size(), floppy ? 3u : 0u) << prefix;
         if (floppy) {
@@ -93,7 +93,7 @@ TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
 TEST_F(Transfer, NoToTheSecondDiskTakesBackTheFirstPiece) {
     t.Plan(kFloppyPlan);
     t.view.answers = {true, false};
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 0, false), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kDisksNotEntered);
     EXPECT_FALSE(Exists(Piece(1)));
     EXPECT_FALSE(Exists(Piece(2)));
     EXPECT_EQ(t.view.calls.back(), "Progress 0");
@@ -104,7 +104,7 @@ TEST_F(Transfer, NoToTheFirstDiskOfAJoinLeavesTheTargetAsItWas) {
     WriteFile(target, "old contents");
     SplitThenPrepareJoin(target);
     t.view.answers = {false};
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kDisksNotEntered);
     EXPECT_TRUE(FileHolds(target, "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);  // big file, three pieces, target: no leftovers
 }
@@ -114,7 +114,7 @@ TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
     for (int32_t maxRam : {100000, 0, 7, 1000003}) {
         SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
         JoinInto(dir / "restored");
-        EXPECT_EQ(t.engine.Join(maxRam, kMarker, 2), kTransferOk);
+        EXPECT_EQ(t.engine.Join(maxRam, kMarker, PauseMode::Never), kTransferOk);
         EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     }
 }
@@ -125,7 +125,7 @@ TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAndLeavesNoPartialFile) {
     const std::string target = dir / "restored";
     t.engine.BigFilePath = target;
     t.Plan({0, 0, 0, 0});  // the number of disks was given, nothing measured yet
-    EXPECT_EQ(t.engine.Join(100000, kMarker, 0), 3);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), 3);
     EXPECT_FALSE(Exists(target));
 }
 
@@ -148,7 +148,7 @@ TEST_F(Transfer, PausingJoinMovesTheBarByPiecesReachedSoFar) {
     for (int n = 1; n <= 3; ++n) WriteFile(PieceName(dir / "p", kMarker, n), std::string(1000, 'a' + n));
     t.engine.BigFilePath = dir / "joined";
     t.Plan({0, 0, 0});
-    ASSERT_EQ(t.engine.Join(100000, kMarker, 0), kTransferOk);
+    ASSERT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kTransferOk);
     EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 400, 800, 1000, 0}));
     EXPECT_EQ(t.view.lines, (std::vector<std::string>{"1000", "1000", "1000"}));
     EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1000, 1000, 1000}));
@@ -159,7 +159,7 @@ TEST_F(Transfer, EmptyPiecesCompleteWithTheBarAtZero) {
     WriteFile(PieceName(dir / "p", kMarker, 1), "");
     WriteFile(PieceName(dir / "p", kMarker, 2), "");
     t.engine.BigFilePath = dir / "joined";
-    for (int32_t pauseMode : {0, 2}) {
+    for (PauseMode pauseMode : {PauseMode::Always, PauseMode::Never}) {
         t.view = RecordingView();
         t.Plan({0, 0});
         EXPECT_EQ(t.engine.Join(100000, kMarker, pauseMode), kTransferOk);
@@ -175,7 +175,7 @@ TEST_F(Transfer, ByteCopyingShowsTheSamePositionsAsOneByteBlocks) {
     for (int32_t maxRam : {0, 1}) {
         t.view = RecordingView();
         t.Plan({700, 1800});
-        ASSERT_EQ(t.engine.Split(maxRam, kMarker, 2, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Never, false), kTransferOk);
         seen[maxRam] = t.view.progress;
     }
     EXPECT_EQ(seen[0], seen[1]);
@@ -216,8 +216,8 @@ protected:
 };
 
 TEST_F(FreeSpaceSplit, FillsEachDiskAskingForTheNext) {
-    for (int32_t pauseMode : {0, 2}) {
-        SCOPED_TRACE("pause mode " + std::to_string(pauseMode));
+    for (PauseMode pauseMode : {PauseMode::Always, PauseMode::Never}) {
+        SCOPED_TRACE("pause mode " + std::to_string(static_cast<int>(pauseMode)));
         t.view = RecordingView();
         fresh = true;
         UseSwappedDisk();
@@ -227,7 +227,7 @@ TEST_F(FreeSpaceSplit, FillsEachDiskAskingForTheNext) {
         EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
         EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
         EXPECT_EQ(queriedFolder, dir.Path());
-        if (pauseMode == 2) {
+        if (pauseMode == PauseMode::Never) {
             // The first disk is fresh; pieces 2 and 3 each find a full disk.
             ASSERT_EQ(t.view.questions.size(), 2u);
             EXPECT_EQ(t.view.questions[0].text,
@@ -246,22 +246,22 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
     t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return 0; });
     t.view.onQuestion = [&] { ++asked; };
     t.view.answers = {true, true, false};  // the disk stays full
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, true), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kDisksNotEntered);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(t.view.questions[2].text, "No available space on this diskette! Ready for diskette/file number 1?");
     EXPECT_FALSE(Exists(Piece(1)));
 
     // A language whose full-disk text has no trailing blank still reads as two sentences.
-    t.engine.SetTextLookup([](int n) { return n == 230 ? std::string("Kein Platz!") : EnglishText(n); });
+    t.engine.SetTextLookup([](int n) { return n == EngineEntry::NoRoomOnDisk ? std::string("Kein Platz!") : EnglishText(n); });
     t.view.questions.clear();
     t.view.answers = {false};
-    EXPECT_EQ(t.engine.Split(100000, kMarker, 2, true), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kDisksNotEntered);
     EXPECT_EQ(t.view.questions[0].text, "Kein Platz! Ready for diskette/file number 1?");
 }
 
 TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {
     t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return int64_t(1) << 40; });
-    ASSERT_EQ(t.engine.Split(100000, kMarker, 2, true), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kTransferOk);
     EXPECT_EQ(t.engine.PieceCount, 1);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }

@@ -29,13 +29,13 @@ class BaseSizeEditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearTestSettings();
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         BuildCatalogue(".Quorved_");
         LoadPresets(store);  // the six built-ins, preset 1 current
     }
     void TearDown() override {
         editor.close();
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         ClearTestSettings();
     }
 
@@ -92,7 +92,7 @@ TEST_F(BaseSizeEditorTest, ActivationSetsTextsAndReadsTheList) {
     // Every showing reads the language and the store anew.
     editor.close();
     AppendPreset(store, 6, "Cartridge", "100000000");
-    LanguageIndex = 1;
+    LanguageIndex = Language::Swedish;
     Show();
     EXPECT_EQ(editor.windowTitle(), QString::fromUtf8("Ändra basstorlekar"));
     EXPECT_EQ(editor.ListBox1->count(), 7);

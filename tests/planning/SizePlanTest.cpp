@@ -121,27 +121,27 @@ TEST(BigFileSizeText, FourUnits) {
     const QLocale c = QLocale::c();
     for (const TextCase& t : cases) {
         SCOPED_TRACE(t.size);
-        EXPECT_EQ(BigFileSizeText(t.size, 1, c), QString::fromLatin1(t.b));
-        EXPECT_EQ(BigFileSizeText(t.size, 2, c), QString::fromLatin1(t.kb));
-        EXPECT_EQ(BigFileSizeText(t.size, 3, c), QString::fromLatin1(t.mb));
-        EXPECT_EQ(BigFileSizeText(t.size, 4, c), QString::fromLatin1(t.gb));
+        EXPECT_EQ(BigFileSizeText(t.size, SizeUnit::Bytes, c), QString::fromLatin1(t.b));
+        EXPECT_EQ(BigFileSizeText(t.size, SizeUnit::Kilobytes, c), QString::fromLatin1(t.kb));
+        EXPECT_EQ(BigFileSizeText(t.size, SizeUnit::Megabytes, c), QString::fromLatin1(t.mb));
+        EXPECT_EQ(BigFileSizeText(t.size, SizeUnit::Gigabytes, c), QString::fromLatin1(t.gb));
     }
 }
 
 TEST(BigFileSizeText, DecimalCommaLocaleKeepsPointInSubstitute) {
     const QLocale german(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(BigFileSizeText(1457664, 2, german), QStringLiteral("1423,5"));
-    EXPECT_EQ(BigFileSizeText(2147483647, 2, german), QStringLiteral("2097151,999"));  // no grouping
-    EXPECT_EQ(BigFileSizeText(2147483647, 1, german), QStringLiteral("2147483647"));
-    EXPECT_EQ(BigFileSizeText(1, 3, german), QStringLiteral("0.000"));
+    EXPECT_EQ(BigFileSizeText(1457664, SizeUnit::Kilobytes, german), QStringLiteral("1423,5"));
+    EXPECT_EQ(BigFileSizeText(2147483647, SizeUnit::Kilobytes, german), QStringLiteral("2097151,999"));  // no grouping
+    EXPECT_EQ(BigFileSizeText(2147483647, SizeUnit::Bytes, german), QStringLiteral("2147483647"));
+    EXPECT_EQ(BigFileSizeText(1, SizeUnit::Megabytes, german), QStringLiteral("0.000"));
 }
 
 TEST(BigFileSizeText, UnknownUnitKeepsCurrentText) {
     const QLocale c = QLocale::c();
-    EXPECT_EQ(BigFileSizeText(3000000, 0, c, "2.861"), QStringLiteral("2.861"));
-    EXPECT_EQ(BigFileSizeText(3000000, 5, c, "2.861"), QStringLiteral("2.861"));
-    EXPECT_EQ(BigFileSizeText(0, 7, c, "2.861"), QStringLiteral(" "));
-    EXPECT_EQ(BigFileSizeText(10, -1, c, "0"), QStringLiteral("0.000"));
+    EXPECT_EQ(BigFileSizeText(3000000, static_cast<SizeUnit>(0), c, "2.861"), QStringLiteral("2.861"));
+    EXPECT_EQ(BigFileSizeText(3000000, static_cast<SizeUnit>(5), c, "2.861"), QStringLiteral("2.861"));
+    EXPECT_EQ(BigFileSizeText(0, static_cast<SizeUnit>(7), c, "2.861"), QStringLiteral(" "));
+    EXPECT_EQ(BigFileSizeText(10, static_cast<SizeUnit>(-1), c, "0"), QStringLiteral("0.000"));
 }
 
 TEST(LeadingInteger, Table) {

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "ProgramInfo.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -14,10 +15,12 @@ QTemporaryDir* settingsDir = nullptr;
 
 QString TestSettingsFolder() { return settingsDir->path(); }
 
-QString TestSettingsFile() { return settingsDir->path() + "/Vornholt/The File Quorvel.conf"; }
+QString TestSettingsFile() {
+    return settingsDir->path() + '/' + kOrganizationName + '/' + kApplicationName + ".conf";
+}
 
 void ClearTestSettings() {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel");
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName);
     s.clear();
     s.sync();
     QFile::remove(TestSettingsFile());

@@ -81,11 +81,11 @@ protected:
         for (const Entry& c : cases) EXPECT_EQ(T(c.lang, c.n), c.text) << c.lang << "/" << c.n;
     }
     void SetUp() override {
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         BuildCatalogue(".Quorved_");
     }
-    void TearDown() override { LanguageIndex = 0; }
-    static const std::string& T(int lang, int n) { return Catalogue().Text(lang, n); }
+    void TearDown() override { LanguageIndex = Language::English; }
+    static const std::string& T(int lang, int n) { return Catalogue().Text(static_cast<Language>(lang), n); }
 };
 
 TEST_F(CatalogueTest, EveryEntryInUseIsSetInAllLanguagesAndEveryOtherIsEmpty) {
@@ -112,13 +112,13 @@ TEST_F(CatalogueTest, LookupsOutsideTheTableGiveEnglishOrTheEmptyText) {
     for (int n : {-1, 260, 100000}) EXPECT_EQ(CatalogueText(n), "") << n;
     EXPECT_EQ(T(5, 0), "&File");
     EXPECT_EQ(T(-1, 0), "&File");
-    LanguageIndex = 3;
+    LanguageIndex = static_cast<Language>(3);
     EXPECT_EQ(CatalogueText(72), "The File Quorvel");
-    LanguageIndex = -7;
+    LanguageIndex = static_cast<Language>(-7);
     EXPECT_EQ(CatalogueText(72), "The File Quorvel");
-    LanguageIndex = 1;
+    LanguageIndex = Language::Swedish;
     EXPECT_EQ(CatalogueText(72), "Filquorvelen");
-    LanguageIndex = 2;
+    LanguageIndex = Language::German;
     EXPECT_EQ(CatalogueText(72), "Dateiquorvel");
 }
 
@@ -207,7 +207,7 @@ TEST_F(CatalogueTest, TheMarkerReachesOnlyTheFileDialogFilters) {
             // Everything else, the help lines naming ".Quorved_" among them, stays.
             for (int n = 0; n < kCatalogueEntries; ++n) {
                 if (n != 33 && n != 51) {
-                    EXPECT_EQ(T(lang, n), reference.Text(lang, n)) << n;
+                    EXPECT_EQ(T(lang, n), reference.Text(static_cast<Language>(lang), n)) << n;
                 }
             }
         }
@@ -323,9 +323,9 @@ TEST(ExtraTexts, EveryLanguageHasEveryTextWithTheSamePlaces) {
         return found;
     };
     for (int id = 0; id < static_cast<int>(Extra::Count); ++id) {
-        const std::string& english = ExtraText(0, static_cast<Extra>(id));
+        const std::string& english = ExtraText(Language::English, static_cast<Extra>(id));
         for (int lang = 0; lang < kLanguageCount; ++lang) {
-            const std::string& text = ExtraText(lang, static_cast<Extra>(id));
+            const std::string& text = ExtraText(static_cast<Language>(lang), static_cast<Extra>(id));
             EXPECT_FALSE(text.empty()) << kLanguageNames[lang] << " " << id;
             EXPECT_EQ(places(text), places(english)) << kLanguageNames[lang] << " " << id;
         }

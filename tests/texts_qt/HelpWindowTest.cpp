@@ -35,11 +35,11 @@ QList<int> EmptyPositions(const QStringList& lines) {
 class HelpWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         BuildCatalogue(".Quorved_");
     }
     void TearDown() override {
-        LanguageIndex = 0;
+        LanguageIndex = Language::English;
         BuildCatalogue(".Quorved_");
     }
 };
@@ -67,7 +67,7 @@ TEST_F(HelpWindowTest, SwedishAndGermanKeepTheLayout) {
     window.show();
     const QStringList english = Lines(window);
     for (int language : {1, 2}) {
-        LanguageIndex = language;
+        LanguageIndex = static_cast<Language>(language);
         window.hide();
         window.show();
         const QStringList lines = Lines(window);
@@ -78,7 +78,7 @@ TEST_F(HelpWindowTest, SwedishAndGermanKeepTheLayout) {
 }
 
 TEST_F(HelpWindowTest, FirstLineKeepsTheDotsAndAccentsOfItsCapitals) {
-    LanguageIndex = 1;  // "PROGRAMMET GÖR FÖLJANDE TVÅ SAKER"
+    LanguageIndex = Language::Swedish;  // "PROGRAMMET GÖR FÖLJANDE TVÅ SAKER"
     TfrmHint window;
     window.show();
     auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
@@ -92,7 +92,7 @@ TEST_F(HelpWindowTest, FirstLineKeepsTheDotsAndAccentsOfItsCapitals) {
 TEST_F(HelpWindowTest, LanguageSwitchShowsAtTheNextActivation) {
     TfrmHint window;
     window.show();
-    LanguageIndex = 2;
+    LanguageIndex = Language::German;
     EXPECT_EQ(window.windowTitle(), "How It Works");
 
     QEvent activate(QEvent::WindowActivate);
@@ -105,7 +105,7 @@ TEST_F(HelpWindowTest, LanguageSwitchShowsAtTheNextActivation) {
     const QString shots = qEnvironmentVariable("QUORVEL_SHOT_DIR");
     if (!shots.isEmpty()) {
         for (int language : {0, 1, 2}) {
-            LanguageIndex = language;
+            LanguageIndex = static_cast<Language>(language);
             QCoreApplication::sendEvent(&window, &activate);
             window.grab().save(QStringLiteral("%1/frmHint-%2.png").arg(shots).arg(language));
         }
@@ -184,7 +184,7 @@ TEST_F(HelpFileTest, WrittenShownWaitedForAndDeleted) {
     UsePath(false);
 
     for (const Case& c : {Case{0, "The File Quorvel_How It Works.TXT"}, Case{1, "Filquorvelen_Hur det funkar.TXT"}}) {
-        LanguageIndex = c.language;
+        LanguageIndex = static_cast<Language>(c.language);
         const QString name = QString::fromUtf8(c.fileName);
         // Files of the same name where a careless program might write: left alone.
         for (const QString& folder : {work_.path(), tmp_.path()}) {

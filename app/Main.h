@@ -122,7 +122,6 @@ public:
 public slots:
     // lifecycle
     void ExitClick();
-    void ExitBtnClick();
     void ClearRegistryClick();
     void ChangeAlwaysClick();
     void ChangeSometimesClick();
@@ -130,18 +129,12 @@ public slots:
     void AboutClick();
     // split
     void ChooseSplitAFileClick();
-    void SplitAFileBtnClick();
     void FindPlaceToSmallFilesClick();
-    void FindPlaceToSmallFilesBtnClick();
     void DoSplitClick();
-    void DoSplitBtnClick();
     // join
     void JoinFilesClick();
-    void JoinFilesBtnClick();
     void FindPlaceToBigFileClick();
-    void FindPlaceToBigFileBtnClick();
     void DoJoinClick();
-    void DoJoinBtnClick();
     // size display and plan
     void BigFileRB1Click();
     void BigFileRB2Click();
@@ -161,7 +154,6 @@ public slots:
     void LanguageSwedishClick();
     void LanguageGermanClick();
     void HintClick();
-    void HintBtnClick();
 
 protected:
     bool event(QEvent* e) override;            // status tips into panel 0

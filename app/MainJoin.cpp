@@ -101,8 +101,6 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     ShowDone(Text(Entry::ReadyToRestore));
 }
 
-void TMain::JoinFilesBtnClick() { JoinFilesClick(); }
-
 void TMain::FindPlaceToBigFileClick() {
     const QString chosen = Modal().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
                                                 FromStd(FileNamePart(engine_.PiecePrefix)));
@@ -123,8 +121,6 @@ void TMain::FindPlaceToBigFileClick() {
     SplitPath = CurrentFolder();
     store_.Write(Settings::SplitPath, SplitPath);
 }
-
-void TMain::FindPlaceToBigFileBtnClick() { FindPlaceToBigFileClick(); }
 
 void TMain::ClearPreparedJoin() {
     pickedJoinTarget_.clear();
@@ -169,4 +165,3 @@ void TMain::DoJoinClick() {
     SetControlState(ControlGroup::PlaceForBigFile, false);
 }
 
-void TMain::DoJoinBtnClick() { DoJoinClick(); }

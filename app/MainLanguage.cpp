@@ -97,4 +97,3 @@ void TMain::HintClick() {
     frmHint_->activateWindow();
 }
 
-void TMain::HintBtnClick() { HintClick(); }

@@ -84,22 +84,36 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
-// A tool bar button whose drawn icon follows the palette, so it stays
-// legible when the desktop switches to a dark one.
-class TPaletteToolButton : public QToolButton {
+// A tool bar of the menus' own commands whose drawn icons follow its
+// palette, so they stay legible when the desktop switches to a dark one.
+class PaletteToolBar : public QToolBar {
 public:
-    TPaletteToolButton(QWidget* parent, ToolIcon icon) : QToolButton(parent), icon_(icon) {
-        setIcon(MakeToolIcon(icon_, palette()));
+    explicit PaletteToolBar(QWidget* parent) : QToolBar(parent) {}
+
+    // A button for the command, named for the tests and the style sheets.
+    QToolButton* AddCommand(QAction* command, ToolIcon icon, const char* buttonName) {
+        commands_.push_back({command, icon});
+        command->setIcon(MakeToolIcon(icon, palette()));
+        command->setIconVisibleInMenu(false);  // the menus show no icons
+        addAction(command);
+        auto* button = Named(qobject_cast<QToolButton*>(widgetForAction(command)), buttonName);
+        button->setMinimumSize(26, 26);
+        return button;
     }
 
 protected:
     void changeEvent(QEvent* e) override {
-        if (e->type() == QEvent::PaletteChange) setIcon(MakeToolIcon(icon_, palette()));
-        QToolButton::changeEvent(e);
+        if (e->type() == QEvent::PaletteChange)
+            for (const Command& c : commands_) c.action->setIcon(MakeToolIcon(c.icon, palette()));
+        QToolBar::changeEvent(e);
     }
 
 private:
-    ToolIcon icon_;
+    struct Command {
+        QAction* action;
+        ToolIcon icon;
+    };
+    std::vector<Command> commands_;
 };
 
 }  // namespace
@@ -172,39 +186,31 @@ void TMain::BuildLayout() {
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     connect(Hint, &QAction::triggered, this, &TMain::HintClick);
 
-    // ---- tool bar: split group, join group, Exit, the wide help button
-    SpeedBar = Named(new QToolBar(this), "SpeedBar");
+    // ---- tool bar: the menus' split group, join group, Exit, the wide help button
+    auto* tools = Named(new PaletteToolBar(this), "SpeedBar");
+    SpeedBar = tools;
     SpeedBar->setMovable(false);
     SpeedBar->setFloatable(false);
     SpeedBar->setContextMenuPolicy(Qt::PreventContextMenu);
     SpeedBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, SpeedBar);
-    auto toolButton = [this](const char* name, ToolIcon icon, void (TMain::*handler)()) {
-        auto* button = Named(new TPaletteToolButton(SpeedBar, icon), name);
-        button->setAutoRaise(true);
-        button->setMinimumSize(26, 26);
-        connect(button, &QToolButton::clicked, this, handler);
-        SpeedBar->addWidget(button);
-        return button;
-    };
     auto gap = [this] {
         auto* space = new QWidget(SpeedBar);
         space->setFixedWidth(10);
         SpeedBar->addWidget(space);
     };
-    SplitAFileBtn = toolButton("SplitAFileBtn", ToolIcon::SelectBigFile, &TMain::SplitAFileBtnClick);
+    SplitAFileBtn = tools->AddCommand(ChooseSplitAFile, ToolIcon::SelectBigFile, "SplitAFileBtn");
     FindPlaceToSmallFilesBtn =
-        toolButton("FindPlaceToSmallFilesBtn", ToolIcon::PlaceForPieces, &TMain::FindPlaceToSmallFilesBtnClick);
-    DoSplitBtn = toolButton("DoSplitBtn", ToolIcon::Split, &TMain::DoSplitBtnClick);
+        tools->AddCommand(FindPlaceToSmallFiles, ToolIcon::PlaceForPieces, "FindPlaceToSmallFilesBtn");
+    DoSplitBtn = tools->AddCommand(DoSplit, ToolIcon::Split, "DoSplitBtn");
     gap();
-    JoinFilesBtn = toolButton("JoinFilesBtn", ToolIcon::SelectPieces, &TMain::JoinFilesBtnClick);
-    FindPlaceToBigFileBtn =
-        toolButton("FindPlaceToBigFileBtn", ToolIcon::PlaceForBigFile, &TMain::FindPlaceToBigFileBtnClick);
-    DoJoinBtn = toolButton("DoJoinBtn", ToolIcon::Join, &TMain::DoJoinBtnClick);
+    JoinFilesBtn = tools->AddCommand(JoinFiles, ToolIcon::SelectPieces, "JoinFilesBtn");
+    FindPlaceToBigFileBtn = tools->AddCommand(FindPlaceToBigFile, ToolIcon::PlaceForBigFile, "FindPlaceToBigFileBtn");
+    DoJoinBtn = tools->AddCommand(DoJoin, ToolIcon::Join, "DoJoinBtn");
     gap();
-    ExitBtn = toolButton("ExitBtn", ToolIcon::Exit, &TMain::ExitBtnClick);
+    ExitBtn = tools->AddCommand(Exit, ToolIcon::Exit, "ExitBtn");
     gap();
-    HintBtn = toolButton("HintBtn", ToolIcon::Help, &TMain::HintBtnClick);
+    HintBtn = tools->AddCommand(Hint, ToolIcon::Help, "HintBtn");
     HintBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     HintBtn->setMinimumWidth(149 * dpi / 120);
 
@@ -364,11 +370,6 @@ void TMain::ApplyTexts() {
     for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, Entry::PauseHint);
     Help1->setTitle(Text(Entry::HelpMenu));
     About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
-    hint(SplitAFileBtn, Entry::SelectFileToSplitHint);
-    hint(DoSplitBtn, Entry::SplitTheFileHint);
-    hint(JoinFilesBtn, Entry::SelectFileToRestoreHint);
-    hint(DoJoinBtn, Entry::RestoreTheFileHint);
-    hint(ExitBtn, Entry::ExitHint);
     BigFileGB->setTitle(Text(Entry::TheBigFile)); ApplyHint(BigFileGB, Text(Entry::UnitHint), false);
     lblBigFileName->setText(Text(Entry::BigFileNameLabel));
     lblBigFileSize->setText(Text(Entry::BigFileSizeLabel));
@@ -383,16 +384,15 @@ void TMain::ApplyTexts() {
     ApplyNewSize->setText(Text(Entry::ApplyNewSize)); hint(ApplyNewSize, Entry::ApplyNewSizeHint);
     caption(FindPlaceToSmallFiles, Entry::FindPlaceForPieces);
     hint(FindPlaceToSmallFiles, Entry::FindPlaceForPiecesHint);
-    hint(FindPlaceToSmallFilesBtn, Entry::FindPlaceForPiecesHint);
     caption(FindPlaceToBigFile, Entry::FindPlaceForBigFile); hint(FindPlaceToBigFile, Entry::FindPlaceForBigFileHint);
-    hint(FindPlaceToBigFileBtn, Entry::FindPlaceForBigFileHint);
     hint(SmallerSizesLB, Entry::SizeListHint);
     hint(txtNewSize, Entry::NewSizeHint);
     lblNrFiles->clear();
     caption(ClearRegistry, Entry::ExitAndReset); hint(ClearRegistry, Entry::ExitAndResetHint);
-    opensWindow(Hint, Entry::HowItWorks); hint(Hint, Entry::HowItWorksHint);
-    HintBtn->setText(FromStd(StripAccessKey(CatalogueText(Entry::HowItWorks))));
-    ApplyHint(HintBtn, Text(Entry::HowItWorksShortHint) + QLatin1Char('|') + Text(Entry::HowItWorksHint));
+    // The tool button says what the menu item says, with its short hint as the tooltip.
+    opensWindow(Hint, Entry::HowItWorks);
+    Hint->setIconText(FromStd(StripAccessKey(CatalogueText(Entry::HowItWorks))));
+    ApplyHint(Hint, Text(Entry::HowItWorksShortHint) + QLatin1Char('|') + Text(Entry::HowItWorksHint));
     ChangeOfDisk->setTitle(Text(Entry::PauseMenu));
     caption(ChangeAlways, Entry::PauseAlways);
     caption(ChangeSometimes, Entry::PauseSometimes);

@@ -176,8 +176,6 @@ void TMain::ExitClick() {
     Quit();
 }
 
-void TMain::ExitBtnClick() { ExitClick(); }
-
 void TMain::closeEvent(QCloseEvent* e) {
     if (!exiting_) {
         SaveGeometry();

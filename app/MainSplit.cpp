@@ -50,8 +50,6 @@ void TMain::SplitChosenFile(const QString& chosen) {
     }
 }
 
-void TMain::SplitAFileBtnClick() { ChooseSplitAFileClick(); }
-
 void TMain::FindPlaceToSmallFilesClick() {
     const QString chosen = Modal().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
                                                 FromStd(FileNamePart(engine_.BigFilePath)));
@@ -70,8 +68,6 @@ void TMain::FindPlaceToSmallFilesClick() {
     store_.Write(Settings::JoinPath, JoinPath);
 }
 
-void TMain::FindPlaceToSmallFilesBtnClick() { FindPlaceToSmallFilesClick(); }
-
 void TMain::DoSplitClick() {
     ShowWorking(Text(Entry::SplitsTheFile));
     // Enabled during the split, so the piece being written shows as selected.
@@ -87,4 +83,3 @@ void TMain::DoSplitClick() {
     SetControlState(ControlGroup::NewSizeEditing, false);
 }
 
-void TMain::DoSplitBtnClick() { DoSplitClick(); }

@@ -31,16 +31,13 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
     switch (group) {
     case ControlGroup::SplitCommand:
         DoSplit->setEnabled(enabled);
-        DoSplitBtn->setEnabled(enabled);
         SmallerSizesLB->setEnabled(enabled);
         break;
     case ControlGroup::PlaceForPieces:
         FindPlaceToSmallFiles->setEnabled(enabled);
-        FindPlaceToSmallFilesBtn->setEnabled(enabled);
         break;
     case ControlGroup::JoinCommand:
         DoJoin->setEnabled(enabled);
-        DoJoinBtn->setEnabled(enabled);
         CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
         rbSizeBase->setEnabled(!enabled);
         rbSizeFree->setEnabled(!enabled);
@@ -48,7 +45,6 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
         break;
     case ControlGroup::PlaceForBigFile:
         FindPlaceToBigFile->setEnabled(enabled);
-        FindPlaceToBigFileBtn->setEnabled(enabled);
         break;
     case ControlGroup::BaseSizeChoice:
         CBBaseSize->setEnabled(enabled);

@@ -18,4 +18,7 @@ void ApplyHint(QWidget* widget, const QString& hint, bool withToolTip) {
     widget->setStatusTip(LongHint(hint));
 }
 
-void ApplyHint(QAction* action, const QString& hint) { action->setStatusTip(LongHint(hint)); }
+void ApplyHint(QAction* action, const QString& hint) {
+    action->setToolTip(ShortHint(hint));
+    action->setStatusTip(LongHint(hint));
+}

@@ -14,5 +14,6 @@ QString LongHint(const QString& hint);
 
 // Sets a control's hint. withToolTip false: only the status text (group boxes).
 void ApplyHint(QWidget* widget, const QString& hint, bool withToolTip = true);
-// Sets a menu item's hint: menu items show only the status text.
+// Sets a command's hint: its menu item shows only the status text, a tool
+// button for it the tooltip too.
 void ApplyHint(QAction* action, const QString& hint);

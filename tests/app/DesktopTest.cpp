@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include "app/ToolIcons.h"
@@ -142,6 +144,34 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
         ASSERT_GT(rim, 0) << which;
         EXPECT_GE(contrastSum / rim, 4.5) << "icon " << which;
     }
+}
+
+TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) {
+    const std::pair<const char*, QAction*> commands[] = {
+        {"SplitAFileBtn", Main().ChooseSplitAFile}, {"FindPlaceToSmallFilesBtn", Main().FindPlaceToSmallFiles},
+        {"DoSplitBtn", Main().DoSplit},             {"JoinFilesBtn", Main().JoinFiles},
+        {"FindPlaceToBigFileBtn", Main().FindPlaceToBigFile}, {"DoJoinBtn", Main().DoJoin},
+        {"ExitBtn", Main().Exit},                   {"HintBtn", Main().Hint}};
+    for (const auto& [name, command] : commands) {
+        SCOPED_TRACE(name);
+        auto* button = Find<QToolButton>(name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->defaultAction(), command);
+        EXPECT_FALSE(command->isIconVisibleInMenu());
+        // The command switches its button.
+        command->setEnabled(!command->isEnabled());
+        EXPECT_EQ(button->isEnabled(), command->isEnabled());
+    }
+
+    QPalette dark = Main().palette();
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    auto shown = [](QAction* command) { return command->icon().pixmap(QSize(16, 16)).toImage(); };
+    const QImage light = shown(Main().DoSplit);
+    Main().setPalette(dark);
+    const QImage drawnDark = ToolPixmap(ToolIcon::Split, 16, true, Main().SpeedBar->palette()).toImage();
+    EXPECT_NE(shown(Main().DoSplit), light);
+    EXPECT_EQ(shown(Main().DoSplit), drawnDark.convertToFormat(shown(Main().DoSplit).format()));
 }
 
 TEST_F(DesktopTest, EscapeClosesTheHelpWindow) {

@@ -192,7 +192,7 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     EXPECT_EQ(HelpList()->count(), 100);
 
     windows.frmHint->close();
-    Main().HintBtnClick();
+    Main().HintClick();
     EXPECT_TRUE(windows.frmHint->isVisible());
     EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
     EXPECT_EQ(HelpList()->count(), 100);

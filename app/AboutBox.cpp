@@ -14,7 +14,7 @@
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-using texts::Text;
+using Texts::Text;
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));

@@ -22,6 +22,6 @@ bool RunGuarded(const std::function<bool()>& handler) {
 }
 
 void ShowException(const QString& text) {
-    Modal().Message(nullptr, text.isEmpty() ? QStringLiteral("Unknown exception") : text,
-                    QCoreApplication::applicationName(), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+    Modal::InUse().Message(nullptr, QCoreApplication::applicationName(),
+                    text.isEmpty() ? QStringLiteral("Unknown exception") : text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
 }

@@ -16,12 +16,12 @@
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 
-using texts::Text;
+using Texts::Text;
 
 void TMain::JoinFilesClick() {
     // The marker filter matches as the join does: case-sensitively, hidden files too.
     const QString chosen =
-        Modal().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter), JoinPath, /*exactNames=*/true);
+        Modal::InUse().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter), JoinPath, /*exactNames=*/true);
     if (chosen.isEmpty()) return;
     JoinChosenPiece(chosen);
 }
@@ -55,7 +55,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     if (PausesBeforePieces(PauseMode, prefix)) {
         // The pieces are on several disks: the user says how many; the
         // engine measures each piece as it reaches it.
-        if (frmDisk_) Modal().ExecDialog(frmDisk_);
+        if (frmDisk_) Modal::InUse().ExecDialog(frmDisk_);
         const int32_t count = frmDisk_ ? frmDisk_->Count() : 0;
         engine_.SetPieceCount(0);  // no size of an earlier set survives
         engine_.SetPieceCount(count);
@@ -69,8 +69,8 @@ void TMain::JoinChosenPiece(const QString& chosen) {
             // counted: joining what was counted would be a short file.
             const std::string next = PieceName(prefix, marker, found.count + 1);
             if (found.end == DiscoveredPieces::End::NextUnreadable) {
-                Modal().Message(this, Text(Entry::CannotReadPiece) + QString::number(found.count + 1),
-                                Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+                Modal::InUse().Message(this, Text(Entry::AbnormalTermination),
+                                Text(Entry::CannotReadPiece) + QString::number(found.count + 1), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
                 ShowDone(Text(Entry::AbnormalTermination));
             } else {
                 ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName : next));
@@ -102,7 +102,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
 }
 
 void TMain::FindPlaceToBigFileClick() {
-    const QString chosen = Modal().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
+    const QString chosen = Modal::InUse().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
                                                 FromStd(FileNamePart(engine_.PiecePrefix)));
     if (chosen.isEmpty()) {
         // The big file is recreated beside the pieces, under their base name.
@@ -142,7 +142,7 @@ bool TMain::MayWriteJoinTarget() {
     // A folder is no file to replace: the join reports it cannot write there.
     if (!existing.exists() || existing.isDir()) return true;
     const QString question = FromStd(ExtraText(Extra::ReplaceTarget)).arg(target);
-    if (Modal().Message(this, question, Text(Entry::ProgramName), ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
+    if (Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
         return true;
     StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
     return false;

@@ -3,21 +3,21 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
-#include <QScreen>
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
 #include "dialogs/FileTypeDialog.h"
+#include "dialogs/HelpWindow.h"
 #include "dialogs/MemoryDialog.h"
+#include "dialogs/WindowTools.h"
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
-#include "texts/HelpWindow.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-using texts::Text;
+using Texts::Text;
 
 void TMain::SwitchLanguage() {
     ApplyQtLanguage(LanguageIndex);
@@ -61,7 +61,7 @@ void TMain::LanguageGermanClick() { ChooseLanguage(Language::German); }
 
 void TMain::MemoryUsageClick() {
     if (!memory_) return;
-    Modal().ExecDialog(memory_);
+    Modal::InUse().ExecDialog(memory_);
     // However the dialog was closed: without OK its confirmed limit is the
     // stored one it read on opening.
     MaxRAM = memory_->ConfirmedLimit();
@@ -69,7 +69,7 @@ void TMain::MemoryUsageClick() {
 
 void TMain::ChooseFiletypeClick() {
     if (!frmFileType_) return;
-    Modal().ExecDialog(frmFileType_);
+    Modal::InUse().ExecDialog(frmFileType_);
     // Read back from the store however the dialog was closed: without OK it
     // is the marker in use.
     AddedFileType = store_.Read(Settings::AddedFileType);
@@ -84,13 +84,7 @@ void TMain::HintClick() {
     if (!frmHint_) return;
     // Not modal: shown beside the main window, or brought to the front when
     // already open (also out of the task bar). It opens centred on the screen.
-    if (!frmHint_->isVisible()) {
-        if (QScreen* screen = this->screen()) {
-            QRect frame = frmHint_->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            frmHint_->move(frame.topLeft());
-        }
-    }
+    if (!frmHint_->isVisible()) CentreOnScreen(frmHint_, screen());
     frmHint_->setWindowState(frmHint_->windowState() & ~Qt::WindowMinimized);
     frmHint_->show();
     frmHint_->raise();

@@ -349,7 +349,7 @@ void TMain::BuildLayout() {
 }
 
 void TMain::ApplyTexts() {
-    using texts::Text;
+    using Texts::Text;
     auto caption = [](QAction* a, Entry entry) { a->setText(Text(entry)); };
     auto opensWindow = [](QAction* a, Entry entry) { a->setText(Text(entry) + QLatin1String(kOpensWindow)); };
     auto hint = [](auto* control, Entry entry) { ApplyHint(control, Text(entry)); };

@@ -19,7 +19,7 @@
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-using texts::Text;
+using Texts::Text;
 
 TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
     : QMainWindow(parent), engine_(engine), store_(store) {
@@ -214,5 +214,5 @@ void TMain::ChangeSometimesClick() { SelectPauseMode(PauseMode::Sometimes); }
 void TMain::ChangeNeverClick() { SelectPauseMode(PauseMode::Never); }
 
 void TMain::AboutClick() {
-    if (aboutBox_) Modal().ExecDialog(aboutBox_);
+    if (aboutBox_) Modal::InUse().ExecDialog(aboutBox_);
 }

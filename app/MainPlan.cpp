@@ -12,6 +12,7 @@
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
+#include "dialogs/WindowTools.h"
 #include "planning/BaseSizeEditor.h"
 #include "planning/Presets.h"
 #include "planning/SizePlan.h"
@@ -19,16 +20,7 @@
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 
-using texts::Text;
-
-namespace {
-
-// The selected row of a list box, -1 when nothing is selected.
-int SelectedRow(const QListWidget* list) {
-    const QList<QListWidgetItem*> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->row(selected.first());
-}
-}  // namespace
+using Texts::Text;
 
 // ---- size display
 
@@ -66,7 +58,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
 
     if (plan.outcome == PiecePlan::Outcome::KeptTooBig) {
         PlanPieceSizes(0);
-        Modal().Message(this, Text(Entry::BaseSizeInstead), Text(Entry::TooBigNewSize), ModalSeam::Icon::Exclamation,
+        Modal::InUse().Message(this, Text(Entry::TooBigNewSize), Text(Entry::BaseSizeInstead), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
         return;
     }
@@ -78,7 +70,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
         lblNrFiles->clear();
         ApplyHint(ActualSizeGB, QString(), false);
         ClearSizeList();
-        Modal().Message(this, Text(Entry::ChooseBiggerBaseSize), Text(Entry::TooManyFiles), ModalSeam::Icon::Exclamation,
+        Modal::InUse().Message(this, Text(Entry::TooManyFiles), Text(Entry::ChooseBiggerBaseSize), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
         ShowDone(Text(Entry::TooManyFiles));
         SetControlState(ControlGroup::SplitCommand, false);
@@ -144,7 +136,7 @@ void TMain::ApplyNewSizeClick() {
     const int32_t k = row + 1;
     const int64_t n = LeadingInteger(txtNewSize->text());
     if (n <= 0) {
-        Modal().Message(this, Text(Entry::SizeIgnored), Text(Entry::SizeNotUsable), ModalSeam::Icon::Exclamation,
+        Modal::InUse().Message(this, Text(Entry::SizeNotUsable), Text(Entry::SizeIgnored), ModalSeam::Icon::Exclamation,
                         ModalSeam::Buttons::Ok);
         SetControlState(ControlGroup::NewSizeEditing, false);
         return;
@@ -182,7 +174,7 @@ void TMain::CBBaseSizeChange() {
 }
 
 void TMain::ApplyBaseSizeClick() {
-    if (frmBaseSize_) Modal().ExecDialog(frmBaseSize_);
+    if (frmBaseSize_) Modal::InUse().ExecDialog(frmBaseSize_);
     LoadBaseSizes();
     PlanPieceSizes(0);
 }

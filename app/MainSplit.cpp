@@ -10,10 +10,10 @@
 #include "settings/SettingsStore.h"
 #include "texts/QtText.h"
 
-using texts::Text;
+using Texts::Text;
 
 void TMain::ChooseSplitAFileClick() {
-    const QString chosen = Modal().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
+    const QString chosen = Modal::InUse().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
     if (chosen.isEmpty()) {
         StatusPanel1->setText(Text(Entry::NoFileSelected));
         return;
@@ -51,7 +51,7 @@ void TMain::SplitChosenFile(const QString& chosen) {
 }
 
 void TMain::FindPlaceToSmallFilesClick() {
-    const QString chosen = Modal().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
+    const QString chosen = Modal::InUse().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
                                                 FromStd(FileNamePart(engine_.BigFilePath)));
     if (chosen.isEmpty()) {
         // The pieces go beside the big file, under its own name.

@@ -25,7 +25,7 @@
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
-using texts::Text;
+using Texts::Text;
 
 void TMain::SetControlState(ControlGroup group, bool enabled) {
     switch (group) {
@@ -92,19 +92,19 @@ void TMain::ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEnt
         const std::string& sums = Engine().ChecksumFilePath;
         if (split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix)) {
             // The pieces went to disks of their own: say where the set's checksums are.
-            Modal().Message(this, FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
-                            Text(Entry::ProgramName), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+            Modal::InUse().Message(this, Text(Entry::ProgramName),
+                            FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
     } else if (code == kStopped) {
         // The user asked for it: news, not a failure.
         const QString stopped = FromStd(ExtraText(Extra::Stopped));
-        Modal().Message(this, stopped, Text(Entry::ProgramName), ModalSeam::Icon::Information,
+        Modal::InUse().Message(this, Text(Entry::ProgramName), stopped, ModalSeam::Icon::Information,
                         ModalSeam::Buttons::Ok);
         ShowDone(stopped);
     } else {
         const QString text =
             FromStd(FailureText(LanguageIndex, code, split, Engine().LastError, Engine().FailureSubject));
-        Modal().Message(this, text, Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+        Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
         ShowDone(Text(Entry::AbnormalTermination));
     }
     ShowPieceCount(Engine().PieceCount);
@@ -117,7 +117,7 @@ void TMain::ShowPieceCount(int32_t count) {
 }
 
 void TMain::ReportMissingFile(const QString& name) {
-    Modal().Message(this, Text(Entry::FileMissing) + name, Text(Entry::AbnormalTermination), ModalSeam::Icon::Stop,
+    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), Text(Entry::FileMissing) + name, ModalSeam::Icon::Stop,
                     ModalSeam::Buttons::Ok);
     StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
@@ -168,7 +168,7 @@ void TMain::SelectPiece(int32_t index) {
 void TMain::RepaintPieceList() { SmallerSizesLB->repaint(); }
 
 bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
-    return Modal().Message(this, FromStd(text), FromStd(caption),
+    return Modal::InUse().Message(this, FromStd(caption), FromStd(text),
                            icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
                                                                 : ModalSeam::Icon::Exclamation,
                            ModalSeam::Buttons::YesNo);

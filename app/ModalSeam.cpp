@@ -73,7 +73,7 @@ public:
         return AcceptChosenFile(dialog.selectedFiles().first());
     }
 
-    bool Message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+    bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                  Buttons buttons) override {
         QMessageBox::Icon qtIcon = icon == Icon::Stop          ? QMessageBox::Critical
                                    : icon == Icon::Exclamation ? QMessageBox::Warning
@@ -93,9 +93,9 @@ ModalSeam* current = &qtModal;
 
 }  // namespace
 
-ModalSeam& Modal() { return *current; }
+ModalSeam& Modal::InUse() { return *current; }
 
-void SetModal(ModalSeam* seam) { current = seam ? seam : &qtModal; }
+void Modal::Install(ModalSeam* seam) { current = seam ? seam : &qtModal; }
 
 void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -160,7 +160,7 @@ QString ScriptedModal::SaveFileName(QWidget*, const QString& title, const QStrin
     return AcceptChosenFile(name);
 }
 
-bool ScriptedModal::Message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) {
+bool ScriptedModal::Message(QWidget*, const QString& caption, const QString& text, Icon icon, Buttons buttons) {
     Shown s{Shown::Kind::Message, caption, text, {}, {}, {}};
     s.icon = icon;
     s.buttons = buttons;

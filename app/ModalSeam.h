@@ -28,16 +28,19 @@ public:
                                  const QString& folder, bool exactNames = false) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& folder, const QString& proposedName) = 0;
-    // A message box; returns true for OK or Yes.
-    virtual bool Message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+    // A message box, arguments in Qt's order; returns true for OK or Yes.
+    virtual bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                          Buttons buttons) = 0;
     // Runs a modal dialog; returns QDialog::Accepted or Rejected.
     virtual int ExecDialog(QDialog* dialog) = 0;
 };
 
+namespace Modal {
 // The seam in use: the Qt implementation unless a test installed another.
-ModalSeam& Modal();
-void SetModal(ModalSeam* seam);  // nullptr restores the Qt implementation
+ModalSeam& InUse();
+// Makes seam the one in use; nullptr restores the Qt implementation.
+void Install(ModalSeam* seam);
+}  // namespace Modal
 
 // Sets up an open dialog as the program shows it: filter in catalogue form
 // (see OpenFileName). With exactNames, Qt's own dialog lists the folders and
@@ -76,7 +79,7 @@ public:
                          bool exactNames = false) override;
     QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
                          const QString& proposedName) override;
-    bool Message(QWidget*, const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
+    bool Message(QWidget*, const QString& caption, const QString& text, Icon icon, Buttons buttons) override;
     int ExecDialog(QDialog* dialog) override;
 
     std::vector<Shown> shown;

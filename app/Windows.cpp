@@ -7,9 +7,9 @@
 #include "app/Application.h"
 #include "dialogs/DiskDialog.h"
 #include "dialogs/FileTypeDialog.h"
+#include "dialogs/HelpWindow.h"
 #include "dialogs/MemoryDialog.h"
 #include "planning/BaseSizeEditor.h"
-#include "texts/HelpWindow.h"
 
 TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     TWindows w;

@@ -27,7 +27,7 @@ TfrmDisk::TfrmDisk(QWidget* parent) : TPromptDialog(parent) {
 
 
 void TfrmDisk::OnActivate() {
-    ChooseDiskNr->setText(texts::Text(Entry::DiskCountPrompt));
+    ChooseDiskNr->setText(Texts::Text(Entry::DiskCountPrompt));
     layout()->activate();  // grow at once for longer texts
     txtNr->setFocus();
     txtNr->selectAll();

@@ -22,8 +22,8 @@ TFrmFileType::TFrmFileType(QWidget* parent) : TPromptDialog(parent) {
 
 
 void TFrmFileType::OnActivate() {
-    setWindowTitle(texts::Text(Entry::ChangeEnding));
-    lblFtype->setText(texts::Text(Entry::NewEndingPrompt));
+    setWindowTitle(Texts::Text(Entry::ChangeEnding));
+    lblFtype->setText(Texts::Text(Entry::NewEndingPrompt));
     layout()->activate();  // grow at once for longer texts
     FitWindowTitle(this);
     marker_ = store_.Read(Settings::AddedFileType);

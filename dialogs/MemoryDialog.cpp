@@ -33,8 +33,8 @@ TMemory::TMemory(QWidget* parent) : TPromptDialog(parent) {
 
 
 void TMemory::OnActivate() {
-    setWindowTitle(texts::Text(Entry::MemoryUsage));
-    lblMaxAllowedRAM->setText(texts::Text(Entry::MaxAllowedMemory));
+    setWindowTitle(Texts::Text(Entry::MemoryUsage));
+    lblMaxAllowedRAM->setText(Texts::Text(Entry::MaxAllowedMemory));
     layout()->activate();  // grow at once for longer texts
     // A negative value in the store (edited by hand) reads as the default,
     // as it does for the main window.

@@ -11,6 +11,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "dialogs/WindowTools.h"
+
 PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidget* field, const char* okName,
                                   int width, int height) {
     auto* prompt = new QLabel(dialog);
@@ -46,17 +48,9 @@ void FitWindowTitle(QDialog* dialog) {
         dialog->resize(needed, dialog->height());
 }
 
-void CentreOnScreen(QDialog* dialog) {
-    if (QScreen* screen = dialog->screen()) {
-        QRect frame = dialog->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        dialog->move(frame.topLeft());
-    }
-}
-
 void TPromptDialog::showEvent(QShowEvent* event) {
     OnActivate();
     // Sized for its texts by now; Qt alone would put it over the main window.
-    if (!event->spontaneous()) CentreOnScreen(this);
+    if (!event->spontaneous()) CentreOnScreen(this, screen());
     QDialog::showEvent(event);
 }

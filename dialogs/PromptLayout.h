@@ -24,9 +24,6 @@ PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidg
 // translation is not cut short there.
 void FitWindowTitle(QDialog* dialog);
 
-// Puts dialog in the middle of the screen it opens on, not over its parent.
-void CentreOnScreen(QDialog* dialog);
-
 // A dialog that takes its texts in the current language each time it is
 // shown, and opens in the middle of the screen.
 class TPromptDialog : public QDialog {

@@ -88,7 +88,7 @@ void TFrmBaseSize::showEvent(QShowEvent* event) {
 }
 
 void TFrmBaseSize::OnActivate() {
-    using texts::Text;
+    using Texts::Text;
     setWindowTitle(Text(Entry::ModifyBaseSizes));
     lblList->setText(Text(Entry::BaseSizeList));
     lblDescription->setText(Text(Entry::Description));

@@ -5,10 +5,10 @@
 
 #include "texts/TextCatalogue.h"
 
-namespace texts {
+namespace Texts {
 // The entry in the current language, as the widgets take it.
 inline QString Text(Entry entry) { return QString::fromUtf8(CatalogueText(entry).c_str()); }
-}  // namespace texts
+}  // namespace Texts
 
 // Entry number n in the current language: for runs of numbers such as the help lines.
 inline QString CatalogueQText(int n) { return QString::fromUtf8(CatalogueText(n).c_str()); }

@@ -13,8 +13,8 @@
 #include <QUrl>
 
 #include "app/ToolIcons.h"
+#include "dialogs/HelpWindow.h"
 #include "tests/app/WorkflowFixture.h"
-#include "texts/HelpWindow.h"
 #include "texts/QtText.h"
 
 namespace {
@@ -82,7 +82,7 @@ TEST_F(DesktopTest, DroppedFilesFollowTheSameRuleFirstOneCounts) {
 QStringList ListedNames(const QString& folder, const QString& marker) {
     BuildCatalogue(marker.toStdString());
     QFileDialog dialog(nullptr, QString(), folder);
-    ConfigureOpenDialog(dialog, texts::Text(Entry::PieceFilter), /*exactNames=*/true);
+    ConfigureOpenDialog(dialog, Texts::Text(Entry::PieceFilter), /*exactNames=*/true);
     dialog.show();
     auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
     auto* files = dialog.findChild<QFileSystemModel*>();

@@ -169,7 +169,7 @@ TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
 TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     const QByteArray whole = MakeSet({10, 20, 30});
     QuestionWatchingModal seam;
-    SetModal(&seam);
+    Modal::Install(&seam);
     std::vector<bool> listEnabled;
     seam.onQuestion = [&] { listEnabled.push_back(Main().SmallerSizesLB->isEnabled()); };
     Main().ChangeAlwaysClick();

@@ -28,13 +28,13 @@ protected:
     void SetUp() override {
         ClearTestSettings();
         startFolder = QDir::currentPath();
-        SetModal(&modal);
+        Modal::Install(&modal);
         Start();
     }
 
     void TearDown() override {
         windows = TWindows{};
-        SetModal(nullptr);
+        Modal::Install(nullptr);
         QDir::setCurrent(startFolder);
         ClearTestSettings();
     }

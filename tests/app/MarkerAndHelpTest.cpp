@@ -13,11 +13,11 @@
 #include <QToolButton>
 
 #include "dialogs/FileTypeDialog.h"
+#include "dialogs/HelpWindow.h"
 #include "dialogs/MemoryDialog.h"
 #include "engine/PieceNaming.h"
 #include "tests/app/MainWindowFixture.h"
 #include "texts/QtText.h"
-#include "texts/HelpWindow.h"
 
 namespace {
 

@@ -44,12 +44,12 @@ TEST(ScriptedModalSeam, AnswersInOrderAndRecordsWhatWasShown) {
     EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(dir.path()).canonicalPath());
     QDir::setCurrent(before);
 
-    EXPECT_TRUE(modal.Message(nullptr, "t", "c", ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok));
-    EXPECT_FALSE(modal.Message(nullptr, "q", "c", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
+    EXPECT_TRUE(modal.Message(nullptr, "c", "t", ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok));
+    EXPECT_FALSE(modal.Message(nullptr, "c", "q", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
     modal.SetNextAnswer(true);
     modal.SetNextAnswer(false);
-    EXPECT_TRUE(modal.Message(nullptr, "q1", "c", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
-    EXPECT_FALSE(modal.Message(nullptr, "q2", "c", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
+    EXPECT_TRUE(modal.Message(nullptr, "c", "q1", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
+    EXPECT_FALSE(modal.Message(nullptr, "c", "q2", ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo));
 
     ASSERT_EQ(modal.shown.size(), 6u);
     EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Open);
@@ -114,8 +114,8 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
 
 class Failures : public ::testing::Test {
 protected:
-    void SetUp() override { SetModal(&modal); }
-    void TearDown() override { SetModal(nullptr); }
+    void SetUp() override { Modal::Install(&modal); }
+    void TearDown() override { Modal::Install(nullptr); }
     ScriptedModal modal;
 };
 

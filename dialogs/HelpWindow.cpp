@@ -1,4 +1,4 @@
-#include "texts/HelpWindow.h"
+#include "dialogs/HelpWindow.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -71,7 +71,7 @@ bool ShowFileInViewer(const QString& fileName) {
 }
 
 QString HelpFileName() {
-    return texts::Text(Entry::ProgramName) + QLatin1Char('_') + texts::Text(Entry::HowItWorksTitle) + QStringLiteral(".TXT");
+    return Texts::Text(Entry::ProgramName) + QLatin1Char('_') + Texts::Text(Entry::HowItWorksTitle) + QStringLiteral(".TXT");
 }
 
 namespace {
@@ -132,8 +132,8 @@ void TfrmHint::keyPressEvent(QKeyEvent* event) {
 }
 
 void TfrmHint::OnActivate() {
-    setWindowTitle(texts::Text(Entry::HowItWorksTitle));
-    OnFileBtn->setText(texts::Text(Entry::HelpOnFile));
+    setWindowTitle(Texts::Text(Entry::HowItWorksTitle));
+    OnFileBtn->setText(Texts::Text(Entry::HelpOnFile));
     ListBox1->clear();
     FillHelpText(false);
 }

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "dialogs/HelpWindow.h"
 #include "tests/support/TestSupport.h"
-#include "texts/HelpWindow.h"
 #include "texts/TextCatalogue.h"
 
 namespace {

@@ -10,6 +10,10 @@
 //   MainJoin.cpp      join workflow
 //   MainOutside.cpp   files from the command line and dropped files
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
+//
+// Below, what the window does (functions, then slots) comes first; then its
+// state (the settings it runs with), then its controls; its private helpers
+// and bookkeeping last.
 #pragma once
 
 #include <QMainWindow>
@@ -162,28 +166,34 @@ protected:
     void dropEvent(QDropEvent* e) override;            // the first file counts
 
 public:
-    // ---- run-time settings owned by the window
-    int32_t MaxRAM = 0;
-    int32_t mainTop = 0, mainLeft = 0, mainHeight = 0, mainWidth = 0;
-    QString AddedFileType;
-    QString SplitPath;
-    QString JoinPath;
-    bool UseFreeSpace = false;
-    SizeUnit BigUnit{};  // read from the settings at start
+    // ======== The window's state: the settings it runs with, read at start
+    // and written as they change (settings/SettingsStore.h has their defaults).
+    int32_t MaxRAM = 0;                                               // copy buffer limit
+    int32_t mainTop = 0, mainLeft = 0, mainHeight = 0, mainWidth = 0;  // geometry to restore
+    QString AddedFileType;                                            // the piece marker
+    QString SplitPath;                                                // folder of the big files
+    QString JoinPath;                                                 // folder of the pieces
+    bool UseFreeSpace = false;                                        // pieces fill the disk, not the base size
+    SizeUnit BigUnit{};                                               // unit of the big file's size
     ::PauseMode PauseMode = ::PauseMode::Sometimes;
+    // The base size presets and the one in use.
     int32_t BaseSizeCount = 0;
     int32_t BaseSizeIndex = 0;
     std::vector<int64_t> BaseSizeValues;
     QStringList BaseSizeTexts;
 
-    // ---- controls (object names equal these names)
+    // ======== The window's controls, made by BuildLayout; Qt object names
+    // equal these names, so tests find them with findChild.
+    // The tool bar: a button for each of the menu commands it shows.
     QToolBar* SpeedBar = nullptr;
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
                 *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
                 *ExitBtn = nullptr, *HintBtn = nullptr;
+    // The big file.
     QGroupBox* BigFileGB = nullptr;
     QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
     QRadioButton *BigFileRB1 = nullptr, *BigFileRB2 = nullptr, *BigFileRB3 = nullptr, *BigFileRB4 = nullptr;
+    // The smaller files: base size choice, size list, new size.
     QGroupBox* ActualSizeGB = nullptr;
     QLabel *lblSmallFileNames = nullptr, *SmallFileNames = nullptr, *BaseSizeHeadline = nullptr;
     QComboBox* CBBaseSize = nullptr;
@@ -195,10 +205,11 @@ public:
     QLineEdit* txtNewSize = nullptr;
     QLabel* ChangeItem = nullptr;
     QPushButton* ApplyNewSize = nullptr;
+    // Progress and status.
     QProgressBar* PBar = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
-    // menus
+    // The menus and their commands.
     QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
           *Language1 = nullptr, *Help1 = nullptr;
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
@@ -213,6 +224,7 @@ public:
     TPieceEngine& Engine() { return engine_; }
 
 private:
+    // ---- helpers of the workflows
     void BuildLayout();
     void KeepOnScreen();                        // size and position limited to the screen's available area
     void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
@@ -224,11 +236,13 @@ private:
     QAction* LanguageItem(Language language) const;  // the Language menu's item of a language
     void Quit();                                // ends the program; the close handler then saves nothing
 
+    // ======== What the window works with, and its own bookkeeping.
     TPieceEngine& engine_;
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
     std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
+    // The other windows (SetWindows).
     TAboutBox* aboutBox_ = nullptr;
     TfrmDisk* frmDisk_ = nullptr;
     TfrmHint* frmHint_ = nullptr;

@@ -28,6 +28,7 @@
 #include "texts/TextCatalogue.h"
 
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
@@ -120,16 +121,16 @@ public:
     // splitting.
     void OpenFromOutside(const QString& name);
 
-    // ---- language (MainLanguage.cpp)
+    // ---- the Pause and Language menus (MainLifecycle.cpp, MainLanguage.cpp):
+    // choosing the checked item changes and writes nothing.
+    void SelectPauseMode(::PauseMode mode);
+    void ChooseLanguage(Language chosen);
     void SwitchLanguage();
 
 public slots:
     // lifecycle
     void ExitClick();
     void ClearRegistryClick();
-    void ChangeAlwaysClick();
-    void ChangeSometimesClick();
-    void ChangeNeverClick();
     void AboutClick();
     // split
     void ChooseSplitAFileClick();
@@ -154,9 +155,6 @@ public slots:
     // dialogs and language
     void MemoryUsageClick();
     void ChooseFiletypeClick();
-    void LanguageEnglishClick();
-    void LanguageSwedishClick();
-    void LanguageGermanClick();
     void HintClick();
 
 protected:
@@ -230,10 +228,8 @@ private:
     void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
     bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
     void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
-    void SelectPauseMode(::PauseMode mode);
-    void ChooseLanguage(Language chosen);
-    QAction* PauseItem(::PauseMode mode) const;     // the Pause menu's item of a mode
-    QAction* LanguageItem(Language language) const;  // the Language menu's item of a language
+    // Checks the item of a menu of choices that holds value; the group unchecks the one before.
+    static void CheckChoice(const QActionGroup* choices, int value);
     void Quit();                                // ends the program; the close handler then saves nothing
 
     // ======== What the window works with, and its own bookkeeping.
@@ -242,6 +238,7 @@ private:
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
     std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
+    QActionGroup *pauseChoices_ = nullptr, *languageChoices_ = nullptr;  // the Pause and Language menus' items
     // The other windows (SetWindows).
     TAboutBox* aboutBox_ = nullptr;
     TfrmDisk* frmDisk_ = nullptr;

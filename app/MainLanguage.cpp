@@ -39,25 +39,11 @@ void TMain::SwitchLanguage() {
 }
 
 void TMain::ChooseLanguage(Language chosen) {
-    // The language in use: nothing is rewritten or stored.
     if (chosen == LanguageIndex) return;
-    // The menu's group unchecks the item of the language before.
-    LanguageItem(chosen)->setChecked(true);
+    CheckChoice(languageChoices_, int(chosen));
     LanguageIndex = chosen;
     SwitchLanguage();
 }
-
-QAction* TMain::LanguageItem(Language language) const {
-    switch (language) {
-    case Language::Swedish: return LanguageSwedish;
-    case Language::German: return LanguageGerman;
-    default: return LanguageEnglish;
-    }
-}
-
-void TMain::LanguageEnglishClick() { ChooseLanguage(Language::English); }
-void TMain::LanguageSwedishClick() { ChooseLanguage(Language::Swedish); }
-void TMain::LanguageGermanClick() { ChooseLanguage(Language::German); }
 
 void TMain::MemoryUsageClick() {
     if (!memory_) return;

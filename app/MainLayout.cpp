@@ -157,15 +157,27 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // Check marks: exactly one item of each menu, by Qt's rule for exclusive groups.
-    for (const auto& items : {std::initializer_list<QAction*>{ChangeAlways, ChangeSometimes, ChangeNever},
-                              std::initializer_list<QAction*>{LanguageEnglish, LanguageSwedish, LanguageGerman}}) {
+    // Menus of choices: exactly one item checked, by Qt's rule for exclusive
+    // groups; each item holds the stored value of its choice.
+    auto choices = [this](std::initializer_list<std::pair<QAction*, int>> items) {
         auto* group = new QActionGroup(this);
-        for (QAction* item : items) {
+        for (const auto& [item, value] : items) {
             item->setCheckable(true);
+            item->setData(value);
             group->addAction(item);
         }
-    }
+        return group;
+    };
+    pauseChoices_ = choices({{ChangeAlways, int(PauseMode::Always)},
+                             {ChangeSometimes, int(PauseMode::Sometimes)},
+                             {ChangeNever, int(PauseMode::Never)}});
+    languageChoices_ = choices({{LanguageEnglish, int(Language::English)},
+                                {LanguageSwedish, int(Language::Swedish)},
+                                {LanguageGerman, int(Language::German)}});
+    connect(pauseChoices_, &QActionGroup::triggered, this,
+            [this](QAction* item) { SelectPauseMode(static_cast<::PauseMode>(item->data().toInt())); });
+    connect(languageChoices_, &QActionGroup::triggered, this,
+            [this](QAction* item) { ChooseLanguage(static_cast<Language>(item->data().toInt())); });
 
     connect(ChooseSplitAFile, &QAction::triggered, this, &TMain::ChooseSplitAFileClick);
     connect(FindPlaceToSmallFiles, &QAction::triggered, this, &TMain::FindPlaceToSmallFilesClick);
@@ -175,14 +187,8 @@ void TMain::BuildLayout() {
     connect(DoJoin, &QAction::triggered, this, &TMain::DoJoinClick);
     connect(ClearRegistry, &QAction::triggered, this, &TMain::ClearRegistryClick);
     connect(Exit, &QAction::triggered, this, &TMain::ExitClick);
-    connect(ChangeAlways, &QAction::triggered, this, &TMain::ChangeAlwaysClick);
-    connect(ChangeSometimes, &QAction::triggered, this, &TMain::ChangeSometimesClick);
-    connect(ChangeNever, &QAction::triggered, this, &TMain::ChangeNeverClick);
     connect(MemoryUsage, &QAction::triggered, this, &TMain::MemoryUsageClick);
     connect(ChooseFiletype, &QAction::triggered, this, &TMain::ChooseFiletypeClick);
-    connect(LanguageEnglish, &QAction::triggered, this, &TMain::LanguageEnglishClick);
-    connect(LanguageSwedish, &QAction::triggered, this, &TMain::LanguageSwedishClick);
-    connect(LanguageGerman, &QAction::triggered, this, &TMain::LanguageGermanClick);
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     connect(Hint, &QAction::triggered, this, &TMain::HintClick);
 
@@ -361,13 +367,8 @@ void TMain::ApplyTexts() {
     caption(DoJoin, Entry::RestoreTheFile); hint(DoJoin, Entry::RestoreTheFileHint);
     caption(Exit, Entry::Exit); hint(Exit, Entry::ExitHint);
     hint(PBar, Entry::ProgressHint);
-    Language1->setTitle(Text(Entry::LanguageMenu));
-    caption(LanguageEnglish, Entry::English);
-    caption(LanguageSwedish, Entry::Swedish);
-    caption(LanguageGerman, Entry::German);
     Memory1->setTitle(Text(Entry::MemoryMenu));
     opensWindow(MemoryUsage, Entry::MemoryUsage); hint(MemoryUsage, Entry::MemoryUsageHint);
-    for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, Entry::PauseHint);
     Help1->setTitle(Text(Entry::HelpMenu));
     About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
     BigFileGB->setTitle(Text(Entry::TheBigFile)); ApplyHint(BigFileGB, Text(Entry::UnitHint), false);
@@ -393,16 +394,28 @@ void TMain::ApplyTexts() {
     opensWindow(Hint, Entry::HowItWorks);
     Hint->setIconText(FromStd(StripAccessKey(CatalogueText(Entry::HowItWorks))));
     ApplyHint(Hint, Text(Entry::HowItWorksShortHint) + QLatin1Char('|') + Text(Entry::HowItWorksHint));
-    ChangeOfDisk->setTitle(Text(Entry::PauseMenu));
-    caption(ChangeAlways, Entry::PauseAlways);
-    caption(ChangeSometimes, Entry::PauseSometimes);
-    caption(ChangeNever, Entry::PauseNever);
     Filetype->setTitle(Text(Entry::EndingMenu));
     opensWindow(ChooseFiletype, Entry::ChangeEnding); hint(ChooseFiletype, Entry::ChangeEndingHint);
-    // All three language items carry the same hint.
-    for (QAction* language : {LanguageEnglish, LanguageSwedish, LanguageGerman}) hint(language, Entry::LanguageHint);
+    // The menus of choices: a caption for each item, one hint for all of them.
+    auto choices = [&](QMenu* menu, Entry title, Entry itemsHint,
+                       std::initializer_list<std::pair<QAction*, Entry>> items) {
+        menu->setTitle(Text(title));
+        for (const auto& [item, entry] : items) {
+            caption(item, entry);
+            hint(item, itemsHint);
+        }
+    };
+    choices(ChangeOfDisk, Entry::PauseMenu, Entry::PauseHint,
+            {{ChangeAlways, Entry::PauseAlways}, {ChangeSometimes, Entry::PauseSometimes}, {ChangeNever, Entry::PauseNever}});
+    choices(Language1, Entry::LanguageMenu, Entry::LanguageHint,
+            {{LanguageEnglish, Entry::English}, {LanguageSwedish, Entry::Swedish}, {LanguageGerman, Entry::German}});
     rbSizeFree->setText(Text(Entry::UseFreeSpace));
     rbSizeBase->setText(Text(Entry::UseBaseSize));
+}
+
+void TMain::CheckChoice(const QActionGroup* choices, int value) {
+    for (QAction* item : choices->actions())
+        if (item->data().toInt() == value) item->setChecked(true);
 }
 
 bool TMain::event(QEvent* e) {

@@ -90,7 +90,7 @@ void TMain::FormCreate() {
 
     // Language, with Qt's own texts (file dialogs, message box buttons) in it.
     LanguageIndex = static_cast<Language>(store_.Read(Settings::Language));
-    LanguageItem(LanguageIndex)->setChecked(true);
+    CheckChoice(languageChoices_, int(LanguageIndex));
     ApplyQtLanguage(LanguageIndex);
 
     // Memory limit (not negative; the engine caps its buffer itself).
@@ -141,7 +141,7 @@ void TMain::FormCreate() {
 
     // Pause mode.
     PauseMode = static_cast<::PauseMode>(store_.Read(Settings::ChangeDisk));
-    PauseItem(PauseMode)->setChecked(true);
+    CheckChoice(pauseChoices_, int(PauseMode));
 
     // Nothing can be split or joined yet.
     for (ControlGroup group : {ControlGroup::SplitCommand, ControlGroup::PlaceForPieces, ControlGroup::JoinCommand,
@@ -193,25 +193,11 @@ void TMain::ClearRegistryClick() {
 }
 
 void TMain::SelectPauseMode(::PauseMode mode) {
-    // Choosing the checked item changes and writes nothing.
     if (mode == PauseMode) return;
-    // The menu's group unchecks the item of the mode before.
-    PauseItem(mode)->setChecked(true);
+    CheckChoice(pauseChoices_, int(mode));
     PauseMode = mode;
     StorePauseMode();
 }
-
-QAction* TMain::PauseItem(::PauseMode mode) const {
-    switch (mode) {
-    case PauseMode::Always: return ChangeAlways;
-    case PauseMode::Never: return ChangeNever;
-    default: return ChangeSometimes;
-    }
-}
-
-void TMain::ChangeAlwaysClick() { SelectPauseMode(PauseMode::Always); }
-void TMain::ChangeSometimesClick() { SelectPauseMode(PauseMode::Sometimes); }
-void TMain::ChangeNeverClick() { SelectPauseMode(PauseMode::Never); }
 
 void TMain::AboutClick() {
     if (aboutBox_) Modal::InUse().ExecDialog(aboutBox_);

@@ -172,7 +172,7 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     Modal::Install(&seam);
     std::vector<bool> listEnabled;
     seam.onQuestion = [&] { listEnabled.push_back(Main().SmallerSizesLB->isEnabled()); };
-    Main().ChangeAlwaysClick();
+    Main().SelectPauseMode(PauseMode::Always);
     AnswerDiskCount(seam, 3);
     seam.SetNextFileName(Piece(prefix, 2));
     Main().JoinFilesClick();

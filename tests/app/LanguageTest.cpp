@@ -167,9 +167,9 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
         if (c.fromMenu)
             Item(c.stored)->trigger();
         else if (c.stored == 0)
-            Main().LanguageEnglishClick();
+            Main().ChooseLanguage(::Language::English);
         else
-            Main().LanguageGermanClick();
+            Main().ChooseLanguage(::Language::German);
 
         EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the choice was written";
         EXPECT_EQ(LanguageChecks(), before);

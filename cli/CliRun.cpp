@@ -210,7 +210,7 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     case SetCheck::Problem::None:
         out << FillIn(English(Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
         if (check.wholeChecked) {
-            out << FillIn(English(Extra::WholeFileChecked), {JoinFolder(folder, read.set.bigFileName)}) << '\n';
+            out << FillIn(English(Extra::WholeFileChecked), {Paths::InFolder(folder, read.set.bigFileName)}) << '\n';
         }
         return 0;
     case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;

@@ -286,7 +286,7 @@ void BackgroundHasher::Run(int lane) {
 
 int OpenForHashing(const std::string& name) {
 #ifdef _WIN32
-    return _wopen(FsPath(name).c_str(), _O_RDONLY | _O_BINARY);
+    return _wopen(Paths::Native(name).c_str(), _O_RDONLY | _O_BINARY);
 #else
     return open(name.c_str(), O_RDONLY | O_CLOEXEC);
 #endif

@@ -97,7 +97,7 @@ std::string ChecksumFileName(const std::string& prefix, const std::string& marke
 }
 
 std::string ChecksumFileIn(const std::string& folder, const std::string& prefix, const std::string& marker) {
-    return JoinFolder(folder, ChecksumFileName(FileNamePart(prefix), marker));
+    return Paths::InFolder(folder, ChecksumFileName(FileNamePart(prefix), marker));
 }
 
 std::string FindChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target) {
@@ -264,7 +264,7 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
 ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker) {
     ChecksumRead read;
     std::error_code ec;
-    if (!fs::is_regular_file(fs::status(FsPath(path), ec))) {  // a FIFO would block the open
+    if (!fs::is_regular_file(fs::status(Paths::Native(path), ec))) {  // a FIFO would block the open
         read.error = ENOENT;
         return read;
     }
@@ -332,7 +332,7 @@ bool ChecksumWriter::Finish(const std::string& wholeDigest) {
 
 void ChecksumWriter::Remove() {
     std::error_code ec;
-    if (!path_.empty()) fs::remove(FsPath(path_), ec);
+    if (!path_.empty()) fs::remove(Paths::Native(path_), ec);
 }
 
 bool ChecksumWriter::Write() {
@@ -351,12 +351,12 @@ bool ChecksumWriter::Write() {
     }
     std::error_code ec;
     if (ok) {
-        fs::rename(FsPath(temporary), FsPath(path_), ec);
+        fs::rename(Paths::Native(temporary), Paths::Native(path_), ec);
         if (ec) error_ = ec.value();
         ok = !ec;
     }
     if (!ok) {
-        fs::remove(FsPath(temporary), ec);
+        fs::remove(Paths::Native(temporary), ec);
         return false;
     }
     dirty_ = false;

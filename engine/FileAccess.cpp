@@ -9,12 +9,12 @@
 
 namespace fs = std::filesystem;
 
-fs::path FsPath(const std::string& name) { return fs::u8path(name); }
+fs::path Paths::Native(const std::string& name) { return fs::u8path(name); }
 
 std::FILE* OpenFile(const std::string& name, const char* mode) {
 #ifdef _WIN32
     std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(FsPath(name).c_str(), wideMode.c_str());
+    return _wfopen(Paths::Native(name).c_str(), wideMode.c_str());
 #else
     return std::fopen(name.c_str(), mode);
 #endif
@@ -22,20 +22,20 @@ std::FILE* OpenFile(const std::string& name, const char* mode) {
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    const bool same = fs::equivalent(FsPath(a), FsPath(b), ec);
+    const bool same = fs::equivalent(Paths::Native(a), Paths::Native(b), ec);
     return !ec && same;
 }
 
 bool IsReplaceableEntry(const std::string& name) {
     std::error_code ec;
-    const fs::file_status status = fs::symlink_status(FsPath(name), ec);
+    const fs::file_status status = fs::symlink_status(Paths::Native(name), ec);
     if (ec) return false;
     return status.type() == fs::file_type::regular || status.type() == fs::file_type::symlink;
 }
 
 bool MayReplace(const std::string& name) {
     std::error_code ec;
-    const fs::path path = FsPath(name);
+    const fs::path path = Paths::Native(name);
     const fs::file_status link = fs::symlink_status(path, ec);
     if (ec) return false;
     const fs::file_status target = fs::status(path, ec);
@@ -63,7 +63,7 @@ FileIdentity IdentityOf(const std::string& name) {
 }
 
 std::string LinkDestination(const std::string& name) {
-    fs::path path = FsPath(name);
+    fs::path path = Paths::Native(name);
     std::error_code ec;
     // As many links as the system itself follows before it gives up.
     for (int hop = 0; hop < 40; ++hop) {

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <string>
 
+namespace Paths {
 // The native path of a UTF-8 name.
-std::filesystem::path FsPath(const std::string& name);
+std::filesystem::path Native(const std::string& name);
+}  // namespace Paths
 
 // std::fopen with a UTF-8 name (wide call on Windows).
 std::FILE* OpenFile(const std::string& name, const char* mode);

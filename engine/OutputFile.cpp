@@ -57,7 +57,7 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
     for (int attempt = 0; attempt < kNameAttempts && stream_ == nullptr; ++attempt) {
         tempName_ = TemporaryNameBeside(finalName);
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(FsPath(tempName_), ec))) continue;
+        if (fs::exists(fs::symlink_status(Paths::Native(tempName_), ec))) continue;
         stream_ = OpenFile(tempName_, "w+b");
         if (stream_ == nullptr) {
             tempName_.clear();
@@ -109,7 +109,7 @@ int64_t OutputFile::Size() {
     }
 #ifdef _WIN32
     std::error_code ec;
-    const auto size = fs::file_size(FsPath(tempName_), ec);
+    const auto size = fs::file_size(Paths::Native(tempName_), ec);
     return ec ? -1 : static_cast<int64_t>(size);
 #else
     struct stat info {};
@@ -126,7 +126,7 @@ bool OutputFile::Truncate(int64_t size) {
 #ifdef _WIN32
     std::fflush(stream_);
     std::error_code ec;
-    fs::resize_file(FsPath(tempName_), static_cast<std::uintmax_t>(size), ec);
+    fs::resize_file(Paths::Native(tempName_), static_cast<std::uintmax_t>(size), ec);
     return !ec;
 #else
     return ftruncate(fileno(stream_), static_cast<off_t>(size)) == 0 || Fail();
@@ -141,7 +141,7 @@ bool OutputFile::Commit(bool replace) {
         return false;
     }
     std::error_code ec;
-    const fs::path finalPath = FsPath(finalName_);
+    const fs::path finalPath = Paths::Native(finalName_);
 #ifndef _WIN32
     if (replace) {
         // The new file takes the place of the old one with the old one's mode.
@@ -188,7 +188,7 @@ bool OutputFile::Commit(bool replace) {
         return false;
     }
     // One step: the name holds the old file or the new one, never neither.
-    fs::rename(FsPath(tempName_), finalPath, ec);
+    fs::rename(Paths::Native(tempName_), finalPath, ec);
     if (ec) {
         error_ = ec.value();
         Abandon();
@@ -208,7 +208,7 @@ void OutputFile::Abandon() {
     }
     if (!tempName_.empty()) {
         std::error_code ec;
-        fs::remove(FsPath(tempName_), ec);
+        fs::remove(Paths::Native(tempName_), ec);
         tempName_.clear();
     }
 }

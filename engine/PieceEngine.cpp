@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 int64_t FreeBytesInFolder(const std::string& folder) {
     std::error_code ec;
-    const fs::space_info info = fs::space(FsPath(folder), ec);
+    const fs::space_info info = fs::space(Paths::Native(folder), ec);
     if (ec) return 0;  // no answer counts as no room: the user is asked for another disk
     const auto limit = static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max());
     return static_cast<int64_t>(std::min(info.available, limit));
@@ -329,9 +329,9 @@ void RemoveOlderSet(const std::string& prefix, const std::string& marker, const 
     // Its checksum file too: a join would take the set from it.
     const std::string checksums = ChecksumFileName(prefix, marker);
     std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(FsPath(checksums), ec)) && !SameFile(checksums, keepChecksums) &&
+    if (fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec)) && !SameFile(checksums, keepChecksums) &&
         !SameFile(checksums, bigFile)) {
-        fs::remove(FsPath(checksums), ec);
+        fs::remove(Paths::Native(checksums), ec);
     }
     for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
         if (!IsReplaceableEntry(piece.name) || !MayReplace(piece.name) || SameFile(piece.name, bigFile)) continue;
@@ -339,7 +339,7 @@ void RemoveOlderSet(const std::string& prefix, const std::string& marker, const 
         bool ours = false;
         for (const WrittenPiece& written : keep) ours = ours || written.id == id;
         if (ours) continue;
-        fs::remove(FsPath(piece.name), ec);
+        fs::remove(Paths::Native(piece.name), ec);
     }
 }
 
@@ -349,7 +349,7 @@ void RemoveWrittenPieces(std::vector<WrittenPiece>& written) {
     for (const WrittenPiece& piece : written) {
         if (!(IdentityOf(piece.name) == piece.id)) continue;
         std::error_code ec;
-        fs::remove(FsPath(piece.name), ec);
+        fs::remove(Paths::Native(piece.name), ec);
     }
     written.clear();
 }
@@ -404,7 +404,7 @@ int32_t TPieceEngine::TakeSetFromChecksums(const std::string& marker, bool pausi
         const int64_t size = FileSizeOf(name);
         if (size == PieceSizes[n]) continue;
         std::error_code ec;
-        FailureSubject = fs::exists(fs::symlink_status(FsPath(name), ec)) ? std::to_string(n) : name;
+        FailureSubject = fs::exists(fs::symlink_status(Paths::Native(name), ec)) ? std::to_string(n) : name;
         return size < 0 && FailureSubject == name ? kPieceMissing : kPieceDamaged;
     }
     return kTransferOk;
@@ -466,7 +466,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         target = LinkDestination(BigFilePath);
         if (target.empty()) return kCannotCreateBigFile;
         std::error_code ec;
-        replacing = fs::exists(fs::status(FsPath(target), ec));
+        replacing = fs::exists(fs::status(Paths::Native(target), ec));
         if (replacing && !MayReplace(target)) return kCannotCreateBigFile;
         if (replacing) ForgetCachedContents(target);
         if (!bigOut.Open(target, buffered)) {
@@ -596,7 +596,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
             // Whatever still holds a piece's name after the older set is gone
             // (the big file itself, a folder, a FIFO, a read-only file) is
             // never opened: a FIFO would block the split for good.
-            if (fs::exists(fs::symlink_status(FsPath(CurrentPieceName), ec))) return fail(j);
+            if (fs::exists(fs::symlink_status(Paths::Native(CurrentPieceName), ec))) return fail(j);
             if (!pieceOut.Open(CurrentPieceName, buffered)) return fail(j, pieceOut.Error());
         } else {
             const int64_t size = FileSizeOf(CurrentPieceName);

@@ -12,7 +12,7 @@ int64_t FileSizeOf(const std::string& name) {
     // Only regular files have a size: a FIFO would block the open and a
     // device such as /dev/zero never ends.
     std::error_code ec;
-    const fs::path path = FsPath(name);
+    const fs::path path = Paths::Native(name);
     if (!fs::is_regular_file(fs::status(path, ec)) || ec) return -1;
     std::FILE* file = OpenFile(name, "rb");
     if (file == nullptr) return -1;
@@ -47,13 +47,13 @@ std::string FileNamePart(const std::string& path) {
     return last == std::string::npos ? path : path.substr(last + 1);
 }
 
-std::string JoinFolder(const std::string& folder, const std::string& name) {
+std::string Paths::InFolder(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
     return folder + kPathSeparator + name;
 }
 
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile) {
-    return JoinFolder(folder, FileNamePart(bigFile));
+    return Paths::InFolder(folder, FileNamePart(bigFile));
 }
 
 std::string PieceName(const std::string& prefix, const std::string& marker, int32_t n) {
@@ -73,7 +73,7 @@ std::string PrefixFromPieceName(const std::string& pieceName, const std::string&
 }
 
 std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder) {
-    return JoinFolder(bigFileFolder, FileNamePart(prefix));
+    return Paths::InFolder(bigFileFolder, FileNamePart(prefix));
 }
 
 bool IsFloppyPrefix(const std::string& prefix) {
@@ -108,7 +108,7 @@ DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& ma
     }
     if (found.firstMissing) return found;
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(FsPath(PieceName(prefix, marker, found.count + 1)), ec))) {
+    if (fs::exists(fs::symlink_status(Paths::Native(PieceName(prefix, marker, found.count + 1)), ec))) {
         found.end = DiscoveredPieces::End::NextUnreadable;
         return found;
     }
@@ -123,11 +123,11 @@ std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::
     if (marker.empty()) return pieces;
     const std::string head = FileNamePart(prefix) + marker;
     std::error_code ec;
-    for (fs::directory_iterator it(FsPath(FolderOf(prefix)), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(Paths::Native(FolderOf(prefix)), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().u8string();
         if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
         const int32_t number = PieceNumberIn(name.substr(head.size()));
-        if (number > 0) pieces.push_back({number, JoinFolder(FolderOf(prefix), name)});
+        if (number > 0) pieces.push_back({number, Paths::InFolder(FolderOf(prefix), name)});
     }
     return pieces;
 }

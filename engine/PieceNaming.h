@@ -28,11 +28,13 @@ int64_t FileSizeOf(const std::string& name);
 // The text after the last native separator; the whole text if there is none.
 std::string FileNamePart(const std::string& path);
 
-// folder + separator + name, leaving the separator out when the folder
-// already ends with one (a root such as "/" or "C:\").
-std::string JoinFolder(const std::string& folder, const std::string& name);
+namespace Paths {
+// The name in the folder: folder + separator + name, leaving the separator
+// out when the folder already ends with one (a root such as "/" or "C:\").
+std::string InFolder(const std::string& folder, const std::string& name);
+}  // namespace Paths
 
-// Where the pieces of bigFile go in folder: JoinFolder(folder, FileNamePart(bigFile)).
+// Where the pieces of bigFile go in folder: Paths::InFolder(folder, FileNamePart(bigFile)).
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile);
 
 // The piece number written as `digits` (decimal, no leading zero, 1 up to
@@ -50,7 +52,7 @@ std::string PiecePattern(const std::string& prefix, const std::string& marker);
 // Case-sensitive.
 std::string PrefixFromPieceName(const std::string& pieceName, const std::string& marker);
 
-// Where a join writes the big file: JoinFolder(bigFileFolder, FileNamePart(prefix)).
+// Where a join writes the big file: Paths::InFolder(bigFileFolder, FileNamePart(prefix)).
 std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder);
 
 // True when the prefix's first character is exactly 'A' or 'B' (a floppy drive).

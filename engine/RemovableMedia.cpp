@@ -73,7 +73,7 @@ bool OnRemovableBus(const fs::path& devicePath) {
 
 bool IsOnRemovableMedia(const std::string& path, const std::string& mountInfo, const std::string& sysRoot) {
     std::error_code ec;
-    fs::path full = fs::absolute(FsPath(path), ec);
+    fs::path full = fs::absolute(Paths::Native(path), ec);
     if (ec) return false;
     // Links are followed as far as the path exists; the rest is kept as written.
     full = fs::weakly_canonical(full, ec);

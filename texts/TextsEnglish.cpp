@@ -200,22 +200,25 @@ const LiteralEntry kLiterals[] = {
     {231, "(C:\\>copy/b P.bmp.Quorved_1 + P.bmp.Quorved_2 P.bmp)"},
 };
 
+// The fixed parts of the composed entries (TextTables.h).
+const ComposedParts kComposed = {
+    "|Select a file that will be splitted into smaller files",
+    "|Split the selected file into smaller files",
+    "|Select a previously splitted file to be restored",
+    "|Restore the big file from the smaller ones",
+    "Splitted Files (*",
+    "Will be added at the end: ",
+    "|Find another name/place for the smaller files",
+    "|Find another name/place for the big file",
+    "alternative under the ",
+    " menu.",
+    "This program is much simpler than ''",
+    ",''",
+};
+
 }  // namespace
 
 const LanguageTexts& EnglishTexts() {
-    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], {
-        "|Select a file that will be splitted into smaller files",
-        "|Split the selected file into smaller files",
-        "|Select a previously splitted file to be restored",
-        "|Restore the big file from the smaller ones",
-        "Splitted Files (*",
-        "Will be added at the end: ",
-        "|Find another name/place for the smaller files",
-        "|Find another name/place for the big file",
-        "alternative under the ",
-        " menu.",
-        "This program is much simpler than ''",
-        ",''",
-    }};
+    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], kComposed};
     return texts;
 }

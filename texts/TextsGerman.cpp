@@ -200,22 +200,25 @@ const LiteralEntry kLiterals[] = {
     {221, "Schaltfläche 2 oder 5 auch den Dateinamen ändern."},
 };
 
+// The fixed parts of the composed entries (TextTables.h).
+const ComposedParts kComposed = {
+    "|Wähle eine Datei die in kleinere Dateien aufgeteilt wird",
+    "|Teile die ausgesuchten Dateien in kleinere Dateien auf",
+    "|Wähle eine Datei die vorher aufgeteiet wurde um sie wiederherzustellen",
+    "|Stelle die Datei von den kleineren Dateien wieder her",
+    "Aufgeteilte Dateien (*",
+    "Wird am Ende zugefügt: ",
+    "|Finde einen anderen Namen/Platz für die kleineren Dateien",
+    "|Finde einen anderen Namen/Platz für die große Datei",
+    "mit der nächst untersten Alternative unter ",
+    "meny.",
+    "Dieses Programm ist viel einfacher als ''",
+    "'',",
+};
+
 }  // namespace
 
 const LanguageTexts& GermanTexts() {
-    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], {
-        "|Wähle eine Datei die in kleinere Dateien aufgeteilt wird",
-        "|Teile die ausgesuchten Dateien in kleinere Dateien auf",
-        "|Wähle eine Datei die vorher aufgeteiet wurde um sie wiederherzustellen",
-        "|Stelle die Datei von den kleineren Dateien wieder her",
-        "Aufgeteilte Dateien (*",
-        "Wird am Ende zugefügt: ",
-        "|Finde einen anderen Namen/Platz für die kleineren Dateien",
-        "|Finde einen anderen Namen/Platz für die große Datei",
-        "mit der nächst untersten Alternative unter ",
-        "meny.",
-        "Dieses Programm ist viel einfacher als ''",
-        "'',",
-    }};
+    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], kComposed};
     return texts;
 }

@@ -200,22 +200,25 @@ const LiteralEntry kLiterals[] = {
     {221, "när du använder knapp 2 eller knapp 5."},
 };
 
+// The fixed parts of the composed entries (TextTables.h).
+const ComposedParts kComposed = {
+    "|Välj fil som kommer att delas upp i mindre filer",
+    "|Dela upp den valda filen i mindre filer",
+    "|Välj en tidigare uppdelad fil för återskapning",
+    "|Återskapa filen från de mindre filerna",
+    "Uppdelade filer (*",
+    "Kommer att läggas till på slutet: ",
+    "|Bestäm annat namn/plats till de mindre filerna",
+    "|Bestäm annat namn/plats till den stora filen",
+    "med det näst understa alternativet under ",
+    "menyn.",
+    "Detta program är mycket enklare än ''",
+    "'',",
+};
+
 }  // namespace
 
 const LanguageTexts& SwedishTexts() {
-    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], {
-        "|Välj fil som kommer att delas upp i mindre filer",
-        "|Dela upp den valda filen i mindre filer",
-        "|Välj en tidigare uppdelad fil för återskapning",
-        "|Återskapa filen från de mindre filerna",
-        "Uppdelade filer (*",
-        "Kommer att läggas till på slutet: ",
-        "|Bestäm annat namn/plats till de mindre filerna",
-        "|Bestäm annat namn/plats till den stora filen",
-        "med det näst understa alternativet under ",
-        "menyn.",
-        "Detta program är mycket enklare än ''",
-        "'',",
-    }};
+    static const LanguageTexts texts{kLiterals, sizeof kLiterals / sizeof kLiterals[0], kComposed};
     return texts;
 }

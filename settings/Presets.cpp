@@ -1,4 +1,4 @@
-#include "planning/Presets.h"
+#include "settings/Presets.h"
 
 #include "planning/SizePlan.h"
 #include "settings/SettingsStore.h"
@@ -58,7 +58,7 @@ PresetList LoadPresets(TSettingsStore& store) {
 }
 
 int64_t PresetSizeFromText(const QString& sizeText) {
-    const int64_t n = LeadingInteger(sizeText);
+    const int64_t n = LeadingInteger(sizeText.toStdString());
     return n > 0 ? n : kFallbackPresetSize;
 }
 

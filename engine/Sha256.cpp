@@ -166,19 +166,25 @@ bool IsSha256Hex(const std::string& text) {
 
 namespace {
 
-// Reads up to size bytes at offset without moving the descriptor's position;
-// the count read, 0 at the end of the file, -1 on failure (errno set).
+// Reads up to size bytes at offset; the count read, 0 at the end of the
+// file, -1 on failure (errno set). Leaves the descriptor's position alone,
+// except on Windows (see PositionKeeper).
 int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
 #ifdef _WIN32
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return -1;
+    }
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
     DWORD read = 0;
-    if (ReadFile(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), buffer, static_cast<DWORD>(size), &read, &at)) {
-        return read;
-    }
-    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
-    errno = EIO;
+    if (ReadFile(handle, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, &at)) return read;
+    const DWORD error = GetLastError();
+    if (error == ERROR_HANDLE_EOF) return 0;
+    // A handle not open for reading, as pread's EBADF.
+    errno = error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ? EBADF : EIO;
     return -1;
 #else
     for (;;) {
@@ -188,11 +194,35 @@ int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
 #endif
 }
 
+#ifdef _WIN32
+// A read at an offset moves a Windows handle's position too (the handle is
+// not opened for overlapped reads): it is put back when this goes.
+class PositionKeeper {
+public:
+    explicit PositionKeeper(int fd) : handle_(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) {
+        kept_ = handle_ != INVALID_HANDLE_VALUE && SetFilePointerEx(handle_, LARGE_INTEGER{}, &position_, FILE_CURRENT);
+    }
+    ~PositionKeeper() {
+        if (kept_) SetFilePointerEx(handle_, position_, nullptr, FILE_BEGIN);
+    }
+    PositionKeeper(const PositionKeeper&) = delete;
+    PositionKeeper& operator=(const PositionKeeper&) = delete;
+
+private:
+    HANDLE handle_;
+    LARGE_INTEGER position_{};
+    bool kept_ = false;
+};
+#endif
+
 }  // namespace
 
 bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, char* buffer, std::size_t bufferSize,
                    int* error) {
     if (error != nullptr) *error = 0;
+#ifdef _WIN32
+    const PositionKeeper keeper(fd);
+#endif
     while (length > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(length, bufferSize));
         const int64_t read = ReadAt(fd, buffer, want, offset);

@@ -16,6 +16,10 @@
 #include <sys/wait.h>
 #endif
 
+#ifndef O_BINARY
+#define O_BINARY 0  // Windows reads text unless told otherwise
+#endif
+
 namespace {
 
 TEST(Sha256, KnownDigestsInOneGoAndInParts) {
@@ -125,6 +129,27 @@ TEST(BackgroundHasher, DigestsEveryPieceAndTheWholeFileAsACopyFeedsThem) {
         EXPECT_EQ(hasher.Finish().hex, Sha256Hex(set.bytes));
         close(out);
     }
+}
+
+TEST(BackgroundHasher, LeavesTheCallersPositionAloneWhileTheCopyGoesOn) {
+    TempFolder dir;
+    const std::string bytes = PatternBytes(16 << 20, 9);
+    WriteFile(dir / "f", bytes);
+    const int fd = open((dir / "f").c_str(), O_RDONLY | O_BINARY);
+    ASSERT_GE(fd, 0);
+    BackgroundHasher hasher;
+    std::string copied;
+    std::vector<char> block(65536);
+    for (int64_t at = 0; at < static_cast<int64_t>(bytes.size()); at += 65536) {
+        const auto got = read(fd, block.data(), static_cast<unsigned>(block.size()));
+        ASSERT_EQ(got, 65536) << at;
+        copied.append(block.data(), block.size());
+        hasher.Submit(fd, at, got);
+    }
+    hasher.EndPiece();
+    close(fd);
+    EXPECT_TRUE(copied == bytes);
+    EXPECT_EQ(hasher.Finish().hex, Sha256Hex(bytes));
 }
 
 TEST(BackgroundHasher, ReportsWhatCannotBeReadAndStopsCleanly) {

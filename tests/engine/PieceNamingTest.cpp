@@ -75,6 +75,18 @@ TEST(WindowsPaths, DriveRootsAndBackslashes) {
     EXPECT_FALSE(IsUsableMarker("a\\b"));
 }
 
+// Names that differ in letter case only are one name here: an older set so
+// named is found (and so replaced by a split), its numbers read as written.
+TEST(WindowsPaths, PiecesInAnyLetterCase) {
+    TempFolder dir;
+    WriteFile(dir / "SETUP.EXE.QUORVED_12", "x");
+    WriteFile(dir / "Setup.exe.Quorved_x", "x");
+    const std::vector<NumberedPiece> found = ExistingPieces(dir / "setup.exe", ".Quorved_");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].number, 12);
+    EXPECT_EQ(found[0].name, dir / "SETUP.EXE.QUORVED_12");
+}
+
 // A set whose pieces lie in a drive root is found there and joins back.
 TEST(WindowsPaths, SetInADriveRoot) {
     TempFolder dir;
@@ -156,8 +168,10 @@ TEST(DiscoverPieces, CountsUpToTheFirstGapIncludingEmptyPieces) {
     EXPECT_EQ(found.count, 3);
     EXPECT_EQ(found.sizes, (std::vector<int64_t>{0, 4, 0, 2}));
     EXPECT_EQ(found.total, 6);
+#ifndef _WIN32  // where names differing in case only are the same file, they are the same set
     // With another marker the same files are not a set.
     EXPECT_TRUE(DiscoverPieces(prefix, ".quorved_").firstMissing);
+#endif
 }
 
 }  // namespace

@@ -305,6 +305,24 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
 
 #endif
 
+// Relative names in the user's form: '/' is a separator on Windows too.
+TEST(Cli, RelativeNamesWithSlashesFindTheirSet) {
+    TempFolder dir;
+    std::filesystem::create_directory(std::filesystem::u8path(dir / "sub"));
+    const std::string file = dir / "sub" + kPathSeparator + "Setup.exe";
+    WriteFile(file, PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
+    WriteChecksumsFor(file, kMarker);
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::u8path(dir.Path()));
+    const Outcome checked = RunQuorvel({"check", "sub/Setup.exe.Quorved_2"});
+    const Outcome joined = RunQuorvel({"join", "./sub/Setup.exe.Quorved_2", "--to", "joined"});
+    std::filesystem::current_path(saved);
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_EQ(joined.status, 0) << joined.err;
+    EXPECT_TRUE(FileHolds(dir / "joined", ReadFile(file)));
+}
+
 TEST(Cli, AFullDiskSaysSo) {
 #ifdef _WIN32
     GTEST_SKIP() << "Linux only: a small tmpfs";

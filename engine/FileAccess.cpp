@@ -3,6 +3,7 @@
 #include "engine/PieceNaming.h"
 
 #include <system_error>
+#include <sys/types.h>
 #ifdef _WIN32
 #include <exception>
 #include <windows.h>
@@ -11,6 +12,10 @@
 #endif
 
 namespace fs = std::filesystem;
+
+// Seeks and cuts past 2 GiB need 64-bit off_t; mingw has it only with
+// _FILE_OFFSET_BITS=64, which the build sets.
+static_assert(sizeof(off_t) == 8, "64-bit file positions");
 
 fs::path FsPath(const std::string& name) {
 #ifdef _WIN32

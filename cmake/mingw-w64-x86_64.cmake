@@ -21,7 +21,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Test programs run under Wine, in a prefix of their own inside the build
 # folder; gtest_discover_tests and add_test use this too.
 find_program(QUORVEL_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(QUORVEL_WINE64)
+find_program(QUORVEL_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(QUORVEL_WINE64 AND QUORVEL_WINESERVER)
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= ${QUORVEL_WINE64})
+      sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine-prefix ${QUORVEL_WINE64} ${QUORVEL_WINESERVER})
 endif()

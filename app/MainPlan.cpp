@@ -12,12 +12,13 @@
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
+#include "dialogs/BaseSizeEditor.h"
 #include "dialogs/WindowTools.h"
-#include "planning/BaseSizeEditor.h"
-#include "planning/Presets.h"
 #include "planning/SizePlan.h"
+#include "settings/Presets.h"
 #include "settings/SettingsStore.h"
 #include "texts/QtHints.h"
+#include "texts/QtSizeText.h"
 #include "texts/QtText.h"
 
 using Texts::Text;

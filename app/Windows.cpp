@@ -5,11 +5,11 @@
 
 #include "app/AboutBox.h"
 #include "app/Application.h"
+#include "dialogs/BaseSizeEditor.h"
 #include "dialogs/DiskDialog.h"
 #include "dialogs/FileTypeDialog.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/MemoryDialog.h"
-#include "planning/BaseSizeEditor.h"
 
 TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     TWindows w;

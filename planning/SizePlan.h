@@ -1,13 +1,11 @@
-// Size arithmetic of the piece plan and the big file's size display, as plain
-// functions that tests and the command line call without a window.
+// Size arithmetic of the piece plan and the unit rounding of the size display,
+// as plain functions that tests and the command line call without a window.
+// Standard library only.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class QLocale;
 
 // A set is cut into at most this many pieces.
 inline constexpr int32_t kMaxPieces = 32760;
@@ -16,7 +14,6 @@ inline constexpr int32_t kMaxPieces = 32760;
 // sign, then decimal digits; 0 without digits. Saturates at the 64-bit range
 // instead of wrapping.
 int64_t LeadingInteger(const std::string& text);
-int64_t LeadingInteger(const QString& text);
 
 struct PiecePlan {
     enum class Outcome {
@@ -44,7 +41,3 @@ double RoundToUnit(int64_t size, int64_t divisor);
 
 // The units the big file's size is shown in; the values are the stored ones.
 enum class SizeUnit : int32_t { Bytes = 1, Kilobytes = 2, Megabytes = 3, Gigabytes = 4 };
-
-// Text of the big file's size in unit; for any other value `current` is kept
-// (then the blank and "0.000" rules still apply).
-QString BigFileSizeText(int64_t size, SizeUnit unit, const QLocale& locale, const QString& current = QString());

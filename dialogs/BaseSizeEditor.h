@@ -46,8 +46,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // The selected row of ListBox1, -1 when nothing is selected.
-    int32_t SelectedIndex() const;
     // The enabling both edit fields share.
     void FieldsChanged();
 

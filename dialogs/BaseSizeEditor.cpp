@@ -1,4 +1,4 @@
-#include "planning/BaseSizeEditor.h"
+#include "dialogs/BaseSizeEditor.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -7,11 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "planning/Presets.h"
+#include "dialogs/WindowTools.h"
+#include "settings/Presets.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 
@@ -77,11 +77,7 @@ TFrmBaseSize::TFrmBaseSize(QWidget* parent) : QDialog(parent) {
 
 void TFrmBaseSize::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(this, QGuiApplication::primaryScreen());
         OnActivate();
     }
     QDialog::showEvent(event);
@@ -117,13 +113,8 @@ void TFrmBaseSize::RefreshPresetList() {
     NewBtn->setEnabled(false);
 }
 
-int32_t TFrmBaseSize::SelectedIndex() const {
-    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    return selected.isEmpty() ? -1 : ListBox1->row(selected.first());
-}
-
 void TFrmBaseSize::ListBox1Click() {
-    const int32_t i = SelectedIndex();
+    const int32_t i = SelectedRow(ListBox1);
     if (i < 0) return;
     EditIndex = i;
     EditSize = ReadPresetValue(store_, i);
@@ -152,7 +143,7 @@ void TFrmBaseSize::FieldsChanged() {
 }
 
 void TFrmBaseSize::UpdateBtnClick() {
-    const int32_t i = SelectedIndex();
+    const int32_t i = SelectedRow(ListBox1);
     if (i < 0) return;
     EditIndex = i;
     ModifyPreset(store_, i, txtDescription->text(), txtSize->text());
@@ -166,7 +157,7 @@ void TFrmBaseSize::NewBtnClick() {
 }
 
 void TFrmBaseSize::DeleteBtnClick() {
-    const int32_t d = SelectedIndex();
+    const int32_t d = SelectedRow(ListBox1);
     if (d < 0) return;
     PresetCount = DeletePreset(store_, PresetCount, d);
     RefreshPresetList();

@@ -372,8 +372,10 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(file, PatternBytes(300000));
     ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
     const std::string second = dir / "Setup.exe.Quorved_2", sums = dir / "Setup.exe.Quorved_sha256";
+#ifndef _WIN32
     // What the split wrote, sha256sum reads: every piece and the whole file.
     EXPECT_EQ(Shell("cd '" + dir.Path() + "' && sha256sum --quiet -c Setup.exe.Quorved_sha256"), 0);
+#endif
     std::remove(sums.c_str());
     Outcome o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);

@@ -9,14 +9,20 @@
 //   MainSplit.cpp     split workflow
 //   MainJoin.cpp      join workflow
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
+//   MainTransfer.cpp  the split or join on the worker thread: locked controls,
+//                     throttled drawing of its progress, Stop
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "app/TransferStatus.h"
 #include "engine/PieceEngine.h"
 
 class QAction;
@@ -31,6 +37,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class TSettingsStore;
@@ -40,6 +47,7 @@ class TfrmHint;
 class TMemory;
 class TFrmBaseSize;
 class TFrmFileType;
+class TTransferRunner;
 
 class TMain : public QMainWindow, public TransferView {
     Q_OBJECT
@@ -63,7 +71,8 @@ public:
     static QString CurrentFolder();
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 
-    // ---- TransferView (MainState.cpp)
+    // ---- TransferView (MainState.cpp); during a transfer the calls come
+    // queued from the worker and are drawn at most about 30 times a second.
     void ClearPieceList() override;
     void SetProgressRange(int32_t min, int32_t max) override;
     void SetProgress(int32_t position) override;
@@ -73,6 +82,13 @@ public:
     void RepaintPieceList() override;
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override;
+    void CorrectPieceSize(int32_t index, const std::string& text) override;
+
+    // ---- the transfer on the worker thread (MainTransfer.cpp)
+    bool TransferRunning() const;
+    // Runs the event loop until the running transfer has ended and its
+    // outcome is shown; returns at once when none runs.
+    void WaitForTransfer();
 
     // ---- texts (MainLayout.cpp)
     void ApplyTexts();
@@ -114,6 +130,9 @@ public slots:
     void FindPlaceToBigFileBtnClick();
     void DoJoinClick();
     void DoJoinBtnClick();
+    // stop
+    void StopClick();
+    void StopBtnClick();
     // size display and plan
     void BigFileRB1Click();
     void BigFileRB2Click();
@@ -158,7 +177,7 @@ public:
     QToolBar* SpeedBar = nullptr;
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
                 *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
-                *ExitBtn = nullptr, *HintBtn = nullptr;
+                *StopBtn = nullptr, *ExitBtn = nullptr, *HintBtn = nullptr;
     QGroupBox* BigFileGB = nullptr;
     QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
     QRadioButton *BigFileRB1 = nullptr, *BigFileRB2 = nullptr, *BigFileRB3 = nullptr, *BigFileRB4 = nullptr;
@@ -180,8 +199,8 @@ public:
     QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
           *Language1 = nullptr, *Help1 = nullptr;
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
-            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N1 = nullptr,
-            *ClearRegistry = nullptr, *Exit = nullptr;
+            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr,
+            *Stop = nullptr, *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
     QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
     QAction* MemoryUsage = nullptr;
     QAction* ChooseFiletype = nullptr;
@@ -196,6 +215,18 @@ private:
     void SelectPauseMode(int32_t mode);
     void Quit();                                // ends the program; the close handler then saves nothing
 
+    // Starts `job` on the worker with the window locked; `then` does what
+    // follows once it has ended (not when the window closes meanwhile).
+    // totalBytes and pieceCount feed the status text; 0 where not known.
+    void RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                     std::function<void(int32_t)> then);
+    void TransferFinished(int32_t code);
+    void LockForTransfer(bool running);
+    // A change to the controls from the engine: made at once, or during a
+    // transfer at the next drawing.
+    void Draw(std::function<void()> change);
+    void DrawNow();
+
     TPieceEngine& engine_;
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
@@ -206,6 +237,17 @@ private:
     TMemory* memory_ = nullptr;
     TFrmBaseSize* frmBaseSize_ = nullptr;
     TFrmFileType* frmFileType_ = nullptr;
+
+    std::unique_ptr<TTransferRunner> runner_;
+    std::function<void(int32_t)> afterTransfer_;
+    std::vector<std::function<void()>> unlock_;       // gives each locked control its state back
+    std::vector<std::function<void()>> pendingDraw_;  // engine changes not drawn yet
+    QTimer* drawTimer_ = nullptr;
+    QElapsedTimer lastDraw_;
+    QElapsedTimer transferClock_;
+    int64_t questionNs_ = 0;  // time the transfer waited for disk answers
+    TransferStatus status_;
+    bool closing_ = false;    // the window closes: the transfer's end is not reported
 };
 
 // QString <-> engine strings (UTF-8).

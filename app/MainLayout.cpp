@@ -24,6 +24,7 @@
 
 #include "app/Main.h"
 #include "app/ToolIcons.h"
+#include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
@@ -100,6 +101,8 @@ void TMain::BuildLayout() {
     JoinFiles = Named(File1->addAction(QString()), "JoinFiles");
     FindPlaceToBigFile = Named(File1->addAction(QString()), "FindPlaceToBigFile");
     DoJoin = Named(File1->addAction(QString()), "DoJoin");
+    N3 = Named(File1->addSeparator(), "N3");
+    Stop = Named(File1->addAction(MakeToolIcon(ToolIcon::Stop), QString()), "Stop");
     N1 = Named(File1->addSeparator(), "N1");
     ClearRegistry = Named(File1->addAction(QString()), "ClearRegistry");
     Exit = Named(File1->addAction(QString()), "Exit");
@@ -126,6 +129,8 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    Stop->setEnabled(false);  // only while a split or join runs
     // Check marks; the handlers keep exactly one item of each menu checked.
     for (QAction* a : {ChangeAlways, ChangeSometimes, ChangeNever, LanguageEnglish, LanguageSwedish, LanguageGerman})
         a->setCheckable(true);
@@ -136,6 +141,7 @@ void TMain::BuildLayout() {
     connect(JoinFiles, &QAction::triggered, this, &TMain::JoinFilesClick);
     connect(FindPlaceToBigFile, &QAction::triggered, this, &TMain::FindPlaceToBigFileClick);
     connect(DoJoin, &QAction::triggered, this, &TMain::DoJoinClick);
+    connect(Stop, &QAction::triggered, this, &TMain::StopClick);
     connect(ClearRegistry, &QAction::triggered, this, &TMain::ClearRegistryClick);
     connect(Exit, &QAction::triggered, this, &TMain::ExitClick);
     connect(ChangeAlways, &QAction::triggered, this, &TMain::ChangeAlwaysClick);
@@ -149,7 +155,7 @@ void TMain::BuildLayout() {
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     connect(Hint, &QAction::triggered, this, &TMain::HintClick);
 
-    // ---- tool bar: split group, join group, Exit, the wide help button
+    // ---- tool bar: split group, join group, Stop, Exit, the wide help button
     SpeedBar = Named(new QToolBar(this), "SpeedBar");
     SpeedBar->setMovable(false);
     SpeedBar->setFloatable(false);
@@ -179,6 +185,9 @@ void TMain::BuildLayout() {
     FindPlaceToBigFileBtn =
         toolButton("FindPlaceToBigFileBtn", ToolIcon::PlaceForBigFile, &TMain::FindPlaceToBigFileBtnClick);
     DoJoinBtn = toolButton("DoJoinBtn", ToolIcon::Join, &TMain::DoJoinBtnClick);
+    gap();
+    StopBtn = toolButton("StopBtn", ToolIcon::Stop, &TMain::StopBtnClick);
+    StopBtn->setEnabled(false);
     gap();
     ExitBtn = toolButton("ExitBtn", ToolIcon::Exit, &TMain::ExitBtnClick);
     gap();
@@ -330,6 +339,9 @@ void TMain::ApplyTexts() {
     caption(JoinFiles, 3); hint(JoinFiles, 19);
     caption(DoJoin, 4); hint(DoJoin, 20);
     caption(Exit, 5); hint(Exit, 21);
+    Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
+    ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
+    ApplyHint(StopBtn, FromStd(ExtraText(Extra::StopHint)));
     hint(PBar, 53);
     Language1->setTitle(T(6));
     caption(LanguageEnglish, 7);

@@ -13,6 +13,7 @@
 #include "app/MainEntries.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
+#include "app/TransferRunner.h"
 #include "settings/SettingsStore.h"
 #include "texts/TextCatalogue.h"
 
@@ -29,6 +30,9 @@ TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
 }
 
 TMain::~TMain() {
+    // A transfer still running is stopped and its thread ended first.
+    closing_ = true;
+    runner_.reset();
     engine_.SetView(nullptr);
     RestoreCursor();
 }
@@ -135,6 +139,13 @@ void TMain::ExitClick() {
 void TMain::ExitBtnClick() { ExitClick(); }
 
 void TMain::closeEvent(QCloseEvent* e) {
+    if (TransferRunning()) {
+        // Stop first, then close: no thread outlives the window.
+        closing_ = true;
+        StopClick();
+        WaitForTransfer();
+        closing_ = false;
+    }
     if (!exiting_) {
         SaveGeometry();
         Quit();

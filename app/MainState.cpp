@@ -142,36 +142,60 @@ void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hin
 
 // ---- TransferView
 
-void TMain::ClearPieceList() { SmallerSizesLB->clear(); }
+void TMain::ClearPieceList() {
+    Draw([this] { SmallerSizesLB->clear(); });
+}
 
-void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max); }
+void TMain::SetProgressRange(int32_t min, int32_t max) {
+    Draw([this, min, max] { PBar->setRange(min, max); });
+}
 
 void TMain::SetProgress(int32_t position) {
-    if (PBar->value() == position) return;
-    PBar->setValue(position);
-    PBar->repaint();
-    // Keeps the window drawn and the desktop from marking it hung; the user
-    // still cannot click into the running transfer.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    status_.position = position;
+    Draw([this, position] { PBar->setValue(position); });
 }
 
-void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(FromStd(name)); }
+void TMain::ShowCurrentPiece(const std::string& name) {
+    Draw([this, text = FromStd(name)] { StatusPanel0->setText(text); });
+}
 
-void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
+void TMain::AddPieceSize(const std::string& text) {
+    Draw([this, item = FromStd(text)] { SmallerSizesLB->addItem(item); });
+}
+
+void TMain::CorrectPieceSize(int32_t index, const std::string& text) {
+    Draw([this, index, item = FromStd(text)] {
+        if (QListWidgetItem* row = SmallerSizesLB->item(index)) row->setText(item);
+    });
+}
 
 void TMain::SelectPiece(int32_t index) {
-    // Marking the piece in transfer is no user's choice of a piece to edit.
-    const QSignalBlocker blocker(SmallerSizesLB);
-    SmallerSizesLB->setCurrentRow(index);
+    if (index >= 0) status_.piece = index + 1;
+    Draw([this, index] {
+        // Marking the piece in transfer is no user's choice of a piece to edit.
+        const QSignalBlocker blocker(SmallerSizesLB);
+        SmallerSizesLB->setCurrentRow(index);
+    });
 }
 
-void TMain::RepaintPieceList() { SmallerSizesLB->repaint(); }
+void TMain::RepaintPieceList() {
+    Draw([this] { SmallerSizesLB->update(); });
+}
 
 bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
-    return Modal().Message(this, FromStd(text), FromStd(caption),
-                           icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
-                                                                : ModalSeam::Icon::Exclamation,
-                           ModalSeam::Buttons::YesNo);
+    // The window shows where the transfer stands before it waits for the user,
+    // and the wait does not count as copying time.
+    DrawNow();
+    QElapsedTimer asking;
+    asking.start();
+    const bool yes = Modal().Message(this, FromStd(text), FromStd(caption),
+                                     icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
+                                                                          : ModalSeam::Icon::Exclamation,
+                                     ModalSeam::Buttons::YesNo);
+    questionNs_ += asking.nsecsElapsed();
+    return yes;
 }
 
-void TMain::RepaintMainWindow() { repaint(); }
+void TMain::RepaintMainWindow() {
+    Draw([this] { update(); });
+}

@@ -27,6 +27,17 @@ const ExtraRow kRows[] = {
       "Disken kunde inte läsas eller skrivas (in-/utmatningsfel).",
       "Der Datenträger konnte nicht gelesen oder beschrieben werden (Ein-/Ausgabefehler)."}},
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
+    {Extra::StopCommand, {"S&top", "&Stoppa", "&Abbrechen"}},
+    {Extra::StopHint,
+     {"Stop|Stops the running split or restore; nothing half-written is left behind",
+      "Stoppa|Stoppar den pågående uppdelningen eller återskapningen; inget halvskrivet lämnas kvar",
+      "Abbrechen|Bricht das laufende Aufteilen oder Wiederherstellen ab; nichts halb Geschriebenes bleibt "
+      "zurück"}},
+    {Extra::ProgressPercent, {"%1%", "%1 %", "%1 %"}},
+    {Extra::ProgressBytes, {"%1 of %2", "%1 av %2", "%1 von %2"}},
+    {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
+    {Extra::ProgressPiece, {"file %1 of %2", "fil %1 av %2", "Datei %1 von %2"}},
+    {Extra::ProgressPieceAlone, {"file %1", "fil %1", "Datei %1"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");

@@ -13,6 +13,13 @@ enum class Extra {
     ReasonReadOnlyDisk,
     ReasonIoError,
     Stopped,
+    StopCommand,          // menu item, with its access key
+    StopHint,             // "short|long"
+    ProgressPercent,      // %1: whole percent
+    ProgressBytes,        // %1 done of %2 total
+    ProgressTimeLeft,     // %1: h:mm:ss or m:ss
+    ProgressPiece,        // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,   // %1: the piece in transfer, the count not known yet
     Count  // not a text
 };
 

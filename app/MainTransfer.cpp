@@ -1,0 +1,124 @@
+// The split or join on the worker thread: while it runs the window stays
+// drawn and answers the user, the controls that would change its inputs are
+// locked, its progress is drawn at most about 30 times a second, and Stop
+// (Escape, the menu, the tool bar, closing the window) ends it.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <utility>
+
+#include "app/Main.h"
+#include "app/TransferRunner.h"
+#include "texts/TextCatalogue.h"
+
+namespace {
+// Time between two drawings of a running transfer's progress: about 30 a second.
+constexpr qint64 kDrawMs = 33;
+}  // namespace
+
+bool TMain::TransferRunning() const { return runner_ && runner_->Running(); }
+
+void TMain::WaitForTransfer() {
+    if (runner_) runner_->Wait();
+}
+
+void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                        std::function<void(int32_t)> then) {
+    if (!runner_) {
+        runner_ = std::make_unique<TTransferRunner>(engine_, *this);
+        connect(runner_.get(), &TTransferRunner::Finished, this, &TMain::TransferFinished);
+        drawTimer_ = new QTimer(this);
+        drawTimer_->setSingleShot(true);
+        connect(drawTimer_, &QTimer::timeout, this, &TMain::DrawNow);
+    }
+    afterTransfer_ = std::move(then);
+    status_ = TransferStatus{};
+    status_.totalBytes = totalBytes;
+    status_.pieceCount = pieceCount;
+    questionNs_ = 0;
+    LockForTransfer(true);
+    transferClock_.start();
+    lastDraw_.start();
+    runner_->Start(std::move(job));
+}
+
+void TMain::TransferFinished(int32_t code) {
+    DrawNow();
+    LockForTransfer(false);
+    const auto then = std::exchange(afterTransfer_, nullptr);
+    if (closing_) {
+        RestoreCursor();
+    } else if (then) {
+        then(code);
+    }
+}
+
+void TMain::LockForTransfer(bool running) {
+    if (running) {
+        unlock_.clear();
+        auto lock = [this](auto* control) {
+            unlock_.push_back([control, enabled = control->isEnabled()] { control->setEnabled(enabled); });
+            control->setEnabled(false);
+        };
+        // Every menu item but Help's (About, How It Works) and Stop.
+        for (QMenu* menu : {File1, ChangeOfDisk, Memory1, Filetype, Language1}) {
+            for (QAction* item : menu->actions()) {
+                if (!item->isSeparator() && item != Stop) lock(item);
+            }
+        }
+        for (QToolButton* button : {SplitAFileBtn, FindPlaceToSmallFilesBtn, DoSplitBtn, JoinFilesBtn,
+                                    FindPlaceToBigFileBtn, DoJoinBtn, ExitBtn}) {
+            lock(button);
+        }
+        for (QWidget* control : std::initializer_list<QWidget*>{BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4,
+                                                                 CBBaseSize, rbSizeBase, rbSizeFree, ApplyBaseSize,
+                                                                 txtNewSize, ChangeItem, ApplyNewSize}) {
+            lock(control);
+        }
+    } else {
+        for (const auto& give : std::exchange(unlock_, {})) give();
+    }
+    // The list marks the piece in transfer; a click must not pick a piece to edit.
+    SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
+    Stop->setEnabled(running);
+    StopBtn->setEnabled(running);
+}
+
+void TMain::Draw(std::function<void()> change) {
+    if (!TransferRunning()) {
+        change();
+        return;
+    }
+    pendingDraw_.push_back(std::move(change));
+    if (!drawTimer_->isActive()) drawTimer_->start(int(std::max<qint64>(0, kDrawMs - lastDraw_.elapsed())));
+}
+
+void TMain::DrawNow() {
+    if (drawTimer_) drawTimer_->stop();
+    lastDraw_.start();
+    // One drawing of the list for all its changes since the last one.
+    SmallerSizesLB->setUpdatesEnabled(false);
+    for (const auto& change : std::exchange(pendingDraw_, {})) change();
+    SmallerSizesLB->setUpdatesEnabled(true);
+    if (TransferRunning()) {
+        status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
+        StatusPanel1->setText(TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint()));
+    }
+}
+
+void TMain::StopClick() {
+    if (runner_) runner_->Stop();
+}
+
+void TMain::StopBtnClick() { StopClick(); }

@@ -37,7 +37,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTimer;
 class QToolBar;
 class QToolButton;
 class TSettingsStore;
@@ -72,7 +71,7 @@ public:
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 
     // ---- TransferView (MainState.cpp); during a transfer the calls come
-    // queued from the worker and are drawn at most about 30 times a second.
+    // from the worker, about 30 batches a second.
     void ClearPieceList() override;
     void SetProgressRange(int32_t min, int32_t max) override;
     void SetProgress(int32_t position) override;
@@ -222,10 +221,7 @@ private:
                      std::function<void(int32_t)> then);
     void TransferFinished(int32_t code);
     void LockForTransfer(bool running);
-    // A change to the controls from the engine: made at once, or during a
-    // transfer at the next drawing.
-    void Draw(std::function<void()> change);
-    void DrawNow();
+    void ShowTransferStatus();  // status panel 1 while a transfer runs
 
     TPieceEngine& engine_;
     TSettingsStore& store_;
@@ -241,9 +237,6 @@ private:
     std::unique_ptr<TTransferRunner> runner_;
     std::function<void(int32_t)> afterTransfer_;
     std::vector<std::function<void()>> unlock_;       // gives each locked control its state back
-    std::vector<std::function<void()>> pendingDraw_;  // engine changes not drawn yet
-    QTimer* drawTimer_ = nullptr;
-    QElapsedTimer lastDraw_;
     QElapsedTimer transferClock_;
     int64_t questionNs_ = 0;  // time the transfer waited for disk answers
     TransferStatus status_;

@@ -142,50 +142,39 @@ void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hin
 
 // ---- TransferView
 
-void TMain::ClearPieceList() {
-    Draw([this] { SmallerSizesLB->clear(); });
-}
+void TMain::ClearPieceList() { SmallerSizesLB->clear(); }
 
-void TMain::SetProgressRange(int32_t min, int32_t max) {
-    Draw([this, min, max] { PBar->setRange(min, max); });
-}
+void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max); }
 
 void TMain::SetProgress(int32_t position) {
     status_.position = position;
-    Draw([this, position] { PBar->setValue(position); });
+    // A progress bar repaints at once on every visible change: during a
+    // transfer it follows once a batch, in ShowTransferStatus.
+    if (!TransferRunning()) PBar->setValue(position);
 }
 
-void TMain::ShowCurrentPiece(const std::string& name) {
-    Draw([this, text = FromStd(name)] { StatusPanel0->setText(text); });
-}
+void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(FromStd(name)); }
 
-void TMain::AddPieceSize(const std::string& text) {
-    Draw([this, item = FromStd(text)] { SmallerSizesLB->addItem(item); });
-}
+void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
 
 void TMain::CorrectPieceSize(int32_t index, const std::string& text) {
-    Draw([this, index, item = FromStd(text)] {
-        if (QListWidgetItem* row = SmallerSizesLB->item(index)) row->setText(item);
-    });
+    if (QListWidgetItem* row = SmallerSizesLB->item(index)) row->setText(FromStd(text));
 }
 
 void TMain::SelectPiece(int32_t index) {
     if (index >= 0) status_.piece = index + 1;
-    Draw([this, index] {
-        // Marking the piece in transfer is no user's choice of a piece to edit.
-        const QSignalBlocker blocker(SmallerSizesLB);
-        SmallerSizesLB->setCurrentRow(index);
-    });
+    // Marking the piece in transfer is no user's choice of a piece to edit.
+    const QSignalBlocker blocker(SmallerSizesLB);
+    SmallerSizesLB->setCurrentRow(index);
 }
 
-void TMain::RepaintPieceList() {
-    Draw([this] { SmallerSizesLB->update(); });
-}
+// The calls come in batches from the worker: the drawing after each batch
+// shows them all at once.
+void TMain::RepaintPieceList() { SmallerSizesLB->update(); }
 
 bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
-    // The window shows where the transfer stands before it waits for the user,
-    // and the wait does not count as copying time.
-    DrawNow();
+    // The wait for the user does not count as copying time.
+    ShowTransferStatus();
     QElapsedTimer asking;
     asking.start();
     const bool yes = Modal().Message(this, FromStd(text), FromStd(caption),
@@ -196,6 +185,4 @@ bool TMain::AskYesNo(const std::string& text, const std::string& caption, Transf
     return yes;
 }
 
-void TMain::RepaintMainWindow() {
-    Draw([this] { update(); });
-}
+void TMain::RepaintMainWindow() { update(); }

@@ -1,7 +1,7 @@
 // The split or join on the worker thread: while it runs the window stays
 // drawn and answers the user, the controls that would change its inputs are
-// locked, its progress is drawn at most about 30 times a second, and Stop
-// (Escape, the menu, the tool bar, closing the window) ends it.
+// locked, the status bar tells how far it is, and Stop (Escape, the menu,
+// the tool bar, closing the window) ends it.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -13,7 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <utility>
@@ -21,11 +20,6 @@
 #include "app/Main.h"
 #include "app/TransferRunner.h"
 #include "texts/TextCatalogue.h"
-
-namespace {
-// Time between two drawings of a running transfer's progress: about 30 a second.
-constexpr qint64 kDrawMs = 33;
-}  // namespace
 
 bool TMain::TransferRunning() const { return runner_ && runner_->Running(); }
 
@@ -37,10 +31,8 @@ void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t total
                         std::function<void(int32_t)> then) {
     if (!runner_) {
         runner_ = std::make_unique<TTransferRunner>(engine_, *this);
+        connect(runner_.get(), &TTransferRunner::Delivered, this, &TMain::ShowTransferStatus);
         connect(runner_.get(), &TTransferRunner::Finished, this, &TMain::TransferFinished);
-        drawTimer_ = new QTimer(this);
-        drawTimer_->setSingleShot(true);
-        connect(drawTimer_, &QTimer::timeout, this, &TMain::DrawNow);
     }
     afterTransfer_ = std::move(then);
     status_ = TransferStatus{};
@@ -49,12 +41,10 @@ void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t total
     questionNs_ = 0;
     LockForTransfer(true);
     transferClock_.start();
-    lastDraw_.start();
     runner_->Start(std::move(job));
 }
 
 void TMain::TransferFinished(int32_t code) {
-    DrawNow();
     LockForTransfer(false);
     const auto then = std::exchange(afterTransfer_, nullptr);
     if (closing_) {
@@ -95,26 +85,11 @@ void TMain::LockForTransfer(bool running) {
     StopBtn->setEnabled(running);
 }
 
-void TMain::Draw(std::function<void()> change) {
-    if (!TransferRunning()) {
-        change();
-        return;
-    }
-    pendingDraw_.push_back(std::move(change));
-    if (!drawTimer_->isActive()) drawTimer_->start(int(std::max<qint64>(0, kDrawMs - lastDraw_.elapsed())));
-}
-
-void TMain::DrawNow() {
-    if (drawTimer_) drawTimer_->stop();
-    lastDraw_.start();
-    // One drawing of the list for all its changes since the last one.
-    SmallerSizesLB->setUpdatesEnabled(false);
-    for (const auto& change : std::exchange(pendingDraw_, {})) change();
-    SmallerSizesLB->setUpdatesEnabled(true);
-    if (TransferRunning()) {
-        status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
-        StatusPanel1->setText(TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint()));
-    }
+void TMain::ShowTransferStatus() {
+    if (!TransferRunning()) return;
+    PBar->setValue(status_.position);
+    status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
+    StatusPanel1->setText(TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint()));
 }
 
 void TMain::StopClick() {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QTimer>
 #include <QString>
 #include <condition_variable>
 #include <exception>
@@ -20,38 +21,38 @@ struct TTransferRunner::Question {
     bool yes = false;
 };
 
-// The view the engine calls on the worker: every call goes to the window's
-// view as a queued call, so they arrive in the engine's order.
+// The view the engine calls on the worker: every call is queued for the
+// window's view, in the engine's order.
 class TTransferRunner::Relay final : public TransferView {
 public:
     explicit Relay(TTransferRunner& runner) : runner_(runner) {}
 
     void ClearPieceList() override {
-        Post([](TransferView& v) { v.ClearPieceList(); });
+        runner_.Queue([](TransferView& v) { v.ClearPieceList(); });
     }
     void SetProgressRange(int32_t min, int32_t max) override {
-        Post([min, max](TransferView& v) { v.SetProgressRange(min, max); });
+        runner_.Queue([min, max](TransferView& v) { v.SetProgressRange(min, max); });
     }
     void SetProgress(int32_t position) override {
-        Post([position](TransferView& v) { v.SetProgress(position); });
+        runner_.Queue([position](TransferView& v) { v.SetProgress(position); });
     }
     void ShowCurrentPiece(const std::string& name) override {
-        Post([name](TransferView& v) { v.ShowCurrentPiece(name); });
+        runner_.Queue([name](TransferView& v) { v.ShowCurrentPiece(name); });
     }
     void AddPieceSize(const std::string& text) override {
-        Post([text](TransferView& v) { v.AddPieceSize(text); });
+        runner_.Queue([text](TransferView& v) { v.AddPieceSize(text); });
     }
     void SelectPiece(int32_t index) override {
-        Post([index](TransferView& v) { v.SelectPiece(index); });
+        runner_.Queue([index](TransferView& v) { v.SelectPiece(index); });
     }
     void RepaintPieceList() override {
-        Post([](TransferView& v) { v.RepaintPieceList(); });
+        runner_.Queue([](TransferView& v) { v.RepaintPieceList(); });
     }
     void RepaintMainWindow() override {
-        Post([](TransferView& v) { v.RepaintMainWindow(); });
+        runner_.Queue([](TransferView& v) { v.RepaintMainWindow(); });
     }
     void CorrectPieceSize(int32_t index, const std::string& text) override {
-        Post([index, text](TransferView& v) { v.CorrectPieceSize(index, text); });
+        runner_.Queue([index, text](TransferView& v) { v.CorrectPieceSize(index, text); });
     }
 
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override {
@@ -63,35 +64,26 @@ public:
             const std::lock_guard<std::mutex> lock(q.mutex);
             number = ++q.asked;
         }
-        QMetaObject::invokeMethod(
-            runner,
-            [runner, number, text, caption, icon] {
-                // A question that arrives after Stop is not shown: its answer is No.
-                const bool yes = !runner->stop_.load() && runner->view_.AskYesNo(text, caption, icon);
-                Question& asked = *runner->question_;
-                {
-                    const std::lock_guard<std::mutex> lock(asked.mutex);
-                    if (number != asked.asked) return;
-                    asked.answered = number;
-                    asked.yes = yes;
-                }
-                asked.changed.notify_all();
-            },
-            Qt::QueuedConnection);
+        runner->Queue([runner, number, text, caption, icon](TransferView& v) {
+            // A question that arrives after Stop is not shown: its answer is No.
+            const bool yes = !runner->stop_.load() && v.AskYesNo(text, caption, icon);
+            Question& asked = *runner->question_;
+            {
+                const std::lock_guard<std::mutex> lock(asked.mutex);
+                if (number != asked.asked) return;
+                asked.answered = number;
+                asked.yes = yes;
+            }
+            asked.changed.notify_all();
+        });
+        // The user waits for this one: no waiting for the next delivery.
+        QMetaObject::invokeMethod(runner, &TTransferRunner::Deliver, Qt::QueuedConnection);
         std::unique_lock<std::mutex> lock(q.mutex);
         q.changed.wait(lock, [&] { return q.answered == number || runner->stop_.load(); });
         return q.answered == number && q.yes;
     }
 
 private:
-    template <typename Call>
-    void Post(Call call) {
-        TTransferRunner* runner = &runner_;
-        // The runner is the context: calls still queued when it goes are dropped.
-        QMetaObject::invokeMethod(
-            runner, [runner, call = std::move(call)] { call(runner->view_); }, Qt::QueuedConnection);
-    }
-
     TTransferRunner& runner_;
 };
 
@@ -100,7 +92,12 @@ TTransferRunner::TTransferRunner(TPieceEngine& engine, TransferView& view, QObje
       engine_(engine),
       view_(view),
       relay_(std::make_unique<Relay>(*this)),
-      question_(std::make_unique<Question>()) {}
+      question_(std::make_unique<Question>()),
+      deliverTimer_(new QTimer(this)) {
+    // About 30 deliveries a second: as often as the eye follows a bar.
+    deliverTimer_->setInterval(33);
+    connect(deliverTimer_, &QTimer::timeout, this, &TTransferRunner::Deliver);
+}
 
 TTransferRunner::~TTransferRunner() {
     if (!running_) return;
@@ -117,6 +114,7 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
     engine_.SetStopFlag(&stop_);
     engine_.SetView(relay_.get());
     running_ = true;
+    deliverTimer_->start();
     thread_ = std::thread([this, job = std::move(job)] {
         // What escapes the engine (memory running out) is shown as the
         // window's thread shows it, and the transfer counts as failed.
@@ -133,6 +131,7 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
         QMetaObject::invokeMethod(
             this,
             [this, code, thrown, failure] {
+                Deliver();
                 if (thrown) ShowException(failure);
                 Done(code);
             },
@@ -144,14 +143,27 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
 void TTransferRunner::Stop() {
     if (!running_) return;
     stop_.store(true);
-    WakeQuestion();
-}
-
-void TTransferRunner::WakeQuestion() {
+    // A worker waiting for an answer wakes up; taking the lock first means
+    // it cannot miss the stop between its look at the flag and its wait.
     Question& q = *question_;
-    // Taking the lock orders the stop before the worker's next look at it.
     { const std::lock_guard<std::mutex> lock(q.mutex); }
     q.changed.notify_all();
+}
+
+void TTransferRunner::Queue(Call call) {
+    const std::lock_guard<std::mutex> lock(callsMutex_);
+    calls_.push_back(std::move(call));
+}
+
+void TTransferRunner::Deliver() {
+    std::vector<Call> batch;
+    {
+        const std::lock_guard<std::mutex> lock(callsMutex_);
+        batch.swap(calls_);
+    }
+    if (batch.empty()) return;
+    for (const Call& call : batch) call(view_);
+    emit Delivered();
 }
 
 void TTransferRunner::Wait() {
@@ -166,6 +178,7 @@ void TTransferRunner::Done(int32_t code) {
     // The worker posted this as its last act: the join returns at once.
     JoinThread();
     running_ = false;
+    deliverTimer_->stop();
     engine_.SetStopFlag(nullptr);
     engine_.SetView(&view_);
     emit Finished(code);

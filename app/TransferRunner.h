@@ -1,7 +1,9 @@
 // Runs one split or join of the engine on a worker thread, so the window's
 // thread only draws and answers the user. The engine's view calls reach the
-// window's view on the window's thread, queued in the order the engine made
-// them; a disk question holds only the worker until it is answered.
+// window's view on the window's thread in the order the engine made them,
+// gathered and handed over about 30 times a second (a disk question and the
+// end at once): the window is drawn no more often, and the worker never
+// waits for it except for an answer. A disk question holds only the worker.
 #pragma once
 
 #include <QObject>
@@ -9,9 +11,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/PieceEngine.h"
+
+class QTimer;
 
 class TTransferRunner : public QObject {
     Q_OBJECT
@@ -31,28 +37,35 @@ public:
     // The engine ends at its next block; a pending disk question is taken as
     // No and a later one is not shown.
     void Stop();
-    bool StopRequested() const { return stop_.load(); }
 
     // Runs the event loop until the running transfer has ended and Finished
     // has been delivered; returns at once when none runs.
     void Wait();
 
 signals:
-    // The transfer's result code, once its thread has ended.
+    // A batch of the engine's view calls has been made on the view.
+    void Delivered();
+    // The transfer's result code, once its thread has ended and every view
+    // call has been delivered.
     void Finished(int32_t code);
 
 private:
     class Relay;
     struct Question;
+    using Call = std::function<void(TransferView&)>;
 
+    void Queue(Call call);  // on the worker
+    void Deliver();
     void Done(int32_t code);
-    void WakeQuestion();
     void JoinThread();
 
     TPieceEngine& engine_;
     TransferView& view_;
     std::unique_ptr<Relay> relay_;
     std::unique_ptr<Question> question_;
+    std::mutex callsMutex_;
+    std::vector<Call> calls_;  // made by the engine, not delivered yet
+    QTimer* deliverTimer_ = nullptr;
     std::atomic<bool> stop_{false};
     bool running_ = false;
     std::thread thread_;

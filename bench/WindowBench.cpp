@@ -56,12 +56,14 @@ int main(int argc, char** argv) {
         modal.SetNextFileName(QDir::toNativeSeparators(output + QLatin1Char('/') + QFileInfo(input).fileName()));
         main.FindPlaceToSmallFilesClick();
         main.DoSplitClick();
+        main.WaitForTransfer();
     } else {
         modal.SetNextFileName(QDir::toNativeSeparators(input));
         main.JoinFilesClick();
         modal.SetNextFileName(QDir::toNativeSeparators(output));
         main.FindPlaceToBigFileClick();
         main.DoJoinClick();
+        main.WaitForTransfer();
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
 

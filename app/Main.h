@@ -221,7 +221,8 @@ private:
                      std::function<void(int32_t)> then);
     void TransferFinished(int32_t code);
     void LockForTransfer(bool running);
-    void ShowTransferStatus();  // status panel 1 while a transfer runs
+    void ShowTransferStatus();  // the bar, the piece list and status panel 1 while a transfer runs
+    void ShowPendingPieces();
 
     TPieceEngine& engine_;
     TSettingsStore& store_;
@@ -240,6 +241,9 @@ private:
     QElapsedTimer transferClock_;
     int64_t questionNs_ = 0;  // time the transfer waited for disk answers
     TransferStatus status_;
+    static constexpr int32_t kNoPendingSelection = -2;
+    QStringList pendingRows_;                         // piece sizes not listed yet
+    int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none
     bool closing_ = false;    // the window closes: the transfer's end is not reported
 };
 

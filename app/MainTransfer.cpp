@@ -87,6 +87,7 @@ void TMain::LockForTransfer(bool running) {
 
 void TMain::ShowTransferStatus() {
     if (!TransferRunning()) return;
+    ShowPendingPieces();
     PBar->setValue(status_.position);
     status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
     StatusPanel1->setText(TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint()));

@@ -8,6 +8,9 @@
 #include <exception>
 #include <mutex>
 #include <utility>
+#ifdef __linux__
+#include <pthread.h>
+#endif
 
 #include "app/Application.h"
 
@@ -116,6 +119,10 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
     running_ = true;
     deliverTimer_->start();
     thread_ = std::thread([this, job = std::move(job)] {
+#ifdef __linux__
+        // Named for the system's tools (and the tests that look for it).
+        pthread_setname_np(pthread_self(), kWorkerThreadName);
+#endif
         // What escapes the engine (memory running out) is shown as the
         // window's thread shows it, and the transfer counts as failed.
         int32_t code = kSizesDiffer;

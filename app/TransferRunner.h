@@ -19,6 +19,9 @@
 
 class QTimer;
 
+// The worker thread's name where the system keeps one (Linux).
+inline constexpr const char* kWorkerThreadName = "quorvel-worker";
+
 class TTransferRunner : public QObject {
     Q_OBJECT
 public:

@@ -245,6 +245,7 @@ private:
     QStringList pendingRows_;                         // piece sizes not listed yet
     int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none
     bool closing_ = false;    // the window closes: the transfer's end is not reported
+    int panel0Width_ = 0;     // status panel 0's width as designed, while a transfer narrows it
 };
 
 // QString <-> engine strings (UTF-8).

@@ -81,6 +81,15 @@ void TMain::LockForTransfer(bool running) {
     }
     // The list marks the piece in transfer; a click must not pick a piece to edit.
     SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
+    // The progress in panel 1 is read whole; the piece's path in panel 0
+    // gives way (its folder is shown above, in the names of the pieces).
+    if (running) {
+        panel0Width_ = StatusPanel0->minimumWidth();
+        StatusPanel0->setMinimumWidth(0);
+    } else {
+        StatusPanel0->setMinimumWidth(panel0Width_);
+        StatusPanel1->setMinimumWidth(0);
+    }
     Stop->setEnabled(running);
     StopBtn->setEnabled(running);
 }
@@ -90,7 +99,11 @@ void TMain::ShowTransferStatus() {
     ShowPendingPieces();
     PBar->setValue(status_.position);
     status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
-    StatusPanel1->setText(TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint()));
+    const QString text = TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint());
+    StatusPanel1->setText(text);
+    // Never narrower while it runs: a panel that follows each text's length jitters.
+    const int width = StatusPanel1->fontMetrics().horizontalAdvance(text) + 2 * StatusPanel1->frameWidth() + 8;
+    if (width > StatusPanel1->minimumWidth()) StatusPanel1->setMinimumWidth(width);
 }
 
 void TMain::StopClick() {

@@ -79,8 +79,9 @@ public:
             }
             asked.changed.notify_all();
         });
-        // The user waits for this one: no waiting for the next delivery.
-        QMetaObject::invokeMethod(runner, &TTransferRunner::Deliver, Qt::QueuedConnection);
+        // The user waits for this one: no waiting for the next delivery. (By
+        // name: the call then carries nothing the worker and the window share.)
+        QMetaObject::invokeMethod(runner, "Deliver", Qt::QueuedConnection);
         std::unique_lock<std::mutex> lock(q.mutex);
         q.changed.wait(lock, [&] { return q.answered == number || runner->stop_.load(); });
         return q.answered == number && q.yes;

@@ -52,13 +52,15 @@ signals:
     // call has been delivered.
     void Finished(int32_t code);
 
+private slots:
+    void Deliver();
+
 private:
     class Relay;
     struct Question;
     using Call = std::function<void(TransferView&)>;
 
     void Queue(Call call);  // on the worker
-    void Deliver();
     void Done(int32_t code);
     void JoinThread();
 

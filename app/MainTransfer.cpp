@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -81,6 +82,8 @@ void TMain::LockForTransfer(bool running) {
     }
     // The list marks the piece in transfer; a click must not pick a piece to edit.
     SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
+    // The window answers while it works: the busy arrow, not the hourglass.
+    if (running && hourglassSet_) QApplication::changeOverrideCursor(QCursor(Qt::BusyCursor));
     // The progress in panel 1 is read whole; the piece's path in panel 0
     // gives way (its folder is shown above, in the names of the pieces).
     if (running) {

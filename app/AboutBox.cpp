@@ -10,6 +10,7 @@
 #include "app/Main.h"
 #include "app/MainEntries.h"
 #include "app/ToolIcons.h"
+#include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
@@ -22,7 +23,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
     setModal(true);
     auto* icon = new QLabel(this);
-    icon->setPixmap(ToolPixmap(ToolIcon::Split, 32, true));
+    icon->setPixmap(ProgramIcon().pixmap(48, 48));
     lblName = new QLabel(this);
     ProgramName = new QLabel(this);
     lblVersion = new QLabel(this);
@@ -59,7 +60,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 }
 
 void TAboutBox::ApplyTexts() {
-    setWindowTitle(T(kProgramName));
+    setWindowTitle(FromStd(ExtraText(Extra::AboutTitle)));
     lblName->setText(T(kName));
     ProgramName->setText(T(kProgramName));
     lblVersion->setText(T(kVersion));

@@ -12,7 +12,7 @@ class TAboutBox : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
-    // Sets every text from the catalogue; runs each time the box is shown.
+    // Sets every text in the current language; runs each time the box is shown.
     void ApplyTexts();
 
     QLabel *lblName = nullptr, *ProgramName = nullptr;

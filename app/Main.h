@@ -8,6 +8,7 @@
 //   MainPlan.cpp      size display, piece size plan, presets, base size choice
 //   MainSplit.cpp     split workflow
 //   MainJoin.cpp      join workflow
+//   MainOutside.cpp   files from the command line and dropped files
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
 //   MainTransfer.cpp  the split or join on the worker thread: locked controls,
 //                     throttled drawing of its progress, Stop
@@ -27,6 +28,8 @@
 
 class QAction;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QCursor;
 class QGroupBox;
 class QLabel;
@@ -103,6 +106,16 @@ public:
     void ApplySizeMode();
     void LoadBaseSizes();
 
+    // What the split and join dialogs do with the name they return; files
+    // from the command line and from a drop take the same way.
+    void SplitChosenFile(const QString& chosen);
+    void JoinChosenPiece(const QString& chosen);
+    // ---- files from outside (MainOutside.cpp)
+    // A file named on the command line or dropped on the window: a piece of a
+    // set whose piece 1 is present is chosen for joining, anything else for
+    // splitting.
+    void OpenFromOutside(const QString& name);
+
     // ---- language (MainLanguage.cpp)
     void SwitchLanguage();
 
@@ -156,6 +169,8 @@ public slots:
 protected:
     bool event(QEvent* e) override;            // status tips into panel 0
     void closeEvent(QCloseEvent* e) override;  // same as Exit
+    void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
+    void dropEvent(QDropEvent* e) override;            // the first file counts
 
 public:
     // ---- run-time settings owned by the window
@@ -210,6 +225,9 @@ public:
 
 private:
     void BuildLayout();
+    void KeepOnScreen();                        // size and position limited to the screen's available area
+    void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
+    bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
     void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
     void SelectPauseMode(int32_t mode);
     void Quit();                                // ends the program; the close handler then saves nothing
@@ -228,6 +246,7 @@ private:
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
+    std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
     TAboutBox* aboutBox_ = nullptr;
     TfrmDisk* frmDisk_ = nullptr;
     TfrmHint* frmHint_ = nullptr;

@@ -1,6 +1,8 @@
 // The join workflow: choose the pieces by picking any one of them, optionally
 // another place or name for the big file, and join.
 #include <QAction>
+#include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QStringList>
@@ -12,11 +14,14 @@
 #include "dialogs/DiskDialog.h"
 #include "engine/PieceNaming.h"
 #include "settings/SettingsStore.h"
+#include "texts/ExtraTexts.h"
+#include "texts/QtHints.h"
 
 namespace {
 // Catalogue entries of the join workflow.
 using MainEntry::kAbnormalTermination;
 using MainEntry::kNewPlaceSelected;
+using MainEntry::kProgramName;
 constexpr int kChoosePieceTitle = 32;   // "Select the first smaller file in a series"
 constexpr int kPieceFilter = 33;        // "Splitted Files (*<marker>1)|*<marker>1"
 constexpr int kReadyToRestore = 34;     // "Ready to restore the file!"
@@ -32,7 +37,12 @@ void TMain::JoinFilesClick() {
     const QString chosen =
         Modal().OpenFileName(this, T(kChoosePieceTitle), T(kPieceFilter), JoinPath, /*exactNames=*/true);
     if (chosen.isEmpty()) return;
+    JoinChosenPiece(chosen);
+}
 
+void TMain::JoinChosenPiece(const QString& chosen) {
+    // The target of a new set is a default until the place dialog picks one.
+    pickedJoinTarget_.clear();
     const std::string marker = ToStd(AddedFileType);
     engine_.CurrentPieceName = ToStd(chosen);
     // Any piece of a set may be chosen; the join always starts from piece 1.
@@ -113,12 +123,15 @@ void TMain::FindPlaceToBigFileClick() {
     if (chosen.isEmpty()) {
         // The big file is recreated beside the pieces, under their base name.
         engine_.BigFilePath = engine_.PiecePrefix;
+        pickedJoinTarget_.clear();
         return;
     }
     if (chosen != FromStd(engine_.BigFilePath)) {
         StatusPanel1->setText(T(kNewPlaceSelected));
         engine_.BigFilePath = ToStd(chosen);
     }
+    // The dialog does not ask about an existing file: picking it is the answer.
+    pickedJoinTarget_ = engine_.BigFilePath;
     BigFileName->setText(FromStd(engine_.BigFilePath));
 
     SplitPath = CurrentFolder();
@@ -127,8 +140,35 @@ void TMain::FindPlaceToBigFileClick() {
 
 void TMain::FindPlaceToBigFileBtnClick() { FindPlaceToBigFileClick(); }
 
+void TMain::ClearPreparedJoin() {
+    pickedJoinTarget_.clear();
+    if (!DoJoin->isEnabled() && !FindPlaceToBigFile->isEnabled()) return;
+    SetControlState(2, false);
+    SetControlState(3, false);
+    engine_.SetPieceCount(0);
+    ClearSizeList();
+    lblNrFiles->clear();
+    ApplyHint(ActualSizeGB, QString(), false);
+    SmallFileNames->clear();
+    BigFileName->clear();
+}
+
+bool TMain::MayWriteJoinTarget() {
+    if (!pickedJoinTarget_.empty() && pickedJoinTarget_ == engine_.BigFilePath) return true;
+    const QString target = FromStd(engine_.BigFilePath);
+    const QFileInfo existing(target);
+    // A folder is no file to replace: the join reports it cannot write there.
+    if (!existing.exists() || existing.isDir()) return true;
+    const QString question = FromStd(ExtraText(Extra::ReplaceTarget)).arg(target);
+    if (Modal().Message(this, question, T(kProgramName), ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
+        return true;
+    StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
+    return false;
+}
+
 void TMain::DoJoinClick() {
     if (TransferRunning()) return;
+    if (!MayWriteJoinTarget()) return;
     ShowWorking(T(kRestoresTheFile));
     // Enabled during the join, so the piece being read shows as selected.
     const bool listWasEnabled = SmallerSizesLB->isEnabled();

@@ -45,6 +45,8 @@ void TMain::SwitchLanguage() {
     store_.Write(Settings::Language, LanguageIndex);
     ShowHintInStatusBar(QString());
     StatusPanel1->clear();
+    // An open How It Works window changes language with the main window.
+    if (frmHint_ && frmHint_->isVisible()) frmHint_->OnActivate();
 }
 
 namespace {

@@ -38,7 +38,6 @@ QString T(int n) { return CatalogueQText(n); }
 namespace {
 
 // Captions of controls the catalogue does not name.
-const char* const kAboutCaption = "About";
 const char* const kOpensWindow = "...";
 
 template <typename W>
@@ -86,6 +85,24 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
+// A tool bar button whose drawn icon follows the palette, so it stays
+// legible when the desktop switches to a dark one.
+class TPaletteToolButton : public QToolButton {
+public:
+    TPaletteToolButton(QWidget* parent, ToolIcon icon) : QToolButton(parent), icon_(icon) {
+        setIcon(MakeToolIcon(icon_, palette()));
+    }
+
+protected:
+    void changeEvent(QEvent* e) override {
+        if (e->type() == QEvent::PaletteChange) setIcon(MakeToolIcon(icon_, palette()));
+        QToolButton::changeEvent(e);
+    }
+
+private:
+    ToolIcon icon_;
+};
+
 }  // namespace
 
 void TMain::BuildLayout() {
@@ -102,7 +119,7 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile = Named(File1->addAction(QString()), "FindPlaceToBigFile");
     DoJoin = Named(File1->addAction(QString()), "DoJoin");
     N3 = Named(File1->addSeparator(), "N3");
-    Stop = Named(File1->addAction(MakeToolIcon(ToolIcon::Stop), QString()), "Stop");
+    Stop = Named(File1->addAction(QString()), "Stop");
     N1 = Named(File1->addSeparator(), "N1");
     ClearRegistry = Named(File1->addAction(QString()), "ClearRegistry");
     Exit = Named(File1->addAction(QString()), "Exit");
@@ -119,7 +136,7 @@ void TMain::BuildLayout() {
     LanguageSwedish = Named(Language1->addAction(QString()), "LanguageSwedish");
     LanguageGerman = Named(Language1->addAction(QString()), "LanguageGerman");
     Help1 = Named(bar->addMenu(QString()), "Help1");
-    About = Named(Help1->addAction(QLatin1String(kAboutCaption)), "About");
+    About = Named(Help1->addAction(QString()), "About");
     Hint = Named(Help1->addAction(QString()), "Hint");
 
     ChooseSplitAFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -163,8 +180,7 @@ void TMain::BuildLayout() {
     SpeedBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, SpeedBar);
     auto toolButton = [this](const char* name, ToolIcon icon, void (TMain::*handler)()) {
-        auto* button = Named(new QToolButton(SpeedBar), name);
-        button->setIcon(MakeToolIcon(icon));
+        auto* button = Named(new TPaletteToolButton(SpeedBar, icon), name);
         button->setAutoRaise(true);
         button->setMinimumSize(26, 26);
         connect(button, &QToolButton::clicked, this, handler);
@@ -244,7 +260,7 @@ void TMain::BuildLayout() {
     SmallerSize = Named(new QLabel(ActualSizeGB), "SmallerSize");
     SmallerSizesLB = Named(new QListWidget(ActualSizeGB), "SmallerSizesLB");
     SmallerSizesLB->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("99999999999999")) + 24);
-    SmallerSizesLB->setFixedHeight(fontMetrics().height() * 8);
+    SmallerSizesLB->setMinimumHeight(fontMetrics().height() * 8);
     lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
     txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
     ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");
@@ -274,7 +290,9 @@ void TMain::BuildLayout() {
     smallGrid->addLayout(baseColumn, 1, 0, 1, 2);
     smallGrid->addLayout(listColumn, 1, 2);
     smallGrid->addLayout(newSizeColumn, 1, 3);
-    smallGrid->setColumnStretch(1, 1);
+    // The piece list takes the room a larger window gives.
+    smallGrid->setColumnStretch(2, 1);
+    smallGrid->setRowStretch(1, 1);
     smallGrid->setHorizontalSpacing(12);
 
     // Nothing to edit until a file is planned.
@@ -299,19 +317,17 @@ void TMain::BuildLayout() {
     PBar->setValue(0);
     PBar->setTextVisible(false);
 
-    // The content keeps its size and stays at the top left when the window grows.
+    // A larger window widens both groups and gives the smaller files' group,
+    // with its piece list, the extra height.
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(BigFileGB);
-    column->addWidget(ActualSizeGB);
+    column->addWidget(ActualSizeGB, 1);
     column->addWidget(PBar);
-    content->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* central = new QWidget(this);
     auto* anchor = new QGridLayout(central);
     anchor->setContentsMargins(6, 6, 6, 6);
     anchor->addWidget(content, 0, 0);
-    anchor->setRowStretch(1, 1);
-    anchor->setColumnStretch(1, 1);
     setCentralWidget(central);
 
     // ---- status bar: panel 0 hints and welcome, panel 1 what the program does
@@ -325,7 +341,8 @@ void TMain::BuildLayout() {
     StatusBar->addWidget(StatusPanel1, 1);
     setStatusBar(StatusBar);
 
-    setWindowIcon(MakeToolIcon(ToolIcon::Split));
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);  // a dropped file is taken as a chosen one
 }
 
 void TMain::ApplyTexts() {
@@ -351,6 +368,7 @@ void TMain::ApplyTexts() {
     opensWindow(MemoryUsage, 10); hint(MemoryUsage, 12);
     for (QAction* pause : {ChangeAlways, ChangeSometimes, ChangeNever}) hint(pause, 13);
     Help1->setTitle(T(14));
+    About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
     hint(SplitAFileBtn, 17);
     hint(DoSplitBtn, 18);
     hint(JoinFilesBtn, 19);

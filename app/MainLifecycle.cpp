@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "app/AboutBox.h"
 #include "app/Main.h"
@@ -27,6 +29,40 @@ TMain::TMain(TPieceEngine& engine, TSettingsStore& store, QWidget* parent)
     // need: that is the designed size, and a stored size is never smaller.
     // (Growing after it is shown would move it by its frame on X11.)
     resize(testAttribute(Qt::WA_Resized) ? size().expandedTo(minimumSizeHint()) : sizeHint());
+    KeepOnScreen();
+}
+
+namespace {
+// The part of the screen that holds `point` that windows may use (the
+// primary screen's when no screen holds it); empty without any screen.
+QRect AvailableArea(const QPoint& point) {
+    QScreen* screen = QGuiApplication::screenAt(point);
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect();
+}
+
+// The start of a stretch of `length` moved as little as needed to lie in the
+// `room` from `low` on (at `low` when it is longer than the room).
+int Within(int start, int length, int low, int room) {
+    return std::clamp(start, low, low + std::max(0, room - length));
+}
+}  // namespace
+
+void TMain::KeepOnScreen() {
+    const QRect area = AvailableArea(pos());
+    if (!area.isValid()) return;
+    // Qt never makes the window smaller than its layout's minimum, the
+    // designed size, which fits any usual screen. The frame counts where it
+    // is known already (on X11 not before the first showing).
+    const QSize frame = frameGeometry().size() - size();
+    resize(size().boundedTo(area.size() - frame));
+    const QSize outer = size() + frame;
+    move(Within(x(), outer.width(), area.left(), area.width()),
+         Within(y(), outer.height(), area.top(), area.height()));
+    mainTop = y();
+    mainLeft = x();
+    mainHeight = height();
+    mainWidth = width();
 }
 
 TMain::~TMain() {
@@ -48,24 +84,32 @@ void TMain::SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMem
 }
 
 void TMain::FormCreate() {
-    // 1. Language; a stored value out of range checks nothing and shows English.
-    const int32_t language = store_.Read(Settings::Language);
-    LanguageEnglish->setChecked(language == 0);
-    LanguageSwedish->setChecked(language == 1);
-    LanguageGerman->setChecked(language == 2);
-    LanguageIndex = language >= 0 && language < kLanguageCount ? language : 0;
+    // Every value is read through the table, which gives the default for a
+    // value outside its range or a text of the wrong kind (an empty or
+    // unusable marker, a folder that does not exist), so a settings file
+    // edited by hand never stops the window.
+
+    // 1. Language (0..2).
+    LanguageIndex = store_.Read(Settings::Language);
+    LanguageEnglish->setChecked(LanguageIndex == 0);
+    LanguageSwedish->setChecked(LanguageIndex == 1);
+    LanguageGerman->setChecked(LanguageIndex == 2);
     ApplyQtLanguage(LanguageIndex);  // file dialogs and message box buttons
 
-    // 2. Memory limit.
+    // 2. Memory limit (not negative; the engine caps its buffer itself).
     MaxRAM = store_.Read(Settings::MaxRAM);
 
-    // 3. Geometry: the position always, the size only when both parts are positive.
+    // 3. Geometry: the position always, the size only when both parts are
+    // positive, and never larger than the screen the window opens on. The
+    // constructor then keeps the whole window on that screen (KeepOnScreen).
     mainTop = store_.Read(Settings::MainTop);
     mainLeft = store_.Read(Settings::MainLeft);
     mainHeight = store_.Read(Settings::MainHeight);
     mainWidth = store_.Read(Settings::MainWidth);
     move(mainLeft, mainTop);
-    if (mainHeight > 0 && mainWidth > 0) resize(mainWidth, mainHeight);
+    const QRect area = AvailableArea(QPoint(mainLeft, mainTop));
+    if (mainHeight > 0 && mainWidth > 0 && area.isValid())
+        resize(std::min(mainWidth, area.width()), std::min(mainHeight, area.height()));
 
     // 4. Status panel 0 scaled from the 120 pixels per inch the window was designed at.
     StatusPanel0->setMinimumWidth(345 * logicalDpiX() / 120);
@@ -90,11 +134,12 @@ void TMain::FormCreate() {
     rbSizeFree->setChecked(UseFreeSpace);
     rbSizeBase->setChecked(!UseFreeSpace);
     ApplySizeMode();
+    static_assert(Settings::BigUnit.min == 1 && Settings::BigUnit.max == 4, "one radio button per unit");
     BigUnit = store_.Read(Settings::BigUnit);
     QRadioButton* const units[] = {BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4};
-    if (BigUnit >= 1 && BigUnit <= 4) units[BigUnit - 1]->setChecked(true);
+    units[BigUnit - 1]->setChecked(true);
 
-    // 11. Pause mode; out of range checks nothing.
+    // 11. Pause mode (0..2).
     PauseMode = store_.Read(Settings::ChangeDisk);
     ChangeAlways->setChecked(PauseMode == 0);
     ChangeSometimes->setChecked(PauseMode == 1);

@@ -29,6 +29,12 @@ void TMain::ChooseSplitAFileClick() {
         StatusPanel1->setText(T(kNoFileSelected));
         return;
     }
+    SplitChosenFile(chosen);
+}
+
+void TMain::SplitChosenFile(const QString& chosen) {
+    // The engine's target becomes the chosen file: no join may write to it.
+    ClearPreparedJoin();
     engine_.BigFilePath = ToStd(chosen);
     engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
     if (engine_.BigFileBytes == -1) {

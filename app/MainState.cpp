@@ -21,6 +21,7 @@
 #include "app/Main.h"
 #include "app/MainEntries.h"
 #include "app/ModalSeam.h"
+#include "engine/FileAccess.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
 #include "texts/TextCatalogue.h"
@@ -98,8 +99,15 @@ void TMain::RestoreCursor() {
 }
 
 void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) {
+    const bool split = failureEntry == kCannotCreatePiece;
     if (code == 0) {
-        ShowDone(T(doneEntry));
+        ShowDone(!split && Engine().Checked ? FromStd(ExtraText(Extra::RestoredAndChecked)) : T(doneEntry));
+        const std::string& sums = Engine().ChecksumFilePath;
+        if (split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix)) {
+            // The pieces went to disks of their own: say where the set's checksums are.
+            Modal().Message(this, FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
+                            T(MainEntry::kProgramName), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+        }
     } else if (code == kStopped) {
         // The user asked for it: news, not a failure.
         const QString stopped = FromStd(ExtraText(Extra::Stopped));
@@ -107,8 +115,8 @@ void TMain::ReportTransferResult(int32_t code, int doneEntry, int failureEntry) 
                         ModalSeam::Buttons::Ok);
         ShowDone(stopped);
     } else {
-        const bool split = failureEntry == kCannotCreatePiece;
-        const QString text = FromStd(FailureText(LanguageIndex, code, split, Engine().LastError));
+        const QString text =
+            FromStd(FailureText(LanguageIndex, code, split, Engine().LastError, Engine().FailureSubject));
         Modal().Message(this, text, T(kAbnormalTermination), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
         ShowDone(T(kAbnormalTermination));
     }

@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
+#include <QSortFilterProxyModel>
+#include <algorithm>
 
 namespace {
 
@@ -16,16 +19,43 @@ QString AcceptChosenFile(const QString& chosen) {
     return QDir::toNativeSeparators(chosen);
 }
 
+// Lists the folders and the files whose names match the chosen filter's
+// pattern: "*" followed by a literal ending (the marker and "1"), matched
+// case-sensitively and with something before it. Qt's own name filters
+// cannot take a marker with blanks or letters beyond ASCII, and read
+// brackets, "*" and "?" in it as wildcards.
+class TExactEndingFilter : public QSortFilterProxyModel {
+public:
+    TExactEndingFilter(QFileDialog& dialog, QStringList endings)
+        : QSortFilterProxyModel(&dialog), endings_(std::move(endings)) {
+        ending_ = endings_.value(0);
+        connect(&dialog, &QFileDialog::filterSelected, this, [this, &dialog](const QString& chosen) {
+            ending_ = endings_.value(std::max<qsizetype>(0, dialog.nameFilters().indexOf(chosen)));
+            invalidateFilter();
+        });
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files == nullptr) return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        if (files->isDir(index)) return true;
+        const QString name = files->fileName(index);
+        return name.size() > ending_.size() && name.endsWith(ending_, Qt::CaseSensitive);
+    }
+
+private:
+    QStringList endings_;
+    QString ending_;
+};
+
 class QtModal : public ModalSeam {
 public:
     QString OpenFileName(QWidget* parent, const QString& title, const QString& filter, const QString& folder,
                          bool exactNames) override {
-        QFileDialog dialog(parent, title, folder, QtFilterFromCatalogue(filter));
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        // A typed name that does not exist is reported by the workflow.
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
-        if (exactNames) dialog.setFilter(dialog.filter() | QDir::Hidden | QDir::CaseSensitive);
+        QFileDialog dialog(parent, title, folder);
+        ConfigureOpenDialog(dialog, filter, exactNames);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         return AcceptChosenFile(dialog.selectedFiles().first());
     }
@@ -66,6 +96,31 @@ ModalSeam* current = &qtModal;
 ModalSeam& Modal() { return *current; }
 
 void SetModal(ModalSeam* seam) { current = seam ? seam : &qtModal; }
+
+void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name that does not exist is reported by the workflow.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (!exactNames) {
+        dialog.setNameFilter(QtFilterFromCatalogue(filter));
+        return;
+    }
+    // Qt's own dialog, so the list can be filtered by a model of ours; Qt's
+    // name filters only narrow nothing ("*").
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(dialog.filter() | QDir::Hidden | QDir::CaseSensitive);
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList names, endings;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        names << parts[i] + QStringLiteral(" (*)");
+        QString pattern = parts[i + 1];
+        endings << (pattern.startsWith(QLatin1Char('*')) ? pattern.mid(1) : pattern);
+    }
+    if (names.isEmpty()) return;
+    dialog.setNameFilters(names);
+    dialog.setProxyModel(new TExactEndingFilter(dialog, endings));
+}
 
 QString QtFilterFromCatalogue(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 class ModalSeam {
@@ -37,6 +38,12 @@ public:
 // The seam in use: the Qt implementation unless a test installed another.
 ModalSeam& Modal();
 void SetModal(ModalSeam* seam);  // nullptr restores the Qt implementation
+
+// Sets up an open dialog as the program shows it: filter in catalogue form
+// (see OpenFileName). With exactNames, Qt's own dialog lists the folders and
+// the files whose names end exactly in a pattern's text after its leading
+// "*", whatever characters that text holds.
+void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames);
 
 // Converts a catalogue filter ("desc|pattern|...") into Qt's "desc (pattern);;..."
 // form; "*.*" becomes "*" where names need no dot.

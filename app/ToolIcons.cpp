@@ -5,15 +5,25 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QSvgRenderer>
 #include <cmath>
 
 namespace {
 
-const QColor kOutline(40, 50, 70);
-const QColor kPaper(255, 255, 255);
 const QColor kPiece(120, 190, 120);
 const QColor kFolder(235, 190, 70);
-const QColor kArrow(40, 110, 200);
+
+// The colours an icon takes from the palette it is shown on: outlines in the
+// text colour and paper in the base colour keep every shape's edge legible on
+// light and dark palettes alike; the arrow turns lighter on a dark window.
+struct Ink {
+    QColor outline, paper, arrow;
+    explicit Ink(const QPalette& palette)
+        : outline(palette.color(QPalette::Active, QPalette::WindowText)),
+          paper(palette.color(QPalette::Active, QPalette::Base)),
+          arrow(palette.color(QPalette::Active, QPalette::Window).lightness() < 128 ? QColor(110, 175, 255)
+                                                                                  : QColor(40, 110, 200)) {}
+};
 
 // A sheet with a folded top-right corner.
 void Page(QPainter& p, QRectF r, const QColor& fill) {
@@ -37,28 +47,28 @@ void Folder(QPainter& p) {
     p.drawPolygon(folder);
 }
 
-void Magnifier(QPainter& p) {
+void Magnifier(QPainter& p, const Ink& ink) {
     p.setBrush(QColor(200, 225, 255));
     p.drawEllipse(QRectF(8.5, 8.5, 5, 5));
-    p.setPen(QPen(kOutline, 1.6));
+    p.setPen(QPen(ink.outline, 1.6));
     p.drawLine(QPointF(12.8, 12.8), QPointF(15.2, 15.2));
 }
 
-void Arrow(QPainter& p, qreal fromX, qreal toX, qreal y) {
-    p.setPen(QPen(kArrow, 1.5));
+void Arrow(QPainter& p, const Ink& ink, qreal fromX, qreal toX, qreal y) {
+    p.setPen(QPen(ink.arrow, 1.5));
     p.drawLine(QPointF(fromX, y), QPointF(toX - 1.5, y));
     p.setPen(Qt::NoPen);
-    p.setBrush(kArrow);
+    p.setBrush(ink.arrow);
     qreal dir = toX > fromX ? 1 : -1;
     p.drawPolygon(QPolygonF{{toX, y}, {toX - 2.8 * dir, y - 2.5}, {toX - 2.8 * dir, y + 2.5}});
 }
 
-void Draw(QPainter& p, ToolIcon which) {
-    p.setPen(QPen(kOutline, 1));
+void Draw(QPainter& p, ToolIcon which, const Ink& ink) {
+    p.setPen(QPen(ink.outline, 1));
     switch (which) {
     case ToolIcon::SelectBigFile:
-        Page(p, {2.5, 0.5, 9, 12}, kPaper);
-        Magnifier(p);
+        Page(p, {2.5, 0.5, 9, 12}, ink.paper);
+        Magnifier(p, ink);
         break;
     case ToolIcon::PlaceForPieces:
         Folder(p);
@@ -66,26 +76,26 @@ void Draw(QPainter& p, ToolIcon which) {
         Pieces(p, 8.5, 1.5);
         break;
     case ToolIcon::Split:
-        Page(p, {0.5, 2.5, 7, 11}, kPaper);
+        Page(p, {0.5, 2.5, 7, 11}, ink.paper);
         p.setBrush(kPiece);
         Pieces(p, 10.5, 2);
-        Arrow(p, 6.5, 10, 8);
+        Arrow(p, ink, 6.5, 10, 8);
         break;
     case ToolIcon::SelectPieces:
         p.setBrush(kPiece);
         Pieces(p, 2.5, 0.5);
         Pieces(p, 5.5, 1.5);
-        Magnifier(p);
+        Magnifier(p, ink);
         break;
     case ToolIcon::PlaceForBigFile:
         Folder(p);
-        Page(p, {7.5, 0.5, 6, 9}, kPaper);
+        Page(p, {7.5, 0.5, 6, 9}, ink.paper);
         break;
     case ToolIcon::Join:
         p.setBrush(kPiece);
         Pieces(p, 0.5, 2);
-        Page(p, {8.5, 2.5, 7, 11}, kPaper);
-        Arrow(p, 5, 9.5, 8);
+        Page(p, {8.5, 2.5, 7, 11}, ink.paper);
+        Arrow(p, ink, 5, 9.5, 8);
         break;
     case ToolIcon::Exit:
         p.setBrush(QColor(200, 50, 40));
@@ -109,7 +119,7 @@ void Draw(QPainter& p, ToolIcon which) {
         break;
     }
     case ToolIcon::Help: {
-        p.setBrush(kArrow);
+        p.setBrush(QColor(40, 110, 200));
         p.drawEllipse(QRectF(1, 1, 14, 14));
         p.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
         QPainterPath hook;
@@ -124,14 +134,17 @@ void Draw(QPainter& p, ToolIcon which) {
     }
 }
 
-// The disabled look: grey, lighter and half transparent.
-QImage Greyed(QImage image) {
+// The disabled look: the drawing's shades of grey drawn toward the palette's
+// disabled text colour, and partly transparent.
+QImage Greyed(QImage image, const QPalette& palette) {
+    const QColor muted = palette.color(QPalette::Disabled, QPalette::WindowText);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            QRgb c = line[x];
-            int grey = 128 + qGray(c) / 2;
-            line[x] = qRgba(grey, grey, grey, qAlpha(c) / 2);
+            const QRgb c = line[x];
+            const int grey = qGray(c);
+            line[x] = qRgba((grey + muted.red()) / 2, (grey + muted.green()) / 2, (grey + muted.blue()) / 2,
+                            qAlpha(c) * 3 / 5);
         }
     }
     return image;
@@ -139,23 +152,38 @@ QImage Greyed(QImage image) {
 
 }  // namespace
 
-QPixmap ToolPixmap(ToolIcon which, int size, bool enabled) {
+QPixmap ToolPixmap(ToolIcon which, int size, bool enabled, const QPalette& palette) {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 16.0, size / 16.0);
-        Draw(p, which);
+        Draw(p, which, Ink(palette));
     }
-    return QPixmap::fromImage(enabled ? image : Greyed(image));
+    return QPixmap::fromImage(enabled ? image : Greyed(image, palette));
 }
 
-QIcon MakeToolIcon(ToolIcon which) {
+QIcon MakeToolIcon(ToolIcon which, const QPalette& palette) {
     QIcon icon;
     for (int size : {16, 32}) {
-        icon.addPixmap(ToolPixmap(which, size, true), QIcon::Normal);
-        icon.addPixmap(ToolPixmap(which, size, false), QIcon::Disabled);
+        icon.addPixmap(ToolPixmap(which, size, true, palette), QIcon::Normal);
+        icon.addPixmap(ToolPixmap(which, size, false, palette), QIcon::Disabled);
+    }
+    return icon;
+}
+
+QIcon ProgramIcon() {
+    // Drawn from the same picture the desktop shows for the program.
+    QSvgRenderer picture(QStringLiteral(":/icons/org.vornholt.Quorvel.svg"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        picture.render(&p);
+        p.end();
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }

@@ -1,13 +1,18 @@
-// The tool bar's icons, drawn in code: each has its own image for the normal
-// and for the disabled state.
+// The tool bar's icons, drawn in code in the colours of the palette they are
+// shown on: each has its own image for the normal and for the disabled state.
+// Also the program's own icon.
 #pragma once
 
+#include <QApplication>
 #include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 
 enum class ToolIcon { SelectBigFile, PlaceForPieces, Split, SelectPieces, PlaceForBigFile, Join, Exit, Help, Stop };
 
 // The icon at 16 x 16 (and 32 x 32 for high-density screens).
-QIcon MakeToolIcon(ToolIcon which);
+QIcon MakeToolIcon(ToolIcon which, const QPalette& palette = QApplication::palette());
 // One image of it: the drawing, or its greyed disabled look.
-QPixmap ToolPixmap(ToolIcon which, int size, bool enabled);
+QPixmap ToolPixmap(ToolIcon which, int size, bool enabled, const QPalette& palette = QApplication::palette());
+// The program's icon (the one the desktop entry names), for its windows.
+QIcon ProgramIcon();

@@ -4,9 +4,11 @@
 #   bench/speed.sh [SIZE_MIB] [PIECE_BYTES] [RUNS]    defaults: 1024 104857600 5
 # Each case runs RUNS times, ours and theirs alternating, first with no output
 # files ("new") and then over the outputs of the run before ("replace"); the
-# medians and their ratios are printed. QUORVEL_CLI names the program
-# (default build/quorvel-cli); TMPDIR the folder for the test file;
-# BENCH_VERBOSE=1 prints every single time.
+# medians and their ratios are printed. Then, where quorvel-cli writes
+# checksum files and takes --no-checksum, split and join with checksums
+# against without them; last the hashing speed (quorvel-hash-speed beside the
+# program). QUORVEL_CLI names the program (default build/quorvel-cli); TMPDIR
+# the folder for the test file; BENCH_VERBOSE=1 prints every single time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
@@ -39,9 +41,15 @@ least() { printf '%s\n' "$@" | sort -g | head -1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 rate() { awk -v mib="$size_mib" -v s="$1" 'BEGIN {printf "%.0f", mib * 1.048576 / s}'; }
 
-our_pieces() { ls ours | sort -t_ -k2 -n | sed 's|^|ours/|'; }
-q_split() { "$cli" split big --size "$piece" --into ours "$@"; }
-q_join() { "$cli" join ours/big.Quorved_1 --to joined "$@"; }
+our_pieces() { ls ours | grep -E '_[0-9]+$' | sort -t_ -k2 -n | sed 's|^|ours/|'; }  # not the checksum file
+# The copy alone in the first tables, as split and cat hash nothing; the
+# checksums are timed on their own after them.
+copy_only=()
+"$cli" --help | grep -q -- --no-checksum && copy_only=(--no-checksum)
+q_split() { "$cli" split big --size "$piece" --into ours "${copy_only[@]}" "$@"; }
+q_join() { "$cli" join ours/big.Quorved_1 --to joined "${copy_only[@]}" "$@"; }
+c_split() { "$cli" split big --size "$piece" --into ours "$@"; }
+c_join() { "$cli" join ours/big.Quorved_1 --to joined "$@"; }
 gnu_split() { (cd theirs && split -b "$piece" ../big x); }
 cat_join() { cat $(our_pieces) > catted; }
 copy() { cp big copied; }
@@ -88,3 +96,40 @@ b=$(seconds q_split --max-ram 0)
 j=$(seconds q_join --max-ram 0)
 cmp -s big joined || { echo "byte-by-byte join differs from the original" >&2; exit 1; }
 echo "byte by byte (--max-ram 0): split $(rate "$b") MB/s, join $(rate "$j") MB/s"
+
+# Checksums: the same split and join with and without them, alternating.
+rm -f ours/* joined
+c_split > /dev/null
+if [ -e ours/big.Quorved_sha256 ] && [ ${#copy_only[@]} -gt 0 ]; then
+  declare -a ws=() ns=() wj=() nj=()
+  for i in $(seq "$runs"); do
+    if (( i % 2 )); then
+      ws+=("$(seconds c_split)"); ns+=("$(seconds c_split --no-checksum)")
+    else
+      ns+=("$(seconds c_split --no-checksum)"); ws+=("$(seconds c_split)")
+    fi
+  done
+  c_split > /dev/null  # a set with its checksum file for the joins
+  for i in $(seq "$runs"); do
+    if (( i % 2 )); then
+      wj+=("$(seconds c_join)"); nj+=("$(seconds c_join --no-checksum)")
+    else
+      nj+=("$(seconds c_join --no-checksum)"); wj+=("$(seconds c_join)")
+    fi
+  done
+  cmp -s big joined || { echo "joined file differs from the original" >&2; exit 1; }
+  printf '\n%-16s %9s %9s %7s   %s\n' case checksums without ratio "best runs: ratio"
+  for c in split join; do
+    if [ $c = split ]; then w=("${ws[@]}"); n=("${ns[@]}"); else w=("${wj[@]}"); n=("${nj[@]}"); fi
+    printf '%-16s %9s %9s %7s   %7s\n' "$c" "$(median "${w[@]}")" "$(median "${n[@]}")" \
+      "$(ratio "$(median "${w[@]}")" "$(median "${n[@]}")")" "$(ratio "$(least "${w[@]}")" "$(least "${n[@]}")")"
+  done
+else
+  echo "checksums: this quorvel-cli writes no checksum file or has no --no-checksum; nothing to compare"
+fi
+
+hash_speed="$(dirname "$cli")/quorvel-hash-speed"
+if [ -x "$hash_speed" ]; then
+  echo "hashing the test file from the page cache:"
+  "$hash_speed" big 65536 "$piece"
+fi

@@ -31,13 +31,17 @@ ParsedCommandLine Fail(std::string error) {
 const char* CliUsage() {
     return "usage:\n"
            "  quorvel-cli split FILE --size BYTES|--free-space [--into FOLDER] [--marker TEXT]\n"
-           "                         [--max-ram BYTES] [--pause always|sometimes|never]\n"
-           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
+           "                         [--max-ram BYTES] [--pause always|sometimes|never] [--no-checksum]\n"
+           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
+           "  quorvel-cli check PIECE [--marker TEXT]\n"
            "Pieces are named FILE + marker + number (default marker \".Quorved_\"); a join\n"
-           "takes any one piece of a set. --max-ram 0 copies byte by byte (default 100000).\n"
+           "or check takes any one piece of a set. --max-ram 0 copies byte by byte (default\n"
+           "100000). check compares the pieces (and FILE, if it lies beside them) with the\n"
+           "set's checksum file FILE + marker + \"sha256\", without joining. A split writes\n"
+           "that file and a join checks every byte against it, unless --no-checksum.\n"
            "--free-space makes each piece as large as the free space of its disk; --pause asks\n"
            "for the next disk before each piece (sometimes: only for drives A and B).\n"
-           "Exit status: 0 done, 1 the split or join failed, 2 the command line is wrong.\n";
+           "Exit status: 0 done, 1 the split, join or check failed, 2 the command line is wrong.\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -51,8 +55,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (args[0] == "split") o.command = CliOptions::Command::Split;
     else if (args[0] == "join") o.command = CliOptions::Command::Join;
+    else if (args[0] == "check") o.command = CliOptions::Command::Check;
     else return Fail("unknown command: " + args[0]);
     const bool split = o.command == CliOptions::Command::Split;
+    const bool check = o.command == CliOptions::Command::Check;
 
     bool sizeGiven = false, optionsEnded = false;
     std::vector<std::string> files;
@@ -68,6 +74,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
+            continue;
+        }
+        if (arg == "--no-checksum" && o.command != CliOptions::Command::Check) {
+            o.checksums = false;
             continue;
         }
         std::string value;
@@ -92,11 +102,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--into" && split) {
             if (value.empty()) return Fail("--into needs a folder");
             o.into = value;
+        } else if (check && arg != "--marker") {
+            return Fail("unknown option for check: " + arg);
         } else if (arg == "--to" && !split) {
             if (value.empty()) return Fail("--to needs a file name");
             o.to = value;
         } else if (arg == "--marker") {
             if (value.empty()) return Fail("--marker must not be empty");
+            // The value is not repeated: it may hold terminal control characters.
+            if (!IsUsableMarker(value))
+                return Fail("--marker must not hold a path separator or a control character");
             o.marker = value;
         } else if (arg == "--max-ram") {
             if (!ParseCount(value, std::numeric_limits<int32_t>::max(), number)) {
@@ -113,7 +128,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
 
-    if (files.size() != 1) return Fail(split ? "split takes exactly one FILE" : "join takes exactly one PIECE");
+    if (files.size() != 1) return Fail(split ? "split takes exactly one FILE" : args[0] + " takes exactly one PIECE");
     o.file = files[0];
     if (split && sizeGiven == o.freeSpace) return Fail("split takes either --size BYTES or --free-space");
     parsed.ok = true;

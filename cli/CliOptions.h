@@ -7,9 +7,9 @@
 #include <vector>
 
 struct CliOptions {
-    enum class Command { Help, Split, Join };
+    enum class Command { Help, Split, Join, Check };
     Command command = Command::Help;
-    std::string file;          // the big file to split, or any piece of a set to join
+    std::string file;          // the big file to split, or any piece of a set to join or check
     int64_t size = 0;          // --size: bytes per piece (the last one holds the rest)
     bool freeSpace = false;    // --free-space: each piece fills the free space of its disk
     std::string into;          // --into: folder for the pieces (default beside the file)
@@ -17,6 +17,7 @@ struct CliOptions {
     std::string marker;        // --marker
     int32_t maxRam = 100000;   // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
     int32_t pauseMode = 1;     // --pause: 0 always, 1 sometimes, 2 never
+    bool checksums = true;     // --no-checksum: a split writes no checksum file, a join checks none
 };
 
 struct ParsedCommandLine {

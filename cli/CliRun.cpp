@@ -2,15 +2,22 @@
 
 #include "cli/CliOptions.h"
 #include "cli/StopSignals.h"
+#include "engine/ChecksumFile.h"
+#include "engine/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetCheck.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 #include <filesystem>
+#include <iostream>
 #include <istream>
 #include <ostream>
+#ifndef _WIN32
+#include <poll.h>
+#endif
 
 namespace {
 
@@ -42,6 +49,7 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
         EndLine();
         err_ << caption << ": " << text << " [y/n] " << std::flush;
+        if (!AnswerArrives()) return false;  // stopped while waiting
         std::string answer;
         if (!std::getline(in_, answer)) return false;  // no one to answer: not all disks were entered
         return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
@@ -49,6 +57,21 @@ public:
     void RepaintMainWindow() override {}
 
 private:
+    // Waits for a line on the terminal, or for a stop signal: the stream's
+    // own read goes on waiting through a signal.
+    bool AnswerArrives() {
+#ifndef _WIN32
+        if (&in_ != &std::cin || std::cin.rdbuf()->in_avail() > 0) return true;
+        while (!StopRequested().load()) {
+            pollfd input{0, POLLIN, 0};
+            if (poll(&input, 1, 100) > 0) return true;
+        }
+        return false;
+#else
+        return true;
+#endif
+    }
+
     void EndLine() {
         if (progressShown_) err_ << '\n';
         progressShown_ = false;
@@ -97,10 +120,14 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     }
     const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (result != kTransferOk) {
-        err << FailureText(0, result, true, engine.LastError) << '\n';
+        err << FailureText(0, result, true, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
     out << English(37) << '\n' << English(68) << engine.PieceCount << '\n';
+    const std::string& sums = engine.ChecksumFilePath;
+    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
+        out << FillIn(ExtraText(0, Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
+    }
     return 0;
 }
 
@@ -131,11 +158,77 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const int32_t result = engine.Join(o.maxRam, o.marker, 2);
     if (result != kTransferOk) {
-        err << FailureText(0, result, false, engine.LastError) << '\n';
+        err << FailureText(0, result, false, engine.LastError, engine.FailureSubject) << '\n';
         return 1;
     }
-    out << English(71) << '\n';
+    out << (engine.Checked ? ExtraText(0, Extra::RestoredAndChecked) : English(71)) << '\n';
     return 0;
+}
+
+// Prints text, and on a line of its own the reason behind systemError where
+// there is one a user can act on.
+void Report(std::ostream& err, const std::string& text, int systemError = 0) {
+    const std::string reason = ReasonText(0, systemError);
+    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
+}
+
+int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (FileSizeOf(o.file) < 0) {
+        err << English(95) << o.file << '\n';
+        return 1;
+    }
+    // The chosen file may be any piece, or the checksum file itself.
+    const std::string prefix = PrefixFromPieceName(o.file, o.marker);
+    const std::string sums = FindChecksumFile(prefix, o.marker);
+    if (sums.empty()) {
+        Report(err, FillIn(ExtraText(0, Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
+        return 1;
+    }
+    const ChecksumRead read = ReadChecksumFile(sums, o.marker);
+    switch (read.status) {
+    case ChecksumRead::Status::Ok: break;
+    case ChecksumRead::Status::CannotRead:
+        Report(err, FillIn(ExtraText(0, Extra::FileUnreadable), {sums}), read.error);
+        return 1;
+    case ChecksumRead::Status::Malformed:
+        Report(err, read.line > 0
+                        ? FillIn(ExtraText(0, Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
+                        : FillIn(ExtraText(0, Extra::ChecksumFileDamaged), {sums}));
+        return 1;
+    case ChecksumRead::Status::Unfinished:
+        Report(err, FillIn(ExtraText(0, Extra::ChecksumFileUnfinished), {sums}));
+        return 1;
+    }
+
+    const std::string folder = FolderOf(prefix);
+    const SetCheck check = CheckSet(read.set, o.marker, folder);
+    const std::string number = std::to_string(check.piece);
+    const bool piece = check.piece > 0;
+    switch (check.problem) {
+    case SetCheck::Problem::None:
+        out << FillIn(ExtraText(0, Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
+        if (check.wholeChecked) {
+            out << FillIn(ExtraText(0, Extra::WholeFileChecked), {JoinFolder(folder, read.set.bigFileName)}) << '\n';
+        }
+        return 0;
+    case SetCheck::Problem::Missing: Report(err, English(95) + check.file); break;
+    case SetCheck::Problem::Unreadable:
+        Report(err, piece ? English(93) + number : FillIn(ExtraText(0, Extra::FileUnreadable), {check.file}),
+               check.error);
+        break;
+    case SetCheck::Problem::WrongSize:
+        if (piece) {
+            Report(err, FillIn(ExtraText(0, Extra::PieceWrongSize),
+                               {number, std::to_string(check.actualSize), std::to_string(check.expectedSize)}));
+            break;
+        }
+        [[fallthrough]];
+    case SetCheck::Problem::Damaged:
+        Report(err, piece ? FillIn(ExtraText(0, Extra::PieceDamaged), {number})
+                          : FillIn(ExtraText(0, Extra::FileDamaged), {check.file}));
+        break;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -153,10 +246,12 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return 0;
     }
     Catalogue().Build(o.marker);
+    if (o.command == CliOptions::Command::Check) return Check(o, out, err);
     TerminalView view(in, err, showProgress);
     TPieceEngine engine([](int entry) { return English(entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
+    engine.UseChecksums = o.checksums;
     const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;

@@ -33,9 +33,16 @@ void TFrmFileType::OnActivate() {
 }
 
 void TFrmFileType::OkBtnClick() {
-    marker_ = txtFtype->text();
-    if (marker_.isEmpty())
+    const QString typed = txtFtype->text();
+    // An empty field asks for the default. Any other text that cannot stand
+    // in a file name (a path separator, a control character) is not taken:
+    // the marker in use stays, as if the dialog had been closed.
+    if (typed.isEmpty()) {
         marker_ = QString::fromLatin1(Settings::AddedFileType.defaultValue);
-    store_.Write(Settings::AddedFileType, marker_);
+        store_.Write(Settings::AddedFileType, marker_);
+    } else if (IsUsableText(TextKind::Marker, typed)) {
+        marker_ = typed;
+        store_.Write(Settings::AddedFileType, marker_);
+    }
     accept();
 }

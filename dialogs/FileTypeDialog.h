@@ -16,7 +16,8 @@ class TFrmFileType : public TPromptDialog {
 public:
     explicit TFrmFileType(QWidget* parent = nullptr);
 
-    // The marker last read from the store or last stored.
+    // The marker last read from the store or last stored (a stored marker
+    // that cannot be used reads as the default).
     QString Marker() const { return marker_; }
 
     void OnActivate() override;

@@ -36,9 +36,9 @@ void TMemory::OnActivate() {
     setWindowTitle(CatalogueQText(10));
     lblMaxAllowedRAM->setText(CatalogueQText(11));
     layout()->activate();  // grow at once for longer texts
-    // A negative value in the store (edited by hand) would be shown as 0, so
-    // the limit handed on is 0 as well.
-    confirmed_ = std::max<int32_t>(0, store_.Read(Settings::MaxRAM));
+    // A negative value in the store (edited by hand) reads as the default,
+    // as it does for the main window.
+    confirmed_ = store_.Read(Settings::MaxRAM);
     const QString text = QString::number(confirmed_);
     if (txtMaxAllowedRAM->text() == text)
         txtMaxAllowedRAMChange(text);  // no change signal for the same text
@@ -53,11 +53,17 @@ void TMemory::txtMaxAllowedRAMChange(const QString& text) {
     const QString clean = QString::number(edited_);
     if (clean == text)
         return;
-    // The caret stays where it was typed, as far as the shorter text allows.
-    const int caret = std::min<int>(txtMaxAllowedRAM->cursorPosition(), clean.size());
+    const int typedAt = txtMaxAllowedRAM->cursorPosition();
     const QSignalBlocker blocker(txtMaxAllowedRAM);
     txtMaxAllowedRAM->setText(clean);
-    txtMaxAllowedRAM->setCursorPosition(caret);
+    if (text.trimmed().isEmpty()) {
+        // An emptied field shows "0" selected, so the digits typed next
+        // replace it instead of landing before it.
+        txtMaxAllowedRAM->selectAll();
+        return;
+    }
+    // The caret stays where it was typed, as far as the shorter text allows.
+    txtMaxAllowedRAM->setCursorPosition(std::min<int>(typedAt, clean.size()));
 }
 
 void TMemory::OkButtonClick() {

@@ -58,7 +58,7 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         tempName_ = TemporaryNameBeside(finalName);
         std::error_code ec;
         if (fs::exists(fs::symlink_status(FsPath(tempName_), ec))) continue;
-        stream_ = OpenFile(tempName_, "wb");
+        stream_ = OpenFile(tempName_, "w+b");
         if (stream_ == nullptr) {
             tempName_.clear();
             return Fail();
@@ -69,12 +69,13 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
 #ifdef __linux__
     // A nameless file in the destination's folder: nothing is left behind
     // when the process is killed, whatever the moment.
-    fd = open(FolderOf(finalName).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // Open for reading as well, so that what was written can be hashed back.
+    fd = open(FolderOf(finalName).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Fail();
 #endif
     for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
         tempName_ = TemporaryNameBeside(finalName);
-        fd = open(tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        fd = open(tempName_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             tempName_.clear();
             return Fail();
@@ -85,7 +86,7 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         error_ = EEXIST;
         return false;
     }
-    stream_ = fdopen(fd, "wb");
+    stream_ = fdopen(fd, "w+b");
     if (stream_ == nullptr) {
         error_ = errno;
         close(fd);

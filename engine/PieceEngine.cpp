@@ -1,5 +1,7 @@
 #include "engine/PieceEngine.h"
 
+#include "engine/BackgroundHasher.h"
+#include "engine/ChecksumFile.h"
 #include "engine/FileAccess.h"
 #include "engine/OutputFile.h"
 #include "engine/PieceNaming.h"
@@ -160,7 +162,11 @@ public:
         last_ = Position(done_);
         view_.SetProgress(last_);
     }
+    // Told of every run of bytes copied, before the bar moves (the hashing).
+    std::function<void(int64_t bytes)> copied;
+
     void Advance(int64_t bytes) {
+        if (copied) copied(bytes);
         done_ += bytes;
         const int32_t position = Position(done_);
         if (position != last_) {
@@ -319,14 +325,20 @@ struct WrittenPiece {
 // Spares the big file, the pieces this split wrote, and what is no file
 // (the split then stops at that number).
 void RemoveOlderSet(const std::string& prefix, const std::string& marker, const std::string& bigFile,
-                    const std::vector<WrittenPiece>& keep) {
+                    const std::vector<WrittenPiece>& keep, const std::string& keepChecksums) {
+    // Its checksum file too: a join would take the set from it.
+    const std::string checksums = ChecksumFileName(prefix, marker);
+    std::error_code ec;
+    if (fs::is_regular_file(fs::symlink_status(FsPath(checksums), ec)) && !SameFile(checksums, keepChecksums) &&
+        !SameFile(checksums, bigFile)) {
+        fs::remove(FsPath(checksums), ec);
+    }
     for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
         if (!IsReplaceableEntry(piece.name) || !MayReplace(piece.name) || SameFile(piece.name, bigFile)) continue;
         const FileIdentity id = IdentityOf(piece.name);
         bool ours = false;
         for (const WrittenPiece& written : keep) ours = ours || written.id == id;
         if (ours) continue;
-        std::error_code ec;
         fs::remove(FsPath(piece.name), ec);
     }
 }
@@ -360,6 +372,44 @@ int32_t TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, int32_t
     return Transfer(Direction::Join, maxBuffer, marker, pauseMode, false);
 }
 
+int32_t TPieceEngine::TakeSetFromChecksums(const std::string& marker, bool pausing, ChecksumSet& expected) {
+    ChecksumFilePath = FindChecksumFile(PiecePrefix, marker, BigFilePath);
+    if (ChecksumFilePath.empty()) return kTransferOk;  // made elsewhere, or before checksums: counted
+    const ChecksumRead read = ReadChecksumFile(ChecksumFilePath, marker);
+    if (read.status == ChecksumRead::Status::Unfinished) {
+        // What a killed split left: name the first planned piece not there.
+        for (int32_t n = 1; n <= read.set.count; ++n) {
+            if (FileSizeOf(PieceName(PiecePrefix, marker, n)) < 0) {
+                FailureSubject = PieceName(PiecePrefix, marker, n);
+                return kPieceMissing;
+            }
+        }
+        FailureSubject = ChecksumFilePath;
+        return kChecksumsUnfinished;
+    }
+    if (read.status != ChecksumRead::Status::Ok || read.set.count < 1 ||
+        read.set.digests.size() != static_cast<std::size_t>(read.set.count)) {
+        FailureSubject = ChecksumFilePath;
+        LastError = read.error;
+        return kChecksumsDamaged;
+    }
+    expected = read.set;
+    SetPieceCount(expected.count);
+    for (int32_t n = 1; n <= expected.count; ++n) PieceSizes[n] = expected.sizes[std::size_t(n - 1)];
+    if (pausing) return kTransferOk;  // the pieces come disk by disk: each is checked as it is read
+    // Every piece is at hand: one that is missing or of another size fails
+    // the join before anything is written.
+    for (int32_t n = 1; n <= PieceCount; ++n) {
+        const std::string name = PieceName(PiecePrefix, marker, n);
+        const int64_t size = FileSizeOf(name);
+        if (size == PieceSizes[n]) continue;
+        std::error_code ec;
+        FailureSubject = fs::exists(fs::symlink_status(FsPath(name), ec)) ? std::to_string(n) : name;
+        return size < 0 && FailureSubject == name ? kPieceMissing : kPieceDamaged;
+    }
+    return kTransferOk;
+}
+
 bool TPieceEngine::Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
 std::string TPieceEngine::Text(int entry) const { return texts_ ? texts_(entry) : std::string(); }
@@ -382,6 +432,10 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     bool kernelCopy = !buffered;
     SetPieceCount(PieceCount);
     LastError = 0;
+    FailureSubject.clear();
+    Checked = false;
+    const bool pausing = PausesBeforePieces(pauseMode, PiecePrefix);
+    ChecksumSet expected;  // a join's checksum file, where it has one
 
     // The big file: read for a split; for a join written under a temporary
     // name and given the target's name only on success. Nothing else is
@@ -400,6 +454,10 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         }
     } else {
         if (PieceCount == 0) return kDisksNotEntered;  // nothing joined is not success
+        if (UseChecksums) {
+            const int32_t result = TakeSetFromChecksums(marker, pausing, expected);
+            if (result != kTransferOk) return result;
+        }
         for (int32_t n = 1; n <= PieceCount; ++n) {
             if (SameFile(BigFilePath, PieceName(PiecePrefix, marker, n))) return kCannotCreateBigFile;
         }
@@ -420,18 +478,21 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     ProgressMeter meter(view);
     OutputFile pieceOut;
     std::vector<WrittenPiece> written;  // this split's pieces, under their final names
+    ChecksumWriter sums;                 // a split's checksum file
+    std::unique_ptr<BackgroundHasher> hasher;
     auto fail = [&](int32_t code, int error = 0) {
         LastError = error;
         if (Stopped()) code = kStopped;
+        hasher.reset();
         pieceOut.Abandon();
         RemoveWrittenPieces(written);
+        if (!sums.Path().empty()) sums.Remove();
         bigIn.Close();
         bigOut.Abandon();
         view.SetProgress(0);
         return code;
     };
 
-    const bool pausing = PausesBeforePieces(pauseMode, PiecePrefix);
     int64_t remaining = 0;
     if (useFreeSpace) {
         remaining = bigSize;
@@ -439,7 +500,47 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         PieceSizes.resize(2);
         FreeSpaceFolder = FolderOf(PiecePrefix);
     }
-    if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
+    if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written, {});
+    if (split && UseChecksums) {
+        // Begun before the first piece and marked unfinished, so that what a
+        // killed split leaves never joins. A split that changes disks keeps
+        // it beside the big file: the pieces' disks may have no room for it.
+        const std::string besidePieces = ChecksumFileName(PiecePrefix, marker);
+        const std::string besideBig = ChecksumFileIn(FolderOf(BigFilePath), PiecePrefix, marker);
+        std::vector<int64_t> planned;
+        if (!useFreeSpace) planned.assign(PieceSizes.begin() + 1, PieceSizes.end());
+        bool begun = false;
+        for (const std::string& path : pausing || useFreeSpace ? std::vector<std::string>{besideBig, besidePieces}
+                                                               : std::vector<std::string>{besidePieces, besideBig}) {
+            if (begun) break;
+            ChecksumFilePath = path;
+            begun = sums.Begin(path, FileNamePart(BigFilePath), marker, bigSize, planned, !useFreeSpace);
+        }
+        if (!begun) {
+            FailureSubject = ChecksumFilePath;
+            return fail(kChecksumsNotWritten, sums.LastError());
+        }
+    }
+    if ((split && UseChecksums) || !expected.digests.empty()) hasher = std::make_unique<BackgroundHasher>();
+    int32_t hashed = 0;  // pieces whose digest was recorded or compared
+    // Takes the digests that are ready (or, with `wait`, all up to piece n):
+    // a split records them, a join compares them with its checksum file.
+    auto takeDigests = [&](int32_t upTo, bool wait) {
+        BackgroundHasher::Digest digest;
+        while (hashed < upTo && (wait ? (digest = hasher->WaitPiece(hashed + 1), true)
+                                      : hasher->PieceReady(hashed + 1, &digest))) {
+            hashed += 1;
+            if (split && (!digest.ok || !sums.RecordPiece(hashed, PieceSizes[hashed], digest.hex))) {
+                FailureSubject = sums.Path();
+                return fail(kChecksumsNotWritten, digest.ok ? sums.LastError() : digest.error);
+            }
+            if (!split && (!digest.ok || digest.hex != expected.digests[std::size_t(hashed - 1)])) {
+                FailureSubject = std::to_string(hashed);
+                return fail(kPieceDamaged, digest.error);
+            }
+        }
+        return int32_t(kTransferOk);
+    };
 
     view.ClearPieceList();
     view.SetProgressRange(0, 1000);
@@ -462,7 +563,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         if (pausing && !diskFull) {
             if (!view.AskYesNo(Text(55) + number, Text(56), TransferView::Icon::Question)) return fail(kDisksNotEntered);
             view.RepaintMainWindow();
-            if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
+            if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written, sums.Path());
         }
         if (useFreeSpace) {
             int64_t free = 0;
@@ -471,7 +572,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
                     return fail(kDisksNotEntered);
                 }
                 diskFull = false;
-                RemoveOlderSet(PiecePrefix, marker, BigFilePath, written);
+                RemoveOlderSet(PiecePrefix, marker, BigFilePath, written, sums.Path());
             }
             if (free < remaining) {
                 PieceSizes[j] = free;
@@ -521,8 +622,29 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         std::FILE* in = split ? bigStream : piece.get();
         std::FILE* out = split ? pieceOut.get() : bigStream;
         Reserve(out, split ? 0 : sumOfPieces, PieceSizes[j]);
+        // Hashed from the page cache on the hasher's threads while the next
+        // block is copied. A split hashes the big file's bytes (a free-space
+        // piece only once it is whole: the disk may take less); a join the
+        // piece's bytes, and the joined file's as written where no stream
+        // buffer stands between.
+        int64_t inAt = split ? sumOfPieces : 0, outAt = split ? 0 : sumOfPieces;
+        meter.copied = nullptr;
+        if (hasher && !useFreeSpace) {
+            meter.copied = [&, in, out](int64_t bytes) {
+                if (split || buffered) {
+                    hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Both);
+                } else {
+                    hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Piece);
+                    hasher->Submit(out, outAt, bytes, BackgroundHasher::Lane::Whole);
+                }
+                inAt += bytes;
+                outAt += bytes;
+            };
+        }
         int error = 0;
-        if (!CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter, stop_, error)) {
+        const bool copied = CopyBytes(in, out, PieceSizes[j], maxBuffer, kernelCopy, meter, stop_, error);
+        meter.copied = nullptr;
+        if (!copied) {
             if (Stopped()) return fail(kStopped);
             if (!useFreeSpace || !IsDiskFull(error)) return fail(kSizesDiffer, error);
             // The disk took less than it said it had room for (the file
@@ -555,25 +677,49 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
             if (size != PieceSizes[j]) return fail(kSizesDiffer, pieceOut.Error());
             if (!pieceOut.Commit(false)) return fail(j, pieceOut.Error());
             written.push_back({CurrentPieceName, IdentityOf(CurrentPieceName)});
+            if (hasher) {
+                if (useFreeSpace) hasher->Submit(bigStream, sumOfPieces, size, BackgroundHasher::Lane::Both);
+                hasher->EndPiece();
+                if (const int32_t result = takeDigests(j, false); result != kTransferOk) return result;
+            }
             sumOfPieces += size;
         } else {
             errno = 0;
             if (!piece.Close()) return fail(kSizesDiffer, errno);
             // A piece that changed since it was measured is not the set's piece.
             if (FileSizeOf(CurrentPieceName) != PieceSizes[j]) return fail(kSizesDiffer);
+            if (hasher) {
+                hasher->EndPiece();
+                // Before the next disk goes in, this one's piece is checked.
+                if (const int32_t result = takeDigests(j, pausingJoin); result != kTransferOk) return result;
+            }
             sumOfPieces += PieceSizes[j];
         }
     }
 
     view.SelectPiece(-1);
+    BackgroundHasher::Digest whole;
+    if (hasher) {
+        whole = hasher->Finish();
+        if (const int32_t result = takeDigests(PieceCount, true); result != kTransferOk) return result;
+    }
     if (split) {
-        bigIn.Close();
         if (FileSizeOf(BigFilePath) != sumOfPieces) return fail(kSizesDiffer);
+        if (hasher && (!whole.ok || !sums.Finish(whole.hex))) {
+            FailureSubject = sums.Path();
+            return fail(kChecksumsNotWritten, whole.ok ? sums.LastError() : whole.error);
+        }
+        bigIn.Close();
         view.SetProgress(0);
         return kTransferOk;
     }
     if (bigOut.Size() != sumOfPieces) return fail(kSizesDiffer, bigOut.Error());
+    if (hasher && (!whole.ok || whole.hex != expected.wholeDigest)) {
+        FailureSubject = FileNamePart(target);
+        return fail(kJoinedFileDamaged, whole.error);
+    }
     if (Stopped()) return fail(kStopped);
+    Checked = hasher != nullptr;
     view.SetProgress(0);
     if (!bigOut.Commit(replacing)) {
         LastError = bigOut.Error();

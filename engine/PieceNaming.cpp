@@ -1,6 +1,7 @@
 #include "engine/PieceNaming.h"
 
 #include "engine/FileAccess.h"
+#include "engine/RemovableMedia.h"
 
 #include <limits>
 #include <system_error>
@@ -28,6 +29,17 @@ bool IsUsableMarker(const std::string& marker) {
         if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7f) return false;
     }
     return true;
+}
+
+int32_t PieceNumberIn(const std::string& digits) {
+    // Decimal without padding, as PieceName writes it: "07" or "1a" is none.
+    if (digits.empty() || digits[0] == '0' || digits.size() > 10) return 0;
+    int64_t number = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        number = number * 10 + (c - '0');
+    }
+    return number <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(number) : 0;
 }
 
 std::string FileNamePart(const std::string& path) {
@@ -72,7 +84,15 @@ bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix) {
     switch (pauseMode) {
     case 0: return true;
     case 2: return false;
-    default: return IsFloppyPrefix(prefix);  // 1, and any value edited in from outside
+    default:  // 1, and any value edited in from outside
+#ifdef __linux__
+        // No drive letters here: the pieces go to a USB stick, a memory card or
+        // a floppy disk. (The window and the command line hand in full paths,
+        // which never start with a drive letter.)
+        return IsFloppyPrefix(prefix) || IsOnRemovableMedia(prefix);
+#else
+        return IsFloppyPrefix(prefix);
+#endif
     }
 }
 
@@ -106,14 +126,14 @@ std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::
     for (fs::directory_iterator it(FsPath(FolderOf(prefix)), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().u8string();
         if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
-        const std::string digits = name.substr(head.size());
-        if (digits[0] == '0' || digits.size() > 10) continue;
-        bool numeric = true;
-        for (const char c : digits) numeric = numeric && c >= '0' && c <= '9';
-        if (!numeric) continue;
-        const long long number = std::stoll(digits);
-        if (number > std::numeric_limits<int32_t>::max()) continue;
-        pieces.push_back({static_cast<int32_t>(number), JoinFolder(FolderOf(prefix), name)});
+        const int32_t number = PieceNumberIn(name.substr(head.size()));
+        if (number > 0) pieces.push_back({number, JoinFolder(FolderOf(prefix), name)});
     }
     return pieces;
+}
+
+bool IsPieceOfPresentSet(const std::string& name, const std::string& marker) {
+    const std::string prefix = PrefixFromPieceName(name, marker);
+    if (prefix.empty() || PieceNumberIn(name.substr(prefix.size() + marker.size())) == 0) return false;
+    return FileSizeOf(PieceName(prefix, marker, 1)) >= 0;
 }

@@ -35,6 +35,10 @@ std::string JoinFolder(const std::string& folder, const std::string& name);
 // Where the pieces of bigFile go in folder: JoinFolder(folder, FileNamePart(bigFile)).
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile);
 
+// The piece number written as `digits` (decimal, no leading zero, 1 up to
+// the largest int32_t); 0 when it is no piece number.
+int32_t PieceNumberIn(const std::string& digits);
+
 // prefix + marker + decimal n.
 std::string PieceName(const std::string& prefix, const std::string& marker, int32_t n);
 
@@ -53,7 +57,8 @@ std::string BigFileTarget(const std::string& prefix, const std::string& bigFileF
 bool IsFloppyPrefix(const std::string& prefix);
 
 // The pause rule shared by the engine and the join workflow: 0 Always,
-// 2 Never, 1 Sometimes (floppy prefixes only); any other mode behaves as 1.
+// 2 Never, 1 Sometimes (floppy prefixes only, and on Linux pieces on
+// removable media); any other mode behaves as 1.
 bool PausesBeforePieces(int32_t pauseMode, const std::string& prefix);
 
 struct DiscoveredPieces {
@@ -81,3 +86,7 @@ struct NumberedPiece {
 // Every entry of the prefix's folder named prefix + marker + a piece number
 // (decimal digits without leading zeros, 1 and up), of any kind, in no order.
 std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker);
+
+// True when name is a piece name -- prefix, marker, a piece number written as
+// PieceName writes it -- and piece 1 of that set can be opened.
+bool IsPieceOfPresentSet(const std::string& name, const std::string& marker);

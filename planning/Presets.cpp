@@ -1,5 +1,7 @@
 #include "planning/Presets.h"
 
+#include <QSet>
+
 #include "planning/SizePlan.h"
 #include "settings/SettingsStore.h"
 
@@ -23,10 +25,29 @@ void WriteBuiltInPresets(TSettingsStore& store) {
 
 }  // namespace
 
-int32_t ReadPresetCount(const TSettingsStore& store) { return store.Read(Settings::BaseSizes); }
+int32_t ReadPresetCount(const TSettingsStore& store) {
+    const int32_t stored = store.Read(Settings::BaseSizes);
+    if (stored <= 0) return 0;
+    // The stored count is never a loop bound: only presets below it that have
+    // a value or a text stored count, so a count edited to two billion over
+    // six presets gives six.
+    QSet<int32_t> present;
+    for (const QString& name : store.ValueNames(Section())) {
+        for (const char* prefix : {Settings::BaseSizeValuePrefix, Settings::BaseSizeTextPrefix}) {
+            if (!name.startsWith(QLatin1String(prefix))) continue;
+            bool number = false;
+            const int32_t i = name.mid(int(qstrlen(prefix))).toInt(&number);
+            // Only the exact name a read uses ("BaseSizeValue_7", not "_07" or "_+7").
+            if (number && i >= 0 && i < stored && (name == ValueName(i) || name == TextName(i)))
+                present.insert(i);
+        }
+    }
+    return static_cast<int32_t>(present.size());
+}
 
 int64_t ReadPresetValue(const TSettingsStore& store, int32_t i) {
-    return store.ReadInt64Setting(Section(), ValueName(i), Settings::BaseSizeValueDefault);
+    const int64_t value = store.ReadInt64Setting(Section(), ValueName(i), Settings::BaseSizeValueDefault);
+    return value > 0 ? value : Settings::BaseSizeValueDefault;
 }
 
 QString ReadPresetText(const TSettingsStore& store, int32_t i) {

@@ -38,11 +38,14 @@ struct PresetList {
 };
 
 // Reads every preset and the current one. With no presets stored ("BaseSizes"
-// missing or not positive) the built-in ones are written first. A current
-// index outside the list falls back to preset 0 and is written back.
+// missing or not positive, or no preset under it) the built-in ones are
+// written first. A current index outside the list falls back to preset 0 and
+// is written back.
 PresetList LoadPresets(TSettingsStore& store);
 
-// Stored form of preset i.
+// Stored form of the presets. The count is the stored "BaseSizes" limited to
+// the presets actually stored: the number of indices below it that have a
+// value or a text. A value that is not positive reads as the default (1).
 int32_t ReadPresetCount(const TSettingsStore& store);
 int64_t ReadPresetValue(const TSettingsStore& store, int32_t i);
 QString ReadPresetText(const TSettingsStore& store, int32_t i);

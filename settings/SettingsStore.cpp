@@ -1,8 +1,11 @@
 #include "settings/SettingsStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
+
+#include "engine/PieceNaming.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -106,11 +109,22 @@ QString Settings::BaseSizeTextName(int i) {
 }
 
 QString DefaultValue(const StringSetting& s) {
-    const auto same = [&s](const StringSetting& t) {
-        return qstrcmp(s.section, t.section) == 0 && qstrcmp(s.name, t.name) == 0;
-    };
-    if (same(Settings::SplitPath) || same(Settings::JoinPath)) return DefaultFolder();
+    if (s.kind == TextKind::Folder) return DefaultFolder();
     return QString::fromUtf8(s.defaultValue);
+}
+
+bool IsUsableText(TextKind kind, const QString& text) {
+    switch (kind) {
+    case TextKind::Marker:
+        return IsUsableMarker(text.toStdString());
+    case TextKind::Folder:
+        // A relative name would depend on the current folder; an empty one
+        // would put files at the root of the disk.
+        return !text.isEmpty() && QDir::isAbsolutePath(text) && QFileInfo(text).isDir();
+    case TextKind::Any:
+        break;
+    }
+    return true;
 }
 
 TSettingsStore::TSettingsStore() = default;
@@ -192,8 +206,16 @@ bool TSettingsStore::DeleteSection(const QString& section) {
     return s.status() == QSettings::NoError;
 }
 
+QStringList TSettingsStore::ValueNames(const QString& section) const {
+    if (!IsPlainName(section)) return {};
+    QSettings s = OpenStore();
+    s.beginGroup(SectionPath(section));
+    return s.childKeys();
+}
+
 int32_t TSettingsStore::Read(const IntSetting& s) const {
-    return ReadIntSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), s.defaultValue);
+    const int32_t v = ReadIntSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), s.defaultValue);
+    return v >= s.min && v <= s.max ? v : s.defaultValue;
 }
 
 bool TSettingsStore::Read(const BoolSetting& s) const {
@@ -201,7 +223,9 @@ bool TSettingsStore::Read(const BoolSetting& s) const {
 }
 
 QString TSettingsStore::Read(const StringSetting& s) const {
-    return ReadStringSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), DefaultValue(s));
+    const QString fallback = DefaultValue(s);
+    const QString v = ReadStringSetting(QString::fromUtf8(s.section), QString::fromUtf8(s.name), fallback);
+    return IsUsableText(s.kind, v) ? v : fallback;
 }
 
 bool TSettingsStore::Write(const IntSetting& s, int32_t value) {

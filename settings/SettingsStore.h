@@ -3,12 +3,34 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <limits>
 
-// One entry of the table of stored values: where it lives and its default.
-struct IntSetting    { const char* section; const char* name; int32_t defaultValue; };
+// What a stored text must be for the program to use it.
+enum class TextKind {
+    Any,     // any text
+    Marker,  // a usable piece marker (IsUsableMarker: not empty, no separator, no control character)
+    Folder,  // the absolute name of an existing folder
+};
+
+// One entry of the table of stored values: where it lives, its default and,
+// for numbers, the range the program can use. A table read of a value outside
+// its range, or of a text that is not of its kind, gives the default.
+struct IntSetting {
+    const char* section;
+    const char* name;
+    int32_t defaultValue;
+    int32_t min = std::numeric_limits<int32_t>::min();
+    int32_t max = std::numeric_limits<int32_t>::max();
+};
 struct BoolSetting   { const char* section; const char* name; bool defaultValue; };
-struct StringSetting { const char* section; const char* name; const char* defaultValue; };
+struct StringSetting {
+    const char* section;
+    const char* name;
+    const char* defaultValue;
+    TextKind kind = TextKind::Any;
+};
 
 // The folder used for big files and pieces until the user picks one:
 // C:\ on Windows, the home folder elsewhere (a user cannot write to /).
@@ -23,27 +45,32 @@ inline constexpr const char* Organization = "Vornholt";
 inline constexpr const char* Application  = "The File Quorvel";
 inline constexpr const char* VersionKey   = "v1.7";
 
-inline constexpr IntSetting    Language      {"Language", "Language", 0};
-inline constexpr IntSetting    MaxRAM        {"Memory", "MaxRAM", 100000};
+inline constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
+
+inline constexpr IntSetting    Language      {"Language", "Language", 0, 0, 2};
+inline constexpr IntSetting    MaxRAM        {"Memory", "MaxRAM", 100000, 0, kIntMax};
+// The window limits its position and size to the screen it opens on.
 inline constexpr IntSetting    MainTop       {"Position", "mainTop", 50};
 inline constexpr IntSetting    MainLeft      {"Position", "mainLeft", 100};
-inline constexpr IntSetting    MainHeight    {"Position", "mainHeight", 0};
-inline constexpr IntSetting    MainWidth     {"Position", "mainWidth", 0};
-inline constexpr StringSetting AddedFileType {"AddedFileType", "AddedFileType", ".Quorved_"};
+inline constexpr IntSetting    MainHeight    {"Position", "mainHeight", 0, 0, kIntMax};
+inline constexpr IntSetting    MainWidth     {"Position", "mainWidth", 0, 0, kIntMax};
+inline constexpr StringSetting AddedFileType {"AddedFileType", "AddedFileType", ".Quorved_", TextKind::Marker};
 // Default is DefaultFolder(); the member stays empty.
-inline constexpr StringSetting SplitPath     {"Path", "SplitPath", ""};
-inline constexpr StringSetting JoinPath      {"Path", "JoinPath", ""};
+inline constexpr StringSetting SplitPath     {"Path", "SplitPath", "", TextKind::Folder};
+inline constexpr StringSetting JoinPath      {"Path", "JoinPath", "", TextKind::Folder};
 inline constexpr BoolSetting   UseFreeSpace  {"BaseSize", "UseFreeSpace", false};
+// The presets limit the index to their list and the count to the presets
+// actually stored (planning/Presets.h).
 inline constexpr IntSetting    BaseSizeIndex {"BaseSize", "BaseSizeIndex", 1};
-inline constexpr IntSetting    BaseSizes     {"BaseSize", "BaseSizes", 0};
+inline constexpr IntSetting    BaseSizes     {"BaseSize", "BaseSizes", 0, 0, kIntMax};
 // Per preset i: "BaseSizeValue_<i>" (64-bit, default 1) and "BaseSizeText_<i>".
 inline constexpr const char*   BaseSizeSection   = "BaseSize";
 inline constexpr const char*   BaseSizeValuePrefix = "BaseSizeValue_";
 inline constexpr const char*   BaseSizeTextPrefix  = "BaseSizeText_";
 inline constexpr int64_t       BaseSizeValueDefault = 1;
 inline constexpr const char*   BaseSizeTextDefault  = "(undefined)";
-inline constexpr IntSetting    BigUnit       {"BigUnit", "BigUnit", 3};
-inline constexpr IntSetting    ChangeDisk    {"ChangeDisk", "ChangeDisk", 1};
+inline constexpr IntSetting    BigUnit       {"BigUnit", "BigUnit", 3, 1, 4};
+inline constexpr IntSetting    ChangeDisk    {"ChangeDisk", "ChangeDisk", 1, 0, 2};
 // The sections a reset deletes, in this order.
 inline constexpr const char* ResetOrder[] = {"BigUnit", "Language", "Memory", "Position",
                                              "Path", "BaseSize", "ChangeDisk", "AddedFileType"};
@@ -54,8 +81,11 @@ QString BaseSizeTextName(int i);
 }  // namespace Settings
 
 // The default of a text value as callers should use it: the table's text, or
-// DefaultFolder() for the two folders.
+// DefaultFolder() for the folders.
 QString DefaultValue(const StringSetting& s);
+
+// Whether a text is of the kind the program can use (TextKind).
+bool IsUsableText(TextKind kind, const QString& text);
 
 // A store holds no state and keeps nothing open: every operation opens the
 // per-user store, does its work and closes it again, so any number of stores
@@ -90,7 +120,12 @@ public:
     bool DeleteSetting(const QString& section, const QString& name);
     bool DeleteSection(const QString& section);
 
-    // Table shorthands.
+    // The names of the values stored in a section, in no set order; none for
+    // a missing section or a name that is not plain.
+    QStringList ValueNames(const QString& section) const;
+
+    // Table shorthands. A read gives the default for a value outside the
+    // entry's range (numbers) or not of its kind (texts); writes store as given.
     int32_t Read(const IntSetting& s) const;
     bool Read(const BoolSetting& s) const;
     QString Read(const StringSetting& s) const;  // default: DefaultValue(s)

@@ -27,6 +27,51 @@ const ExtraRow kRows[] = {
       "Disken kunde inte läsas eller skrivas (in-/utmatningsfel).",
       "Der Datenträger konnte nicht gelesen oder beschrieben werden (Ein-/Ausgabefehler)."}},
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
+    {Extra::AboutMenuItem, {"&About", "&Om", "Ü&ber"}},
+    {Extra::AboutTitle, {"About The File Quorvel", "Om Filquorvelen", "Über Dateiquorvel"}},
+    {Extra::PieceDamaged, {"Piece %1 is damaged.", "Del %1 är skadad.", "Teil %1 ist beschädigt."}},
+    {Extra::PieceWrongSize,
+     {"Piece %1 has the wrong size: %2 bytes instead of %3.", "Del %1 har fel storlek: %2 byte i stället för %3.",
+      "Teil %1 hat die falsche Größe: %2 Byte statt %3."}},
+    {Extra::FileDamaged,
+     {"%1 does not match its checksum.", "%1 stämmer inte med sin kontrollsumma.",
+      "%1 stimmt nicht mit der Prüfsumme überein."}},
+    {Extra::NoChecksumFile,
+     {"There is no checksum file for this set: %1", "Det finns ingen kontrollsummefil för den här uppsättningen: %1",
+      "Zu diesen Teilen gibt es keine Prüfsummendatei: %1"}},
+    {Extra::FileUnreadable, {"%1 cannot be read.", "%1 kan inte läsas.", "%1 kann nicht gelesen werden."}},
+    {Extra::ChecksumFileDamaged,
+     {"The checksum file %1 is damaged.", "Kontrollsummefilen %1 är skadad.",
+      "Die Prüfsummendatei %1 ist beschädigt."}},
+    {Extra::ChecksumFileDamagedAt,
+     {"The checksum file %1 is damaged (line %2).", "Kontrollsummefilen %1 är skadad (rad %2).",
+      "Die Prüfsummendatei %1 ist beschädigt (Zeile %2)."}},
+    {Extra::ChecksumFileUnfinished,
+     {"The split that wrote %1 did not finish: the set is incomplete.",
+      "Uppdelningen som skrev %1 slutfördes aldrig: uppsättningen är ofullständig.",
+      "Die Aufteilung, die %1 geschrieben hat, wurde nicht beendet: die Teile sind unvollständig."}},
+    {Extra::PiecesChecked,
+     {"Pieces checked: %1, all intact.", "Kontrollerade delar: %1, alla är hela.",
+      "Geprüfte Teile: %1, alle unversehrt."}},
+    {Extra::WholeFileChecked,
+     {"%1 matches its checksum as well.", "Även %1 stämmer med sin kontrollsumma.",
+      "Auch %1 stimmt mit der Prüfsumme überein."}},
+    {Extra::RestoredAndChecked,
+     {"The file is restored and checked!", "Filen är återskapad och kontrollerad!",
+      "Die Datei ist wiederhergestellt und geprüft!"}},
+    {Extra::ChecksumFileNotWritten,
+     {"The checksum file %1 could not be written.", "Kontrollsummefilen %1 kunde inte skrivas.",
+      "Die Prüfsummendatei %1 konnte nicht geschrieben werden."}},
+    {Extra::ChecksumFileBesideBigFile,
+     {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
+      "Delarnas disk har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
+      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie liegt neben der großen Datei: %1"}},
+    {Extra::ReplaceTarget,
+     {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
+      "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
+    {Extra::NothingJoined,
+     {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
+      "Nichts wurde wiederhergestellt; keine Datei wurde geändert."}},
     {Extra::StopCommand, {"S&top", "&Stoppa", "&Abbrechen"}},
     {Extra::StopHint,
      {"Stop|Stops the running split or restore; nothing half-written is left behind",
@@ -36,8 +81,8 @@ const ExtraRow kRows[] = {
     {Extra::ProgressPercent, {"%1%", "%1 %", "%1 %"}},
     {Extra::ProgressBytes, {"%1 of %2", "%1 av %2", "%1 von %2"}},
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
-    {Extra::ProgressPiece, {"file %1 of %2", "fil %1 av %2", "Datei %1 von %2"}},
-    {Extra::ProgressPieceAlone, {"file %1", "fil %1", "Datei %1"}},
+    {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
+    {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");
@@ -59,6 +104,22 @@ const std::string& ExtraText(int lang, Extra id) {
 
 const std::string& ExtraText(Extra id) { return ExtraText(LanguageIndex, id); }
 
+std::string FillIn(const std::string& text, const std::vector<std::string>& values) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < values.size()) {
+                result += values[n];
+                ++i;
+                continue;
+            }
+        }
+        result += text[i];
+    }
+    return result;
+}
+
 std::string ReasonText(int lang, int systemError) {
     switch (systemError) {
     case ENOSPC:
@@ -75,10 +136,22 @@ std::string ReasonText(int lang, int systemError) {
     }
 }
 
-std::string FailureText(int lang, int32_t code, bool split, int systemError) {
+std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject) {
     std::string text;
     if (code == kStopped) {
         return ExtraText(lang, Extra::Stopped);
+    } else if (code == kPieceDamaged) {
+        text = FillIn(ExtraText(lang, Extra::PieceDamaged), {subject});
+    } else if (code == kChecksumsUnfinished) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileUnfinished), {subject});
+    } else if (code == kChecksumsDamaged) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileDamaged), {subject});
+    } else if (code == kPieceMissing) {
+        text = Catalogue().Text(lang, 95) + subject;
+    } else if (code == kJoinedFileDamaged) {
+        text = FillIn(ExtraText(lang, Extra::FileDamaged), {subject});
+    } else if (code == kChecksumsNotWritten) {
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {subject});
     } else if (code == kSizesDiffer) {
         text = Catalogue().Text(lang, 94);
     } else if (code < 0) {

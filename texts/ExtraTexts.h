@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class Extra {
     ReasonDiskFull,
@@ -13,6 +14,23 @@ enum class Extra {
     ReasonReadOnlyDisk,
     ReasonIoError,
     Stopped,
+    AboutMenuItem,
+    AboutTitle,
+    PieceDamaged,            // %1 piece number
+    PieceWrongSize,          // %1 piece number, %2 bytes found, %3 bytes expected
+    FileDamaged,             // %1 file name
+    NoChecksumFile,          // %1 the checksum file looked for
+    FileUnreadable,          // %1 file name
+    ChecksumFileDamaged,     // %1 checksum file
+    ChecksumFileDamagedAt,   // %1 checksum file, %2 line
+    ChecksumFileUnfinished,  // %1 checksum file
+    PiecesChecked,           // %1 piece count
+    WholeFileChecked,        // %1 file name
+    RestoredAndChecked,
+    ChecksumFileNotWritten,  // %1 the checksum file
+    ChecksumFileBesideBigFile,  // %1 the checksum file
+    ReplaceTarget,  // %1: the full name of the file a join would replace
+    NothingJoined,
     StopCommand,          // menu item, with its access key
     StopHint,             // "short|long"
     ProgressPercent,      // %1: whole percent
@@ -28,6 +46,9 @@ const std::string& ExtraText(int lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
 
+// text with %1, %2, ... replaced by values[0], values[1], ...
+std::string FillIn(const std::string& text, const std::vector<std::string>& values);
+
 // Why a file operation failed, for the errno values a user can act on (disk
 // full, no permission, name too long, read-only disk, I/O error); empty for
 // any other value.
@@ -36,4 +57,5 @@ std::string ReasonText(int lang, int systemError);
 // What the user reads when a split (split = true) or join ends with `code`
 // other than success: the catalogue's message for the code, and on a line of
 // its own the reason behind systemError where there is one a user can act on.
-std::string FailureText(int lang, int32_t code, bool split, int systemError);
+// subject: what the code is about (TPieceEngine::FailureSubject).
+std::string FailureText(int lang, int32_t code, bool split, int systemError, const std::string& subject = {});

@@ -1,14 +1,17 @@
 #include "texts/HelpWindow.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -119,6 +122,15 @@ bool TfrmHint::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+void TfrmHint::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window, as it does a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void TfrmHint::OnActivate() {
     setWindowTitle(CatalogueQText(137));
     OnFileBtn->setText(CatalogueQText(156));
@@ -144,28 +156,38 @@ void TfrmHint::EmitHelpLine(const std::string& line, bool toFile) {
     }
 }
 
+bool TfrmHint::WriteHelpFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return false;
+    HelpFile = &file;
+    FillHelpText(true);
+    HelpFile = nullptr;
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
 void TfrmHint::OnFileBtnClick() {
     // Input is held back while the viewer is open, so a click made meanwhile
     // arrives afterwards; it must not stack a second viewer inside the wait.
     if (showingFile_)
         return;
     showingFile_ = true;
-    {
+    if (FindTextViewer()) {
         // A fresh private folder: no other user can plant a link under the
         // file's fixed name, and a file of that name elsewhere is left alone.
         QTemporaryDir folder;
-        if (folder.isValid()) {
-            const QString fileName = folder.filePath(HelpFileName());
-            QFile file(fileName);
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-                HelpFile = &file;
-                FillHelpText(true);
-                HelpFile = nullptr;
-                file.close();
-                ShowFileInViewer(fileName);
-                QFile::remove(fileName);
-            }
-        }  // the folder goes with the file
+        const QString fileName = folder.filePath(HelpFileName());
+        if (folder.isValid() && WriteHelpFile(fileName)) {
+            ShowFileInViewer(fileName);
+            QFile::remove(fileName);
+        }
+    } else {
+        // The desktop's own viewer returns at once and reads the file when it
+        // likes, so the file stays in its private folder until the program ends.
+        if (!keptFolder_) keptFolder_ = std::make_unique<QTemporaryDir>();
+        const QString fileName = keptFolder_->filePath(HelpFileName());
+        if (keptFolder_->isValid() && WriteHelpFile(fileName))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
     }
     showingFile_ = false;
     activateWindow();

@@ -5,11 +5,14 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <QTemporaryDir>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class QFile;
+class QKeyEvent;
 class QListWidget;
 class QPushButton;
 
@@ -43,7 +46,9 @@ public:
     // Caption, button caption and the help lines in the current language.
     void OnActivate();
     // Writes the help text into a fresh private folder, shows it in the text
-    // viewer until that is closed, then deletes it.
+    // viewer until that is closed, then deletes it. Without a viewer that
+    // waits, the desktop's default viewer gets a file that is kept until the
+    // program ends.
     void OnFileBtnClick();
     // Emits the help lines in order: blank lines between paragraphs.
     void FillHelpText(bool toFile);
@@ -52,10 +57,14 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;  // Escape closes
 
 private:
     QListWidget* ListBox1 = nullptr;
     QPushButton* OnFileBtn = nullptr;
+    bool WriteHelpFile(const QString& fileName);
+
     QFile* HelpFile = nullptr;  // open only while OnFileBtnClick runs
     bool showingFile_ = false;
+    std::unique_ptr<QTemporaryDir> keptFolder_;  // for the desktop's viewer
 };

@@ -115,7 +115,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     Main().WaitForTransfer();
 
     EXPECT_TRUE(modal.Messages().empty());
-    EXPECT_EQ(Status1(), "The file is restored!");
+    EXPECT_EQ(Status1(), "The file is restored and checked!");
     EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
     EXPECT_EQ(Main().BigFileSize->text(), "2.861");
     EXPECT_EQ(engine.BigFileBytes, 3000000);
@@ -288,12 +288,13 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     ASSERT_TRUE(Write(target, old));
     ChoosePiece(Piece(prefix, 1));
     QFile::remove(Piece(prefix, 2));
+    modal.SetNextAnswer(true);  // replace the older file
     Main().DoJoinClick();
     Main().WaitForTransfer();
 
-    ASSERT_EQ(modal.Messages().size(), 1u);
-    EXPECT_EQ(modal.Messages()[0].text, "Could not read smaller file number: 2");
-    EXPECT_EQ(modal.Messages()[0].icon, ModalSeam::Icon::Stop);
+    ASSERT_EQ(modal.Messages().size(), 2u);
+    EXPECT_EQ(modal.Messages()[1].text, "Could not read smaller file number: 2");
+    EXPECT_EQ(modal.Messages()[1].icon, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
     EXPECT_EQ(engine.BigFileBytes, old.size());  // measured from the file on disk
@@ -311,10 +312,12 @@ TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
     EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 0");
     EXPECT_TRUE(IsEnabled("DoJoin"));
 
+    modal.SetNextAnswer(true);  // replace the older file
     Main().DoJoinClick();
     Main().WaitForTransfer();
     QStringList texts = MessageTexts();
-    EXPECT_EQ(texts, QStringList({"Not all diskettes were entered."}));
+    EXPECT_EQ(texts, QStringList({"The file " + target + " already exists. Replace it?",
+                                  "Not all diskettes were entered."}));
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
 }
@@ -330,4 +333,39 @@ TEST_F(JoinWorkflow, TargetThatIsOneOfItsOwnPiecesIsRefused) {
     EXPECT_EQ(MessageTexts(), QStringList({"Possible invalid path! Could not recreate the big file."}));
     EXPECT_EQ(Read(Piece(prefix, 1)), whole.left(10));
     EXPECT_EQ(Read(Piece(prefix, 2)), whole.mid(10));
+}
+
+TEST_F(JoinWorkflow, ExistingTargetNotPickedIsReplacedOnlyAfterAYes) {
+    const QByteArray whole = MakeSet({10, 20});
+    ASSERT_TRUE(Write(target, "other"));
+    ChoosePiece(Piece(prefix, 2));
+    Main().DoJoinClick();  // answered No
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    ExpectBox(modal.Messages()[0], "The File Quorvel", "The file " + target + " already exists. Replace it?",
+              ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo);
+    EXPECT_EQ(Read(target), "other");
+    EXPECT_EQ(Status1(), "Nothing was restored; no file was changed.");
+    modal.SetNextAnswer(true);
+    Main().DoJoinClick();
+    Main().WaitForTransfer();
+    EXPECT_EQ(Read(target), whole);
+
+    // Picked in the place dialog, even under the same name: no question.
+    ChoosePiece(Piece(prefix, 1));
+    modal.SetNextFileName(target);
+    Main().FindPlaceToBigFileClick();
+    Main().DoJoinClick();
+    Main().WaitForTransfer();
+    EXPECT_EQ(modal.Messages().size(), 2u);
+}
+
+TEST_F(JoinWorkflow, ChoosingAFileToSplitEndsAPreparedJoin) {
+    MakeSet({10, 20});
+    ASSERT_TRUE(Write(Path("big/Empty.bin"), {}));
+    ChoosePiece(Piece(prefix, 1));
+    modal.SetNextFileName(Path("big/Empty.bin"));
+    Main().ChooseSplitAFileClick();
+    EXPECT_TRUE(Sizes().isEmpty());
+    EXPECT_EQ(engine.PieceCount, 0);
+    ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, false);
 }

@@ -54,8 +54,9 @@ TEST_F(MainStart, EveryWayOfLeavingSavesTheGeometryAndTheNextStartRestoresIt) {
         SCOPED_TRACE(way);
         Start();
         Main().show();
-        const QPoint where(230 + shift, 140 + shift);
-        const QSize size(Main().width() + 80 + shift, Main().height() + 60 + shift);
+        // Inside the screen (the test screen is 800 x 800).
+        const QPoint where(30 + shift, 40 + shift);
+        const QSize size(700 + shift, 450 + shift);
         shift += 10;
         Main().move(where);
         Main().resize(size);
@@ -78,15 +79,15 @@ TEST_F(MainStart, StoredSizeIsUsedOnlyWhenHeightAndWidthArePositive) {
         int height, width;
         bool restored;
     };
-    for (const Case& c : {Case{0, 900, false}, Case{700, 0, false}, Case{-700, -900, false},
-                          Case{700, -900, false}, Case{700, 900, true}}) {
+    for (const Case& c : {Case{0, 760, false}, Case{700, 0, false}, Case{-700, -760, false},
+                          Case{700, -760, false}, Case{700, 760, true}}) {
         SCOPED_TRACE(testing::Message() << c.height << " x " << c.width);
         store.Write(Settings::MainHeight, c.height);
         store.Write(Settings::MainWidth, c.width);
-        store.Write(Settings::MainLeft, -40);  // a position is applied as stored, even off-screen
+        store.Write(Settings::MainLeft, 20);
         Start();
         EXPECT_EQ(Main().size(), c.restored ? QSize(c.width, c.height) : designed);
-        EXPECT_EQ(Main().pos().x(), -40);
+        EXPECT_EQ(Main().pos().x(), 20);
     }
 }
 
@@ -130,13 +131,13 @@ TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
     EXPECT_EQ(Stored(Settings::ChangeDisk), 0);
 }
 
-TEST_F(MainStart, StoredPauseModeOutOfRangeChecksNothingUntilChosen) {
+TEST_F(MainStart, StoredPauseModeOutOfRangeReadsAsSometimes) {
     store.Write(Settings::ChangeDisk, 7);
     Start();
-    EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, false, false}));
-    Main().ChangeSometimes->trigger();
+    EXPECT_EQ(Main().PauseMode, 1);
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
-    EXPECT_EQ(Stored(Settings::ChangeDisk), 1);
+    Main().ChangeNever->trigger();
+    EXPECT_EQ(Stored(Settings::ChangeDisk), 2);
 }
 
 TEST_F(MainStart, StoredLanguageChoosesTextsAndCheckMark) {
@@ -148,9 +149,9 @@ TEST_F(MainStart, StoredLanguageChoosesTextsAndCheckMark) {
     const Case cases[] = {
         {1, {false, true, false}, "&Arkiv", "Filquorvelen", "Välkommen till Filquorvelen, version 1.7"},
         {2, {false, false, true}, "&Datei", "Dateiquorvel", "Willkommen in Dateiquorvel, version 1.7"},
-        // Out of range: no check mark, English texts.
-        {7, {false, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
-        {-1, {false, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
+        // Out of range: the default, English.
+        {7, {true, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
+        {-1, {true, false, false}, "&File", "The File Quorvel", "Welcome to The File Quorvel, version 1.7"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -173,7 +174,7 @@ TEST_F(MainStart, GermanTexts) {
     EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
     EXPECT_EQ(Main().FindPlaceToBigFileBtn->toolTip(), "Finde einen Platz für die große Datei");
     EXPECT_EQ(Main().ChangeOfDisk->title(), "&Pause");
-    EXPECT_EQ(Main().About->text(), "About");
+    EXPECT_EQ(Main().About->text(), "Ü&ber");
 }
 
 TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
@@ -182,7 +183,7 @@ TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
     EXPECT_EQ(Main().Hint->text(), "&How It Works...");
     EXPECT_EQ(Main().Hint->statusTip(), "Explains how the program works and is used");
     EXPECT_EQ(Main().HintBtn->text(), "How It Works");
-    EXPECT_EQ(Main().About->text(), "About");
+    EXPECT_EQ(Main().About->text(), "&About");
     for (QAction* language : {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman})
         EXPECT_EQ(language->statusTip(), "Choose preferable language") << language->objectName().toStdString();
     EXPECT_EQ(Main().ChangeNever->statusTip(), "Choose ''pause'' if you will need to change disks");

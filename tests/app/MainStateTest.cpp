@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <climits>
 #include <map>
 
@@ -127,6 +128,21 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
         EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 4");
         EXPECT_EQ(Main().ActualSizeGB->toolTip(), "");
     }
+}
+
+TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
+    Main().LanguageGerman->trigger();
+    engine.LastError = ENOSPC;
+    Main().ReportTransferResult(kSizesDiffer, 37, 92);
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("\nDer Datenträger ist voll.")) << modal.Messages()[0].text.toStdString();
+
+    // A stop is news, not a failure.
+    modal.shown.clear();
+    Main().ReportTransferResult(kStopped, 37, 92);
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    ExpectBox(modal.Messages()[0], "Dateiquorvel", "Abgebrochen.", ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+    EXPECT_EQ(Main().StatusPanel1->text(), "Abgebrochen.");
 }
 
 TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {

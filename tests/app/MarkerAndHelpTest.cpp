@@ -16,6 +16,7 @@
 #include "dialogs/MemoryDialog.h"
 #include "engine/PieceNaming.h"
 #include "tests/app/MainWindowFixture.h"
+#include "texts/QtText.h"
 #include "texts/HelpWindow.h"
 
 namespace {
@@ -179,9 +180,10 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     ASSERT_EQ(HelpList()->count(), 100);
     EXPECT_EQ(HelpList()->item(0)->text(), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
 
-    // The open window keeps its texts through a switch until it is activated.
+    // The open window changes language with the main window.
     Main().LanguageGerman->trigger();
-    EXPECT_EQ(windows.frmHint->windowTitle(), "How It Works");
+    EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
+    EXPECT_EQ(HelpList()->item(0)->text(), CatalogueQText(HelpLineOrder().front()));
 
     // Minimised, then asked for again from the tool button: it comes back.
     windows.frmHint->showMinimized();

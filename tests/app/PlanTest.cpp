@@ -99,10 +99,10 @@ TEST_F(Plan, FirstStartListsBuiltInPresetsAndStoresThem) {
 
 TEST_F(Plan, StoredPresetsWithAMissingText) {
     StorePresets({{"first", 1000}, {"second", 7}, {"third", 3000}}, 1);
-    store.DeleteSetting(kSection, "BaseSizeText_1");
+    store.DeleteSetting(kSection, "BaseSizeText_2");
     store.DeleteSetting(kSection, "BaseSizeValue_1");
     Start();
-    EXPECT_EQ(ComboTexts(), (QStringList{"first", "(undefined)", "third"}));
+    EXPECT_EQ(ComboTexts(), (QStringList{"first", "second", "(undefined)"}));
     EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
     ChooseFile(3);
     EXPECT_EQ(Sizes(), (QStringList{"1", "1", "1"}));  // the missing size reads as 1 byte
@@ -371,15 +371,13 @@ TEST_F(Plan, UnitDisplayIsStoredAndRestored) {
     EXPECT_EQ(Main().BigUnit, 4);
 }
 
-TEST_F(Plan, StoredUnitOutsideTheRangeSelectsNone) {
+TEST_F(Plan, StoredUnitOutsideTheRangeReadsAsMegabytes) {
     store.Write(Settings::BigUnit, 7);
     Start();
-    for (QRadioButton* rb : {Main().BigFileRB1, Main().BigFileRB2, Main().BigFileRB3, Main().BigFileRB4})
-        EXPECT_FALSE(rb->isChecked());
-    Main().BigFileSize->setText("old");
+    EXPECT_EQ(Main().BigUnit, 3);
+    EXPECT_TRUE(Main().BigFileRB3->isChecked());
     ChooseFile(3000000);
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("old"));
-    EXPECT_EQ(store.Read(Settings::BigUnit), 7);
+    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("2.861"));
 }
 
 TEST_F(Plan, DecimalCommaOfTheUserLocale) {

@@ -79,6 +79,8 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
     Main().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
     ChooseToSplit(big);
+    const QString other = Path("Other.bin");
+    ASSERT_TRUE(Write(other, Pattern(5000)));
     int asked = 0;
     seam.onQuestion = [&] {
         if (++asked != 2) return;
@@ -88,6 +90,8 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
                        "LanguageGerman", "MemoryUsage", "ChooseFiletype", "ChangeNever", "CBBaseSize",
                        "BigFileRB1", "rbSizeFree", "txtNewSize"},
                       false);
+        Main().OpenFromOutside(other);  // a drop changes nothing either
+        EXPECT_EQ(Main().BigFileName->text(), big);
         QTest::keyClick(&Main(), Qt::Key_Escape);
     };
     Main().DoSplitClick();

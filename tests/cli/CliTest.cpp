@@ -6,7 +6,11 @@
 
 #include <cstdio>
 #include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,12 +30,20 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"split", "--size", "10"},
         {"split", "f", "--size", "10", "--max-ram", "2147483648"},
         {"split", "f", "--size", "10", "--marker", ""},
+        {"split", "f", "--size", "10", "--marker", "a/b"},
+        {"join", "p", "--marker", "a\\b"},
+        {"join", "p", "--marker=x\ty"},
+        {"join", "p", "--marker", "\x7f"},
         {"split", "f", "--size", "10", "--pause", "often"},
         {"split", "f", "--size", "10", "--to", "x"},
         {"split", "f", "--size", "10", "--verbose"},
         {"join", "p", "--size", "10"},
         {"join", "p", "--into", "d"},
         {"join"},
+        {"check"},
+        {"check", "p", "q"},
+        {"check", "p", "--to", "x"},
+        {"check", "p", "--max-ram", "0"},
     };
     for (const auto& args : bad) {
         std::string joined;
@@ -65,6 +77,11 @@ TEST(CliCommandLine, ReadsEveryOption) {
     EXPECT_EQ(p.options.to, "x");
     EXPECT_FALSE(ParseCommandLine({"join", "a", "--", "--to", "x"}).ok);  // after "--" everything is a name
 
+    p = ParseCommandLine({"check", "s.part3", "--marker", ".part"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.command, CliOptions::Command::Check);
+    EXPECT_EQ(p.options.marker, ".part");
+
     p = ParseCommandLine({"join", "s.Quorved_3", "--to", "out", "--max-ram=2147483647"});
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.to, "out");
@@ -94,7 +111,7 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
 
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2", "--to", dir / "restored"});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "The file is restored!\n");
+    EXPECT_EQ(o.out, "The file is restored and checked!\n");
     EXPECT_TRUE(FileHolds(dir / "restored", ReadFile(file)));
 
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_1", "--to", dir / "no/such/restored"});
@@ -131,6 +148,8 @@ TEST(Cli, BadInputTouchesNoFile) {
         {{"split", dir / "f", "--size", "0"}, 2},
         {{"split", dir / "f", "--size", "ten"}, 2},
         {{"split", dir / "f", "--size", "2", "--bogus"}, 2},
+        {{"split", dir / "f", "--size", "2", "--marker", "/"}, 2},
+        {{"split", dir / "f", "--size", "2", "--marker", "\n"}, 2},
         {{"split", dir / "f", "--size", "2", "--into", dir / "nowhere"}, 1},
         {{"split", dir.Path(), "--size", "2"}, 1},
         {{"join", dir / "f.Quorved_1"}, 1},
@@ -174,7 +193,7 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                   0);
         ASSERT_EQ(Shell("cd '" + dir / "theirs" + "' && split -b " + c.pieceSize + " -d -a 4 '" + file + "' x"), 0);
         const std::vector<std::string> theirs = FolderEntries(dir / "theirs");
-        ASSERT_EQ(FolderEntries(dir / "ours").size(), theirs.size());
+        ASSERT_EQ(FolderEntries(dir / "ours").size(), theirs.size() + 1);  // and the checksum file
         std::string cat = "cat";
         for (std::size_t n = 1; n <= theirs.size(); ++n) {
             const std::string ours = dir / "ours/big.Quorved_" + std::to_string(n);
@@ -187,7 +206,180 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                         dir / "joined" + "' --max-ram " + c.maxRam + " >/dev/null"),
                   0);
         EXPECT_TRUE(FileHolds(dir / "joined", ReadFile(file)));
+        // Pieces made elsewhere, under our names, join as well (no checksum file to check).
+        ASSERT_EQ(Shell("cd '" + dir / "theirs" + "' && n=0 && for f in x*; do n=$((n+1)); mv \"$f\" big.Quorved_$n; done"), 0);
+        ASSERT_EQ(Shell(std::string(QUORVEL_CLI) + " join '" + dir / "theirs/big.Quorved_1" + "' --to '" +
+                        dir / "theirs-joined" + "' >/dev/null"),
+                  0);
+        EXPECT_TRUE(FileHolds(dir / "theirs-joined", ReadFile(file)));
     }
+}
+
+
+
+// The real quorvel-cli, started in `folder` with a pipe for its questions.
+class CliProcess {
+public:
+    CliProcess(const std::string& folder, const std::vector<std::string>& args) {
+        int pipeIn[2];
+        if (pipe(pipeIn) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(pipeIn[0], 0);
+            close(pipeIn[1]);
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            if (chdir(folder.c_str()) != 0) _exit(99);
+            std::vector<char*> argv{const_cast<char*>(QUORVEL_CLI)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(QUORVEL_CLI, argv.data());
+            _exit(98);
+        }
+        close(pipeIn[0]);
+        input_ = pipeIn[1];
+    }
+    ~CliProcess() {
+        if (input_ >= 0) close(input_);
+        if (pid_ > 0 && !waited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    void Answer(const std::string& text) const { (void)!write(input_, text.data(), text.size()); }
+    // Exit status, or 128 + the signal that ended it.
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        waited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+    bool waited_ = false;
+};
+
+// Waits until `name` exists (a piece written), at most a few seconds.
+bool AppearsSoon(const std::string& name) {
+    for (int i = 0; i < 500 && !Exists(name); ++i) usleep(10000);
+    return Exists(name);
+}
+
+TEST(CliSignals, StopLeavesNothingPartialAndExitsWithTheSignal) {
+    TempFolder dir;
+    const std::string bytes = PatternBytes(3000);
+    WriteFile(dir / "f", bytes);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        // Waiting for disk 2 after piece 1, a relative name as the user types it.
+        CliProcess cli(dir.Path(), {"split", "f", "--size", "1000", "--pause", "always"});
+        // The first answer lets piece 1 be written; the process then waits.
+        cli.Answer("y\n");
+        ASSERT_TRUE(AppearsSoon(dir / "f.Quorved_1"));
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(), 128 + signal);
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"f"});
+    }
+}
+
+TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {
+    TempFolder dir;
+    WriteFile(dir / "f", PatternBytes(3000, 5));
+    for (int n = 1; n <= 4; ++n) WriteFile(dir / ("f.Quorved_" + std::to_string(n)), "old");
+    {
+        CliProcess cli(dir.Path(), {"split", "f", "--size", "1000", "--pause", "always"});
+        cli.Signal(SIGKILL);  // whenever it is: before, during or after piece 1
+        EXPECT_EQ(cli.Wait(), 128 + SIGKILL);
+    }
+    const std::vector<std::string> left = FolderEntries(dir.Path());
+    const bool untouched = left.size() == 5 && ReadFile(dir / "f.Quorved_2") == "old";
+    const bool newOnly = left.size() <= 3 && (!Exists(dir / "f.Quorved_1") || ReadFile(dir / "f.Quorved_1").size() == 1000);
+    EXPECT_TRUE(untouched || newOnly) << left.size();
+
+    // Killed after its first piece: what is left never joins.
+    for (const auto& name : FolderEntries(dir.Path())) {
+        if (name != "f") std::remove((dir / name).c_str());
+    }
+    {
+        CliProcess cli(dir.Path(), {"split", "f", "--size", "1000", "--pause", "always"});
+        cli.Answer("y\n");
+        ASSERT_TRUE(AppearsSoon(dir / "f.Quorved_1"));
+        cli.Signal(SIGKILL);
+        cli.Wait();
+    }
+    const Outcome o = RunQuorvel({"join", dir / "f.Quorved_1", "--to", dir / "joined"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "File is missing: " + (dir / "f.Quorved_2") + "\n");
+    EXPECT_FALSE(Exists(dir / "joined"));
+}
+
+TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
+    TempFolder dir;
+    WriteFile(dir / "Archive.zip", PatternBytes(5000));
+    std::filesystem::create_directory(dir / "Backup");
+    CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
+    EXPECT_EQ(cli.Wait(), 0);  // no question asked: none could be answered
+    EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
+}
+
+TEST(Cli, AFullDiskSaysSo) {
+    TempFolder dir;
+    SmallDisk disk(dir / "disk", "64k");
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    WriteFile(dir / "f", PatternBytes(200000));
+    const Outcome o = RunQuorvel({"split", dir / "f", "--size", "100000", "--into", dir / "disk"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The sizes of the files differ. The disk may be full.\nThe disk is full.\n");
+    EXPECT_TRUE(FolderEntries(dir / "disk").empty());
+}
+
+TEST(Cli, ChecksASetAgainstItsChecksumFile) {
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe";
+    WriteFile(file, PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
+    const std::string second = dir / "Setup.exe.Quorved_2", sums = dir / "Setup.exe.Quorved_sha256";
+    // What the split wrote, sha256sum reads: every piece and the whole file.
+    EXPECT_EQ(Shell("cd '" + dir.Path() + "' && sha256sum --quiet -c Setup.exe.Quorved_sha256"), 0);
+    std::remove(sums.c_str());
+    Outcome o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "There is no checksum file for this set: " + sums + "\n");
+
+    ASSERT_EQ(WriteChecksumsFor(file, kMarker), sums);
+    const std::string good = ReadFile(sums);
+    o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n");
+    const std::string program = std::string(QUORVEL_CLI) + " check '" + sums + "' >/dev/null 2>&1";
+    EXPECT_EQ(Shell(program), 0);  // the checksum file itself names the set too
+
+    std::string piece = ReadFile(dir / "Setup.exe.Quorved_3");
+    piece[0] ^= 1;
+    WriteFile(dir / "Setup.exe.Quorved_3", piece);
+    o = RunQuorvel({"check", second});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "Piece 3 is damaged.\n");
+    EXPECT_TRUE(o.out.empty());
+    EXPECT_EQ(Shell(program), 1);
+    std::remove(second.c_str());
+    o = RunQuorvel({"check", dir / "Setup.exe.Quorved_1"});
+    EXPECT_EQ(o.err, "File is missing: " + second + "\n");
+
+    // As a killed split leaves it: begun, no checksum written yet.
+    const std::string begun = good.substr(0, good.find("# size 3 100000\n") + 16);
+    WriteFile(sums, begun.substr(0, begun.find("finished")) + "un" + begun.substr(begun.find("finished")));
+    o = RunQuorvel({"check", sums});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The split that wrote " + sums + " did not finish: the set is incomplete.\n");
+    WriteFile(sums, good + "junk\n");
+    o = RunQuorvel({"check", sums});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "The checksum file " + sums + " is damaged (line 12).\n");
 }
 
 }  // namespace

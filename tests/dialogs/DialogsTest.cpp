@@ -171,6 +171,20 @@ TEST_F(DialogTest, MemoryOkStoresTheEditedLimit) {
     }
 }
 
+TEST_F(DialogTest, MemoryDigitsTypedIntoAnEmptiedFieldReplaceItsZero) {
+    TSettingsStore store;
+    TMemory dialog;
+    auto* field = Child<QLineEdit>(&dialog, "txtMaxAllowedRAM");
+    dialog.show();
+    // Emptied key by key from the end, as a user does with Backspace.
+    field->end(false);
+    while (field->text() != "0") QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, "65536");
+    EXPECT_EQ(field->text(), "65536");
+    ClickOk(&dialog, "OkButton");
+    EXPECT_EQ(store.Read(Settings::MaxRAM), 65536);
+}
+
 TEST_F(DialogTest, MemoryClosedWithoutOkKeepsTheStoredLimit) {
     TSettingsStore store;
     store.Write(Settings::MaxRAM, 4096);
@@ -189,13 +203,13 @@ TEST_F(DialogTest, MemoryClosedWithoutOkKeepsTheStoredLimit) {
     EXPECT_EQ(dialog.EditedLimit(), 4096);
 }
 
-TEST_F(DialogTest, MemoryNegativeStoredLimitIsHandedOnAsZero) {
+TEST_F(DialogTest, MemoryNegativeStoredLimitIsHandedOnAsTheDefault) {
     TSettingsStore store;
     store.Write(Settings::MaxRAM, -5);
     TMemory dialog;
     dialog.show();
-    EXPECT_EQ(Child<QLineEdit>(&dialog, "txtMaxAllowedRAM")->text(), "0");
-    EXPECT_EQ(dialog.ConfirmedLimit(), 0);
+    EXPECT_EQ(Child<QLineEdit>(&dialog, "txtMaxAllowedRAM")->text(), "100000");
+    EXPECT_EQ(dialog.ConfirmedLimit(), 100000);
 }
 
 // ---- piece marker ---------------------------------------------------------
@@ -225,6 +239,18 @@ TEST_F(DialogTest, MarkerOkStoresTheTextOrTheDefaultForNothing) {
         dialog.show();
         EXPECT_EQ(field->text(), stored);
         dialog.close();
+    }
+}
+
+TEST_F(DialogTest, MarkerThatCannotStandInAFileNameKeepsTheMarkerInUse) {
+    TSettingsStore store;
+    store.Write(Settings::AddedFileType, ".part");
+    TFrmFileType dialog;
+    for (const char* typed : {"a/b", "a\\b", "x\ty"}) {  // a control character can be pasted
+        dialog.show();
+        Child<QLineEdit>(&dialog, "txtFtype")->setText(QString::fromLatin1(typed));
+        ClickOk(&dialog, "OkBtn");
+        EXPECT_EQ(store.Read(Settings::AddedFileType), ".part") << typed;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "tests/engine/EngineTestSupport.h"
 
+#include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
+#include "engine/Sha256.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/mount.h>
 
 namespace fs = std::filesystem;
 
@@ -20,6 +23,16 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ec;
     fs::remove_all(path_, ec);
+}
+
+SmallDisk::SmallDisk(const std::string& at, const std::string& size) : at_(at) {
+    std::error_code ec;
+    fs::create_directory(at, ec);
+    mounted_ = mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_) umount2(at_.c_str(), MNT_DETACH);
 }
 
 std::string PatternBytes(int64_t count, unsigned seed) {
@@ -63,6 +76,24 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string WriteChecksumsFor(const std::string& prefix, const std::string& marker) {
+    const DiscoveredPieces found = DiscoverPieces(prefix, marker);
+    ChecksumWriter writer;
+    const std::string name = ChecksumFileName(prefix, marker);
+    if (!writer.Begin(name, FileNamePart(prefix), marker, found.total, {found.sizes.begin() + 1, found.sizes.end()},
+                      true)) {
+        throw std::runtime_error("cannot write " + name);
+    }
+    std::string whole;
+    for (int32_t n = 1; n <= found.count; ++n) {
+        const std::string bytes = ReadFile(PieceName(prefix, marker, n));
+        whole += bytes;
+        writer.RecordPiece(n, found.sizes[n], Sha256Hex(bytes));
+    }
+    if (!writer.Finish(Sha256Hex(whole))) throw std::runtime_error("cannot finish " + name);
+    return name;
 }
 
 std::string EnglishText(int entry) {

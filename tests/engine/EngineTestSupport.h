@@ -25,6 +25,21 @@ private:
     std::string path_;
 };
 
+// A small tmpfs mounted at a new folder for as long as it lives. Mounting
+// needs root (as in CI); Mounted() says whether it worked.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& at, const std::string& size);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
 // Bytes that differ from position to position, so that a piece copied from
 // the wrong offset is noticed.
 std::string PatternBytes(int64_t count, unsigned seed = 1);
@@ -36,6 +51,10 @@ bool Exists(const std::string& name);
 ::testing::AssertionResult FileHolds(const std::string& name, const std::string& expected);
 // Names of the entries in a folder, sorted.
 std::vector<std::string> FolderEntries(const std::string& folder);
+
+// Writes the finished checksum file beside the pieces 1, 2, ... of prefix,
+// as a split that ended well leaves it; its name.
+std::string WriteChecksumsFor(const std::string& prefix, const std::string& marker);
 
 // The engine's texts 55, 56 and 230 in English.
 std::string EnglishText(int entry);
@@ -66,6 +85,10 @@ public:
     void RepaintPieceList() override { calls.push_back("RepaintList"); }
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override { calls.push_back("RepaintMain"); }
+    void CorrectPieceSize(int32_t index, const std::string& text) override {
+        calls.push_back("Correct " + std::to_string(index) + " " + text);
+        if (index >= 0 && std::size_t(index) < lines.size()) lines[std::size_t(index)] = text;
+    }
 
     std::deque<bool> answers;
     std::vector<Question> questions;
@@ -79,12 +102,18 @@ public:
 struct EngineUnderTest {
     RecordingView view;
     TPieceEngine engine{EnglishText};
-    EngineUnderTest() { engine.SetView(&view); }
+    // The transfer's own mechanics are tested on sets without a checksum
+    // file, as other tools make them; the checksum tests turn it on.
+    EngineUnderTest() {
+        engine.SetView(&view);
+        engine.UseChecksums = false;
+    }
     EngineUnderTest(const EngineUnderTest&) = delete;
     EngineUnderTest& operator=(const EngineUnderTest&) = delete;
     void Reset() {
         view = RecordingView();
         engine = TPieceEngine(EnglishText);
+        engine.UseChecksums = false;
         engine.SetView(&view);
     }
     void Plan(const std::vector<int64_t>& sizes) {

@@ -102,3 +102,14 @@ TEST(DiscoverPieces, CountsUpToTheFirstGapIncludingEmptyPieces) {
 }
 
 }  // namespace
+
+TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOne) {
+    TempFolder dir;
+    WriteFile(dir / "S.Quorved_1", "a");
+    WriteFile(dir / "S.Quorved_2", "b");
+    EXPECT_TRUE(IsPieceOfPresentSet(dir / "S.Quorved_2", ".Quorved_"));
+    EXPECT_TRUE(IsPieceOfPresentSet(dir / "S.Quorved_9", ".Quorved_"));  // beyond the set: the join reports it
+    for (const char* name : {"S.Quorved_02", "S.Quorved_2x", "S.Quorved_sha256", "S.Quorved_", "T.Quorved_2"})
+        EXPECT_FALSE(IsPieceOfPresentSet(dir / name, ".Quorved_")) << name;
+    EXPECT_FALSE(IsPieceOfPresentSet(dir / "S.Quorved_2", ""));
+}

@@ -124,11 +124,28 @@ TEST_F(SettingsStoreTest, TextsRoundTrip) {
     for (const QString& t : texts) {
         ASSERT_TRUE(store.WriteStringSetting("AddedFileType", "AddedFileType", t));
         EXPECT_EQ(store.ReadStringSetting("AddedFileType", "AddedFileType", "default"), t);
-        EXPECT_EQ(TSettingsStore().Read(Settings::AddedFileType), t);
     }
-    ASSERT_TRUE(store.Write(Settings::SplitPath, "/data/big"));
-    EXPECT_EQ(store.Read(Settings::SplitPath), "/data/big");
+    ASSERT_TRUE(store.Write(Settings::SplitPath, TestSettingsFolder()));
+    EXPECT_EQ(store.Read(Settings::SplitPath), TestSettingsFolder());
     EXPECT_EQ(store.Read(Settings::JoinPath), DefaultFolder());
+}
+
+// A table read gives the default for what the program cannot use.
+TEST_F(SettingsStoreTest, TableReadsGiveTheDefaultForWhatCannotBeUsed) {
+    for (const auto& [setting, value] : std::vector<std::pair<IntSetting, int32_t>>{
+             {Settings::Language, 3}, {Settings::MaxRAM, -1}, {Settings::BigUnit, 0}, {Settings::ChangeDisk, 3}}) {
+        ASSERT_TRUE(store.Write(setting, value));
+        EXPECT_EQ(store.Read(setting), setting.defaultValue) << setting.name;
+    }
+    for (const char* marker : {"", "a/b", "a\\b", "x\ty"}) {
+        ASSERT_TRUE(store.Write(Settings::AddedFileType, marker));
+        EXPECT_EQ(store.Read(Settings::AddedFileType), ".Quorved_") << marker;
+    }
+    // The settings file is no folder.
+    for (const QString& folder : {QString(), QString("relative"), TestSettingsFile()}) {
+        ASSERT_TRUE(store.Write(Settings::JoinPath, folder));
+        EXPECT_EQ(store.Read(Settings::JoinPath), DefaultFolder()) << folder.toStdString();
+    }
 }
 
 // What a number read makes of a value someone else stored (a hand-edited file,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
@@ -308,6 +309,28 @@ TEST_F(CatalogueTest, HelpTextHasTheWindowLayoutInEveryLanguage) {
             previous = n;
         }
     }
+}
+
+// The later texts: present in every language, and each translation has the
+// same places for values as the English text, so FillIn fills them alike.
+TEST(ExtraTexts, EveryLanguageHasEveryTextWithTheSamePlaces) {
+    auto places = [](const std::string& text) {
+        std::string found;
+        for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+            found += text.substr(at, 2);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (int id = 0; id < static_cast<int>(Extra::Count); ++id) {
+        const std::string& english = ExtraText(0, static_cast<Extra>(id));
+        for (int lang = 0; lang < kLanguageCount; ++lang) {
+            const std::string& text = ExtraText(lang, static_cast<Extra>(id));
+            EXPECT_FALSE(text.empty()) << kLanguageNames[lang] << " " << id;
+            EXPECT_EQ(places(text), places(english)) << kLanguageNames[lang] << " " << id;
+        }
+    }
+    EXPECT_EQ(FillIn("Piece %1 of %2, %3 and 100%", {"3", "/a %1"}), "Piece 3 of /a %1, %3 and 100%");
 }
 
 }  // namespace

@@ -225,20 +225,30 @@ TEST_F(HelpFileTest, WrittenShownWaitedForAndDeleted) {
     }
 }
 
-TEST_F(HelpFileTest, NoViewerMeansTheFileIsDeletedAtOnce) {
+TEST_F(HelpFileTest, AViewerThatCannotStartMeansTheFileIsDeletedAtOnce) {
     TfrmHint window;
     window.show();
     UsePath(true);
-
-    // Nothing installed.
-    QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
-    EXPECT_TRUE(TempEntries().isEmpty());
 
     // Installed but cannot be started.
     WriteStandIn(TextViewerCandidates().front().program, "#!/nonexistent/interpreter\n");
     QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
     EXPECT_TRUE(TempEntries().isEmpty());
     EXPECT_EQ(window.windowTitle(), "How It Works");
+}
+
+TEST_F(HelpFileTest, WithoutAViewerTheDesktopGetsAFileKeptUntilTheEnd) {
+    UsePath(true);  // nothing installed
+    {
+        TfrmHint window;
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
+        ASSERT_EQ(TempEntries().size(), 1);
+        QFile kept(tmp_.filePath(TempEntries().front()) + "/" + HelpFileName());
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(kept.readAll().startsWith("THE PROGRAM DOES THE FOLLOWING TWO THINGS"));
+    }
+    EXPECT_TRUE(TempEntries().isEmpty());
 }
 
 TEST_F(HelpFileTest, TheFirstInstalledViewerOfTheListIsUsed) {

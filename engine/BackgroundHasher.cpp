@@ -1,0 +1,297 @@
+#include "engine/BackgroundHasher.h"
+
+#include "engine/FileAccess.h"
+#include "engine/Sha256.h"
+
+#include <cerrno>
+#include <new>
+#include <system_error>
+#include <utility>
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Add bytes are queued in blocks of this size...
+constexpr std::size_t kAddBlockBytes = 1024 * 1024;
+// ...and the caller waits while a lane has more than this many of them to hash.
+constexpr int64_t kMaxQueuedAddBytes = 32 * 1024 * 1024;
+
+int DuplicateFd(int fd) {
+#ifdef _WIN32
+    return _dup(fd);
+#else
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+#endif
+}
+
+void CloseFd(int fd) {
+#ifdef _WIN32
+    _close(fd);
+#else
+    close(fd);
+#endif
+}
+
+}  // namespace
+
+// The hasher's own duplicate of a caller's descriptor, shared by the jobs
+// that read through it and closed after the last of them.
+struct BackgroundHasher::Source {
+    int fd = -1;
+    int callerFd = -1;
+    // What the caller's descriptor was open on: a number closed and given to
+    // another file by the caller must not be taken for the same source.
+    uint64_t device = 0, inode = 0;
+    int mode = 0;
+    Source() = default;
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+    ~Source() {
+        if (fd >= 0) CloseFd(fd);
+    }
+};
+
+BackgroundHasher::BackgroundHasher() {
+    try {
+        lanes_[kPieceLane].thread = std::thread(&BackgroundHasher::Run, this, kPieceLane);
+    } catch (const std::system_error&) {
+        return;
+    }
+    try {
+        lanes_[kWholeLane].thread = std::thread(&BackgroundHasher::Run, this, kWholeLane);
+        started_ = true;
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        work_.notify_all();
+        lanes_[kPieceLane].thread.join();
+    }
+}
+
+BackgroundHasher::~BackgroundHasher() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    work_.notify_all();
+    done_.notify_all();
+    for (LaneState& lane : lanes_) {
+        if (lane.thread.joinable()) lane.thread.join();
+    }
+}
+
+BackgroundHasher::Digest BackgroundHasher::Failed(int error) {
+    Digest digest;
+    digest.error = error;
+    return digest;
+}
+
+std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) return nullptr;
+#ifdef _WIN32
+    const int mode = 0;
+    const bool comparable = false;  // no inode numbers to tell files apart
+#else
+    const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
+    const bool comparable = true;
+#endif
+    const auto device = static_cast<uint64_t>(info.st_dev), inode = static_cast<uint64_t>(info.st_ino);
+    if (comparable && lastSource_ && lastSource_->callerFd == fd && lastSource_->device == device &&
+        lastSource_->inode == inode && lastSource_->mode == mode) {
+        return lastSource_;
+    }
+    auto source = std::make_shared<Source>();
+    source->fd = DuplicateFd(fd);
+    if (source->fd < 0) return nullptr;
+    source->callerFd = fd;
+    source->device = device;
+    source->inode = inode;
+    source->mode = mode;
+    lastSource_ = source;
+    return source;
+}
+
+void BackgroundHasher::Queue(Job job, Lane lane) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (int l = kPieceLane; l <= kWholeLane; ++l) {
+        if (lane != Lane::Both && (l == kPieceLane) != (lane == Lane::Piece)) continue;
+        LaneState& state = lanes_[l];
+        if (job.kind == Job::Kind::Bytes) {
+            done_.wait(lock, [&] { return stopping_ || state.queuedBytes < kMaxQueuedAddBytes; });
+            state.queuedBytes += job.length;
+        }
+        // A lane that lags behind gets the next block of the same file as
+        // part of the waiting job: one read and one wake-up for many blocks.
+        Job* last = state.queue.empty() ? nullptr : &state.queue.back();
+        if (job.kind == Job::Kind::Range && last != nullptr && last->kind == Job::Kind::Range && job.source &&
+            last->source == job.source && last->offset + last->length == job.offset) {
+            last->length += job.length;
+            continue;
+        }
+        state.queue.push_back(job);
+        work_.notify_all();
+    }
+}
+
+bool BackgroundHasher::Submit(int fd, int64_t offset, int64_t length, Lane lane) {
+    if (finished_) return false;
+    FlushAdded();
+    if (length <= 0) return true;
+    Job job;
+    job.source = SourceFor(fd);
+    job.offset = offset;
+    job.length = length;
+    // A range that cannot be read still goes in: its lane then reports the failure.
+    const bool ok = job.source != nullptr;
+    Queue(std::move(job), lane);
+    return ok;
+}
+
+bool BackgroundHasher::Submit(std::FILE* file, int64_t offset, int64_t length, Lane lane) {
+#ifdef _WIN32
+    return Submit(file != nullptr ? _fileno(file) : -1, offset, length, lane);
+#else
+    return Submit(file != nullptr ? fileno(file) : -1, offset, length, lane);
+#endif
+}
+
+void BackgroundHasher::Add(const void* data, std::size_t size, Lane lane) {
+    if (finished_ || size == 0) return;
+    if (lane != addedLane_) FlushAdded();
+    addedLane_ = lane;
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const std::size_t take = std::min(size, kAddBlockBytes - added_.size());
+        added_.insert(added_.end(), bytes, bytes + take);
+        bytes += take;
+        size -= take;
+        if (added_.size() >= kAddBlockBytes) FlushAdded();
+    }
+}
+
+void BackgroundHasher::FlushAdded() {
+    if (added_.empty()) return;
+    Job job;
+    job.kind = Job::Kind::Bytes;
+    job.length = static_cast<int64_t>(added_.size());
+    job.bytes = std::make_shared<const std::vector<char>>(std::move(added_));
+    added_.clear();
+    added_.reserve(kAddBlockBytes);
+    Queue(std::move(job), addedLane_);
+}
+
+int32_t BackgroundHasher::EndPiece() {
+    if (finished_) return endedPieces_;
+    FlushAdded();
+    Job job;
+    job.kind = Job::Kind::End;
+    Queue(std::move(job), Lane::Piece);
+    return ++endedPieces_;
+}
+
+bool BackgroundHasher::PieceReady(int32_t n, Digest* digest) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (n < 1 || static_cast<std::size_t>(n) > pieces_.size()) return false;
+    if (digest != nullptr) *digest = pieces_[static_cast<std::size_t>(n) - 1];
+    return true;
+}
+
+BackgroundHasher::Digest BackgroundHasher::WaitPiece(int32_t n) {
+    if (n < 1 || n > endedPieces_ || !started_) return Failed(started_ ? EINVAL : EAGAIN);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return stopping_ || pieces_.size() >= static_cast<std::size_t>(n); });
+    if (pieces_.size() < static_cast<std::size_t>(n)) return Failed(EINTR);
+    return pieces_[static_cast<std::size_t>(n) - 1];
+}
+
+BackgroundHasher::Digest BackgroundHasher::Finish() {
+    if (!started_) return Failed(EAGAIN);
+    if (!finished_) {
+        FlushAdded();
+        Job job;
+        job.kind = Job::Kind::End;
+        Queue(std::move(job), Lane::Whole);
+        finished_ = true;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] {
+        return stopping_ || (!whole_.empty() && pieces_.size() >= static_cast<std::size_t>(endedPieces_));
+    });
+    return whole_.empty() ? Failed(EINTR) : whole_.front();
+}
+
+void BackgroundHasher::Run(int lane) {
+    LaneState& state = lanes_[lane];
+    Sha256 hash;
+    Digest running;  // what this lane has hashed since its last End
+    running.ok = true;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kHashReadBytes]);
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            work_.wait(lock, [&] { return stopping_ || !state.queue.empty(); });
+            if (stopping_) return;
+            job = std::move(state.queue.front());
+            state.queue.pop_front();
+        }
+        Digest ended;
+        switch (job.kind) {
+        case Job::Kind::Range:
+            // After a failed read the rest of the piece is not worth reading.
+            if (!running.ok) break;
+            if (!buffer || !job.source) {
+                running.ok = false;
+                running.error = !buffer ? ENOMEM : EBADF;
+                break;
+            }
+            running.ok = HashFileRange(job.source->fd, job.offset, job.length, hash, buffer.get(), kHashReadBytes,
+                                       &running.error);
+            if (running.ok) running.bytes += job.length;
+            break;
+        case Job::Kind::Bytes:
+            if (running.ok) hash.Update(job.bytes->data(), job.bytes->size());
+            if (running.ok) running.bytes += job.length;
+            break;
+        case Job::Kind::End:
+            ended = std::move(running);
+            ended.hex = hash.Final();  // also starts the hash over
+            if (!ended.ok || ended.hex.empty()) {
+                ended.ok = false;
+                ended.hex.clear();
+            }
+            running = Digest();
+            running.ok = true;
+            break;
+        }
+        job.source.reset();  // the last job of a source closes its descriptor here, off the caller's thread
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (job.kind == Job::Kind::Bytes) state.queuedBytes -= job.length;
+            if (job.kind == Job::Kind::End) (lane == kPieceLane ? pieces_ : whole_).push_back(std::move(ended));
+        }
+        done_.notify_all();
+    }
+}
+
+int OpenForHashing(const std::string& name) {
+#ifdef _WIN32
+    return _wopen(FsPath(name).c_str(), _O_RDONLY | _O_BINARY);
+#else
+    return open(name.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
+void CloseForHashing(int fd) {
+    if (fd >= 0) CloseFd(fd);
+}

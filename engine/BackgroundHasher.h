@@ -1,0 +1,145 @@
+// Hashes what a copy has just moved while the copy goes on with the next
+// block. The copying thread (copy_file_range: it never sees the bytes) only
+// says which byte range of which file was copied; two threads of the hasher
+// read those ranges back from the page cache with pread and keep the running
+// hashes: one thread the current piece's, the other the whole file's (the same
+// bytes hashed twice, so the two hashes run on two cores).
+//
+// How a transfer uses it (with ChecksumFile.h):
+//
+//   split:
+//     ChecksumWriter sums;
+//     sums.Begin(ChecksumFileName(PiecePrefix, marker), FileNamePart(BigFilePath), marker, bigSize,
+//                {PieceSizes.begin() + 1, PieceSizes.end()}, !useFreeSpace);   // before piece 1
+//     BackgroundHasher hasher;
+//     for each piece j:
+//       after each block of n bytes copied from the big file at offset `at`:
+//         hasher.Submit(fileno(bigIn), at, n);   // any copy mode: the big file is whole on disk
+//       at the piece's end:
+//         hasher.EndPiece();
+//         while (hasher.PieceReady(recorded + 1, &d)) sums.RecordPiece(++recorded, PieceSizes[recorded], d.hex);
+//         (before a disk change: d = hasher.WaitPiece(j) and record up to j)
+//     whole = hasher.Finish();                   // waits for the pieces too
+//     record the pieces not recorded yet (WaitPiece), then sums.Finish(whole.hex)
+//     a digest that is not ok fails the split; a failed or stopped split calls sums.Remove()
+//
+//   join:
+//     ChecksumRead sums = ReadChecksumFile(FindChecksumFile(PiecePrefix, marker, BigFilePath), marker);
+//     not found: join by counting as before; status other than Ok: refuse, naming the cause;
+//     Ok: PieceCount = sums.set.count, PieceSizes from sums.set.sizes; a missing piece is reported
+//     as missing before anything is written
+//     BackgroundHasher hasher;
+//     int written = OpenForHashing(bigOut.Written());     // the output stream is write-only
+//     for each piece j, after each block of n bytes copied from it at `at` to the output at `outAt`:
+//         hasher.Submit(fileno(piece), at, n, BackgroundHasher::Lane::Piece);
+//         hasher.Submit(written, outAt, n, BackgroundHasher::Lane::Whole);
+//       (buffered and byte copies: the output's bytes may still sit in its stream, so feed the
+//        whole lane from the piece as well, or hasher.Add(buffer, n, Lane::Whole) per run)
+//       at the piece's end: hasher.EndPiece(); a pausing join waits (WaitPiece(j)) before the next disk;
+//       a ready digest (PieceReady) that differs from sums.set.digests[j - 1] fails the join: piece j
+//     hasher.Finish() must equal sums.set.wholeDigest before the output takes the target's place
+//     CloseForHashing(written)
+//
+// Every function is called from one thread (the copying one); the hasher's
+// own threads touch nothing of the caller's.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class BackgroundHasher {
+public:
+    struct Digest {
+        bool ok = false;
+        int error = 0;      // errno of a failed read; 0 when the file ended before the range did
+        int64_t bytes = 0;  // bytes hashed
+        std::string hex;    // empty unless ok
+    };
+    // Which running hash a submission feeds.
+    enum class Lane { Piece, Whole, Both };
+
+    BackgroundHasher();
+    // Drops the work not done yet and ends the threads.
+    ~BackgroundHasher();
+    BackgroundHasher(const BackgroundHasher&) = delete;
+    BackgroundHasher& operator=(const BackgroundHasher&) = delete;
+
+    // False when the threads could not be started: every digest then fails.
+    bool Ok() const { return started_; }
+
+    // Queues bytes [offset, offset + length) of the open file fd, which must
+    // be open for reading. The hasher keeps its own duplicate of the
+    // descriptor, so the caller may close or reposition its own at once.
+    // False when the descriptor cannot be duplicated (the lanes then fail).
+    bool Submit(int fd, int64_t offset, int64_t length, Lane lane = Lane::Both);
+    bool Submit(std::FILE* file, int64_t offset, int64_t length, Lane lane = Lane::Both);
+
+    // Bytes that passed through the caller's own buffer (buffered and byte
+    // copies): copied and hashed in their turn. Small additions are gathered
+    // first, so adding byte by byte is cheap; waits when the hasher is far
+    // behind rather than hold ever more memory.
+    void Add(const void* data, std::size_t size, Lane lane = Lane::Both);
+
+    // Ends the current piece without waiting; returns its number (1, 2, ...).
+    int32_t EndPiece();
+    // Piece n's digest if it is hashed already.
+    bool PieceReady(int32_t n, Digest* digest);
+    // Waits until piece n is hashed; a failed digest for a piece not ended yet.
+    Digest WaitPiece(int32_t n);
+    // Waits for everything queued; the digest of all bytes fed to the whole
+    // lane. Only EndPiece'd pieces have digests; nothing may be queued after.
+    Digest Finish();
+
+private:
+    struct Source;
+    struct Job {
+        enum class Kind { Range, Bytes, End } kind = Kind::Range;
+        std::shared_ptr<Source> source;
+        int64_t offset = 0;
+        int64_t length = 0;
+        std::shared_ptr<const std::vector<char>> bytes;
+    };
+    struct LaneState {
+        std::deque<Job> queue;
+        int64_t queuedBytes = 0;  // bytes of Add jobs not hashed yet
+        std::thread thread;
+    };
+    static constexpr int kPieceLane = 0;
+    static constexpr int kWholeLane = 1;
+
+    void Run(int lane);
+    void Queue(Job job, Lane lane);
+    void FlushAdded();
+    std::shared_ptr<Source> SourceFor(int fd);
+    static Digest Failed(int error);
+
+    std::mutex mutex_;
+    std::condition_variable work_;  // a lane has a job, or the hasher stops
+    std::condition_variable done_;  // a lane finished a job
+    LaneState lanes_[2];
+    bool stopping_ = false;
+    std::vector<Digest> pieces_;    // pieces_[n - 1]: piece n, once hashed
+    std::vector<Digest> whole_;     // one element once the whole lane ended
+    bool started_ = false;
+
+    // The caller's thread only:
+    int32_t endedPieces_ = 0;
+    bool finished_ = false;
+    std::vector<char> added_;       // Add bytes not queued yet
+    Lane addedLane_ = Lane::Both;
+    std::shared_ptr<Source> lastSource_;
+};
+
+// A descriptor open for reading on a file the caller writes through a
+// write-only stream, for Submit; -1 when it cannot be opened. Close it with
+// CloseForHashing.
+int OpenForHashing(const std::string& name);
+void CloseForHashing(int fd);

@@ -1,0 +1,365 @@
+#include "engine/ChecksumFile.h"
+
+#include "engine/FileAccess.h"
+#include "engine/PieceNaming.h"
+#include "engine/Sha256.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFormatLine = "# quorvel checksums 1";
+constexpr const char* kFormatStart = "# quorvel checksums ";
+constexpr const char* kUnknown = "unknown";
+// Far more than 32760 pieces need; anything larger is not one of ours.
+constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+// A whole number of decimal digits only, 0..max.
+bool ParseNumber(const std::string& text, int64_t max, int64_t& value) {
+    if (text.empty() || text.size() > 19) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const int digit = c - '0';
+        if (value > (max - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
+// The name as sha256sum writes it: with a leading '\' on the line when
+// anything in it had to be escaped.
+bool EscapeName(const std::string& name, std::string& escaped) {
+    escaped.clear();
+    bool any = false;
+    for (const char c : name) {
+        switch (c) {
+        case '\\': escaped += "\\\\"; any = true; break;
+        case '\n': escaped += "\\n"; any = true; break;
+        case '\r': escaped += "\\r"; any = true; break;
+        default: escaped += c;
+        }
+    }
+    return any;
+}
+
+bool UnescapeName(const std::string& escaped, std::string& name) {
+    name.clear();
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] != '\\') {
+            name += escaped[i];
+            continue;
+        }
+        if (++i == escaped.size()) return false;
+        switch (escaped[i]) {
+        case '\\': name += '\\'; break;
+        case 'n': name += '\n'; break;
+        case 'r': name += '\r'; break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+// A name of a file in the checksum file's folder, never a path elsewhere.
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find(kPathSeparator) == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+ChecksumRead Refuse(int32_t line, std::string reason) {
+    ChecksumRead read;
+    read.status = ChecksumRead::Status::Malformed;
+    read.line = line;
+    read.reason = std::move(reason);
+    return read;
+}
+
+struct DigestLine {
+    std::string hex;
+    std::string name;
+    int32_t line;
+};
+
+}  // namespace
+
+std::string ChecksumFileName(const std::string& prefix, const std::string& marker) {
+    return prefix + marker + kChecksumSuffix;
+}
+
+std::string ChecksumFileIn(const std::string& folder, const std::string& prefix, const std::string& marker) {
+    return JoinFolder(folder, ChecksumFileName(FileNamePart(prefix), marker));
+}
+
+std::string FindChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target) {
+    if (prefix.empty() || !IsUsableMarker(marker)) return {};
+    const std::string beside = ChecksumFileName(prefix, marker);
+    if (FileSizeOf(beside) >= 0) return beside;
+    if (target.empty()) return {};
+    const std::string elsewhere = ChecksumFileIn(FolderOf(target), prefix, marker);
+    return FileSizeOf(elsewhere) >= 0 ? elsewhere : std::string();
+}
+
+std::string ChecksumSet::PieceFileName(int32_t n, const std::string& marker) const {
+    return PieceName(bigFileName, marker, n);
+}
+
+std::string FormatChecksumFile(const ChecksumSet& set, const std::string& marker) {
+    std::string text = std::string(kFormatLine) + "\n";
+    text += std::string("# state ") + (set.finished ? "finished" : "unfinished") + "\n";
+    text += "# pieces " + (set.count >= 0 ? std::to_string(set.count) : kUnknown) + "\n";
+    text += "# total " + (set.total >= 0 ? std::to_string(set.total) : kUnknown) + "\n";
+    for (std::size_t n = 1; n <= set.sizes.size() && set.sizes[n - 1] >= 0; ++n) {
+        text += "# size " + std::to_string(n) + " " + std::to_string(set.sizes[n - 1]) + "\n";
+    }
+    std::string escaped;
+    auto line = [&](const std::string& hex, const std::string& name) {
+        const bool special = EscapeName(name, escaped);
+        text += (special ? "\\" : "") + hex + "  " + escaped + "\n";
+    };
+    for (std::size_t n = 1; n <= set.digests.size(); ++n) {
+        line(set.digests[n - 1], set.PieceFileName(static_cast<int32_t>(n), marker));
+    }
+    if (set.finished) line(set.wholeDigest, set.bigFileName);
+    return text;
+}
+
+ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marker) {
+    if (!IsUsableMarker(marker)) return Refuse(0, "the marker cannot be part of a file name");
+    if (text.size() > kMaxFileBytes) return Refuse(0, "too large for a checksum file");
+    if (text.empty() || text.back() != '\n') return Refuse(0, "empty, or the last line is cut off");
+
+    ChecksumSet set;
+    bool haveState = false, haveCount = false, haveTotal = false;
+    std::vector<DigestLine> digests;
+    int32_t lineNumber = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // passed through a Windows editor
+        if (lineNumber == 1) {
+            if (line == kFormatLine) continue;
+            if (line.rfind(kFormatStart, 0) == 0) return Refuse(1, "written in a format this version does not know");
+            return Refuse(1, "not a checksum file of this program");
+        }
+        if (line.empty()) return Refuse(lineNumber, "empty line");
+
+        if (line[0] == '#') {
+            // "# key value [value]"; other comments are notes.
+            const std::size_t keyEnd = line.find(' ', 2);
+            const std::string key = line.size() > 2 && line[1] == ' ' ? line.substr(2, keyEnd - 2) : std::string();
+            const std::string value = keyEnd == std::string::npos ? std::string() : line.substr(keyEnd + 1);
+            if (key != "state" && key != "pieces" && key != "total" && key != "size") continue;
+            if (!digests.empty()) return Refuse(lineNumber, "\"" + key + "\" after the checksums");
+            int64_t number = 0;
+            if (key == "state") {
+                if (haveState) return Refuse(lineNumber, "a second state");
+                if (value != "finished" && value != "unfinished") return Refuse(lineNumber, "unknown state");
+                set.finished = value == "finished";
+                haveState = true;
+            } else if (key == "pieces") {
+                if (haveCount) return Refuse(lineNumber, "a second piece count");
+                if (value != kUnknown) {
+                    if (!ParseNumber(value, std::numeric_limits<int32_t>::max() - 1, number)) {
+                        return Refuse(lineNumber, "the piece count is not a number");
+                    }
+                    set.count = static_cast<int32_t>(number);
+                }
+                haveCount = true;
+            } else if (key == "total") {
+                if (haveTotal) return Refuse(lineNumber, "a second total");
+                if (value != kUnknown) {
+                    if (!ParseNumber(value, std::numeric_limits<int64_t>::max(), number)) {
+                        return Refuse(lineNumber, "the total is not a number");
+                    }
+                    set.total = number;
+                }
+                haveTotal = true;
+            } else {
+                const std::size_t gap = value.find(' ');
+                int64_t size = 0;
+                if (gap == std::string::npos ||
+                    !ParseNumber(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
+                    !ParseNumber(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
+                    return Refuse(lineNumber, "a size line is not \"# size PIECE BYTES\"");
+                }
+                if (number != static_cast<int64_t>(set.sizes.size()) + 1) {
+                    return Refuse(lineNumber, "piece sizes out of order");
+                }
+                set.sizes.push_back(size);
+            }
+            continue;
+        }
+
+        // "<64 hex>  name" or "<64 hex> *name", after a '\' when the name is escaped.
+        const bool escaped = line[0] == '\\';
+        const std::string body = escaped ? line.substr(1) : line;
+        if (body.size() < kSha256HexDigits + 3 || !IsSha256Hex(body.substr(0, kSha256HexDigits)) ||
+            body[kSha256HexDigits] != ' ' || (body[kSha256HexDigits + 1] != ' ' && body[kSha256HexDigits + 1] != '*')) {
+            return Refuse(lineNumber, "not a checksum line");
+        }
+        DigestLine digest{body.substr(0, kSha256HexDigits), {}, lineNumber};
+        for (char& c : digest.hex) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+        const std::string name = body.substr(kSha256HexDigits + 2);
+        if (!escaped) digest.name = name;
+        else if (!UnescapeName(name, digest.name)) return Refuse(lineNumber, "a badly escaped name");
+        if (!IsPlainName(digest.name)) return Refuse(lineNumber, "not the name of a file beside it");
+        digests.push_back(std::move(digest));
+    }
+
+    if (!haveState || !haveCount || !haveTotal) return Refuse(0, "the state, piece count or total is missing");
+    std::size_t pieceLines = digests.size();
+    if (set.finished) {
+        if (set.count < 0 || set.total < 0) return Refuse(0, "finished, but the count or total is unknown");
+        if (set.sizes.size() != static_cast<std::size_t>(set.count)) return Refuse(0, "not every piece has a size");
+        if (digests.size() != static_cast<std::size_t>(set.count) + 1) {
+            return Refuse(0, "not one checksum for every piece and one for the whole file");
+        }
+        pieceLines -= 1;
+        set.bigFileName = digests.back().name;
+        set.wholeDigest = digests.back().hex;
+        int64_t sum = 0;
+        for (const int64_t size : set.sizes) {
+            if (size > std::numeric_limits<int64_t>::max() - sum) return Refuse(0, "the sizes overflow");
+            sum += size;
+        }
+        if (sum != set.total) return Refuse(0, "the sizes do not add up to the total");
+    } else {
+        if (set.count >= 0 && (set.sizes.size() > static_cast<std::size_t>(set.count) ||
+                               digests.size() > static_cast<std::size_t>(set.count))) {
+            return Refuse(0, "more pieces than the count");
+        }
+        const std::string first = std::string(marker) + "1";
+        if (!digests.empty()) {
+            if (!EndsWith(digests.front().name, first) || digests.front().name.size() == first.size()) {
+                return Refuse(digests.front().line, "the first checksum is not for piece 1");
+            }
+            set.bigFileName = digests.front().name.substr(0, digests.front().name.size() - first.size());
+        }
+    }
+    for (std::size_t n = 1; n <= pieceLines; ++n) {
+        if (digests[n - 1].name != set.PieceFileName(static_cast<int32_t>(n), marker)) {
+            return Refuse(digests[n - 1].line, "expected the checksum of piece " + std::to_string(n));
+        }
+        set.digests.push_back(digests[n - 1].hex);
+    }
+
+    ChecksumRead read;
+    read.status = set.finished ? ChecksumRead::Status::Ok : ChecksumRead::Status::Unfinished;
+    read.set = std::move(set);
+    return read;
+}
+
+ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker) {
+    ChecksumRead read;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::status(FsPath(path), ec))) {  // a FIFO would block the open
+        read.error = ENOENT;
+        return read;
+    }
+    std::FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) {
+        read.error = errno;
+        return read;
+    }
+    std::string text;
+    char buffer[65536];
+    std::size_t got = 0;
+    while (text.size() <= kMaxFileBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        read.error = EIO;
+        return read;
+    }
+    return ParseChecksumFile(text, marker);
+}
+
+bool ChecksumWriter::Begin(const std::string& path, const std::string& bigFileName, const std::string& marker,
+                           int64_t total, const std::vector<int64_t>& plannedSizes, bool countKnown) {
+    path_ = path;
+    marker_ = marker;
+    set_ = ChecksumSet();
+    set_.bigFileName = bigFileName;
+    set_.total = total;
+    set_.sizes = plannedSizes;
+    if (countKnown) set_.count = static_cast<int32_t>(plannedSizes.size());
+    return Write();
+}
+
+bool ChecksumWriter::RecordPiece(int32_t n, int64_t size, const std::string& digest) {
+    if (n != static_cast<int32_t>(set_.digests.size()) + 1 || size < 0 || !IsSha256Hex(digest)) {
+        error_ = EINVAL;
+        return false;
+    }
+    set_.digests.push_back(digest);
+    if (set_.count >= 0 && n > set_.count) set_.count = -1;
+    if (set_.sizes.size() < static_cast<std::size_t>(n)) set_.sizes.resize(static_cast<std::size_t>(n), -1);
+    set_.sizes[static_cast<std::size_t>(n) - 1] = size;
+    dirty_ = true;
+    if (std::chrono::steady_clock::now() - lastWrite_ < interval) return true;
+    return Write();
+}
+
+bool ChecksumWriter::Flush() { return !dirty_ || Write(); }
+
+bool ChecksumWriter::Finish(const std::string& wholeDigest) {
+    if (!IsSha256Hex(wholeDigest)) {
+        error_ = EINVAL;
+        return false;
+    }
+    set_.finished = true;
+    set_.count = static_cast<int32_t>(set_.digests.size());
+    set_.sizes.resize(set_.digests.size());
+    set_.total = 0;
+    for (const int64_t size : set_.sizes) set_.total += size;
+    set_.wholeDigest = wholeDigest;
+    return Write();
+}
+
+void ChecksumWriter::Remove() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove(FsPath(path_), ec);
+}
+
+bool ChecksumWriter::Write() {
+    const std::string text = FormatChecksumFile(set_, marker_);
+    const std::string temporary = path_ + ".~quorvel";
+    std::FILE* file = OpenFile(temporary, "wb");
+    if (file == nullptr) {
+        error_ = errno;
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (!ok) error_ = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        error_ = errno;
+    }
+    std::error_code ec;
+    if (ok) {
+        fs::rename(FsPath(temporary), FsPath(path_), ec);
+        if (ec) error_ = ec.value();
+        ok = !ec;
+    }
+    if (!ok) {
+        fs::remove(FsPath(temporary), ec);
+        return false;
+    }
+    dirty_ = false;
+    lastWrite_ = std::chrono::steady_clock::now();
+    return true;
+}

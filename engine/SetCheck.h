@@ -1,0 +1,35 @@
+// Checks the pieces of a set, and the whole file where it lies beside them,
+// against what the set's checksum file says: the work of `quorvel-cli check`.
+// Standard library only.
+#pragma once
+
+#include "engine/ChecksumFile.h"
+
+#include <cstdint>
+#include <string>
+
+struct SetCheck {
+    enum class Problem {
+        None,
+        Missing,     // the file is not there
+        WrongSize,   // expectedSize against actualSize
+        Unreadable,  // error
+        Damaged,     // its digest differs
+    };
+    Problem problem = Problem::None;
+    int32_t piece = 0;          // the first piece with a problem (from 1); 0 for the whole file
+    std::string file;           // that file
+    int64_t expectedSize = 0;
+    int64_t actualSize = -1;
+    int error = 0;
+    bool wholeChecked = false;  // the whole file lay beside the pieces and matched
+
+    bool Ok() const { return problem == Problem::None; }
+};
+
+// Checks the pieces named in `set` inside `folder`: each is there, has its
+// size and its digest. The problem reported is that of the lowest-numbered
+// piece; the whole file (folder + its name) is checked when it is there and
+// every piece is good. An unfinished set reports its first piece without a
+// checksum as missing.
+SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& folder);

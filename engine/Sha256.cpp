@@ -1,0 +1,167 @@
+#include "engine/Sha256.h"
+
+#include "engine/FileAccess.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <utility>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+Sha256::Sha256() : context_(EVP_MD_CTX_new()) { Restart(); }
+
+Sha256::~Sha256() { EVP_MD_CTX_free(context_); }
+
+Sha256::Sha256(Sha256&& other) noexcept
+    : context_(std::exchange(other.context_, nullptr)), ok_(std::exchange(other.ok_, false)) {}
+
+Sha256& Sha256::operator=(Sha256&& other) noexcept {
+    if (this != &other) {
+        EVP_MD_CTX_free(context_);
+        context_ = std::exchange(other.context_, nullptr);
+        ok_ = std::exchange(other.ok_, false);
+    }
+    return *this;
+}
+
+void Sha256::Restart() {
+    ok_ = context_ != nullptr && EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) == 1;
+}
+
+void Sha256::Update(const void* data, std::size_t size) {
+    if (ok_ && size > 0) ok_ = EVP_DigestUpdate(context_, data, size) == 1;
+}
+
+std::string Sha256::Final() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool ok = ok_ && EVP_DigestFinal_ex(context_, digest, &length) == 1 && length * 2 == kSha256HexDigits;
+    Restart();
+    if (!ok) return {};
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex(kSha256HexDigits, '0');
+    for (unsigned int i = 0; i < length; ++i) {
+        hex[2 * i] = kDigits[digest[i] >> 4];
+        hex[2 * i + 1] = kDigits[digest[i] & 15];
+    }
+    return hex;
+}
+
+std::string Sha256Hex(const void* data, std::size_t size) {
+    Sha256 hash;
+    hash.Update(data, size);
+    return hash.Final();
+}
+
+std::string Sha256Hex(const std::string& bytes) { return Sha256Hex(bytes.data(), bytes.size()); }
+
+bool IsSha256Hex(const std::string& text) {
+    if (text.size() != kSha256HexDigits) return false;
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Reads up to size bytes at offset without moving the descriptor's position;
+// the count read, 0 at the end of the file, -1 on failure (errno set).
+int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
+#ifdef _WIN32
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+    DWORD read = 0;
+    if (ReadFile(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), buffer, static_cast<DWORD>(size), &read, &at)) {
+        return read;
+    }
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    errno = EIO;
+    return -1;
+#else
+    for (;;) {
+        const ssize_t read = pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (read >= 0 || errno != EINTR) return read;
+    }
+#endif
+}
+
+}  // namespace
+
+bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, char* buffer, std::size_t bufferSize,
+                   int* error) {
+    if (error != nullptr) *error = 0;
+    while (length > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(length, bufferSize));
+        const int64_t read = ReadAt(fd, buffer, want, offset);
+        if (read <= 0) {
+            if (read < 0 && error != nullptr) *error = errno;
+            return false;
+        }
+        hash.Update(buffer, static_cast<std::size_t>(read));
+        offset += read;
+        length -= read;
+    }
+    return true;
+}
+
+bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, int* error) {
+    if (error != nullptr) *error = 0;
+    if (length <= 0) return true;
+    const auto bufferSize = static_cast<std::size_t>(std::min<int64_t>(length, kHashReadBytes));
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[bufferSize]);
+    if (!buffer) {
+        if (error != nullptr) *error = ENOMEM;
+        return false;
+    }
+    return HashFileRange(fd, offset, length, hash, buffer.get(), bufferSize, error);
+}
+
+bool HashFileRange(std::FILE* file, int64_t offset, int64_t length, Sha256& hash, int* error) {
+#ifdef _WIN32
+    return HashFileRange(_fileno(file), offset, length, hash, error);
+#else
+    return HashFileRange(fileno(file), offset, length, hash, error);
+#endif
+}
+
+FileDigest HashFile(const std::string& name) {
+    FileDigest result;
+    std::FILE* file = OpenFile(name, "rb");
+    if (file == nullptr) {
+        result.error = errno;
+        return result;
+    }
+#ifdef _WIN32
+    const int fd = _fileno(file);
+#else
+    const int fd = fileno(file);
+    (void)posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // a cold file: read ahead generously
+#endif
+    Sha256 hash;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kHashReadBytes]);
+    if (!buffer) result.error = ENOMEM;
+    while (buffer) {
+        const int64_t read = ReadAt(fd, buffer.get(), kHashReadBytes, result.bytes);
+        if (read < 0) result.error = errno;
+        if (read <= 0) break;
+        hash.Update(buffer.get(), static_cast<std::size_t>(read));
+        result.bytes += read;
+    }
+    std::fclose(file);
+    if (result.error == 0) {
+        result.hex = hash.Final();
+        result.ok = !result.hex.empty();
+    }
+    return result;
+}

@@ -1,0 +1,76 @@
+// The window started on settings files full of garbage must come up, with
+// every value it uses in range.
+#include <QComboBox>
+#include <QFileInfo>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <random>
+
+#include "engine/PieceNaming.h"
+#include "tests/app/MainWindowFixture.h"
+
+namespace {
+
+// Every value the window reads, as it stands in the settings file.
+const char* const kKeys[] = {
+    "Language\\Language", "Memory\\MaxRAM", "Position\\mainTop", "Position\\mainLeft", "Position\\mainHeight",
+    "Position\\mainWidth", "AddedFileType\\AddedFileType", "Path\\SplitPath", "Path\\JoinPath",
+    "BaseSize\\UseFreeSpace", "BaseSize\\BaseSizeIndex", "BaseSize\\BaseSizes", "BaseSize\\BaseSizeValue_0",
+    "BaseSize\\BaseSizeText_0", "BaseSize\\BaseSizeValue_5", "BigUnit\\BigUnit", "ChangeDisk\\ChangeDisk"};
+
+// Huge and negative numbers, texts, the file format's own types, separators.
+const char* const kValues[] = {
+    "", "-1", "0", "2000000000", "-2147483648", "99999999999999999999999", "100000", "abc", "2.5", "true",
+    "a, b", "@Rect(0 0 16000 16000)", "@ByteArray(\\x1/)", "@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1)", "/", "\\x1"};
+
+class BadSettings : public MainWindowFixture {
+protected:
+    void StartOn(const QByteArray& bytes) {
+        windows = TWindows{};
+        ClearTestSettings();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(TestSettingsFile()).path()));
+        ASSERT_TRUE(Write(TestSettingsFile(), bytes));
+        Start();
+        Main().show();
+    }
+
+    void ExpectUsable() {
+        TMain& m = Main();
+        const Checks c = LanguageChecks();
+        EXPECT_EQ(int(c.english) + int(c.swedish) + int(c.german), 1);
+        EXPECT_GE(m.MaxRAM, 0);
+        EXPECT_TRUE(m.screen()->availableGeometry().contains(QRect(m.pos(), m.size())));
+        EXPECT_TRUE(IsUsableMarker(ToStd(m.AddedFileType)));
+        for (const QString& folder : {m.SplitPath, m.JoinPath}) EXPECT_TRUE(QFileInfo(folder).isDir());
+        ASSERT_TRUE(m.BigUnit >= 1 && m.BigUnit <= 4 && m.PauseMode >= 0 && m.PauseMode <= 2);
+        QRadioButton* const units[] = {m.BigFileRB1, m.BigFileRB2, m.BigFileRB3, m.BigFileRB4};
+        QAction* const modes[] = {m.ChangeAlways, m.ChangeSometimes, m.ChangeNever};
+        EXPECT_TRUE(units[m.BigUnit - 1]->isChecked() && modes[m.PauseMode]->isChecked());
+        // As many presets as are stored (or the built-ins), never a stored count.
+        QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel");
+        raw.beginGroup("v1.7/BaseSize");
+        EXPECT_LE(m.BaseSizeCount, std::max<qsizetype>(6, raw.childKeys().size()));
+        EXPECT_EQ(m.CBBaseSize->count(), m.BaseSizeCount);
+        EXPECT_TRUE(m.BaseSizeIndex >= 0 && m.BaseSizeIndex < m.BaseSizeCount);
+        for (int64_t v : m.BaseSizeValues) EXPECT_GT(v, 0);
+    }
+};
+
+}  // namespace
+
+TEST_F(BadSettings, GarbageInEveryKeyOrAsTheWholeFile) {
+    std::mt19937 random(1);
+    for (const char* value : kValues) {
+        SCOPED_TRACE(value);
+        QByteArray file = "[v1.7]\n";
+        for (const char* key : kKeys) file += QByteArray(key) + '=' + value + '\n';
+        StartOn(file);
+        ExpectUsable();
+
+        QByteArray noise(4096, Qt::Uninitialized);
+        for (char& byte : noise) byte = char(random());
+        StartOn(noise);
+        ExpectUsable();
+    }
+}

@@ -261,6 +261,10 @@ void TMain::BuildLayout() {
     SmallerSizesLB = Named(new QListWidget(ActualSizeGB), "SmallerSizesLB");
     SmallerSizesLB->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("99999999999999")) + 24);
     SmallerSizesLB->setMinimumHeight(fontMetrics().height() * 8);
+    // One line of digits per row: the list measures one row instead of every
+    // row each time it lays out (with rows added during a transfer, each time
+    // it draws).
+    SmallerSizesLB->setUniformItemSizes(true);
     lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
     txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
     ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");

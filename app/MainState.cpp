@@ -165,8 +165,7 @@ void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max
 
 void TMain::SetProgress(int32_t position) {
     status_.position = position;
-    // A progress bar repaints at once on every visible change: during a
-    // transfer it follows once a batch, in ShowTransferStatus.
+    // During a transfer the bar follows once a batch, in ShowTransferStatus.
     if (!TransferRunning()) PBar->setValue(position);
 }
 

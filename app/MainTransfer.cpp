@@ -100,7 +100,11 @@ void TMain::LockForTransfer(bool running) {
 void TMain::ShowTransferStatus() {
     if (!TransferRunning()) return;
     ShowPendingPieces();
+    // A progress bar draws itself at once on a visible change: here it is
+    // drawn with the rest of the batch instead.
+    PBar->setUpdatesEnabled(false);
     PBar->setValue(status_.position);
+    PBar->setUpdatesEnabled(true);
     status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
     const QString text = TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint());
     StatusPanel1->setText(text);

@@ -74,7 +74,7 @@ public:
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 
     // ---- TransferView (MainState.cpp); during a transfer the calls come
-    // from the worker, about 30 batches a second.
+    // from the worker, 20 batches a second.
     void ClearPieceList() override;
     void SetProgressRange(int32_t min, int32_t max) override;
     void SetProgress(int32_t position) override;

@@ -98,8 +98,9 @@ TTransferRunner::TTransferRunner(TPieceEngine& engine, TransferView& view, QObje
       relay_(std::make_unique<Relay>(*this)),
       question_(std::make_unique<Question>()),
       deliverTimer_(new QTimer(this)) {
-    // About 30 deliveries a second: as often as the eye follows a bar.
-    deliverTimer_->setInterval(33);
+    // 20 deliveries a second: a bar the eye follows smoothly, and the window
+    // takes little of the time the copy and the checksums need.
+    deliverTimer_->setInterval(50);
     connect(deliverTimer_, &QTimer::timeout, this, &TTransferRunner::Deliver);
 }
 

@@ -1,7 +1,7 @@
 // Runs one split or join of the engine on a worker thread, so the window's
 // thread only draws and answers the user. The engine's view calls reach the
 // window's view on the window's thread in the order the engine made them,
-// gathered and handed over about 30 times a second (a disk question and the
+// gathered and handed over 20 times a second (a disk question and the
 // end at once): the window is drawn no more often, and the worker never
 // waits for it except for an answer. A disk question holds only the worker.
 #pragma once

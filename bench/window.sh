@@ -3,8 +3,9 @@
 # window's default pieces and joined back, through the window's own commands
 # (build/quorvel-bench-window, offscreen, scripted dialogs) and through the
 # command line, alternating, with a warm page cache.
-#   bench/window.sh [SIZE_MIB] [RUNS]    defaults: 1024 5
-# Every run writes new pieces and a new joined file. The window's times are
+#   bench/window.sh [SIZE_MIB] [RUNS]    defaults: 1024 6
+# Every run writes new pieces and a new joined file; use an even RUNS so that
+# each side goes first equally often. The window's times are
 # its commands from choosing the file to the end of the transfer; its
 # start-up is shown apart. QUORVEL_CLI and QUORVEL_BENCH_WINDOW name the
 # programs; TMPDIR the folder for the test file; BENCH_VERBOSE=1 prints every
@@ -12,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
-runs=${2:-5}
+runs=${2:-6}
 piece=1457664  # the window's default piece size on a first start
 cli=$(realpath "${QUORVEL_CLI:-build/quorvel-cli}")
 win=$(realpath "${QUORVEL_BENCH_WINDOW:-build/quorvel-bench-window}")
@@ -51,19 +52,19 @@ win_seconds() {
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
+# Each split goes into a folder just emptied of its own earlier set (the file
+# system's bookkeeping of the deleted pieces then falls on the split that
+# follows), each join into a new file; who goes first alternates.
+w_split() { rm -f window/*; win_seconds split big window; }
+c_split() { rm -f ours/*; cli_seconds split big --size "$piece" --into ours; }
+w_join() { rm -f joined-window; win_seconds join window/big.Quorved_1 joined-window; }
+c_join() { rm -f joined-cli; cli_seconds join ours/big.Quorved_1 --to joined-cli; }
 declare -a ws=() cs=() wj=() cj=()
 for i in $(seq "$runs"); do
-  rm -f ours/* window/*
   if (( i % 2 )); then
-    ws+=("$(win_seconds split big window)"); cs+=("$(cli_seconds split big --size "$piece" --into ours)")
+    ws+=("$(w_split)"); cs+=("$(c_split)"); wj+=("$(w_join)"); cj+=("$(c_join)")
   else
-    cs+=("$(cli_seconds split big --size "$piece" --into ours)"); ws+=("$(win_seconds split big window)")
-  fi
-  rm -f joined-window joined-cli
-  if (( i % 2 )); then
-    wj+=("$(win_seconds join window/big.Quorved_1 joined-window)"); cj+=("$(cli_seconds join ours/big.Quorved_1 --to joined-cli)")
-  else
-    cj+=("$(cli_seconds join ours/big.Quorved_1 --to joined-cli)"); wj+=("$(win_seconds join window/big.Quorved_1 joined-window)")
+    cs+=("$(c_split)"); ws+=("$(w_split)"); cj+=("$(c_join)"); wj+=("$(w_join)")
   fi
   cmp -s big joined-window && cmp -s big joined-cli || { echo "a joined file differs from the original" >&2; exit 1; }
 done

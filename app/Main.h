@@ -10,14 +10,20 @@
 //   MainJoin.cpp      join workflow
 //   MainOutside.cpp   files from the command line and dropped files
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
+//   MainTransfer.cpp  the split or join on the worker thread: locked controls,
+//                     throttled drawing of its progress, Stop
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "app/TransferStatus.h"
 #include "engine/PieceEngine.h"
 
 class QAction;
@@ -43,6 +49,7 @@ class TfrmHint;
 class TMemory;
 class TFrmBaseSize;
 class TFrmFileType;
+class TTransferRunner;
 
 class TMain : public QMainWindow, public TransferView {
     Q_OBJECT
@@ -66,7 +73,8 @@ public:
     static QString CurrentFolder();
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 
-    // ---- TransferView (MainState.cpp)
+    // ---- TransferView (MainState.cpp); during a transfer the calls come
+    // from the worker, 20 batches a second.
     void ClearPieceList() override;
     void SetProgressRange(int32_t min, int32_t max) override;
     void SetProgress(int32_t position) override;
@@ -77,6 +85,12 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override;
     void CorrectPieceSize(int32_t index, const std::string& text) override;
+
+    // ---- the transfer on the worker thread (MainTransfer.cpp)
+    bool TransferRunning() const;
+    // Runs the event loop until the running transfer has ended and its
+    // outcome is shown; returns at once when none runs.
+    void WaitForTransfer();
 
     // ---- texts (MainLayout.cpp)
     void ApplyTexts();
@@ -128,6 +142,9 @@ public slots:
     void FindPlaceToBigFileBtnClick();
     void DoJoinClick();
     void DoJoinBtnClick();
+    // stop
+    void StopClick();
+    void StopBtnClick();
     // size display and plan
     void BigFileRB1Click();
     void BigFileRB2Click();
@@ -174,7 +191,7 @@ public:
     QToolBar* SpeedBar = nullptr;
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
                 *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
-                *ExitBtn = nullptr, *HintBtn = nullptr;
+                *StopBtn = nullptr, *ExitBtn = nullptr, *HintBtn = nullptr;
     QGroupBox* BigFileGB = nullptr;
     QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
     QRadioButton *BigFileRB1 = nullptr, *BigFileRB2 = nullptr, *BigFileRB3 = nullptr, *BigFileRB4 = nullptr;
@@ -196,8 +213,8 @@ public:
     QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
           *Language1 = nullptr, *Help1 = nullptr;
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
-            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N1 = nullptr,
-            *ClearRegistry = nullptr, *Exit = nullptr;
+            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr,
+            *Stop = nullptr, *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
     QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
     QAction* MemoryUsage = nullptr;
     QAction* ChooseFiletype = nullptr;
@@ -215,6 +232,16 @@ private:
     void SelectPauseMode(int32_t mode);
     void Quit();                                // ends the program; the close handler then saves nothing
 
+    // Starts `job` on the worker with the window locked; `then` does what
+    // follows once it has ended (not when the window closes meanwhile).
+    // totalBytes and pieceCount feed the status text; 0 where not known.
+    void RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                     std::function<void(int32_t)> then);
+    void TransferFinished(int32_t code);
+    void LockForTransfer(bool running);
+    void ShowTransferStatus();  // the bar, the piece list and status panel 1 while a transfer runs
+    void ShowPendingPieces();
+
     TPieceEngine& engine_;
     TSettingsStore& store_;
     bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
@@ -226,6 +253,18 @@ private:
     TMemory* memory_ = nullptr;
     TFrmBaseSize* frmBaseSize_ = nullptr;
     TFrmFileType* frmFileType_ = nullptr;
+
+    std::unique_ptr<TTransferRunner> runner_;
+    std::function<void(int32_t)> afterTransfer_;
+    std::vector<std::function<void()>> unlock_;       // gives each locked control its state back
+    QElapsedTimer transferClock_;
+    int64_t questionNs_ = 0;  // time the transfer waited for disk answers
+    TransferStatus status_;
+    static constexpr int32_t kNoPendingSelection = -2;
+    QStringList pendingRows_;                         // piece sizes not listed yet
+    int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none
+    bool closing_ = false;    // the window closes: the transfer's end is not reported
+    int panel0Width_ = 0;     // status panel 0's width as designed, while a transfer narrows it
 };
 
 // QString <-> engine strings (UTF-8).

@@ -118,6 +118,8 @@ void TMain::BuildLayout() {
     JoinFiles = Named(File1->addAction(QString()), "JoinFiles");
     FindPlaceToBigFile = Named(File1->addAction(QString()), "FindPlaceToBigFile");
     DoJoin = Named(File1->addAction(QString()), "DoJoin");
+    N3 = Named(File1->addSeparator(), "N3");
+    Stop = Named(File1->addAction(QString()), "Stop");
     N1 = Named(File1->addSeparator(), "N1");
     ClearRegistry = Named(File1->addAction(QString()), "ClearRegistry");
     Exit = Named(File1->addAction(QString()), "Exit");
@@ -144,6 +146,8 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    Stop->setEnabled(false);  // only while a split or join runs
     // Check marks; the handlers keep exactly one item of each menu checked.
     for (QAction* a : {ChangeAlways, ChangeSometimes, ChangeNever, LanguageEnglish, LanguageSwedish, LanguageGerman})
         a->setCheckable(true);
@@ -154,6 +158,7 @@ void TMain::BuildLayout() {
     connect(JoinFiles, &QAction::triggered, this, &TMain::JoinFilesClick);
     connect(FindPlaceToBigFile, &QAction::triggered, this, &TMain::FindPlaceToBigFileClick);
     connect(DoJoin, &QAction::triggered, this, &TMain::DoJoinClick);
+    connect(Stop, &QAction::triggered, this, &TMain::StopClick);
     connect(ClearRegistry, &QAction::triggered, this, &TMain::ClearRegistryClick);
     connect(Exit, &QAction::triggered, this, &TMain::ExitClick);
     connect(ChangeAlways, &QAction::triggered, this, &TMain::ChangeAlwaysClick);
@@ -167,7 +172,7 @@ void TMain::BuildLayout() {
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     connect(Hint, &QAction::triggered, this, &TMain::HintClick);
 
-    // ---- tool bar: split group, join group, Exit, the wide help button
+    // ---- tool bar: split group, join group, Stop, Exit, the wide help button
     SpeedBar = Named(new QToolBar(this), "SpeedBar");
     SpeedBar->setMovable(false);
     SpeedBar->setFloatable(false);
@@ -196,6 +201,9 @@ void TMain::BuildLayout() {
     FindPlaceToBigFileBtn =
         toolButton("FindPlaceToBigFileBtn", ToolIcon::PlaceForBigFile, &TMain::FindPlaceToBigFileBtnClick);
     DoJoinBtn = toolButton("DoJoinBtn", ToolIcon::Join, &TMain::DoJoinBtnClick);
+    gap();
+    StopBtn = toolButton("StopBtn", ToolIcon::Stop, &TMain::StopBtnClick);
+    StopBtn->setEnabled(false);
     gap();
     ExitBtn = toolButton("ExitBtn", ToolIcon::Exit, &TMain::ExitBtnClick);
     gap();
@@ -253,6 +261,10 @@ void TMain::BuildLayout() {
     SmallerSizesLB = Named(new QListWidget(ActualSizeGB), "SmallerSizesLB");
     SmallerSizesLB->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("99999999999999")) + 24);
     SmallerSizesLB->setMinimumHeight(fontMetrics().height() * 8);
+    // One line of digits per row: the list measures one row instead of every
+    // row each time it lays out (with rows added during a transfer, each time
+    // it draws).
+    SmallerSizesLB->setUniformItemSizes(true);
     lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
     txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
     ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");
@@ -348,6 +360,9 @@ void TMain::ApplyTexts() {
     caption(JoinFiles, 3); hint(JoinFiles, 19);
     caption(DoJoin, 4); hint(DoJoin, 20);
     caption(Exit, 5); hint(Exit, 21);
+    Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
+    ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
+    ApplyHint(StopBtn, FromStd(ExtraText(Extra::StopHint)));
     hint(PBar, 53);
     Language1->setTitle(T(6));
     caption(LanguageEnglish, 7);

@@ -2,7 +2,7 @@
 # Sets up a Debian machine, builds, and then either starts the program or runs
 # every test through CTest.
 #   ./build.sh run    install what is missing, build, start the window program
-#   ./build.sh test   install what is missing, build (plain, sanitizer and a cross
+#   ./build.sh test   install what is missing, build (plain, sanitizers and a cross
 #                     build for Windows), run all tests (the Windows ones under Wine)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -40,6 +40,13 @@ case $mode in
     ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
       UBSAN_OPTIONS=print_stacktrace=1 \
       bash -c 'cd build-asan && ctest --output-on-failure -j'"$jobs"' -LE plain-only'
+    # Splits and joins run on a worker thread: the engine's and the window's
+    # tests once more under ThreadSanitizer (only those two programs are
+    # built there; the others' placeholders are left out).
+    cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE_THREAD=ON >/dev/null
+    cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests
+    TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp" \
+      bash -c 'cd build-tsan && ctest --output-on-failure -j'"$jobs"' -LE plain-only -E _NOT_BUILT'
     # The standard-library parts and quorvel-cli for Windows, their tests under Wine.
     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -10,18 +10,24 @@
 //   MainJoin.cpp      join workflow
 //   MainOutside.cpp   files from the command line and dropped files
 //   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
+//   MainTransfer.cpp  the split or join on the worker thread: locked controls,
+//                     throttled drawing of its progress, Stop
 //
 // Below, what the window does (functions, then slots) comes first; then its
 // state (the settings it runs with), then its controls; its private helpers
 // and bookkeeping last.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "app/TransferStatus.h"
 #include "engine/PieceEngine.h"
 #include "planning/SizePlan.h"
 #include "texts/Entries.h"
@@ -51,6 +57,7 @@ class TfrmHint;
 class TMemory;
 class TFrmBaseSize;
 class TFrmFileType;
+class TTransferRunner;
 
 // The groups of controls that SetControlState switches together.
 enum class ControlGroup {
@@ -85,7 +92,8 @@ public:
     static QString CurrentFolder();
     void ShowHintInStatusBar(const QString& hint);  // status panel 0
 
-    // ---- TransferView (MainState.cpp)
+    // ---- TransferView (MainState.cpp); during a transfer the calls come
+    // from the worker, 20 batches a second.
     void ClearPieceList() override;
     void SetProgressRange(int32_t min, int32_t max) override;
     void SetProgress(int32_t position) override;
@@ -96,6 +104,12 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override;
     void CorrectPieceSize(int32_t index, const std::string& text) override;
+
+    // ---- the transfer on the worker thread (MainTransfer.cpp)
+    bool TransferRunning() const;
+    // Runs the event loop until the running transfer has ended and its
+    // outcome is shown; returns at once when none runs.
+    void WaitForTransfer();
 
     // ---- texts (MainLayout.cpp)
     void ApplyTexts();
@@ -140,6 +154,8 @@ public slots:
     void JoinFilesClick();
     void FindPlaceToBigFileClick();
     void DoJoinClick();
+    // stop
+    void StopClick();
     // size display and plan
     void BigFileRB1Click();
     void BigFileRB2Click();
@@ -186,7 +202,7 @@ public:
     QToolBar* SpeedBar = nullptr;
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
                 *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
-                *ExitBtn = nullptr, *HintBtn = nullptr;
+                *StopBtn = nullptr, *ExitBtn = nullptr, *HintBtn = nullptr;
     // The big file.
     QGroupBox* BigFileGB = nullptr;
     QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
@@ -211,8 +227,8 @@ public:
     QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
           *Language1 = nullptr, *Help1 = nullptr;
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
-            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N1 = nullptr,
-            *ClearRegistry = nullptr, *Exit = nullptr;
+            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr,
+            *Stop = nullptr, *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
     QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
     QAction* MemoryUsage = nullptr;
     QAction* ChooseFiletype = nullptr;
@@ -232,6 +248,16 @@ private:
     static void CheckChoice(const QActionGroup* choices, int value);
     void Quit();                                // ends the program; the close handler then saves nothing
 
+    // Starts `job` on the worker with the window locked; `then` does what
+    // follows once it has ended (not when the window closes meanwhile).
+    // totalBytes and pieceCount feed the status text; 0 where not known.
+    void RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                     std::function<void(int32_t)> then);
+    void TransferFinished(int32_t code);
+    void LockForTransfer(bool running);
+    void ShowTransferStatus();  // the bar, the piece list and status panel 1 while a transfer runs
+    void ShowPendingPieces();
+
     // ======== What the window works with, and its own bookkeeping.
     TPieceEngine& engine_;
     TSettingsStore& store_;
@@ -246,6 +272,18 @@ private:
     TMemory* memory_ = nullptr;
     TFrmBaseSize* frmBaseSize_ = nullptr;
     TFrmFileType* frmFileType_ = nullptr;
+    // The transfer on the worker thread (MainTransfer.cpp).
+    std::unique_ptr<TTransferRunner> runner_;
+    std::function<void(int32_t)> afterTransfer_;
+    std::vector<std::function<void()>> unlock_;       // gives each locked control its state back
+    QElapsedTimer transferClock_;
+    int64_t questionNs_ = 0;  // time the transfer waited for disk answers
+    TransferStatus status_;
+    static constexpr int32_t kNoPendingSelection = -2;
+    QStringList pendingRows_;                         // piece sizes not listed yet
+    int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none
+    bool closing_ = false;    // the window closes: the transfer's end is not reported
+    int panel0Width_ = 0;     // status panel 0's width as designed, while a transfer narrows it
 };
 
 // QString <-> engine strings (UTF-8).

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStringList>
+#include <algorithm>
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
@@ -149,19 +150,28 @@ bool TMain::MayWriteJoinTarget() {
 }
 
 void TMain::DoJoinClick() {
+    if (TransferRunning()) return;
     if (!MayWriteJoinTarget()) return;
     ShowWorking(Text(Entry::RestoresTheFile));
     // Enabled during the join, so the piece being read shows as selected.
     const bool listWasEnabled = SmallerSizesLB->isEnabled();
     SmallerSizesLB->setEnabled(true);
-    const int32_t code = engine_.Join(MaxRAM, ToStd(AddedFileType), PauseMode);
-    SmallerSizesLB->setEnabled(listWasEnabled);
-
-    ReportTransferResult(code, Entry::FileRestored, Entry::CannotReadPiece);
-    engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
-    ShowBigFileSize(BigUnit);
-    // To join again the user chooses the pieces again.
-    SetControlState(ControlGroup::JoinCommand, false);
-    SetControlState(ControlGroup::PlaceForBigFile, false);
+    const int32_t maxRam = MaxRAM;
+    const ::PauseMode pauseMode = PauseMode;
+    const std::string marker = ToStd(AddedFileType);
+    // Sizes not measured yet (a join that asks for each disk) add up to 0: not known.
+    int64_t total = 0;
+    for (int32_t n = 1; n <= engine_.PieceCount && size_t(n) < engine_.PieceSizes.size(); ++n)
+        total += std::max<int64_t>(engine_.PieceSizes[size_t(n)], 0);
+    RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total,
+                engine_.PieceCount, [this, listWasEnabled](int32_t code) {
+                    SmallerSizesLB->setEnabled(listWasEnabled);
+                    ReportTransferResult(code, Entry::FileRestored, Entry::CannotReadPiece);
+                    engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
+                    ShowBigFileSize(BigUnit);
+                    // To join again the user chooses the pieces again.
+                    SetControlState(ControlGroup::JoinCommand, false);
+                    SetControlState(ControlGroup::PlaceForBigFile, false);
+                });
 }
 

@@ -131,6 +131,8 @@ void TMain::BuildLayout() {
     JoinFiles = Named(File1->addAction(QString()), "JoinFiles");
     FindPlaceToBigFile = Named(File1->addAction(QString()), "FindPlaceToBigFile");
     DoJoin = Named(File1->addAction(QString()), "DoJoin");
+    N3 = Named(File1->addSeparator(), "N3");
+    Stop = Named(File1->addAction(QString()), "Stop");
     N1 = Named(File1->addSeparator(), "N1");
     ClearRegistry = Named(File1->addAction(QString()), "ClearRegistry");
     Exit = Named(File1->addAction(QString()), "Exit");
@@ -157,6 +159,8 @@ void TMain::BuildLayout() {
     FindPlaceToBigFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     DoJoin->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    Stop->setEnabled(false);  // only while a split or join runs
     // Menus of choices: exactly one item checked, by Qt's rule for exclusive
     // groups; each item holds the stored value of its choice.
     auto choices = [this](std::initializer_list<std::pair<QAction*, int>> items) {
@@ -185,6 +189,7 @@ void TMain::BuildLayout() {
     connect(JoinFiles, &QAction::triggered, this, &TMain::JoinFilesClick);
     connect(FindPlaceToBigFile, &QAction::triggered, this, &TMain::FindPlaceToBigFileClick);
     connect(DoJoin, &QAction::triggered, this, &TMain::DoJoinClick);
+    connect(Stop, &QAction::triggered, this, &TMain::StopClick);
     connect(ClearRegistry, &QAction::triggered, this, &TMain::ClearRegistryClick);
     connect(Exit, &QAction::triggered, this, &TMain::ExitClick);
     connect(MemoryUsage, &QAction::triggered, this, &TMain::MemoryUsageClick);
@@ -192,7 +197,7 @@ void TMain::BuildLayout() {
     connect(About, &QAction::triggered, this, &TMain::AboutClick);
     connect(Hint, &QAction::triggered, this, &TMain::HintClick);
 
-    // ---- tool bar: the menus' split group, join group, Exit, the wide help button
+    // ---- tool bar: the menus' split group, join group, Stop, Exit, the wide help button
     auto* tools = Named(new PaletteToolBar(this), "SpeedBar");
     SpeedBar = tools;
     SpeedBar->setMovable(false);
@@ -213,6 +218,9 @@ void TMain::BuildLayout() {
     JoinFilesBtn = tools->AddCommand(JoinFiles, ToolIcon::SelectPieces, "JoinFilesBtn");
     FindPlaceToBigFileBtn = tools->AddCommand(FindPlaceToBigFile, ToolIcon::PlaceForBigFile, "FindPlaceToBigFileBtn");
     DoJoinBtn = tools->AddCommand(DoJoin, ToolIcon::Join, "DoJoinBtn");
+    gap();
+    StopBtn = tools->AddCommand(Stop, ToolIcon::Stop, "StopBtn");
+    Stop->setIconVisibleInMenu(true);  // the one command the File menu shows with its icon
     gap();
     ExitBtn = tools->AddCommand(Exit, ToolIcon::Exit, "ExitBtn");
     gap();
@@ -270,6 +278,10 @@ void TMain::BuildLayout() {
     SmallerSizesLB = Named(new QListWidget(ActualSizeGB), "SmallerSizesLB");
     SmallerSizesLB->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("99999999999999")) + 24);
     SmallerSizesLB->setMinimumHeight(fontMetrics().height() * 8);
+    // One line of digits per row: the list measures one row instead of every
+    // row each time it lays out (with rows added during a transfer, each time
+    // it draws).
+    SmallerSizesLB->setUniformItemSizes(true);
     lblNewSize = Named(new QLabel(ActualSizeGB), "lblNewSize");
     txtNewSize = Named(new QLineEdit(ActualSizeGB), "txtNewSize");
     ChangeItem = Named(new QLabel(ActualSizeGB), "ChangeItem");
@@ -366,6 +378,8 @@ void TMain::ApplyTexts() {
     caption(JoinFiles, Entry::SelectFileToRestore); hint(JoinFiles, Entry::SelectFileToRestoreHint);
     caption(DoJoin, Entry::RestoreTheFile); hint(DoJoin, Entry::RestoreTheFileHint);
     caption(Exit, Entry::Exit); hint(Exit, Entry::ExitHint);
+    Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
+    ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
     hint(PBar, Entry::ProgressHint);
     Memory1->setTitle(Text(Entry::MemoryMenu));
     opensWindow(MemoryUsage, Entry::MemoryUsage); hint(MemoryUsage, Entry::MemoryUsageHint);

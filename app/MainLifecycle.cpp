@@ -15,6 +15,7 @@
 #include "app/Main.h"
 #include "app/ModalSeam.h"
 #include "app/QtLanguage.h"
+#include "app/TransferRunner.h"
 #include "settings/SettingsStore.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
@@ -68,6 +69,9 @@ void TMain::KeepOnScreen() {
 }
 
 TMain::~TMain() {
+    // A transfer still running is stopped and its thread ended first.
+    closing_ = true;
+    runner_.reset();
     engine_.SetView(nullptr);
     RestoreCursor();
 }
@@ -180,6 +184,13 @@ void TMain::ExitClick() {
 }
 
 void TMain::closeEvent(QCloseEvent* e) {
+    if (TransferRunning()) {
+        // Stop first, then close: no thread outlives the window.
+        closing_ = true;
+        StopClick();
+        WaitForTransfer();
+        closing_ = false;
+    }
     if (!exiting_) {
         SaveGeometry();
         Quit();

@@ -21,6 +21,8 @@ QString FirstLocalFile(const QMimeData* data) {
 }  // namespace
 
 void TMain::OpenFromOutside(const QString& name) {
+    // A running transfer's inputs stay as they are.
+    if (TransferRunning()) return;
     // As after an accepted dialog: a full native name, and its folder the
     // current one, which the workflows store as the last used folder.
     const QFileInfo info(name);
@@ -33,7 +35,7 @@ void TMain::OpenFromOutside(const QString& name) {
 }
 
 void TMain::dragEnterEvent(QDragEnterEvent* e) {
-    if (!FirstLocalFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+    if (!TransferRunning() && !FirstLocalFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
 }
 
 void TMain::dropEvent(QDropEvent* e) {

@@ -124,6 +124,8 @@ void TMain::rbSizeFreeClick() {
 // ---- editing one piece's size
 
 void TMain::SmallerSizesLBClick() {
+    // The row marked during a transfer is the piece in transfer, not one to edit.
+    if (TransferRunning()) return;
     const int row = SelectedRow(SmallerSizesLB);
     if (row < 0) return;
     ChangeItem->setText(Text(Entry::FileNumber) + QString::number(row + 1));

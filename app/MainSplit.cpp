@@ -69,17 +69,24 @@ void TMain::FindPlaceToSmallFilesClick() {
 }
 
 void TMain::DoSplitClick() {
+    if (TransferRunning()) return;
     ShowWorking(Text(Entry::SplitsTheFile));
     // Enabled during the split, so the piece being written shows as selected.
     const bool listWasEnabled = SmallerSizesLB->isEnabled();
     SmallerSizesLB->setEnabled(true);
-    const int32_t code = engine_.Split(MaxRAM, ToStd(AddedFileType), PauseMode, UseFreeSpace);
-    SmallerSizesLB->setEnabled(listWasEnabled);
-
-    ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
-    // To split again the user chooses a file again.
-    SetControlState(ControlGroup::SplitCommand, false);
-    SetControlState(ControlGroup::PlaceForPieces, false);
-    SetControlState(ControlGroup::NewSizeEditing, false);
+    const int32_t maxRam = MaxRAM;
+    const ::PauseMode pauseMode = PauseMode;
+    const bool useFreeSpace = UseFreeSpace;
+    const std::string marker = ToStd(AddedFileType);
+    RunTransfer(
+        [=](TPieceEngine& engine) { return engine.Split(maxRam, marker, pauseMode, useFreeSpace); },
+        engine_.BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount, [this, listWasEnabled](int32_t code) {
+            SmallerSizesLB->setEnabled(listWasEnabled);
+            ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
+            // To split again the user chooses a file again.
+            SetControlState(ControlGroup::SplitCommand, false);
+            SetControlState(ControlGroup::PlaceForPieces, false);
+            SetControlState(ControlGroup::NewSizeEditing, false);
+        });
 }
 

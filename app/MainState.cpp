@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
@@ -138,40 +139,70 @@ void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hin
 
 // ---- TransferView
 
-void TMain::ClearPieceList() { SmallerSizesLB->clear(); }
+// During a transfer the list takes each batch's new rows and its marking
+// once, in ShowPendingPieces: row by row, every marking lays out the whole
+// list again, and a set of a thousand pieces took seconds.
+
+void TMain::ClearPieceList() {
+    pendingRows_.clear();
+    pendingSelection_ = kNoPendingSelection;
+    SmallerSizesLB->clear();
+}
 
 void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max); }
 
 void TMain::SetProgress(int32_t position) {
-    if (PBar->value() == position) return;
-    PBar->setValue(position);
-    PBar->repaint();
-    // Keeps the window drawn and the desktop from marking it hung; the user
-    // still cannot click into the running transfer.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    status_.position = position;
+    // During a transfer the bar follows once a batch, in ShowTransferStatus.
+    if (!TransferRunning()) PBar->setValue(position);
 }
 
 void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(FromStd(name)); }
 
-void TMain::AddPieceSize(const std::string& text) { SmallerSizesLB->addItem(FromStd(text)); }
+void TMain::AddPieceSize(const std::string& text) {
+    pendingRows_ << FromStd(text);
+    if (!TransferRunning()) ShowPendingPieces();
+}
 
 void TMain::CorrectPieceSize(int32_t index, const std::string& text) {
-    if (QListWidgetItem* item = SmallerSizesLB->item(index)) item->setText(FromStd(text));
+    const int listed = SmallerSizesLB->count();
+    if (index >= listed && index - listed < pendingRows_.size()) {
+        pendingRows_[index - listed] = FromStd(text);
+    } else if (QListWidgetItem* row = SmallerSizesLB->item(index)) {
+        row->setText(FromStd(text));
+    }
 }
 
 void TMain::SelectPiece(int32_t index) {
-    // Marking the piece in transfer is no user's choice of a piece to edit.
-    const QSignalBlocker blocker(SmallerSizesLB);
-    SmallerSizesLB->setCurrentRow(index);
+    if (index >= 0) status_.piece = index + 1;
+    pendingSelection_ = index;
+    if (!TransferRunning()) ShowPendingPieces();
 }
 
-void TMain::RepaintPieceList() { SmallerSizesLB->repaint(); }
+void TMain::ShowPendingPieces() {
+    if (!pendingRows_.isEmpty()) SmallerSizesLB->addItems(std::exchange(pendingRows_, {}));
+    if (pendingSelection_ != kNoPendingSelection) {
+        // Marking the piece in transfer is no user's choice of a piece to edit.
+        const QSignalBlocker blocker(SmallerSizesLB);
+        SmallerSizesLB->setCurrentRow(std::exchange(pendingSelection_, kNoPendingSelection));
+    }
+}
+
+// The calls come in batches from the worker: the drawing after each batch
+// shows them all at once.
+void TMain::RepaintPieceList() { SmallerSizesLB->update(); }
 
 bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
-    return Modal::InUse().Message(this, FromStd(caption), FromStd(text),
-                           icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
-                                                                : ModalSeam::Icon::Exclamation,
-                           ModalSeam::Buttons::YesNo);
+    // The wait for the user does not count as copying time.
+    ShowTransferStatus();
+    QElapsedTimer asking;
+    asking.start();
+    const bool yes = Modal::InUse().Message(this, FromStd(caption), FromStd(text),
+                                            icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
+                                                                                 : ModalSeam::Icon::Exclamation,
+                                            ModalSeam::Buttons::YesNo);
+    questionNs_ += asking.nsecsElapsed();
+    return yes;
 }
 
-void TMain::RepaintMainWindow() { repaint(); }
+void TMain::RepaintMainWindow() { update(); }

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QSvgRenderer>
+#include <cmath>
 
 namespace {
 
@@ -103,6 +104,20 @@ void Draw(QPainter& p, ToolIcon which, const Ink& ink) {
         p.drawLine(QPointF(5, 5), QPointF(11, 11));
         p.drawLine(QPointF(11, 5), QPointF(5, 11));
         break;
+    case ToolIcon::Stop: {
+        // An octagon with a bar: a stop sign, not the round Exit.
+        QPolygonF sign;
+        for (int i = 0; i < 8; ++i) {
+            const qreal angle = (22.5 + 45 * i) * 3.14159265358979 / 180;
+            sign << QPointF(8 + 7 * std::cos(angle), 8 + 7 * std::sin(angle));
+        }
+        p.setBrush(QColor(200, 50, 40));
+        p.drawPolygon(sign);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4, 6.9, 8, 2.2));
+        break;
+    }
     case ToolIcon::Help: {
         p.setBrush(QColor(40, 110, 200));
         p.drawEllipse(QRectF(1, 1, 14, 14));

@@ -72,6 +72,17 @@ const ExtraRow kRows[] = {
     {Extra::NothingJoined,
      {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
       "Nichts wurde wiederhergestellt; keine Datei wurde geändert."}},
+    {Extra::StopCommand, {"S&top", "&Stoppa", "&Abbrechen"}},
+    {Extra::StopHint,
+     {"Stop|Stops the running split or restore; nothing half-written is left behind",
+      "Stoppa|Stoppar den pågående uppdelningen eller återskapningen; inget halvskrivet lämnas kvar",
+      "Abbrechen|Bricht das laufende Aufteilen oder Wiederherstellen ab; nichts halb Geschriebenes bleibt "
+      "zurück"}},
+    {Extra::ProgressPercent, {"%1%", "%1 %", "%1 %"}},
+    {Extra::ProgressBytes, {"%1 of %2", "%1 av %2", "%1 von %2"}},
+    {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
+    {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
+    {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
               "one row per text");

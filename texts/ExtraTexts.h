@@ -33,6 +33,13 @@ enum class Extra {
     ChecksumFileBesideBigFile,  // %1 the checksum file
     ReplaceTarget,  // %1: the full name of the file a join would replace
     NothingJoined,
+    StopCommand,          // menu item, with its access key
+    StopHint,             // "short|long"
+    ProgressPercent,      // %1: whole percent
+    ProgressBytes,        // %1 done of %2 total
+    ProgressTimeLeft,     // %1: h:mm:ss or m:ss
+    ProgressPiece,        // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,   // %1: the piece in transfer, the count not known yet
     Count  // not a text
 };
 

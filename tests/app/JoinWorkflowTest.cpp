@@ -103,6 +103,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     modal.SetNextFileName(original);
     Main().ChooseSplitAFileClick();
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     ASSERT_EQ(Status1(), "The file is splitted!");
 
     ChoosePiece(Piece(prefix, 2));
@@ -111,6 +112,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     modal.SetNextFileName(Path("big/Restored.exe"));
     QTest::mouseClick(Main().FindPlaceToBigFileBtn, Qt::LeftButton);
     QTest::mouseClick(Main().DoJoinBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
 
     EXPECT_TRUE(modal.Messages().empty());
     EXPECT_EQ(Status1(), "The file is restored and checked!");
@@ -181,6 +183,7 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
 
     for (int i = 0; i < 3; ++i) seam.SetNextAnswer(true);
     Main().DoJoinClick();
+    Main().WaitForTransfer();
 
     QStringList questions;
     for (const auto& m : seam.Messages()) {
@@ -257,6 +260,7 @@ TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
     EXPECT_EQ(StoredPath("SplitPath"), "(none)");
 
     Main().DoJoinClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is restored!");
     EXPECT_EQ(Read(prefix), whole);
     EXPECT_FALSE(QFileInfo::exists(target));
@@ -286,6 +290,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     QFile::remove(Piece(prefix, 2));
     modal.SetNextAnswer(true);  // replace the older file
     Main().DoJoinClick();
+    Main().WaitForTransfer();
 
     ASSERT_EQ(modal.Messages().size(), 2u);
     EXPECT_EQ(modal.Messages()[1].text, "Could not read smaller file number: 2");
@@ -309,6 +314,7 @@ TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
 
     modal.SetNextAnswer(true);  // replace the older file
     Main().DoJoinClick();
+    Main().WaitForTransfer();
     QStringList texts = MessageTexts();
     EXPECT_EQ(texts, QStringList({"The file " + target + " already exists. Replace it?",
                                   "Not all diskettes were entered."}));
@@ -322,6 +328,7 @@ TEST_F(JoinWorkflow, TargetThatIsOneOfItsOwnPiecesIsRefused) {
     modal.SetNextFileName(Piece(prefix, 2));
     Main().FindPlaceToBigFileClick();
     Main().DoJoinClick();
+    Main().WaitForTransfer();
 
     EXPECT_EQ(MessageTexts(), QStringList({"Possible invalid path! Could not recreate the big file."}));
     EXPECT_EQ(Read(Piece(prefix, 1)), whole.left(10));
@@ -340,6 +347,7 @@ TEST_F(JoinWorkflow, ExistingTargetNotPickedIsReplacedOnlyAfterAYes) {
     EXPECT_EQ(Status1(), "Nothing was restored; no file was changed.");
     modal.SetNextAnswer(true);
     Main().DoJoinClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Read(target), whole);
 
     // Picked in the place dialog, even under the same name: no question.
@@ -347,6 +355,7 @@ TEST_F(JoinWorkflow, ExistingTargetNotPickedIsReplacedOnlyAfterAYes) {
     modal.SetNextFileName(target);
     Main().FindPlaceToBigFileClick();
     Main().DoJoinClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(modal.Messages().size(), 2u);
 }
 

@@ -68,7 +68,7 @@ TEST_F(MainHints, LongHintIsShownWholeWhereTheWindowHasRoom) {
 
 TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
     const QStringList withTips = {"SplitAFileBtn", "FindPlaceToSmallFilesBtn", "DoSplitBtn", "JoinFilesBtn",
-                                  "FindPlaceToBigFileBtn", "DoJoinBtn", "ExitBtn", "HintBtn", "SmallerSizesLB",
+                                  "FindPlaceToBigFileBtn", "DoJoinBtn", "StopBtn", "ExitBtn", "HintBtn", "SmallerSizesLB",
                                   "CBBaseSize", "txtNewSize", "ApplyBaseSize", "ApplyNewSize"};
     for (const QString& name : withTips) EXPECT_FALSE(Find(name)->toolTip().isEmpty()) << name.toStdString();
     for (QWidget* w : Main().findChildren<QWidget*>()) {

@@ -129,6 +129,7 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
     EXPECT_EQ(Main().SmallFileNames->text(), QDir::toNativeSeparators(dir.filePath("Setup.exe.part*")));
 
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
     const QByteArray whole = Read(big);
     int64_t offset = 0;

@@ -72,6 +72,7 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
 TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
     Choose(big);
     QTest::mouseClick(Main().DoSplitBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
 
     const QString prefix = Path("pieces/Setup.exe");
     EXPECT_EQ(Read(Piece(prefix, 1)), Slice(0, kFloppy));
@@ -119,6 +120,7 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
 
     // The engine already holds the new name: the split cannot read it.
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     ASSERT_EQ(modal.Messages().size(), 2u);
     EXPECT_EQ(modal.Messages()[1].text, "Could not read the big file.");
     EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
@@ -156,6 +158,7 @@ TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
     EXPECT_EQ(StoredPath("JoinPath"), Path("backup"));
 
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Read(Piece(backup, 1)), Slice(0, kFloppy));
     EXPECT_EQ(Read(Piece(backup, 3)).size(), kBigSize - 2 * kFloppy);
     EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
@@ -180,6 +183,7 @@ TEST_F(SplitWorkflow, CancelledPlaceDialogPutsThePiecesBesideTheBigFile) {
     EXPECT_EQ(Main().SmallFileNames->text(), shownNames);
     EXPECT_EQ(Status1(), "Ready to split the file!");
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(Read(Piece(big, 2)), Slice(kFloppy, kFloppy));
     EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
@@ -197,6 +201,7 @@ TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
     ExpectEnabled(kSplitCommands, true);
 
     Main().DoSplitClick();
+    Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(Sizes(), QStringList({"1200000", "1200000", "600000"}));
     EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
@@ -211,6 +216,7 @@ TEST_F(SplitWorkflow, SplitFailingAtPieceThreeReportsItsNumber) {
     // A folder in the way: piece 3 cannot be created.
     ASSERT_TRUE(QDir().mkdir(Piece(Path("pieces/Setup.exe"), 3)));
     Main().DoSplitClick();
+    Main().WaitForTransfer();
 
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Abnormal termination!",
@@ -232,6 +238,7 @@ TEST_F(SplitWorkflow, PiecesNamedLikeTheBigFileItselfAreRefused) {
     modal.SetNextFileName(Path("Data"));
     Main().FindPlaceToSmallFilesClick();
     Main().DoSplitClick();
+    Main().WaitForTransfer();
 
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_EQ(modal.Messages()[0].text, "Possible invalid path! Could not create smaller file number 1");

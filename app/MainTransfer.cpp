@@ -1,0 +1,113 @@
+// The split or join on the worker thread: while it runs the window stays
+// drawn and answers the user, the controls that would change its inputs are
+// locked, the status bar tells how far it is, and Stop (Escape, the menu,
+// the tool bar, closing the window) ends it.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <utility>
+
+#include "app/Main.h"
+#include "app/TransferRunner.h"
+#include "texts/TextCatalogue.h"
+
+bool TMain::TransferRunning() const { return runner_ && runner_->Running(); }
+
+void TMain::WaitForTransfer() {
+    if (runner_) runner_->Wait();
+}
+
+void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                        std::function<void(int32_t)> then) {
+    if (!runner_) {
+        runner_ = std::make_unique<TTransferRunner>(engine_, *this);
+        connect(runner_.get(), &TTransferRunner::Delivered, this, &TMain::ShowTransferStatus);
+        connect(runner_.get(), &TTransferRunner::Finished, this, &TMain::TransferFinished);
+    }
+    afterTransfer_ = std::move(then);
+    status_ = TransferStatus{};
+    status_.totalBytes = totalBytes;
+    status_.pieceCount = pieceCount;
+    questionNs_ = 0;
+    LockForTransfer(true);
+    transferClock_.start();
+    runner_->Start(std::move(job));
+}
+
+void TMain::TransferFinished(int32_t code) {
+    LockForTransfer(false);
+    const auto then = std::exchange(afterTransfer_, nullptr);
+    if (closing_) {
+        RestoreCursor();
+    } else if (then) {
+        then(code);
+    }
+}
+
+void TMain::LockForTransfer(bool running) {
+    if (running) {
+        unlock_.clear();
+        auto lock = [this](auto* control) {
+            unlock_.push_back([control, enabled = control->isEnabled()] { control->setEnabled(enabled); });
+            control->setEnabled(false);
+        };
+        // Every menu item but Help's (About, How It Works) and Stop, and with them
+        // the tool bar's buttons, which are the same commands.
+        for (QMenu* menu : {File1, ChangeOfDisk, Memory1, Filetype, Language1}) {
+            for (QAction* item : menu->actions()) {
+                if (!item->isSeparator() && item != Stop) lock(item);
+            }
+        }
+        for (QWidget* control : std::initializer_list<QWidget*>{BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4,
+                                                                 CBBaseSize, rbSizeBase, rbSizeFree, ApplyBaseSize,
+                                                                 txtNewSize, ChangeItem, ApplyNewSize}) {
+            lock(control);
+        }
+    } else {
+        for (const auto& give : std::exchange(unlock_, {})) give();
+    }
+    // The list marks the piece in transfer; a click must not pick a piece to edit.
+    SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
+    // The window answers while it works: the busy arrow, not the hourglass.
+    if (running && hourglassSet_) QApplication::changeOverrideCursor(QCursor(Qt::BusyCursor));
+    // The progress in panel 1 is read whole; the piece's path in panel 0
+    // gives way (its folder is shown above, in the names of the pieces).
+    if (running) {
+        panel0Width_ = StatusPanel0->minimumWidth();
+        StatusPanel0->setMinimumWidth(0);
+    } else {
+        StatusPanel0->setMinimumWidth(panel0Width_);
+        StatusPanel1->setMinimumWidth(0);
+    }
+    Stop->setEnabled(running);
+}
+
+void TMain::ShowTransferStatus() {
+    if (!TransferRunning()) return;
+    ShowPendingPieces();
+    // A progress bar draws itself at once on a visible change: here it is
+    // drawn with the rest of the batch instead.
+    PBar->setUpdatesEnabled(false);
+    PBar->setValue(status_.position);
+    PBar->setUpdatesEnabled(true);
+    status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
+    const QString text = TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint());
+    StatusPanel1->setText(text);
+    // Never narrower while it runs: a panel that follows each text's length jitters.
+    const int width = StatusPanel1->fontMetrics().horizontalAdvance(text) + 2 * StatusPanel1->frameWidth() + 8;
+    if (width > StatusPanel1->minimumWidth()) StatusPanel1->setMinimumWidth(width);
+}
+
+void TMain::StopClick() {
+    if (runner_) runner_->Stop();
+}

@@ -1,0 +1,159 @@
+// Stopping a running split or join from the window: Escape, the tool bar
+// and closing the window, each at a disk question or in the middle of a copy.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDirIterator>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/TransferRunner.h"
+#include "tests/app/WorkflowFixture.h"
+
+namespace {
+// Whether a thread of this process carries the worker's name.
+bool WorkerThreadAlive() {
+    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();) {
+        QFile comm(it.next() + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == kWorkerThreadName) return true;
+    }
+    return false;
+}
+}  // namespace
+
+class StopWorkflow : public WorkflowFixture {
+protected:
+    void SetUp() override {
+        WorkflowFixture::SetUp();
+        Modal::Install(&seam);
+        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
+        Main().JoinPath = Path("pieces");
+        big = Path("Setup.exe");
+        bigBytes = Pattern(3000000);
+        ASSERT_TRUE(Write(big, bigBytes));
+        // A question before each piece: a fixed point in the transfer to stop at.
+        Main().SelectPauseMode(PauseMode::Always);
+        for (int i = 0; i < 3; ++i) seam.SetNextAnswer(true);
+    }
+    void TearDown() override {
+        Modal::Install(&modal);
+        WorkflowFixture::TearDown();
+    }
+    void ChooseToSplit(const QString& name) {
+        seam.SetNextFileName(name);
+        Main().ChooseSplitAFileClick();
+    }
+    // Every file in the pieces' folder is a whole piece of the big file.
+    void ExpectOnlyWholePieces() {
+        const QString prefix = Path("pieces/Setup.exe");
+        const int64_t sizes[] = {1457664, 1457664, 84672};
+        int64_t offset = 0;
+        QStringList whole;
+        for (int n = 1; n <= 3; ++n) {
+            if (Read(Piece(prefix, n)) == bigBytes.mid(int(offset), int(sizes[n - 1])))
+                whole << QFileInfo(Piece(prefix, n)).fileName();
+            offset += sizes[n - 1];
+        }
+        const QStringList files = QDir(Path("pieces")).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& file : files) EXPECT_TRUE(whole.contains(file)) << file.toStdString();
+    }
+    void ExpectStoppedAndUnlocked() {
+        ASSERT_FALSE(seam.Messages().empty());
+        ExpectBox(seam.Messages().back(), "The File Quorvel", "Stopped.", ModalSeam::Icon::Information,
+                  ModalSeam::Buttons::Ok);
+        EXPECT_EQ(Status1(), "Stopped.");
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        ExpectEnabled({"Stop", "StopBtn"}, false);
+        ExpectEnabled({"Exit", "ExitBtn", "LanguageGerman", "JoinFiles", "ChooseSplitAFile", "MemoryUsage"}, true);
+    }
+
+    QuestionWatchingModal seam;
+    QString big;
+    QByteArray bigBytes;
+};
+
+TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
+    Main().show();
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    ChooseToSplit(big);
+    const QString other = Path("Other.bin");
+    ASSERT_TRUE(Write(other, Pattern(5000)));
+    int asked = 0;
+    seam.onQuestion = [&] {
+        if (++asked != 2) return;
+        // While it runs only Stop, About and How It Works can be used.
+        ExpectEnabled({"Stop", "StopBtn", "About", "Hint", "HintBtn"}, true);
+        ExpectEnabled({"DoSplit", "DoSplitBtn", "ChooseSplitAFile", "JoinFiles", "Exit", "ExitBtn", "ClearRegistry",
+                       "LanguageGerman", "MemoryUsage", "ChooseFiletype", "ChangeNever", "CBBaseSize",
+                       "BigFileRB1", "rbSizeFree", "txtNewSize"},
+                      false);
+        Main().OpenFromOutside(other);  // a drop changes nothing either
+        EXPECT_EQ(Main().BigFileName->text(), big);
+        QTest::keyClick(&Main(), Qt::Key_Escape);
+    };
+    Main().DoSplitClick();
+    Main().WaitForTransfer();
+
+    EXPECT_EQ(asked, 2);
+    ExpectStoppedAndUnlocked();
+    ExpectOnlyWholePieces();
+    EXPECT_EQ(Read(big), bigBytes);
+}
+
+TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
+    ChooseToSplit(big);
+    Main().SelectPauseMode(PauseMode::Never);
+    Main().DoSplitClick();
+    Main().WaitForTransfer();
+    ASSERT_EQ(Status1(), "The file is splitted!");
+    const QByteArray old = "an older file of the target's name";
+    const QString target = Path("Restored.exe");
+    ASSERT_TRUE(Write(target, old));
+
+    Main().SelectPauseMode(PauseMode::Always);
+    seam.SetNextDialogAction([](QDialog* d) {  // the disk count
+        d->findChild<QSpinBox*>("txtNr")->setValue(3);
+        QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        return d->result();
+    });
+    seam.SetNextFileName(Piece(Path("pieces/Setup.exe"), 1));
+    Main().JoinFilesClick();
+    seam.SetNextFileName(target);
+    Main().FindPlaceToBigFileClick();
+    int asked = 0;
+    seam.onQuestion = [&] {
+        if (++asked == 3) QTest::mouseClick(Main().StopBtn, Qt::LeftButton);
+    };
+    Main().DoJoinClick();
+    Main().WaitForTransfer();
+
+    ExpectStoppedAndUnlocked();
+    EXPECT_EQ(Read(target), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"Restored.exe", "Setup.exe"}));
+}
+
+TEST_F(StopWorkflow, ClosingTheWindowMidCopyStopsAndEndsTheWorker) {
+    // Small blocks and a bigger file: the copy is still running when the window closes.
+    const QByteArray large = Pattern(40000000, 3);
+    ASSERT_TRUE(Write(big, large));
+    bigBytes = large;
+    Main().SelectPauseMode(PauseMode::Never);
+    Main().MaxRAM = 512;
+    ChooseToSplit(big);
+    Main().DoSplitClick();
+    ASSERT_TRUE(Main().TransferRunning());
+
+    Main().close();
+
+    EXPECT_FALSE(Main().TransferRunning());
+    EXPECT_FALSE(WorkerThreadAlive());
+    EXPECT_TRUE(seam.Messages().empty());  // the window goes: nothing to report
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    for (const QString& file : QDir(Path("pieces")).entryList(QDir::Files | QDir::Hidden)) {
+        const int n = file.section('_', -1).toInt();
+        EXPECT_EQ(Read(Path("pieces/") + file), large.mid(int(int64_t(n - 1) * 1457664), 1457664)) << file.toStdString();
+    }
+}

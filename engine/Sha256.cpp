@@ -8,7 +8,8 @@
 #include <new>
 #include <utility>
 #ifdef _WIN32
-#include <windows.h>
+#include <windows.h>  // first: bcrypt.h builds on its types
+
 #include <bcrypt.h>
 #include <io.h>
 #else

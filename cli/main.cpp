@@ -5,8 +5,9 @@
 
 #include <iostream>
 #ifdef _WIN32
+#include <windows.h>  // first: shellapi.h builds on its types
+
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
 #define isatty _isatty
 #define STDERR_FILENO 2

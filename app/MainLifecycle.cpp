@@ -102,8 +102,11 @@ void TMain::FormCreate() {
     // 3. Geometry: the position always, the size only when both parts are
     // positive, and never larger than the screen the window opens on. The
     // constructor then keeps the whole window on that screen (KeepOnScreen).
-    mainTop = store_.Read(Settings::MainTop);
-    mainLeft = store_.Read(Settings::MainLeft);
+    // Beyond any desktop, yet far from where Qt's own rectangle arithmetic
+    // overflows; KeepOnScreen brings the window back.
+    constexpr int kFarOff = 1 << 20;
+    mainTop = std::clamp(store_.Read(Settings::MainTop), -kFarOff, kFarOff);
+    mainLeft = std::clamp(store_.Read(Settings::MainLeft), -kFarOff, kFarOff);
     mainHeight = store_.Read(Settings::MainHeight);
     mainWidth = store_.Read(Settings::MainWidth);
     move(mainLeft, mainTop);

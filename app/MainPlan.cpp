@@ -13,11 +13,12 @@
 #include "app/Main.h"
 #include "app/MainEntries.h"
 #include "app/ModalSeam.h"
-#include "planning/BaseSizeEditor.h"
-#include "planning/Presets.h"
+#include "dialogs/BaseSizeEditor.h"
 #include "planning/SizePlan.h"
+#include "settings/Presets.h"
 #include "settings/SettingsStore.h"
 #include "texts/QtHints.h"
+#include "texts/QtSizeText.h"
 
 namespace {
 // Catalogue entries of the plan.

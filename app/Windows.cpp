@@ -8,7 +8,7 @@
 #include "dialogs/DiskDialog.h"
 #include "dialogs/FileTypeDialog.h"
 #include "dialogs/MemoryDialog.h"
-#include "planning/BaseSizeEditor.h"
+#include "dialogs/BaseSizeEditor.h"
 #include "texts/HelpWindow.h"
 
 TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {

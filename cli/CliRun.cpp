@@ -86,11 +86,12 @@ private:
 
 
 // A name the engine can use whatever the current folder: "Archive.zip" must
-// not pass for a file on drive A.
+// not pass for a file on drive A. On Windows '/' becomes '\\', the one
+// separator the engine splits names at.
 std::string Absolute(const std::string& name) {
     std::error_code ec;
-    const std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(name), ec);
-    return ec ? name : path.u8string();
+    std::filesystem::path path = std::filesystem::absolute(FsPath(name), ec);
+    return ec ? name : path.make_preferred().u8string();
 }
 
 int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
@@ -107,7 +108,7 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
         }
     }
     engine.BigFilePath = Absolute(o.file);
-    engine.PiecePrefix = o.into.empty() ? engine.BigFilePath : MakePiecePrefix(Absolute(o.into), o.file);
+    engine.PiecePrefix = o.into.empty() ? engine.BigFilePath : MakePiecePrefix(Absolute(o.into), engine.BigFilePath);
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
@@ -178,7 +179,7 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
     // The chosen file may be any piece, or the checksum file itself.
-    const std::string prefix = PrefixFromPieceName(o.file, o.marker);
+    const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
     const std::string sums = FindChecksumFile(prefix, o.marker);
     if (sums.empty()) {
         Report(err, FillIn(ExtraText(0, Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));

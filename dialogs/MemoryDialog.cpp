@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "dialogs/PromptLayout.h"
-#include "planning/SizePlan.h"
+#include "texts/QtSizeText.h"
 #include "texts/QtText.h"
 
 int32_t MemoryLimitFromText(const QString& text) {

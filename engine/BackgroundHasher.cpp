@@ -7,12 +7,12 @@
 #include <new>
 #include <system_error>
 #include <utility>
+#include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -23,13 +23,54 @@ constexpr std::size_t kAddBlockBytes = 1024 * 1024;
 // ...and the caller waits while a lane has more than this many of them to hash.
 constexpr int64_t kMaxQueuedAddBytes = 32 * 1024 * 1024;
 
-int DuplicateFd(int fd) {
+// What a caller's descriptor is open on, and how (Linux: its access mode).
+struct FdFacts {
+    uint64_t device = 0, inode = 0;
+    int mode = 0;
+};
+
 #ifdef _WIN32
-    return _dup(fd);
-#else
-    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
-#endif
+
+bool Describe(int fd, FdFacts& facts) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return false;
+    facts.device = info.dwVolumeSerialNumber;
+    facts.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
 }
+
+// A descriptor of the hasher's own, on the file behind fd. Not a duplicate:
+// a duplicate shares the caller's position, and every read at an offset
+// moves it on Windows, under the caller's feet.
+int DuplicateFd(int fd) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    // Only for a caller's handle that reads: a read of nothing tells, without moving it.
+    char none;
+    DWORD read = 0;
+    if (handle == INVALID_HANDLE_VALUE || !ReadFile(handle, &none, 0, &read, nullptr)) return -1;
+    const HANDLE own =
+        ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (own == INVALID_HANDLE_VALUE) return -1;
+    const int result = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
+    if (result < 0) CloseHandle(own);
+    return result;
+}
+
+#else
+
+bool Describe(int fd, FdFacts& facts) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    facts.device = static_cast<uint64_t>(info.st_dev);
+    facts.inode = static_cast<uint64_t>(info.st_ino);
+    facts.mode = fcntl(fd, F_GETFL) & O_ACCMODE;
+    return true;
+}
+
+int DuplicateFd(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
+
+#endif
 
 void CloseFd(int fd) {
 #ifdef _WIN32
@@ -96,27 +137,19 @@ BackgroundHasher::Digest BackgroundHasher::Failed(int error) {
 }
 
 std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
-    struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0) return nullptr;
-#ifdef _WIN32
-    const int mode = 0;
-    const bool comparable = false;  // no inode numbers to tell files apart
-#else
-    const int mode = fcntl(fd, F_GETFL) & O_ACCMODE;
-    const bool comparable = true;
-#endif
-    const auto device = static_cast<uint64_t>(info.st_dev), inode = static_cast<uint64_t>(info.st_ino);
-    if (comparable && lastSource_ && lastSource_->callerFd == fd && lastSource_->device == device &&
-        lastSource_->inode == inode && lastSource_->mode == mode) {
+    FdFacts facts;
+    if (fd < 0 || !Describe(fd, facts)) return nullptr;
+    if (lastSource_ && lastSource_->callerFd == fd && lastSource_->device == facts.device &&
+        lastSource_->inode == facts.inode && lastSource_->mode == facts.mode) {
         return lastSource_;
     }
     auto source = std::make_shared<Source>();
     source->fd = DuplicateFd(fd);
     if (source->fd < 0) return nullptr;
     source->callerFd = fd;
-    source->device = device;
-    source->inode = inode;
-    source->mode = mode;
+    source->device = facts.device;
+    source->inode = facts.inode;
+    source->mode = facts.mode;
     lastSource_ = source;
     return source;
 }
@@ -286,7 +319,14 @@ void BackgroundHasher::Run(int lane) {
 
 int OpenForHashing(const std::string& name) {
 #ifdef _WIN32
-    return _wopen(FsPath(name).c_str(), _O_RDONLY | _O_BINARY);
+    // Shared for deleting too: the file may be renamed while this is open.
+    const HANDLE file = CreateFileW(FsPath(name).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(file);
+    return fd;
 #else
     return open(name.c_str(), O_RDONLY | O_CLOEXEC);
 #endif

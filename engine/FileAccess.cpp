@@ -3,13 +3,33 @@
 #include "engine/PieceNaming.h"
 
 #include <system_error>
-#ifndef _WIN32
+#include <sys/types.h>
+#ifdef _WIN32
+#include <exception>
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
 
-fs::path FsPath(const std::string& name) { return fs::u8path(name); }
+// Seeks and cuts past 2 GiB need 64-bit off_t; mingw has it only with
+// _FILE_OFFSET_BITS=64, which the build sets.
+static_assert(sizeof(off_t) == 8, "64-bit file positions");
+
+fs::path FsPath(const std::string& name) {
+#ifdef _WIN32
+    // Windows names are UTF-16: text that is no UTF-8 cannot be converted,
+    // and u8path throws. An empty path names no file, so every call fails.
+    try {
+        return fs::u8path(name);
+    } catch (const std::exception&) {
+        return {};
+    }
+#else
+    return fs::u8path(name);
+#endif
+}
 
 std::FILE* OpenFile(const std::string& name, const char* mode) {
 #ifdef _WIN32
@@ -41,6 +61,12 @@ bool MayReplace(const std::string& name) {
     const fs::file_status target = fs::status(path, ec);
     if (fs::is_symlink(link) && !fs::exists(target)) return true;
     if (!fs::is_regular_file(target)) return false;
+#ifdef _WIN32
+    // Read-only holds for every user, also where opening for writing would
+    // not tell (Wine run by root).
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+#endif
     std::FILE* file = OpenFile(name, "r+b");
     if (file == nullptr) return false;
     std::fclose(file);
@@ -57,7 +83,18 @@ FileIdentity IdentityOf(const std::string& name) {
         id.inode = static_cast<unsigned long long>(info.st_ino);
     }
 #else
-    (void)name;
+    // The volume and the file's index on it; links are not followed.
+    const HANDLE file = CreateFileW(FsPath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return id;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file, &info)) {
+        id.known = true;
+        id.device = info.dwVolumeSerialNumber;
+        id.inode = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    CloseHandle(file);
 #endif
     return id;
 }

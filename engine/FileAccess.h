@@ -27,8 +27,9 @@ bool IsReplaceableEntry(const std::string& name);
 // link that leads nowhere. A read-only file or a folder may not.
 bool MayReplace(const std::string& name);
 
-// Which file an entry is (device and inode), to tell later whether a name
-// still leads to the file written under it. Not known on Windows.
+// Which file an entry is (device and inode; on Windows the volume and the
+// file's index), to tell later whether a name still leads to the file
+// written under it.
 struct FileIdentity {
     bool known = false;
     unsigned long long device = 0, inode = 0;

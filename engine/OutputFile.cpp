@@ -5,9 +5,13 @@
 #include <cerrno>
 #include <random>
 #include <system_error>
-#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 #ifdef __GLIBC__
@@ -20,6 +24,22 @@ namespace {
 
 // Tries with new random names while a name is taken.
 constexpr int kNameAttempts = 100;
+
+#ifdef _WIN32
+// errno for the reason a rename failed.
+int RenameError(DWORD error) {
+    switch (error) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return EEXIST;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_DISK_FULL: return ENOSPC;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    default: return EIO;
+    }
+}
+#endif
 
 #ifdef __linux__
 // Gives a nameless file a name. Through /proc first: linking by descriptor
@@ -54,15 +74,30 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
     finalName_ = finalName;
     tempName_.clear();
 #ifdef _WIN32
-    for (int attempt = 0; attempt < kNameAttempts && stream_ == nullptr; ++attempt) {
+    // Created only where no file has the name, as O_EXCL below.
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
         tempName_ = TemporaryNameBeside(finalName);
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(FsPath(tempName_), ec))) continue;
-        stream_ = OpenFile(tempName_, "w+b");
-        if (stream_ == nullptr) {
-            tempName_.clear();
-            return Fail();
+        if (_wsopen_s(&fd, FsPath(tempName_).c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYNO,
+                      _S_IREAD | _S_IWRITE) != 0) {
+            fd = -1;
+            if (errno != EEXIST) {
+                tempName_.clear();
+                return Fail();
+            }
         }
+    }
+    if (fd < 0) {
+        tempName_.clear();
+        error_ = EEXIST;
+        return false;
+    }
+    stream_ = _fdopen(fd, "w+b");
+    if (stream_ == nullptr) {
+        error_ = errno;
+        _close(fd);
+        Abandon();
+        return false;
     }
 #else
     int fd = -1;
@@ -182,6 +217,15 @@ bool OutputFile::Commit(bool replace) {
         Abandon();
         return false;
     }
+#ifdef _WIN32
+    // One step: the name holds the old file or the new one, never neither;
+    // without replace, an existing file makes the rename itself fail.
+    if (!MoveFileExW(FsPath(tempName_).c_str(), finalPath.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        error_ = RenameError(GetLastError());
+        Abandon();
+        return false;
+    }
+#else
     if (!replace && fs::exists(fs::symlink_status(finalPath, ec))) {
         error_ = EEXIST;
         Abandon();
@@ -194,6 +238,7 @@ bool OutputFile::Commit(bool replace) {
         Abandon();
         return false;
     }
+#endif
     tempName_.clear();
     return true;
 }

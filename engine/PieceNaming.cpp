@@ -5,8 +5,35 @@
 
 #include <limits>
 #include <system_error>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The piece number in a folder entry's name that starts with head (a
+// prefix's name and the marker); 0 when it does not. Windows' file systems
+// take names that differ only in letter case for the same name, so there
+// the head matches in any case, as opening the name would.
+int32_t PieceNumberAfter(const fs::path& entry, const std::string& head) {
+#ifdef _WIN32
+    const std::wstring name = entry.wstring(), wideHead = FsPath(head).wstring();
+    const auto length = static_cast<int>(wideHead.size());
+    if (name.size() <= wideHead.size() ||
+        CompareStringOrdinal(name.c_str(), length, wideHead.c_str(), length, TRUE) != CSTR_EQUAL) {
+        return 0;
+    }
+    return PieceNumberIn(fs::path(name.substr(wideHead.size())).u8string());
+#else
+    const std::string name = entry.u8string();
+    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) return 0;
+    return PieceNumberIn(name.substr(head.size()));
+#endif
+}
+
+}  // namespace
 
 int64_t FileSizeOf(const std::string& name) {
     // Only regular files have a size: a FIFO would block the open and a
@@ -124,10 +151,9 @@ std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::
     const std::string head = FileNamePart(prefix) + marker;
     std::error_code ec;
     for (fs::directory_iterator it(FsPath(FolderOf(prefix)), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().u8string();
-        if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
-        const int32_t number = PieceNumberIn(name.substr(head.size()));
-        if (number > 0) pieces.push_back({number, JoinFolder(FolderOf(prefix), name)});
+        const fs::path name = it->path().filename();
+        const int32_t number = PieceNumberAfter(name, head);
+        if (number > 0) pieces.push_back({number, JoinFolder(FolderOf(prefix), name.u8string())});
     }
     return pieces;
 }

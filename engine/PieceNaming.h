@@ -84,7 +84,8 @@ struct NumberedPiece {
 };
 
 // Every entry of the prefix's folder named prefix + marker + a piece number
-// (decimal digits without leading zeros, 1 and up), of any kind, in no order.
+// (decimal digits without leading zeros, 1 and up), of any kind, in no order;
+// on Windows in any letter case, as the file system sees names.
 std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker);
 
 // True when name is a piece name -- prefix, marker, a piece number written as

@@ -2,54 +2,146 @@
 
 #include "engine/FileAccess.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <new>
 #include <utility>
 #ifdef _WIN32
-#include <io.h>
 #include <windows.h>
+#include <bcrypt.h>
+#include <io.h>
 #else
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <unistd.h>
 #endif
 
-Sha256::Sha256() : context_(EVP_MD_CTX_new()) { Restart(); }
+namespace {
 
-Sha256::~Sha256() { EVP_MD_CTX_free(context_); }
+constexpr unsigned kDigestBytes = kSha256HexDigits / 2;
+
+}  // namespace
+
+#ifdef _WIN32
+
+struct Sha256State {
+    BCRYPT_HASH_HANDLE hash = nullptr;
+};
+
+namespace {
+
+// One provider for the whole process: opening it is the costly part.
+BCRYPT_ALG_HANDLE Sha256Provider() {
+    static const BCRYPT_ALG_HANDLE provider = [] {
+        BCRYPT_ALG_HANDLE handle = nullptr;
+        return BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ? handle
+                                                                                                           : nullptr;
+    }();
+    return provider;
+}
+
+void EndState(Sha256State* state) {
+    if (state != nullptr && state->hash != nullptr) BCryptDestroyHash(state->hash);
+    if (state != nullptr) state->hash = nullptr;
+}
+
+Sha256State* NewState() { return new (std::nothrow) Sha256State; }
+
+void FreeState(Sha256State* state) {
+    EndState(state);
+    delete state;
+}
+
+bool StartState(Sha256State* state) {
+    EndState(state);
+    const BCRYPT_ALG_HANDLE provider = Sha256Provider();
+    return provider != nullptr && BCRYPT_SUCCESS(BCryptCreateHash(provider, &state->hash, nullptr, 0, nullptr, 0, 0));
+}
+
+bool UpdateState(Sha256State* state, const void* data, std::size_t size) {
+    auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
+    while (size > 0) {  // CNG takes 32-bit lengths
+        const auto part = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 30));
+        if (!BCRYPT_SUCCESS(BCryptHashData(state->hash, bytes, part, 0))) return false;
+        bytes += part;
+        size -= part;
+    }
+    return true;
+}
+
+bool FinishState(Sha256State* state, unsigned char* digest) {
+    return BCRYPT_SUCCESS(BCryptFinishHash(state->hash, digest, kDigestBytes, 0));
+}
+
+}  // namespace
+
+#else
+
+struct Sha256State {
+    EVP_MD_CTX* context = nullptr;
+};
+
+namespace {
+
+Sha256State* NewState() {
+    auto* state = new (std::nothrow) Sha256State;
+    if (state != nullptr) state->context = EVP_MD_CTX_new();
+    return state;
+}
+
+void FreeState(Sha256State* state) {
+    if (state != nullptr) EVP_MD_CTX_free(state->context);
+    delete state;
+}
+
+bool StartState(Sha256State* state) {
+    return state->context != nullptr && EVP_DigestInit_ex(state->context, EVP_sha256(), nullptr) == 1;
+}
+
+bool UpdateState(Sha256State* state, const void* data, std::size_t size) {
+    return EVP_DigestUpdate(state->context, data, size) == 1;
+}
+
+bool FinishState(Sha256State* state, unsigned char* digest) {
+    unsigned int length = 0;
+    return EVP_DigestFinal_ex(state->context, digest, &length) == 1 && length == kDigestBytes;
+}
+
+}  // namespace
+
+#endif
+
+Sha256::Sha256() : state_(NewState()) { Restart(); }
+
+Sha256::~Sha256() { FreeState(state_); }
 
 Sha256::Sha256(Sha256&& other) noexcept
-    : context_(std::exchange(other.context_, nullptr)), ok_(std::exchange(other.ok_, false)) {}
+    : state_(std::exchange(other.state_, nullptr)), ok_(std::exchange(other.ok_, false)) {}
 
 Sha256& Sha256::operator=(Sha256&& other) noexcept {
     if (this != &other) {
-        EVP_MD_CTX_free(context_);
-        context_ = std::exchange(other.context_, nullptr);
+        FreeState(state_);
+        state_ = std::exchange(other.state_, nullptr);
         ok_ = std::exchange(other.ok_, false);
     }
     return *this;
 }
 
-void Sha256::Restart() {
-    ok_ = context_ != nullptr && EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) == 1;
-}
+void Sha256::Restart() { ok_ = state_ != nullptr && StartState(state_); }
 
 void Sha256::Update(const void* data, std::size_t size) {
-    if (ok_ && size > 0) ok_ = EVP_DigestUpdate(context_, data, size) == 1;
+    if (ok_ && size > 0) ok_ = UpdateState(state_, data, size);
 }
 
 std::string Sha256::Final() {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    const bool ok = ok_ && EVP_DigestFinal_ex(context_, digest, &length) == 1 && length * 2 == kSha256HexDigits;
+    unsigned char digest[kDigestBytes];
+    const bool ok = ok_ && FinishState(state_, digest);
     Restart();
     if (!ok) return {};
     static const char kDigits[] = "0123456789abcdef";
     std::string hex(kSha256HexDigits, '0');
-    for (unsigned int i = 0; i < length; ++i) {
+    for (unsigned i = 0; i < kDigestBytes; ++i) {
         hex[2 * i] = kDigits[digest[i] >> 4];
         hex[2 * i + 1] = kDigits[digest[i] & 15];
     }
@@ -74,19 +166,25 @@ bool IsSha256Hex(const std::string& text) {
 
 namespace {
 
-// Reads up to size bytes at offset without moving the descriptor's position;
-// the count read, 0 at the end of the file, -1 on failure (errno set).
+// Reads up to size bytes at offset; the count read, 0 at the end of the
+// file, -1 on failure (errno set). Leaves the descriptor's position alone,
+// except on Windows (see PositionKeeper).
 int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
 #ifdef _WIN32
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return -1;
+    }
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
     DWORD read = 0;
-    if (ReadFile(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), buffer, static_cast<DWORD>(size), &read, &at)) {
-        return read;
-    }
-    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
-    errno = EIO;
+    if (ReadFile(handle, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, &at)) return read;
+    const DWORD error = GetLastError();
+    if (error == ERROR_HANDLE_EOF) return 0;
+    // A handle not open for reading, as pread's EBADF.
+    errno = error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ? EBADF : EIO;
     return -1;
 #else
     for (;;) {
@@ -96,11 +194,35 @@ int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
 #endif
 }
 
+#ifdef _WIN32
+// A read at an offset moves a Windows handle's position too (the handle is
+// not opened for overlapped reads): it is put back when this goes.
+class PositionKeeper {
+public:
+    explicit PositionKeeper(int fd) : handle_(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) {
+        kept_ = handle_ != INVALID_HANDLE_VALUE && SetFilePointerEx(handle_, LARGE_INTEGER{}, &position_, FILE_CURRENT);
+    }
+    ~PositionKeeper() {
+        if (kept_) SetFilePointerEx(handle_, position_, nullptr, FILE_BEGIN);
+    }
+    PositionKeeper(const PositionKeeper&) = delete;
+    PositionKeeper& operator=(const PositionKeeper&) = delete;
+
+private:
+    HANDLE handle_;
+    LARGE_INTEGER position_{};
+    bool kept_ = false;
+};
+#endif
+
 }  // namespace
 
 bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, char* buffer, std::size_t bufferSize,
                    int* error) {
     if (error != nullptr) *error = 0;
+#ifdef _WIN32
+    const PositionKeeper keeper(fd);
+#endif
     while (length > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(length, bufferSize));
         const int64_t read = ReadAt(fd, buffer, want, offset);

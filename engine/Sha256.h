@@ -1,7 +1,7 @@
 // SHA-256 through OpenSSL's EVP interface (which uses the processor's SHA
-// instructions where there are any), over bytes in memory or over a byte
-// range of an open file. Digests are 64 lowercase hex digits, as sha256sum
-// prints them.
+// instructions where there are any), on Windows through the system's CNG,
+// over bytes in memory or over a byte range of an open file. Digests are 64
+// lowercase hex digits, as sha256sum prints them.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <string>
 
-struct evp_md_ctx_st;
+// The running hash of the system's library.
+struct Sha256State;
 
 inline constexpr std::size_t kSha256HexDigits = 64;
 
@@ -30,7 +31,7 @@ public:
 
 private:
     void Restart();
-    evp_md_ctx_st* context_ = nullptr;
+    Sha256State* state_ = nullptr;
     bool ok_ = false;
 };
 
@@ -50,7 +51,9 @@ inline constexpr std::size_t kHashReadBytes = 128 * 1024;
 // hash, reading with pread: the descriptor's position is left alone, so
 // another thread may go on copying through it. Bytes just written come from
 // the page cache. False when a read fails (error = its errno) or the file
-// ends early (error = 0).
+// ends early (error = 0). On Windows a read at an offset moves the position
+// of the handle and of every duplicate of it; it is put back at the end, and
+// another thread needs a handle of its own (BackgroundHasher opens one).
 bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, int* error = nullptr);
 // The same with the caller's buffer, for callers that hash many ranges.
 bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, char* buffer, std::size_t bufferSize,

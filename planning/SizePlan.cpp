@@ -1,6 +1,5 @@
 #include "planning/SizePlan.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -12,8 +11,6 @@ int64_t LeadingInteger(const std::string& text) {
     const long long value = std::strtoll(text.c_str(), nullptr, 10);
     return static_cast<int64_t>(value);
 }
-
-int64_t LeadingInteger(const QString& text) { return LeadingInteger(text.toStdString()); }
 
 namespace {
 
@@ -77,19 +74,4 @@ double RoundToUnit(int64_t size, int64_t divisor) {
     // Adding 0.0 turns a truncated -0 into 0, so "-0" is never shown.
     const double thousandths = std::trunc(static_cast<double>(size) * 1000.0 / static_cast<double>(divisor) + 0.5);
     return thousandths / 1000.0 + 0.0;
-}
-
-QString BigFileSizeText(int64_t size, int unit, const QLocale& locale, const QString& current) {
-    static constexpr int64_t kDivisors[] = {1024, 1024 * 1024, 1024 * 1024 * 1024};
-    QString text = current;
-    if (unit == 1) {
-        text = QString::number(size);
-    } else if (unit >= 2 && unit <= 4) {
-        // General format, no grouping; only the decimal separator is the user's.
-        text = QString::number(RoundToUnit(size, kDivisors[unit - 2]), 'g', 15);
-        text.replace(QLatin1Char('.'), locale.decimalPoint());
-    }
-    if (size == 0) return QStringLiteral(" ");
-    if (size > 0 && text == QLatin1String("0")) return QStringLiteral("0.000");
-    return text;
 }

@@ -1,13 +1,11 @@
-// Size arithmetic of the piece plan and the big file's size display, as plain
-// functions that tests and the command line call without a window.
+// Size arithmetic of the piece plan and the unit rounding of the size display,
+// as plain functions that tests and the command line call without a window.
+// Standard library only.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class QLocale;
 
 // A set is cut into at most this many pieces.
 inline constexpr int32_t kMaxPieces = 32760;
@@ -16,7 +14,6 @@ inline constexpr int32_t kMaxPieces = 32760;
 // sign, then decimal digits; 0 without digits. Saturates at the 64-bit range
 // instead of wrapping.
 int64_t LeadingInteger(const std::string& text);
-int64_t LeadingInteger(const QString& text);
 
 struct PiecePlan {
     enum class Outcome {
@@ -41,7 +38,3 @@ PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<i
 
 // size / divisor rounded to three decimals, halves up.
 double RoundToUnit(int64_t size, int64_t divisor);
-
-// Text of the big file's size in unit 1 B, 2 kB, 3 MB, 4 GB; for any other
-// unit `current` is kept (then the blank and "0.000" rules still apply).
-QString BigFileSizeText(int64_t size, int unit, const QLocale& locale, const QString& current = QString());

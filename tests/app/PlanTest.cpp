@@ -10,7 +10,7 @@
 #include <QTest>
 #include <cstdio>
 
-#include "planning/BaseSizeEditor.h"
+#include "dialogs/BaseSizeEditor.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {

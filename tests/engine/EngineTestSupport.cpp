@@ -4,35 +4,51 @@
 #include "engine/PieceNaming.h"
 #include "engine/Sha256.h"
 
+#include "engine/FileAccess.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+#ifdef __linux__
 #include <sys/mount.h>
+#endif
 
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "quorvel-engine-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    path_ = pattern;
+    const fs::path base = fs::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path folder = base / ("quorvel-engine-" + std::to_string(random()));
+        std::error_code ec;
+        if (fs::create_directory(folder, ec)) path_ = folder.u8string();
+    }
+    if (path_.empty()) throw std::runtime_error("no temporary folder");
 }
 
 TempFolder::~TempFolder() {
     std::error_code ec;
-    fs::remove_all(path_, ec);
+    fs::remove_all(FsPath(path_), ec);
 }
 
 SmallDisk::SmallDisk(const std::string& at, const std::string& size) : at_(at) {
+#ifdef __linux__
     std::error_code ec;
     fs::create_directory(at, ec);
     mounted_ = mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+#else
+    (void)size;
+#endif
 }
 
 SmallDisk::~SmallDisk() {
+#ifdef __linux__
     if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+#endif
 }
 
 std::string PatternBytes(int64_t count, unsigned seed) {
@@ -46,20 +62,20 @@ std::string PatternBytes(int64_t count, unsigned seed) {
 }
 
 void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + name);
 }
 
 std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(FsPath(name), std::ios::binary);
     if (!in) return "<missing>";
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool Exists(const std::string& name) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(name, ec));
+    return fs::exists(fs::symlink_status(FsPath(name), ec));
 }
 
 ::testing::AssertionResult FileHolds(const std::string& name, const std::string& expected) {
@@ -73,7 +89,7 @@ bool Exists(const std::string& name) {
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(FsPath(folder))) names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }

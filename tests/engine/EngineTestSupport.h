@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/PieceEngine.h"
+#include "engine/PieceNaming.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 // A fresh folder, removed with everything in it at the end of the test.
+// Names in it are joined with the native separator.
 class TempFolder {
 public:
     TempFolder();
@@ -19,14 +21,14 @@ public:
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const { return path_ + kPathSeparator + name; }
 
 private:
     std::string path_;
 };
 
 // A small tmpfs mounted at a new folder for as long as it lives. Mounting
-// needs root (as in CI); Mounted() says whether it worked.
+// needs root (as in CI) and Linux; Mounted() says whether it worked.
 class SmallDisk {
 public:
     SmallDisk(const std::string& at, const std::string& size);

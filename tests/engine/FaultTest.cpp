@@ -21,6 +21,9 @@ protected:
 };
 
 TEST_F(Faults, JoinTargetLinksAreFollowedOrRefused) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Linux only: symbolic links and umask";
+#else
     ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
     // A link to a name in an existing folder: the file appears there, with
     // the mode every new file gets.
@@ -44,6 +47,7 @@ TEST_F(Faults, JoinTargetLinksAreFollowedOrRefused) {
         EXPECT_TRUE(fs::is_symlink(dir / name)) << name;
     }
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 8u);  // nothing else appeared
+#endif
 }
 
 TEST_F(Faults, DiscoveryTellsAGapFromTheEndOfTheSet) {
@@ -56,8 +60,13 @@ TEST_F(Faults, DiscoveryTellsAGapFromTheEndOfTheSet) {
     // Piece 2 there but of no use: a FIFO, a folder, a link to nowhere.
     for (int kind = 0; kind < 3; ++kind) {
         SCOPED_TRACE(kind);
+#ifdef _WIN32
+        if (kind != 1) continue;  // no FIFOs or symbolic links here
+#endif
         if (kind == 0) {
+#ifndef _WIN32
             ASSERT_EQ(mkfifo(Piece(2).c_str(), 0600), 0);
+#endif
         } else if (kind == 1) {
             fs::create_directory(Piece(2));
         } else {
@@ -77,7 +86,11 @@ TEST_F(Faults, DiscoveryTellsAGapFromTheEndOfTheSet) {
 TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
     // An older, longer set under the same names, from another file.
     for (int n = 1; n <= 5; ++n) WriteFile(Piece(n), "old piece " + std::to_string(n));
+#ifdef _WIN32
+    fs::create_directory(Piece(7));  // no FIFOs here; a folder is out of reach all the same
+#else
     ASSERT_EQ(mkfifo(Piece(7).c_str(), 0600), 0);  // out of this split's reach: left alone
+#endif
     // The older pieces are gone before the first new one is written: a
     // question before piece 2 sees only new piece 1.
     t.view.onQuestion = [&] {
@@ -91,6 +104,7 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_FALSE(Exists(Piece(3)));
 
+#ifndef _WIN32
     // A FIFO in a piece's place fails the split at its number at once,
     // and takes back piece 1.
     fs::remove(Piece(2));
@@ -98,9 +112,13 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
     EXPECT_EQ(SplitPlan({10000, 20000}), 2);
     EXPECT_FALSE(Exists(Piece(1)));
     EXPECT_TRUE(fs::is_fifo(Piece(2)));
+#endif
 }
 
 TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Linux only: a small tmpfs";
+#endif
     SmallDisk disk(dir / "disk", "64k");
     if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
     MakeBigFile("big", 200000);

@@ -1,7 +1,7 @@
 // Base size presets in the settings store: first start, repair and the editor's edits.
 #include <gtest/gtest.h>
 
-#include "planning/Presets.h"
+#include "settings/Presets.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 

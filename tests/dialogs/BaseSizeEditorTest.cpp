@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "planning/BaseSizeEditor.h"
-#include "planning/Presets.h"
+#include "dialogs/BaseSizeEditor.h"
+#include "settings/Presets.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 #include "texts/TextCatalogue.h"

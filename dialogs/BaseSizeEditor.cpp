@@ -1,4 +1,4 @@
-#include "planning/BaseSizeEditor.h"
+#include "dialogs/BaseSizeEditor.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -11,7 +11,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "planning/Presets.h"
+#include "settings/Presets.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
 

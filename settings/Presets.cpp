@@ -1,4 +1,4 @@
-#include "planning/Presets.h"
+#include "settings/Presets.h"
 
 #include <QSet>
 
@@ -79,7 +79,7 @@ PresetList LoadPresets(TSettingsStore& store) {
 }
 
 int64_t PresetSizeFromText(const QString& sizeText) {
-    const int64_t n = LeadingInteger(sizeText);
+    const int64_t n = LeadingInteger(sizeText.toStdString());
     return n > 0 ? n : kFallbackPresetSize;
 }
 

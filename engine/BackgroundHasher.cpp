@@ -22,6 +22,10 @@ namespace {
 constexpr std::size_t kAddBlockBytes = 1024 * 1024;
 // ...and the caller waits while a lane has more than this many of them to hash.
 constexpr int64_t kMaxQueuedAddBytes = 32 * 1024 * 1024;
+// Ranges a lane may have waiting (each holds its file open): the copy waits
+// beyond this rather than hold open ever more pieces of a set of thousands.
+constexpr std::size_t kMaxQueuedRanges = 64;
+constexpr std::size_t kRecentSources = 4;
 
 // What a caller's descriptor is open on, and how (Linux: its access mode).
 struct FdFacts {
@@ -139,9 +143,11 @@ BackgroundHasher::Digest BackgroundHasher::Failed(int error) {
 std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
     FdFacts facts;
     if (fd < 0 || !Describe(fd, facts)) return nullptr;
-    if (lastSource_ && lastSource_->callerFd == fd && lastSource_->device == facts.device &&
-        lastSource_->inode == facts.inode && lastSource_->mode == facts.mode) {
-        return lastSource_;
+    for (const auto& recent : recentSources_) {
+        if (recent->callerFd == fd && recent->device == facts.device && recent->inode == facts.inode &&
+            recent->mode == facts.mode) {
+            return recent;
+        }
     }
     auto source = std::make_shared<Source>();
     source->fd = DuplicateFd(fd);
@@ -150,7 +156,10 @@ std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
     source->device = facts.device;
     source->inode = facts.inode;
     source->mode = facts.mode;
-    lastSource_ = source;
+    // A new descriptor per block would run out of descriptors while the
+    // hashing lags behind the copy.
+    if (recentSources_.size() >= kRecentSources) recentSources_.erase(recentSources_.begin());
+    recentSources_.push_back(source);
     return source;
 }
 
@@ -162,6 +171,8 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
         if (job.kind == Job::Kind::Bytes) {
             done_.wait(lock, [&] { return stopping_ || state.queuedBytes < kMaxQueuedAddBytes; });
             state.queuedBytes += job.length;
+        } else if (job.kind == Job::Kind::Range) {
+            done_.wait(lock, [&] { return stopping_ || state.queue.size() < kMaxQueuedRanges; });
         }
         // A lane that lags behind gets the next block of the same file as
         // part of the waiting job: one read and one wake-up for many blocks.

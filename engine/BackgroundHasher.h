@@ -135,7 +135,9 @@ private:
     bool finished_ = false;
     std::vector<char> added_;       // Add bytes not queued yet
     Lane addedLane_ = Lane::Both;
-    std::shared_ptr<Source> lastSource_;
+    // The sources of the latest submissions: a join alternates between the
+    // piece and the joined file, and each must keep its one descriptor.
+    std::vector<std::shared_ptr<Source>> recentSources_;
 };
 
 // A descriptor open for reading on a file the caller writes through a

@@ -534,9 +534,11 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
                 FailureSubject = sums.Path();
                 return fail(kChecksumsNotWritten, digest.ok ? sums.LastError() : digest.error);
             }
-            if (!split && (!digest.ok || digest.hex != expected.digests[std::size_t(hashed - 1)])) {
+            // A piece that could not be read back is no damaged piece.
+            if (!split && !digest.ok) return fail(hashed, digest.error);
+            if (!split && digest.hex != expected.digests[std::size_t(hashed - 1)]) {
                 FailureSubject = std::to_string(hashed);
-                return fail(kPieceDamaged, digest.error);
+                return fail(kPieceDamaged);
             }
         }
         return int32_t(kTransferOk);

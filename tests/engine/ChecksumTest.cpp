@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
@@ -428,5 +429,40 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
     EXPECT_EQ(check.problem, SetCheck::Problem::Missing);
     EXPECT_EQ(check.piece, 1);
 }
+
+#ifndef _WIN32
+// A join hands the hasher its piece and the joined file in turn, block by
+// block, faster than they are hashed: the hasher must not open a descriptor
+// per block, or a long set runs out of them and good pieces fail.
+TEST(BackgroundHasherLimits, FilesInTurnNeverRunOutOfDescriptors) {
+    TempFolder dir;
+    const std::string bytes = PatternBytes(65536, 3);
+    WriteFile(dir / "a", bytes);
+    WriteFile(dir / "b", bytes);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit low = old;
+    low.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const int a = open((dir / "a").c_str(), O_RDONLY), b = open((dir / "b").c_str(), O_RDONLY);
+    BackgroundHasher::Digest piece, whole;
+    {
+        BackgroundHasher hasher;
+        for (int i = 0; i < 2000; ++i) {
+            hasher.Submit(a, 0, 65536, BackgroundHasher::Lane::Piece);
+            hasher.Submit(b, 0, 65536, BackgroundHasher::Lane::Whole);
+        }
+        hasher.EndPiece();
+        whole = hasher.Finish();
+        piece = hasher.WaitPiece(1);
+    }
+    close(a);
+    close(b);
+    setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_TRUE(piece.ok) << piece.error;
+    EXPECT_TRUE(whole.ok) << whole.error;
+    EXPECT_EQ(piece.hex, whole.hex);
+}
+#endif
 
 }  // namespace

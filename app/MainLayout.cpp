@@ -368,63 +368,72 @@ void TMain::BuildLayout() {
 
 void TMain::ApplyTexts() {
     using Texts::Text;
-    auto caption = [](QAction* a, Entry entry) { a->setText(Text(entry)); };
-    auto opensWindow = [](QAction* a, Entry entry) { a->setText(Text(entry) + QLatin1String(kOpensWindow)); };
-    auto hint = [](auto* control, Entry entry) { ApplyHint(control, Text(entry)); };
-
-    File1->setTitle(Text(Entry::FileMenu));
-    caption(ChooseSplitAFile, Entry::SelectFileToSplit); hint(ChooseSplitAFile, Entry::SelectFileToSplitHint);
-    caption(DoSplit, Entry::SplitTheFile); hint(DoSplit, Entry::SplitTheFileHint);
-    caption(JoinFiles, Entry::SelectFileToRestore); hint(JoinFiles, Entry::SelectFileToRestoreHint);
-    caption(DoJoin, Entry::RestoreTheFile); hint(DoJoin, Entry::RestoreTheFileHint);
-    caption(Exit, Entry::Exit); hint(Exit, Entry::ExitHint);
-    Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
-    ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
-    hint(PBar, Entry::ProgressHint);
-    Memory1->setTitle(Text(Entry::MemoryMenu));
-    opensWindow(MemoryUsage, Entry::MemoryUsage); hint(MemoryUsage, Entry::MemoryUsageHint);
-    Help1->setTitle(Text(Entry::HelpMenu));
-    About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
-    BigFileGB->setTitle(Text(Entry::TheBigFile)); ApplyHint(BigFileGB, Text(Entry::UnitHint), false);
-    lblBigFileName->setText(Text(Entry::BigFileNameLabel));
-    lblBigFileSize->setText(Text(Entry::BigFileSizeLabel));
-    ActualSizeGB->setTitle(Text(Entry::TheSmallerFiles));
-    lblSmallFileNames->setText(Text(Entry::SmallFileNamesLabel));
-    BaseSizeHeadline->setText(Text(Entry::BaseSizeHeadline));
-    ApplyBaseSize->setText(Text(Entry::ModifyBaseSizes)); hint(ApplyBaseSize, Entry::ModifyBaseSizesHint);
-    SmallerSize->setText(Text(Entry::IndividualSizes));
-    hint(CBBaseSize, Entry::BaseSizeChoiceHint);
-    ChangeItem->setText(Text(Entry::FileNumber));
-    lblNewSize->setText(Text(Entry::NewSize));
-    ApplyNewSize->setText(Text(Entry::ApplyNewSize)); hint(ApplyNewSize, Entry::ApplyNewSizeHint);
-    caption(FindPlaceToSmallFiles, Entry::FindPlaceForPieces);
-    hint(FindPlaceToSmallFiles, Entry::FindPlaceForPiecesHint);
-    caption(FindPlaceToBigFile, Entry::FindPlaceForBigFile); hint(FindPlaceToBigFile, Entry::FindPlaceForBigFileHint);
-    hint(SmallerSizesLB, Entry::SizeListHint);
-    hint(txtNewSize, Entry::NewSizeHint);
-    lblNrFiles->clear();
-    caption(ClearRegistry, Entry::ExitAndReset); hint(ClearRegistry, Entry::ExitAndResetHint);
-    // The tool button says what the menu item says, with its short hint as the tooltip.
-    opensWindow(Hint, Entry::HowItWorks);
+    // The menus' commands: the caption, and the hint that the menu item and
+    // its tool button share; a command that opens a window says so.
+    struct Command {
+        QAction* action;
+        Entry caption, hint;
+        bool opensWindow = false;
+    };
+    const Command commands[] = {
+        {ChooseSplitAFile, Entry::SelectFileToSplit, Entry::SelectFileToSplitHint},
+        {FindPlaceToSmallFiles, Entry::FindPlaceForPieces, Entry::FindPlaceForPiecesHint},
+        {DoSplit, Entry::SplitTheFile, Entry::SplitTheFileHint},
+        {JoinFiles, Entry::SelectFileToRestore, Entry::SelectFileToRestoreHint},
+        {FindPlaceToBigFile, Entry::FindPlaceForBigFile, Entry::FindPlaceForBigFileHint},
+        {DoJoin, Entry::RestoreTheFile, Entry::RestoreTheFileHint},
+        {ClearRegistry, Entry::ExitAndReset, Entry::ExitAndResetHint},
+        {Exit, Entry::Exit, Entry::ExitHint},
+        {ChangeAlways, Entry::PauseAlways, Entry::PauseHint},
+        {ChangeSometimes, Entry::PauseSometimes, Entry::PauseHint},
+        {ChangeNever, Entry::PauseNever, Entry::PauseHint},
+        {MemoryUsage, Entry::MemoryUsage, Entry::MemoryUsageHint, true},
+        {ChooseFiletype, Entry::ChangeEnding, Entry::ChangeEndingHint, true},
+        {LanguageEnglish, Entry::English, Entry::LanguageHint},
+        {LanguageSwedish, Entry::Swedish, Entry::LanguageHint},
+        {LanguageGerman, Entry::German, Entry::LanguageHint},
+    };
+    for (const Command& c : commands) {
+        c.action->setText(Text(c.caption) + (c.opensWindow ? QLatin1String(kOpensWindow) : QLatin1String()));
+        ApplyHint(c.action, Text(c.hint));
+    }
+    // How It Works: its tool button shows the caption, with the short hint as the tooltip.
+    Hint->setText(Text(Entry::HowItWorks) + QLatin1String(kOpensWindow));
     Hint->setIconText(FromStd(StripAccessKey(CatalogueText(Entry::HowItWorks))));
     ApplyHint(Hint, Text(Entry::HowItWorksShortHint) + QLatin1Char('|') + Text(Entry::HowItWorksHint));
-    Filetype->setTitle(Text(Entry::EndingMenu));
-    opensWindow(ChooseFiletype, Entry::ChangeEnding); hint(ChooseFiletype, Entry::ChangeEndingHint);
-    // The menus of choices: a caption for each item, one hint for all of them.
-    auto choices = [&](QMenu* menu, Entry title, Entry itemsHint,
-                       std::initializer_list<std::pair<QAction*, Entry>> items) {
-        menu->setTitle(Text(title));
-        for (const auto& [item, entry] : items) {
-            caption(item, entry);
-            hint(item, itemsHint);
-        }
+    // The commands that came after the catalogue.
+    Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
+    ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
+    About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
+
+    const std::pair<QMenu*, Entry> menus[] = {
+        {File1, Entry::FileMenu},     {ChangeOfDisk, Entry::PauseMenu},  {Memory1, Entry::MemoryMenu},
+        {Filetype, Entry::EndingMenu}, {Language1, Entry::LanguageMenu}, {Help1, Entry::HelpMenu},
     };
-    choices(ChangeOfDisk, Entry::PauseMenu, Entry::PauseHint,
-            {{ChangeAlways, Entry::PauseAlways}, {ChangeSometimes, Entry::PauseSometimes}, {ChangeNever, Entry::PauseNever}});
-    choices(Language1, Entry::LanguageMenu, Entry::LanguageHint,
-            {{LanguageEnglish, Entry::English}, {LanguageSwedish, Entry::Swedish}, {LanguageGerman, Entry::German}});
-    rbSizeFree->setText(Text(Entry::UseFreeSpace));
-    rbSizeBase->setText(Text(Entry::UseBaseSize));
+    for (const auto& [menu, title] : menus) menu->setTitle(Text(title));
+
+    // The controls' captions and hints; the big file's group shows its hint
+    // only in the status bar.
+    BigFileGB->setTitle(Text(Entry::TheBigFile));
+    ApplyHint(BigFileGB, Text(Entry::UnitHint), false);
+    ActualSizeGB->setTitle(Text(Entry::TheSmallerFiles));
+    // Labels and buttons alike take their caption as their "text" property.
+    const std::pair<QWidget*, Entry> captions[] = {
+        {lblBigFileName, Entry::BigFileNameLabel},       {lblBigFileSize, Entry::BigFileSizeLabel},
+        {lblSmallFileNames, Entry::SmallFileNamesLabel}, {BaseSizeHeadline, Entry::BaseSizeHeadline},
+        {rbSizeBase, Entry::UseBaseSize},                {rbSizeFree, Entry::UseFreeSpace},
+        {ApplyBaseSize, Entry::ModifyBaseSizes},         {SmallerSize, Entry::IndividualSizes},
+        {lblNewSize, Entry::NewSize},                    {ChangeItem, Entry::FileNumber},
+        {ApplyNewSize, Entry::ApplyNewSize},
+    };
+    for (const auto& [control, caption] : captions) control->setProperty("text", Text(caption));
+    const std::pair<QWidget*, Entry> hints[] = {
+        {ApplyBaseSize, Entry::ModifyBaseSizesHint}, {CBBaseSize, Entry::BaseSizeChoiceHint},
+        {SmallerSizesLB, Entry::SizeListHint},       {txtNewSize, Entry::NewSizeHint},
+        {ApplyNewSize, Entry::ApplyNewSizeHint},     {PBar, Entry::ProgressHint},
+    };
+    for (const auto& [control, hint] : hints) ApplyHint(control, Text(hint));
+    lblNrFiles->clear();
 }
 
 void TMain::CheckChoice(const QActionGroup* choices, int value) {

@@ -23,5 +23,6 @@ bool RunGuarded(const std::function<bool()>& handler) {
 
 void ShowException(const QString& text) {
     Modal::InUse().Message(nullptr, QCoreApplication::applicationName(),
-                    text.isEmpty() ? QStringLiteral("Unknown exception") : text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+                           text.isEmpty() ? QStringLiteral("Unknown exception") : text, ModalSeam::Icon::Stop,
+                           ModalSeam::Buttons::Ok);
 }

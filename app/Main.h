@@ -78,12 +78,12 @@ public:
     ~TMain() override;
 
     // The other windows, created after the main window and reused.
-    void SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory,
-                    TFrmBaseSize* baseSize, TFrmFileType* fileType);
+    void SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory, TFrmBaseSize* baseSize,
+                    TFrmFileType* fileType);
 
     // ---- control state and reports (MainState.cpp)
     void SetControlState(ControlGroup group, bool enabled);
-    void ShowWorking(const QString& text);       // remembers whether it set the hourglass
+    void ShowWorking(const QString& text);  // remembers whether it set the hourglass
     void ShowDone(const QString& text);
     void ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEntry);
     void ReportMissingFile(const QString& name);
@@ -174,21 +174,21 @@ public slots:
     void HintClick();
 
 protected:
-    bool event(QEvent* e) override;            // status tips into panel 0
-    void closeEvent(QCloseEvent* e) override;  // same as Exit
+    bool event(QEvent* e) override;                    // status tips into panel 0
+    void closeEvent(QCloseEvent* e) override;          // same as Exit
     void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
     void dropEvent(QDropEvent* e) override;            // the first file counts
 
 public:
     // ======== The window's state: the settings it runs with, read at start
     // and written as they change (settings/SettingsStore.h has their defaults).
-    int32_t MaxRAM = 0;                                               // copy buffer limit
+    int32_t MaxRAM = 0;                                                // copy buffer limit
     int32_t mainTop = 0, mainLeft = 0, mainHeight = 0, mainWidth = 0;  // geometry to restore
-    QString AddedFileType;                                            // the piece marker
-    QString SplitPath;                                                // folder of the big files
-    QString JoinPath;                                                 // folder of the pieces
-    bool UseFreeSpace = false;                                        // pieces fill the disk, not the base size
-    SizeUnit BigUnit{};                                               // unit of the big file's size
+    QString AddedFileType;                                             // the piece marker
+    QString SplitPath;                                                 // folder of the big files
+    QString JoinPath;                                                  // folder of the pieces
+    bool UseFreeSpace = false;                                         // pieces fill the disk, not the base size
+    SizeUnit BigUnit{};                                                // unit of the big file's size
     ::PauseMode PauseMode = ::PauseMode::Sometimes;
     // The base size presets and the one in use.
     int32_t BaseSizeCount = 0;
@@ -201,8 +201,8 @@ public:
     // The tool bar: a button for each of the menu commands it shows.
     QToolBar* SpeedBar = nullptr;
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
-                *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr,
-                *StopBtn = nullptr, *ExitBtn = nullptr, *HintBtn = nullptr;
+                *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr, *StopBtn = nullptr,
+                *ExitBtn = nullptr, *HintBtn = nullptr;
     // The big file.
     QGroupBox* BigFileGB = nullptr;
     QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
@@ -224,11 +224,11 @@ public:
     QStatusBar* StatusBar = nullptr;
     QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
     // The menus and their commands.
-    QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr,
-          *Language1 = nullptr, *Help1 = nullptr;
+    QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr, *Language1 = nullptr,
+          *Help1 = nullptr;
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
-            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr,
-            *Stop = nullptr, *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
+            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr, *Stop = nullptr,
+            *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
     QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
     QAction* MemoryUsage = nullptr;
     QAction* ChooseFiletype = nullptr;
@@ -240,13 +240,13 @@ public:
 private:
     // ---- helpers of the workflows
     void BuildLayout();
-    void KeepOnScreen();                        // size and position limited to the screen's available area
-    void ClearPreparedJoin();                   // a file chosen to split ends a join being prepared
-    bool MayWriteJoinTarget();                  // asks before replacing a target the user did not pick
-    void RestoreCursor();                       // undoes ShowWorking's hourglass, if it set one
+    void KeepOnScreen();        // size and position limited to the screen's available area
+    void ClearPreparedJoin();   // a file chosen to split ends a join being prepared
+    bool MayWriteJoinTarget();  // asks before replacing a target the user did not pick
+    void RestoreCursor();       // undoes ShowWorking's hourglass, if it set one
     // Checks the item of a menu of choices that holds value; the group unchecks the one before.
     static void CheckChoice(const QActionGroup* choices, int value);
-    void Quit();                                // ends the program; the close handler then saves nothing
+    void Quit();  // ends the program; the close handler then saves nothing
 
     // Starts `job` on the worker with the window locked; `then` does what
     // follows once it has ended (not when the window closes meanwhile).
@@ -261,7 +261,7 @@ private:
     // ======== What the window works with, and its own bookkeeping.
     TPieceEngine& engine_;
     TSettingsStore& store_;
-    bool hourglassSet_ = false;   // ShowWorking set the override cursor; ShowDone restores only that
+    bool hourglassSet_ = false;  // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
     std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
     QActionGroup *pauseChoices_ = nullptr, *languageChoices_ = nullptr;  // the Pause and Language menus' items
@@ -275,15 +275,15 @@ private:
     // The transfer on the worker thread (MainTransfer.cpp).
     std::unique_ptr<TTransferRunner> runner_;
     std::function<void(int32_t)> afterTransfer_;
-    std::vector<std::function<void()>> unlock_;       // gives each locked control its state back
+    std::vector<std::function<void()>> unlock_;  // gives each locked control its state back
     QElapsedTimer transferClock_;
     int64_t questionNs_ = 0;  // time the transfer waited for disk answers
     TransferStatus status_;
     static constexpr int32_t kNoPendingSelection = -2;
     QStringList pendingRows_;                         // piece sizes not listed yet
     int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none
-    bool closing_ = false;    // the window closes: the transfer's end is not reported
-    int panel0Width_ = 0;     // status panel 0's width as designed, while a transfer narrows it
+    bool closing_ = false;                            // the window closes: the transfer's end is not reported
+    int panel0Width_ = 0;                             // status panel 0's width as designed, while a transfer narrows it
 };
 
 // QString <-> engine strings (UTF-8).

@@ -21,8 +21,8 @@ using Texts::Text;
 
 void TMain::JoinFilesClick() {
     // The marker filter matches as the join does: case-sensitively, hidden files too.
-    const QString chosen =
-        Modal::InUse().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter), JoinPath, /*exactNames=*/true);
+    const QString chosen = Modal::InUse().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter),
+                                                       JoinPath, /*exactNames=*/true);
     if (chosen.isEmpty()) return;
     JoinChosenPiece(chosen);
 }
@@ -71,7 +71,8 @@ void TMain::JoinChosenPiece(const QString& chosen) {
             const std::string next = PieceName(prefix, marker, found.count + 1);
             if (found.end == DiscoveredPieces::End::NextUnreadable) {
                 Modal::InUse().Message(this, Text(Entry::AbnormalTermination),
-                                Text(Entry::CannotReadPiece) + QString::number(found.count + 1), ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+                                       Text(Entry::CannotReadPiece) + QString::number(found.count + 1),
+                                       ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
                 ShowDone(Text(Entry::AbnormalTermination));
             } else {
                 ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName : next));
@@ -104,7 +105,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
 
 void TMain::FindPlaceToBigFileClick() {
     const QString chosen = Modal::InUse().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
-                                                FromStd(FileNamePart(engine_.PiecePrefix)));
+                                                       FromStd(FileNamePart(engine_.PiecePrefix)));
     if (chosen.isEmpty()) {
         // The big file is recreated beside the pieces, under their base name.
         engine_.BigFilePath = engine_.PiecePrefix;
@@ -143,7 +144,8 @@ bool TMain::MayWriteJoinTarget() {
     // A folder is no file to replace: the join reports it cannot write there.
     if (!existing.exists() || existing.isDir()) return true;
     const QString question = FromStd(ExtraText(Extra::ReplaceTarget)).arg(target);
-    if (Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo))
+    if (Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question,
+                               ModalSeam::Buttons::YesNo))
         return true;
     StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
     return false;
@@ -163,8 +165,8 @@ void TMain::DoJoinClick() {
     int64_t total = 0;
     for (int32_t n = 1; n <= engine_.PieceCount && size_t(n) < engine_.PieceSizes.size(); ++n)
         total += std::max<int64_t>(engine_.PieceSizes[size_t(n)], 0);
-    RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total,
-                engine_.PieceCount, [this, listWasEnabled](int32_t code) {
+    RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total, engine_.PieceCount,
+                [this, listWasEnabled](int32_t code) {
                     SmallerSizesLB->setEnabled(listWasEnabled);
                     ReportTransferResult(code, Entry::FileRestored, Entry::CannotReadPiece);
                     engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
@@ -174,4 +176,3 @@ void TMain::DoJoinClick() {
                     SetControlState(ControlGroup::PlaceForBigFile, false);
                 });
 }
-

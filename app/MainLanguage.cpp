@@ -76,4 +76,3 @@ void TMain::HintClick() {
     frmHint_->raise();
     frmHint_->activateWindow();
 }
-

@@ -407,7 +407,7 @@ void TMain::ApplyTexts() {
     About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
 
     const std::pair<QMenu*, Entry> menus[] = {
-        {File1, Entry::FileMenu},     {ChangeOfDisk, Entry::PauseMenu},  {Memory1, Entry::MemoryMenu},
+        {File1, Entry::FileMenu},      {ChangeOfDisk, Entry::PauseMenu}, {Memory1, Entry::MemoryMenu},
         {Filetype, Entry::EndingMenu}, {Language1, Entry::LanguageMenu}, {Help1, Entry::HelpMenu},
     };
     for (const auto& [menu, title] : menus) menu->setTitle(Text(title));
@@ -419,11 +419,16 @@ void TMain::ApplyTexts() {
     ActualSizeGB->setTitle(Text(Entry::TheSmallerFiles));
     // Labels and buttons alike take their caption as their "text" property.
     const std::pair<QWidget*, Entry> captions[] = {
-        {lblBigFileName, Entry::BigFileNameLabel},       {lblBigFileSize, Entry::BigFileSizeLabel},
-        {lblSmallFileNames, Entry::SmallFileNamesLabel}, {BaseSizeHeadline, Entry::BaseSizeHeadline},
-        {rbSizeBase, Entry::UseBaseSize},                {rbSizeFree, Entry::UseFreeSpace},
-        {ApplyBaseSize, Entry::ModifyBaseSizes},         {SmallerSize, Entry::IndividualSizes},
-        {lblNewSize, Entry::NewSize},                    {ChangeItem, Entry::FileNumber},
+        {lblBigFileName, Entry::BigFileNameLabel},
+        {lblBigFileSize, Entry::BigFileSizeLabel},
+        {lblSmallFileNames, Entry::SmallFileNamesLabel},
+        {BaseSizeHeadline, Entry::BaseSizeHeadline},
+        {rbSizeBase, Entry::UseBaseSize},
+        {rbSizeFree, Entry::UseFreeSpace},
+        {ApplyBaseSize, Entry::ModifyBaseSizes},
+        {SmallerSize, Entry::IndividualSizes},
+        {lblNewSize, Entry::NewSize},
+        {ChangeItem, Entry::FileNumber},
         {ApplyNewSize, Entry::ApplyNewSize},
     };
     for (const auto& [control, caption] : captions) control->setProperty("text", Text(caption));

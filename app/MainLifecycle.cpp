@@ -60,8 +60,7 @@ void TMain::KeepOnScreen() {
     const QSize frame = frameGeometry().size() - size();
     resize(size().boundedTo(area.size() - frame));
     const QSize outer = size() + frame;
-    move(Within(x(), outer.width(), area.left(), area.width()),
-         Within(y(), outer.height(), area.top(), area.height()));
+    move(Within(x(), outer.width(), area.left(), area.width()), Within(y(), outer.height(), area.top(), area.height()));
     mainTop = y();
     mainLeft = x();
     mainHeight = height();
@@ -76,8 +75,8 @@ TMain::~TMain() {
     RestoreCursor();
 }
 
-void TMain::SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory,
-                       TFrmBaseSize* baseSize, TFrmFileType* fileType) {
+void TMain::SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory, TFrmBaseSize* baseSize,
+                       TFrmFileType* fileType) {
     aboutBox_ = aboutBox;
     frmDisk_ = disk;
     frmHint_ = hint;

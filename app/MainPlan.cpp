@@ -59,8 +59,8 @@ void TMain::PlanPieceSizes(int32_t keep) {
 
     if (plan.outcome == PiecePlan::Outcome::KeptTooBig) {
         PlanPieceSizes(0);
-        Modal::InUse().Message(this, Text(Entry::TooBigNewSize), Text(Entry::BaseSizeInstead), ModalSeam::Icon::Exclamation,
-                        ModalSeam::Buttons::Ok);
+        Modal::InUse().Message(this, Text(Entry::TooBigNewSize), Text(Entry::BaseSizeInstead),
+                               ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
         return;
     }
 
@@ -71,8 +71,8 @@ void TMain::PlanPieceSizes(int32_t keep) {
         lblNrFiles->clear();
         ApplyHint(ActualSizeGB, QString(), false);
         ClearSizeList();
-        Modal::InUse().Message(this, Text(Entry::TooManyFiles), Text(Entry::ChooseBiggerBaseSize), ModalSeam::Icon::Exclamation,
-                        ModalSeam::Buttons::Ok);
+        Modal::InUse().Message(this, Text(Entry::TooManyFiles), Text(Entry::ChooseBiggerBaseSize),
+                               ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
         ShowDone(Text(Entry::TooManyFiles));
         SetControlState(ControlGroup::SplitCommand, false);
         SetControlState(ControlGroup::PlaceForPieces, false);
@@ -104,8 +104,8 @@ void TMain::ApplySizeMode() {
         ClearSizeList();
         lblNrFiles->clear();
         // The count is known only after the split: "1 to ?".
-        ApplyHint(ActualSizeGB, BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'),
-                  false);
+        ApplyHint(ActualSizeGB,
+                  BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
     } else if (engine_.BigFileBytes > 0) {
         PlanPieceSizes(0);
     }
@@ -140,7 +140,7 @@ void TMain::ApplyNewSizeClick() {
     const int64_t n = LeadingInteger(txtNewSize->text());
     if (n <= 0) {
         Modal::InUse().Message(this, Text(Entry::SizeNotUsable), Text(Entry::SizeIgnored), ModalSeam::Icon::Exclamation,
-                        ModalSeam::Buttons::Ok);
+                               ModalSeam::Buttons::Ok);
         SetControlState(ControlGroup::NewSizeEditing, false);
         return;
     }

@@ -13,7 +13,8 @@
 using Texts::Text;
 
 void TMain::ChooseSplitAFileClick() {
-    const QString chosen = Modal::InUse().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
+    const QString chosen =
+        Modal::InUse().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
     if (chosen.isEmpty()) {
         StatusPanel1->setText(Text(Entry::NoFileSelected));
         return;
@@ -51,8 +52,9 @@ void TMain::SplitChosenFile(const QString& chosen) {
 }
 
 void TMain::FindPlaceToSmallFilesClick() {
-    const QString chosen = Modal::InUse().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
-                                                FromStd(FileNamePart(engine_.BigFilePath)));
+    const QString chosen =
+        Modal::InUse().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
+                                    FromStd(FileNamePart(engine_.BigFilePath)));
     if (chosen.isEmpty()) {
         // The pieces go beside the big file, under its own name.
         engine_.PiecePrefix = engine_.BigFilePath;
@@ -78,15 +80,14 @@ void TMain::DoSplitClick() {
     const ::PauseMode pauseMode = PauseMode;
     const bool useFreeSpace = UseFreeSpace;
     const std::string marker = ToStd(AddedFileType);
-    RunTransfer(
-        [=](TPieceEngine& engine) { return engine.Split(maxRam, marker, pauseMode, useFreeSpace); },
-        engine_.BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount, [this, listWasEnabled](int32_t code) {
-            SmallerSizesLB->setEnabled(listWasEnabled);
-            ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
-            // To split again the user chooses a file again.
-            SetControlState(ControlGroup::SplitCommand, false);
-            SetControlState(ControlGroup::PlaceForPieces, false);
-            SetControlState(ControlGroup::NewSizeEditing, false);
-        });
+    RunTransfer([=](TPieceEngine& engine) { return engine.Split(maxRam, marker, pauseMode, useFreeSpace); },
+                engine_.BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount,
+                [this, listWasEnabled](int32_t code) {
+                    SmallerSizesLB->setEnabled(listWasEnabled);
+                    ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
+                    // To split again the user chooses a file again.
+                    SetControlState(ControlGroup::SplitCommand, false);
+                    SetControlState(ControlGroup::PlaceForPieces, false);
+                    SetControlState(ControlGroup::NewSizeEditing, false);
+                });
 }
-

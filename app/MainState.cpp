@@ -34,9 +34,7 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
         DoSplit->setEnabled(enabled);
         SmallerSizesLB->setEnabled(enabled);
         break;
-    case ControlGroup::PlaceForPieces:
-        FindPlaceToSmallFiles->setEnabled(enabled);
-        break;
+    case ControlGroup::PlaceForPieces: FindPlaceToSmallFiles->setEnabled(enabled); break;
     case ControlGroup::JoinCommand:
         DoJoin->setEnabled(enabled);
         CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
@@ -44,20 +42,14 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
         rbSizeFree->setEnabled(!enabled);
         ApplyBaseSize->setEnabled(!enabled);
         break;
-    case ControlGroup::PlaceForBigFile:
-        FindPlaceToBigFile->setEnabled(enabled);
-        break;
-    case ControlGroup::BaseSizeChoice:
-        CBBaseSize->setEnabled(enabled);
-        break;
+    case ControlGroup::PlaceForBigFile: FindPlaceToBigFile->setEnabled(enabled); break;
+    case ControlGroup::BaseSizeChoice: CBBaseSize->setEnabled(enabled); break;
     case ControlGroup::NewSizeEditing:
         ApplyNewSize->setEnabled(enabled);
         txtNewSize->setEnabled(enabled);
         ChangeItem->setEnabled(enabled);
         break;
-    case ControlGroup::SizeList:
-        SmallerSizesLB->setEnabled(enabled);
-        break;
+    case ControlGroup::SizeList: SmallerSizesLB->setEnabled(enabled); break;
     default:  // a value from outside the enum changes nothing
         break;
     }
@@ -94,18 +86,20 @@ void TMain::ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEnt
         if (split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix)) {
             // The pieces went to disks of their own: say where the set's checksums are.
             Modal::InUse().Message(this, Text(Entry::ProgramName),
-                            FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})), ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+                                   FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
+                                   ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
     } else if (code == kStopped) {
         // The user asked for it: news, not a failure.
         const QString stopped = FromStd(ExtraText(Extra::Stopped));
         Modal::InUse().Message(this, Text(Entry::ProgramName), stopped, ModalSeam::Icon::Information,
-                        ModalSeam::Buttons::Ok);
+                               ModalSeam::Buttons::Ok);
         ShowDone(stopped);
     } else {
         const QString text =
             FromStd(FailureText(LanguageIndex, code, split, Engine().LastError, Engine().FailureSubject));
-        Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+        Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop,
+                               ModalSeam::Buttons::Ok);
         ShowDone(Text(Entry::AbnormalTermination));
     }
     ShowPieceCount(Engine().PieceCount);
@@ -118,8 +112,8 @@ void TMain::ShowPieceCount(int32_t count) {
 }
 
 void TMain::ReportMissingFile(const QString& name) {
-    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), Text(Entry::FileMissing) + name, ModalSeam::Icon::Stop,
-                    ModalSeam::Buttons::Ok);
+    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), Text(Entry::FileMissing) + name,
+                           ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
     StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
 }
@@ -197,10 +191,10 @@ bool TMain::AskYesNo(const std::string& text, const std::string& caption, Transf
     ShowTransferStatus();
     QElapsedTimer asking;
     asking.start();
-    const bool yes = Modal::InUse().Message(this, FromStd(caption), FromStd(text),
-                                            icon == TransferView::Icon::Question ? ModalSeam::Icon::Question
-                                                                                 : ModalSeam::Icon::Exclamation,
-                                            ModalSeam::Buttons::YesNo);
+    const bool yes = Modal::InUse().Message(
+        this, FromStd(caption), FromStd(text),
+        icon == TransferView::Icon::Question ? ModalSeam::Icon::Question : ModalSeam::Icon::Exclamation,
+        ModalSeam::Buttons::YesNo);
     questionNs_ += asking.nsecsElapsed();
     return yes;
 }

@@ -73,8 +73,7 @@ public:
         return AcceptChosenFile(dialog.selectedFiles().first());
     }
 
-    bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                 Buttons buttons) override {
+    bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) override {
         QMessageBox::Icon qtIcon = icon == Icon::Stop          ? QMessageBox::Critical
                                    : icon == Icon::Exclamation ? QMessageBox::Warning
                                    : icon == Icon::Information ? QMessageBox::Information

@@ -24,13 +24,12 @@ public:
     // filter is in catalogue form ("desc|pattern|desc|pattern"); an empty
     // filter shows every file. exactNames: the filter matches names
     // case-sensitively and hidden files are listed, as a join finds pieces.
-    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& folder, bool exactNames = false) = 0;
-    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& folder, const QString& proposedName) = 0;
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter, const QString& folder,
+                                 bool exactNames = false) = 0;
+    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& folder,
+                                 const QString& proposedName) = 0;
     // A message box, arguments in Qt's order; returns true for OK or Yes.
-    virtual bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                         Buttons buttons) = 0;
+    virtual bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) = 0;
     // Runs a modal dialog; returns QDialog::Accepted or Rejected.
     virtual int ExecDialog(QDialog* dialog) = 0;
 };
@@ -59,11 +58,11 @@ class ScriptedModal : public ModalSeam {
 public:
     struct Shown {
         enum class Kind { Open, Save, Message, Dialog } kind;
-        QString title;        // dialog title or message caption
-        QString text;         // message text
-        QString filter;       // file dialog filter as given
-        QString folder;       // file dialog initial folder
-        QString proposedName; // save dialog proposed name
+        QString title;            // dialog title or message caption
+        QString text;             // message text
+        QString filter;           // file dialog filter as given
+        QString folder;           // file dialog initial folder
+        QString proposedName;     // save dialog proposed name
         bool exactNames = false;  // open dialog: case-sensitive filter, hidden files shown
         Icon icon = Icon::Stop;
         Buttons buttons = Buttons::Ok;

@@ -18,10 +18,10 @@ public:
     QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
                       int /*n*/) const override {
         static const char* const kTexts[][3] = {
-            {"QPlatformTheme", "OK", "OK"},          {"QPlatformTheme", "&Yes", "&Ja"},
-            {"QPlatformTheme", "&No", "&Nej"},       {"QPlatformTheme", "Cancel", "Avbryt"},
-            {"QPlatformTheme", "Open", "Öppna"},     {"QPlatformTheme", "Save", "Spara"},
-            {"QFileDialog", "Look in:", "Leta i:"},  {"QFileSystemModel", "Computer", "Dator"},
+            {"QPlatformTheme", "OK", "OK"},         {"QPlatformTheme", "&Yes", "&Ja"},
+            {"QPlatformTheme", "&No", "&Nej"},      {"QPlatformTheme", "Cancel", "Avbryt"},
+            {"QPlatformTheme", "Open", "Öppna"},    {"QPlatformTheme", "Save", "Spara"},
+            {"QFileDialog", "Look in:", "Leta i:"}, {"QFileSystemModel", "Computer", "Dator"},
         };
         if (!context || !sourceText) return {};
         for (const auto& text : kTexts)

@@ -5,9 +5,9 @@
 // Uses fresh settings in a temporary folder; run with QT_QPA_PLATFORM=offscreen
 // where there is no display.
 #include <QApplication>
+#include <QPalette>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QPalette>
 #include <cstdio>
 #include <cstring>
 

@@ -22,14 +22,17 @@ struct Ink {
         : outline(palette.color(QPalette::Active, QPalette::WindowText)),
           paper(palette.color(QPalette::Active, QPalette::Base)),
           arrow(palette.color(QPalette::Active, QPalette::Window).lightness() < 128 ? QColor(110, 175, 255)
-                                                                                  : QColor(40, 110, 200)) {}
+                                                                                    : QColor(40, 110, 200)) {}
 };
 
 // A sheet with a folded top-right corner.
 void Page(QPainter& p, QRectF r, const QColor& fill) {
     qreal fold = qMin(r.width(), r.height()) * 0.35;
-    QPolygonF sheet{{r.left(), r.top()}, {r.right() - fold, r.top()}, {r.right(), r.top() + fold},
-                    {r.right(), r.bottom()}, {r.left(), r.bottom()}};
+    QPolygonF sheet{{r.left(), r.top()},
+                    {r.right() - fold, r.top()},
+                    {r.right(), r.top() + fold},
+                    {r.right(), r.bottom()},
+                    {r.left(), r.bottom()}};
     p.setBrush(fill);
     p.drawPolygon(sheet);
     p.drawLine(QPointF(r.right() - fold, r.top()), QPointF(r.right() - fold, r.top() + fold));

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 #include <condition_variable>
 #include <exception>
 #include <mutex>

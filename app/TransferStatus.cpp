@@ -61,9 +61,8 @@ QString TransferStatusText(const TransferStatus& status, Language lang, const QS
         }
     }
     if (status.piece > 0) {
-        parts << (status.pieceCount > 0
-                      ? Text(lang, Extra::ProgressPiece).arg(status.piece).arg(status.pieceCount)
-                      : Text(lang, Extra::ProgressPieceAlone).arg(status.piece));
+        parts << (status.pieceCount > 0 ? Text(lang, Extra::ProgressPiece).arg(status.piece).arg(status.pieceCount)
+                                        : Text(lang, Extra::ProgressPieceAlone).arg(status.piece));
     }
     return parts.join(QStringLiteral(" · "));
 }

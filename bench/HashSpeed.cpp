@@ -6,14 +6,14 @@
 #include "engine/PieceNaming.h"
 #include "engine/Sha256.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
+#include <ctime>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -72,9 +72,9 @@ int main(int argc, char** argv) {
     }
     std::printf("one SHA-256 pass:   %.3f s, %.0f MB/s (processor: %.3f s, %.0f MB/s)\n", plainSeconds,
                 mb / plainSeconds, plainCpu, mb / plainCpu);
-    std::printf("background hasher:  %.3f s, %.0f MB/s of file, pieces and whole file in %lld-byte blocks\n"
-                "                    (processor: %.3f s for both hashes; the copying thread spent %.3f s submitting)\n",
-                backgroundSeconds, mb / backgroundSeconds, static_cast<long long>(block), backgroundCpu,
-                submitSeconds);
+    std::printf(
+        "background hasher:  %.3f s, %.0f MB/s of file, pieces and whole file in %lld-byte blocks\n"
+        "                    (processor: %.3f s for both hashes; the copying thread spent %.3f s submitting)\n",
+        backgroundSeconds, mb / backgroundSeconds, static_cast<long long>(block), backgroundCpu, submitSeconds);
     return 0;
 }

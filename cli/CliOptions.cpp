@@ -53,10 +53,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         parsed.ok = true;
         return parsed;
     }
-    if (args[0] == "split") o.command = CliOptions::Command::Split;
-    else if (args[0] == "join") o.command = CliOptions::Command::Join;
-    else if (args[0] == "check") o.command = CliOptions::Command::Check;
-    else return Fail("unknown command: " + args[0]);
+    if (args[0] == "split")
+        o.command = CliOptions::Command::Split;
+    else if (args[0] == "join")
+        o.command = CliOptions::Command::Join;
+    else if (args[0] == "check")
+        o.command = CliOptions::Command::Check;
+    else
+        return Fail("unknown command: " + args[0]);
     const bool split = o.command == CliOptions::Command::Split;
     const bool check = o.command == CliOptions::Command::Check;
 
@@ -110,8 +114,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--marker") {
             if (value.empty()) return Fail("--marker must not be empty");
             // The value is not repeated: it may hold terminal control characters.
-            if (!IsUsableMarker(value))
-                return Fail("--marker must not hold a path separator or a control character");
+            if (!IsUsableMarker(value)) return Fail("--marker must not hold a path separator or a control character");
             o.marker = value;
         } else if (arg == "--max-ram") {
             if (!ParseCount(value, std::numeric_limits<int32_t>::max(), number)) {
@@ -119,10 +122,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             o.maxRam = static_cast<int32_t>(number);
         } else if (arg == "--pause" && split) {
-            if (value == "always") o.pauseMode = PauseMode::Always;
-            else if (value == "sometimes") o.pauseMode = PauseMode::Sometimes;
-            else if (value == "never") o.pauseMode = PauseMode::Never;
-            else return Fail("--pause takes always, sometimes or never, not \"" + value + "\"");
+            if (value == "always")
+                o.pauseMode = PauseMode::Always;
+            else if (value == "sometimes")
+                o.pauseMode = PauseMode::Sometimes;
+            else if (value == "never")
+                o.pauseMode = PauseMode::Never;
+            else
+                return Fail("--pause takes always, sometimes or never, not \"" + value + "\"");
         } else {
             return Fail("unknown option for " + args[0] + ": " + arg);
         }

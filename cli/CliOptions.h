@@ -11,15 +11,15 @@
 struct CliOptions {
     enum class Command { Help, Split, Join, Check };
     Command command = Command::Help;
-    std::string file;          // the big file to split, or any piece of a set to join or check
-    int64_t size = 0;          // --size: bytes per piece (the last one holds the rest)
-    bool freeSpace = false;    // --free-space: each piece fills the free space of its disk
-    std::string into;          // --into: folder for the pieces (default beside the file)
-    std::string to;            // --to: the joined file (default the set's name beside the pieces)
-    std::string marker;        // --marker
-    int32_t maxRam = 100000;   // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
+    std::string file;                            // the big file to split, or any piece of a set to join or check
+    int64_t size = 0;                            // --size: bytes per piece (the last one holds the rest)
+    bool freeSpace = false;                      // --free-space: each piece fills the free space of its disk
+    std::string into;                            // --into: folder for the pieces (default beside the file)
+    std::string to;                              // --to: the joined file (default the set's name beside the pieces)
+    std::string marker;                          // --marker
+    int32_t maxRam = 100000;                     // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
     PauseMode pauseMode = PauseMode::Sometimes;  // --pause
-    bool checksums = true;     // --no-checksum: a split writes no checksum file, a join checks none
+    bool checksums = true;                       // --no-checksum: a split writes no checksum file, a join checks none
 };
 
 struct ParsedCommandLine {

@@ -86,7 +86,6 @@ private:
     std::string piece_;
 };
 
-
 // A name the engine can use whatever the current folder: "Archive.zip" must
 // not pass for a file on drive A. On Windows '/' becomes '\\', the one
 // separator the engine splits names at.
@@ -194,9 +193,8 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
         return 1;
     case ChecksumRead::Status::Malformed:
-        Report(err, read.line > 0
-                        ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
-                        : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
+        Report(err, read.line > 0 ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
+                                  : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
         return 1;
     case ChecksumRead::Status::Unfinished:
         Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums}));
@@ -216,7 +214,8 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         return 0;
     case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
     case SetCheck::Problem::Unreadable:
-        Report(err, piece ? English(Entry::CannotReadPiece) + number : FillIn(English(Extra::FileUnreadable), {check.file}),
+        Report(err,
+               piece ? English(Entry::CannotReadPiece) + number : FillIn(English(Extra::FileUnreadable), {check.file}),
                check.error);
         break;
     case SetCheck::Problem::WrongSize:

@@ -25,7 +25,6 @@ TfrmDisk::TfrmDisk(QWidget* parent) : TPromptDialog(parent) {
     connect(OKBtn, &QPushButton::clicked, this, &TfrmDisk::OKBtnClick);
 }
 
-
 void TfrmDisk::OnActivate() {
     ChooseDiskNr->setText(Texts::Text(Entry::DiskCountPrompt));
     layout()->activate();  // grow at once for longer texts

@@ -2,8 +2,8 @@
 // pauses between disks.
 #pragma once
 
-#include "dialogs/PromptLayout.h"
 #include <cstdint>
+#include "dialogs/PromptLayout.h"
 
 class QLabel;
 class QPushButton;
@@ -20,7 +20,6 @@ public:
 
     void OnActivate() override;
     void OKBtnClick();
-
 
 private:
     QLabel* ChooseDiskNr = nullptr;

@@ -20,7 +20,6 @@ TFrmFileType::TFrmFileType(QWidget* parent) : TPromptDialog(parent) {
     connect(OkBtn, &QPushButton::clicked, this, &TFrmFileType::OkBtnClick);
 }
 
-
 void TFrmFileType::OnActivate() {
     setWindowTitle(Texts::Text(Entry::ChangeEnding));
     lblFtype->setText(Texts::Text(Entry::NewEndingPrompt));

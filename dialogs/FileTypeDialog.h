@@ -2,8 +2,8 @@
 // piece's prefix and its number.
 #pragma once
 
-#include "dialogs/PromptLayout.h"
 #include <QString>
+#include "dialogs/PromptLayout.h"
 
 #include "settings/SettingsStore.h"
 
@@ -22,7 +22,6 @@ public:
 
     void OnActivate() override;
     void OkBtnClick();
-
 
 private:
     QLabel* lblFtype = nullptr;

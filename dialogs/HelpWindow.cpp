@@ -4,10 +4,10 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QKeyEvent>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
@@ -51,8 +51,7 @@ std::optional<TextViewer> FindTextViewer() {
 
 bool ShowFileInViewer(const QString& fileName) {
     const std::optional<TextViewer> viewer = FindTextViewer();
-    if (!viewer)
-        return false;
+    if (!viewer) return false;
     QProcess process;
     // An argument list, no shell: the file's name holds blanks.
     process.setProgram(viewer->program);
@@ -61,8 +60,7 @@ bool ShowFileInViewer(const QString& fileName) {
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start();
-    if (!process.waitForStarted())
-        return false;
+    if (!process.waitForStarted()) return false;
     // Wait in slices so the windows stay drawn; user input waits until the
     // viewer is closed.
     while (!process.waitForFinished(50) && process.state() != QProcess::NotRunning)
@@ -71,7 +69,8 @@ bool ShowFileInViewer(const QString& fileName) {
 }
 
 QString HelpFileName() {
-    return Texts::Text(Entry::ProgramName) + QLatin1Char('_') + Texts::Text(Entry::HowItWorksTitle) + QStringLiteral(".TXT");
+    return Texts::Text(Entry::ProgramName) + QLatin1Char('_') + Texts::Text(Entry::HowItWorksTitle) +
+           QStringLiteral(".TXT");
 }
 
 namespace {
@@ -117,8 +116,7 @@ TfrmHint::TfrmHint(QWidget* parent) : QWidget(parent, Qt::Window) {
 bool TfrmHint::event(QEvent* event) {
     // The texts follow the language at every showing and every return to the
     // window, not while it stays active.
-    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
-        OnActivate();
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) OnActivate();
     return QWidget::event(event);
 }
 
@@ -140,8 +138,7 @@ void TfrmHint::OnActivate() {
 
 void TfrmHint::FillHelpText(bool toFile) {
     static const std::string empty;
-    for (int entry : HelpLineOrder())
-        EmitHelpLine(entry < 0 ? empty : CatalogueText(entry), toFile);
+    for (int entry : HelpLineOrder()) EmitHelpLine(entry < 0 ? empty : CatalogueText(entry), toFile);
 }
 
 void TfrmHint::EmitHelpLine(const std::string& line, bool toFile) {
@@ -169,8 +166,7 @@ bool TfrmHint::WriteHelpFile(const QString& fileName) {
 void TfrmHint::OnFileBtnClick() {
     // Input is held back while the viewer is open, so a click made meanwhile
     // arrives afterwards; it must not stack a second viewer inside the wait.
-    if (showingFile_)
-        return;
+    if (showingFile_) return;
     showingFile_ = true;
     if (FindTextViewer()) {
         // A fresh private folder: no other user can plant a link under the
@@ -186,8 +182,7 @@ void TfrmHint::OnFileBtnClick() {
         // likes, so the file stays in its private folder until the program ends.
         if (!keptFolder_) keptFolder_ = std::make_unique<QTemporaryDir>();
         const QString fileName = keptFolder_->filePath(HelpFileName());
-        if (keptFolder_->isValid() && WriteHelpFile(fileName))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+        if (keptFolder_->isValid() && WriteHelpFile(fileName)) QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
     }
     showingFile_ = false;
     activateWindow();

@@ -4,8 +4,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <QWidget>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 #include <optional>
 #include <string>

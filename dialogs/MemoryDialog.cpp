@@ -31,7 +31,6 @@ TMemory::TMemory(QWidget* parent) : TPromptDialog(parent) {
     connect(OkButton, &QPushButton::clicked, this, &TMemory::OkButtonClick);
 }
 
-
 void TMemory::OnActivate() {
     setWindowTitle(Texts::Text(Entry::MemoryUsage));
     lblMaxAllowedRAM->setText(Texts::Text(Entry::MaxAllowedMemory));
@@ -51,8 +50,7 @@ void TMemory::OnActivate() {
 void TMemory::txtMaxAllowedRAMChange(const QString& text) {
     edited_ = MemoryLimitFromText(text);
     const QString clean = QString::number(edited_);
-    if (clean == text)
-        return;
+    if (clean == text) return;
     const int typedAt = txtMaxAllowedRAM->cursorPosition();
     const QSignalBlocker blocker(txtMaxAllowedRAM);
     txtMaxAllowedRAM->setText(clean);

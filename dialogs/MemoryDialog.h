@@ -2,9 +2,9 @@
 // and stored.
 #pragma once
 
-#include "dialogs/PromptLayout.h"
 #include <QString>
 #include <cstdint>
+#include "dialogs/PromptLayout.h"
 
 #include "settings/SettingsStore.h"
 
@@ -30,7 +30,6 @@ public:
     void OnActivate() override;
     void txtMaxAllowedRAMChange(const QString& text);
     void OkButtonClick();
-
 
 private:
     QLabel* lblMaxAllowedRAM = nullptr;

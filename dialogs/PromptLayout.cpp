@@ -19,8 +19,8 @@ PromptControls LayOutPromptDialog(QDialog* dialog, const char* promptName, QWidg
     prompt->setObjectName(QString::fromLatin1(promptName));
     prompt->setBuddy(field);
 
-    auto* ok = new QPushButton(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton),
-                               QStringLiteral("OK"), dialog);
+    auto* ok =
+        new QPushButton(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), dialog);
     ok->setObjectName(QString::fromLatin1(okName));
     ok->setDefault(true);
 
@@ -44,8 +44,7 @@ void FitWindowTitle(QDialog* dialog) {
     // The icon, three buttons and some padding, each about a title bar high.
     const int barHeight = dialog->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, dialog);
     const int needed = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 6 * barHeight;
-    if (dialog->width() < needed)
-        dialog->resize(needed, dialog->height());
+    if (dialog->width() < needed) dialog->resize(needed, dialog->height());
 }
 
 void TPromptDialog::showEvent(QShowEvent* event) {

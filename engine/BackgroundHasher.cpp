@@ -3,12 +3,12 @@
 #include "engine/FileAccess.h"
 #include "engine/Sha256.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cerrno>
 #include <new>
 #include <system_error>
 #include <utility>
-#include <fcntl.h>
-#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -53,8 +53,7 @@ int DuplicateFd(int fd) {
     char none;
     DWORD read = 0;
     if (handle == INVALID_HANDLE_VALUE || !ReadFile(handle, &none, 0, &read, nullptr)) return -1;
-    const HANDLE own =
-        ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    const HANDLE own = ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
     if (own == INVALID_HANDLE_VALUE) return -1;
     const int result = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
     if (result < 0) CloseHandle(own);
@@ -331,9 +330,9 @@ void BackgroundHasher::Run(int lane) {
 int OpenForHashing(const std::string& name) {
 #ifdef _WIN32
     // Shared for deleting too: the file may be renamed while this is open.
-    const HANDLE file = CreateFileW(Paths::Native(name).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(Paths::Native(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
     if (fd < 0) CloseHandle(file);

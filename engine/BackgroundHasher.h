@@ -126,14 +126,14 @@ private:
     std::condition_variable done_;  // a lane finished a job
     LaneState lanes_[2];
     bool stopping_ = false;
-    std::vector<Digest> pieces_;    // pieces_[n - 1]: piece n, once hashed
-    std::vector<Digest> whole_;     // one element once the whole lane ended
+    std::vector<Digest> pieces_;  // pieces_[n - 1]: piece n, once hashed
+    std::vector<Digest> whole_;   // one element once the whole lane ended
     bool started_ = false;
 
     // The caller's thread only:
     int32_t endedPieces_ = 0;
     bool finished_ = false;
-    std::vector<char> added_;       // Add bytes not queued yet
+    std::vector<char> added_;  // Add bytes not queued yet
     Lane addedLane_ = Lane::Both;
     // The sources of the latest submissions: a join alternates between the
     // piece and the joined file, and each must keep its one descriptor.

@@ -39,9 +39,18 @@ bool EscapeName(const std::string& name, std::string& escaped) {
     bool any = false;
     for (const char c : name) {
         switch (c) {
-        case '\\': escaped += "\\\\"; any = true; break;
-        case '\n': escaped += "\\n"; any = true; break;
-        case '\r': escaped += "\\r"; any = true; break;
+        case '\\':
+            escaped += "\\\\";
+            any = true;
+            break;
+        case '\n':
+            escaped += "\\n";
+            any = true;
+            break;
+        case '\r':
+            escaped += "\\r";
+            any = true;
+            break;
         default: escaped += c;
         }
     }
@@ -212,8 +221,10 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
         DigestLine digest{body.substr(0, kSha256HexDigits), {}, lineNumber};
         for (char& c : digest.hex) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
         const std::string name = body.substr(kSha256HexDigits + 2);
-        if (!escaped) digest.name = name;
-        else if (!UnescapeName(name, digest.name)) return Refuse(lineNumber, "a badly escaped name");
+        if (!escaped)
+            digest.name = name;
+        else if (!UnescapeName(name, digest.name))
+            return Refuse(lineNumber, "a badly escaped name");
         if (!IsPlainName(digest.name)) return Refuse(lineNumber, "not the name of a file beside it");
         digests.push_back(std::move(digest));
     }

@@ -2,11 +2,11 @@
 
 #include "engine/PieceNaming.h"
 
-#include <system_error>
 #include <sys/types.h>
+#include <system_error>
 #ifdef _WIN32
-#include <exception>
 #include <windows.h>
+#include <exception>
 #else
 #include <sys/stat.h>
 #endif
@@ -84,9 +84,9 @@ FileIdentity IdentityOf(const std::string& name) {
     }
 #else
     // The volume and the file's index on it; links are not followed.
-    const HANDLE file = CreateFileW(Paths::Native(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr);
+    const HANDLE file =
+        CreateFileW(Paths::Native(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return id;
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(file, &info)) {

@@ -2,11 +2,11 @@
 
 #include "engine/FileAccess.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cerrno>
 #include <random>
 #include <system_error>
-#include <fcntl.h>
-#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>

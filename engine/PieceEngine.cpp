@@ -184,8 +184,10 @@ public:
         int64_t low = 2, high = limit;  // positions never fall within one piece
         while (low < high) {
             const int64_t middle = low + (high - low) / 2;
-            if (Position(done_ + middle) != last_) high = middle;
-            else low = middle + 1;
+            if (Position(done_ + middle) != last_)
+                high = middle;
+            else
+                low = middle + 1;
         }
         return low;
     }
@@ -225,8 +227,8 @@ int64_t KernelCopy(std::FILE* in, std::FILE* out, int64_t count, bool& unsupport
             copy_file_range(fileno(in), nullptr, fileno(out), nullptr, static_cast<std::size_t>(count), 0);
         if (copied >= 0) return copied;
         if (errno == EINTR) continue;
-        unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                      errno == EBADF || errno == EPERM || errno == ETXTBSY;
+        unsupported = errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF ||
+                      errno == EPERM || errno == ETXTBSY;
         return -1;
     }
 #else
@@ -242,8 +244,8 @@ int64_t KernelCopy(std::FILE* in, std::FILE* out, int64_t count, bool& unsupport
 // that ended early). `kernelCopy` says whether blocks may be copied inside
 // the kernel (unbuffered streams only); it is turned off for the rest of the
 // transfer where the files do not allow it.
-bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, bool& kernelCopy,
-               ProgressMeter& meter, const std::atomic<bool>* stop, int& error) {
+bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, bool& kernelCopy, ProgressMeter& meter,
+               const std::atomic<bool>* stop, int& error) {
     auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
     error = 0;
     if (count <= 0) return true;
@@ -258,7 +260,7 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, int32_t maxBuffer, 
             errno = 0;
             const int64_t step = KernelCopy(in, out, chunk - done, unsupported);
             if (step < 0 && unsupported && done == 0) break;  // the positions are still in step
-            if (step <= 0) {  // the input ended early, or the disk is full
+            if (step <= 0) {                                  // the input ended early, or the disk is full
                 error = step < 0 ? errno : 0;
                 return false;
             }
@@ -421,8 +423,8 @@ std::string TPieceEngine::FullDiskQuestion() const {
     return full + Text(EngineEntry::ReadyForDiskNumber);
 }
 
-int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std::string& marker,
-                               PauseMode pauseMode, bool useFreeSpace) {
+int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
+                               bool useFreeSpace) {
     NullView nullView;
     TransferView& view = view_ != nullptr ? *view_ : nullView;
     const bool split = direction == Direction::Split;
@@ -478,7 +480,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     ProgressMeter meter(view);
     OutputFile pieceOut;
     std::vector<WrittenPiece> written;  // this split's pieces, under their final names
-    ChecksumWriter sums;                 // a split's checksum file
+    ChecksumWriter sums;                // a split's checksum file
     std::unique_ptr<BackgroundHasher> hasher;
     auto fail = [&](int32_t code, int error = 0) {
         LastError = error;
@@ -527,8 +529,8 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
     // a split records them, a join compares them with its checksum file.
     auto takeDigests = [&](int32_t upTo, bool wait) {
         BackgroundHasher::Digest digest;
-        while (hashed < upTo && (wait ? (digest = hasher->WaitPiece(hashed + 1), true)
-                                      : hasher->PieceReady(hashed + 1, &digest))) {
+        while (hashed < upTo &&
+               (wait ? (digest = hasher->WaitPiece(hashed + 1), true) : hasher->PieceReady(hashed + 1, &digest))) {
             hashed += 1;
             if (split && (!digest.ok || !sums.RecordPiece(hashed, PieceSizes[hashed], digest.hex))) {
                 FailureSubject = sums.Path();
@@ -564,7 +566,7 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         if (Stopped()) return fail(kStopped);
         if (pausing && !diskFull) {
             if (!view.AskYesNo(Text(EngineEntry::ReadyForDiskNumber) + number, Text(EngineEntry::ChangeDisk),
-                              TransferView::Icon::Question))
+                               TransferView::Icon::Question))
                 return fail(kDisksNotEntered);
             view.RepaintMainWindow();
             if (split) RemoveOlderSet(PiecePrefix, marker, BigFilePath, written, sums.Path());
@@ -572,7 +574,8 @@ int32_t TPieceEngine::Transfer(Direction direction, int32_t maxBuffer, const std
         if (useFreeSpace) {
             int64_t free = 0;
             while (diskFull || (free = freeSpace_ ? freeSpace_(FreeSpaceFolder) : 0) <= 0) {
-                if (!view.AskYesNo(FullDiskQuestion() + number, Text(EngineEntry::ChangeDisk), TransferView::Icon::Exclamation)) {
+                if (!view.AskYesNo(FullDiskQuestion() + number, Text(EngineEntry::ChangeDisk),
+                                   TransferView::Icon::Exclamation)) {
                     return fail(kDisksNotEntered);
                 }
                 diskFull = false;

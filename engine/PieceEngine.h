@@ -64,12 +64,12 @@ enum TransferResult : int32_t {
     kStopped = -2,  // the user (or a signal) asked the transfer to stop
     // The set's checksum file speaks against the join; FailureSubject names
     // what: the piece's number, the checksum file, the missing piece.
-    kPieceDamaged = -3,          // a piece's size or bytes differ from its checksum
-    kChecksumsUnfinished = -4,   // the split that wrote the checksum file did not finish
-    kChecksumsDamaged = -5,      // the checksum file cannot be read or makes no sense
-    kPieceMissing = -6,          // a piece the checksum file names is not there
-    kJoinedFileDamaged = -7,     // the joined bytes differ from the whole file's checksum
-    kChecksumsNotWritten = -8,   // a split could not write its checksum file
+    kPieceDamaged = -3,         // a piece's size or bytes differ from its checksum
+    kChecksumsUnfinished = -4,  // the split that wrote the checksum file did not finish
+    kChecksumsDamaged = -5,     // the checksum file cannot be read or makes no sense
+    kPieceMissing = -6,         // a piece the checksum file names is not there
+    kJoinedFileDamaged = -7,    // the joined bytes differ from the whole file's checksum
+    kChecksumsNotWritten = -8,  // a split could not write its checksum file
 };
 
 // Largest copy buffer ever allocated, whatever the memory limit says.
@@ -111,14 +111,14 @@ public:
     std::string BigFilePath;
     std::string PiecePrefix;
     std::string CurrentPieceName;
-    int64_t BigFileBytes = 0;               // as the window last knew it; the engine never reads it
-    std::vector<int64_t> PieceSizes{0};     // element 0 holds no piece
-    std::string FreeSpaceFolder;            // folder whose free space sizes a free-space split
-    int LastError = 0;                      // errno behind the last failure; 0 when none is known
-    std::string FailureSubject;             // what the last failure is about, where its code needs one
-    bool UseChecksums = true;               // a split writes the set's checksum file, a join checks it
-    std::string ChecksumFilePath;           // a split's checksum file; a join's, when it had one
-    bool Checked = false;                   // the last join was checked against a checksum file
+    int64_t BigFileBytes = 0;            // as the window last knew it; the engine never reads it
+    std::vector<int64_t> PieceSizes{0};  // element 0 holds no piece
+    std::string FreeSpaceFolder;         // folder whose free space sizes a free-space split
+    int LastError = 0;                   // errno behind the last failure; 0 when none is known
+    std::string FailureSubject;          // what the last failure is about, where its code needs one
+    bool UseChecksums = true;            // a split writes the set's checksum file, a join checks it
+    std::string ChecksumFilePath;        // a split's checksum file; a join's, when it had one
+    bool Checked = false;                // the last join was checked against a checksum file
 
 private:
     // A join's set as its checksum file says, where there is one: the count

@@ -87,9 +87,7 @@ std::string PieceName(const std::string& prefix, const std::string& marker, int3
     return prefix + marker + std::to_string(n);
 }
 
-std::string PiecePattern(const std::string& prefix, const std::string& marker) {
-    return prefix + marker + "*";
-}
+std::string PiecePattern(const std::string& prefix, const std::string& marker) { return prefix + marker + "*"; }
 
 std::string PrefixFromPieceName(const std::string& pieceName, const std::string& marker) {
     // The occurrence must leave at least one character after it (the piece
@@ -103,9 +101,7 @@ std::string BigFileTarget(const std::string& prefix, const std::string& bigFileF
     return Paths::InFolder(bigFileFolder, FileNamePart(prefix));
 }
 
-bool IsFloppyPrefix(const std::string& prefix) {
-    return !prefix.empty() && (prefix[0] == 'A' || prefix[0] == 'B');
-}
+bool IsFloppyPrefix(const std::string& prefix) { return !prefix.empty() && (prefix[0] == 'A' || prefix[0] == 'B'); }
 
 bool PausesBeforePieces(PauseMode mode, const std::string& prefix) {
     switch (mode) {
@@ -113,7 +109,7 @@ bool PausesBeforePieces(PauseMode mode, const std::string& prefix) {
     case PauseMode::Never: return false;
     default:  // Sometimes, and any value edited in from outside
 #ifdef __linux__
-        // No drive letters here: the pieces go to a USB stick, a memory card or
+              // No drive letters here: the pieces go to a USB stick, a memory card or
         // a floppy disk. (The window and the command line hand in full paths,
         // which never start with a drive letter.)
         return IsFloppyPrefix(prefix) || IsOnRemovableMedia(prefix);

@@ -75,10 +75,10 @@ struct DiscoveredPieces {
     // or pieces with higher numbers, so that count+1 is missing from the set.
     enum class End { Whole, NextUnreadable, NextMissing };
 
-    bool firstMissing = true;          // piece 1 could not be opened
-    int32_t count = 0;                 // pieces 1..count exist without a gap
-    std::vector<int64_t> sizes{0};     // sizes[1..count]; element 0 holds no piece
-    int64_t total = 0;                 // sum of sizes
+    bool firstMissing = true;       // piece 1 could not be opened
+    int32_t count = 0;              // pieces 1..count exist without a gap
+    std::vector<int64_t> sizes{0};  // sizes[1..count]; element 0 holds no piece
+    int64_t total = 0;              // sum of sizes
     End end = End::Whole;
 };
 

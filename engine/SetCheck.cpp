@@ -43,7 +43,9 @@ FileDigest HashWholeFile(const std::string& name, int64_t size, const std::atomi
 SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& folder) {
     SetCheck check;
     const auto count = static_cast<int32_t>(set.finished ? set.count : set.digests.size());
-    auto path = [&](int32_t n) { return Paths::InFolder(folder, n == 0 ? set.bigFileName : set.PieceFileName(n, marker)); };
+    auto path = [&](int32_t n) {
+        return Paths::InFolder(folder, n == 0 ? set.bigFileName : set.PieceFileName(n, marker));
+    };
     auto expectedSize = [&](int32_t n) {
         return n == 0 ? set.total : static_cast<std::size_t>(n) <= set.sizes.size() ? set.sizes[n - 1] : -1;
     };

@@ -17,8 +17,8 @@ struct SetCheck {
         Damaged,     // its digest differs
     };
     Problem problem = Problem::None;
-    int32_t piece = 0;          // the first piece with a problem (from 1); 0 for the whole file
-    std::string file;           // that file
+    int32_t piece = 0;  // the first piece with a problem (from 1); 0 for the whole file
+    std::string file;   // that file
     int64_t expectedSize = 0;
     int64_t actualSize = -1;
     int error = 0;

@@ -37,7 +37,7 @@ BCRYPT_ALG_HANDLE Sha256Provider() {
     static const BCRYPT_ALG_HANDLE provider = [] {
         BCRYPT_ALG_HANDLE handle = nullptr;
         return BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ? handle
-                                                                                                           : nullptr;
+                                                                                                         : nullptr;
     }();
     return provider;
 }

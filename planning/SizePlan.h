@@ -33,8 +33,7 @@ struct PiecePlan {
 // in kept[1..keep], the rest get baseSize each and the last one what remains.
 // A keep beyond kept's last element counts only the pieces kept holds; a base
 // size of 0 or less can never finish a file and ends in TooManyFiles.
-PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<int64_t>& kept = {0},
-                     int32_t keep = 0);
+PiecePlan PlanPieces(int64_t bigFileBytes, int64_t baseSize, const std::vector<int64_t>& kept = {0}, int32_t keep = 0);
 
 // size / divisor rounded to three decimals, halves up.
 double RoundToUnit(int64_t size, int64_t divisor);

@@ -38,8 +38,7 @@ int32_t ReadPresetCount(const TSettingsStore& store) {
             bool number = false;
             const int32_t i = name.mid(int(qstrlen(prefix))).toInt(&number);
             // Only the exact name a read uses ("BaseSizeValue_7", not "_07" or "_+7").
-            if (number && i >= 0 && i < stored && (name == ValueName(i) || name == TextName(i)))
-                present.insert(i);
+            if (number && i >= 0 && i < stored && (name == ValueName(i) || name == TextName(i))) present.insert(i);
         }
     }
     return static_cast<int32_t>(present.size());
@@ -104,7 +103,8 @@ int32_t DeletePreset(TSettingsStore& store, int32_t count, int32_t d) {
     // Read with default 0 here: a missing index means the first preset.
     const int32_t current = store.ReadIntSetting(Section(), QString::fromLatin1(Settings::BaseSizeIndex.name), 0);
     if (current >= left) store.Write(Settings::BaseSizeIndex, left - 1);
-    for (int32_t a = d; a < left; ++a) WritePreset(store, a, ReadPresetValue(store, a + 1), ReadPresetText(store, a + 1));
+    for (int32_t a = d; a < left; ++a)
+        WritePreset(store, a, ReadPresetValue(store, a + 1), ReadPresetText(store, a + 1));
     store.DeleteSetting(Section(), ValueName(left));
     store.DeleteSetting(Section(), TextName(left));
     return left;

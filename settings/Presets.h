@@ -17,12 +17,10 @@ struct BaseSizePreset {
 
 // Written when no presets are stored; preset kBuiltInCurrentPreset becomes current.
 inline constexpr BaseSizePreset kBuiltInPresets[] = {
-    {"720 kB 3.5'' single", 730112},   // 713 * 1024
-    {"1.44 MB 3.5'' double", 1457664}, // 1423.5 * 1024
-    {"105 MB SyQuest", 109850624},
-    {"120 MB SuperDisk", 125958144},
-    {"270 MB SyQuest", 267612160},
-    {"1 GB Jaz Drive", 1070284800},
+    {"720 kB 3.5'' single", 730112},    // 713 * 1024
+    {"1.44 MB 3.5'' double", 1457664},  // 1423.5 * 1024
+    {"105 MB SyQuest", 109850624},     {"120 MB SuperDisk", 125958144},
+    {"270 MB SyQuest", 267612160},     {"1 GB Jaz Drive", 1070284800},
 };
 inline constexpr int32_t kBuiltInPresetCount = 6;
 inline constexpr int32_t kBuiltInCurrentPreset = 1;

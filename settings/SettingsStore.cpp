@@ -16,9 +16,7 @@ namespace {
 
 // One QSettings per operation: nothing stays open between calls, and every
 // store in the program sees what any other one wrote.
-QSettings OpenStore() {
-    return {QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName};
-}
+QSettings OpenStore() { return {QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName}; }
 
 // A name that would reach outside its own section (empty, or holding a key
 // separator) must never be used: "v1.7/" alone is the whole version key.
@@ -26,13 +24,9 @@ bool IsPlainName(const QString& name) {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
-bool IsValidKey(const QString& section, const QString& name) {
-    return IsPlainName(section) && IsPlainName(name);
-}
+bool IsValidKey(const QString& section, const QString& name) { return IsPlainName(section) && IsPlainName(name); }
 
-QString SectionPath(const QString& section) {
-    return QLatin1String(Settings::VersionKey) + QLatin1Char('/') + section;
-}
+QString SectionPath(const QString& section) { return QLatin1String(Settings::VersionKey) + QLatin1Char('/') + section; }
 
 // The whole text, blanks at the ends aside, must be "[sign]digits"; strtoll
 // saturates at the 64-bit limits, as typed numbers do elsewhere.
@@ -54,25 +48,19 @@ bool StoredWholeNumber(const QVariant& v, int64_t& out) {
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
-    case QMetaType::Short:
-        out = v.toLongLong();
-        return true;
+    case QMetaType::Short: out = v.toLongLong(); return true;
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
     case QMetaType::UShort: {
         const qulonglong u = v.toULongLong();
-        out = u > static_cast<qulonglong>(std::numeric_limits<int64_t>::max())
-                  ? std::numeric_limits<int64_t>::max()
-                  : static_cast<int64_t>(u);
+        out = u > static_cast<qulonglong>(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
+                                                                               : static_cast<int64_t>(u);
         return true;
     }
-    case QMetaType::QString:
-        return ParseWholeNumberText(v.toString(), out);
-    case QMetaType::QByteArray:
-        return ParseWholeNumberText(QString::fromUtf8(v.toByteArray()), out);
-    default:
-        return false;
+    case QMetaType::QString: return ParseWholeNumberText(v.toString(), out);
+    case QMetaType::QByteArray: return ParseWholeNumberText(QString::fromUtf8(v.toByteArray()), out);
+    default: return false;
     }
 }
 
@@ -100,13 +88,9 @@ QString DefaultFolder() {
 #endif
 }
 
-QString Settings::BaseSizeValueName(int i) {
-    return QLatin1String(BaseSizeValuePrefix) + QString::number(i);
-}
+QString Settings::BaseSizeValueName(int i) { return QLatin1String(BaseSizeValuePrefix) + QString::number(i); }
 
-QString Settings::BaseSizeTextName(int i) {
-    return QLatin1String(BaseSizeTextPrefix) + QString::number(i);
-}
+QString Settings::BaseSizeTextName(int i) { return QLatin1String(BaseSizeTextPrefix) + QString::number(i); }
 
 QString DefaultValue(const StringSetting& s) {
     if (s.kind == TextKind::Folder) return DefaultFolder();
@@ -115,14 +99,12 @@ QString DefaultValue(const StringSetting& s) {
 
 bool IsUsableText(TextKind kind, const QString& text) {
     switch (kind) {
-    case TextKind::Marker:
-        return IsUsableMarker(text.toStdString());
+    case TextKind::Marker: return IsUsableMarker(text.toStdString());
     case TextKind::Folder:
         // A relative name would depend on the current folder; an empty one
         // would put files at the root of the disk.
         return !text.isEmpty() && QDir::isAbsolutePath(text) && QFileInfo(text).isDir();
-    case TextKind::Any:
-        break;
+    case TextKind::Any: break;
     }
     return true;
 }
@@ -133,22 +115,19 @@ QString TSettingsStore::KeyPath(const QString& section, const QString& name) {
     return SectionPath(section) + QLatin1Char('/') + name;
 }
 
-int32_t TSettingsStore::ReadIntSetting(const QString& section, const QString& name,
-                                       int32_t defaultValue) const {
+int32_t TSettingsStore::ReadIntSetting(const QString& section, const QString& name, int32_t defaultValue) const {
     int64_t v = 0;
     if (!ReadWholeNumber(section, name, v)) return defaultValue;
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-int64_t TSettingsStore::ReadInt64Setting(const QString& section, const QString& name,
-                                         int64_t defaultValue) const {
+int64_t TSettingsStore::ReadInt64Setting(const QString& section, const QString& name, int64_t defaultValue) const {
     int64_t v = 0;
     return ReadWholeNumber(section, name, v) ? v : defaultValue;
 }
 
-bool TSettingsStore::ReadBoolSetting(const QString& section, const QString& name,
-                                     bool defaultValue) const {
+bool TSettingsStore::ReadBoolSetting(const QString& section, const QString& name, bool defaultValue) const {
     int64_t v = 0;
     return ReadWholeNumber(section, name, v) ? v != 0 : defaultValue;
 }
@@ -166,10 +145,8 @@ QString TSettingsStore::ReadStringSetting(const QString& section, const QString&
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return v.toString();
-    default:
-        return defaultValue;
+    case QMetaType::ULongLong: return v.toString();
+    default: return defaultValue;
     }
 }
 
@@ -185,8 +162,7 @@ bool TSettingsStore::WriteBoolSetting(const QString& section, const QString& nam
     return WriteValue(section, name, QVariant(value ? 1 : 0));
 }
 
-bool TSettingsStore::WriteStringSetting(const QString& section, const QString& name,
-                                        const QString& value) {
+bool TSettingsStore::WriteStringSetting(const QString& section, const QString& name, const QString& value) {
     return WriteValue(section, name, QVariant(value));
 }
 

@@ -24,7 +24,11 @@ struct IntSetting {
     int32_t min = std::numeric_limits<int32_t>::min();
     int32_t max = std::numeric_limits<int32_t>::max();
 };
-struct BoolSetting   { const char* section; const char* name; bool defaultValue; };
+struct BoolSetting {
+    const char* section;
+    const char* name;
+    bool defaultValue;
+};
 struct StringSetting {
     const char* section;
     const char* name;
@@ -46,33 +50,33 @@ inline constexpr const char* VersionKey = "v1.7";
 
 inline constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
 
-inline constexpr IntSetting    Language      {"Language", "Language", 0, 0, 2};
-inline constexpr IntSetting    MaxRAM        {"Memory", "MaxRAM", 100000, 0, kIntMax};
+inline constexpr IntSetting Language{"Language", "Language", 0, 0, 2};
+inline constexpr IntSetting MaxRAM{"Memory", "MaxRAM", 100000, 0, kIntMax};
 // The window limits its position and size to the screen it opens on.
-inline constexpr IntSetting    MainTop       {"Position", "mainTop", 50};
-inline constexpr IntSetting    MainLeft      {"Position", "mainLeft", 100};
-inline constexpr IntSetting    MainHeight    {"Position", "mainHeight", 0, 0, kIntMax};
-inline constexpr IntSetting    MainWidth     {"Position", "mainWidth", 0, 0, kIntMax};
-inline constexpr StringSetting AddedFileType {"AddedFileType", "AddedFileType", ".Quorved_", TextKind::Marker};
+inline constexpr IntSetting MainTop{"Position", "mainTop", 50};
+inline constexpr IntSetting MainLeft{"Position", "mainLeft", 100};
+inline constexpr IntSetting MainHeight{"Position", "mainHeight", 0, 0, kIntMax};
+inline constexpr IntSetting MainWidth{"Position", "mainWidth", 0, 0, kIntMax};
+inline constexpr StringSetting AddedFileType{"AddedFileType", "AddedFileType", ".Quorved_", TextKind::Marker};
 // Default is DefaultFolder(); the member stays empty.
-inline constexpr StringSetting SplitPath     {"Path", "SplitPath", "", TextKind::Folder};
-inline constexpr StringSetting JoinPath      {"Path", "JoinPath", "", TextKind::Folder};
-inline constexpr BoolSetting   UseFreeSpace  {"BaseSize", "UseFreeSpace", false};
+inline constexpr StringSetting SplitPath{"Path", "SplitPath", "", TextKind::Folder};
+inline constexpr StringSetting JoinPath{"Path", "JoinPath", "", TextKind::Folder};
+inline constexpr BoolSetting UseFreeSpace{"BaseSize", "UseFreeSpace", false};
 // The presets limit the index to their list and the count to the presets
 // actually stored (planning/Presets.h).
-inline constexpr IntSetting    BaseSizeIndex {"BaseSize", "BaseSizeIndex", 1};
-inline constexpr IntSetting    BaseSizes     {"BaseSize", "BaseSizes", 0, 0, kIntMax};
+inline constexpr IntSetting BaseSizeIndex{"BaseSize", "BaseSizeIndex", 1};
+inline constexpr IntSetting BaseSizes{"BaseSize", "BaseSizes", 0, 0, kIntMax};
 // Per preset i: "BaseSizeValue_<i>" (64-bit, default 1) and "BaseSizeText_<i>".
-inline constexpr const char*   BaseSizeSection   = "BaseSize";
-inline constexpr const char*   BaseSizeValuePrefix = "BaseSizeValue_";
-inline constexpr const char*   BaseSizeTextPrefix  = "BaseSizeText_";
-inline constexpr int64_t       BaseSizeValueDefault = 1;
-inline constexpr const char*   BaseSizeTextDefault  = "(undefined)";
-inline constexpr IntSetting    BigUnit       {"BigUnit", "BigUnit", 3, 1, 4};
-inline constexpr IntSetting    ChangeDisk    {"ChangeDisk", "ChangeDisk", 1, 0, 2};
+inline constexpr const char* BaseSizeSection = "BaseSize";
+inline constexpr const char* BaseSizeValuePrefix = "BaseSizeValue_";
+inline constexpr const char* BaseSizeTextPrefix = "BaseSizeText_";
+inline constexpr int64_t BaseSizeValueDefault = 1;
+inline constexpr const char* BaseSizeTextDefault = "(undefined)";
+inline constexpr IntSetting BigUnit{"BigUnit", "BigUnit", 3, 1, 4};
+inline constexpr IntSetting ChangeDisk{"ChangeDisk", "ChangeDisk", 1, 0, 2};
 // The sections a reset deletes, in this order.
-inline constexpr const char* ResetOrder[] = {"BigUnit", "Language", "Memory", "Position",
-                                             "Path", "BaseSize", "ChangeDisk", "AddedFileType"};
+inline constexpr const char* ResetOrder[] = {"BigUnit", "Language", "Memory",     "Position",
+                                             "Path",    "BaseSize", "ChangeDisk", "AddedFileType"};
 
 // Value names of preset i: "BaseSizeValue_<i>" and "BaseSizeText_<i>".
 QString BaseSizeValueName(int i);

@@ -16,10 +16,8 @@ struct ExtraRow {
 // One row per text, in the order of Extra.
 const ExtraRow kRows[] = {
     {Extra::ReasonDiskFull, {"The disk is full.", "Disken är full.", "Der Datenträger ist voll."}},
-    {Extra::ReasonNoPermission,
-     {"Permission denied.", "Behörighet saknas.", "Zugriff verweigert."}},
-    {Extra::ReasonNameTooLong,
-     {"The file name is too long.", "Filnamnet är för långt.", "Der Dateiname ist zu lang."}},
+    {Extra::ReasonNoPermission, {"Permission denied.", "Behörighet saknas.", "Zugriff verweigert."}},
+    {Extra::ReasonNameTooLong, {"The file name is too long.", "Filnamnet är för långt.", "Der Dateiname ist zu lang."}},
     {Extra::ReasonReadOnlyDisk,
      {"The disk is write-protected.", "Disken är skrivskyddad.", "Der Datenträger ist schreibgeschützt."}},
     {Extra::ReasonIoError,
@@ -84,8 +82,7 @@ const ExtraRow kRows[] = {
     {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
     {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
 };
-static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count),
-              "one row per text");
+static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
 }  // namespace
 

@@ -29,18 +29,18 @@ enum class Extra {
     PiecesChecked,           // %1 piece count
     WholeFileChecked,        // %1 file name
     RestoredAndChecked,
-    ChecksumFileNotWritten,  // %1 the checksum file
+    ChecksumFileNotWritten,     // %1 the checksum file
     ChecksumFileBesideBigFile,  // %1 the checksum file
-    ReplaceTarget,  // %1: the full name of the file a join would replace
+    ReplaceTarget,              // %1: the full name of the file a join would replace
     NothingJoined,
-    StopCommand,          // menu item, with its access key
-    StopHint,             // "short|long"
-    ProgressPercent,      // %1: whole percent
-    ProgressBytes,        // %1 done of %2 total
-    ProgressTimeLeft,     // %1: h:mm:ss or m:ss
-    ProgressPiece,        // %1: the piece in transfer, %2: how many
-    ProgressPieceAlone,   // %1: the piece in transfer, the count not known yet
-    Count  // not a text
+    StopCommand,         // menu item, with its access key
+    StopHint,            // "short|long"
+    ProgressPercent,     // %1: whole percent
+    ProgressBytes,       // %1 done of %2 total
+    ProgressTimeLeft,    // %1: h:mm:ss or m:ss
+    ProgressPiece,       // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
+    Count                // not a text
 };
 
 // The text in language lang (outside the three reads English).

@@ -10,9 +10,9 @@ const std::string kEmptyText;
 
 const LanguageTexts& TextsOf(Language lang) {
     switch (lang) {
-        case Language::Swedish: return SwedishTexts();
-        case Language::German: return GermanTexts();
-        default: return EnglishTexts();
+    case Language::Swedish: return SwedishTexts();
+    case Language::German: return GermanTexts();
+    default: return EnglishTexts();
     }
 }
 

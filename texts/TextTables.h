@@ -22,7 +22,7 @@ struct ComposedParts {
     const char* bigPlaceHint;     // FindPlaceForBigFileHint: FindPlaceForBigFile ...
     const char* resetLineHead;    // HelpResetLine: this + FileMenu without "&" + tail
     const char* resetLineTail;
-    const char* dosLineHead;      // HelpDosVersionLine: this + ProgramName + tail
+    const char* dosLineHead;  // HelpDosVersionLine: this + ProgramName + tail
     const char* dosLineTail;
 };
 

@@ -13,16 +13,41 @@
 namespace {
 
 // Every value the window reads, as it stands in the settings file.
-const char* const kKeys[] = {
-    "Language\\Language", "Memory\\MaxRAM", "Position\\mainTop", "Position\\mainLeft", "Position\\mainHeight",
-    "Position\\mainWidth", "AddedFileType\\AddedFileType", "Path\\SplitPath", "Path\\JoinPath",
-    "BaseSize\\UseFreeSpace", "BaseSize\\BaseSizeIndex", "BaseSize\\BaseSizes", "BaseSize\\BaseSizeValue_0",
-    "BaseSize\\BaseSizeText_0", "BaseSize\\BaseSizeValue_5", "BigUnit\\BigUnit", "ChangeDisk\\ChangeDisk"};
+const char* const kKeys[] = {"Language\\Language",
+                             "Memory\\MaxRAM",
+                             "Position\\mainTop",
+                             "Position\\mainLeft",
+                             "Position\\mainHeight",
+                             "Position\\mainWidth",
+                             "AddedFileType\\AddedFileType",
+                             "Path\\SplitPath",
+                             "Path\\JoinPath",
+                             "BaseSize\\UseFreeSpace",
+                             "BaseSize\\BaseSizeIndex",
+                             "BaseSize\\BaseSizes",
+                             "BaseSize\\BaseSizeValue_0",
+                             "BaseSize\\BaseSizeText_0",
+                             "BaseSize\\BaseSizeValue_5",
+                             "BigUnit\\BigUnit",
+                             "ChangeDisk\\ChangeDisk"};
 
 // Huge and negative numbers, texts, the file format's own types, separators.
-const char* const kValues[] = {
-    "", "-1", "0", "2000000000", "-2147483648", "99999999999999999999999", "100000", "abc", "2.5", "true",
-    "a, b", "@Rect(0 0 16000 16000)", "@ByteArray(\\x1/)", "@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1)", "/", "\\x1"};
+const char* const kValues[] = {"",
+                               "-1",
+                               "0",
+                               "2000000000",
+                               "-2147483648",
+                               "99999999999999999999999",
+                               "100000",
+                               "abc",
+                               "2.5",
+                               "true",
+                               "a, b",
+                               "@Rect(0 0 16000 16000)",
+                               "@ByteArray(\\x1/)",
+                               "@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1)",
+                               "/",
+                               "\\x1"};
 
 class BadSettings : public MainWindowFixture {
 protected:

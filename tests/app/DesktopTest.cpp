@@ -104,8 +104,9 @@ TEST_F(DesktopTest, JoinDialogListsExactlyTheFirstPiecesForAnyMarker) {
         ASSERT_TRUE(QDir(folder.path()).mkdir("sub"));
         const QString upper = marker.toUpper() == marker ? marker + "x" : marker.toUpper();
         // Decoys a wildcard or case-blind reading of the marker would take.
-        for (const QString& name : QStringList{"a" + marker + "1", "b c" + marker + "1", ".h" + marker + "1", "a" + marker + "2",
-                                    "a" + marker + "sha256", "a" + upper + "1", "a11", "a -x- 11x", marker + "1", "plain"})
+        for (const QString& name :
+             QStringList{"a" + marker + "1", "b c" + marker + "1", ".h" + marker + "1", "a" + marker + "2",
+                         "a" + marker + "sha256", "a" + upper + "1", "a11", "a -x- 11x", marker + "1", "plain"})
             ASSERT_TRUE(Write(folder.filePath(name), "x"));
         EXPECT_EQ(ListedNames(folder.path(), marker),
                   QStringList({".h" + marker + "1", "a" + marker + "1", "b c" + marker + "1", "sub"}));
@@ -120,22 +121,28 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
     dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
     const QColor ground = dark.color(QPalette::Window);
     auto luminance = [](QColor c) {
-        auto channel = [](double v) { v /= 255; return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        auto channel = [](double v) {
+            v /= 255;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
         return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
     };
     for (int which = 0; which <= int(ToolIcon::Help); ++which) {
         // The icon's rim: drawn pixels beside undrawn ones, as seen on the window.
-        const QImage icon = ToolPixmap(ToolIcon(which), 32, true, dark).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage icon =
+            ToolPixmap(ToolIcon(which), 32, true, dark).toImage().convertToFormat(QImage::Format_ARGB32);
         double contrastSum = 0;
         int rim = 0;
         for (int y = 1; y < 31; ++y)
             for (int x = 1; x < 31; ++x) {
                 auto alpha = [&](int px, int py) { return qAlpha(icon.pixel(px, py)); };
-                if (alpha(x, y) < 128 || std::min({alpha(x - 1, y), alpha(x + 1, y), alpha(x, y - 1), alpha(x, y + 1)}) >= 128)
+                if (alpha(x, y) < 128 ||
+                    std::min({alpha(x - 1, y), alpha(x + 1, y), alpha(x, y - 1), alpha(x, y + 1)}) >= 128)
                     continue;
                 const QRgb p = icon.pixel(x, y);
                 const double a = qAlpha(p) / 255.0;
-                const QColor seen(int(qRed(p) * a + ground.red() * (1 - a)), int(qGreen(p) * a + ground.green() * (1 - a)),
+                const QColor seen(int(qRed(p) * a + ground.red() * (1 - a)),
+                                  int(qGreen(p) * a + ground.green() * (1 - a)),
                                   int(qBlue(p) * a + ground.blue() * (1 - a)));
                 const double l1 = luminance(seen), l2 = luminance(ground);
                 contrastSum += (std::max(l1, l2) + 0.05) / (std::min(l1, l2) + 0.05);
@@ -147,11 +154,14 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
 }
 
 TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) {
-    const std::pair<const char*, QAction*> commands[] = {
-        {"SplitAFileBtn", Main().ChooseSplitAFile}, {"FindPlaceToSmallFilesBtn", Main().FindPlaceToSmallFiles},
-        {"DoSplitBtn", Main().DoSplit},             {"JoinFilesBtn", Main().JoinFiles},
-        {"FindPlaceToBigFileBtn", Main().FindPlaceToBigFile}, {"DoJoinBtn", Main().DoJoin},
-        {"ExitBtn", Main().Exit},                   {"HintBtn", Main().Hint}};
+    const std::pair<const char*, QAction*> commands[] = {{"SplitAFileBtn", Main().ChooseSplitAFile},
+                                                         {"FindPlaceToSmallFilesBtn", Main().FindPlaceToSmallFiles},
+                                                         {"DoSplitBtn", Main().DoSplit},
+                                                         {"JoinFilesBtn", Main().JoinFiles},
+                                                         {"FindPlaceToBigFileBtn", Main().FindPlaceToBigFile},
+                                                         {"DoJoinBtn", Main().DoJoin},
+                                                         {"ExitBtn", Main().Exit},
+                                                         {"HintBtn", Main().Hint}};
     for (const auto& [name, command] : commands) {
         SCOPED_TRACE(name);
         auto* button = Find<QToolButton>(name);

@@ -1,5 +1,6 @@
 // The join workflow from the main window: choosing the pieces by any one of
 // them, the place of the big file, and the join itself, on real files.
+#include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QToolButton>
 #include <map>
 #include <numeric>
-#include <sys/stat.h>
 
 #include "dialogs/DiskDialog.h"
 #include "settings/SettingsStore.h"
@@ -316,8 +316,8 @@ TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
     Main().DoJoinClick();
     Main().WaitForTransfer();
     QStringList texts = MessageTexts();
-    EXPECT_EQ(texts, QStringList({"The file " + target + " already exists. Replace it?",
-                                  "Not all diskettes were entered."}));
+    EXPECT_EQ(texts,
+              QStringList({"The file " + target + " already exists. Replace it?", "Not all diskettes were entered."}));
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
 }

@@ -120,8 +120,7 @@ TEST_F(Language, QtsOwnButtonsSpeakTheLanguageFromTheStartAndAfterASwitch) {
                QCoreApplication::translate("QPlatformTheme", "Cancel");
     };
     // Debian ships Qt's German texts in a package of their own; without it they stay English.
-    const bool germanInstalled =
-        QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
+    const bool germanInstalled = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
     const QString german = germanInstalled ? "&Ja/&Nein/Abbrechen" : "&Yes/&No/Cancel";
 
     store.Write(Settings::Language, 2);

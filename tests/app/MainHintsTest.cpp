@@ -11,18 +11,19 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "texts/QtHints.h"
 #include "tests/app/MainWindowFixture.h"
+#include "texts/QtHints.h"
 
 TEST(Hints, ShortAndLongParts) {
     struct Case {
         const char *hint, *shortPart, *longPart;
     };
-    for (const Case& c : {Case{"Exit|Exit from the program", "Exit", "Exit from the program"},
-                          Case{"|Shows how much of the work that is done", "", "Shows how much of the work that is done"},
-                          Case{"Decide how much memory that may be used", "Decide how much memory that may be used",
-                               "Decide how much memory that may be used"},
-                          Case{"a|b|", "a", "b|"}, Case{"", "", ""}}) {
+    for (const Case& c :
+         {Case{"Exit|Exit from the program", "Exit", "Exit from the program"},
+          Case{"|Shows how much of the work that is done", "", "Shows how much of the work that is done"},
+          Case{"Decide how much memory that may be used", "Decide how much memory that may be used",
+               "Decide how much memory that may be used"},
+          Case{"a|b|", "a", "b|"}, Case{"", "", ""}}) {
         EXPECT_EQ(ShortHint(c.hint), c.shortPart) << c.hint;
         EXPECT_EQ(LongHint(c.hint), c.longPart) << c.hint;
     }
@@ -67,9 +68,20 @@ TEST_F(MainHints, LongHintIsShownWholeWhereTheWindowHasRoom) {
 }
 
 TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
-    const QStringList withTips = {"SplitAFileBtn", "FindPlaceToSmallFilesBtn", "DoSplitBtn", "JoinFilesBtn",
-                                  "FindPlaceToBigFileBtn", "DoJoinBtn", "StopBtn", "ExitBtn", "HintBtn", "SmallerSizesLB",
-                                  "CBBaseSize", "txtNewSize", "ApplyBaseSize", "ApplyNewSize"};
+    const QStringList withTips = {"SplitAFileBtn",
+                                  "FindPlaceToSmallFilesBtn",
+                                  "DoSplitBtn",
+                                  "JoinFilesBtn",
+                                  "FindPlaceToBigFileBtn",
+                                  "DoJoinBtn",
+                                  "StopBtn",
+                                  "ExitBtn",
+                                  "HintBtn",
+                                  "SmallerSizesLB",
+                                  "CBBaseSize",
+                                  "txtNewSize",
+                                  "ApplyBaseSize",
+                                  "ApplyNewSize"};
     for (const QString& name : withTips) EXPECT_FALSE(Find(name)->toolTip().isEmpty()) << name.toStdString();
     for (QWidget* w : Main().findChildren<QWidget*>()) {
         if (withTips.contains(w->objectName())) continue;

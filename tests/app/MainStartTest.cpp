@@ -10,8 +10,7 @@
 class MainStart : public MainWindowFixture {
 protected:
     std::array<bool, 3> PauseChecks() {
-        return {Main().ChangeAlways->isChecked(), Main().ChangeSometimes->isChecked(),
-                Main().ChangeNever->isChecked()};
+        return {Main().ChangeAlways->isChecked(), Main().ChangeSometimes->isChecked(), Main().ChangeNever->isChecked()};
     }
     // A stored value read back with a default no program value uses.
     int32_t Stored(const IntSetting& s) { return store.ReadIntSetting(s.section, s.name, -12345); }
@@ -34,12 +33,12 @@ TEST_F(MainStart, FirstStartComesUpWithEveryDefault) {
     EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
 
     // Nothing can be split, joined or edited yet; choosing files and sizing can.
-    ExpectEnabled({"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn",
-                   "DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "txtNewSize", "ChangeItem",
-                   "ApplyNewSize"},
-                  false);
-    ExpectEnabled({"SplitAFileBtn", "JoinFilesBtn", "ExitBtn", "HintBtn", "ChooseSplitAFile", "JoinFiles",
-                   "rbSizeBase", "rbSizeFree", "ApplyBaseSize", "CBBaseSize"},
+    ExpectEnabled(
+        {"DoSplit", "DoSplitBtn", "SmallerSizesLB", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn", "DoJoin",
+         "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "txtNewSize", "ChangeItem", "ApplyNewSize"},
+        false);
+    ExpectEnabled({"SplitAFileBtn", "JoinFilesBtn", "ExitBtn", "HintBtn", "ChooseSplitAFile", "JoinFiles", "rbSizeBase",
+                   "rbSizeFree", "ApplyBaseSize", "CBBaseSize"},
                   true);
 }
 
@@ -79,8 +78,8 @@ TEST_F(MainStart, StoredSizeIsUsedOnlyWhenHeightAndWidthArePositive) {
         int height, width;
         bool restored;
     };
-    for (const Case& c : {Case{0, 760, false}, Case{700, 0, false}, Case{-700, -760, false},
-                          Case{700, -760, false}, Case{700, 760, true}}) {
+    for (const Case& c : {Case{0, 760, false}, Case{700, 0, false}, Case{-700, -760, false}, Case{700, -760, false},
+                          Case{700, 760, true}}) {
         SCOPED_TRACE(testing::Message() << c.height << " x " << c.width);
         store.Write(Settings::MainHeight, c.height);
         store.Write(Settings::MainWidth, c.width);

@@ -17,11 +17,22 @@
 namespace {
 
 // Every control that some group switches.
-const QStringList kSwitched = {"DoSplit",   "DoSplitBtn",   "SmallerSizesLB", "FindPlaceToSmallFiles",
-                               "FindPlaceToSmallFilesBtn",  "DoJoin",         "DoJoinBtn",
-                               "CBBaseSize", "rbSizeBase",  "rbSizeFree",     "ApplyBaseSize",
-                               "FindPlaceToBigFile",        "FindPlaceToBigFileBtn", "ApplyNewSize",
-                               "txtNewSize", "ChangeItem"};
+const QStringList kSwitched = {"DoSplit",
+                               "DoSplitBtn",
+                               "SmallerSizesLB",
+                               "FindPlaceToSmallFiles",
+                               "FindPlaceToSmallFilesBtn",
+                               "DoJoin",
+                               "DoJoinBtn",
+                               "CBBaseSize",
+                               "rbSizeBase",
+                               "rbSizeFree",
+                               "ApplyBaseSize",
+                               "FindPlaceToBigFile",
+                               "FindPlaceToBigFileBtn",
+                               "ApplyNewSize",
+                               "txtNewSize",
+                               "ChangeItem"};
 
 }  // namespace
 
@@ -49,7 +60,9 @@ TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
     const Group groups[] = {
         {ControlGroup::SplitCommand, {"DoSplit", "DoSplitBtn", "SmallerSizesLB"}, {}},
         {ControlGroup::PlaceForPieces, {"FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, {}},
-        {ControlGroup::JoinCommand, {"DoJoin", "DoJoinBtn"}, {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}},
+        {ControlGroup::JoinCommand,
+         {"DoJoin", "DoJoinBtn"},
+         {"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}},
         {ControlGroup::PlaceForBigFile, {"FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, {}},
         {ControlGroup::BaseSizeChoice, {"CBBaseSize"}, {}},
         {ControlGroup::NewSizeEditing, {"ApplyNewSize", "txtNewSize", "ChangeItem"}, {}},
@@ -63,9 +76,7 @@ TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
             Main().SetControlState(g.group, enabled);
             auto after = Snapshot();
             for (const QString& name : kSwitched) {
-                bool expected = g.follow.contains(name)    ? enabled
-                                : g.inverse.contains(name) ? !enabled
-                                                           : before[name];
+                bool expected = g.follow.contains(name) ? enabled : g.inverse.contains(name) ? !enabled : before[name];
                 EXPECT_EQ(after[name], expected) << name.toStdString();
             }
         }
@@ -135,13 +146,15 @@ TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
     engine.LastError = ENOSPC;
     Main().ReportTransferResult(kSizesDiffer, Entry::FileSplitted, Entry::CannotCreatePiece);
     ASSERT_EQ(modal.Messages().size(), 1u);
-    EXPECT_TRUE(modal.Messages()[0].text.endsWith("\nDer Datenträger ist voll.")) << modal.Messages()[0].text.toStdString();
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("\nDer Datenträger ist voll."))
+        << modal.Messages()[0].text.toStdString();
 
     // A stop is news, not a failure.
     modal.shown.clear();
     Main().ReportTransferResult(kStopped, Entry::FileSplitted, Entry::CannotCreatePiece);
     ASSERT_EQ(modal.Messages().size(), 1u);
-    ExpectBox(modal.Messages()[0], "Dateiquorvel", "Abgebrochen.", ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+    ExpectBox(modal.Messages()[0], "Dateiquorvel", "Abgebrochen.", ModalSeam::Icon::Information,
+              ModalSeam::Buttons::Ok);
     EXPECT_EQ(Main().StatusPanel1->text(), "Abgebrochen.");
 }
 
@@ -158,7 +171,7 @@ TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {
 
 TEST_F(MainState, BusyAndDoneRestoreOnlyTheirOwnCursor) {
     QApplication::setOverrideCursor(Qt::CrossCursor);  // someone else's
-    Main().ShowDone("x");                               // nothing of ours to restore
+    Main().ShowDone("x");                              // nothing of ours to restore
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
 

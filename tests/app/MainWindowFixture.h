@@ -3,17 +3,17 @@
 // scripted seam answering every file dialog, message box and modal dialog.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QMenu>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QWidget>
 #include <optional>
-#include <gtest/gtest.h>
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"

@@ -21,11 +21,11 @@ TEST(ModalSeamFilter, CatalogueFiltersBecomeQtFilters) {
 #else
     const char* everyFile = "All Files (*.*) (*)";  // names need no dot
 #endif
-    for (const Case& c : {Case{"All Files (*.*)|*.*", everyFile},
-                          Case{"Splitted Files (*.Quorved_1)|*.Quorved_1", "Splitted Files (*.Quorved_1) (*.Quorved_1)"},
-                          Case{"Texts|*.txt;*.doc|Pieces|*.p1", "Texts (*.txt *.doc);;Pieces (*.p1)"},
-                          Case{"Will be added at the end: *|*.Quorved_1", "Will be added at the end: * (*.Quorved_1)"},
-                          Case{"", ""}}) {
+    for (const Case& c :
+         {Case{"All Files (*.*)|*.*", everyFile},
+          Case{"Splitted Files (*.Quorved_1)|*.Quorved_1", "Splitted Files (*.Quorved_1) (*.Quorved_1)"},
+          Case{"Texts|*.txt;*.doc|Pieces|*.p1", "Texts (*.txt *.doc);;Pieces (*.p1)"},
+          Case{"Will be added at the end: *|*.Quorved_1", "Will be added at the end: * (*.Quorved_1)"}, Case{"", ""}}) {
         EXPECT_EQ(QtFilterFromCatalogue(c.catalogue), c.qt) << c.catalogue;
     }
 }
@@ -93,8 +93,8 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         QStringList seen;
         modal.SetNextDialogAction([&](QDialog* d) {
             auto* box = static_cast<TAboutBox*>(d);
-            seen << box->lblName->text() << box->ProgramName->text() << box->lblVersion->text()
-                 << box->Version->text() << box->Installation->text();
+            seen << box->lblName->text() << box->ProgramName->text() << box->lblVersion->text() << box->Version->text()
+                 << box->Installation->text();
             QTest::mouseClick(box->OKButton, Qt::LeftButton);
             return d->result();
         });

@@ -31,8 +31,7 @@ protected:
     }
 
     std::vector<int64_t> EnginePieces() {
-        return std::vector<int64_t>(engine.PieceSizes.begin() + 1,
-                                    engine.PieceSizes.begin() + 1 + engine.PieceCount);
+        return std::vector<int64_t>(engine.PieceSizes.begin() + 1, engine.PieceSizes.begin() + 1 + engine.PieceCount);
     }
     QStringList ComboTexts() {
         QStringList texts;
@@ -42,9 +41,7 @@ protected:
     int32_t StoredInt(const char* name) { return store.ReadIntSetting(kSection, name, -99); }
 
     // On the indicator: a stretched radio button does not take clicks beside its text.
-    static void ClickRadio(QRadioButton* rb) {
-        QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(4, rb->height() / 2));
-    }
+    static void ClickRadio(QRadioButton* rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(4, rb->height() / 2)); }
     void ClickRow(int row) {
         QListWidget* list = Main().SmallerSizesLB;
         QListWidgetItem* item = list->item(row);
@@ -167,9 +164,8 @@ TEST_F(Plan, PieceLimitAndTooManyFiles) {
     ChooseFile(32760001);
     const std::vector<ScriptedModal::Shown> messages = modal.Messages();
     ASSERT_EQ(messages.size(), 1u);
-    ExpectBox(messages[0], "Too many files!",
-              "Choose a bigger Base Size, otherwise too many files have to be created", ModalSeam::Icon::Exclamation,
-              ModalSeam::Buttons::Ok);
+    ExpectBox(messages[0], "Too many files!", "Choose a bigger Base Size, otherwise too many files have to be created",
+              ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
     EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
     EXPECT_EQ(Main().lblNrFiles->text(), QString());
     EXPECT_EQ(GroupHint(), QString());

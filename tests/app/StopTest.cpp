@@ -81,8 +81,8 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
         // While it runs only Stop, About and How It Works can be used.
         ExpectEnabled({"Stop", "StopBtn", "About", "Hint", "HintBtn"}, true);
         ExpectEnabled({"DoSplit", "DoSplitBtn", "ChooseSplitAFile", "JoinFiles", "Exit", "ExitBtn", "ClearRegistry",
-                       "LanguageGerman", "MemoryUsage", "ChooseFiletype", "ChangeNever", "CBBaseSize",
-                       "BigFileRB1", "rbSizeFree", "txtNewSize"},
+                       "LanguageGerman", "MemoryUsage", "ChooseFiletype", "ChangeNever", "CBBaseSize", "BigFileRB1",
+                       "rbSizeFree", "txtNewSize"},
                       false);
         Main().OpenFromOutside(other);  // a drop changes nothing either
         EXPECT_EQ(Main().BigFileName->text(), big);

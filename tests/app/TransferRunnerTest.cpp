@@ -1,12 +1,12 @@
 // The transfer on the worker thread, without a window: the engine's view
 // calls, the disk question, and the status text the window shows meanwhile.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,7 +70,8 @@ protected:
         TTransferRunner runner(engine, view);
         int32_t code = 99;
         QObject::connect(&runner, &TTransferRunner::Finished, [&](int32_t c) { code = c; });
-        EXPECT_TRUE(runner.Start([](TPieceEngine& e) { return e.Split(100000, kDefaultMarker, PauseMode::Always, false); }));
+        EXPECT_TRUE(
+            runner.Start([](TPieceEngine& e) { return e.Split(100000, kDefaultMarker, PauseMode::Always, false); }));
         runner.Wait();
         return code;
     }
@@ -106,7 +107,7 @@ TEST_F(TransferRunnerTest, DiskQuestionHoldsOnlyTheWorker) {
         bool ticked = false;
         QTimer::singleShot(0, [&] { ticked = true; });
         QTest::qWait(100);
-        EXPECT_TRUE(ticked);  // the window's thread goes on
+        EXPECT_TRUE(ticked);                        // the window's thread goes on
         EXPECT_EQ(view.calls.size(), callsBefore);  // the worker waits for the answer
         EXPECT_EQ(Files(), filesBefore);
     };
@@ -117,12 +118,15 @@ TEST_F(TransferRunnerTest, DiskQuestionHoldsOnlyTheWorker) {
 
 TEST(TransferStatusText, TellsWhatIsKnown) {
     TransferStatus split{370, 1073741824, 5, 737, 2.0};
-    EXPECT_EQ(TransferStatusText(split, Language::English, "."), "37% · 0.37 of 1.00 GB · 189 MB/s · 0:04 left · piece 5 of 737");
+    EXPECT_EQ(TransferStatusText(split, Language::English, "."),
+              "37% · 0.37 of 1.00 GB · 189 MB/s · 0:04 left · piece 5 of 737");
     EXPECT_EQ(TransferStatusText(split, Language::German, ","),
               "37 % · 0,37 von 1,00 GB · 189 MB/s · noch 0:04 · Teil 5 von 737");
     // Too early for a speed; a join that measures each piece as it comes
     // knows no total, a free-space split no count.
-    EXPECT_EQ(TransferStatusText({10, 3000000, 1, 3, 0.2}, Language::Swedish, ","), "1 % · 0,03 av 2,86 MB · del 1 av 3");
+    EXPECT_EQ(TransferStatusText({10, 3000000, 1, 3, 0.2}, Language::Swedish, ","),
+              "1 % · 0,03 av 2,86 MB · del 1 av 3");
     EXPECT_EQ(TransferStatusText({450, 0, 3, 0, 5.0}, Language::English, "."), "45% · piece 3");
-    EXPECT_EQ(TransferStatusText({250, 7200000, 0, 0, 1800.0}, Language::English, "."), "25% · 1.72 of 6.87 MB · 1000 B/s · 1:30:00 left");
+    EXPECT_EQ(TransferStatusText({250, 7200000, 0, 0, 1800.0}, Language::English, "."),
+              "25% · 1.72 of 6.87 MB · 1000 B/s · 1:30:00 left");
 }

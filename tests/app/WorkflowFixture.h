@@ -44,8 +44,7 @@ protected:
 // asked, to look at the window while a transfer waits for the answer.
 class QuestionWatchingModal : public ScriptedModal {
 public:
-    bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                 Buttons buttons) override {
+    bool Message(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) override {
         if (buttons == Buttons::YesNo && onQuestion) onQuestion();
         return ScriptedModal::Message(parent, caption, text, icon, buttons);
     }

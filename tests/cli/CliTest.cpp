@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sstream>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -20,8 +20,8 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
     const std::vector<std::vector<std::string>> bad{
         {},
         {"cut", "f"},
-        {"split", "f"},                                   // neither --size nor --free-space
-        {"split", "f", "--size", "10", "--free-space"},   // both
+        {"split", "f"},                                  // neither --size nor --free-space
+        {"split", "f", "--size", "10", "--free-space"},  // both
         {"split", "f", "--size", "0"},
         {"split", "f", "--size", "-5"},
         {"split", "f", "--size", "1k"},
@@ -213,15 +213,15 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                   0);
         EXPECT_TRUE(FileHolds(dir / "joined", ReadFile(file)));
         // Pieces made elsewhere, under our names, join as well (no checksum file to check).
-        ASSERT_EQ(Shell("cd '" + dir / "theirs" + "' && n=0 && for f in x*; do n=$((n+1)); mv \"$f\" big.Quorved_$n; done"), 0);
+        ASSERT_EQ(
+            Shell("cd '" + dir / "theirs" + "' && n=0 && for f in x*; do n=$((n+1)); mv \"$f\" big.Quorved_$n; done"),
+            0);
         ASSERT_EQ(Shell(std::string(QUORVEL_CLI) + " join '" + dir / "theirs/big.Quorved_1" + "' --to '" +
                         dir / "theirs-joined" + "' >/dev/null"),
                   0);
         EXPECT_TRUE(FileHolds(dir / "theirs-joined", ReadFile(file)));
     }
 }
-
-
 
 // The real quorvel-cli, started in `folder` with a pipe for its questions.
 class CliProcess {
@@ -303,7 +303,8 @@ TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {
     }
     const std::vector<std::string> left = FolderEntries(dir.Path());
     const bool untouched = left.size() == 5 && ReadFile(dir / "f.Quorved_2") == "old";
-    const bool newOnly = left.size() <= 3 && (!Exists(dir / "f.Quorved_1") || ReadFile(dir / "f.Quorved_1").size() == 1000);
+    const bool newOnly =
+        left.size() <= 3 && (!Exists(dir / "f.Quorved_1") || ReadFile(dir / "f.Quorved_1").size() == 1000);
     EXPECT_TRUE(untouched || newOnly) << left.size();
 
     // Killed after its first piece: what is left never joins.
@@ -328,7 +329,7 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
     WriteFile(dir / "Archive.zip", PatternBytes(5000));
     std::filesystem::create_directory(dir / "Backup");
     CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
-    EXPECT_EQ(cli.Wait(), 0);  // no question asked: none could be answered
+    EXPECT_EQ(cli.Wait(), 0);                             // no question asked: none could be answered
     EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
 }
 

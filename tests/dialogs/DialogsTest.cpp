@@ -1,5 +1,6 @@
 // The disk number, memory limit and piece marker dialogs, driven as a user
 // would: shown (not run modally), typed into and clicked.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,7 +9,6 @@
 #include <QSpinBox>
 #include <QTest>
 #include <functional>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include "dialogs/DiskDialog.h"
@@ -32,8 +32,7 @@ protected:
     template <class T>
     static T* Child(QWidget* dialog, const char* name) {
         T* child = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            ADD_FAILURE() << "no control " << name;
+        if (!child) ADD_FAILURE() << "no control " << name;
         return child;
     }
     // Replaces the whole text as typing over a selection would.
@@ -218,8 +217,7 @@ TEST_F(DialogTest, MarkerFreshStoreShowsTheDefault) {
     TFrmFileType dialog;
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Change ending to the names of the smaller files");
-    EXPECT_EQ(Child<QLabel>(&dialog, "lblFtype")->text(),
-              "Choose a new ending (before the compulsory running index)");
+    EXPECT_EQ(Child<QLabel>(&dialog, "lblFtype")->text(), "Choose a new ending (before the compulsory running index)");
     EXPECT_EQ(Child<QLineEdit>(&dialog, "txtFtype")->text(), ".Quorved_");
     EXPECT_EQ(dialog.Marker(), ".Quorved_");
 }
@@ -228,8 +226,8 @@ TEST_F(DialogTest, MarkerOkStoresTheTextOrTheDefaultForNothing) {
     TSettingsStore store;
     TFrmFileType dialog;
     auto* field = Child<QLineEdit>(&dialog, "txtFtype");
-    for (const auto& [typed, stored] : {std::pair{".part", ".part"}, std::pair{"", ".Quorved_"},
-                                        std::pair{" -x- ", " -x- "}}) {
+    for (const auto& [typed, stored] :
+         {std::pair{".part", ".part"}, std::pair{"", ".Quorved_"}, std::pair{" -x- ", " -x- "}}) {
         dialog.show();
         TypeOver(field, QString::fromLatin1(typed));
         ClickOk(&dialog, "OkBtn");
@@ -278,9 +276,10 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
         const char* germanTitle;
     };
     const Case cases[] = {
-        {[](QWidget* owner) { return new TfrmDisk(owner); }, "ChooseDiskNr", "Gib die Anzahl der Disketten/Dateien an", "#"},
-        {[](QWidget* owner) { return new TMemory(owner); }, "lblMaxAllowedRAM", "Maximum erlaubte Speicher-gebrauch (B)",
-         "Speicher-gebrauch"},
+        {[](QWidget* owner) { return new TfrmDisk(owner); }, "ChooseDiskNr", "Gib die Anzahl der Disketten/Dateien an",
+         "#"},
+        {[](QWidget* owner) { return new TMemory(owner); }, "lblMaxAllowedRAM",
+         "Maximum erlaubte Speicher-gebrauch (B)", "Speicher-gebrauch"},
         {[](QWidget* owner) { return new TFrmFileType(owner); }, "lblFtype", "Wähle eine neue Endung",
          "Ändere die Endung der Namen von den kleineren Dateien"},
     };
@@ -298,8 +297,7 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
         std::unique_ptr<QDialog> dialog(c.make(&owner));
         dialog->show();
         EXPECT_LE(offCentre(dialog.get()), 40) << c.label;
-        if (!shots.isEmpty())
-            dialog->grab().save(shots + "/" + dialog->objectName() + "-en.png");
+        if (!shots.isEmpty()) dialog->grab().save(shots + "/" + dialog->objectName() + "-en.png");
         dialog->close();
 
         LanguageIndex = Language::German;
@@ -312,8 +310,7 @@ TEST_F(DialogTest, EveryShowingTakesTheCurrentLanguageAndFitsItsTexts) {
         EXPECT_GE(label->width(), label->sizeHint().width()) << c.label;
         for (QPushButton* button : dialog->findChildren<QPushButton*>())
             EXPECT_GE(button->width(), button->sizeHint().width());
-        if (!shots.isEmpty())
-            dialog->grab().save(shots + "/" + dialog->objectName() + "-de.png");
+        if (!shots.isEmpty()) dialog->grab().save(shots + "/" + dialog->objectName() + "-de.png");
         dialog->close();
     }
 }

@@ -1,5 +1,6 @@
 // The How It Works window: its lines in each language, and the help file
 // written, shown in a stand-in viewer, waited for and deleted.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "dialogs/HelpWindow.h"
 #include "tests/support/TestSupport.h"
@@ -19,16 +19,14 @@ namespace {
 QStringList Lines(TfrmHint& window) {
     QStringList lines;
     auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
-    for (int i = 0; list && i < list->count(); ++i)
-        lines << list->item(i)->text();
+    for (int i = 0; list && i < list->count(); ++i) lines << list->item(i)->text();
     return lines;
 }
 
 QList<int> EmptyPositions(const QStringList& lines) {
     QList<int> positions;
     for (int i = 0; i < lines.size(); ++i)
-        if (lines[i].isEmpty())
-            positions << i;
+        if (lines[i].isEmpty()) positions << i;
     return positions;
 }
 
@@ -142,8 +140,7 @@ protected:
     // Only the stand-ins on the path, or the stand-ins first.
     void UsePath(bool standInsOnly) {
         QByteArray path = bin_.path().toLocal8Bit();
-        if (!standInsOnly)
-            path += ":" + oldPath_;
+        if (!standInsOnly) path += ":" + oldPath_;
         qputenv("PATH", path);
     }
     void WriteStandIn(const QString& name, const QByteArray& script) {
@@ -157,11 +154,15 @@ protected:
     // the file still existed and what it held.
     void WriteRecordingViewer(const QString& name) {
         const QByteArray log = log_.path().toLocal8Bit();
-        WriteStandIn(name, "#!/bin/sh\n"
-                           "sleep 0.3\n"
-                           "for last; do :; done\n"
-                           "cat \"$last\" > '" + log + "/content'\n"
-                           "for a; do printf '%s\\n' \"$a\"; done > '" + log + "/args'\n");
+        WriteStandIn(name,
+                     "#!/bin/sh\n"
+                     "sleep 0.3\n"
+                     "for last; do :; done\n"
+                     "cat \"$last\" > '" +
+                         log +
+                         "/content'\n"
+                         "for a; do printf '%s\\n' \"$a\"; done > '" +
+                         log + "/args'\n");
     }
     QByteArray Logged(const char* name) const {
         QFile file(log_.filePath(QString::fromLatin1(name)));
@@ -255,8 +256,7 @@ TEST_F(HelpFileTest, TheFirstInstalledViewerOfTheListIsUsed) {
     const std::vector<TextViewer> candidates = TextViewerCandidates();
     for (const TextViewer& viewer : candidates)
         EXPECT_NE(viewer.program, "xdg-open") << "returns before the file is shown";
-    if (candidates.size() < 3)
-        GTEST_SKIP() << "a single viewer on this platform";
+    if (candidates.size() < 3) GTEST_SKIP() << "a single viewer on this platform";
 
     UsePath(true);
     EXPECT_FALSE(FindTextViewer().has_value());

@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -208,8 +208,8 @@ TEST(ChecksumFile, Sha256sumAcceptsWhatIsWritten) {
         const std::string sums = WriteChecksumsFor(big, kMarker);
         EXPECT_EQ(FileNamePart(sums), name + kMarker + "sha256");
 
-        const std::string check = "cd '" + dir.Path() + "' && sha256sum -c --ignore-missing --strict --quiet '" +
-                                  FileNamePart(sums) + "'";
+        const std::string check =
+            "cd '" + dir.Path() + "' && sha256sum -c --ignore-missing --strict --quiet '" + FileNamePart(sums) + "'";
         EXPECT_EQ(Shell(check), 0);
         std::remove(big.c_str());  // pieces only: the whole file's line is skipped
         EXPECT_EQ(Shell(check), 0);
@@ -237,7 +237,7 @@ TEST(ChecksumFile, BegunUnfinishedCompletedAtTheEnd) {
     EXPECT_TRUE(writer.RecordPiece(1, 10, d1));
     EXPECT_TRUE(writer.RecordPiece(2, 20, d2));  // written after the interval...
     EXPECT_TRUE(ReadChecksumFile(path, kMarker).set.digests.empty());
-    EXPECT_TRUE(writer.Flush());                 // ...or by a flush
+    EXPECT_TRUE(writer.Flush());  // ...or by a flush
     EXPECT_EQ(ReadChecksumFile(path, kMarker).set.digests, (std::vector<std::string>{d1, d2}));
     EXPECT_FALSE(writer.RecordPiece(4, 5, d1));  // out of turn
 
@@ -298,8 +298,8 @@ TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
     };
     const std::vector<std::string> bad{
         "",
-        good.substr(0, good.size() - 1),                       // cut off
-        edited("checksums 1", "checksums 2"),                  // a later format
+        good.substr(0, good.size() - 1),       // cut off
+        edited("checksums 1", "checksums 2"),  // a later format
         edited("# quorvel checksums 1\n", ""),
         edited("# state finished\n", ""),
         edited("finished", "done"),
@@ -312,16 +312,16 @@ TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
         edited("# size 2 3", "# size 2 3\n# size 2 3"),
         edited("# size 2 3", "# size 2"),
         edited("# state finished", "# state finished\n# state finished"),
-        edited("S.Quorved_1", "S.Quorved_2"),                  // out of order
-        edited("S.Quorved_1", "T.Quorved_1"),                  // not the whole file's piece
-        edited("  S\n", "  ../S\n"),                           // a path, not a name
+        edited("S.Quorved_1", "S.Quorved_2"),  // out of order
+        edited("S.Quorved_1", "T.Quorved_1"),  // not the whole file's piece
+        edited("  S\n", "  ../S\n"),           // a path, not a name
         edited("  S\n", "  \n"),
         edited("  S.Quorved_2", " S.Quorved_2"),
         edited("  S.Quorved_2", "  S.Quorved_2\n\n"),
         edited(Sha256Hex("bbb"), "z" + Sha256Hex("bbb").substr(1)),
-        edited("  S\n", "  S\n# total 7\n"),                   // a count after the checksums
+        edited("  S\n", "  S\n# total 7\n"),                                     // a count after the checksums
         edited(set.wholeDigest + "  S\n", "\\" + set.wholeDigest + "  S\\q\n"),  // an unknown escape
-        good + good.substr(good.find("\n", good.find("Quorved_2")) + 1),  // the whole file twice
+        good + good.substr(good.find("\n", good.find("Quorved_2")) + 1),         // the whole file twice
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const ChecksumRead r = ParseChecksumFile(bad[i], kMarker);

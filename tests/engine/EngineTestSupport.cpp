@@ -83,13 +83,14 @@ bool Exists(const std::string& name) {
     if (actual == expected) return ::testing::AssertionSuccess();
     std::size_t at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return ::testing::AssertionFailure() << name << " holds " << actual.size() << " bytes, expected "
-                                         << expected.size() << "; first difference at offset " << at;
+    return ::testing::AssertionFailure() << name << " holds " << actual.size() << " bytes, expected " << expected.size()
+                                         << "; first difference at offset " << at;
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(Paths::Native(folder))) names.push_back(entry.path().filename().u8string());
+    for (const auto& entry : fs::directory_iterator(Paths::Native(folder)))
+        names.push_back(entry.path().filename().u8string());
     std::sort(names.begin(), names.end());
     return names;
 }

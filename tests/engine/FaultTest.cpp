@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -89,7 +89,7 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
 #ifdef _WIN32
     fs::create_directory(Piece(7));  // no FIFOs here; a folder is out of reach all the same
 #else
-    ASSERT_EQ(mkfifo(Piece(7).c_str(), 0600), 0);  // out of this split's reach: left alone
+    ASSERT_EQ(mkfifo(Piece(7).c_str(), 0600), 0);     // out of this split's reach: left alone
 #endif
     // The older pieces are gone before the first new one is written: a
     // question before piece 2 sees only new piece 1.

@@ -27,7 +27,8 @@ bool SameContents(const std::string& a, const std::string& b) {
     while (left && right) {
         left.read(x.data(), static_cast<std::streamsize>(x.size()));
         right.read(y.data(), static_cast<std::streamsize>(y.size()));
-        if (left.gcount() != right.gcount() || !std::equal(x.begin(), x.begin() + left.gcount(), y.begin())) return false;
+        if (left.gcount() != right.gcount() || !std::equal(x.begin(), x.begin() + left.gcount(), y.begin()))
+            return false;
     }
     return left.eof() && right.eof();
 }

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 namespace {
 
@@ -17,14 +17,14 @@ TEST(PrefixFromPieceName, FindsTheRightMostMarkerFollowedByANumber) {
     } cases[] = {
         {"/tmp/Setup.exe.Quorved_7", ".Quorved_", "/tmp/Setup.exe"},
         {"/tmp/Setup.exe.Quorved_12", ".Quorved_", "/tmp/Setup.exe"},
-        {"/a.Quorved_1.Quorved_3", ".Quorved_", "/a.Quorved_1"},      // the later of two markers
-        {"/a.Quorved_1.Quorved_", ".Quorved_", "/a"},                // a marker at the very end is no match
+        {"/a.Quorved_1.Quorved_3", ".Quorved_", "/a.Quorved_1"},  // the later of two markers
+        {"/a.Quorved_1.Quorved_", ".Quorved_", "/a"},             // a marker at the very end is no match
         {"/a.Quorved_", ".Quorved_", ""},
-        {"/a.quorved_1", ".Quorved_", ""},                           // letter case matters
+        {"/a.quorved_1", ".Quorved_", ""},  // letter case matters
         {"/tmp/Setup.exe", ".Quorved_", ""},
         {".Quorved_1", ".Quorved_", ""},
         {"x.part9", ".part", "x"},
-        {"/tmp/Setup.exe1", "", ""},                                 // an empty marker never matches
+        {"/tmp/Setup.exe1", "", ""},  // an empty marker never matches
         {"", ".Quorved_", ""},
     };
     for (const auto& c : cases) {
@@ -125,9 +125,9 @@ TEST(PauseRule, FloppyPrefixesAndModes) {
         const char* prefix;
         bool pauses;
     } cases[] = {
-        {0, "/home/u/x", true},  {0, "A:\\x", true},   {2, "A:\\x", false},  {2, "/home/u/x", false},
-        {1, "A:\\x", true},      {1, "B:\\x", true},   {1, "a:\\x", false},  {1, "C:\\x", false},
-        {1, "/home/u/x", false}, {1, "", false},       {7, "A:\\x", true},   {7, "/home/u/x", false},
+        {0, "/home/u/x", true},  {0, "A:\\x", true},       {2, "A:\\x", false}, {2, "/home/u/x", false},
+        {1, "A:\\x", true},      {1, "B:\\x", true},       {1, "a:\\x", false}, {1, "C:\\x", false},
+        {1, "/home/u/x", false}, {1, "", false},           {7, "A:\\x", true},  {7, "/home/u/x", false},
         {-1, "B", true},         {-1, "/home/u/x", false},
     };
     for (const auto& c : cases) {

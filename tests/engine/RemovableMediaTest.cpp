@@ -20,11 +20,12 @@ protected:
         Device("8:17", "devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/target6:0:0/6:0:0:0/block/sdb/sdb1",
                "1");
         Device("179:1", "devices/platform/soc/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0/mmcblk0p1", "0");
-        mounts = "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
-                 "40 22 8:17 / /media/u/MY\\040STICK rw,nosuid - vfat /dev/sdb1 rw\n"
-                 "41 22 179:1 / /media/u/card rw - exfat /dev/mmcblk0p1 rw\n"
-                 "42 22 0:45 / /run/user/1000 rw - tmpfs tmpfs rw\n"
-                 "43 22 7:3 / /mnt/gone rw - ext4 /dev/loop3 rw\n";
+        mounts =
+            "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+            "40 22 8:17 / /media/u/MY\\040STICK rw,nosuid - vfat /dev/sdb1 rw\n"
+            "41 22 179:1 / /media/u/card rw - exfat /dev/mmcblk0p1 rw\n"
+            "42 22 0:45 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+            "43 22 7:3 / /mnt/gone rw - ext4 /dev/loop3 rw\n";
     }
 
     // A partition at devicePath whose disk has the given removable flag, and

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #ifdef __linux__
 #include <sys/mount.h>
 #endif
@@ -64,8 +64,10 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
         if (kind[0] == 's') continue;  // no symbolic links here
 #endif
         fs::remove(Piece(2));
-        if (kind[0] == 'h') fs::create_hard_link(big, Piece(2));
-        else fs::create_symlink(big, Piece(2));
+        if (kind[0] == 'h')
+            fs::create_hard_link(big, Piece(2));
+        else
+            fs::create_symlink(big, Piece(2));
         EXPECT_EQ(SplitPlan({10000, 10000, 10000}), 2);
         EXPECT_TRUE(FileHolds(big, bytes));
         EXPECT_FALSE(Exists(Piece(1)));
@@ -124,7 +126,8 @@ TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
     ASSERT_EQ(Join(), kTransferOk);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
-    EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);
 #endif
 }

@@ -45,11 +45,10 @@ TEST_F(Transfer, SplitReportsTheViewInOrder) {
     t.Plan({2000000, 1000000});
     // Blocks of 1048576 bytes; the bar moves only when its position changes.
     ASSERT_EQ(t.engine.Split(1500000, kMarker, PauseMode::Never, false), kTransferOk);
-    const std::vector<std::string> expected{
-        "Clear", "Range 0 1000", "Progress 0",
-        "Show " + Piece(1), "Add 2000000", "Select 0", "RepaintList", "Progress 349", "Progress 666",
-        "Show " + Piece(2), "Add 1000000", "Select 1", "RepaintList", "Progress 1000",
-        "Select -1", "Progress 0"};
+    const std::vector<std::string> expected{"Clear",        "Range 0 1000",     "Progress 0",  "Show " + Piece(1),
+                                            "Add 2000000",  "Select 0",         "RepaintList", "Progress 349",
+                                            "Progress 666", "Show " + Piece(2), "Add 1000000", "Select 1",
+                                            "RepaintList",  "Progress 1000",    "Select -1",   "Progress 0"};
     EXPECT_EQ(t.view.calls, expected);
 }
 
@@ -209,8 +208,16 @@ TEST(ProgressPosition, StaysWithinTheBar) {
     struct Case {
         int64_t done, total;
         int32_t position;
-    } cases[] = {{0, 0, 0}, {5, 0, 0}, {0, 3, 0}, {1, 3, 333}, {2, 3, 666}, {3, 3, 1000},
-                 {4, 3, 1000}, {-1, 3, 0}, {huge, huge, 1000}, {huge / 2 + 1, huge, 500},
+    } cases[] = {{0, 0, 0},
+                 {5, 0, 0},
+                 {0, 3, 0},
+                 {1, 3, 333},
+                 {2, 3, 666},
+                 {3, 3, 1000},
+                 {4, 3, 1000},
+                 {-1, 3, 0},
+                 {huge, huge, 1000},
+                 {huge / 2 + 1, huge, 500},
                  {INT64_MAX - 1, INT64_MAX, 999}};
     for (const auto& c : cases) EXPECT_EQ(ProgressPosition(c.done, c.total), c.position) << c.done << "/" << c.total;
     EXPECT_EQ(PausingJoinPosition(1000, 1000, 1, 3), 400);
@@ -274,7 +281,8 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
     EXPECT_FALSE(Exists(Piece(1)));
 
     // A language whose full-disk text has no trailing blank still reads as two sentences.
-    t.engine.SetTextLookup([](int n) { return n == EngineEntry::NoRoomOnDisk ? std::string("Kein Platz!") : EnglishText(n); });
+    t.engine.SetTextLookup(
+        [](int n) { return n == EngineEntry::NoRoomOnDisk ? std::string("Kein Platz!") : EnglishText(n); });
     t.view.questions.clear();
     t.view.answers = {false};
     EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kDisksNotEntered);

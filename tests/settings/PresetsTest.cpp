@@ -75,8 +75,8 @@ TEST_F(PresetsTest, SizeRule) {
         const char* text;
         int64_t size;
     } cases[] = {
-        {"100000000", 100000000}, {"abc", 1457664}, {"", 1457664},       {"0", 1457664},
-        {"-5", 1457664},          {"1.44", 1},      {" 720 kB", 720},    {"6000000000", 6000000000},
+        {"100000000", 100000000}, {"abc", 1457664}, {"", 1457664},    {"0", 1457664},
+        {"-5", 1457664},          {"1.44", 1},      {" 720 kB", 720}, {"6000000000", 6000000000},
     };
     for (const auto& c : cases) EXPECT_EQ(PresetSizeFromText(c.text), c.size) << c.text;
 }
@@ -88,8 +88,7 @@ TEST_F(PresetsTest, DeleteMovesLaterPresetsDown) {
     QStringList expected = BuiltInTexts();
     expected.removeAt(0);
     EXPECT_EQ(StoredTexts(), expected);
-    EXPECT_EQ(LoadPresets(store).values,
-              (std::vector<int64_t>{1457664, 109850624, 125958144, 267612160, 1070284800}));
+    EXPECT_EQ(LoadPresets(store).values, (std::vector<int64_t>{1457664, 109850624, 125958144, 267612160, 1070284800}));
     EXPECT_FALSE(Stored("BaseSizeValue_5"));
     EXPECT_FALSE(Stored("BaseSizeText_5"));
 }

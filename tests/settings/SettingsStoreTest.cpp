@@ -1,10 +1,10 @@
 // The settings store against a real settings file in the tests' private folder.
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
@@ -21,9 +21,7 @@ constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 constexpr int64_t kInt64Max = std::numeric_limits<int64_t>::max();
 
 // Direct access to the same store, to plant values and look at what is kept.
-QSettings Raw() {
-    return {QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel"};
-}
+QSettings Raw() { return {QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel"}; }
 
 void Plant(const QString& key, const QVariant& value) {
     QSettings s = Raw();
@@ -118,9 +116,8 @@ TEST_F(SettingsStoreTest, BooleansAreStoredAsOneAndZero) {
 TEST_F(SettingsStoreTest, TextsRoundTrip) {
     // Commas, leading "@", "=", blanks at the ends and non-ASCII letters are
     // all things the settings file format treats specially.
-    const QStringList texts = {"",       ".Quorved_", "C:\\",        "/home/a b/c", "a, b",
-                               "@x",     "k=v; #c",   "  padded  ",  "Skivstorlek för åäö",
-                               "100000", "line\nbreak"};
+    const QStringList texts = {"",           ".Quorved_",           "C:\\",   "/home/a b/c", "a, b", "@x", "k=v; #c",
+                               "  padded  ", "Skivstorlek för åäö", "100000", "line\nbreak"};
     for (const QString& t : texts) {
         ASSERT_TRUE(store.WriteStringSetting("AddedFileType", "AddedFileType", t));
         EXPECT_EQ(store.ReadStringSetting("AddedFileType", "AddedFileType", "default"), t);
@@ -153,9 +150,9 @@ TEST_F(SettingsStoreTest, TableReadsGiveTheDefaultForWhatCannotBeUsed) {
 TEST_F(SettingsStoreTest, NumberReadsOfStoredValues) {
     struct Case {
         QVariant stored;
-        int32_t asInt;  // read with default 7
+        int32_t asInt;    // read with default 7
         int64_t asInt64;  // read with default 7
-        bool asBool;  // read with default true
+        bool asBool;      // read with default true
     };
     const std::vector<Case> cases = {
         {QString("abc"), 7, 7, true},
@@ -241,8 +238,7 @@ TEST_F(SettingsStoreTest, ResetRemovesExactlyTheEightSections) {
 
     EXPECT_TRUE(store.ResetToDefaults());
 
-    EXPECT_EQ(StoredKeys(),
-              (QStringList{"v1.6/Language/Language", "v1.6/Memory/MaxRAM", "v1.7/Elsewhere/Kept"}));
+    EXPECT_EQ(StoredKeys(), (QStringList{"v1.6/Language/Language", "v1.6/Memory/MaxRAM", "v1.7/Elsewhere/Kept"}));
     EXPECT_EQ(store.Read(Settings::MaxRAM), 100000);
     EXPECT_EQ(store.Read(Settings::AddedFileType), ".Quorved_");
     EXPECT_EQ(store.Read(Settings::SplitPath), DefaultFolder());

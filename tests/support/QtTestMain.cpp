@@ -1,10 +1,10 @@
 // Test entry for everything that needs Qt: a QApplication on the offscreen
 // platform and a settings store in a private temporary folder, so tests never
 // touch the real user settings.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "ProgramInfo.h"
 #include "tests/support/TestSupport.h"
@@ -15,9 +15,7 @@ QTemporaryDir* settingsDir = nullptr;
 
 QString TestSettingsFolder() { return settingsDir->path(); }
 
-QString TestSettingsFile() {
-    return settingsDir->path() + '/' + kOrganizationName + '/' + kApplicationName + ".conf";
-}
+QString TestSettingsFile() { return settingsDir->path() + '/' + kOrganizationName + '/' + kApplicationName + ".conf"; }
 
 void ClearTestSettings() {
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName);

@@ -23,15 +23,25 @@ std::vector<int> Expand(const std::vector<std::pair<int, int>>& runs) {
 
 // Every entry number the program shows, in ascending order.
 std::vector<int> EntriesInUse() {
-    return Expand({{0, 14}, {17, 53}, {55, 74}, {83, 83}, {86, 95}, {101, 101}, {110, 115},
-                   {117, 144}, {146, 194}, {196, 200}, {203, 221}, {227, 228}, {230, 239},
+    return Expand({{0, 14},
+                   {17, 53},
+                   {55, 74},
+                   {83, 83},
+                   {86, 95},
+                   {101, 101},
+                   {110, 115},
+                   {117, 144},
+                   {146, 194},
+                   {196, 200},
+                   {203, 221},
+                   {227, 228},
+                   {230, 239},
                    {252, 252}});
 }
 
 // The entries that are lines of the How It Works text.
 std::vector<int> HelpEntries() {
-    return Expand({{119, 136}, {140, 144}, {150, 155}, {157, 194}, {196, 200}, {203, 208},
-                   {215, 221}, {231, 231}});
+    return Expand({{119, 136}, {140, 144}, {150, 155}, {157, 194}, {196, 200}, {203, 208}, {215, 221}, {231, 231}});
 }
 
 const std::set<int> kHeadings = {119, 122, 128, 131, 140, 150, 157, 177, 179, 188, 197, 215};
@@ -45,11 +55,19 @@ bool DecodeUtf8(const std::string& text, std::vector<char32_t>& out) {
         const unsigned char lead = static_cast<unsigned char>(text[i]);
         int extra = 0;
         char32_t cp = 0;
-        if (lead < 0x80) { cp = lead; }
-        else if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; }
-        else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; }
-        else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; }
-        else return false;
+        if (lead < 0x80) {
+            cp = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = lead & 0x07;
+        } else
+            return false;
         for (int k = 1; k <= extra; ++k) {
             if (i + k >= text.size()) return false;
             const unsigned char c = static_cast<unsigned char>(text[i + k]);
@@ -64,8 +82,7 @@ bool DecodeUtf8(const std::string& text, std::vector<char32_t>& out) {
 }
 
 bool IsLowerLetter(char32_t c) {
-    return (c >= U'a' && c <= U'z') || c == U'å' || c == U'ä' || c == U'ö' || c == U'ü' ||
-           c == U'ß' || c == U'é';
+    return (c >= U'a' && c <= U'z') || c == U'å' || c == U'ä' || c == U'ö' || c == U'ü' || c == U'ß' || c == U'é';
 }
 
 class CatalogueTest : public ::testing::Test {
@@ -151,8 +168,9 @@ TEST_F(CatalogueTest, ComposedEntriesReadTheirSourcesInTheSameLanguage) {
         {0, 17, "Select a file to be splitted|Select a file that will be splitted into smaller files"},
         {0, 30, "Select a file to be splitted"},
         {1, 30, "Välj fil som ska delas upp"},
-        {2, 19, "Wähle eine Datei die wiederhergestellt werden soll"
-                "|Wähle eine Datei die vorher aufgeteiet wurde um sie wiederherzustellen"},
+        {2, 19,
+         "Wähle eine Datei die wiederhergestellt werden soll"
+         "|Wähle eine Datei die vorher aufgeteiet wurde um sie wiederherzustellen"},
         {1, 20, "Återskapa filen|Återskapa filen från de mindre filerna"},
         {0, 61, "Find a place for the smaller files|Find another name/place for the smaller files"},
         {2, 63, "Finde einen Platz für die große Datei|Finde einen anderen Namen/Platz für die große Datei"},
@@ -168,8 +186,7 @@ TEST_F(CatalogueTest, ComposedEntriesReadTheirSourcesInTheSameLanguage) {
     };
     ExpectTexts(cases);
 
-    for (int lang = 1; lang < kLanguageCount; ++lang)
-        EXPECT_EQ(T(lang, 231), T(0, 231));
+    for (int lang = 1; lang < kLanguageCount; ++lang) EXPECT_EQ(T(lang, 231), T(0, 231));
     EXPECT_EQ(T(0, 231), "(C:\\>copy/b P.bmp.Quorved_1 + P.bmp.Quorved_2 P.bmp)");
 }
 
@@ -183,8 +200,8 @@ TEST_F(CatalogueTest, TheMarkerReachesOnlyTheFileDialogFilters) {
         {".Quorved_",
          {"Splitted Files (*.Quorved_1)|*.Quorved_1", "Uppdelade filer (*.Quorved_1)|*.Quorved_1",
           "Aufgeteilte Dateien (*.Quorved_1)|*.Quorved_1"},
-         {"Will be added at the end: .Quorved_*|*.*",
-          "Kommer att läggas till på slutet: .Quorved_*|*.*", "Wird am Ende zugefügt: .Quorved_*|*.*"}},
+         {"Will be added at the end: .Quorved_*|*.*", "Kommer att läggas till på slutet: .Quorved_*|*.*",
+          "Wird am Ende zugefügt: .Quorved_*|*.*"}},
         {".part",
          {"Splitted Files (*.part1)|*.part1", "Uppdelade filer (*.part1)|*.part1",
           "Aufgeteilte Dateien (*.part1)|*.part1"},
@@ -236,8 +253,7 @@ TEST(HelpLineOrderTest, FifteenParagraphsOfEveryHelpEntryOnce) {
     EXPECT_EQ(order[4], 122);
     EXPECT_EQ(order.back(), 208);
     EXPECT_EQ(std::count(order.begin(), order.end(), -1), 14);
-    for (std::size_t i = 1; i < order.size(); ++i)
-        EXPECT_FALSE(order[i] == -1 && order[i - 1] == -1) << i;
+    for (std::size_t i = 1; i < order.size(); ++i) EXPECT_FALSE(order[i] == -1 && order[i - 1] == -1) << i;
 
     std::vector<int> entries;
     for (int n : order)
@@ -296,8 +312,7 @@ TEST_F(CatalogueTest, HelpTextHasTheWindowLayoutInEveryLanguage) {
             }
 
             const bool bullet = line.size() > 4 && line.rfind("o   ", 0) == 0 && line[4] != ' ';
-            const bool continuation =
-                line.size() > 5 && line.rfind("     ", 0) == 0 && line[5] != ' ';
+            const bool continuation = line.size() > 5 && line.rfind("     ", 0) == 0 && line[5] != ' ';
             EXPECT_EQ(bullet, kBullets.count(n) == 1);
             EXPECT_EQ(continuation, kContinuations.count(n) == 1);
             if (!bullet && !continuation) {

@@ -63,6 +63,25 @@ std::string TemporaryNameBeside(const std::string& name) {
     return result;
 }
 
+namespace {
+// A new file of that name, open for reading and writing; -1 with errno set
+// (EEXIST when the name is taken).
+int CreateExclusive(const std::string& name) {
+#ifdef _WIN32
+    int fd = -1;
+    const int error = _wsopen_s(&fd, Paths::Native(name).c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYNO,
+                                _S_IREAD | _S_IWRITE);
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    return fd;
+#else
+    return open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+#endif
+}
+}  // namespace
+
 bool OutputFile::Fail() {
     if (error_ == 0) error_ = errno;
     return false;
@@ -73,44 +92,17 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
     error_ = 0;
     finalName_ = finalName;
     tempName_.clear();
-#ifdef _WIN32
-    // Created only where no file has the name, as O_EXCL below.
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
-        tempName_ = TemporaryNameBeside(finalName);
-        if (_wsopen_s(&fd, Paths::Native(tempName_).c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _SH_DENYNO,
-                      _S_IREAD | _S_IWRITE) != 0) {
-            fd = -1;
-            if (errno != EEXIST) {
-                tempName_.clear();
-                return Fail();
-            }
-        }
-    }
-    if (fd < 0) {
-        tempName_.clear();
-        error_ = EEXIST;
-        return false;
-    }
-    stream_ = _fdopen(fd, "w+b");
-    if (stream_ == nullptr) {
-        error_ = errno;
-        _close(fd);
-        Abandon();
-        return false;
-    }
-#else
     int fd = -1;
 #ifdef __linux__
     // A nameless file in the destination's folder: nothing is left behind
-    // when the process is killed, whatever the moment.
-    // Open for reading as well, so that what was written can be hashed back.
+    // when the process is killed, whatever the moment. Open for reading as
+    // well, so that what was written can be hashed back.
     fd = open(FolderOf(finalName).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Fail();
 #endif
     for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
         tempName_ = TemporaryNameBeside(finalName);
-        fd = open(tempName_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+        fd = CreateExclusive(tempName_);
         if (fd < 0 && errno != EEXIST) {
             tempName_.clear();
             return Fail();
@@ -121,16 +113,23 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         error_ = EEXIST;
         return false;
     }
+#ifdef _WIN32
+    stream_ = _fdopen(fd, "w+b");
+#else
     stream_ = fdopen(fd, "w+b");
+#endif
     if (stream_ == nullptr) {
         error_ = errno;
+#ifdef _WIN32
+        _close(fd);
+#else
         close(fd);
+#endif
         Abandon();
         return false;
     }
-#endif
-    if (stream_ != nullptr && !buffered) std::setvbuf(stream_, nullptr, _IONBF, 0);
-    return stream_ != nullptr;
+    if (!buffered) std::setvbuf(stream_, nullptr, _IONBF, 0);
+    return true;
 }
 
 int64_t OutputFile::Size() {

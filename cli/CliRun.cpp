@@ -108,8 +108,9 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
             return 1;
         }
     }
-    engine.BigFilePath = Absolute(o.file);
-    engine.PiecePrefix = o.into.empty() ? engine.BigFilePath : MakePiecePrefix(Absolute(o.into), engine.BigFilePath);
+    engine.SetBigFilePath(Absolute(o.file));
+    engine.SetPiecePrefix(o.into.empty() ? engine.BigFilePath()
+                                         : MakePiecePrefix(Absolute(o.into), engine.BigFilePath()));
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
@@ -117,17 +118,20 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
             return 1;
         }
         // An empty file has no pieces, as with split -b.
-        engine.SetPieceCount(plan.outcome == PiecePlan::Outcome::Planned ? plan.count : 0);
-        if (plan.outcome == PiecePlan::Outcome::Planned) engine.PieceSizes = plan.sizes;
+        if (plan.outcome == PiecePlan::Outcome::Planned) {
+            engine.SetPieces(plan.count, plan.sizes);
+        } else {
+            engine.SetPieceCount(0);
+        }
     }
-    const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
-    if (result != kTransferOk) {
-        err << FailureText(Language::English, result, true, engine.LastError, engine.FailureSubject) << '\n';
+    const TransferOutcome outcome = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
+    if (!outcome.Ok()) {
+        err << OutcomeText(Language::English, outcome) << '\n';
         return 1;
     }
-    out << English(Entry::FileSplitted) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount << '\n';
-    const std::string& sums = engine.ChecksumFilePath;
-    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
+    out << OutcomeText(Language::English, outcome) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount() << '\n';
+    const std::string& sums = engine.ChecksumFilePath();
+    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix())) {
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
     return 0;
@@ -153,18 +157,13 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
         err << English(Entry::CannotReadPiece) << found.count + 1 << '\n';
         return 1;
     }
-    engine.PiecePrefix = prefix;
-    engine.BigFilePath = o.to.empty() ? prefix : Absolute(o.to);
-    engine.PieceCount = found.count;
-    engine.PieceSizes = found.sizes;
+    engine.SetPiecePrefix(prefix);
+    engine.SetBigFilePath(o.to.empty() ? prefix : Absolute(o.to));
+    engine.SetPieces(found.count, found.sizes);
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
-    const int32_t result = engine.Join(o.maxRam, o.marker, PauseMode::Never);
-    if (result != kTransferOk) {
-        err << FailureText(Language::English, result, false, engine.LastError, engine.FailureSubject) << '\n';
-        return 1;
-    }
-    out << (engine.Checked ? English(Extra::RestoredAndChecked) : English(Entry::FileRestored)) << '\n';
-    return 0;
+    const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
+    (outcome.Ok() ? out : err) << OutcomeText(Language::English, outcome) << '\n';
+    return outcome.Ok() ? 0 : 1;
 }
 
 // Prints text, and on a line of its own the reason behind systemError where
@@ -253,7 +252,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
-    engine.UseChecksums = o.checksums;
+    engine.SetUseChecksums(o.checksums);
     const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"
 
 enum class Extra {
@@ -56,8 +57,8 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
 // any other value.
 std::string ReasonText(Language lang, int systemError);
 
-// What the user reads when a split (split = true) or join ends with `code`
-// other than success: the catalogue's message for the code, and on a line of
-// its own the reason behind systemError where there is one a user can act on.
-// subject: what the code is about (TPieceEngine::FailureSubject).
-std::string FailureText(Language lang, int32_t code, bool split, int systemError, const std::string& subject = {});
+// What the user reads when a split or join ends: the success text, "Stopped."
+// or the catalogue's message for the failure, and on a line of its own the
+// reason behind the system's error where there is one a user can act on. The
+// one rule for the window and the command line.
+std::string OutcomeText(Language lang, const TransferOutcome& outcome);

@@ -36,9 +36,9 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName, marker);
     engine_.PiecePrefix = prefix;
     engine_.BigFilePath = prefix;
-    if (FileSizeOf(engine_.CurrentPieceName) == -1 || prefix.empty()) {
-        // A name without the marker belongs to no set.
-        ReportMissingFile(chosen);
+    const bool refused = RefuseFile(chosen, false);
+    if (refused || FileSizeOf(engine_.CurrentPieceName) == -1 || prefix.empty()) {
+        if (!refused) ReportMissingFile(chosen);
         // The engine's names no longer describe a file chosen for splitting.
         SetControlState(ControlGroup::SplitCommand, false);
         SetControlState(ControlGroup::PlaceForPieces, false);

@@ -111,11 +111,18 @@ void TMain::ShowPieceCount(int32_t count) {
     ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + number, false);
 }
 
-void TMain::ReportMissingFile(const QString& name) {
-    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), Text(Entry::FileMissing) + name,
-                           ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+void TMain::ReportMissingFile(const QString& name) { ReportRefusedFile(Text(Entry::FileMissing) + name); }
+
+void TMain::ReportRefusedFile(const QString& text) {
+    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
     StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
+}
+
+bool TMain::RefuseFile(const QString& name, bool split) {
+    const std::string refusal = InputRefusal(LanguageIndex, ToStd(name), split, ToStd(AddedFileType));
+    if (!refusal.empty()) ReportRefusedFile(FromStd(refusal));
+    return !refusal.empty();
 }
 
 void TMain::ClearSizeList() {

@@ -5,11 +5,14 @@
 
 #include "app/AboutBox.h"
 #include "app/Application.h"
+#include "app/ModalSeam.h"
 #include "dialogs/BaseSizeEditor.h"
 #include "dialogs/DiskDialog.h"
 #include "dialogs/FileTypeDialog.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/MemoryDialog.h"
+#include "texts/ExtraTexts.h"
+#include "texts/QtText.h"
 
 TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     TWindows w;
@@ -18,6 +21,12 @@ TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     w.AboutBox = new TAboutBox(w.Main.get());
     w.frmDisk = new TfrmDisk(w.Main.get());
     w.frmHint = new TfrmHint(w.Main.get());
+    // The desktop's own viewer may show nothing: the user learns where the file is.
+    QObject::connect(w.frmHint, &TfrmHint::FileKept, w.frmHint, [hint = w.frmHint](const QString& fileName) {
+        Modal::InUse().Message(hint, Texts::Text(Entry::HowItWorksTitle),
+                               FromStd(FillIn(ExtraText(Extra::HelpFileKept), {ToStd(fileName)})),
+                               ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+    });
     w.Memory = new TMemory(w.Main.get());
     w.FrmBaseSize = new TFrmBaseSize(w.Main.get());
     w.FrmFileType = new TFrmFileType(w.Main.get());

@@ -91,7 +91,7 @@ int64_t UnitBytes(SizeUnit unit) {
 int64_t ParseSize(const std::string& text) {
     std::size_t digits = 0;
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == 0 || digits > 19) return -1;
+    if (digits == 0) return -1;
     std::string unit = text.substr(digits);
     for (char& c : unit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     SizeUnit sizeUnit = SizeUnit::Bytes;
@@ -102,11 +102,15 @@ int64_t ParseSize(const std::string& text) {
         if (letter == nullptr || *letter == '\0' || !(rest.empty() || rest == "B" || rest == "IB")) return -1;
         sizeUnit = static_cast<SizeUnit>(static_cast<int>(SizeUnit::Kilobytes) + (letter - kUnitLetters));
     }
-    const int64_t number = LeadingInteger(text.substr(0, digits));
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
     const int64_t factor = UnitBytes(sizeUnit);
-    if (number == std::numeric_limits<int64_t>::max() || number > std::numeric_limits<int64_t>::max() / factor)
-        return -1;
-    return number * factor;
+    int64_t number = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        const int digit = text[i] - '0';
+        if (number > (kMax - digit) / 10) return -1;
+        number = number * 10 + digit;
+    }
+    return number > kMax / factor ? -1 : number * factor;
 }
 
 int64_t SmallestBaseSize(int64_t bigFileBytes) {

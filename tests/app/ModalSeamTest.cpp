@@ -85,8 +85,9 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         int language;
         const char *name, *program, *heading, *lastLine;
     };
-    for (const Case& c : {Case{0, "Name", "The File Quorvel", "INSTALLATION", "printed out."},
-                          Case{2, "Name", "Dateiquorvel", "EINSTELLUNG", "werden kann."}}) {
+    // The installation lines say how this program comes: a package that needs Qt, and quorvel-cli.
+    for (const Case& c : {Case{0, "Name", "The File Quorvel", "INSTALLATION", "comes as a package"},
+                          Case{2, "Name", "Dateiquorvel", "INSTALLATION", "als Paket"}}) {
         SCOPED_TRACE(c.language);
         store.Write(Settings::Language, c.language);
         Start();
@@ -106,6 +107,8 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         EXPECT_EQ(seen[3], "1.7");
         EXPECT_TRUE(seen[4].contains(c.heading)) << seen[4].toStdString();
         EXPECT_TRUE(seen[4].contains(c.lastLine)) << seen[4].toStdString();
+        EXPECT_TRUE(seen[4].contains("Qt 6") && seen[4].contains("quorvel-cli")) << seen[4].toStdString();
+        EXPECT_FALSE(seen[4].contains("DLL")) << seen[4].toStdString();
         ASSERT_FALSE(modal.shown.empty());
         EXPECT_EQ(modal.shown.back().dialog, windows.AboutBox);
         EXPECT_FALSE(windows.AboutBox->isVisible());

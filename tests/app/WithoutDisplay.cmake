@@ -2,16 +2,7 @@
 # desktop: --help and --version answer without a window, anything else says
 # in one line what to do instead, and nothing aborts.
 #   cmake -DPROGRAM=build/quorvel -DHOME_DIR=<empty folder> -P WithoutDisplay.cmake
-set(cases
-  "--help|0|^Usage: quorvel \\[FILE\\]\n.*--version.*quorvel-cli --help\n$"
-  "--version|0|^quorvel \\(The File Quorvel\\) [0-9.]+\n$"
-  "|1|^quorvel needs a desktop session, and there is no display\\. Start it as \"xvfb-run -a quorvel\", or use quorvel-cli on the command line\\.\n$"
-  "some-file|1|^quorvel needs a desktop session[^\n]*\n$")
-foreach(case IN LISTS cases)
-  string(REPLACE "|" ";" parts "${case}")
-  list(GET parts 0 argument)
-  list(GET parts 1 expected_status)
-  list(GET parts 2 expected_output)
+function(expect argument expected_status expected_output)
   execute_process(COMMAND env -i HOME=${HOME_DIR} ${PROGRAM} ${argument}
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 20)
   if(NOT status STREQUAL expected_status)
@@ -20,4 +11,9 @@ foreach(case IN LISTS cases)
   if(NOT "${out}${err}" MATCHES "${expected_output}")
     message(FATAL_ERROR "quorvel ${argument} printed:\n${out}${err}")
   endif()
-endforeach()
+endfunction()
+
+expect(--help 0 "^Usage: quorvel .FILE.\n.*--version.*quorvel-cli --help\n$")
+expect(--version 0 "^quorvel .The File Quorvel. [0-9.]+\n$")
+expect("" 1 "^quorvel needs a desktop session, and there is no display. Start it as \"xvfb-run -a quorvel\", or use quorvel-cli on the command line.\n$")
+expect(some-file 1 "^quorvel needs a desktop session[^\n]*\n$")

@@ -72,8 +72,7 @@ class TerminalView final : public TransferView {
 public:
     using Clock = std::chrono::steady_clock;
 
-    TerminalView(std::istream& in, std::ostream& err, int progressWidth)
-        : in_(in), err_(err), width_(progressWidth) {}
+    TerminalView(std::istream& in, std::ostream& err, int progressWidth) : in_(in), err_(err), width_(progressWidth) {}
     ~TerminalView() override { EndLine(); }
 
     // What the progress line knows before the engine starts.
@@ -347,8 +346,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.UseChecksums = o.checksums;
-    const int status = o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err)
-                                                                   : Join(o, engine, view, out, err);
+    const int status =
+        o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err) : Join(o, engine, view, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
 }

@@ -1,8 +1,8 @@
 #include "dialogs/HelpWindow.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "texts/ExtraTexts.h"
 
-#include "engine/PieceEngine.h"
 #include "engine/FileAccess.h"
+#include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "texts/TextCatalogue.h"
 
@@ -121,7 +121,8 @@ const ExtraRow kRows[] = {
       "programmet avslutas:\n%1",
       "Es wurde kein Texteditor gefunden, der den Text anzeigen kann. Er wurde in dieser Datei gespeichert, die bis "
       "zum Programmende erhalten bleibt:\n%1"}},
-    {Extra::IsAFolder, {"%1 is a folder, not a file.", "%1 är en mapp, inte en fil.", "%1 ist ein Ordner, keine Datei."}},
+    {Extra::IsAFolder,
+     {"%1 is a folder, not a file.", "%1 är en mapp, inte en fil.", "%1 ist ein Ordner, keine Datei."}},
     {Extra::NotAPiece,
      {"%1 is not a piece of a set: its name does not contain \"%2\".",
       "%1 är ingen mindre fil i en serie: namnet innehåller inte \"%2\".",
@@ -135,7 +136,8 @@ const ExtraRow kRows[] = {
       "Eine Reihe hat höchstens %1 Teile: Für diese Datei muss jeder Teil mindestens %2 Byte groß sein."}},
     {Extra::PieceDamaged, {"Piece %1 is damaged.", "Den mindre filen nummer %1 är skadad.", "Teil %1 ist beschädigt."}},
     {Extra::PieceWrongSize,
-     {"Piece %1 has the wrong size: %2 bytes instead of %3.", "Den mindre filen nummer %1 har fel storlek: %2 byte i stället för %3.",
+     {"Piece %1 has the wrong size: %2 bytes instead of %3.",
+      "Den mindre filen nummer %1 har fel storlek: %2 byte i stället för %3.",
       "Teil %1 hat die falsche Größe: %2 Byte statt %3."}},
     {Extra::FileDamaged,
      {"%1 does not match its checksum.", "%1 stämmer inte med sin kontrollsumma.",
@@ -169,7 +171,8 @@ const ExtraRow kRows[] = {
     {Extra::ChecksumFileBesideBigFile,
      {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
       "Skivan med de mindre filerna har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
-      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie wurde im Ordner der großen Datei gespeichert: %1"}},
+      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie wurde im Ordner der großen Datei "
+      "gespeichert: %1"}},
     {Extra::ReplaceTarget,
      {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
       "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
@@ -242,7 +245,8 @@ std::string ReasonText(Language lang, int systemError) {
 
 std::string InputRefusal(Language lang, const std::string& name, bool split, const std::string& marker) {
     std::error_code ec;
-    if (std::filesystem::is_directory(Paths::Native(name), ec)) return FillIn(ExtraText(lang, Extra::IsAFolder), {name});
+    if (std::filesystem::is_directory(Paths::Native(name), ec))
+        return FillIn(ExtraText(lang, Extra::IsAFolder), {name});
     if (split && FileSizeOf(name) == 0) return FillIn(ExtraText(lang, Extra::NothingToSplit), {name});
     if (!split && FileSizeOf(name) >= 0 && PrefixFromPieceName(name, marker).empty())
         return FillIn(ExtraText(lang, Extra::NotAPiece), {name, marker});

@@ -18,15 +18,15 @@ enum class Extra {
     Stopped,
     AboutMenuItem,
     AboutTitle,
-    NoDesktopSession,   // %1 the window program's command; one line
-    WindowUsage,        // %1 the window program's command; lines
-    AboutText,          // lines, the first a heading
-    HelpAdditions,      // How It Works lines after the catalogue's, the first a heading
-    HelpFileKept,       // %1 the help file, kept for the desktop's viewer
-    IsAFolder,          // %1 the name
-    NotAPiece,          // %1 the name, %2 the marker
-    NothingToSplit,     // %1 the file
-    TooManyFilesLimit,  // %1 most pieces, %2 smallest piece size in bytes
+    NoDesktopSession,        // %1 the window program's command; one line
+    WindowUsage,             // %1 the window program's command; lines
+    AboutText,               // lines, the first a heading
+    HelpAdditions,           // How It Works lines after the catalogue's, the first a heading
+    HelpFileKept,            // %1 the help file, kept for the desktop's viewer
+    IsAFolder,               // %1 the name
+    NotAPiece,               // %1 the name, %2 the marker
+    NothingToSplit,          // %1 the file
+    TooManyFilesLimit,       // %1 most pieces, %2 smallest piece size in bytes
     PieceDamaged,            // %1 piece number
     PieceWrongSize,          // %1 piece number, %2 bytes found, %3 bytes expected
     FileDamaged,             // %1 file name

@@ -61,8 +61,7 @@ std::string ProgressText(const TransferStatus& status, Language lang, const std:
             add(SizeInUnit(std::llround(speed), std::llround(speed), decimalPoint, &speedUnit) + ' ' + speedUnit +
                 "/s");
             if (position < 1000) {
-                add(FillIn(ExtraText(lang, Extra::ProgressTimeLeft),
-                           {Duration((status.totalBytes - done) / speed)}));
+                add(FillIn(ExtraText(lang, Extra::ProgressTimeLeft), {Duration((status.totalBytes - done) / speed)}));
             }
         }
     }

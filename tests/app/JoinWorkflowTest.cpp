@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
@@ -241,6 +242,21 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
     EXPECT_EQ(StoredPath("JoinPath"), "(none)");
     EXPECT_EQ(Main().BigFileName->text(), label);
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "DoJoin"}, false);
+}
+
+// A folder, or a file whose name holds no marker, is said to be what it is.
+TEST_F(JoinWorkflow, AFolderOrAFileThatIsNoPieceIsSaidToBeOne) {
+    const QString folder = Path("sets.Quorved_1"), plain = Path("big/Other.bin");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(Write(plain, Pattern(10)));
+    ChoosePiece(folder);
+    ChoosePiece(plain);
+    ASSERT_EQ(modal.Messages().size(), 2u);
+    ExpectBox(modal.Messages()[0], "Abnormal termination!", folder + " is a folder, not a file.",
+              ModalSeam::Icon::Stop);
+    EXPECT_EQ(modal.Messages()[1].text, plain + " is not a piece of a set: its name does not contain \".Quorved_\".");
+    ExpectEnabled({"DoJoin", "DoSplit"}, false);
+    EXPECT_EQ(StoredPath("JoinPath"), "(none)");
 }
 
 TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {

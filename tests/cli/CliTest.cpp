@@ -6,9 +6,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #ifndef _WIN32
@@ -124,8 +124,9 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
 
     o = RunQuorvel({"split", file, "--size", "9"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Too many files! A set has at most 32760 pieces: for this file each piece must hold at least 10 "
-                     "bytes.\n");
+    EXPECT_EQ(o.err,
+              "Too many files! A set has at most 32760 pieces: for this file each piece must hold at least 10 "
+              "bytes.\n");
 }
 
 TEST(Cli, SaysWhyItRefusesAnInput) {
@@ -134,7 +135,8 @@ TEST(Cli, SaysWhyItRefusesAnInput) {
     WriteFile(dir / "empty", "");
     const std::string folder = dir / "sub.Quorved_1";
     std::filesystem::create_directory(folder);
-    const std::string notPiece = (dir / "big.bin") + " is not a piece of a set: its name does not contain \".Quorved_\".\n";
+    const std::string notPiece =
+        (dir / "big.bin") + " is not a piece of a set: its name does not contain \".Quorved_\".\n";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"split", folder, "--size", "10"}, folder + " is a folder, not a file.\n"},
         {{"join", folder}, folder + " is a folder, not a file.\n"},
@@ -177,12 +179,12 @@ TEST(Cli, HelpVersionAndUsageErrors) {
 // The progress line fits the terminal: the piece's path gives way in its middle.
 TEST(Cli, ProgressStaysOnOneTerminalLine) {
     const std::string progress = "37% \xC2\xB7 0.37 of 1.00 GB \xC2\xB7 piece 5 of 737";  // 38 columns
-    const std::string path = "/home/user/archive/2026/Setup.exe.Quorved_5";          // 43 columns
+    const std::string path = "/home/user/archive/2026/Setup.exe.Quorved_5";               // 43 columns
     const std::vector<std::tuple<int, std::string>> cases{
         {100, progress + " \xC2\xB7 " + path},
         {80, progress + " \xC2\xB7 /home/user/archive\xE2\x80\xA6Setup.exe.Quorved_5"},
         {60, progress + " \xC2\xB7 /home/us\xE2\x80\xA6Quorved_5"},
-        {48, progress},                       // no room left for a path
+        {48, progress},                      // no room left for a path
         {20, "37% \xC2\xB7 0.37 of 1.00 "},  // cut at the end
     };
     for (const auto& [width, line] : cases) EXPECT_EQ(ProgressLine(progress, path, width), line) << width;

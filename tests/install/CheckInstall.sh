@@ -17,8 +17,9 @@ done
 [ -x "$root/usr/bin/quorvel" ] || { echo "quorvel is not executable"; exit 1; }
 grep -qx 'Exec=quorvel %f' "$root/usr/share/applications/$id.desktop"
 grep -qx "Icon=$id" "$root/usr/share/applications/$id.desktop"
-# The window sets its desktop file name; docks group it with this entry.
-grep -qx "StartupWMClass=$id" "$root/usr/share/applications/$id.desktop"
+# Docks group the window with this entry: on X11 by its WM_CLASS, whose class
+# Qt takes from the application name; on Wayland by the desktop file name.
+grep -qx "StartupWMClass=The File Quorvel" "$root/usr/share/applications/$id.desktop"
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
 echo "install tree valid"

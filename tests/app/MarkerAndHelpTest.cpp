@@ -197,6 +197,12 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     EXPECT_TRUE(windows.frmHint->isVisible());
     EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
     EXPECT_GT(HelpList()->count(), 100);
+
+    // Without a viewer that waits, the user learns where the help file was kept.
+    emit windows.frmHint->FileKept(QStringLiteral("/tmp/kept/help.TXT"));
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].title, "Wie es funktioniert");
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("\n/tmp/kept/help.TXT"));
 }
 
 }  // namespace

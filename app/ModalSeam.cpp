@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <algorithm>
@@ -80,6 +82,7 @@ public:
                                                                : QMessageBox::Question;
         QMessageBox box(qtIcon, caption, text,
                         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+        WidenForCaption(box);
         int answer = box.exec();
         return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
     }
@@ -95,6 +98,22 @@ ModalSeam* current = &qtModal;
 ModalSeam& Modal::InUse() { return *current; }
 
 void Modal::Install(ModalSeam* seam) { current = seam ? seam : &qtModal; }
+
+int CaptionRoom(const QString& caption) {
+    // The window manager draws the caption, often in bold, beside the
+    // window's icon and its buttons; Qt's own allowance for that is too small.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(caption) + 6 * metrics.height();
+}
+
+void WidenForCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    grid->addItem(new QSpacerItem(CaptionRoom(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -11,6 +11,7 @@
 
 class QDialog;
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 class ModalSeam {
@@ -40,6 +41,12 @@ ModalSeam& InUse();
 // Makes seam the one in use; nullptr restores the Qt implementation.
 void Install(ModalSeam* seam);
 }  // namespace Modal
+
+// The width a window needs for its caption in the title bar: the text in a
+// bold title font and room for the window's icon and buttons.
+int CaptionRoom(const QString& caption);
+// Makes a message box at least CaptionRoom wide, so the caption is not cut.
+void WidenForCaption(QMessageBox& box);
 
 // Sets up an open dialog as the program shows it: filter in catalogue form
 // (see OpenFileName). With exactNames, Qt's own dialog lists the folders and

@@ -9,7 +9,7 @@
 #include "engine/PieceNaming.h"
 
 struct CliOptions {
-    enum class Command { Help, Split, Join, Check };
+    enum class Command { Help, Version, Split, Join, Check };
     Command command = Command::Help;
     std::string file;                            // the big file to split, or any piece of a set to join or check
     int64_t size = 0;                            // --size: bytes per piece (the last one holds the rest)

@@ -20,10 +20,10 @@ run_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-
 # Windows with Wine to run its tests.
 test_packages=(libgtest-dev desktop-file-utils appstream par2 g++-mingw-w64-x86-64-posix wine64)
 
-installed() {
+installed() {  # for any of the machine's architectures
   local status
-  status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) || return 1
-  [ "$status" = "install ok installed" ]
+  status=$(dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null) || return 1
+  [[ $status == *"install ok installed"* ]]
 }
 
 packages=("${run_packages[@]}")

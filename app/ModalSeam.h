@@ -5,9 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <deque>
-#include <functional>
-#include <vector>
 
 class QDialog;
 class QFileDialog;
@@ -54,45 +51,11 @@ void WidenForCaption(QMessageBox& box);
 // "*", whatever characters that text holds.
 void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames);
 
+// What an accepted file dialog leaves behind: the process's current folder
+// is the chosen file's folder, as the workflows expect, and the name is in
+// native form. An empty name (cancelled) is returned as it is.
+QString AcceptChosenFile(const QString& chosen);
+
 // Converts a catalogue filter ("desc|pattern|...") into Qt's "desc (pattern);;..."
 // form; "*.*" becomes "*" where names need no dot.
 QString QtFilterFromCatalogue(const QString& filter);
-
-// Scripted answers for tests: each call takes the next answer of its kind and
-// records what was shown. With no answer queued a file dialog is cancelled, a
-// message answers OK/No and a dialog is closed without OK.
-class ScriptedModal : public ModalSeam {
-public:
-    struct Shown {
-        enum class Kind { Open, Save, Message, Dialog } kind;
-        QString title;            // dialog title or message caption
-        QString text;             // message text
-        QString filter;           // file dialog filter as given
-        QString folder;           // file dialog initial folder
-        QString proposedName;     // save dialog proposed name
-        bool exactNames = false;  // open dialog: case-sensitive filter, hidden files shown
-        Icon icon = Icon::Stop;
-        Buttons buttons = Buttons::Ok;
-        QDialog* dialog = nullptr;
-    };
-
-    void SetNextFileName(const QString& name) { fileNames.push_back(name); }
-    void SetNextAnswer(bool yes) { answers.push_back(yes); }
-    // Acts on the shown dialog (type, click) and returns its result.
-    void SetNextDialogAction(std::function<int(QDialog*)> action) { dialogActions.push_back(std::move(action)); }
-
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                         bool exactNames = false) override;
-    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                         const QString& proposedName) override;
-    bool Message(QWidget*, const QString& caption, const QString& text, Icon icon, Buttons buttons) override;
-    int ExecDialog(QDialog* dialog) override;
-
-    std::vector<Shown> shown;
-    std::deque<QString> fileNames;
-    std::deque<bool> answers;
-    std::deque<std::function<int(QDialog*)>> dialogActions;
-
-    // The shown messages only.
-    std::vector<Shown> Messages() const;
-};

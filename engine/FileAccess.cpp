@@ -4,6 +4,10 @@
 
 #include <sys/types.h>
 #include <system_error>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 #ifdef _WIN32
 #include <windows.h>
 #include <exception>
@@ -141,4 +145,15 @@ bool Stream::Close() {
     const bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
     return ok;
+}
+
+void SyncFolder(const std::string& folder) {
+#ifdef _WIN32
+    (void)folder;
+#else
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)fsync(fd);
+    close(fd);
+#endif
 }

@@ -68,6 +68,10 @@ FileIdentity IdentityOf(const std::string& name);  // links not followed
 // that does not exist in a folder that does not exist either.
 std::string LinkDestination(const std::string& name);
 
+// Flushes a folder's entries to the disk, so that names just given stay
+// after a power loss. Best effort.
+void SyncFolder(const std::string& folder);
+
 // The folder part of a path: "." when it has none, the root when the path
 // sits directly in it.
 std::string FolderOf(const std::string& path);

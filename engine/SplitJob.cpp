@@ -2,9 +2,51 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A staging folder's name: hidden, short (any piece name that fits the file
+// system fits inside it), and no user file's.
+constexpr const char* kStagingHead = ".~quorvel-";
+
+std::string NewStagingName() {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
+    std::string name = kStagingHead;
+    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+    return name;
+}
+
+// True when `entry` is a name of the set: one of its pieces or its checksum file.
+bool IsNameOfSet(const std::string& entry, const std::string& prefixName, const std::string& marker) {
+    const std::string head = prefixName + marker;
+    if (entry.compare(0, head.size(), head) != 0) return false;
+    const std::string tail = entry.substr(head.size());
+    return tail == kChecksumSuffix || PieceNumberIn(tail) > 0;
+}
+
+}  // namespace
+
+void RemoveLeftStaging(const std::string& prefix, const std::string& marker) {
+    const std::string prefixName = FileNamePart(prefix);
+    std::error_code ec;
+    for (const fs::directory_entry& dir : fs::directory_iterator(Paths::Native(FolderOf(prefix)), ec)) {
+        const std::string name = dir.path().filename().u8string();
+        if (name.rfind(kStagingHead, 0) != 0 || !dir.is_directory(ec) || dir.is_symlink(ec)) continue;
+        bool ours = true, any = false;
+        for (const fs::directory_entry& file : fs::directory_iterator(dir.path(), ec)) {
+            any = true;
+            ours =
+                ours && file.is_regular_file(ec) && IsNameOfSet(file.path().filename().u8string(), prefixName, marker);
+        }
+        if (ours && any) fs::remove_all(dir.path(), ec);
+    }
+}
 
 SplitJob::SplitJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                    bool useFreeSpace)
@@ -20,7 +62,13 @@ TransferOutcome SplitJob::Run() {
         remaining_ = bigSize;
         e.SetPieceCount(1);
     }
-    RemoveOlderSet();
+    // Pieces that go to one folder wait in a staging folder until the set is
+    // whole; pieces on several disks are put in place disk by disk.
+    if (!pausing_ && !freeSpace_) {
+        if (!MakeStagingFolder(bigSize)) return outcome_;
+    } else {
+        RemoveOlderSet();
+    }
     if (e.useChecksums_) {
         if (!BeginChecksums(bigSize)) return outcome_;
         hasher_ = std::make_unique<BackgroundHasher>();
@@ -44,26 +92,67 @@ TransferOutcome SplitJob::Run() {
 
 bool SplitJob::MorePieces(int32_t n) const { return freeSpace_ ? n == 1 || remaining_ > 0 : n <= engine_.pieceCount_; }
 
-// Removes the pieces of an earlier set of the same name that are in reach,
-// so that old and new pieces never mix, with its checksum file (a join would
-// take the set from it). Spares the big file, the pieces this split wrote and
-// its checksum file, and what is no file (the split then stops at that number).
+// Removes the pieces of an earlier set of the same name that are in reach
+// and provably its pieces, so that old and new pieces never mix, with its
+// checksum file. Files merely named like pieces stay.
 void SplitJob::RemoveOlderSet() {
-    const std::string& prefix = engine_.piecePrefix_;
-    const std::string& bigFile = engine_.bigFilePath_;
-    const std::string checksums = ChecksumFileName(prefix, marker_);
+    const std::vector<NumberedPiece> proven = ProvenOlderPieces();
+    if (proven.empty()) return;
     std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec)) && !SameFile(checksums, sums_.Path()) &&
-        !SameFile(checksums, bigFile)) {
-        fs::remove(Paths::Native(checksums), ec);
-    }
-    for (const NumberedPiece& piece : ExistingPieces(prefix, marker_)) {
-        if (!IsReplaceableEntry(piece.name) || !MayReplace(piece.name) || SameFile(piece.name, bigFile)) continue;
+    for (const NumberedPiece& piece : proven) {
         const FileIdentity id = IdentityOf(piece.name);
         const bool ours =
             std::any_of(written_.begin(), written_.end(), [&](const WrittenPiece& w) { return w.id == id; });
-        if (!ours) fs::remove(Paths::Native(piece.name), ec);
+        if (!ours && !SameFile(piece.name, engine_.bigFilePath_)) fs::remove(Paths::Native(piece.name), ec);
     }
+    const std::string checksums = ChecksumFileName(engine_.piecePrefix_, marker_);
+    if (!SameFile(checksums, sums_.Path())) fs::remove(Paths::Native(checksums), ec);
+}
+
+std::vector<NumberedPiece> SplitJob::ProvenOlderPieces() const {
+    const std::string& prefix = engine_.piecePrefix_;
+    const std::string checksums = ChecksumFileName(prefix, marker_);
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec)) || SameFile(checksums, sums_.Path())) {
+        return {};
+    }
+    const ChecksumRead read = ReadChecksumFile(checksums, marker_);
+    std::vector<NumberedPiece> proven;
+    const ChecksumSet& old = read.set;
+    for (std::size_t i = 0; i < old.sizes.size() && i < old.digests.size(); ++i) {
+        const auto n = static_cast<int32_t>(i + 1);
+        const std::string name = PieceName(prefix, marker_, n);
+        if (old.PieceFileName(n, marker_) != FileNamePart(name)) continue;  // lines of another set's names
+        if (!fs::is_regular_file(fs::symlink_status(Paths::Native(name), ec))) continue;
+        if (FileSizeOf(name) == old.sizes[i]) proven.push_back({n, name});
+    }
+    return proven;
+}
+
+// The staging folder beside where the pieces go, once that folder is known to
+// hold the new set beside the old one.
+bool SplitJob::MakeStagingFolder(int64_t bigSize) {
+    const std::string folder = FolderOf(engine_.piecePrefix_);
+    RemoveLeftStaging(engine_.piecePrefix_, marker_);
+    const int64_t free = engine_.freeSpace_ ? engine_.freeSpace_(folder) : 0;
+    if (free > 0 && free < bigSize) {
+        outcome_ = Refused(What::NoRoomForSet, ENOSPC);
+        outcome_.bytes = bigSize;
+        return false;
+    }
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100 && staging_.empty(); ++attempt) {
+        const std::string name = Paths::InFolder(folder, NewStagingName());
+        if (fs::create_directory(Paths::Native(name), ec)) staging_ = name;
+        if (ec && ec != std::errc::file_exists) break;
+    }
+    if (staging_.empty()) return Refuse(What::CannotCreatePiece, ec.value(), 1);
+    fs::permissions(Paths::Native(staging_), fs::perms::owner_all, ec);
+    return true;
+}
+
+std::string SplitJob::WrittenName(const std::string& finalName) const {
+    return staging_.empty() ? finalName : Paths::InFolder(staging_, FileNamePart(finalName));
 }
 
 // Begun before the first piece and marked unfinished, so that what a killed
@@ -75,8 +164,14 @@ bool SplitJob::BeginChecksums(int64_t bigSize) {
     const std::string besideBig = ChecksumFileIn(FolderOf(e.bigFilePath_), e.piecePrefix_, marker_);
     std::vector<int64_t> planned;
     if (!freeSpace_) planned.assign(e.pieceSizes_.begin() + 1, e.pieceSizes_.end());
-    const bool changesDisks = pausing_ || freeSpace_;
-    for (const std::string& path : {changesDisks ? besideBig : besidePieces, changesDisks ? besidePieces : besideBig}) {
+    if (!staging_.empty()) {
+        e.checksumFilePath_ = besidePieces;
+        if (sums_.Begin(WrittenName(besidePieces), FileNamePart(e.bigFilePath_), marker_, bigSize, planned, true)) {
+            return true;
+        }
+        return Fail(What::ChecksumsNotWritten, sums_.LastError(), 0, besidePieces);
+    }
+    for (const std::string& path : {OwnNameBeside(besideBig), besidePieces}) {
         e.checksumFilePath_ = path;
         if (sums_.Begin(path, FileNamePart(e.bigFilePath_), marker_, bigSize, planned, !freeSpace_)) return true;
     }
@@ -119,12 +214,15 @@ SplitJob::PieceResult SplitJob::WritePiece(int32_t n) {
     TPieceEngine& e = engine_;
     const std::string name = PieceName(e.piecePrefix_, marker_, n);
     e.currentPieceName_ = name;
-    // Whatever still holds a piece's name after the older set is gone (the
-    // big file itself, a folder, a FIFO, a read-only file) is never opened:
-    // a FIFO would block the split for good.
+    // A file of a new piece's name gives way to it; what cannot (the big file
+    // itself, a folder, a FIFO, a read-only file) is never opened: a FIFO
+    // would block the split for good.
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(Paths::Native(name), ec))) return Failing(What::CannotCreatePiece, 0, n);
-    if (!pieceOut_.Open(name, mode_.buffered)) {
+    if (fs::exists(fs::symlink_status(Paths::Native(name), ec)) &&
+        (!IsReplaceableEntry(name) || !MayReplace(name) || SameFile(name, e.bigFilePath_))) {
+        return Failing(What::CannotCreatePiece, 0, n);
+    }
+    if (!pieceOut_.Open(WrittenName(name), mode_.buffered)) {
         return Failing(What::CannotCreatePiece, pieceOut_.Error(), n);
     }
     ShowPiece(n);
@@ -166,10 +264,12 @@ SplitJob::PieceResult SplitJob::KeepWhatFitted(int32_t n) {
 }
 
 bool SplitJob::CommitPiece(int32_t n) {
-    const std::string& name = engine_.currentPieceName_;
+    const std::string name = WrittenName(engine_.currentPieceName_);
     const int64_t size = pieceOut_.Size();
     if (size != engine_.pieceSizes_[std::size_t(n)]) return Fail(What::SizesDiffer, pieceOut_.Error());
-    if (!pieceOut_.Commit(false)) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
+    std::error_code ec;
+    const bool replace = fs::exists(fs::symlink_status(Paths::Native(name), ec));
+    if (!pieceOut_.Commit(replace)) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
     written_.push_back({name, IdentityOf(name)});
     if (hasher_) {
         if (freeSpace_) hasher_->Submit(bigIn_.get(), done_, size, BackgroundHasher::Lane::Both);
@@ -208,15 +308,72 @@ TransferOutcome SplitJob::Finish() {
         Fail(What::ChecksumsNotWritten, whole.ok ? sums_.LastError() : whole.error, 0, sums_.Path());
         return outcome_;
     }
+    if (!staging_.empty() && !PutSetInPlace()) return outcome_;
     bigIn_.Close();
     view_.SetProgress(0);
     return outcome_;
+}
+
+// The new set is whole and checked: its pieces take their names (replacing
+// files of the same names), the older set's provable extra pieces go, and
+// the checksum file comes last. The last moment a stop is honoured.
+bool SplitJob::PutSetInPlace() {
+    if (Stopped()) return Fail(What::Stopped);
+    TPieceEngine& e = engine_;
+    std::vector<NumberedPiece> extras;
+    for (const NumberedPiece& piece : ProvenOlderPieces()) {
+        if (piece.number > e.pieceCount_) extras.push_back(piece);
+    }
+    for (const NumberedPiece& piece : ExistingPieces(e.piecePrefix_, marker_)) {
+        const bool proven =
+            std::any_of(extras.begin(), extras.end(), [&](const NumberedPiece& p) { return p.number == piece.number; });
+        if (piece.number > e.pieceCount_ && !proven) outcome_.untouched.push_back(piece.name);
+    }
+    std::sort(outcome_.untouched.begin(), outcome_.untouched.end());
+    std::error_code ec;
+    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+        const std::string name = PieceName(e.piecePrefix_, marker_, n);
+        fs::rename(Paths::Native(WrittenName(name)), Paths::Native(name), ec);
+        if (ec) return Fail(What::CannotCreatePiece, ec.value(), n);
+    }
+    written_.clear();  // in place: a failure from here on takes nothing back
+    for (const NumberedPiece& piece : extras) fs::remove(Paths::Native(piece.name), ec);
+    const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
+    if (e.useChecksums_) {
+        fs::rename(Paths::Native(WrittenName(checksums)), Paths::Native(checksums), ec);
+        if (ec) return Fail(What::ChecksumsNotWritten, ec.value(), 0, checksums);
+    } else if (fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec))) {
+        // No checksum file of this split: the older one would speak against it.
+        fs::remove(Paths::Native(checksums), ec);
+    }
+    fs::remove_all(Paths::Native(staging_), ec);
+    staging_.clear();
+    SyncFolder(FolderOf(e.piecePrefix_));
+    return true;
+}
+
+// A checksum file beside the big file never replaces another set's: it takes
+// a name of its own there.
+std::string SplitJob::OwnNameBeside(const std::string& path) const {
+    std::error_code ec;
+    std::string name = path;
+    for (int k = 2; k < 100 && fs::exists(fs::symlink_status(Paths::Native(name), ec)); ++k) {
+        name = path + "~" + std::to_string(k);
+    }
+    return name;
 }
 
 // Takes back the pieces this split wrote, where their names still lead to
 // them (a disk that was changed holds other files), and its checksum file.
 void SplitJob::Undo() {
     pieceOut_.Abandon();
+    if (!staging_.empty()) {
+        std::error_code ec;
+        fs::remove_all(Paths::Native(staging_), ec);
+        staging_.clear();
+        written_.clear();
+        return;
+    }
     for (const WrittenPiece& piece : written_) {
         if (!(IdentityOf(piece.name) == piece.id)) continue;
         std::error_code ec;

@@ -96,6 +96,15 @@ private:
     };
 
     bool MorePieces(int32_t n) const;
+    // Where piece n and the checksum file are written: in the staging
+    // folder while the new set is not whole, else under their final names.
+    std::string WrittenName(const std::string& finalName) const;
+    bool MakeStagingFolder(int64_t bigSize);
+    bool PutSetInPlace();
+    // Piece names of the set that its older checksum file proves to be
+    // pieces of an earlier split: listed by name, of the listed size.
+    std::vector<NumberedPiece> ProvenOlderPieces() const;
+    std::string OwnNameBeside(const std::string& path) const;
     bool BeginChecksums(int64_t bigSize);
     bool PrepareDisk(int32_t n);
     bool SizeFromFreeSpace(int32_t n);
@@ -113,9 +122,14 @@ private:
     OutputFile pieceOut_;
     ChecksumWriter sums_;
     std::vector<WrittenPiece> written_;  // this split's pieces, under their final names
-    int64_t remaining_ = 0;              // bytes a free-space split has still to place
-    bool diskFull_ = false;              // the last free-space piece filled its disk
+    std::string staging_;    // the hidden folder the new set waits in; empty when pieces go to several disks
+    int64_t remaining_ = 0;  // bytes a free-space split has still to place
+    bool diskFull_ = false;  // the last free-space piece filled its disk
 };
+
+// Removes what a killed split of the set `prefix` left in its folder: staging
+// folders of this program that hold nothing but that set's names.
+void RemoveLeftStaging(const std::string& prefix, const std::string& marker);
 
 // A join: the pieces 1..N one after another into the target, checked against
 // the set's checksum file where there is one.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TransferOutcome {
     enum class What {
@@ -22,6 +23,7 @@ struct TransferOutcome {
         ChecksumsDamaged,     // `file` cannot be read or makes no sense
         JoinedFileDamaged,    // the joined bytes (`file`) differ from the whole file's checksum
         ChecksumsNotWritten,  // a split could not write its checksum file `file`
+        NoRoomForSet,         // the pieces' folder cannot hold the new set beside the old one: `bytes` needed
     };
 
     What what = What::Done;
@@ -30,6 +32,10 @@ struct TransferOutcome {
     int error = 0;         // errno behind a failure; 0 when none is known
     std::string file;      // the file it concerns, where there is one
     bool checked = false;  // a join compared every byte with the set's checksum file
+    int64_t bytes = 0;     // the bytes a split needs room for (NoRoomForSet)
+    // Files named like pieces of this set that a split could not prove to be
+    // pieces of an earlier one: left as they were.
+    std::vector<std::string> untouched;
 
     bool Ok() const { return what == What::Done; }
 };

@@ -5,6 +5,7 @@
 #include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -194,6 +195,16 @@ const ExtraRow kRows[] = {
      {"Piece %1 (%2) is damaged. Nothing was restored, and no file was changed.",
       "Den mindre filen nummer %1 (%2) är skadad. Inget återställdes och ingen fil ändrades.",
       "Teil %1 (%2) ist beschädigt. Es wurde nichts wiederhergestellt und keine Datei verändert."}},
+    {Extra::NoRoomForSet,
+     {"There is no room for the new pieces beside the old ones: %1 bytes are needed. Nothing was changed.",
+      "Det finns inte plats för de nya mindre filerna bredvid de gamla: %1 byte behövs. Inget har ändrats.",
+      "Für die neuen Teile ist neben den alten kein Platz: %1 Bytes werden gebraucht. Es wurde nichts verändert."}},
+    {Extra::PiecesLeftAlone,
+     {"%1 files named like pieces of this set were not made by an earlier split and were left as they were: %2",
+      "%1 filer som heter som mindre filer i den här serien kom inte från en tidigare uppdelning och lämnades "
+      "orörda: %2",
+      "%1 Dateien, die wie Teile dieser Aufteilung heißen, stammen nicht aus einer früheren Aufteilung und "
+      "blieben unverändert: %2"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -257,6 +268,18 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
     return {};
 }
 
+namespace {
+// On a line of its own: the files named like pieces that a split left as they were.
+std::string LeftAloneText(Language lang, const std::vector<std::string>& names) {
+    if (names.empty()) return {};
+    std::string list;
+    const std::size_t shown = std::min<std::size_t>(names.size(), 5);
+    for (std::size_t i = 0; i < shown; ++i) list += (i > 0 ? ", " : "") + names[i];
+    if (shown < names.size()) list += ", ...";
+    return "\n" + FillIn(ExtraText(lang, Extra::PiecesLeftAlone), {std::to_string(names.size()), list});
+}
+}  // namespace
+
 std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     using What = TransferOutcome::What;
     const TextCatalogue& catalogue = Catalogue();
@@ -264,7 +287,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     std::string text;
     switch (outcome.what) {
     case What::Done:
-        if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted);
+        if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted) + LeftAloneText(lang, outcome.untouched);
         return outcome.checked ? ExtraText(lang, Extra::RestoredAndChecked) : catalogue.Text(lang, Entry::FileRestored);
     case What::Stopped: return ExtraText(lang, Extra::Stopped);
     case What::SizesDiffer: text = catalogue.Text(lang, Entry::SizesDiffer); break;
@@ -285,6 +308,9 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::JoinedFileDamaged: text = FillIn(ExtraText(lang, Extra::FileDamaged), {outcome.file}); break;
     case What::ChecksumsNotWritten:
         text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {outcome.file});
+        break;
+    case What::NoRoomForSet:
+        text = FillIn(ExtraText(lang, Extra::NoRoomForSet), {std::to_string(outcome.bytes)});
         break;
     }
     const std::string reason = ReasonText(lang, outcome.error);

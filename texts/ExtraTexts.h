@@ -51,6 +51,8 @@ enum class Extra {
     ProgressPiece,       // %1: the piece in transfer, %2: how many
     ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
     PieceDamagedNamed,   // %1 piece number, %2 its file name
+    NoRoomForSet,        // %1 bytes needed
+    PiecesLeftAlone,     // %1 how many, %2 their names
     Count                // not a text
 };
 

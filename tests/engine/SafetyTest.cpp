@@ -34,15 +34,23 @@ TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {
     EXPECT_TRUE(t.view.calls.empty());
 }
 
-TEST_F(Safety, ResplitIntoFewerPiecesLeavesNoStalePiece) {
-    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
-    const std::string shorter = PatternBytes(15000, 7);
-    WriteFile(big, shorter);
-    ASSERT_EQ(SplitPlan({10000, 5000}), What::Done);
-    EXPECT_FALSE(Exists(Piece(3)));
-    JoinInto(dir / "restored");
-    ASSERT_EQ(Join(), What::Done);
-    EXPECT_TRUE(FileHolds(dir / "restored", shorter));
+TEST_F(Safety, ResplitIntoFewerPiecesRemovesOnlyPiecesItsChecksumFileProves) {
+    // With the older set's checksum file its extra piece is provably its own
+    // and goes; without one it stays, and the split says so.
+    for (const bool checksums : {true, false}) {
+        SCOPED_TRACE(checksums);
+        t.engine.SetUseChecksums(checksums);
+        WriteFile(big, bytes);
+        ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
+        const std::string shorter = PatternBytes(15000, 7);
+        WriteFile(big, shorter);
+        const TransferOutcome resplit = SplitPlan({10000, 5000});
+        ASSERT_EQ(resplit, What::Done);
+        EXPECT_EQ(Exists(Piece(3)), !checksums);
+        EXPECT_EQ(resplit.untouched, checksums ? std::vector<std::string>{} : std::vector<std::string>{Piece(3)});
+        EXPECT_TRUE(FileHolds(Piece(2), shorter.substr(10000)));
+        fs::remove(Piece(3));
+    }
 }
 
 TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
@@ -243,11 +251,17 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     const std::string input = PatternBytes(3000000, 3);
     WriteFile(big, input);
     t.engine.SetPiecePrefix(disk + "/big");
+    // Too small for the set: refused before anything is written.
     const TransferOutcome full = SplitPlan({1000000, 1000000, 1000000});
-    EXPECT_EQ(full, What::SizesDiffer);
+    EXPECT_EQ(full, What::NoRoomForSet);
     EXPECT_EQ(full.error, ENOSPC);
+    EXPECT_EQ(full.bytes, 3000000);
+    EXPECT_TRUE(FolderEntries(disk).empty());
+    // A disk that says it has room and then fills: the pieces that fitted are taken back.
+    t.engine.SetFreeSpaceQuery([](const std::string&) { return int64_t(1) << 40; });
+    EXPECT_EQ(SplitPlan({1000000, 1000000, 1000000}), What::SizesDiffer);
     EXPECT_TRUE(FileHolds(big, input));
-    EXPECT_TRUE(FolderEntries(disk).empty());  // the pieces that fitted are taken back
+    EXPECT_TRUE(FolderEntries(disk).empty());
 
     t.engine.SetPiecePrefix(big);
     ASSERT_EQ(SplitPlan({1000000, 1000000, 1000000}), What::Done);

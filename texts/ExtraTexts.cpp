@@ -81,6 +81,10 @@ const ExtraRow kRows[] = {
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
     {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
     {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
+    {Extra::ChecksumFileOfOtherSet,
+     {"The checksum file %1 belongs to other pieces (%2) and is not used to check these.",
+      "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
+      "Die Prüfsummendatei %1 gehört zu anderen Teilen (%2) und wird zum Prüfen dieser Teile nicht verwendet."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

@@ -33,14 +33,15 @@ enum class Extra {
     ChecksumFileBesideBigFile,  // %1 the checksum file
     ReplaceTarget,              // %1: the full name of the file a join would replace
     NothingJoined,
-    StopCommand,         // menu item, with its access key
-    StopHint,            // "short|long"
-    ProgressPercent,     // %1: whole percent
-    ProgressBytes,       // %1 done of %2 total
-    ProgressTimeLeft,    // %1: h:mm:ss or m:ss
-    ProgressPiece,       // %1: the piece in transfer, %2: how many
-    ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
-    Count                // not a text
+    StopCommand,             // menu item, with its access key
+    StopHint,                // "short|long"
+    ProgressPercent,         // %1: whole percent
+    ProgressBytes,           // %1 done of %2 total
+    ProgressTimeLeft,        // %1: h:mm:ss or m:ss
+    ProgressPiece,           // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,      // %1: the piece in transfer, the count not known yet
+    ChecksumFileOfOtherSet,  // %1 the checksum file, %2 the pieces it lists (pattern)
+    Count                    // not a text
 };
 
 // The text in language lang (outside the three reads English).

@@ -382,8 +382,8 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
     ThreePieces set;
     const ChecksumRead read = ReadChecksumFile(WriteChecksumsFor(set.big, kMarker), kMarker);
     ASSERT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
-    const std::string folder = set.dir.Path();
-    SetCheck check = CheckSet(read.set, kMarker, folder);
+    const std::string prefix = set.big;
+    SetCheck check = CheckSet(read.set, kMarker, prefix);
     EXPECT_TRUE(check.Ok());
     EXPECT_TRUE(check.wholeChecked);
 
@@ -393,24 +393,24 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
         WriteFile(name, bytes);
     };
     flip(set.big, 699999);
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Damaged);
     EXPECT_EQ(check.piece, 0);
     EXPECT_EQ(check.file, set.big);
     std::remove(set.big.c_str());
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_TRUE(check.Ok());
     EXPECT_FALSE(check.wholeChecked);
 
     const std::string third = PieceName(set.big, kMarker, 3);
     flip(third, 400000);
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Damaged);
     EXPECT_EQ(check.piece, 3);
     EXPECT_EQ(check.file, third);
 
     WriteFile(PieceName(set.big, kMarker, 1), set.bytes.substr(0, 299999));
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::WrongSize);
     EXPECT_EQ(check.piece, 1);
     EXPECT_EQ(check.actualSize, 299999);
@@ -418,14 +418,14 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
 
     // A damaged piece after a missing one: the lower number is reported.
     std::remove(PieceName(set.big, kMarker, 1).c_str());
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Missing);
     EXPECT_EQ(check.piece, 1);
 
     ChecksumSet unfinished = read.set;
     unfinished.finished = false;
     unfinished.digests.resize(0);
-    check = CheckSet(unfinished, kMarker, folder);
+    check = CheckSet(unfinished, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Missing);
     EXPECT_EQ(check.piece, 1);
 }

@@ -137,14 +137,14 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
             failure = QString::fromLocal8Bit(e.what());
         } catch (...) {
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, code, thrown, failure] {
-                Deliver();
-                if (thrown) ShowException(failure);
-                Done(code);
-            },
-            Qt::QueuedConnection);
+        // The end goes through the same locked queue as the view calls, after
+        // them; the call by name only wakes the window's thread and carries nothing.
+        Queue([this, code, thrown, failure](TransferView&) {
+            if (thrown) ShowException(failure);
+            ended_ = true;
+            endCode_ = code;
+        });
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
     });
     return true;
 }
@@ -173,6 +173,10 @@ void TTransferRunner::Deliver() {
     if (batch.empty()) return;
     for (const Call& call : batch) call(view_);
     emit Delivered();
+    if (ended_) {
+        ended_ = false;
+        Done(endCode_);
+    }
 }
 
 void TTransferRunner::Wait() {
@@ -184,7 +188,7 @@ void TTransferRunner::JoinThread() {
 }
 
 void TTransferRunner::Done(int32_t code) {
-    // The worker posted this as its last act: the join returns at once.
+    // The worker queued the end as its last act: the join returns at once.
     JoinThread();
     running_ = false;
     deliverTimer_->stop();

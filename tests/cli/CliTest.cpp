@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -36,6 +38,8 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"join", "p", "--marker", "a\\b"},
         {"join", "p", "--marker=x\ty"},
         {"join", "p", "--marker", "\x7f"},
+        {"join", "p", "--marker", "1"},  // a digit at the end runs into the piece number
+        {"split", "f", "--size", "10", "--marker", ".part9"},
         {"split", "f", "--size", "10", "--pause", "often"},
         {"split", "f", "--size", "10", "--to", "x"},
         {"split", "f", "--size", "10", "--verbose"},
@@ -331,6 +335,49 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
     CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
     EXPECT_EQ(cli.Wait(), 0);                             // no question asked: none could be answered
     EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
+}
+
+// check says what it found: another set's checksum file, one that is there
+// but cannot be read, a piece another user may not read, an output no one
+// can read. Each is a failure with its cause, never a pass or "missing".
+TEST(Cli, CheckNamesTheCauseOfEveryFailure) {
+    TempFolder dir;
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
+    const std::string big = dir / "big.bin", copy = dir / "copy.bin";
+    WriteFile(big, PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", big, "--size", "100000"}).status, 0);
+    for (const char* end : {"1", "2", "3", "sha256"}) {
+        WriteFile(copy + kMarker + end, ReadFile(big + kMarker + end));
+    }
+    std::string second = ReadFile(copy + ".Quorved_2");
+    second[5] ^= 1;
+    WriteFile(copy + ".Quorved_2", second);
+    const std::string cli = std::string(QUORVEL_CLI) + " check ";
+    const std::string sums = copy + ".Quorved_sha256", piece = big + ".Quorved_2";
+    struct Case {
+        std::function<void()> prepare;
+        std::string command, expected;  // expected: the start of standard error
+    };
+    const std::vector<Case> cases{
+        {[] {}, cli + "'" + copy + ".Quorved_1'",
+         "The checksum file " + sums + " belongs to other pieces (" + big + ".Quorved_*)"},
+        {[&] { std::filesystem::remove(sums), std::filesystem::create_directory(sums); },
+         cli + "'" + copy + ".Quorved_1'", sums + " cannot be read."},
+        {[&] { std::filesystem::remove(sums), mkfifo(sums.c_str(), 0644); }, cli + "'" + copy + ".Quorved_1'",
+         sums + " cannot be read."},
+        {[&] { std::filesystem::remove(sums), WriteFile(sums, "x"), chmod(sums.c_str(), 0); },
+         "runuser -u nobody -- " + cli + "'" + copy + ".Quorved_1'", sums + " cannot be read.\nPermission denied.\n"},
+        {[&] { chmod(piece.c_str(), 0); }, "runuser -u nobody -- " + cli + "'" + piece + "'",
+         piece + " cannot be read.\nPermission denied.\n"},
+        {[&] { chmod(piece.c_str(), 0644); }, cli + "'" + big + ".Quorved_1' >/dev/full",
+         "quorvel-cli: the output could not be written\nThe disk is full.\n"},
+    };
+    for (const Case& c : cases) {
+        c.prepare();
+        const std::string err = dir / "err";
+        EXPECT_EQ(Shell(c.command + " 2>'" + err + "'"), 1) << c.command;
+        EXPECT_EQ(ReadFile(err).substr(0, c.expected.size()), c.expected) << c.command;
+    }
 }
 
 #endif

@@ -9,11 +9,18 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <thread>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -322,6 +329,8 @@ TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
         edited("  S\n", "  S\n# total 7\n"),                                     // a count after the checksums
         edited(set.wholeDigest + "  S\n", "\\" + set.wholeDigest + "  S\\q\n"),  // an unknown escape
         good + good.substr(good.find("\n", good.find("Quorved_2")) + 1),         // the whole file twice
+        "# quorvel checksums 1\n# state finished\n# pieces 0\n# total 0\n" + Sha256Hex("") + "  S\n",  // no piece
+        "# quorvel checksums 1\n# state unfinished\n# pieces 2\n# total 9\n# size 1 4\n# size 2 3\n",  // 4 + 3 of 9
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const ChecksumRead r = ParseChecksumFile(bad[i], kMarker);
@@ -363,6 +372,56 @@ TEST(ChecksumFile, FoundBesideThePiecesThenBesideTheTarget) {
     EXPECT_EQ(FindChecksumFile(prefix, kMarker, target / "S"), pieces / "S.Quorved_sha256");
     EXPECT_EQ(FindChecksumFile("", kMarker, target / "S"), "");
 }
+
+#ifndef _WIN32
+// Whatever is there under the checksum file's name is found, and read or
+// refused with the system's reason; only nothing at all is "absent".
+TEST(ChecksumFile, ThereButUnreadableIsNotAbsent) {
+    TempFolder dir;
+    const std::string prefix = dir / "S", sums = ChecksumFileName(prefix, kMarker);
+    struct Case {
+        std::function<void()> make;
+        int error;  // of LookUpChecksumFile and FileSizeOf; ReadChecksumFile's status follows
+    };
+    const std::vector<Case> cases{
+        {[] {}, ENOENT},
+        {[&] { mkdir(sums.c_str(), 0755); }, EISDIR},
+        {[&] { rmdir(sums.c_str()), mkfifo(sums.c_str(), 0644); }, EINVAL},
+        {[&] { unlink(sums.c_str()), symlink("nowhere", sums.c_str()); }, ENOENT},
+    };
+    for (const Case& c : cases) {
+        c.make();
+        const bool absent = !std::filesystem::exists(std::filesystem::symlink_status(sums));
+        int error = 0;
+        EXPECT_EQ(FileSizeOf(sums, &error), -1);
+        EXPECT_EQ(error, c.error);
+        const ChecksumLookup found = LookUpChecksumFile(prefix, kMarker);
+        EXPECT_EQ(found.path, absent ? "" : sums) << c.error;
+        EXPECT_EQ(found.error, absent ? 0 : c.error);
+        const ChecksumRead read = ReadChecksumFile(sums, kMarker);
+        EXPECT_EQ(read.status, absent ? ChecksumRead::Status::Absent : ChecksumRead::Status::CannotRead);
+        EXPECT_EQ(read.error, c.error);
+    }
+}
+
+// The checksum file's temporary is created exclusively: a link planted under
+// any name is never written through. Its name fits wherever the final one does.
+TEST(ChecksumFile, WrittenOnlyIntoFilesOfItsOwn) {
+    TempFolder dir, elsewhere;
+    const std::string outside = elsewhere / "precious";
+    WriteFile(outside, "keep");
+    for (const std::size_t length : {std::size_t(1), std::size_t(232)}) {
+        const std::string big = dir / std::string(length, 'b'), sums = ChecksumFileName(big, kMarker);
+        if (length == 1) ASSERT_EQ(symlink(outside.c_str(), (sums + ".~quorvel").c_str()), 0);  // the old fixed name
+        ChecksumWriter writer;
+        ASSERT_TRUE(writer.Begin(sums, FileNamePart(big), kMarker, 4, {4}, true)) << strerror(writer.LastError());
+        ASSERT_TRUE(writer.RecordPiece(1, 4, Sha256Hex("abcd")));
+        ASSERT_TRUE(writer.Finish(Sha256Hex("abcd"))) << strerror(writer.LastError());
+        EXPECT_EQ(ReadChecksumFile(sums, kMarker).status, ChecksumRead::Status::Ok) << length;
+    }
+    EXPECT_EQ(ReadFile(outside), "keep");
+}
+#endif
 
 TEST(ChecksumFile, NeverTakenForAPiece) {
     ThreePieces set;
@@ -462,6 +521,58 @@ TEST(BackgroundHasherLimits, FilesInTurnNeverRunOutOfDescriptors) {
     EXPECT_TRUE(piece.ok) << piece.error;
     EXPECT_TRUE(whole.ok) << whole.error;
     EXPECT_EQ(piece.hex, whole.hex);
+}
+
+// Hashing threads that cannot start (another user, allowed no more
+// processes than it has) take no work and keep no caller waiting, also past
+// the limit of waiting ranges.
+TEST(BackgroundHasherLimits, WithoutThreadsNoCallWaits) {
+    TempFolder dir;
+    WriteFile(dir / "a", PatternBytes(65536));
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit none{0, 0};
+        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+        alarm(20);
+        BackgroundHasher hasher;
+        const int fd = open((dir / "a").c_str(), O_RDONLY);
+        for (int j = 0; j < 100; ++j) {
+            hasher.Submit(fd, 0, 65536);
+            hasher.Add("x", 1);
+            hasher.EndPiece();
+        }
+        const BackgroundHasher::Digest piece = hasher.WaitPiece(100), whole = hasher.Finish();
+        _exit(hasher.Ok() ? 4 : piece.ok || whole.ok || whole.error != EAGAIN ? 5 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "stopped by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A stop is seen within one bounded job, however large the range submitted:
+// the waits end at once with failed digests.
+TEST(BackgroundHasherLimits, AStopEndsTheWaitsAtOnce) {
+    TempFolder dir;
+    const std::string name = dir / "holes";
+    WriteFile(name, "");
+    ASSERT_EQ(truncate(name.c_str(), int64_t(16) << 30), 0);  // read at memory speed, hashed for many seconds
+    const int fd = open(name.c_str(), O_RDONLY);
+    std::atomic<bool> stop{false};
+    BackgroundHasher hasher;
+    hasher.SetStopFlag(&stop);
+    hasher.Submit(fd, 0, int64_t(16) << 30);
+    hasher.EndPiece();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop = true;
+    const auto start = std::chrono::steady_clock::now();
+    const BackgroundHasher::Digest piece = hasher.WaitPiece(1), whole = hasher.Finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    close(fd);
+    EXPECT_FALSE(piece.ok);
+    EXPECT_EQ(piece.error, EINTR);
+    EXPECT_FALSE(whole.ok);
+    EXPECT_EQ(whole.error, EINTR);
 }
 #endif
 

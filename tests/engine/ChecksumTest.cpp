@@ -551,23 +551,32 @@ TEST(BackgroundHasherLimits, WithoutThreadsNoCallWaits) {
 }
 
 // A stop is seen within one bounded job, however large the range submitted:
-// the waits end at once with failed digests.
+// the copy waiting for room in the queue and the waits for digests end at
+// once, with failed digests.
 TEST(BackgroundHasherLimits, AStopEndsTheWaitsAtOnce) {
     TempFolder dir;
     const std::string name = dir / "holes";
     WriteFile(name, "");
-    ASSERT_EQ(truncate(name.c_str(), int64_t(16) << 30), 0);  // read at memory speed, hashed for many seconds
+    const int64_t size = int64_t(16) << 30;  // read at memory speed, hashed for many seconds
+    ASSERT_EQ(truncate(name.c_str(), size), 0);
     const int fd = open(name.c_str(), O_RDONLY);
     std::atomic<bool> stop{false};
-    BackgroundHasher hasher;
-    hasher.SetStopFlag(&stop);
-    hasher.Submit(fd, 0, int64_t(16) << 30);
-    hasher.EndPiece();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    stop = true;
     const auto start = std::chrono::steady_clock::now();
-    const BackgroundHasher::Digest piece = hasher.WaitPiece(1), whole = hasher.Finish();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    BackgroundHasher::Digest piece, whole;
+    {
+        BackgroundHasher hasher;
+        hasher.SetStopFlag(&stop);
+        hasher.Submit(fd, 0, size);
+        hasher.EndPiece();
+        piece = hasher.WaitPiece(1);
+        whole = hasher.Finish();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    stopper.join();
     close(fd);
     EXPECT_FALSE(piece.ok);
     EXPECT_EQ(piece.error, EINTR);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <tuple>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -337,46 +338,35 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
     EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
 }
 
-// check says what it found: another set's checksum file, one that is there
-// but cannot be read, a piece another user may not read, an output no one
-// can read. Each is a failure with its cause, never a pass or "missing".
+// check fails with the cause: another set's checksum file, one there but
+// unreadable (a folder, a FIFO, no permission for nobody), a piece nobody may
+// read, an output no one can read. Never a pass, never "missing".
 TEST(Cli, CheckNamesTheCauseOfEveryFailure) {
     TempFolder dir;
     std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
-    const std::string big = dir / "big.bin", copy = dir / "copy.bin";
+    const std::string big = dir / "big.bin", copy = dir / "copy.bin", sums = copy + ".Quorved_sha256";
     WriteFile(big, PatternBytes(300000));
     ASSERT_EQ(RunQuorvel({"split", big, "--size", "100000"}).status, 0);
-    for (const char* end : {"1", "2", "3", "sha256"}) {
-        WriteFile(copy + kMarker + end, ReadFile(big + kMarker + end));
-    }
-    std::string second = ReadFile(copy + ".Quorved_2");
-    second[5] ^= 1;
-    WriteFile(copy + ".Quorved_2", second);
-    const std::string cli = std::string(QUORVEL_CLI) + " check ";
-    const std::string sums = copy + ".Quorved_sha256", piece = big + ".Quorved_2";
-    struct Case {
-        std::function<void()> prepare;
-        std::string command, expected;  // expected: the start of standard error
-    };
-    const std::vector<Case> cases{
-        {[] {}, cli + "'" + copy + ".Quorved_1'",
-         "The checksum file " + sums + " belongs to other pieces (" + big + ".Quorved_*)"},
-        {[&] { std::filesystem::remove(sums), std::filesystem::create_directory(sums); },
-         cli + "'" + copy + ".Quorved_1'", sums + " cannot be read."},
-        {[&] { std::filesystem::remove(sums), mkfifo(sums.c_str(), 0644); }, cli + "'" + copy + ".Quorved_1'",
+    for (const char* end : {"1", "2", "3", "sha256"}) WriteFile(copy + kMarker + end, ReadFile(big + kMarker + end));
+    WriteFile(copy + ".Quorved_2", PatternBytes(100000, 7));
+    const std::string check = std::string(QUORVEL_CLI) + " check ", asNobody = "runuser -u nobody -- " + check;
+    const std::vector<std::tuple<std::function<void()>, std::string, std::string>> cases{
+        {[] {}, check + copy + ".Quorved_1", "The checksum file " + sums + " belongs to other pieces (" + big},
+        {[&] { std::filesystem::remove(sums), mkdir(sums.c_str(), 0755); }, check + copy + ".Quorved_1",
          sums + " cannot be read."},
-        {[&] { std::filesystem::remove(sums), WriteFile(sums, "x"), chmod(sums.c_str(), 0); },
-         "runuser -u nobody -- " + cli + "'" + copy + ".Quorved_1'", sums + " cannot be read.\nPermission denied.\n"},
-        {[&] { chmod(piece.c_str(), 0); }, "runuser -u nobody -- " + cli + "'" + piece + "'",
-         piece + " cannot be read.\nPermission denied.\n"},
-        {[&] { chmod(piece.c_str(), 0644); }, cli + "'" + big + ".Quorved_1' >/dev/full",
+        {[&] { rmdir(sums.c_str()), mkfifo(sums.c_str(), 0644); }, check + copy + ".Quorved_1",
+         sums + " cannot be read."},
+        {[&] { unlink(sums.c_str()), WriteFile(sums, "x"), chmod(sums.c_str(), 0); }, asNobody + copy + ".Quorved_1",
+         sums + " cannot be read.\nPermission denied.\n"},
+        {[&] { chmod((big + ".Quorved_2").c_str(), 0); }, asNobody + big + ".Quorved_1",
+         "Could not read smaller file number: 2\nPermission denied.\n"},
+        {[] {}, check + big + ".Quorved_3 >/dev/full",
          "quorvel-cli: the output could not be written\nThe disk is full.\n"},
     };
-    for (const Case& c : cases) {
-        c.prepare();
-        const std::string err = dir / "err";
-        EXPECT_EQ(Shell(c.command + " 2>'" + err + "'"), 1) << c.command;
-        EXPECT_EQ(ReadFile(err).substr(0, c.expected.size()), c.expected) << c.command;
+    for (const auto& [prepare, command, expected] : cases) {
+        prepare();
+        EXPECT_EQ(Shell(command + " 2>" + dir / "err"), 1) << command;
+        EXPECT_EQ(ReadFile(dir / "err").substr(0, expected.size()), expected) << command;
     }
 }
 

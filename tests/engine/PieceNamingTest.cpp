@@ -55,14 +55,6 @@ TEST(PieceNames, PathsAndNumbers) {
 #endif
 }
 
-// A marker ending in a digit would let "A1112" be piece 112 of "A" and piece 2 of "A11";
-// only ASCII digits are piece digits.
-TEST(PieceNaming, MarkersEndingInADigitAreRefused) {
-    for (const char* marker : {"1", ".part9", "_0", "x\u0663"}) {
-        EXPECT_EQ(IsUsableMarker(marker), marker[0] == 'x') << marker;
-    }
-}
-
 #ifdef _WIN32
 TEST(WindowsPaths, DriveRootsAndBackslashes) {
     EXPECT_EQ(MakePiecePrefix("C:\\", "D:\\x\\Setup.exe"), "C:\\Setup.exe");  // a drive root keeps its one '\\'

@@ -138,14 +138,14 @@ bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
             failure = QString::fromLocal8Bit(e.what());
         } catch (...) {
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome, thrown, failure] {
-                Deliver();
-                if (thrown) ShowException(failure);
-                Done(outcome);
-            },
-            Qt::QueuedConnection);
+        // The end goes through the same locked queue as the view calls, after
+        // them; the call by name only wakes the window's thread and carries nothing.
+        Queue([this, outcome, thrown, failure](TransferView&) {
+            if (thrown) ShowException(failure);
+            ended_ = true;
+            endOutcome_ = outcome;
+        });
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
     });
     return true;
 }
@@ -174,6 +174,10 @@ void TTransferRunner::Deliver() {
     if (batch.empty()) return;
     for (const Call& call : batch) call(view_);
     emit Delivered();
+    if (ended_) {
+        ended_ = false;
+        Done(endOutcome_);
+    }
 }
 
 void TTransferRunner::Wait() {
@@ -185,7 +189,7 @@ void TTransferRunner::JoinThread() {
 }
 
 void TTransferRunner::Done(const TransferOutcome& outcome) {
-    // The worker posted this as its last act: the join returns at once.
+    // The worker queued the end as its last act: the join returns at once.
     JoinThread();
     running_ = false;
     deliverTimer_->stop();

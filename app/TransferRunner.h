@@ -71,6 +71,9 @@ private:
     std::mutex callsMutex_;
     std::vector<Call> calls_;  // made by the engine, not delivered yet
     QTimer* deliverTimer_ = nullptr;
+    // Set on the window's thread when the worker's last queued call is delivered.
+    bool ended_ = false;
+    TransferOutcome endOutcome_;
     std::atomic<bool> stop_{false};
     bool running_ = false;
     std::thread thread_;

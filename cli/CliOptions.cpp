@@ -127,7 +127,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--marker") {
             if (value.empty()) return Fail("--marker must not be empty");
             // The value is not repeated: it may hold terminal control characters.
-            if (!IsUsableMarker(value)) return Fail("--marker must not hold a path separator or a control character");
+            if (!IsUsableMarker(value)) {
+                return Fail("--marker must not hold a path separator or a control character, nor end in a digit");
+            }
             o.marker = value;
         } else if (arg == "--max-ram") {
             if (!ParseCount(value, std::numeric_limits<int32_t>::max(), number)) {

@@ -13,6 +13,7 @@
 #include "texts/ProgressText.h"
 #include "texts/TextCatalogue.h"
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -170,11 +171,27 @@ std::string Absolute(const std::string& name) {
     return ec ? name : path.make_preferred().u8string();
 }
 
+// Prints text, and on a line of its own the reason behind systemError where
+// there is one a user can act on.
+void Report(std::ostream& err, const std::string& text, int systemError = 0) {
+    const std::string reason = ReasonText(Language::English, systemError);
+    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
+}
+
+// Says why `name` has no size: missing, or there and unreadable with its reason.
+void ReportNoSize(std::ostream& err, const std::string& name, int error) {
+    if (error == ENOENT)
+        Report(err, English(Entry::FileMissing) + name);
+    else
+        Report(err, FillIn(English(Extra::FileUnreadable), {name}), error);
+}
+
 int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
     if (Refused(o.file, true, o.marker, err)) return 1;
-    const int64_t size = FileSizeOf(o.file);
+    int error = 0;
+    const int64_t size = FileSizeOf(o.file, &error);
     if (size < 0) {
-        err << English(Entry::FileMissing) << o.file << '\n';
+        ReportNoSize(err, o.file, error);
         return 1;
     }
     if (!o.into.empty()) {
@@ -214,8 +231,9 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
 
 int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
     if (Refused(o.file, false, o.marker, err)) return 1;
-    if (FileSizeOf(o.file) < 0) {
-        err << English(Entry::FileMissing) << o.file << '\n';
+    int error = 0;
+    if (FileSizeOf(o.file, &error) < 0) {
+        ReportNoSize(err, o.file, error);
         return 1;
     }
     const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
@@ -239,22 +257,18 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     return outcome.Ok() ? 0 : 1;
 }
 
-// Prints text, and on a line of its own the reason behind systemError where
-// there is one a user can act on.
-void Report(std::ostream& err, const std::string& text, int systemError = 0) {
-    const std::string reason = ReasonText(Language::English, systemError);
-    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
-}
-
 int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (Refused(o.file, false, o.marker, err)) return 1;
-    if (FileSizeOf(o.file) < 0) {
-        err << English(Entry::FileMissing) << o.file << '\n';
+    int error = 0;
+    if (FileSizeOf(o.file, &error) < 0) {
+        ReportNoSize(err, o.file, error);
         return 1;
     }
-    // The chosen file may be any piece, or the checksum file itself.
+    // The chosen file may be any piece, or the checksum file itself: the set
+    // is the pieces numbered after its prefix and marker, as a join takes them.
     const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    const std::string sums = FindChecksumFile(prefix, o.marker);
+    const ChecksumLookup found = LookUpChecksumFile(prefix, o.marker);
+    const std::string& sums = found.path;
     if (sums.empty()) {
         Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
         return 1;
@@ -262,6 +276,9 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     const ChecksumRead read = ReadChecksumFile(sums, o.marker);
     switch (read.status) {
     case ChecksumRead::Status::Ok: break;
+    case ChecksumRead::Status::Absent:  // gone since it was found
+        Report(err, FillIn(English(Extra::NoChecksumFile), {sums}));
+        return 1;
     case ChecksumRead::Status::CannotRead:
         Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
         return 1;
@@ -273,16 +290,20 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums}));
         return 1;
     }
+    if (!NamesSet(read.set, prefix)) {
+        Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet),
+                           {sums, PiecePattern(Paths::InFolder(FolderOf(sums), read.set.bigFileName), o.marker)}));
+        return 1;
+    }
 
-    const std::string folder = FolderOf(prefix);
-    const SetCheck check = CheckSet(read.set, o.marker, folder);
+    const SetCheck check = CheckSet(read.set, o.marker, prefix);
     const std::string number = std::to_string(check.piece);
     const bool piece = check.piece > 0;
     switch (check.problem) {
     case SetCheck::Problem::None:
         out << FillIn(English(Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
         if (check.wholeChecked) {
-            out << FillIn(English(Extra::WholeFileChecked), {Paths::InFolder(folder, read.set.bigFileName)}) << '\n';
+            out << FillIn(English(Extra::WholeFileChecked), {prefix}) << '\n';
         }
         return 0;
     case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
@@ -304,6 +325,19 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         break;
     }
     return 1;
+}
+
+// A report that could not be written (a full disk or a closed pipe behind
+// standard output) is no success: status, or 1 when the output failed.
+int Written(std::ostream& out, std::ostream& err, int status) {
+    errno = 0;
+    out.flush();
+    if (out.good()) return status;
+    const int error = errno;
+    err << "quorvel-cli: the output could not be written\n";
+    const std::string reason = ReasonText(Language::English, error);
+    if (!reason.empty()) err << reason << '\n';
+    return status == 0 ? 1 : status;
 }
 
 }  // namespace
@@ -335,7 +369,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return 0;
     }
     Catalogue().Build(o.marker);
-    if (o.command == CliOptions::Command::Check) return Check(o, out, err);
+    if (o.command == CliOptions::Command::Check) return Written(out, err, Check(o, out, err));
     TerminalView view(in, err, progressWidth);
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
@@ -344,5 +378,5 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const int status =
         o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err) : Join(o, engine, view, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
-    return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
+    return CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
 }

@@ -34,7 +34,8 @@ void TFrmFileType::OnActivate() {
 void TFrmFileType::OkBtnClick() {
     const QString typed = txtFtype->text();
     // An empty field asks for the default. Any other text that cannot stand
-    // in a file name (a path separator, a control character) is not taken:
+    // in a file name (a path separator, a control character) or that would
+    // run into the piece number (a digit at its end) is not taken:
     // the marker in use stays, as if the dialog had been closed.
     if (typed.isEmpty()) {
         marker_ = QString::fromLatin1(Settings::AddedFileType.defaultValue);

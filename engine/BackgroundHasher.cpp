@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <system_error>
@@ -22,6 +23,9 @@ namespace {
 // beyond this rather than hold open ever more pieces of a set of thousands.
 constexpr std::size_t kMaxQueuedRanges = 64;
 constexpr std::size_t kRecentSources = 4;
+// The most one job hashes: a lane looks at the stop flag between jobs, so a
+// stop is seen within this many bytes however large the ranges submitted.
+constexpr int64_t kMaxJobBytes = 16 * 1024 * 1024;
 
 // What a caller's descriptor is open on, and how (Linux: its access mode).
 struct FdFacts {
@@ -158,7 +162,16 @@ std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
     return source;
 }
 
+void BackgroundHasher::SetStopFlag(const std::atomic<bool>* stop) { stop_.store(stop); }
+
+bool BackgroundHasher::Stopped() const {
+    const std::atomic<bool>* stop = stop_.load();
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 void BackgroundHasher::Queue(Job job, Lane lane) {
+    // No thread would ever take it: the caller must not wait for room.
+    if (!started_) return;
     std::unique_lock<std::mutex> lock(mutex_);
     for (int l = kPieceLane; l <= kWholeLane; ++l) {
         if (lane != Lane::Both && (l == kPieceLane) != (lane == Lane::Piece)) continue;
@@ -170,7 +183,8 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
         // part of the waiting job: one read and one wake-up for many blocks.
         Job* last = state.queue.empty() ? nullptr : &state.queue.back();
         if (job.kind == Job::Kind::Range && last != nullptr && last->kind == Job::Kind::Range && job.source &&
-            last->source == job.source && last->offset + last->length == job.offset) {
+            last->source == job.source && last->offset + last->length == job.offset &&
+            last->length + job.length <= kMaxJobBytes) {
             last->length += job.length;
             continue;
         }
@@ -182,14 +196,17 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
 bool BackgroundHasher::Submit(int fd, int64_t offset, int64_t length, Lane lane) {
     if (finished_) return false;
     if (length <= 0) return true;
-    Job job;
-    job.source = SourceFor(fd);
-    job.offset = offset;
-    job.length = length;
+    const std::shared_ptr<Source> source = SourceFor(fd);
     // A range that cannot be read still goes in: its lane then reports the failure.
-    const bool ok = job.source != nullptr;
-    Queue(std::move(job), lane);
-    return ok;
+    for (int64_t done = 0; done < length;) {
+        Job job;
+        job.source = source;
+        job.offset = offset + done;
+        job.length = std::min(length - done, kMaxJobBytes);
+        done += job.length;
+        Queue(std::move(job), lane);
+    }
+    return source != nullptr;
 }
 
 bool BackgroundHasher::Submit(std::FILE* file, int64_t offset, int64_t length, Lane lane) {
@@ -254,6 +271,12 @@ void BackgroundHasher::Run(int lane) {
             state.queue.pop_front();
         }
         Digest ended;
+        // Stopped: the rest of the queue is passed through unread, so that
+        // every waiter has its (failed) digest at once.
+        if (running.ok && job.kind != Job::Kind::End && Stopped()) {
+            running.ok = false;
+            running.error = EINTR;
+        }
         switch (job.kind) {
         case Job::Kind::Range:
             // After a failed read the rest of the piece is not worth reading.

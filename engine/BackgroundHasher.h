@@ -12,6 +12,7 @@
 //     sums.Begin(ChecksumFileName(PiecePrefix, marker), FileNamePart(BigFilePath), marker, bigSize,
 //                {PieceSizes.begin() + 1, PieceSizes.end()}, !useFreeSpace);   // before piece 1
 //     BackgroundHasher hasher;
+//     hasher.SetStopFlag(stop); not hasher.Ok(): fail the split at once (EAGAIN)
 //     for each piece j:
 //       after each block of n bytes copied from the big file at offset `at`:
 //         hasher.Submit(fileno(bigIn), at, n);   // any copy mode: the big file is whole on disk
@@ -28,7 +29,7 @@
 //     not found: join by counting as before; status other than Ok: refuse, naming the cause;
 //     Ok: PieceCount = sums.set.count, PieceSizes from sums.set.sizes; a missing piece is reported
 //     as missing before anything is written
-//     BackgroundHasher hasher;
+//     BackgroundHasher hasher;   (SetStopFlag and Ok() as for a split)
 //     for each piece j, after each block of n bytes copied from it at `at` to the output at `outAt`:
 //       kernel copy (the output, open for reading too, has the bytes at once):
 //         hasher.Submit(piece, at, n, BackgroundHasher::Lane::Piece);
@@ -43,6 +44,7 @@
 // own threads touch nothing of the caller's.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -70,8 +72,14 @@ public:
     BackgroundHasher(const BackgroundHasher&) = delete;
     BackgroundHasher& operator=(const BackgroundHasher&) = delete;
 
-    // False when the threads could not be started: every digest then fails.
+    // False when the threads could not be started: nothing is queued then,
+    // no call waits, and every digest fails at once (EAGAIN).
     bool Ok() const { return started_; }
+
+    // The transfer's stop flag: once it is set, the lanes hash nothing more
+    // (at most one job of 16 MiB each after it), and every digest still to
+    // come fails with EINTR, so WaitPiece and Finish return promptly.
+    void SetStopFlag(const std::atomic<bool>* stop);
 
     // Queues bytes [offset, offset + length) of the open file fd, which must
     // be open for reading. The hasher keeps its own duplicate of the
@@ -109,6 +117,7 @@ private:
     void Queue(Job job, Lane lane);
     std::shared_ptr<Source> SourceFor(int fd);
     static Digest Failed(int error);
+    bool Stopped() const;
 
     std::mutex mutex_;
     std::condition_variable work_;  // a lane has a job, or the hasher stops
@@ -118,6 +127,7 @@ private:
     std::vector<Digest> pieces_;  // pieces_[n - 1]: piece n, once hashed
     std::vector<Digest> whole_;   // one element once the whole lane ended
     bool started_ = false;
+    std::atomic<const std::atomic<bool>*> stop_{nullptr};
 
     // The caller's thread only:
     int32_t endedPieces_ = 0;

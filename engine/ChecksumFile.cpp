@@ -1,6 +1,7 @@
 #include "engine/ChecksumFile.h"
 
 #include "engine/FileAccess.h"
+#include "engine/OutputFile.h"
 #include "engine/PieceNaming.h"
 #include "engine/Sha256.h"
 
@@ -109,13 +110,37 @@ std::string ChecksumFileIn(const std::string& folder, const std::string& prefix,
     return Paths::InFolder(folder, ChecksumFileName(FileNamePart(prefix), marker));
 }
 
+namespace {
+// Whether anything at all has that name (a link to nowhere included).
+bool EntryExists(const std::string& name) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(Paths::Native(name), ec));
+}
+}  // namespace
+
+ChecksumLookup LookUpChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target) {
+    ChecksumLookup found;
+    if (prefix.empty() || !IsUsableMarker(marker)) return found;
+    std::vector<std::string> places{ChecksumFileName(prefix, marker)};
+    if (!target.empty()) places.push_back(ChecksumFileIn(FolderOf(target), prefix, marker));
+    for (const std::string& place : places) {
+        // One that is there but cannot be read is that set's checksum file
+        // all the same: never passed over for another, never taken as none.
+        if (FileSizeOf(place, &found.error) >= 0 || EntryExists(place)) {
+            found.path = place;
+            return found;
+        }
+    }
+    found.error = 0;
+    return found;
+}
+
 std::string FindChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target) {
-    if (prefix.empty() || !IsUsableMarker(marker)) return {};
-    const std::string beside = ChecksumFileName(prefix, marker);
-    if (FileSizeOf(beside) >= 0) return beside;
-    if (target.empty()) return {};
-    const std::string elsewhere = ChecksumFileIn(FolderOf(target), prefix, marker);
-    return FileSizeOf(elsewhere) >= 0 ? elsewhere : std::string();
+    return LookUpChecksumFile(prefix, marker, target).path;
+}
+
+bool NamesSet(const ChecksumSet& set, const std::string& prefix) {
+    return !set.bigFileName.empty() && set.bigFileName == FileNamePart(prefix);
 }
 
 std::string ChecksumSet::PieceFileName(int32_t n, const std::string& marker) const {
@@ -233,6 +258,7 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
     std::size_t pieceLines = digests.size();
     if (set.finished) {
         if (set.count < 0 || set.total < 0) return Refuse(0, "finished, but the count or total is unknown");
+        if (set.count == 0) return Refuse(0, "finished without a single piece");
         if (set.sizes.size() != static_cast<std::size_t>(set.count)) return Refuse(0, "not every piece has a size");
         if (digests.size() != static_cast<std::size_t>(set.count) + 1) {
             return Refuse(0, "not one checksum for every piece and one for the whole file");
@@ -240,12 +266,6 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
         pieceLines -= 1;
         set.bigFileName = digests.back().name;
         set.wholeDigest = digests.back().hex;
-        int64_t sum = 0;
-        for (const int64_t size : set.sizes) {
-            if (size > std::numeric_limits<int64_t>::max() - sum) return Refuse(0, "the sizes overflow");
-            sum += size;
-        }
-        if (sum != set.total) return Refuse(0, "the sizes do not add up to the total");
     } else {
         if (set.count >= 0 && (set.sizes.size() > static_cast<std::size_t>(set.count) ||
                                digests.size() > static_cast<std::size_t>(set.count))) {
@@ -258,6 +278,15 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
             }
             set.bigFileName = digests.front().name.substr(0, digests.front().name.size() - first.size());
         }
+    }
+    // Every size known (a finished set, or a planned one): they make up the whole file.
+    if (set.total >= 0 && set.sizes.size() == static_cast<std::size_t>(set.count)) {
+        int64_t sum = 0;
+        for (const int64_t size : set.sizes) {
+            if (size > std::numeric_limits<int64_t>::max() - sum) return Refuse(0, "the sizes overflow");
+            sum += size;
+        }
+        if (sum != set.total) return Refuse(0, "the sizes do not add up to the total");
     }
     for (std::size_t n = 1; n <= pieceLines; ++n) {
         if (digests[n - 1].name != set.PieceFileName(static_cast<int32_t>(n), marker)) {
@@ -274,9 +303,9 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
 
 ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker) {
     ChecksumRead read;
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::status(Paths::Native(path), ec))) {  // a FIFO would block the open
-        read.error = ENOENT;
+    // Measured first: a FIFO would block the open.
+    if (FileSizeOf(path, &read.error) < 0) {
+        if (!EntryExists(path)) read.status = ChecksumRead::Status::Absent;
         return read;
     }
     std::FILE* file = OpenFile(path, "rb");
@@ -287,13 +316,15 @@ ChecksumRead ReadChecksumFile(const std::string& path, const std::string& marker
     std::string text;
     char buffer[65536];
     std::size_t got = 0;
+    errno = 0;
     while (text.size() <= kMaxFileBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         text.append(buffer, got);
     }
+    const int error = errno;
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
-        read.error = EIO;
+        read.error = error;
         return read;
     }
     return ParseChecksumFile(text, marker);
@@ -348,26 +379,14 @@ void ChecksumWriter::Remove() {
 
 bool ChecksumWriter::Write() {
     const std::string text = FormatChecksumFile(set_, marker_);
-    const std::string temporary = path_ + ".~quorvel";
-    std::FILE* file = OpenFile(temporary, "wb");
-    if (file == nullptr) {
-        error_ = errno;
-        return false;
-    }
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (!ok) error_ = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error_ = errno;
-    }
-    std::error_code ec;
-    if (ok) {
-        fs::rename(Paths::Native(temporary), Paths::Native(path_), ec);
-        if (ec) error_ = ec.value();
-        ok = !ec;
-    }
+    // Created exclusively (a link planted under any name is never written
+    // through), on the disk before it takes the name, and replacing the
+    // previous version in one step.
+    OutputFile file;
+    bool ok = file.Open(path_, true) && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
+              file.Sync() && file.Commit(true);
     if (!ok) {
-        fs::remove(Paths::Native(temporary), ec);
+        error_ = file.Error() != 0 ? file.Error() : errno;
         return false;
     }
     dirty_ = false;

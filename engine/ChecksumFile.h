@@ -38,7 +38,15 @@ std::string ChecksumFileName(const std::string& prefix, const std::string& marke
 std::string ChecksumFileIn(const std::string& folder, const std::string& prefix, const std::string& marker);
 // The checksum file of the set `prefix` (the pieces' names up to the marker):
 // beside the pieces first, then beside `target` (the big file) when one is
-// given. Empty when neither exists.
+// given. An entry of that name that cannot be read (no permission, a folder,
+// a FIFO, a link to nowhere) is found all the same, with its reason.
+struct ChecksumLookup {
+    std::string path;  // empty when nothing of either name exists
+    int error = 0;     // errno when the entry found cannot be read: not the same as none
+};
+ChecksumLookup LookUpChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target = {});
+// LookUpChecksumFile's path: empty when neither exists. ReadChecksumFile
+// tells what is wrong with one that cannot be read.
 std::string FindChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target = {});
 
 // What a checksum file says.
@@ -61,7 +69,8 @@ struct ChecksumRead {
     enum class Status {
         Ok,          // finished and consistent: set is complete
         Unfinished,  // well formed, but the split that wrote it did not finish
-        CannotRead,  // no such file, or it cannot be read (error)
+        CannotRead,  // there, but it cannot be read (error)
+        Absent,      // nothing of that name
         Malformed,   // see line and reason
     };
     Status status = Status::CannotRead;
@@ -70,6 +79,11 @@ struct ChecksumRead {
     int32_t line = 0;    // the offending line (from 1); 0 for the file as a whole
     std::string reason;  // what is wrong, in English, for logs and tests
 };
+
+// True when the set's lines name the pieces of `prefix` (the pieces' names
+// up to the marker): a checksum file copied beside other pieces names the
+// files it was made for, and must not be used to check different ones.
+bool NamesSet(const ChecksumSet& set, const std::string& prefix);
 
 // Reads a checksum file's text; refuses anything malformed or inconsistent,
 // whatever bytes it is given.

@@ -1,6 +1,7 @@
 #include "engine/OutputFile.h"
 
 #include "engine/FileAccess.h"
+#include "engine/PieceNaming.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,9 +59,11 @@ std::string TemporaryNameBeside(const std::string& name) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
-    std::string result = name + ".~quorvel";
+    // Not derived from the final name: any name the file system takes must
+    // leave room for its temporary.
+    std::string result = kTemporaryNameStart;
     for (int i = 0; i < 8; ++i) result += kLetters[pick(random)];
-    return result;
+    return Paths::InFolder(FolderOf(name), result);
 }
 
 namespace {
@@ -77,7 +80,8 @@ int CreateExclusive(const std::string& name) {
     }
     return fd;
 #else
-    return open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+    // A link planted under the name is never followed, whatever it points to.
+    return open(name.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0666);
 #endif
 }
 }  // namespace
@@ -149,6 +153,18 @@ int64_t OutputFile::Size() {
     struct stat info {};
     if (fstat(fileno(stream_.get()), &info) != 0) return -1;
     return static_cast<int64_t>(info.st_size);
+#endif
+}
+
+bool OutputFile::Sync() {
+    if (stream_.get() == nullptr) return false;
+    if (std::fflush(stream_.get()) != 0) return Fail();
+#ifdef _WIN32
+    return _commit(_fileno(stream_.get())) == 0 || Fail();
+#elif defined(__APPLE__)
+    return fsync(fileno(stream_.get())) == 0 || Fail();
+#else
+    return fdatasync(fileno(stream_.get())) == 0 || Fail();
 #endif
 }
 

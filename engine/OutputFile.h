@@ -30,6 +30,10 @@ public:
     // Bytes written so far, after flushing the stream; -1 when unknown.
     int64_t Size();
 
+    // Puts what was written so far on the disk (fdatasync): a file given its
+    // name after this holds its bytes even after a power loss.
+    bool Sync();
+
     // Cuts the file to `size` bytes, dropping whatever the stream still held.
     bool Truncate(int64_t size);
 
@@ -51,7 +55,11 @@ private:
     int error_ = 0;
 };
 
-// A random name for a temporary file beside `name`: name + ".~quorvel" + a
-// few random letters. Random, so that files left by a killed run never block
-// a later one.
+// Where every temporary name of the program starts: no user file is named so.
+inline constexpr const char* kTemporaryNameStart = ".~quorvel";
+
+// A random name for a temporary file in the folder of `name`:
+// kTemporaryNameStart + 8 random letters. Random, so that files left by a
+// killed run never block a later one; short, so that it fits wherever
+// `name` itself does.
 std::string TemporaryNameBeside(const std::string& name);

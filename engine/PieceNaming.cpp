@@ -3,6 +3,7 @@
 #include "engine/FileAccess.h"
 #include "engine/RemovableMedia.h"
 
+#include <cerrno>
 #include <limits>
 #include <system_error>
 #ifdef _WIN32
@@ -35,22 +36,43 @@ int32_t PieceNumberAfter(const fs::path& entry, const std::string& head) {
 
 }  // namespace
 
-int64_t FileSizeOf(const std::string& name) {
+int64_t FileSizeOf(const std::string& name) { return FileSizeOf(name, nullptr); }
+
+int64_t FileSizeOf(const std::string& name, int* error) {
+    int ignored = 0;
+    int& why = error != nullptr ? *error : ignored;
+    why = 0;
     // Only regular files have a size: a FIFO would block the open and a
     // device such as /dev/zero never ends.
     std::error_code ec;
     const fs::path path = Paths::Native(name);
-    if (!fs::is_regular_file(fs::status(path, ec)) || ec) return -1;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) {
+        why = ec && ec.value() != 0 ? ec.value() : ENOENT;
+        return -1;
+    }
+    if (!fs::is_regular_file(status)) {
+        why = fs::is_directory(status) ? EISDIR : EINVAL;
+        return -1;
+    }
     std::FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return -1;
+    if (file == nullptr) {
+        why = errno != 0 ? errno : EACCES;
+        return -1;
+    }
     std::fclose(file);
     const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())) return -1;
+    if (ec || size > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())) {
+        why = ec ? ec.value() : EOVERFLOW;
+        return -1;
+    }
     return static_cast<int64_t>(size);
 }
 
 bool IsUsableMarker(const std::string& marker) {
-    if (marker.empty()) return false;
+    // A digit at the end would run into the piece number: with marker "1",
+    // "A1112" is piece 112 of "A" and piece 2 of "A11" alike.
+    if (marker.empty() || (marker.back() >= '0' && marker.back() <= '9')) return false;
     for (const char c : marker) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7f) return false;

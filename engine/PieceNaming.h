@@ -18,12 +18,17 @@ inline constexpr char kPathSeparator = '/';
 inline constexpr const char* kDefaultMarker = ".Quorved_";
 
 // True when marker can sit between a name and a number in a file name: not
-// empty, no path separator, no control character.
+// empty, no path separator, no control character, and no digit at its end
+// (which would make a piece name read as two different pieces).
 bool IsUsableMarker(const std::string& marker);
 
 // Size in bytes of a regular file (links followed); -1 for anything that
 // cannot be opened for reading or is not a regular file (folder, FIFO, device).
 int64_t FileSizeOf(const std::string& name);
+// The same, with the system's reason in *error when there is no size: ENOENT
+// for nothing of that name, EISDIR for a folder, EINVAL for a FIFO or device
+// (nothing with a size), otherwise the open's errno (EACCES: no permission).
+int64_t FileSizeOf(const std::string& name, int* error);
 
 // The text after the last native separator; the whole text if there is none.
 std::string FileNamePart(const std::string& path);

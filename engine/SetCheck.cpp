@@ -40,11 +40,11 @@ FileDigest HashWholeFile(const std::string& name, int64_t size, const std::atomi
 
 }  // namespace
 
-SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& folder) {
+SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& prefix) {
     SetCheck check;
     const auto count = static_cast<int32_t>(set.finished ? set.count : set.digests.size());
     auto path = [&](int32_t n) {
-        return Paths::InFolder(folder, n == 0 ? set.bigFileName : set.PieceFileName(n, marker));
+        return n == 0 ? Paths::InFolder(FolderOf(prefix), set.bigFileName) : PieceName(prefix, marker, n);
     };
     auto expectedSize = [&](int32_t n) {
         return n == 0 ? set.total : static_cast<std::size_t>(n) <= set.sizes.size() ? set.sizes[n - 1] : -1;
@@ -63,11 +63,16 @@ SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::
     int32_t firstBad = 0;
     SetCheck::Problem firstProblem = SetCheck::Problem::None;
     int64_t firstActual = -1;
+    int firstError = 0;
     for (int32_t n = 1; n <= count && firstBad == 0; ++n) {
-        const int64_t size = FileSizeOf(path(n));
+        const int64_t size = FileSizeOf(path(n), &firstError);
         if (size < 0 || (expectedSize(n) >= 0 && size != expectedSize(n))) {
             firstBad = n;
-            firstProblem = size < 0 ? SetCheck::Problem::Missing : SetCheck::Problem::WrongSize;
+            // Only a name with nothing behind it is missing; one there that
+            // cannot be opened keeps its reason.
+            firstProblem = size >= 0              ? SetCheck::Problem::WrongSize
+                           : firstError == ENOENT ? SetCheck::Problem::Missing
+                                                  : SetCheck::Problem::Unreadable;
             firstActual = size;
         }
     }
@@ -106,7 +111,7 @@ SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::
             return report(SetCheck::Problem::Damaged, n, digest.bytes, 0);
         }
     }
-    if (firstBad != 0) return report(firstProblem, firstBad, firstActual, 0);
+    if (firstBad != 0) return report(firstProblem, firstBad, firstActual, firstError);
 
     if (wholeThread.joinable()) wholeThread.join();
     if (wholeSize >= 0 && !checkWhole) return report(SetCheck::Problem::WrongSize, 0, wholeSize, 0);

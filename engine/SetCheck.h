@@ -11,9 +11,9 @@
 struct SetCheck {
     enum class Problem {
         None,
-        Missing,     // the file is not there
+        Missing,     // nothing of that name is there
         WrongSize,   // expectedSize against actualSize
-        Unreadable,  // error
+        Unreadable,  // there, but it cannot be read: error
         Damaged,     // its digest differs
     };
     Problem problem = Problem::None;
@@ -27,9 +27,10 @@ struct SetCheck {
     bool Ok() const { return problem == Problem::None; }
 };
 
-// Checks the pieces named in `set` inside `folder`: each is there, has its
-// size and its digest. The problem reported is that of the lowest-numbered
-// piece; the whole file (folder + its name) is checked when it is there and
+// Checks the pieces of `prefix` (prefix + marker + number, as a join finds
+// them) against `set`: each is there, has its size and its digest. The problem reported is that of the lowest-numbered
+// piece; the whole file (the set's name in the prefix's folder) is checked when it is there and
 // every piece is good. An unfinished set reports its first piece without a
 // checksum as missing.
-SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& folder);
+// The caller makes sure the set is that of the prefix (NamesSet).
+SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& prefix);

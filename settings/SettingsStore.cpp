@@ -145,9 +145,15 @@ QString TSettingsStore::ReadStringSetting(const QString& section, const QString&
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong: return v.toString();
+    case QMetaType::ULongLong: break;
     default: return defaultValue;
     }
+    // Far beyond any marker, folder or file name: a huge value would only
+    // cost time wherever it is shown or searched. A UTF-16 unit takes at
+    // least one byte in UTF-8, so the cheap count comes first.
+    const QString text = v.toString();
+    if (text.size() > kMaxStoredTextBytes || text.toUtf8().size() > kMaxStoredTextBytes) return defaultValue;
+    return text;
 }
 
 bool TSettingsStore::WriteIntSetting(const QString& section, const QString& name, int32_t value) {

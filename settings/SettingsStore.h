@@ -10,7 +10,8 @@
 // What a stored text must be for the program to use it.
 enum class TextKind {
     Any,     // any text
-    Marker,  // a usable piece marker (IsUsableMarker: not empty, no separator, no control character)
+    Marker,  // a usable piece marker (IsUsableMarker: not empty, no separator or control character, no digit at the
+             // end)
     Folder,  // the absolute name of an existing folder
 };
 
@@ -35,6 +36,9 @@ struct StringSetting {
     const char* defaultValue;
     TextKind kind = TextKind::Any;
 };
+
+// The longest stored text the program takes (marker, folder, file name).
+inline constexpr int kMaxStoredTextBytes = 4096;
 
 // The folder used for big files and pieces until the user picks one:
 // C:\ on Windows, the home folder elsewhere (a user cannot write to /).
@@ -109,6 +113,7 @@ public:
     int64_t ReadInt64Setting(const QString& section, const QString& name, int64_t defaultValue) const;
     // Any stored number other than 0 reads as true.
     bool ReadBoolSetting(const QString& section, const QString& name, bool defaultValue) const;
+    // A text longer than kMaxStoredTextBytes (in UTF-8) gives the default.
     QString ReadStringSetting(const QString& section, const QString& name, const QString& defaultValue) const;
 
     // Writes create what is missing and reach the disk before they return;

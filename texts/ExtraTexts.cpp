@@ -205,6 +205,10 @@ const ExtraRow kRows[] = {
       "orörda: %2",
       "%1 Dateien, die wie Teile dieser Aufteilung heißen, stammen nicht aus einer früheren Aufteilung und "
       "blieben unverändert: %2"}},
+    {Extra::ChecksumFileOfOtherSet,
+     {"The checksum file %1 belongs to other pieces (%2) and is not used to check these.",
+      "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
+      "Die Prüfsummendatei %1 gehört zu anderen Teilen (%2) und wird zum Prüfen dieser Teile nicht verwendet."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

@@ -53,6 +53,7 @@ enum class Extra {
     PieceDamagedNamed,   // %1 piece number, %2 its file name
     NoRoomForSet,        // %1 bytes needed
     PiecesLeftAlone,     // %1 how many, %2 their names
+    ChecksumFileOfOtherSet,  // %1 the checksum file, %2 the pieces it lists (pattern)
     Count                // not a text
 };
 

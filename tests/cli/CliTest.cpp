@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sstream>
+#include <tuple>
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -38,6 +41,8 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"join", "p", "--marker", "a\\b"},
         {"join", "p", "--marker=x\ty"},
         {"join", "p", "--marker", "\x7f"},
+        {"join", "p", "--marker", "1"},  // a digit at the end runs into the piece number
+        {"split", "f", "--size", "10", "--marker", ".part9"},
         {"split", "f", "--size", "10", "--pause", "often"},
         {"split", "f", "--size", "10", "--to", "x"},
         {"split", "f", "--size", "10", "--verbose"},
@@ -410,6 +415,38 @@ TEST(Cli, RelativeNamesNeverPassForFloppyDrives) {
     CliProcess cli(dir.Path(), {"split", "Archive.zip", "--size", "2000", "--into", "Backup"});
     EXPECT_EQ(cli.Wait(), 0);                             // no question asked: none could be answered
     EXPECT_EQ(FolderEntries(dir / "Backup").size(), 4u);  // three pieces and their checksum file
+}
+
+// check fails with the cause: another set's checksum file, one there but
+// unreadable (a folder, a FIFO, no permission for nobody), a piece nobody may
+// read, an output no one can read. Never a pass, never "missing".
+TEST(Cli, CheckNamesTheCauseOfEveryFailure) {
+    TempFolder dir;
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
+    const std::string big = dir / "big.bin", copy = dir / "copy.bin", sums = copy + ".Quorved_sha256";
+    WriteFile(big, PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", big, "--size", "100000"}).status, 0);
+    for (const char* end : {"1", "2", "3", "sha256"}) WriteFile(copy + kMarker + end, ReadFile(big + kMarker + end));
+    WriteFile(copy + ".Quorved_2", PatternBytes(100000, 7));
+    const std::string check = std::string(QUORVEL_CLI) + " check ", asNobody = "runuser -u nobody -- " + check;
+    const std::vector<std::tuple<std::function<void()>, std::string, std::string>> cases{
+        {[] {}, check + copy + ".Quorved_1", "The checksum file " + sums + " belongs to other pieces (" + big},
+        {[&] { std::filesystem::remove(sums), mkdir(sums.c_str(), 0755); }, check + copy + ".Quorved_1",
+         sums + " cannot be read."},
+        {[&] { rmdir(sums.c_str()), mkfifo(sums.c_str(), 0644); }, check + copy + ".Quorved_1",
+         sums + " cannot be read."},
+        {[&] { unlink(sums.c_str()), WriteFile(sums, "x"), chmod(sums.c_str(), 0); }, asNobody + copy + ".Quorved_1",
+         sums + " cannot be read.\nPermission denied.\n"},
+        {[&] { chmod((big + ".Quorved_2").c_str(), 0); }, asNobody + big + ".Quorved_1",
+         "Could not read smaller file number: 2\nPermission denied.\n"},
+        {[] {}, check + big + ".Quorved_3 >/dev/full",
+         "quorvel-cli: the output could not be written\nThe disk is full.\n"},
+    };
+    for (const auto& [prepare, command, expected] : cases) {
+        prepare();
+        EXPECT_EQ(Shell(command + " 2>" + dir / "err"), 1) << command;
+        EXPECT_EQ(ReadFile(dir / "err").substr(0, expected.size()), expected) << command;
+    }
 }
 
 #endif

@@ -244,7 +244,8 @@ TEST_F(DialogTest, MarkerThatCannotStandInAFileNameKeepsTheMarkerInUse) {
     TSettingsStore store;
     store.Write(Settings::AddedFileType, ".part");
     TFrmFileType dialog;
-    for (const char* typed : {"a/b", "a\\b", "x\ty"}) {  // a control character can be pasted
+    // A control character can be pasted; a digit at the end would run into the piece number.
+    for (const char* typed : {"a/b", "a\\b", "x\ty", "1", ".part9"}) {
         dialog.show();
         Child<QLineEdit>(&dialog, "txtFtype")->setText(QString::fromLatin1(typed));
         ClickOk(&dialog, "OkBtn");

@@ -9,9 +9,13 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -326,6 +330,8 @@ TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
         edited("  S\n", "  S\n# total 7\n"),                                     // a count after the checksums
         edited(set.wholeDigest + "  S\n", "\\" + set.wholeDigest + "  S\\q\n"),  // an unknown escape
         good + good.substr(good.find("\n", good.find("Quorved_2")) + 1),         // the whole file twice
+        "# quorvel checksums 1\n# state finished\n# pieces 0\n# total 0\n" + Sha256Hex("") + "  S\n",  // no piece
+        "# quorvel checksums 1\n# state unfinished\n# pieces 2\n# total 9\n# size 1 4\n# size 2 3\n",  // 4 + 3 of 9
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const ChecksumRead r = ParseChecksumFile(bad[i], kMarker);
@@ -368,6 +374,24 @@ TEST(ChecksumFile, FoundBesideThePiecesThenBesideTheTarget) {
     EXPECT_EQ(FindChecksumFile("", kMarker, target / "S"), "");
 }
 
+#ifndef _WIN32
+// The checksum file's temporary is created exclusively: a link planted under
+// the old fixed name is not written through, and a name of 247 bytes fits.
+TEST(ChecksumFile, WrittenOnlyIntoFilesOfItsOwn) {
+    TempFolder dir, elsewhere;
+    WriteFile(elsewhere / "precious", "keep");
+    for (const std::size_t length : {std::size_t(1), std::size_t(232)}) {
+        const std::string big = dir / std::string(length, 'b'), sums = ChecksumFileName(big, kMarker);
+        symlink((elsewhere / "precious").c_str(), (sums + ".~quorvel").c_str());  // too long for the long name
+        ChecksumWriter writer;
+        EXPECT_TRUE(writer.Begin(sums, FileNamePart(big), kMarker, 4, {4}, true)) << strerror(writer.LastError());
+        EXPECT_TRUE(writer.RecordPiece(1, 4, Sha256Hex("abcd")) && writer.Finish(Sha256Hex("abcd")));
+        EXPECT_EQ(ReadChecksumFile(sums, kMarker).status, ChecksumRead::Status::Ok) << length;
+    }
+    EXPECT_EQ(ReadFile(elsewhere / "precious"), "keep");
+}
+#endif
+
 TEST(ChecksumFile, NeverTakenForAPiece) {
     ThreePieces set;
     const std::string sums = WriteChecksumsFor(set.big, kMarker);
@@ -386,8 +410,8 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
     ThreePieces set;
     const ChecksumRead read = ReadChecksumFile(WriteChecksumsFor(set.big, kMarker), kMarker);
     ASSERT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
-    const std::string folder = set.dir.Path();
-    SetCheck check = CheckSet(read.set, kMarker, folder);
+    const std::string prefix = set.big;
+    SetCheck check = CheckSet(read.set, kMarker, prefix);
     EXPECT_TRUE(check.Ok());
     EXPECT_TRUE(check.wholeChecked);
 
@@ -397,24 +421,24 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
         WriteFile(name, bytes);
     };
     flip(set.big, 699999);
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Damaged);
     EXPECT_EQ(check.piece, 0);
     EXPECT_EQ(check.file, set.big);
     std::remove(set.big.c_str());
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_TRUE(check.Ok());
     EXPECT_FALSE(check.wholeChecked);
 
     const std::string third = PieceName(set.big, kMarker, 3);
     flip(third, 400000);
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Damaged);
     EXPECT_EQ(check.piece, 3);
     EXPECT_EQ(check.file, third);
 
     WriteFile(PieceName(set.big, kMarker, 1), set.bytes.substr(0, 299999));
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::WrongSize);
     EXPECT_EQ(check.piece, 1);
     EXPECT_EQ(check.actualSize, 299999);
@@ -422,14 +446,14 @@ TEST(CheckSet, NamesTheFirstBadOrMissingPiece) {
 
     // A damaged piece after a missing one: the lower number is reported.
     std::remove(PieceName(set.big, kMarker, 1).c_str());
-    check = CheckSet(read.set, kMarker, folder);
+    check = CheckSet(read.set, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Missing);
     EXPECT_EQ(check.piece, 1);
 
     ChecksumSet unfinished = read.set;
     unfinished.finished = false;
     unfinished.digests.resize(0);
-    check = CheckSet(unfinished, kMarker, folder);
+    check = CheckSet(unfinished, kMarker, prefix);
     EXPECT_EQ(check.problem, SetCheck::Problem::Missing);
     EXPECT_EQ(check.piece, 1);
 }
@@ -466,6 +490,42 @@ TEST(BackgroundHasherLimits, FilesInTurnNeverRunOutOfDescriptors) {
     EXPECT_TRUE(piece.ok) << piece.error;
     EXPECT_TRUE(whole.ok) << whole.error;
     EXPECT_EQ(piece.hex, whole.hex);
+}
+
+// No call waits for long: not when the threads cannot start (another user
+// allowed no more processes than it has; past the queue's limit too), nor
+// after a stop, which is seen within one job of a 16 GiB range of holes.
+TEST(BackgroundHasherLimits, NoCallWaitsForThreadsThatCannotStartOrAreStopped) {
+    TempFolder dir;
+    const std::string name = dir / "holes";
+    WriteFile(name, "");
+    ASSERT_EQ(truncate(name.c_str(), int64_t(16) << 30), 0);
+    const int fd = open(name.c_str(), O_RDONLY);
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit none{0, 0};
+        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+        alarm(20);
+        BackgroundHasher hasher;
+        for (int j = 0; j < 100; ++j) hasher.Submit(fd, j, 1), hasher.EndPiece();
+        _exit(hasher.Ok() || hasher.WaitPiece(100).ok || hasher.Finish().error != EAGAIN ? 4 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    std::atomic<bool> stop{false};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread stopper([&] { std::this_thread::sleep_for(std::chrono::milliseconds(100)), stop = true; });
+    BackgroundHasher hasher;
+    hasher.SetStopFlag(&stop);
+    hasher.Submit(fd, 0, int64_t(16) << 30);  // waits for room in the queue until the stop
+    hasher.EndPiece();
+    EXPECT_EQ(hasher.WaitPiece(1).error, EINTR);
+    EXPECT_EQ(hasher.Finish().error, EINTR);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    stopper.join();
+    close(fd);
 }
 #endif
 

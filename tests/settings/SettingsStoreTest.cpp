@@ -134,9 +134,10 @@ TEST_F(SettingsStoreTest, TableReadsGiveTheDefaultForWhatCannotBeUsed) {
         ASSERT_TRUE(store.Write(setting, value));
         EXPECT_EQ(store.Read(setting), setting.defaultValue) << setting.name;
     }
-    for (const char* marker : {"", "a/b", "a\\b", "x\ty"}) {
+    const QString huge(kMaxStoredTextBytes + 1, QChar('m'));  // usable but for its length
+    for (const QString& marker : {QString(), QString("a/b"), QString("a\\b"), QString("x\ty"), QString("1"), huge}) {
         ASSERT_TRUE(store.Write(Settings::AddedFileType, marker));
-        EXPECT_EQ(store.Read(Settings::AddedFileType), ".Quorved_") << marker;
+        EXPECT_EQ(store.Read(Settings::AddedFileType), ".Quorved_") << marker.left(9).toStdString();
     }
     // The settings file is no folder.
     for (const QString& folder : {QString(), QString("relative"), TestSettingsFile()}) {

@@ -147,7 +147,8 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
         err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
-    const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
+    const std::string target = o.to.empty() ? prefix : Absolute(o.to);
+    const DiscoveredPieces found = DiscoverPieces(prefix, o.marker, target);
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
     if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
         err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
@@ -158,7 +159,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
         return 1;
     }
     engine.SetPiecePrefix(prefix);
-    engine.SetBigFilePath(o.to.empty() ? prefix : Absolute(o.to));
+    engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
@@ -254,6 +255,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     engine.SetStopFlag(&StopRequested());
     engine.SetUseChecksums(o.checksums);
     const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
-    // Stopped by a signal: the shell's convention, 128 + its number.
-    return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
+    // Stopped by a signal: the shell's convention, 128 + its number, which
+    // says that nothing of the run is left. A signal that came once the
+    // result was in place changes nothing: the run has succeeded.
+    return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
 }

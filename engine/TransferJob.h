@@ -126,6 +126,7 @@ public:
 
 private:
     bool TakeSetFromChecksums();
+    bool IsSetFile(const std::string& name) const;
     bool OpenTarget();
     bool ReadPiece(int32_t n);
     bool TakeDigests(int32_t upTo, bool wait);

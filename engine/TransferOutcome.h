@@ -22,6 +22,8 @@ struct TransferOutcome {
         ChecksumsDamaged,     // `file` cannot be read or makes no sense
         JoinedFileDamaged,    // the joined bytes (`file`) differ from the whole file's checksum
         ChecksumsNotWritten,  // a split could not write its checksum file `file`
+        TargetInSet,          // a join's target `file` is a piece, checksum or recovery file of the set
+        LinkNotTrusted,       // `file`, a link on the way to a join's target, belongs to another user
     };
 
     What what = What::Done;

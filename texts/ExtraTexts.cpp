@@ -81,6 +81,16 @@ const ExtraRow kRows[] = {
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
     {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
     {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
+    {Extra::TargetInSet,
+     {"%1 belongs to the set being joined; the big file cannot be written there. Choose another name.",
+      "%1 hör till de mindre filerna som ska sättas ihop; den stora filen kan inte skrivas dit. Välj ett annat namn.",
+      "%1 gehört zu den Teilen, die zusammengefügt werden; die große Datei kann dort nicht geschrieben werden. "
+      "Wählen Sie einen anderen Namen."}},
+    {Extra::LinkNotTrusted,
+     {"%1 is a link that belongs to another user; the big file is not written through it.",
+      "%1 är en länk som tillhör en annan användare; den stora filen skrivs inte genom den.",
+      "%1 ist eine Verknüpfung, die einem anderen Benutzer gehört; die große Datei wird nicht durch sie "
+      "geschrieben."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -160,6 +170,8 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::ChecksumsNotWritten:
         text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {outcome.file});
         break;
+    case What::TargetInSet: text = FillIn(ExtraText(lang, Extra::TargetInSet), {outcome.file}); break;
+    case What::LinkNotTrusted: text = FillIn(ExtraText(lang, Extra::LinkNotTrusted), {outcome.file}); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

@@ -41,6 +41,8 @@ enum class Extra {
     ProgressTimeLeft,    // %1: h:mm:ss or m:ss
     ProgressPiece,       // %1: the piece in transfer, %2: how many
     ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
+    TargetInSet,         // %1: the join's target, one of the set's own files
+    LinkNotTrusted,      // %1: a link on the way to the join's target
     Count                // not a text
 };
 

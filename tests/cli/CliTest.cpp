@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "cli/StopSignals.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -289,6 +290,52 @@ TEST(CliSignals, StopLeavesNothingPartialAndExitsWithTheSignal) {
         cli.Signal(signal);
         EXPECT_EQ(cli.Wait(), 128 + signal);
         EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"f"});
+    }
+}
+
+// Raises SIGINT, once, when the text written through it holds `trigger`.
+class SignalOnText : public std::streambuf {
+public:
+    explicit SignalOnText(std::string trigger) : trigger_(std::move(trigger)) {}
+
+private:
+    int_type overflow(int_type c) override {
+        text_ += static_cast<char>(c);
+        if (!raised_ && text_.find(trigger_) != std::string::npos) raised_ = std::raise(SIGINT) == 0;
+        return c;
+    }
+    std::string trigger_, text_;
+    bool raised_ = false;
+};
+
+TEST(CliSignals, AStopCountsUntilTheJoinedFileIsInPlaceAndTheSetIsNeverTheTarget) {
+    TempFolder dir;
+    const std::string bytes = PatternBytes(3000000);
+    WriteFile(dir / "f", bytes);
+    ASSERT_EQ(RunQuorvel({"split", dir / "f", "--size", "1000000"}).status, 0);
+    const std::string sums = ReadFile(dir / "f.Quorved_sha256");
+    EXPECT_EQ(RunQuorvel({"join", dir / "f.Quorved_2", "--to", dir / "f.Quorved_sha256"}).status, 1);
+    EXPECT_EQ(ReadFile(dir / "f.Quorved_sha256"), sums);
+    // While the last piece is read (its name in the progress line), and once
+    // the joined file is there (its success text): in a process of its own,
+    // as a caught signal stays caught.
+    for (const auto& [trigger, status] :
+         std::vector<std::pair<std::string, int>>{{"Quorved_3", 128 + SIGINT}, {"restored", 0}}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            CatchStopSignals();
+            SignalOnText buffer(trigger);
+            std::ostream raising(&buffer);
+            std::istringstream in;
+            _exit(RunCli({"join", dir / "f.Quorved_1", "--to", dir / "joined", "--max-ram", "100000"}, in, raising,
+                         raising, true));
+        }
+        int wait = 0;
+        waitpid(pid, &wait, 0);
+        EXPECT_EQ(WEXITSTATUS(wait), status) << trigger;
+        EXPECT_EQ(Exists(dir / "joined"), status == 0) << trigger;
+        if (status == 0) EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+        std::remove((dir / "joined").c_str());
     }
 }
 

@@ -93,7 +93,7 @@ TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
     fs::create_hard_link(Piece(2), dir / "alias");
     JoinInto(dir / "alias");
     t.view = RecordingView();
-    EXPECT_EQ(Join(), What::CannotCreateBigFile);
+    EXPECT_EQ(Join(), What::TargetInSet);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_TRUE(t.view.calls.empty());
 }

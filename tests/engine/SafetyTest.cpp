@@ -96,6 +96,7 @@ TEST_F(Safety, JoinRefusesEveryFileOfItsSetAndIgnoresAStrayOneAfterIt) {
     const std::string sums = ChecksumFileName(big, kMarker), text = ReadFile(sums);
     fs::create_hard_link(Piece(2), dir / "alias");
     WriteFile(big + ".vol0+1.par2", "recovery");
+    t.view = RecordingView();
     for (const std::string& target : {sums, Piece(7), big + ".par2", big + ".vol0+1.par2", dir / "alias"}) {
         JoinInto(target);
         EXPECT_EQ(Join(), What::TargetInSet) << target;
@@ -103,6 +104,7 @@ TEST_F(Safety, JoinRefusesEveryFileOfItsSetAndIgnoresAStrayOneAfterIt) {
     EXPECT_EQ(ReadFile(sums), text);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_EQ(ReadFile(big + ".vol0+1.par2"), "recovery");
+    EXPECT_TRUE(t.view.calls.empty());
     // The checksum file ends the set at piece 2: a link numbered 3 is none of it.
     fs::create_symlink(dir / "nowhere", Piece(3));
     EXPECT_EQ(DiscoverPieces(big, kMarker).end, DiscoveredPieces::End::Whole);

@@ -105,8 +105,8 @@ TEST_F(Safety, JoinRefusesEveryFileOfItsSetAndIgnoresAStrayOneAfterIt) {
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_EQ(ReadFile(big + ".vol0+1.par2"), "recovery");
     EXPECT_TRUE(t.view.calls.empty());
-    // The checksum file ends the set at piece 2: a link numbered 3 is none of it.
-    fs::create_symlink(dir / "nowhere", Piece(3));
+    // The checksum file ends the set at piece 2: a folder numbered 3 is none of it.
+    fs::create_directory(Piece(3));
     EXPECT_EQ(DiscoverPieces(big, kMarker).end, DiscoveredPieces::End::Whole);
 }
 

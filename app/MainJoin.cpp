@@ -64,7 +64,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     } else {
         ShowWorking(Text(Entry::CountingFiles));
         engine_.SetPieceCount(0);
-        const DiscoveredPieces found = DiscoverPieces(prefix, marker);
+        const DiscoveredPieces found = DiscoverPieces(prefix, marker, engine_.BigFilePath());
         if (found.firstMissing || found.end != DiscoveredPieces::End::Whole) {
             // Piece 1 is missing, or the set has a gap after the pieces
             // counted: joining what was counted would be a short file.

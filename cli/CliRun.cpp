@@ -237,7 +237,12 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
         return 1;
     }
     const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
+    if (prefix.empty()) {  // no marker in the name: no set to look for
+        err << English(Entry::FileMissing) << o.file << '\n';
+        return 1;
+    }
+    const std::string target = o.to.empty() ? prefix : Absolute(o.to);
+    const DiscoveredPieces found = DiscoverPieces(prefix, o.marker, target);
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
     if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
         err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
@@ -248,7 +253,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
         return 1;
     }
     engine.SetPiecePrefix(prefix);
-    engine.SetBigFilePath(o.to.empty() ? prefix : Absolute(o.to));
+    engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
     view.Expect(found.total, found.count);
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
@@ -377,6 +382,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     engine.SetUseChecksums(o.checksums);
     const int status =
         o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err) : Join(o, engine, view, out, err);
-    // Stopped by a signal: the shell's convention, 128 + its number.
-    return CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
+    // Stopped by a signal: the shell's convention, 128 + its number, which
+    // says that nothing of the run is left. A signal that came once the
+    // result was in place changes nothing: the run has succeeded.
+    return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
 }

@@ -13,9 +13,30 @@
 #include <exception>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
+
+namespace {
+// Whether a link may be followed for writing: it belongs to the user running
+// the program, or to the owner of its folder (the rule the kernel's
+// protected_symlinks applies, which many systems leave off).
+bool IsTrustedLink(const fs::path& link) {
+#ifdef _WIN32
+    // Creating links needs a privilege there: no user plants one for another.
+    (void)link;
+    return true;
+#else
+    struct stat own {
+    }, folder{};
+    if (lstat(link.c_str(), &own) != 0) return false;
+    if (own.st_uid == geteuid()) return true;
+    const fs::path parent = link.has_parent_path() ? link.parent_path() : fs::path(".");
+    return stat(parent.c_str(), &folder) == 0 && folder.st_uid == own.st_uid;
+#endif
+}
+}  // namespace
 
 // Seeks and cuts past 2 GiB need 64-bit off_t; mingw has it only with
 // _FILE_OFFSET_BITS=64, which the build sets.
@@ -103,9 +124,10 @@ FileIdentity IdentityOf(const std::string& name) {
     return id;
 }
 
-std::string LinkDestination(const std::string& name) {
+std::string LinkDestination(const std::string& name, std::string* untrusted) {
     fs::path path = Paths::Native(name);
     std::error_code ec;
+    if (untrusted != nullptr) untrusted->clear();
     // As many links as the system itself follows before it gives up.
     for (int hop = 0; hop < 40; ++hop) {
         const fs::file_status status = fs::symlink_status(path, ec);
@@ -114,6 +136,7 @@ std::string LinkDestination(const std::string& name) {
             const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
             return fs::is_directory(fs::status(folder, ec)) ? path.u8string() : std::string();
         }
+        if (untrusted != nullptr && untrusted->empty() && !IsTrustedLink(path)) *untrusted = path.u8string();
         const fs::path next = fs::read_symlink(path, ec);
         if (ec) return {};
         path = next.is_absolute() ? next : path.parent_path() / next;
@@ -145,15 +168,4 @@ bool Stream::Close() {
     const bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
     return ok;
-}
-
-void SyncFolder(const std::string& folder) {
-#ifdef _WIN32
-    (void)folder;
-#else
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)fsync(fd);
-    close(fd);
-#endif
 }

@@ -65,12 +65,12 @@ FileIdentity IdentityOf(const std::string& name);  // links not followed
 
 // The end of a chain of symbolic links starting at `name`: `name` itself
 // when it is no link. Empty when the chain loops, or when it ends at a name
-// that does not exist in a folder that does not exist either.
-std::string LinkDestination(const std::string& name);
-
-// Flushes a folder's entries to the disk, so that names just given stay
-// after a power loss. Best effort.
-void SyncFolder(const std::string& folder);
+// that does not exist in a folder that does not exist either. untrusted,
+// where given, receives the first link on the way that belongs neither to
+// the user running the program nor to the owner of the folder it lies in
+// (empty when there is none): in a shared folder such a link may have been
+// planted to make a write land elsewhere.
+std::string LinkDestination(const std::string& name, std::string* untrusted = nullptr);
 
 // The folder part of a path: "." when it has none, the root when the path
 // sits directly in it.

@@ -11,12 +11,13 @@ JoinJob::JoinJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& mar
 TransferOutcome JoinJob::Run() {
     TPieceEngine& e = engine_;
     if (e.pieceCount_ == 0) return Refused(What::DisksNotEntered);  // nothing joined is not success
-    if (e.useChecksums_ && !TakeSetFromChecksums()) return outcome_;
-    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
-        if (SameFile(e.bigFilePath_, PieceName(e.piecePrefix_, marker_, n))) return Refused(What::CannotCreateBigFile);
+    // Written over, one of the set's own files would destroy what is joined.
+    if (IsSetFile(e.bigFilePath_) || IsSetFile(LinkDestination(e.bigFilePath_))) {
+        return Refused(What::TargetInSet, 0, 0, e.bigFilePath_);
     }
+    if (e.useChecksums_ && !TakeSetFromChecksums()) return outcome_;
     if (!OpenTarget()) return outcome_;
-    if (!expected_.digests.empty()) hasher_ = std::make_unique<BackgroundHasher>();
+    if (!expected_.digests.empty() && !StartHasher()) return outcome_;
     StartShowing();
     if (!pausing_) {
         int64_t total = 0;
@@ -48,6 +49,14 @@ bool JoinJob::TakeSetFromChecksums() {
     e.checksumFilePath_ = FindChecksumFile(e.piecePrefix_, marker_, e.bigFilePath_);
     if (e.checksumFilePath_.empty()) return true;  // made elsewhere, or before checksums: counted
     const ChecksumRead read = ReadChecksumFile(e.checksumFilePath_, marker_);
+    if (read.status == ChecksumRead::Status::CannotRead) {
+        return Refuse(What::ChecksumsUnreadable, read.error, 0, e.checksumFilePath_);
+    }
+    if (read.status == ChecksumRead::Status::Ok && !NamesSet(read.set, e.piecePrefix_)) {
+        Refuse(What::ChecksumsOfOtherSet, 0, 0, e.checksumFilePath_);
+        outcome_.related = PiecePattern(Paths::InFolder(FolderOf(e.checksumFilePath_), read.set.bigFileName), marker_);
+        return false;
+    }
     if (read.status == ChecksumRead::Status::Unfinished) {
         // What a killed split left: name the first planned piece not there.
         for (int32_t n = 1; n <= read.set.count; ++n) {
@@ -69,11 +78,13 @@ bool JoinJob::TakeSetFromChecksums() {
     // the join before anything is written.
     for (int32_t n = 1; n <= e.pieceCount_; ++n) {
         const std::string name = PieceName(e.piecePrefix_, marker_, n);
-        if (FileSizeOf(name) == e.pieceSizes_[std::size_t(n)]) continue;
+        const int64_t size = FileSizeOf(name);
+        if (size == e.pieceSizes_[std::size_t(n)]) continue;
         std::error_code ec;
-        const bool there = fs::exists(fs::symlink_status(Paths::Native(name), ec));
-        outcome_ = there ? Refused(What::PieceDamaged, 0, n, FileNamePart(name)) : Refused(What::PieceMissing, 0, 0, name);
-        return false;
+        if (!fs::exists(fs::symlink_status(Paths::Native(name), ec))) return Refuse(What::PieceMissing, 0, 0, name);
+        // One that is there but cannot be read says nothing of its bytes.
+        if (size < 0) return Refuse(What::CannotReadPiece, 0, n);
+        return Refuse(What::PieceDamaged, 0, n, FileNamePart(name));
     }
     return true;
 }
@@ -82,7 +93,9 @@ bool JoinJob::TakeSetFromChecksums() {
 // name only on success. A link is written through, to where it leads; a
 // link that loops or leads into no folder is no place to write.
 bool JoinJob::OpenTarget() {
-    target_ = LinkDestination(engine_.bigFilePath_);
+    std::string untrusted;
+    target_ = LinkDestination(engine_.bigFilePath_, &untrusted);
+    if (!untrusted.empty()) return Refuse(What::LinkNotTrusted, 0, 0, untrusted);
     if (target_.empty()) return Refuse(What::CannotCreateBigFile);
     std::error_code ec;
     replacing_ = fs::exists(fs::status(Paths::Native(target_), ec));
@@ -92,6 +105,36 @@ bool JoinJob::OpenTarget() {
         return Refuse(What::CannotCreateBigFile, bigOut_.Error());
     }
     return true;
+}
+
+// The set's pieces (any number, by name or as the same file), its checksum
+// file and its recovery files (<set>.par2, <set>.vol*.par2 beside the pieces).
+bool JoinJob::IsSetFile(const std::string& name) const {
+    const TPieceEngine& e = engine_;
+    if (name.empty()) return false;
+    const std::string setName = FileNamePart(e.piecePrefix_), file = FileNamePart(name);
+    // The checksum file is looked for beside the target as well: that name
+    // is the set's wherever it lies.
+    if (file == setName + marker_ + kChecksumSuffix) return true;
+    std::error_code ec;
+    const auto normal = [&ec](const std::string& path) {
+        return fs::absolute(Paths::Native(path), ec).lexically_normal().u8string();
+    };
+    if (normal(FolderOf(name)) == normal(FolderOf(e.piecePrefix_))) {
+        const std::string head = setName + marker_, vol = setName + ".vol", par2 = ".par2";
+        const auto endsWith = [&file](const std::string& end) {
+            return file.size() >= end.size() && file.compare(file.size() - end.size(), end.size(), end) == 0;
+        };
+        if (file.compare(0, head.size(), head) == 0 && PieceNumberIn(file.substr(head.size())) > 0) return true;
+        if (file == setName + par2 || (file.compare(0, vol.size(), vol) == 0 && endsWith(par2))) return true;
+    }
+    if (SameFile(name, ChecksumFileName(e.piecePrefix_, marker_)) || SameFile(name, e.piecePrefix_ + ".par2")) {
+        return true;
+    }
+    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+        if (SameFile(name, PieceName(e.piecePrefix_, marker_, n))) return true;
+    }
+    return false;
 }
 
 bool JoinJob::ReadPiece(int32_t n) {
@@ -139,7 +182,8 @@ bool JoinJob::TakeDigests(int32_t upTo, bool wait) {
         // A piece that could not be read back is no damaged piece.
         if (!digest.ok) return Fail(What::CannotReadPiece, digest.error, hashed_);
         if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) {
-            return Fail(What::PieceDamaged, 0, hashed_, FileNamePart(PieceName(engine_.piecePrefix_, marker_, hashed_)));
+            return Fail(What::PieceDamaged, 0, hashed_,
+                        FileNamePart(PieceName(engine_.piecePrefix_, marker_, hashed_)));
         }
     }
     return true;
@@ -160,6 +204,12 @@ TransferOutcome JoinJob::Finish() {
         Fail(What::JoinedFileDamaged, whole.error, 0, FileNamePart(target_));
         return outcome_;
     }
+    // The flush takes its time before the last look at the stop flag: once
+    // the target has its name, the join has happened.
+    if (!bigOut_.Sync()) {
+        Fail(What::SizesDiffer, bigOut_.Error());
+        return outcome_;
+    }
     if (Stopped()) {
         Fail(What::Stopped);
         return outcome_;
@@ -167,6 +217,10 @@ TransferOutcome JoinJob::Finish() {
     const bool checked = hasher_ != nullptr;
     view_.SetProgress(0);
     if (!bigOut_.Commit(replacing_)) return Refused(What::CannotCreateBigFile, bigOut_.Error());
+    // The new name on the disk too, before the user reads that the file is
+    // there. The data already is: a folder that cannot be flushed leaves at
+    // worst the old entry after a power loss, and fails nothing now.
+    SyncFolder(FolderOf(target_));
     outcome_.checked = checked;
     return outcome_;
 }

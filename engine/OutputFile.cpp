@@ -156,18 +156,6 @@ int64_t OutputFile::Size() {
 #endif
 }
 
-bool OutputFile::Sync() {
-    if (stream_.get() == nullptr) return false;
-    if (std::fflush(stream_.get()) != 0) return Fail();
-#ifdef _WIN32
-    return _commit(_fileno(stream_.get())) == 0 || Fail();
-#elif defined(__APPLE__)
-    return fsync(fileno(stream_.get())) == 0 || Fail();
-#else
-    return fdatasync(fileno(stream_.get())) == 0 || Fail();
-#endif
-}
-
 bool OutputFile::Truncate(int64_t size) {
     if (stream_.get() == nullptr) return false;
 #ifdef __GLIBC__
@@ -183,10 +171,24 @@ bool OutputFile::Truncate(int64_t size) {
 #endif
 }
 
+bool OutputFile::Sync() {
+    if (stream_.get() == nullptr) return false;
+    if (std::fflush(stream_.get()) != 0) return Fail();
+    const int fd = fileno(stream_.get());
+#ifdef _WIN32
+    return _commit(fd) == 0 || Fail();
+#elif defined(__linux__)
+    return fdatasync(fd) == 0 || Fail();
+#else
+    return fsync(fd) == 0 || Fail();
+#endif
+}
+
 bool OutputFile::Commit(bool replace) {
     if (stream_.get() == nullptr) return false;
-    if (std::fflush(stream_.get()) != 0) {
-        Fail();
+    // Named before it is on the disk, a power loss could leave an empty or
+    // partial file under the final name.
+    if (!Sync()) {
         Abandon();
         return false;
     }
@@ -254,6 +256,23 @@ bool OutputFile::Commit(bool replace) {
 #endif
     tempName_.clear();
     return true;
+}
+
+bool SyncFolder(const std::string& path) {
+#ifdef _WIN32
+    // NTFS and FAT have no flush of a folder's entries from user space; a
+    // rename there is written through by the system.
+    (void)path;
+    return true;
+#else
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return ok;
+#endif
 }
 
 void OutputFile::Abandon() {

@@ -30,14 +30,15 @@ public:
     // Bytes written so far, after flushing the stream; -1 when unknown.
     int64_t Size();
 
-    // Puts what was written so far on the disk (fdatasync): a file given its
-    // name after this holds its bytes even after a power loss.
-    bool Sync();
-
     // Cuts the file to `size` bytes, dropping whatever the stream still held.
     bool Truncate(int64_t size);
 
-    // Gives the file its final name. replace: an existing file of that name
+    // Puts what was written on the disk itself, not only in the system's
+    // cache. Commit does it too; called first where its time should come
+    // before a last check.
+    bool Sync();
+
+    // Gives the file its final name, once its bytes are on the disk. replace: an existing file of that name
     // is replaced in one step, keeping its permission bits; otherwise an
     // existing entry makes this fail. False when it cannot be done; the
     // final name then holds what it held before.
@@ -63,3 +64,8 @@ inline constexpr const char* kTemporaryNameStart = ".~quorvel";
 // killed run never block a later one; short, so that it fits wherever
 // `name` itself does.
 std::string TemporaryNameBeside(const std::string& name);
+
+// Puts the folder's entries on the disk: files given their final names keep
+// them after a power loss. False, with errno set, when that failed; a file
+// system that cannot flush a folder counts as done.
+bool SyncFolder(const std::string& path);

@@ -1,5 +1,6 @@
 #include "engine/PieceNaming.h"
 
+#include "engine/ChecksumFile.h"
 #include "engine/FileAccess.h"
 #include "engine/RemovableMedia.h"
 
@@ -141,17 +142,24 @@ bool PausesBeforePieces(PauseMode mode, const std::string& prefix) {
     }
 }
 
-DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker) {
+DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker, const std::string& target) {
     DiscoveredPieces found;
+    // A stray file numbered after the set's last piece is none of its pieces.
+    int32_t last = std::numeric_limits<int32_t>::max() - 1;
+    const std::string sums = FindChecksumFile(prefix, marker, target);
+    if (!sums.empty()) {
+        const ChecksumRead read = ReadChecksumFile(sums, marker);
+        if (read.status == ChecksumRead::Status::Ok && read.set.count > 0) last = read.set.count;
+    }
     int64_t size = FileSizeOf(PieceName(prefix, marker, 1));
     found.firstMissing = size < 0;
-    while (size >= 0 && found.count < std::numeric_limits<int32_t>::max() - 1) {
+    while (size >= 0 && found.count < last) {
         found.total += size;
         found.count += 1;
         found.sizes.push_back(size);
-        size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
+        if (found.count < last) size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
     }
-    if (found.firstMissing) return found;
+    if (found.firstMissing || found.count == last) return found;
     std::error_code ec;
     if (fs::exists(fs::symlink_status(Paths::Native(PieceName(prefix, marker, found.count + 1)), ec))) {
         found.end = DiscoveredPieces::End::NextUnreadable;

@@ -88,8 +88,11 @@ struct DiscoveredPieces {
 };
 
 // Counts and measures the pieces 1, 2, ... of a set up to the first number
-// whose file cannot be opened, and says whether the set ends there.
-DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker);
+// whose file cannot be opened, and says whether the set ends there. Where
+// the set has a finished checksum file (beside the pieces, or beside
+// `target`, the big file), the set ends at the count it names, whatever
+// lies beyond.
+DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker, const std::string& target = {});
 
 struct NumberedPiece {
     int32_t number;

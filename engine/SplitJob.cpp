@@ -69,9 +69,9 @@ TransferOutcome SplitJob::Run() {
     } else {
         RemoveOlderSet();
     }
-    if (e.useChecksums_) {
-        if (!BeginChecksums(bigSize)) return outcome_;
-        hasher_ = std::make_unique<BackgroundHasher>();
+    // An empty file has no pieces to list.
+    if (e.useChecksums_ && bigSize > 0) {
+        if (!BeginChecksums(bigSize) || !StartHasher()) return outcome_;
     }
     StartShowing();
     meter_.Scale(bigSize);

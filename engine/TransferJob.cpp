@@ -1,5 +1,7 @@
 #include "engine/TransferJob.h"
 
+#include <cerrno>
+
 TransferJob::TransferJob(TPieceEngine& engine, bool split, int32_t maxBuffer, const std::string& marker,
                          PauseMode pauseMode)
     : engine_(engine),
@@ -87,4 +89,10 @@ bool TransferJob::Copy(std::FILE* in, std::FILE* out, int64_t count, int& error)
     const bool copied = CopyBytes(in, out, count, mode_, meter_, engine_.stop_, error);
     meter_.copied = nullptr;
     return copied;
+}
+
+bool TransferJob::StartHasher() {
+    hasher_ = std::make_unique<BackgroundHasher>();
+    hasher_->SetStopFlag(engine_.stop_);
+    return hasher_->Ok() || Fail(What::HashingFailed, EAGAIN);
 }

@@ -61,6 +61,9 @@ protected:
     // stream buffer stands between, the joined file's as written.
     void HashWhileCopying(std::FILE* in, int64_t inAt, std::FILE* out, int64_t outAt);
     bool Copy(std::FILE* in, std::FILE* out, int64_t count, int& error);
+    // The hasher's threads, told of a stop; false (the failure recorded) when
+    // they cannot be started.
+    bool StartHasher();
 
     TPieceEngine& engine_;
     NullView nullView_;
@@ -140,6 +143,7 @@ public:
 
 private:
     bool TakeSetFromChecksums();
+    bool IsSetFile(const std::string& name) const;
     bool OpenTarget();
     bool ReadPiece(int32_t n);
     bool TakeDigests(int32_t upTo, bool wait);

@@ -24,6 +24,11 @@ struct TransferOutcome {
         JoinedFileDamaged,    // the joined bytes (`file`) differ from the whole file's checksum
         ChecksumsNotWritten,  // a split could not write its checksum file `file`
         NoRoomForSet,         // the pieces' folder cannot hold the new set beside the old one: `bytes` needed
+        TargetInSet,          // a join's target `file` is a piece, checksum or recovery file of the set
+        LinkNotTrusted,       // `file`, a link on the way to a join's target, belongs to another user
+        ChecksumsUnreadable,  // `file`, the set's checksum file, is there but cannot be read
+        ChecksumsOfOtherSet,  // `file` lists other pieces (`related`) than the ones to join
+        HashingFailed,        // the hashing threads could not be started
     };
 
     What what = What::Done;
@@ -31,6 +36,7 @@ struct TransferOutcome {
     int32_t piece = 0;     // the piece it concerns; 0 for none
     int error = 0;         // errno behind a failure; 0 when none is known
     std::string file;      // the file it concerns, where there is one
+    std::string related;   // a second name it concerns, where there is one
     bool checked = false;  // a join compared every byte with the set's checksum file
     int64_t bytes = 0;     // the bytes a split needs room for (NoRoomForSet)
     // Files named like pieces of this set that a split could not prove to be

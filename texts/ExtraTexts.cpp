@@ -209,6 +209,20 @@ const ExtraRow kRows[] = {
      {"The checksum file %1 belongs to other pieces (%2) and is not used to check these.",
       "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
       "Die Prüfsummendatei %1 gehört zu anderen Teilen (%2) und wird zum Prüfen dieser Teile nicht verwendet."}},
+    {Extra::TargetInSet,
+     {"%1 belongs to the set being joined; the big file cannot be written there. Choose another name.",
+      "%1 hör till de mindre filerna som ska sättas ihop; den stora filen kan inte skrivas dit. Välj ett annat namn.",
+      "%1 gehört zu den Teilen, die zusammengefügt werden; die große Datei kann dort nicht geschrieben werden. "
+      "Wählen Sie einen anderen Namen."}},
+    {Extra::LinkNotTrusted,
+     {"%1 is a link that belongs to another user; the big file is not written through it.",
+      "%1 är en länk som tillhör en annan användare; den stora filen skrivs inte genom den.",
+      "%1 ist eine Verknüpfung, die einem anderen Benutzer gehört; die große Datei wird nicht durch sie "
+      "geschrieben."}},
+    {Extra::HashingFailed,
+     {"The checksums could not be computed: the program could not start its hashing threads.",
+      "Kontrollsummorna kunde inte beräknas: programmet kunde inte starta sina trådar för beräkningen.",
+      "Die Prüfsummen konnten nicht berechnet werden: Das Programm konnte seine Threads dafür nicht starten."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -316,6 +330,13 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::NoRoomForSet:
         text = FillIn(ExtraText(lang, Extra::NoRoomForSet), {std::to_string(outcome.bytes)});
         break;
+    case What::ChecksumsUnreadable: text = FillIn(ExtraText(lang, Extra::FileUnreadable), {outcome.file}); break;
+    case What::ChecksumsOfOtherSet:
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileOfOtherSet), {outcome.file, outcome.related});
+        break;
+    case What::HashingFailed: text = ExtraText(lang, Extra::HashingFailed); break;
+    case What::TargetInSet: text = FillIn(ExtraText(lang, Extra::TargetInSet), {outcome.file}); break;
+    case What::LinkNotTrusted: text = FillIn(ExtraText(lang, Extra::LinkNotTrusted), {outcome.file}); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

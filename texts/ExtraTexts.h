@@ -43,18 +43,21 @@ enum class Extra {
     ChecksumFileBesideBigFile,  // %1 the checksum file
     ReplaceTarget,              // %1: the full name of the file a join would replace
     NothingJoined,
-    StopCommand,         // menu item, with its access key
-    StopHint,            // "short|long"
-    ProgressPercent,     // %1: whole percent
-    ProgressBytes,       // %1 done of %2 total
-    ProgressTimeLeft,    // %1: h:mm:ss or m:ss
-    ProgressPiece,       // %1: the piece in transfer, %2: how many
-    ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
-    PieceDamagedNamed,   // %1 piece number, %2 its file name
-    NoRoomForSet,        // %1 bytes needed
-    PiecesLeftAlone,     // %1 how many, %2 their names
+    StopCommand,             // menu item, with its access key
+    StopHint,                // "short|long"
+    ProgressPercent,         // %1: whole percent
+    ProgressBytes,           // %1 done of %2 total
+    ProgressTimeLeft,        // %1: h:mm:ss or m:ss
+    ProgressPiece,           // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,      // %1: the piece in transfer, the count not known yet
+    PieceDamagedNamed,       // %1 piece number, %2 its file name
+    NoRoomForSet,            // %1 bytes needed
+    PiecesLeftAlone,         // %1 how many, %2 their names
     ChecksumFileOfOtherSet,  // %1 the checksum file, %2 the pieces it lists (pattern)
-    Count                // not a text
+    TargetInSet,             // %1: the join's target, one of the set's own files
+    LinkNotTrusted,          // %1: a link on the way to the join's target
+    HashingFailed,           // the hashing threads could not be started
+    Count                    // not a text
 };
 
 // The text in language lang (outside the three reads English).

@@ -346,7 +346,9 @@ TEST_F(JoinWorkflow, TargetThatIsOneOfItsOwnPiecesIsRefused) {
     Main().DoJoinClick();
     Main().WaitForTransfer();
 
-    EXPECT_EQ(MessageTexts(), QStringList({"Possible invalid path! Could not recreate the big file."}));
+    EXPECT_EQ(MessageTexts(),
+              QStringList({Piece(prefix, 2) + " belongs to the set being joined; the big file cannot be written there. "
+                                              "Choose another name."}));
     EXPECT_EQ(Read(Piece(prefix, 1)), whole.left(10));
     EXPECT_EQ(Read(Piece(prefix, 2)), whole.mid(10));
 }

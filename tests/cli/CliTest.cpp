@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "cli/StopSignals.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -372,6 +373,41 @@ TEST(CliSignals, StopLeavesNothingPartialAndExitsWithTheSignal) {
         cli.Signal(signal);
         EXPECT_EQ(cli.Wait(), 128 + signal);
         EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"f"});
+    }
+}
+
+// Raises SIGINT once the text written through it holds `trigger`.
+struct SignalOnText : std::streambuf {
+    std::string trigger, text;
+    int_type overflow(int_type c) override {
+        text += static_cast<char>(c);
+        if (!trigger.empty() && text.find(trigger) != std::string::npos) trigger.clear(), std::raise(SIGINT);
+        return c;
+    }
+};
+
+// A stop counts while the last piece is read (its name in the progress
+// line), and no more once the joined file is in place (its success text).
+TEST(CliSignals, AStopCountsOnlyUntilTheJoinedFileIsInPlace) {
+    TempFolder dir;
+    WriteFile(dir / "f", PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", dir / "f", "--size", "100000"}).status, 0);
+    for (const auto& [trigger, status] :
+         std::vector<std::pair<std::string, int>>{{"Quorved_3", 128 + SIGINT}, {"restored", 0}}) {
+        const pid_t pid = fork();
+        if (pid == 0) {  // a caught signal stays caught: a process of its own
+            CatchStopSignals();
+            SignalOnText raising;
+            raising.trigger = trigger;
+            std::ostream stream(&raising);
+            std::istringstream in;
+            _exit(RunCli({"join", dir / "f.Quorved_1", "--to", dir / "joined", "--max-ram", "10000"}, in, stream,
+                         stream, 400));
+        }
+        int wait = 0;
+        waitpid(pid, &wait, 0);
+        EXPECT_EQ(WEXITSTATUS(wait), status) << trigger;
+        EXPECT_EQ(std::filesystem::remove(dir / "joined"), status == 0) << trigger;
     }
 }
 

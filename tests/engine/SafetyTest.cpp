@@ -1,5 +1,6 @@
 // A transfer never destroys its input, never passes a failure off as success
 // and leaves exactly the set it made.
+#include "engine/ChecksumFile.h"
 #include "engine/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #ifdef __linux__
+#include <pwd.h>
 #include <sys/mount.h>
 #endif
 
@@ -96,14 +98,79 @@ TEST_F(Safety, SplitReplacesOlderPiecesWithoutWritingThroughTheirLinks) {
     EXPECT_TRUE(FileHolds(dir / "other", "keep me"));
 }
 
-TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
+TEST_F(Safety, JoinRefusesEveryFileOfItsSetAndIgnoresAStrayOneAfterIt) {
+    t.engine.SetUseChecksums(true);
     ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
+    const std::string sums = ChecksumFileName(big, kMarker), text = ReadFile(sums);
     fs::create_hard_link(Piece(2), dir / "alias");
-    JoinInto(dir / "alias");
+    WriteFile(big + ".vol0+1.par2", "recovery");
     t.view = RecordingView();
-    EXPECT_EQ(Join(), What::CannotCreateBigFile);
+    for (const std::string& target : {sums, Piece(7), big + ".par2", big + ".vol0+1.par2", dir / "alias"}) {
+        JoinInto(target);
+        EXPECT_EQ(Join(), What::TargetInSet) << target;
+    }
+    EXPECT_EQ(ReadFile(sums), text);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
+    EXPECT_EQ(ReadFile(big + ".vol0+1.par2"), "recovery");
     EXPECT_TRUE(t.view.calls.empty());
+    // The checksum file ends the set at piece 2: a folder numbered 3 is none of it.
+    fs::create_directory(Piece(3));
+    EXPECT_EQ(DiscoverPieces(big, kMarker).end, DiscoveredPieces::End::Whole);
+}
+
+TEST_F(Safety, JoinWritesThroughOnlyLinksOfItsUserOrOfTheirFoldersOwner) {
+#ifdef __linux__
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() != 0 || nobody == nullptr) GTEST_SKIP() << "links of user nobody need root and that user";
+    ASSERT_EQ(SplitPlan({30000}), What::Done);
+    fs::create_directories(dir / "shared/nobodys");  // shared: world-writable and sticky, as /tmp
+    chmod((dir / "shared").c_str(), 01777);
+    // Links of user nobody, as if it had planted them (the kernel sees no
+    // difference), and root's own link to one of them.
+    fs::create_symlink(big, dir / "shared/planted");
+    fs::create_symlink(big, dir / "shared/nobodys/own");
+    fs::create_symlink(dir / "shared/planted", dir / "shared/chain");
+    for (const char* name : {"shared/planted", "shared/nobodys", "shared/nobodys/own"}) {
+        ASSERT_EQ(lchown((dir / name).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    for (const auto& [link, followed] : std::vector<std::pair<std::string, bool>>{
+             {"shared/planted", false}, {"shared/chain", false}, {"shared/nobodys/own", true}}) {
+        WriteFile(big, "keep me");
+        JoinInto(dir / link);
+        const TransferOutcome outcome = Join();
+        EXPECT_EQ(outcome, followed ? What::Done : What::LinkNotTrusted) << link;
+        EXPECT_EQ(outcome.file, followed ? "" : dir / "shared/planted");
+        EXPECT_TRUE(FileHolds(big, followed ? bytes : "keep me")) << link;
+    }
+#else
+    GTEST_SKIP() << "links of another user: Linux only";
+#endif
+}
+
+// A join that skipped the whole file's comparison, or called a piece it
+// cannot read damaged, fails here, whatever the copy's block size.
+TEST_F(Safety, JoinTellsABadWholeFileAndAnUnreadablePieceFromADamagedOne) {
+    t.engine.SetUseChecksums(true);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
+    const std::string sums = ReadFile(ChecksumFileName(big, kMarker)), piece = ReadFile(Piece(2));
+    std::string badWhole = sums, badPiece = piece;
+    char& whole = badWhole[badWhole.rfind('\n', badWhole.size() - 2) + 1];  // the last line
+    whole = whole == '0' ? '1' : '0';
+    badPiece[777] ^= 1;
+    for (const int32_t maxRam : {0, 100000, 1048576}) {
+        for (const auto& [sumsText, piece2, expected] : std::vector<std::tuple<std::string, std::string, PieceOutcome>>{
+                 {sums, piece, {What::Done, 0}},
+                 {badWhole, piece, {What::JoinedFileDamaged, 0}},
+                 {sums, badPiece, {What::PieceDamaged, 2}},
+                 {sums, "", {What::CannotReadPiece, 2}}}) {  // a folder of piece 2's name
+            WriteFile(ChecksumFileName(big, kMarker), sumsText);
+            fs::remove_all(Piece(2));
+            piece2.empty() ? (void)fs::create_directory(Piece(2)) : WriteFile(Piece(2), piece2);
+            JoinInto(dir / "joined");
+            EXPECT_EQ(t.engine.Join(maxRam, kMarker, PauseMode::Never), expected) << maxRam;
+            EXPECT_EQ(fs::remove(dir / "joined"), expected.what == What::Done);
+        }
+    }
 }
 
 TEST_F(Safety, FailedJoinLeavesAnExistingTargetAndStraysNothing) {

@@ -34,7 +34,9 @@ TEST(Gf16, ProductsMatchKnownValues) {
     for (int i = 0; i < 20000; ++i) {
         const auto a = uint16_t(random()), b = uint16_t(random());
         ASSERT_EQ(Gf16::Multiply(a, b), SlowMultiply(a, b));
-        if (b != 0) ASSERT_EQ(Gf16::Multiply(Gf16::Divide(a, b), b), a);
+        if (b != 0) {
+            ASSERT_EQ(Gf16::Multiply(Gf16::Divide(a, b), b), a);
+        }
     }
     EXPECT_EQ(Gf16::Exp(16), 0x100B);
     EXPECT_EQ(Gf16::Power(2, Gf16::kOrder), 1);

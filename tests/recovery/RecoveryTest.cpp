@@ -99,7 +99,9 @@ TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
         if (c.total % c.piece) sizes.push_back(c.total % c.piece);
         const RecoveryPlan plan = PlanRecovery(sizes, c.lost, c.piece, "big.iso");
         ASSERT_TRUE(plan.ok) << plan.failure.reason;
-        if (c.files != 0) EXPECT_EQ(plan.FileCount(), c.files) << c.piece << " K=" << c.lost;
+        if (c.files != 0) {
+            EXPECT_EQ(plan.FileCount(), c.files) << c.piece << " K=" << c.lost;
+        }
         EXPECT_EQ(plan.wholeSlices, c.whole) << c.piece;
         EXPECT_EQ(plan.sliceSize % 4, 0);
         EXPECT_LE(plan.indexBytes, c.piece);
@@ -154,45 +156,42 @@ TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {
 }
 
 TEST_F(RecoveryTest, DamagedAndForeignRecoveryFilesArePassedOver) {
-    MakeSet({4096, 4096, 4096, 4096});
-    const RecoveryResult made = Create(1);
-    ASSERT_TRUE(made.ok);
-    ASSERT_EQ(made.files.size(), 3u);  // index and two volumes
-    // Another set of the same name and size: a foreign volume beside ours.
+    // Another set of the same name and size, made elsewhere.
     const fs::path other = dir_ / "other";
     fs::create_directories(other);
-    const std::string ours = Read(made.files[1].name);
     MakeSet({4096, 4096, 4096, 4096}, 2);
     {
         RecoveryCreate request;
         request.bigFile = Path("big.bin");
-        request.name = "big.bin";
         request.folder = other.string();
         request.pieceSizes = sizes_;
         ASSERT_TRUE(CreateRecoveryFiles(request).ok);
     }
     MakeSet({4096, 4096, 4096, 4096}, 1);
-    fs::copy_file(other / fs::path(made.files[1].name).filename(), dir_ / "big.bin.vol90+01.par2");
-    // One of our volumes with a byte changed in its recovery data.
-    std::string damaged = Read(made.files[2].name);
-    damaged[damaged.size() - 100] ^= 1;
-    Write(made.files[2].name, damaged);
+    const RecoveryResult made = Create(1);
+    ASSERT_TRUE(made.ok);
+    ASSERT_EQ(made.files.size(), 3u);  // index and two volumes of half a piece
+    const std::string volume = made.files[2].name, sound = Read(volume);
+    fs::copy_file(other / "big.bin.vol00+01.par2", Path("big.bin.vol90+01.par2"));
     Write(pieces_[2], "");
-    RecoveryRepair request = Repair({2});
-    RecoveryResult result = RepairPieces(request);
-    EXPECT_FALSE(result.ok) << "one sound volume holds half of a piece";
-    EXPECT_EQ(result.rebuildable, 0);
-    EXPECT_EQ(result.passedOver.size(), 2u);
-    // With the damaged volume sound again, the foreign one is still left out.
-    Write(made.files[2].name, Read(other / fs::path(made.files[2].name).filename()));
-    fs::copy_file(other / fs::path(made.files[2].name).filename(), dir_ / "big.bin.vol91+01.par2");
-    MakeSet({4096, 4096, 4096, 4096}, 2);
-    Write(pieces_[2], "");
-    Write(Path("big.bin.vol90+01.par2"), ours);
-    request = Repair({2});
-    result = RepairPieces(request);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.passedOver.size(), 1u);  // our old volume, now foreign to the set of seed 2
+    struct Case {
+        bool damageVolume;
+        bool ok;
+        std::size_t passedOver;
+    } const cases[] = {{true, false, 2}, {false, true, 1}};
+    for (const auto& c : cases) {
+        std::string bytes = sound;
+        if (c.damageVolume) bytes[bytes.size() - 100] ^= 1;  // inside its recovery data
+        Write(volume, bytes);
+        const RecoveryRepair request = Repair({2});
+        const RecoveryResult result = RepairPieces(request);
+        EXPECT_EQ(result.ok, c.ok) << result.failure.reason;
+        EXPECT_EQ(result.rebuildable, c.ok ? 1 : 0);
+        EXPECT_EQ(result.passedOver.size(), c.passedOver);
+        if (c.ok) {
+            EXPECT_EQ(Read(request.outputs[0]), Piece(2));
+        }
+    }
 }
 
 // The par2 tool reads our sets, and we read its.

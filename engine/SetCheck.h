@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SetCheck {
     enum class Problem {
@@ -33,3 +34,8 @@ struct SetCheck {
 // every piece is good. An unfinished set reports its first piece without a
 // checksum as missing.
 SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& folder);
+
+// Every piece of a finished set that is missing, of the wrong size,
+// unreadable or damaged (numbers from 1, in order): what recovery files
+// would have to rebuild.
+std::vector<int32_t> BadPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder);

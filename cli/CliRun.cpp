@@ -7,6 +7,7 @@
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetCheck.h"
+#include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
@@ -95,6 +96,13 @@ std::string Absolute(const std::string& name) {
     return ec ? name : path.make_preferred().u8string();
 }
 
+// Prints text, and on a line of its own the reason behind systemError where
+// there is one a user can act on.
+void Report(std::ostream& err, const std::string& text, int systemError = 0) {
+    const std::string reason = ReasonText(Language::English, systemError);
+    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
+}
+
 int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
     const int64_t size = FileSizeOf(o.file);
     if (size < 0) {
@@ -129,6 +137,23 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     const std::string& sums = engine.ChecksumFilePath;
     if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
+    }
+    if (o.recovery > 0 && engine.PieceCount > 0) {
+        // Beside the checksum file, wherever it went; the pieces' folder without one.
+        const std::vector<int64_t> sizes(engine.PieceSizes.begin() + 1, engine.PieceSizes.end());
+        const RecoverySetWritten written =
+            WriteRecoverySet(engine.BigFilePath, sizes, o.recovery, FolderOf(sums.empty() ? engine.PiecePrefix : sums),
+                             sums, o.marker, &StopRequested());
+        if (!written.ok) {
+            Report(err, written.stopped ? English(Extra::Stopped) : English(Extra::RecoveryFilesNotWritten),
+                   written.error);
+            return 1;
+        }
+        int64_t bytes = 0;
+        for (const auto& f : written.files) bytes += f.bytes;
+        out << FillIn(English(Extra::RecoveryFilesWritten), {std::to_string(written.files.size()),
+                                                             std::to_string(bytes), std::to_string(o.recovery)})
+            << '\n';
     }
     return 0;
 }
@@ -167,49 +192,97 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     return 0;
 }
 
-// Prints text, and on a line of its own the reason behind systemError where
-// there is one a user can act on.
-void Report(std::ostream& err, const std::string& text, int systemError = 0) {
-    const std::string reason = ReasonText(Language::English, systemError);
-    err << text << '\n' << (reason.empty() ? "" : reason + "\n");
-}
-
-int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+// The finished set that the chosen file (any piece, or the checksum file
+// itself) belongs to; false after saying why there is none.
+bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::string& sums, ChecksumSet& set) {
     if (FileSizeOf(o.file) < 0) {
         err << English(Entry::FileMissing) << o.file << '\n';
-        return 1;
+        return false;
     }
-    // The chosen file may be any piece, or the checksum file itself.
-    const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    const std::string sums = FindChecksumFile(prefix, o.marker);
+    prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
+    sums = FindChecksumFile(prefix, o.marker);
     if (sums.empty()) {
         Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
-        return 1;
+        return false;
     }
     const ChecksumRead read = ReadChecksumFile(sums, o.marker);
     switch (read.status) {
-    case ChecksumRead::Status::Ok: break;
-    case ChecksumRead::Status::CannotRead:
-        Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
-        return 1;
+    case ChecksumRead::Status::Ok: set = read.set; return true;
+    case ChecksumRead::Status::CannotRead: Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error); break;
     case ChecksumRead::Status::Malformed:
         Report(err, read.line > 0 ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
                                   : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
-        return 1;
-    case ChecksumRead::Status::Unfinished:
-        Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums}));
-        return 1;
+        break;
+    case ChecksumRead::Status::Unfinished: Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums})); break;
     }
+    return false;
+}
 
+// "2, 5": piece numbers for the texts.
+std::string NumberList(const std::vector<int32_t>& numbers) {
+    std::string list;
+    for (const int32_t n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    return list;
+}
+
+// What the recovery files beside the set could rebuild of its bad pieces;
+// nothing when there are none.
+void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder,
+                       const std::string& sums, std::ostream& err) {
+    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
+    if (recovery.empty()) return;
+    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
+    if (bad.empty()) return;
+    const SetRepair count = CountRebuildable(set, o.marker, folder, bad, recovery);
+    err << FillIn(English(Extra::RecoveryCanRebuild), {std::to_string(count.missing), std::to_string(count.rebuildable)})
+        << '\n';
+}
+
+int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    std::string prefix, sums;
+    ChecksumSet set;
+    if (!LoadSet(o, err, prefix, sums, set)) return 1;
     const std::string folder = FolderOf(prefix);
-    const SetCheck check = CheckSet(read.set, o.marker, folder);
+    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
+    if (bad.empty()) {
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
+        return 0;
+    }
+    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
+    const SetRepair repair = RebuildPieces(set, o.marker, folder, bad, recovery, RebuildInto::Pieces, &StopRequested());
+    for (const auto& f : repair.passedOver) err << FillIn(English(Extra::RecoveryFilePassedOver), {f}) << '\n';
+    if (repair.ok) {
+        out << FillIn(English(Extra::PiecesRebuilt), {NumberList(repair.rebuilt)}) << '\n';
+        return 0;
+    }
+    if (repair.stopped) {
+        Report(err, English(Extra::Stopped));
+    } else if (repair.foreignData) {
+        Report(err, FillIn(English(Extra::RebuiltPieceDiffers), {std::to_string(bad.front())}));
+    } else if (repair.rebuildable < repair.missing) {
+        Report(err, repair.rebuildable == 0 && repair.passedOver.size() == recovery.size()
+                        ? English(Extra::RecoveryNone)
+                        : FillIn(English(Extra::RecoveryTooFew),
+                                 {std::to_string(repair.missing), std::to_string(repair.rebuildable)}));
+    } else {
+        Report(err, English(Extra::NothingJoined), repair.error);
+    }
+    return 1;
+}
+
+int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    std::string prefix, sums;
+    ChecksumSet set;
+    if (!LoadSet(o, err, prefix, sums, set)) return 1;
+    const std::string folder = FolderOf(prefix);
+    const SetCheck check = CheckSet(set, o.marker, folder);
     const std::string number = std::to_string(check.piece);
     const bool piece = check.piece > 0;
     switch (check.problem) {
     case SetCheck::Problem::None:
-        out << FillIn(English(Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
         if (check.wholeChecked) {
-            out << FillIn(English(Extra::WholeFileChecked), {Paths::InFolder(folder, read.set.bigFileName)}) << '\n';
+            out << FillIn(English(Extra::WholeFileChecked), {Paths::InFolder(folder, set.bigFileName)}) << '\n';
         }
         return 0;
     case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
@@ -230,6 +303,7 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
                           : FillIn(English(Extra::FileDamaged), {check.file}));
         break;
     }
+    if (piece) ReportRebuildable(set, o, folder, sums, err);
     return 1;
 }
 
@@ -249,6 +323,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     Catalogue().Build(o.marker);
     if (o.command == CliOptions::Command::Check) return Check(o, out, err);
+    if (o.command == CliOptions::Command::Repair) {
+        const int status = Repair(o, out, err);
+        return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
+    }
     TerminalView view(in, err, showProgress);
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);

@@ -197,15 +197,16 @@ public:
     const unsigned char* Row(std::size_t r) const { return rows_[r]->aligned; }
     // Units of work for Team: groups of rows.
     std::size_t Groups() const { return std::min<std::size_t>(rows_.size(), 16); }
-    // Adds factor[r] * slice into the rows of group g, a cache-sized part at a time.
-    void Feed(std::size_t g, const unsigned char* slice, const uint16_t* factors) {
+    // Adds factor[r] * part into bytes [at, at + size) of the rows of group
+    // g, a few cache lines' worth at a time.
+    void Feed(std::size_t g, const unsigned char* part, std::size_t at, std::size_t size, const uint16_t* factors) {
         const std::size_t n = rows_.size(), groups = Groups();
         const std::size_t first = n * g / groups, last = n * (g + 1) / groups;
-        constexpr std::size_t kPart = 32 << 10;
-        for (std::size_t at = 0; at < slice_; at += kPart) {
-            const std::size_t part = std::min(kPart, slice_ - at);
+        constexpr std::size_t kChunk = 32 << 10;
+        for (std::size_t done = 0; done < size; done += kChunk) {
+            const std::size_t chunk = std::min(kChunk, size - done);
             for (std::size_t r = first; r < last; ++r)
-                Gf16::MultiplyAdd(slice + at, rows_[r]->aligned + at, factors[r], part);
+                Gf16::MultiplyAdd(part + done, rows_[r]->aligned + at + done, factors[r], chunk);
         }
     }
 
@@ -261,6 +262,30 @@ private:
 };
 
 bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+// Slices go through the code a part at a time, so that the hashes and the
+// rows find the part still in the processor's cache.
+constexpr std::size_t kPartBytes = 1 << 20;
+
+// Feeds one slice, part by part, read by `read(at, size, buffer)`; `extra`
+// units run beside the rows' (work(unit, buffer, at, size) for unit <
+// extra). False when a read fails or a stop comes.
+template <typename ReadPart, typename ExtraWork>
+bool FeedSlice(Team& team, Rows& out, AlignedBuffer& buffer, std::size_t slice, const uint16_t* factors,
+               std::size_t extra, const std::atomic<bool>* stop, ReadPart read, ExtraWork work) {
+    for (std::size_t at = 0; at < slice; at += buffer.size) {
+        if (Stopped(stop)) return false;
+        const std::size_t size = std::min(buffer.size, slice - at);
+        if (!read(at, size, buffer.aligned)) return false;
+        team.Run(extra + out.Groups(), [&](std::size_t unit) {
+            if (unit < extra)
+                work(unit, buffer.aligned, at, size);
+            else
+                out.Feed(unit - extra, buffer.aligned, at, size, factors);
+        });
+    }
+    return true;
+}
 
 std::string VolumeName(const std::string& name, uint32_t first, uint32_t count, uint32_t total) {
     const int width = std::max<int>(2, int(std::to_string(total).size()));
@@ -412,7 +437,7 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     const uint32_t passes = (plan.recoverySlices + rowsPerPass - 1) / rowsPerPass;
     const int64_t work = total * passes;
 
-    AlignedBuffer input(slice);
+    AlignedBuffer input(std::min(slice, kPartBytes));
     if (input.data == nullptr) {
         result.failure = Error(ENOMEM, "not enough memory");
         return result;
@@ -441,28 +466,34 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
         const std::size_t hashUnits = pass == 0 ? 2 : 0;
         factors.resize(rows);
         for (uint32_t i = 0; i < plan.inputSlices; ++i) {
-            if (Stopped(request.stop)) {
-                result.stopped = true;
-                result.failure = Error(ECANCELED, "stopped");
-                return result;
-            }
             const int64_t offset = int64_t(i) * plan.sliceSize;
             const auto length = std::size_t(std::min<int64_t>(plan.sliceSize, total - offset));
-            if (!big.Read(offset, slice, input.aligned, result.failure)) return result;
             const uint16_t constant = Par2::InputConstant(i);
             for (uint32_t r = 0; r < rows; ++r) factors[r] = Gf16::Power(constant, firstRow + r);
-            team.Run(hashUnits + out.Groups(), [&](std::size_t unit) {
-                if (unit == 0 && hashUnits > 0) {
-                    whole.Update(input.aligned, length);
-                } else if (unit == 1 && hashUnits > 0) {
-                    // The last slice counts with its padding.
-                    slices.Update(input.aligned, slice);
-                    slices.Final(checksums[i].md5);
-                    checksums[i].crc = Crc32(0, input.aligned, slice);
-                } else {
-                    out.Feed(unit - hashUnits, input.aligned, factors.data());
-                }
-            });
+            uint32_t crc = 0;
+            const bool fed = FeedSlice(
+                team, out, input, slice, factors.data(), hashUnits, request.stop,
+                [&](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return big.Read(offset + int64_t(at), size, buffer, result.failure);
+                },
+                [&](std::size_t unit, const unsigned char* part, std::size_t at, std::size_t size) {
+                    if (unit == 0) {
+                        if (at < length) whole.Update(part, std::min(size, length - at));
+                    } else {
+                        // The last slice counts with its padding.
+                        slices.Update(part, size);
+                        crc = Crc32(crc, part, size);
+                    }
+                });
+            if (!fed) {
+                result.stopped = Stopped(request.stop);
+                if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+                return result;
+            }
+            if (hashUnits > 0) {
+                slices.Final(checksums[i].md5);
+                checksums[i].crc = crc;
+            }
             if (request.progress) request.progress(int64_t(pass) * total + offset + int64_t(length), work);
         }
         if (pass == 0) {
@@ -627,7 +658,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     const std::size_t rowsPerPass = std::size_t(std::clamp<int64_t>(request.memoryLimit / sliceSize, 1, int64_t(std::max<std::size_t>(m, 1))));
     const std::size_t passes = (m + rowsPerPass - 1) / rowsPerPass;
     const int64_t work = int64_t(passes) * (total + int64_t(m) * sliceSize);
-    AlignedBuffer input(slice);
+    AlignedBuffer input(std::min(slice, kPartBytes));
     Team team;
     std::vector<uint16_t> factors, powers(m);
     for (std::size_t pass = 0; pass < passes; ++pass) {
@@ -643,14 +674,12 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
         // sound slices' share in it): each sound slice enters with
         // sum_j inverse[l][j] * constant^exponent_j.
         for (uint32_t i = 0; i < inputs + m; ++i) {
-            if (Stopped(request.stop)) {
-                result.stopped = true;
-                result.failure = Error(ECANCELED, "stopped");
-                return result;
-            }
+            std::function<bool(std::size_t, std::size_t, unsigned char*)> read;
             if (i < inputs) {
                 if (isLost[i]) continue;
-                if (!big.Read(int64_t(i) * sliceSize, slice, input.aligned, result.failure)) return result;
+                read = [&, i](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return big.Read(int64_t(i) * sliceSize + int64_t(at), size, buffer, result.failure);
+                };
                 const uint16_t constant = Par2::InputConstant(i);
                 for (std::size_t j = 0; j < m; ++j) powers[j] = Gf16::Power(constant, chosen[j].exponent);
                 for (std::size_t r = 0; r < rows; ++r) {
@@ -661,16 +690,23 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
                 done += std::min<int64_t>(sliceSize, total - int64_t(i) * sliceSize);
             } else {
                 const std::size_t j = i - inputs;
-                RecoveryIo::Reader& file = recoveryFiles[chosen[j].file];
-                if ((!file.IsOpen() && !file.Open(request.recoveryFiles[chosen[j].file])) ||
-                    !file.ReadAt(input.aligned, slice, chosen[j].offset)) {
-                    result.failure = Error(errno, "cannot read " + request.recoveryFiles[chosen[j].file]);
-                    return result;
-                }
+                read = [&, j](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    const std::string& name = request.recoveryFiles[chosen[j].file];
+                    RecoveryIo::Reader& file = recoveryFiles[chosen[j].file];
+                    if ((file.IsOpen() || file.Open(name)) && file.ReadAt(buffer, size, chosen[j].offset + int64_t(at)))
+                        return true;
+                    result.failure = Error(errno, "cannot read " + name);
+                    return false;
+                };
                 for (std::size_t r = 0; r < rows; ++r) factors[r] = inverse[(firstRow + r) * m + j];
                 done += sliceSize;
             }
-            team.Run(out.Groups(), [&](std::size_t unit) { out.Feed(unit, input.aligned, factors.data()); });
+            const auto none = [](std::size_t, const unsigned char*, std::size_t, std::size_t) {};
+            if (!FeedSlice(team, out, input, slice, factors.data(), 0, request.stop, read, none)) {
+                result.stopped = Stopped(request.stop);
+                if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+                return result;
+            }
             if (request.progress) request.progress(done, work);
         }
         // Each rebuilt slice's bytes go to the lost pieces it overlaps.

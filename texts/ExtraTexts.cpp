@@ -81,6 +81,48 @@ const ExtraRow kRows[] = {
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
     {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
     {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
+    {Extra::RecoveryFilesWritten,
+     {"Recovery files: %1, %2 bytes in all. Any %3 lost or damaged pieces can be rebuilt from them.",
+      "Återställningsfiler: %1, sammanlagt %2 byte. Upp till %3 förlorade eller skadade delar kan återskapas med dem.",
+      "Wiederherstellungsdateien: %1, zusammen %2 Byte. Bis zu %3 verlorene oder beschädigte Teile lassen sich "
+      "damit neu erstellen."}},
+    {Extra::RecoveryFilesNotWritten,
+     {"The pieces are complete, but the recovery files could not be written.",
+      "Delarna är kompletta, men återställningsfilerna kunde inte skrivas.",
+      "Die Teile sind vollständig, aber die Wiederherstellungsdateien konnten nicht geschrieben werden."}},
+    {Extra::RecoveryCanRebuild,
+     {"%1 pieces are missing or damaged; the recovery files can rebuild %2 of them.",
+      "%1 delar saknas eller är skadade; återställningsfilerna kan återskapa %2 av dem.",
+      "%1 Teile fehlen oder sind beschädigt; die Wiederherstellungsdateien können %2 davon neu erstellen."}},
+    {Extra::RecoveryTooFew,
+     {"%1 pieces are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
+      "%1 delar saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting ändrades.",
+      "%1 Teile fehlen oder sind beschädigt, die Wiederherstellungsdateien reichen aber nur für %2. Es wurde "
+      "nichts geändert."}},
+    {Extra::RecoveryNone,
+     {"There are no usable recovery files for this set.",
+      "Det finns inga användbara återställningsfiler för den här uppsättningen.",
+      "Zu diesen Teilen gibt es keine brauchbaren Wiederherstellungsdateien."}},
+    {Extra::RecoveryFilePassedOver,
+     {"%1 is damaged or belongs to another file; it was not used.",
+      "%1 är skadad eller hör till en annan fil; den användes inte.",
+      "%1 ist beschädigt oder gehört zu einer anderen Datei; sie wurde nicht verwendet."}},
+    {Extra::PiecesRebuilt,
+     {"Rebuilt from the recovery files and checked: pieces %1.",
+      "Återskapade med återställningsfilerna och kontrollerade: delarna %1.",
+      "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teile %1."}},
+    {Extra::RestoredWithRebuiltPieces,
+     {"The file is restored and checked; pieces %1 were rebuilt from the recovery files.",
+      "Filen är återskapad och kontrollerad; delarna %1 byggdes upp igen med återställningsfilerna.",
+      "Die Datei ist wiederhergestellt und geprüft; die Teile %1 wurden aus den Wiederherstellungsdateien neu "
+      "erstellt."}},
+    {Extra::RebuiltPieceDiffers,
+     {"Piece %1 came out different from its checksum: the recovery files belong to another version of the file. "
+      "Nothing was changed.",
+      "Del %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan version av filen. "
+      "Ingenting ändrades.",
+      "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
+      "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

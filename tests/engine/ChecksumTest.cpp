@@ -268,6 +268,34 @@ TEST(ChecksumFile, BegunUnfinishedCompletedAtTheEnd) {
     EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }
 
+TEST(ChecksumFile, ListsRecoveryFilesAfterTheWholeFile) {
+    ChecksumSet set;
+    set.finished = true;
+    set.count = 1;
+    set.total = 3;
+    set.bigFileName = "S";
+    set.sizes = {3};
+    set.digests = {Sha256Hex("abc")};
+    set.wholeDigest = set.digests[0];
+    set.recoveryNames = {"S.par2", "S.vol0+1.par2"};
+    set.recoveryDigests = {Sha256Hex("i"), Sha256Hex("v")};
+    const std::string good = FormatChecksumFile(set, kMarker);
+    const ChecksumRead read = ParseChecksumFile(good, kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
+    EXPECT_EQ(read.set.recoveryNames, set.recoveryNames);
+    EXPECT_EQ(read.set.recoveryDigests, set.recoveryDigests);
+    EXPECT_EQ(read.set.wholeDigest, set.wholeDigest);
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    for (const std::string& bad : {edited("# recovery 2", "# recovery 3"), edited("# recovery 2\n", ""),
+                                   edited("  S.par2", "  T.par2"), edited("  S.par2", "  S.txt"),
+                                   edited("finished", "unfinished")}) {
+        EXPECT_EQ(ParseChecksumFile(bad, kMarker).status, ChecksumRead::Status::Malformed) << bad;
+    }
+}
+
 TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
     ChecksumSet set;
     set.finished = true;

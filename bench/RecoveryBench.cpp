@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
             request.recoveryFiles = FindRecoveryFiles(folder, name);
             request.name = name;
             request.pieceSizes = sizes;
-            for (std::size_t i = 0; i < sizes.size(); ++i) request.pieces.push_back(big + ".Quorved_" + std::to_string(i + 1));
+            for (std::size_t i = 0; i < sizes.size(); ++i)
+                request.pieces.push_back(big + ".Quorved_" + std::to_string(i + 1));
             for (int i = 4; i < argc; ++i) {
                 request.lost.push_back(std::atoi(argv[i]) - 1);
                 request.outputs.push_back(big + ".rebuilt_" + argv[i]);
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
                     result.failure.reason.c_str());
         return result.ok ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: %s rates | create BIG PIECE_BYTES K [MEMORY] | repair BIG PIECE_BYTES N...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s rates | create BIG PIECE_BYTES K [MEMORY] | repair BIG PIECE_BYTES N...\n",
+                 argv[0]);
     return 2;
 }

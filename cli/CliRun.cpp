@@ -151,8 +151,8 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
         }
         int64_t bytes = 0;
         for (const auto& f : written.files) bytes += f.bytes;
-        out << FillIn(English(Extra::RecoveryFilesWritten), {std::to_string(written.files.size()),
-                                                             std::to_string(bytes), std::to_string(o.recovery)})
+        out << FillIn(English(Extra::RecoveryFilesWritten),
+                      {std::to_string(written.files.size()), std::to_string(bytes), std::to_string(o.recovery)})
             << '\n';
     }
     return 0;
@@ -208,7 +208,9 @@ bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::s
     const ChecksumRead read = ReadChecksumFile(sums, o.marker);
     switch (read.status) {
     case ChecksumRead::Status::Ok: set = read.set; return true;
-    case ChecksumRead::Status::CannotRead: Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error); break;
+    case ChecksumRead::Status::CannotRead:
+        Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
+        break;
     case ChecksumRead::Status::Malformed:
         Report(err, read.line > 0 ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
                                   : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
@@ -227,14 +229,15 @@ std::string NumberList(const std::vector<int32_t>& numbers) {
 
 // What the recovery files beside the set could rebuild of its bad pieces;
 // nothing when there are none.
-void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder,
-                       const std::string& sums, std::ostream& err) {
+void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder, const std::string& sums,
+                       std::ostream& err) {
     const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
     if (recovery.empty()) return;
     const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
     if (bad.empty()) return;
     const SetRepair count = CountRebuildable(set, o.marker, folder, bad, recovery);
-    err << FillIn(English(Extra::RecoveryCanRebuild), {std::to_string(count.missing), std::to_string(count.rebuildable)})
+    err << FillIn(English(Extra::RecoveryCanRebuild),
+                  {std::to_string(count.missing), std::to_string(count.rebuildable)})
         << '\n';
 }
 

@@ -17,8 +17,8 @@ void RemoveFile(const std::string& name) {
 }
 }  // namespace
 
-RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes,
-                                    int lostPieces, const std::string& folder, const std::string& checksumPath,
+RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                                    const std::string& folder, const std::string& checksumPath,
                                     const std::string& marker, const std::atomic<bool>* stop,
                                     const RecoveryProgress& progress) {
     RecoverySetWritten written;

@@ -27,8 +27,8 @@ struct RecoverySetWritten {
 // Writes the recovery files of `bigFile` (split into `pieceSizes`) into
 // `folder` so that any `lostPieces` pieces can be rebuilt, and lists them in
 // the finished checksum file `checksumPath` (none when empty).
-RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes,
-                                    int lostPieces, const std::string& folder, const std::string& checksumPath,
+RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                                    const std::string& folder, const std::string& checksumPath,
                                     const std::string& marker, const std::atomic<bool>* stop = nullptr,
                                     const RecoveryProgress& progress = {});
 

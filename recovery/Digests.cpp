@@ -101,9 +101,7 @@ void FreeState(Md5State* s) {
     delete s;
 }
 
-bool StartState(Md5State* s) {
-    return s->context != nullptr && EVP_DigestInit_ex(s->context, EVP_md5(), nullptr) == 1;
-}
+bool StartState(Md5State* s) { return s->context != nullptr && EVP_DigestInit_ex(s->context, EVP_md5(), nullptr) == 1; }
 
 bool UpdateState(Md5State* s, const void* data, std::size_t size) {
     return EVP_DigestUpdate(s->context, data, size) == 1;

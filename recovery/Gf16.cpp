@@ -39,8 +39,10 @@ const Tables& T() {
 struct Library {
     gf_t field{};
     bool ok = false;
-    Library() { ok = gf_init_hard(&field, 16, GF_MULT_DEFAULT, GF_REGION_DEFAULT, GF_DIVIDE_DEFAULT, kGenerator, 0, 0,
-                                  nullptr, nullptr) != 0; }
+    Library() {
+        ok = gf_init_hard(&field, 16, GF_MULT_DEFAULT, GF_REGION_DEFAULT, GF_DIVIDE_DEFAULT, kGenerator, 0, 0, nullptr,
+                          nullptr) != 0;
+    }
 };
 
 Library& Lib() {

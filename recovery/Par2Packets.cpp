@@ -156,7 +156,8 @@ public:
             char header[kHeaderBytes];
             if (!file_.ReadAt(header, kHeaderBytes, at)) return false;
             const uint64_t length = GetLe(header + 8, 8);
-            if (length < kHeaderBytes || length % 4 != 0 || length > uint64_t(size_ - at) || !Sound(header, at, length)) {
+            if (length < kHeaderBytes || length % 4 != 0 || length > uint64_t(size_ - at) ||
+                !Sound(header, at, length)) {
                 damaged = true;
                 at += 4;
                 continue;
@@ -212,8 +213,8 @@ private:
             char exponent[4];
             if (!file_.ReadAt(exponent, 4, at + int64_t(kHeaderBytes))) return;
             const auto e = static_cast<uint32_t>(GetLe(exponent, 4));
-            const bool known = std::any_of(set.slices.begin(), set.slices.end(),
-                                           [e](const FoundSlice& s) { return s.exponent == e; });
+            const bool known =
+                std::any_of(set.slices.begin(), set.slices.end(), [e](const FoundSlice& s) { return s.exponent == e; });
             if (!known) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead)});
             return;
         }

@@ -67,7 +67,7 @@ struct FoundSet {
     uint64_t sliceSize = 0;
     std::vector<Id> fileIds;  // of the files the set can rebuild
     std::vector<FileEntry> files;
-    std::vector<FoundSlice> slices;  // one per exponent
+    std::vector<FoundSlice> slices;    // one per exponent
     std::vector<std::size_t> sources;  // the files that held packets of this set
 };
 

@@ -89,7 +89,8 @@ RecoveryPlan Evaluate(const std::vector<int64_t>& sizes, int lost, int64_t cap, 
     // Spread evenly, so that the files come out alike.
     plan.slicesPerFile = uint32_t((recovery + plan.volumeCount - 1) / plan.volumeCount);
     plan.indexBytes = index;
-    plan.totalBytes = index + int64_t(plan.volumeCount) * packets.Critical() + recovery * (slice + int64_t(kSliceOverhead));
+    plan.totalBytes =
+        index + int64_t(plan.volumeCount) * packets.Critical() + recovery * (slice + int64_t(kSliceOverhead));
     plan.wholeSlices = whole;
     return plan;
 }
@@ -224,7 +225,8 @@ public:
     // Bytes [offset, offset + size) into buffer, zeros past the end.
     bool Read(int64_t offset, std::size_t size, unsigned char* buffer, RecoveryError& failure) {
         const int64_t end = std::min<int64_t>(offset + int64_t(size), total_);
-        if (end < offset + int64_t(size)) std::memset(buffer + std::max<int64_t>(end - offset, 0), 0, size - std::max<int64_t>(end - offset, 0));
+        if (end < offset + int64_t(size))
+            std::memset(buffer + std::max<int64_t>(end - offset, 0), 0, size - std::max<int64_t>(end - offset, 0));
         auto it = std::upper_bound(starts_.begin(), starts_.end(), offset);
         std::size_t piece = std::size_t(it - starts_.begin()) - 1;
         while (offset < end) {
@@ -390,7 +392,9 @@ RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces
     const uint32_t allowed = fewest + uint32_t(lost / 4);
     for (const auto& p : plans) {
         if (p.volumeCount > allowed) continue;
-        const auto key = [](const RecoveryPlan& x) { return std::make_tuple(x.recoverySlices, x.totalBytes, -x.sliceSize); };
+        const auto key = [](const RecoveryPlan& x) {
+            return std::make_tuple(x.recoverySlices, x.totalBytes, -x.sliceSize);
+        };
         if (!best.ok || key(p) < key(best)) best = p;
     }
     best.lostPieces = lostPieces;
@@ -505,13 +509,12 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
             file.fileId = Par2::FileIdOf(first16k, file.length, name);
             const std::string mainBody = Par2::MainBody(uint64_t(plan.sliceSize), file.fileId);
             setId = Par2::SetIdOf(mainBody);
-            const std::string critical = Par2::Packet(setId, Par2::PacketType::Main, mainBody) +
-                                         Par2::Packet(setId, Par2::PacketType::FileDescription,
-                                                      Par2::FileDescriptionBody(file)) +
-                                         Par2::Packet(setId, Par2::PacketType::Creator, Par2::CreatorBody());
-            const std::string index =
-                critical + Par2::Packet(setId, Par2::PacketType::SliceChecksums,
-                                        Par2::SliceChecksumsBody(file.fileId, checksums));
+            const std::string critical =
+                Par2::Packet(setId, Par2::PacketType::Main, mainBody) +
+                Par2::Packet(setId, Par2::PacketType::FileDescription, Par2::FileDescriptionBody(file)) +
+                Par2::Packet(setId, Par2::PacketType::Creator, Par2::CreatorBody());
+            const std::string index = critical + Par2::Packet(setId, Par2::PacketType::SliceChecksums,
+                                                              Par2::SliceChecksumsBody(file.fileId, checksums));
             writer.SetCritical(critical);
             if (!writer.WriteIndex(index, result.failure)) return result;
         }
@@ -573,9 +576,8 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
         result.rebuildable = result.missing;
     } else {
         // As many of the lost pieces as fit, those touching the fewest slices first.
-        std::sort(ranges.begin(), ranges.end(), [](const SliceRange& x, const SliceRange& y) {
-            return x.last - x.first < y.last - y.first;
-        });
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const SliceRange& x, const SliceRange& y) { return x.last - x.first < y.last - y.first; });
         std::set<int64_t> taken;
         for (const auto& r : ranges) {
             std::set<int64_t> more = taken;
@@ -612,8 +614,9 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
     const Assessment a = Assess(request, scan, result);
     if (a.set == nullptr || result.rebuildable < result.missing) {
-        result.failure = Error(0, std::to_string(result.missing) + " pieces are missing or damaged; the recovery data can rebuild " +
-                                      std::to_string(result.rebuildable));
+        result.failure =
+            Error(0, std::to_string(result.missing) + " pieces are missing or damaged; the recovery data can rebuild " +
+                         std::to_string(result.rebuildable));
         return result;
     }
     const std::size_t m = a.lostSlices.size();
@@ -627,7 +630,8 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     std::vector<uint16_t> inverse;
     std::vector<Par2::FoundSlice> chosen;
     for (std::size_t skip = 0; skip + m <= a.usable.size() && chosen.empty(); ++skip) {
-        std::vector<Par2::FoundSlice> pick(a.usable.begin(), a.usable.begin() + std::ptrdiff_t(m - (m > 0 && skip > 0)));
+        std::vector<Par2::FoundSlice> pick(a.usable.begin(),
+                                           a.usable.begin() + std::ptrdiff_t(m - (m > 0 && skip > 0)));
         if (skip > 0 && m > 0) pick.push_back(a.usable[m - 1 + skip]);
         inverse.assign(m * m, 0);
         for (std::size_t j = 0; j < m; ++j)
@@ -655,7 +659,8 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     std::vector<bool> isLost(inputs, false);
     for (const int64_t s : a.lostSlices) isLost[std::size_t(s)] = true;
 
-    const std::size_t rowsPerPass = std::size_t(std::clamp<int64_t>(request.memoryLimit / sliceSize, 1, int64_t(std::max<std::size_t>(m, 1))));
+    const std::size_t rowsPerPass =
+        std::size_t(std::clamp<int64_t>(request.memoryLimit / sliceSize, 1, int64_t(std::max<std::size_t>(m, 1))));
     const std::size_t passes = (m + rowsPerPass - 1) / rowsPerPass;
     const int64_t work = int64_t(passes) * (total + int64_t(m) * sliceSize);
     AlignedBuffer input(std::min(slice, kPartBytes));

@@ -29,10 +29,10 @@ struct RecoveryPlan {
     uint32_t inputSlices = 0;
     uint32_t recoverySlices = 0;
     uint32_t slicesPerFile = 0;
-    uint32_t volumeCount = 0;   // <big>.volNN+MM.par2 files
-    int64_t indexBytes = 0;     // <big>.par2
-    int64_t totalBytes = 0;     // the index and every volume
-    bool wholeSlices = false;   // every piece holds whole slices (the last may be short)
+    uint32_t volumeCount = 0;  // <big>.volNN+MM.par2 files
+    int64_t indexBytes = 0;    // <big>.par2
+    int64_t totalBytes = 0;    // the index and every volume
+    bool wholeSlices = false;  // every piece holds whole slices (the last may be short)
     uint32_t FileCount() const { return ok ? volumeCount + 1 : 0; }
 };
 
@@ -52,13 +52,13 @@ struct RecoveryFile {
 };
 
 struct RecoveryCreate {
-    std::string bigFile;                // read
-    std::string name;                   // stored in the set; the big file's own name when empty
-    std::string folder;                 // where the recovery files go
+    std::string bigFile;  // read
+    std::string name;     // stored in the set; the big file's own name when empty
+    std::string folder;   // where the recovery files go
     std::vector<int64_t> pieceSizes;
     int lostPieces = 1;
-    int64_t largestFile = 0;            // no recovery file larger; 0: the largest piece
-    int64_t memoryLimit = 256 << 20;    // for the recovery data; more passes over the big file beyond
+    int64_t largestFile = 0;          // no recovery file larger; 0: the largest piece
+    int64_t memoryLimit = 256 << 20;  // for the recovery data; more passes over the big file beyond
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
 };
@@ -67,10 +67,10 @@ struct RecoveryResult {
     bool ok = false;
     bool stopped = false;
     RecoveryError failure;
-    std::vector<RecoveryFile> files;       // written (create) or rebuilt (repair)
-    std::vector<std::string> passedOver;   // recovery files damaged or of another set
-    int missing = 0;                       // pieces to rebuild (repair)
-    int rebuildable = 0;                   // of those, how many the recovery data can rebuild
+    std::vector<RecoveryFile> files;      // written (create) or rebuilt (repair)
+    std::vector<std::string> passedOver;  // recovery files damaged or of another set
+    int missing = 0;                      // pieces to rebuild (repair)
+    int rebuildable = 0;                  // of those, how many the recovery data can rebuild
     RecoveryPlan plan;
 };
 
@@ -85,11 +85,11 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
 
 struct RecoveryRepair {
     std::vector<std::string> recoveryFiles;
-    std::string name;                       // the big file's name, to choose among sets of the same size
-    std::vector<std::string> pieces;        // every piece, in order (those lost need not exist)
+    std::string name;                 // the big file's name, to choose among sets of the same size
+    std::vector<std::string> pieces;  // every piece, in order (those lost need not exist)
     std::vector<int64_t> pieceSizes;
-    std::vector<int> lost;                  // indexes (from 0) of the missing or damaged pieces
-    std::vector<std::string> outputs;       // where each lost piece's bytes go: new files, created exclusively
+    std::vector<int> lost;             // indexes (from 0) of the missing or damaged pieces
+    std::vector<std::string> outputs;  // where each lost piece's bytes go: new files, created exclusively
     int64_t memoryLimit = 256 << 20;
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;

@@ -453,7 +453,10 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
         int status;
         std::string out, err;
     } const steps[] = {
-        {{"check", third}, 1, "", "File is missing: " + first +
+        {{"check", third},
+         1,
+         "",
+         "File is missing: " + first +
              "\n2 pieces are missing or damaged; the recovery files can rebuild 2 of them.\n"},
         {{"repair", third}, 0, "Rebuilt from the recovery files and checked: pieces 1, 3.\n", ""},
         {{"check", third}, 0, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n", ""},
@@ -471,7 +474,8 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     const std::vector<std::string> before = FolderEntries(dir.Path());
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(o.err,
+              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 
     // Recovery files of an earlier file of the same name and size are not trusted.
@@ -482,8 +486,9 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     std::remove(first.c_str());
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Piece 1 came out different from its checksum: the recovery files belong to another version of "
-                     "the file. Nothing was changed.\n");
+    EXPECT_EQ(o.err,
+              "Piece 1 came out different from its checksum: the recovery files belong to another version of "
+              "the file. Nothing was changed.\n");
     EXPECT_FALSE(std::filesystem::exists(first));
 }
 

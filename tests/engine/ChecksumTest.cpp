@@ -289,9 +289,9 @@ TEST(ChecksumFile, ListsRecoveryFilesAfterTheWholeFile) {
         std::string text = good;
         return text.replace(text.find(from), from.size(), to);
     };
-    for (const std::string& bad : {edited("# recovery 2", "# recovery 3"), edited("# recovery 2\n", ""),
-                                   edited("  S.par2", "  T.par2"), edited("  S.par2", "  S.txt"),
-                                   edited("finished", "unfinished")}) {
+    for (const std::string& bad :
+         {edited("# recovery 2", "# recovery 3"), edited("# recovery 2\n", ""), edited("  S.par2", "  T.par2"),
+          edited("  S.par2", "  S.txt"), edited("finished", "unfinished")}) {
         EXPECT_EQ(ParseChecksumFile(bad, kMarker).status, ChecksumRead::Status::Malformed) << bad;
     }
 }

@@ -23,7 +23,7 @@ TEST(Gf16, ProductsMatchKnownValues) {
     struct Case {
         uint16_t a, b, product;
     } const cases[] = {
-        {0, 0x1234, 0},       {1, 0xBEEF, 0xBEEF},  {3, 3, 5},           {0x8000, 2, 0x100B},
+        {0, 0x1234, 0},         {1, 0xBEEF, 0xBEEF},      {3, 3, 5},           {0x8000, 2, 0x100B},
         {0x100, 0x100, 0x100B}, {0x8000, 0x8000, 0x8EFA}, {0xFFFF, 1, 0xFFFF},
     };
     for (const auto& c : cases) {

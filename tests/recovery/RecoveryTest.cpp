@@ -89,8 +89,7 @@ TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
     } const cases[] = {
         {1457664, 1ll << 30, 1, 3, true},  // two half-piece volumes
         {1457664, 1ll << 30, 4, 7, true},  // thirds: two per volume
-        {100 << 20, 1ll << 30, 1, 3, true},
-        {100 << 20, 1ll << 30, 4, 7, true},
+        {100 << 20, 1ll << 30, 1, 3, true}, {100 << 20, 1ll << 30, 4, 7, true},
         {1000, 2500, 1, 3, true},  // a piece not a multiple of 4... still whole quarters
         {1001, 3003, 2, 0, false},
     };
@@ -119,10 +118,10 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
         int64_t memory;
     } const cases[] = {
         {{4096, 4096, 4096, 1000}, 1, {1}, 256 << 20},
-        {{4096, 4096, 4096, 1000}, 1, {3}, 256 << 20},                 // the short last piece
+        {{4096, 4096, 4096, 1000}, 1, {3}, 256 << 20},  // the short last piece
         {{8192, 8192, 8192, 8192, 8192, 777}, 2, {0, 5}, 256 << 20},
         {{8192, 8192, 8192, 8192, 8192, 777}, 4, {0, 2, 3, 4}, 5000},  // several passes both ways
-        {{3000, 5002, 4096, 7010, 123}, 2, {1, 3}, 256 << 20},        // edited sizes: slices cross pieces
+        {{3000, 5002, 4096, 7010, 123}, 2, {1, 3}, 256 << 20},         // edited sizes: slices cross pieces
         {{65536, 65536, 65536, 65536, 65536, 65536, 65536, 4}, 4, {6, 1, 7, 4}, 256 << 20},
     };
     for (const auto& c : cases) {
@@ -201,7 +200,9 @@ protected:
         if (std::system("par2 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the par2 tool is not installed";
         RecoveryTest::SetUp();
     }
-    int Run(const std::string& command) { return std::system(("cd '" + dir_.string() + "' && " + command + " >/dev/null 2>&1").c_str()); }
+    int Run(const std::string& command) {
+        return std::system(("cd '" + dir_.string() + "' && " + command + " >/dev/null 2>&1").c_str());
+    }
 };
 
 TEST_F(Par2ToolTest, VerifiesAndRepairsOurSet) {

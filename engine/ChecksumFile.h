@@ -46,14 +46,15 @@ std::string FindChecksumFile(const std::string& prefix, const std::string& marke
 // What a checksum file says.
 struct ChecksumSet {
     bool finished = false;
-    int32_t count = -1;                        // -1: not known (yet)
-    int64_t total = -1;                        // -1: not known (yet)
-    std::string bigFileName;                   // the whole file's name, without folder
-    std::vector<int64_t> sizes;                // sizes[n - 1]: piece n's size, where known
-    std::vector<std::string> digests;          // digests[n - 1]: piece n's digest, lowercase hex
-    std::string wholeDigest;                   // the whole file's digest; empty while unfinished
-    std::vector<std::string> recoveryNames;    // recovery files beside it, without folder
-    std::vector<std::string> recoveryDigests;  // their digests, in the same order
+    int32_t count = -1;                // -1: not known (yet)
+    int64_t total = -1;                // -1: not known (yet)
+    std::string bigFileName;           // the whole file's name, without folder
+    std::vector<int64_t> sizes;        // sizes[n - 1]: piece n's size, where known
+    std::vector<std::string> digests;  // digests[n - 1]: piece n's digest, lowercase hex
+    std::string wholeDigest;           // the whole file's digest; empty while unfinished
+
+    // Recovery files beside it (names without folder) and their digests.
+    std::vector<std::string> recoveryNames, recoveryDigests;
 
     std::string PieceFileName(int32_t n, const std::string& marker) const;
 };

@@ -33,13 +33,15 @@ enum class Extra {
     ChecksumFileBesideBigFile,  // %1 the checksum file
     ReplaceTarget,              // %1: the full name of the file a join would replace
     NothingJoined,
-    StopCommand,                // menu item, with its access key
-    StopHint,                   // "short|long"
-    ProgressPercent,            // %1: whole percent
-    ProgressBytes,              // %1 done of %2 total
-    ProgressTimeLeft,           // %1: h:mm:ss or m:ss
-    ProgressPiece,              // %1: the piece in transfer, %2: how many
-    ProgressPieceAlone,         // %1: the piece in transfer, the count not known yet
+    StopCommand,         // menu item, with its access key
+    StopHint,            // "short|long"
+    ProgressPercent,     // %1: whole percent
+    ProgressBytes,       // %1 done of %2 total
+    ProgressTimeLeft,    // %1: h:mm:ss or m:ss
+    ProgressPiece,       // %1: the piece in transfer, %2: how many
+    ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
+
+    // Recovery files.
     RecoveryFilesWritten,       // %1 file count, %2 bytes in all, %3 pieces that may be lost
     RecoveryFilesNotWritten,    // the split itself is whole
     RecoveryCanRebuild,         // %1 pieces missing or damaged, %2 of them the recovery files can rebuild
@@ -49,7 +51,8 @@ enum class Extra {
     PiecesRebuilt,              // %1 piece numbers, "2, 5"
     RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
     RebuiltPieceDiffers,        // %1 piece number
-    Count                       // not a text
+
+    Count  // not a text
 };
 
 // The text in language lang (outside the three reads English).

@@ -12,6 +12,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plug
           libgtest-dev xvfb xauth fonts-dejavu-core
           qt6-translations-l10n qt6-svg-dev desktop-file-utils appstream dpkg-dev libssl-dev
           g++-mingw-w64-x86-64-posix wine64)
+packages+=(libgf-complete-dev zlib1g-dev); [ "$mode" != test ] || packages+=(par2)  # recovery files; par2 tests them
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

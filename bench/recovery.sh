@@ -17,22 +17,7 @@ cli=$(realpath build/quorvel-cli)
 tool=$(realpath build/quorvel-recovery-bench)
 [ -x "$cli" ] && [ -x "$tool" ] || { echo "build quorvel-cli and quorvel-recovery-bench first" >&2; exit 2; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-recovery-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-echo "making a ${size_mib} MiB test file in $work ..."
-head -c $((size_mib * 1048576)) /dev/urandom > big
-cat big > /dev/null
-
-seconds() {
-  sync
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" > /dev/null
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.2f", b - a}'
-}
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+. bench/common.sh
 clean() { rm -f big.Quorved_* big.*par2 big.rebuilt_* joined; }
 
 echo "== parts, on data in the cache (one thread each)"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 #ifdef _WIN32
 #include <windows.h>  // first: bcrypt.h builds on its types
 
@@ -13,39 +14,42 @@
 
 #ifdef _WIN32
 
-struct Md5State {
+struct HashState {
     BCRYPT_HASH_HANDLE hash = nullptr;
 };
 
 namespace {
 
-BCRYPT_ALG_HANDLE Provider() {
-    static const BCRYPT_ALG_HANDLE provider = [] {
+// One provider per algorithm for the whole process: opening it is the costly part.
+BCRYPT_ALG_HANDLE Provider(HashKind kind) {
+    auto open = [](LPCWSTR algorithm) {
         BCRYPT_ALG_HANDLE handle = nullptr;
-        return BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_MD5_ALGORITHM, nullptr, 0)) ? handle
-                                                                                                      : nullptr;
-    }();
-    return provider;
+        return BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, algorithm, nullptr, 0)) ? handle : nullptr;
+    };
+    static const BCRYPT_ALG_HANDLE md5 = open(BCRYPT_MD5_ALGORITHM);
+    static const BCRYPT_ALG_HANDLE sha256 = open(BCRYPT_SHA256_ALGORITHM);
+    return kind == HashKind::Md5 ? md5 : sha256;
 }
 
-void EndState(Md5State* s) {
+void EndState(HashState* s) {
     if (s->hash != nullptr) BCryptDestroyHash(s->hash);
     s->hash = nullptr;
 }
 
-Md5State* NewState() { return new (std::nothrow) Md5State; }
+HashState* NewState(HashKind) { return new (std::nothrow) HashState; }
 
-void FreeState(Md5State* s) {
+void FreeState(HashState* s) {
     if (s != nullptr) EndState(s);
     delete s;
 }
 
-bool StartState(Md5State* s) {
+bool StartState(HashState* s, HashKind kind) {
     EndState(s);
-    return Provider() != nullptr && BCRYPT_SUCCESS(BCryptCreateHash(Provider(), &s->hash, nullptr, 0, nullptr, 0, 0));
+    const BCRYPT_ALG_HANDLE provider = Provider(kind);
+    return provider != nullptr && BCRYPT_SUCCESS(BCryptCreateHash(provider, &s->hash, nullptr, 0, nullptr, 0, 0));
 }
 
-bool UpdateState(Md5State* s, const void* data, std::size_t size) {
+bool UpdateState(HashState* s, const void* data, std::size_t size) {
     auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
     while (size > 0) {  // CNG takes 32-bit lengths
         const auto part = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 30));
@@ -56,8 +60,8 @@ bool UpdateState(Md5State* s, const void* data, std::size_t size) {
     return true;
 }
 
-bool FinishState(Md5State* s, unsigned char* digest) {
-    return BCRYPT_SUCCESS(BCryptFinishHash(s->hash, digest, 16, 0));
+bool FinishState(HashState* s, unsigned char* digest, std::size_t bytes) {
+    return BCRYPT_SUCCESS(BCryptFinishHash(s->hash, digest, static_cast<ULONG>(bytes), 0));
 }
 
 // The reflected polynomial 0xEDB88320, a byte at a time.
@@ -84,32 +88,35 @@ uint32_t Crc32(uint32_t crc, const void* data, std::size_t size) {
 
 #else
 
-struct Md5State {
+struct HashState {
     EVP_MD_CTX* context = nullptr;
 };
 
 namespace {
 
-Md5State* NewState() {
-    auto* s = new (std::nothrow) Md5State;
+HashState* NewState(HashKind) {
+    auto* s = new (std::nothrow) HashState;
     if (s != nullptr) s->context = EVP_MD_CTX_new();
     return s;
 }
 
-void FreeState(Md5State* s) {
+void FreeState(HashState* s) {
     if (s != nullptr) EVP_MD_CTX_free(s->context);
     delete s;
 }
 
-bool StartState(Md5State* s) { return s->context != nullptr && EVP_DigestInit_ex(s->context, EVP_md5(), nullptr) == 1; }
+bool StartState(HashState* s, HashKind kind) {
+    return s->context != nullptr &&
+           EVP_DigestInit_ex(s->context, kind == HashKind::Md5 ? EVP_md5() : EVP_sha256(), nullptr) == 1;
+}
 
-bool UpdateState(Md5State* s, const void* data, std::size_t size) {
+bool UpdateState(HashState* s, const void* data, std::size_t size) {
     return EVP_DigestUpdate(s->context, data, size) == 1;
 }
 
-bool FinishState(Md5State* s, unsigned char* digest) {
+bool FinishState(HashState* s, unsigned char* digest, std::size_t bytes) {
     unsigned int length = 0;
-    return EVP_DigestFinal_ex(s->context, digest, &length) == 1 && length == 16;
+    return EVP_DigestFinal_ex(s->context, digest, &length) == 1 && length == bytes;
 }
 
 }  // namespace
@@ -127,18 +134,31 @@ uint32_t Crc32(uint32_t crc, const void* data, std::size_t size) {
 
 #endif
 
-Md5::Md5() : state_(NewState()) { Restart(); }
+Hash::Hash(HashKind kind) : kind_(kind), state_(NewState(kind)) { Restart(); }
 
-Md5::~Md5() { FreeState(state_); }
+Hash::~Hash() { FreeState(state_); }
 
-void Md5::Restart() { ok_ = state_ != nullptr && StartState(state_); }
+Hash::Hash(Hash&& other) noexcept
+    : kind_(other.kind_), state_(std::exchange(other.state_, nullptr)), ok_(std::exchange(other.ok_, false)) {}
 
-void Md5::Update(const void* data, std::size_t size) {
+Hash& Hash::operator=(Hash&& other) noexcept {
+    if (this != &other) {
+        FreeState(state_);
+        kind_ = other.kind_;
+        state_ = std::exchange(other.state_, nullptr);
+        ok_ = std::exchange(other.ok_, false);
+    }
+    return *this;
+}
+
+void Hash::Restart() { ok_ = state_ != nullptr && StartState(state_, kind_); }
+
+void Hash::Update(const void* data, std::size_t size) {
     if (ok_ && size > 0) ok_ = UpdateState(state_, data, size);
 }
 
-bool Md5::Final(Md5Digest& digest) {
-    const bool ok = ok_ && FinishState(state_, digest.data());
+bool Hash::Final(unsigned char* digest) {
+    const bool ok = ok_ && FinishState(state_, digest, DigestBytes());
     Restart();
     return ok;
 }

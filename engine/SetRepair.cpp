@@ -4,6 +4,7 @@
 #include "engine/OutputFile.h"
 #include "engine/PieceNaming.h"
 #include "engine/Sha256.h"
+#include "recovery/FileIo.h"
 
 #include <algorithm>
 #include <system_error>
@@ -59,7 +60,7 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
                 written.reason = "cannot read " + f.name;
                 return written;
             }
-            set.recoveryNames.push_back(FileNamePart(f.name));
+            set.recoveryNames.push_back(RecoveryIo::BaseName(f.name));
             set.recoveryDigests.push_back(digest.hex);
         }
         ChecksumWriter writer;

@@ -212,7 +212,12 @@ void Remove(const std::string& name) {
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty() || folder == ".") return name;
     const char last = folder.back();
-    return (last == '/' || last == '\\') ? folder + name : folder + "/" + name;
+#ifdef _WIN32
+    const char* separator = "\\";  // as the engine writes paths there
+#else
+    const char* separator = "/";
+#endif
+    return (last == '/' || last == '\\') ? folder + name : folder + separator + name;
 }
 
 std::string BaseName(const std::string& path) {

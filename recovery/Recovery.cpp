@@ -366,13 +366,18 @@ RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces
     const int64_t cap = largestFile > 0 ? largestFile : *std::max_element(pieceSizes.begin(), pieceSizes.end());
     const PacketSizes packets = SizesFor(name);
     // Candidate slices: a piece's size divided into m parts, rounded to 4
-    // bytes either way, for the sizes the pieces have.
-    std::set<int64_t> pieceKinds(pieceSizes.begin(), pieceSizes.end());
+    // bytes either way, for the most common piece sizes (edited sizes may
+    // all differ; a few kinds cover the set).
+    std::map<int64_t, int> counts;
+    for (const int64_t size : pieceSizes) ++counts[size];
+    std::vector<std::pair<int, int64_t>> kinds;
+    for (const auto& [size, count] : counts) kinds.emplace_back(count, size);
+    std::sort(kinds.rbegin(), kinds.rend());
+    kinds.resize(std::min<std::size_t>(kinds.size(), 8));
     std::set<int64_t> slices;
-    for (const int64_t piece : pieceKinds) {
-        if (slices.size() > 20000) break;
+    for (const auto& kind : kinds) {
         for (int64_t m = 1; m <= 4096; ++m) {
-            const int64_t part = (piece + m - 1) / m;
+            const int64_t part = (kind.second + m - 1) / m;
             if (part * Par2::kMaxInputSlices < total / 2) break;
             slices.insert(part / 4 * 4);
             slices.insert(Padded4(part));

@@ -129,7 +129,13 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
         const RecoveryResult made = Create(c.k, c.memory);
         ASSERT_TRUE(made.ok) << made.failure.reason;
         const int64_t cap = *std::max_element(c.sizes.begin(), c.sizes.end());
-        for (const auto& f : made.files) EXPECT_LE(f.bytes, cap) << f.name;
+        int64_t bytes = 0;
+        for (const auto& f : made.files) {
+            EXPECT_LE(f.bytes, cap) << f.name;
+            bytes += f.bytes;
+        }
+        EXPECT_EQ(made.files.size(), made.plan.FileCount());
+        EXPECT_EQ(bytes, made.plan.totalBytes);                                // what the plan showed before the split
         for (const int p : c.lost) Write(pieces_[std::size_t(p)], "damaged");  // what a bad disk leaves
         const RecoveryRepair request = Repair(c.lost, c.memory);
         const RecoveryResult counted = CountRebuildable(request);
@@ -141,6 +147,24 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
             EXPECT_EQ(Read(request.outputs[i]), Piece(c.lost[i])) << "piece " << c.lost[i] << " K=" << c.k;
         for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
     }
+}
+
+TEST_F(RecoveryTest, AStopLeavesNoRecoveryFile) {
+    // Stopped in the second pass over the file: the index and a volume are written by then.
+    MakeSet({4096, 4096, 4096});
+    std::atomic<bool> stop{false};
+    RecoveryCreate request;
+    request.bigFile = Path("big.bin");
+    request.folder = dir_.string();
+    request.pieceSizes = sizes_;
+    request.memoryLimit = 2048;
+    request.stop = &stop;
+    request.progress = [&](int64_t done, int64_t) { stop = done > 12288; };
+    const RecoveryResult result = CreateRecoveryFiles(request);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(FindRecoveryFiles(dir_.string(), "big.bin").empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);  // the file and its pieces
 }
 
 TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {

@@ -167,6 +167,56 @@ TEST_F(RecoveryTest, AStopLeavesNoRecoveryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);  // the file and its pieces
 }
 
+TEST_F(RecoveryTest, DamageAnywhereInTheRecoveryFilesNeverGivesWrongBytes) {
+    MakeSet({4000, 4000, 4000, 4000, 1000});
+    ASSERT_TRUE(Create(2).ok);
+    const std::vector<std::string> files = FindRecoveryFiles(dir_.string(), "big.bin");
+    std::vector<std::string> sound;
+    for (const auto& f : files) sound.push_back(Read(f));
+    fs::remove(pieces_[1]);
+    fs::remove(pieces_[4]);
+    std::mt19937 random(3);
+    int repaired = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            std::string bytes = sound[i];
+            for (int edit = 0; edit < 3 && random() % 3 == 0; ++edit) {
+                const std::size_t at = random() % bytes.size();
+                switch (random() % 3) {
+                case 0: bytes[at] = char(random()); break;
+                case 1: bytes.erase(at, 1 + random() % 200); break;
+                default: bytes.insert(at, std::string(1 + random() % 9, char(random())));
+                }
+            }
+            Write(files[i], bytes);
+        }
+        const RecoveryRepair request = Repair({1, 4});
+        const RecoveryResult result = RepairPieces(request);
+        if (result.ok) {
+            ++repaired;
+            EXPECT_EQ(Read(request.outputs[0]), Piece(1)) << round;
+            EXPECT_EQ(Read(request.outputs[1]), Piece(4)) << round;
+        } else {
+            for (const auto& out : request.outputs) EXPECT_FALSE(fs::exists(out)) << round;
+        }
+        for (const auto& out : request.outputs) fs::remove(out);
+    }
+    EXPECT_GT(repaired, 0);  // packets past a damaged spot are still found
+}
+
+TEST(RecoveryFiles, AreFoundByTheBigFilesName) {
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-names-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    for (const char* name : {"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2", "big.bin2.par2",
+                             "big.bin.vol.txt", "big.bin.par2.~ab12cd", "big.par2", "big.bin.Quorved_1"}) {
+        Write(dir / name, "x");
+    }
+    std::vector<std::string> found;
+    for (const auto& f : FindRecoveryFiles(dir.string(), "big.bin")) found.push_back(fs::path(f).filename().string());
+    EXPECT_EQ(found, (std::vector<std::string>{"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2"}));
+    fs::remove_all(dir);
+}
+
 TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {
     MakeSet({4096, 4096, 4096, 4096, 4096});
     ASSERT_TRUE(Create(2).ok);
@@ -230,13 +280,22 @@ protected:
 };
 
 TEST_F(Par2ToolTest, VerifiesAndRepairsOurSet) {
-    for (const int k : {1, 2}) {
-        MakeSet({65536, 65536, 65536, 65536, 65536, 20000});
-        ASSERT_TRUE(Create(k).ok);
-        EXPECT_EQ(Run("par2 verify big.bin.par2"), 0) << "K=" << k;
+    struct Case {
+        std::vector<int64_t> sizes;
+        int k;
+        std::vector<int> lost;
+    } const cases[] = {
+        {{65536, 65536, 65536, 65536, 65536, 20000}, 1, {1}},
+        {{65536, 65536, 65536, 65536, 65536, 20000}, 2, {1, 5}},
+        {{3000, 3000, 3000, 3000, 3000, 3000, 3000, 1234}, 4, {0, 2, 3, 7}},  // slices of a third of a piece
+    };
+    for (const auto& c : cases) {
+        MakeSet(c.sizes);
+        ASSERT_TRUE(Create(c.k).ok);
+        EXPECT_EQ(Run("par2 verify big.bin.par2"), 0) << "K=" << c.k;
         fs::remove(Path("big.bin"));
-        for (int p = 0; p < k; ++p) fs::remove(pieces_[std::size_t(2 * p + 1)]);
-        EXPECT_EQ(Run("par2 repair big.bin.par2 big.bin.?"), 0) << "K=" << k;
+        for (const int p : c.lost) fs::remove(pieces_[std::size_t(p)]);
+        EXPECT_EQ(Run("par2 repair big.bin.par2 big.bin.?"), 0) << "K=" << c.k;
         EXPECT_EQ(Read(Path("big.bin")), big_);
         for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
     }

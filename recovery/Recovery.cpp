@@ -667,7 +667,11 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     const std::size_t rowsPerPass =
         std::size_t(std::clamp<int64_t>(request.memoryLimit / sliceSize, 1, int64_t(std::max<std::size_t>(m, 1))));
     const std::size_t passes = (m + rowsPerPass - 1) / rowsPerPass;
-    const int64_t work = int64_t(passes) * (total + int64_t(m) * sliceSize);
+    // Each pass reads the sound slices and the chosen recovery slices.
+    int64_t perPass = int64_t(m) * sliceSize;
+    for (uint32_t i = 0; i < inputs; ++i)
+        if (!isLost[i]) perPass += std::min<int64_t>(sliceSize, total - int64_t(i) * sliceSize);
+    const int64_t work = int64_t(passes) * perPass;
     AlignedBuffer input(std::min(slice, kPartBytes));
     Team team;
     std::vector<uint16_t> factors, powers(m);
@@ -679,7 +683,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
             return result;
         }
         factors.resize(rows);
-        int64_t done = int64_t(pass) * (total + int64_t(m) * sliceSize);
+        int64_t done = int64_t(pass) * perPass;
         // Lost slice l = sum over j of inverse[l][j] * (recovery j - the
         // sound slices' share in it): each sound slice enters with
         // sum_j inverse[l][j] * constant^exponent_j.

@@ -54,6 +54,7 @@ protected:
         request.pieceSizes = sizes_;
         request.lostPieces = lost;
         request.memoryLimit = memory;
+        request.progress = [this](int64_t done, int64_t total) { progress_ = {done, total}; };
         return CreateRecoveryFiles(request);
     }
 
@@ -66,6 +67,7 @@ protected:
         request.lost = lost;
         for (const int p : lost) request.outputs.push_back(pieces_[std::size_t(p)] + ".rebuilt");
         request.memoryLimit = memory;
+        request.progress = [this](int64_t done, int64_t total) { progress_ = {done, total}; };
         return request;
     }
 
@@ -78,6 +80,7 @@ protected:
     std::string big_;
     std::vector<int64_t> sizes_;
     std::vector<std::string> pieces_;
+    std::pair<int64_t, int64_t> progress_;  // the last done and total reported
 };
 
 TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
@@ -135,7 +138,8 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
             bytes += f.bytes;
         }
         EXPECT_EQ(made.files.size(), made.plan.FileCount());
-        EXPECT_EQ(bytes, made.plan.totalBytes);                                // what the plan showed before the split
+        EXPECT_EQ(bytes, made.plan.totalBytes);  // what the plan showed before the split
+        EXPECT_EQ(progress_.first, progress_.second);
         for (const int p : c.lost) Write(pieces_[std::size_t(p)], "damaged");  // what a bad disk leaves
         const RecoveryRepair request = Repair(c.lost, c.memory);
         const RecoveryResult counted = CountRebuildable(request);
@@ -143,6 +147,7 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
         const RecoveryResult repaired = RepairPieces(request);
         ASSERT_TRUE(repaired.ok) << repaired.failure.reason;
         EXPECT_TRUE(repaired.passedOver.empty());
+        EXPECT_EQ(progress_.first, progress_.second);
         for (std::size_t i = 0; i < c.lost.size(); ++i)
             EXPECT_EQ(Read(request.outputs[i]), Piece(c.lost[i])) << "piece " << c.lost[i] << " K=" << c.k;
         for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());

@@ -59,6 +59,17 @@ class TFrmBaseSize;
 class TFrmFileType;
 class TTransferRunner;
 
+// The program's other windows, created once after the main window and reused
+// (app/Windows.h). The main window owns them as its Qt children.
+struct TOtherWindows {
+    TAboutBox* AboutBox = nullptr;
+    TfrmDisk* frmDisk = nullptr;
+    TfrmHint* frmHint = nullptr;
+    TMemory* Memory = nullptr;
+    TFrmBaseSize* FrmBaseSize = nullptr;
+    TFrmFileType* FrmFileType = nullptr;
+};
+
 // The groups of controls that SetControlState switches together.
 enum class ControlGroup {
     SplitCommand,     // Split the file, and the size list
@@ -78,14 +89,14 @@ public:
     ~TMain() override;
 
     // The other windows, created after the main window and reused.
-    void SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory, TFrmBaseSize* baseSize,
-                    TFrmFileType* fileType);
+    void SetWindows(const TOtherWindows& windows) { windows_ = windows; }
+    const TOtherWindows& Windows() const { return windows_; }
 
     // ---- control state and reports (MainState.cpp)
     void SetControlState(ControlGroup group, bool enabled);
     void ShowWorking(const QString& text);  // remembers whether it set the hourglass
     void ShowDone(const QString& text);
-    void ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEntry);
+    void ReportTransferResult(const TransferOutcome& outcome);
     void ReportMissingFile(const QString& name);
     void ClearSizeList();
     void ShowPieceCount(int32_t count);  // lblNrFiles and the hint of ActualSizeGB
@@ -122,6 +133,8 @@ public:
     // ---- size display, plan, presets (MainPlan.cpp)
     void ShowBigFileSize(SizeUnit unit);
     void PlanPieceSizes(int32_t keep);
+    // The engine's piece count and sizes (sizes[0] holds no piece), and the list showing them.
+    void SetPieces(int32_t count, const std::vector<int64_t>& sizes);
     void ApplySizeMode();
     void LoadBaseSizes();
 
@@ -190,6 +203,9 @@ public:
     bool UseFreeSpace = false;                                         // pieces fill the disk, not the base size
     SizeUnit BigUnit{};                                                // unit of the big file's size
     ::PauseMode PauseMode = ::PauseMode::Sometimes;
+    // The big file's size as last measured: the chosen file's, or the set's
+    // a join found; shown in the chosen unit and planned from.
+    int64_t BigFileBytes = 0;
     // The base size presets and the one in use.
     int32_t BaseSizeCount = 0;
     int32_t BaseSizeIndex = 0;
@@ -251,9 +267,9 @@ private:
     // Starts `job` on the worker with the window locked; `then` does what
     // follows once it has ended (not when the window closes meanwhile).
     // totalBytes and pieceCount feed the status text; 0 where not known.
-    void RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
-                     std::function<void(int32_t)> then);
-    void TransferFinished(int32_t code);
+    void RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                     std::function<void(const TransferOutcome&)> then);
+    void TransferFinished(const TransferOutcome& outcome);
     void LockForTransfer(bool running);
     void ShowTransferStatus();  // the bar, the piece list and status panel 1 while a transfer runs
     void ShowPendingPieces();
@@ -265,16 +281,10 @@ private:
     bool exiting_ = false;
     std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
     QActionGroup *pauseChoices_ = nullptr, *languageChoices_ = nullptr;  // the Pause and Language menus' items
-    // The other windows (SetWindows).
-    TAboutBox* aboutBox_ = nullptr;
-    TfrmDisk* frmDisk_ = nullptr;
-    TfrmHint* frmHint_ = nullptr;
-    TMemory* memory_ = nullptr;
-    TFrmBaseSize* frmBaseSize_ = nullptr;
-    TFrmFileType* frmFileType_ = nullptr;
+    TOtherWindows windows_;                                              // SetWindows
     // The transfer on the worker thread (MainTransfer.cpp).
     std::unique_ptr<TTransferRunner> runner_;
-    std::function<void(int32_t)> afterTransfer_;
+    std::function<void(const TransferOutcome&)> afterTransfer_;
     std::vector<std::function<void()>> unlock_;  // gives each locked control its state back
     QElapsedTimer transferClock_;
     int64_t questionNs_ = 0;  // time the transfer waited for disk answers

@@ -31,12 +31,12 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     // The target of a new set is a default until the place dialog picks one.
     pickedJoinTarget_.clear();
     const std::string marker = ToStd(AddedFileType);
-    engine_.CurrentPieceName = ToStd(chosen);
+    engine_.SetCurrentPieceName(ToStd(chosen));
     // Any piece of a set may be chosen; the join always starts from piece 1.
-    const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName, marker);
-    engine_.PiecePrefix = prefix;
-    engine_.BigFilePath = prefix;
-    if (FileSizeOf(engine_.CurrentPieceName) == -1 || prefix.empty()) {
+    const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName(), marker);
+    engine_.SetPiecePrefix(prefix);
+    engine_.SetBigFilePath(prefix);
+    if (FileSizeOf(engine_.CurrentPieceName()) == -1 || prefix.empty()) {
         // A name without the marker belongs to no set.
         ReportMissingFile(chosen);
         // The engine's names no longer describe a file chosen for splitting.
@@ -47,17 +47,17 @@ void TMain::JoinChosenPiece(const QString& chosen) {
 
     JoinPath = CurrentFolder();
     store_.Write(Settings::JoinPath, JoinPath);
-    engine_.BigFilePath = BigFileTarget(prefix, ToStd(SplitPath));
-    engine_.BigFileBytes = 0;
+    engine_.SetBigFilePath(BigFileTarget(prefix, ToStd(SplitPath)));
+    BigFileBytes = 0;
     ClearSizeList();
     SmallFileNames->setText(FromStd(PiecePattern(prefix, marker)));
-    engine_.CurrentPieceName = PieceName(prefix, marker, 1);
+    engine_.SetCurrentPieceName(PieceName(prefix, marker, 1));
 
     if (PausesBeforePieces(PauseMode, prefix)) {
         // The pieces are on several disks: the user says how many; the
         // engine measures each piece as it reaches it.
-        if (frmDisk_) Modal::InUse().ExecDialog(frmDisk_);
-        const int32_t count = frmDisk_ ? frmDisk_->Count() : 0;
+        if (windows_.frmDisk) Modal::InUse().ExecDialog(windows_.frmDisk);
+        const int32_t count = windows_.frmDisk ? windows_.frmDisk->Count() : 0;
         engine_.SetPieceCount(0);  // no size of an earlier set survives
         engine_.SetPieceCount(count);
         SmallerSizesLB->addItems(QStringList(count, QStringLiteral("?")));
@@ -75,21 +75,16 @@ void TMain::JoinChosenPiece(const QString& chosen) {
                                        ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
                 ShowDone(Text(Entry::AbnormalTermination));
             } else {
-                ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName : next));
+                ReportMissingFile(FromStd(found.firstMissing ? engine_.CurrentPieceName() : next));
             }
             engine_.SetPieceCount(0);
             SetControlState(ControlGroup::SplitCommand, false);
             SetControlState(ControlGroup::PlaceForPieces, false);
             return;
         }
-        engine_.PieceCount = found.count;
-        engine_.PieceSizes = found.sizes;
-        engine_.BigFileBytes = found.total;
-        QStringList sizes;
-        sizes.reserve(found.count);
-        for (int32_t n = 1; n <= found.count; ++n) sizes << QString::number(found.sizes[size_t(n)]);
-        SmallerSizesLB->addItems(sizes);
-        engine_.CurrentPieceName = PieceName(prefix, marker, found.count + 1);
+        SetPieces(found.count, found.sizes);
+        BigFileBytes = found.total;
+        engine_.SetCurrentPieceName(PieceName(prefix, marker, found.count + 1));
     }
 
     SetControlState(ControlGroup::SplitCommand, false);
@@ -97,28 +92,28 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     SetControlState(ControlGroup::JoinCommand, true);
     SetControlState(ControlGroup::PlaceForBigFile, true);
     SetControlState(ControlGroup::BaseSizeChoice, false);
-    ShowPieceCount(engine_.PieceCount);
-    BigFileName->setText(FromStd(engine_.BigFilePath));
+    ShowPieceCount(engine_.PieceCount());
+    BigFileName->setText(FromStd(engine_.BigFilePath()));
     ShowBigFileSize(BigUnit);
     ShowDone(Text(Entry::ReadyToRestore));
 }
 
 void TMain::FindPlaceToBigFileClick() {
     const QString chosen = Modal::InUse().SaveFileName(this, Text(Entry::BigFilePlaceTitle), QString(), SplitPath,
-                                                       FromStd(FileNamePart(engine_.PiecePrefix)));
+                                                       FromStd(FileNamePart(engine_.PiecePrefix())));
     if (chosen.isEmpty()) {
         // The big file is recreated beside the pieces, under their base name.
-        engine_.BigFilePath = engine_.PiecePrefix;
+        engine_.SetBigFilePath(engine_.PiecePrefix());
         pickedJoinTarget_.clear();
         return;
     }
-    if (chosen != FromStd(engine_.BigFilePath)) {
+    if (chosen != FromStd(engine_.BigFilePath())) {
         StatusPanel1->setText(Text(Entry::NewPlaceSelected));
-        engine_.BigFilePath = ToStd(chosen);
+        engine_.SetBigFilePath(ToStd(chosen));
     }
     // The dialog does not ask about an existing file: picking it is the answer.
-    pickedJoinTarget_ = engine_.BigFilePath;
-    BigFileName->setText(FromStd(engine_.BigFilePath));
+    pickedJoinTarget_ = engine_.BigFilePath();
+    BigFileName->setText(FromStd(engine_.BigFilePath()));
 
     SplitPath = CurrentFolder();
     store_.Write(Settings::SplitPath, SplitPath);
@@ -138,8 +133,8 @@ void TMain::ClearPreparedJoin() {
 }
 
 bool TMain::MayWriteJoinTarget() {
-    if (!pickedJoinTarget_.empty() && pickedJoinTarget_ == engine_.BigFilePath) return true;
-    const QString target = FromStd(engine_.BigFilePath);
+    if (!pickedJoinTarget_.empty() && pickedJoinTarget_ == engine_.BigFilePath()) return true;
+    const QString target = FromStd(engine_.BigFilePath());
     const QFileInfo existing(target);
     // A folder is no file to replace: the join reports it cannot write there.
     if (!existing.exists() || existing.isDir()) return true;
@@ -163,13 +158,14 @@ void TMain::DoJoinClick() {
     const std::string marker = ToStd(AddedFileType);
     // Sizes not measured yet (a join that asks for each disk) add up to 0: not known.
     int64_t total = 0;
-    for (int32_t n = 1; n <= engine_.PieceCount && size_t(n) < engine_.PieceSizes.size(); ++n)
-        total += std::max<int64_t>(engine_.PieceSizes[size_t(n)], 0);
-    RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total, engine_.PieceCount,
-                [this, listWasEnabled](int32_t code) {
+    for (int32_t n = 1; n <= engine_.PieceCount() && size_t(n) < engine_.PieceSizes().size(); ++n)
+        total += std::max<int64_t>(engine_.PieceSizes()[size_t(n)], 0);
+    RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total,
+                engine_.PieceCount(),
+                [this, listWasEnabled](const TransferOutcome& outcome) {
                     SmallerSizesLB->setEnabled(listWasEnabled);
-                    ReportTransferResult(code, Entry::FileRestored, Entry::CannotReadPiece);
-                    engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
+                    ReportTransferResult(outcome);
+                    BigFileBytes = FileSizeOf(engine_.BigFilePath());
                     ShowBigFileSize(BigUnit);
                     // To join again the user chooses the pieces again.
                     SetControlState(ControlGroup::JoinCommand, false);

@@ -27,7 +27,7 @@ void TMain::SwitchLanguage() {
         lblNrFiles->clear();
         ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
     } else {
-        ShowPieceCount(engine_.PieceCount);
+        ShowPieceCount(engine_.PieceCount());
     }
     ChangeItem->setText(Text(Entry::FileNumber));  // no piece number: the selection is not offered again
     setWindowTitle(Text(Entry::ProgramName));
@@ -35,7 +35,7 @@ void TMain::SwitchLanguage() {
     ShowHintInStatusBar(QString());
     StatusPanel1->clear();
     // An open How It Works window changes language with the main window.
-    if (frmHint_ && frmHint_->isVisible()) frmHint_->OnActivate();
+    if (windows_.frmHint && windows_.frmHint->isVisible()) windows_.frmHint->OnActivate();
 }
 
 void TMain::ChooseLanguage(Language chosen) {
@@ -46,33 +46,33 @@ void TMain::ChooseLanguage(Language chosen) {
 }
 
 void TMain::MemoryUsageClick() {
-    if (!memory_) return;
-    Modal::InUse().ExecDialog(memory_);
+    if (!windows_.Memory) return;
+    Modal::InUse().ExecDialog(windows_.Memory);
     // However the dialog was closed: without OK its confirmed limit is the
     // stored one it read on opening.
-    MaxRAM = memory_->ConfirmedLimit();
+    MaxRAM = windows_.Memory->ConfirmedLimit();
 }
 
 void TMain::ChooseFiletypeClick() {
-    if (!frmFileType_) return;
-    Modal::InUse().ExecDialog(frmFileType_);
+    if (!windows_.FrmFileType) return;
+    Modal::InUse().ExecDialog(windows_.FrmFileType);
     // Read back from the store however the dialog was closed: without OK it
     // is the marker in use.
     AddedFileType = store_.Read(Settings::AddedFileType);
     BuildCatalogue(ToStd(AddedFileType));
     ApplyTexts();
     // Only a chosen file or a counted set has a prefix worth showing.
-    if (engine_.BigFileBytes > 0)
-        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix, ToStd(AddedFileType))));
+    if (BigFileBytes > 0)
+        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
 }
 
 void TMain::HintClick() {
-    if (!frmHint_) return;
+    if (!windows_.frmHint) return;
     // Not modal: shown beside the main window, or brought to the front when
     // already open (also out of the task bar). It opens centred on the screen.
-    if (!frmHint_->isVisible()) CentreOnScreen(frmHint_, screen());
-    frmHint_->setWindowState(frmHint_->windowState() & ~Qt::WindowMinimized);
-    frmHint_->show();
-    frmHint_->raise();
-    frmHint_->activateWindow();
+    if (!windows_.frmHint->isVisible()) CentreOnScreen(windows_.frmHint, screen());
+    windows_.frmHint->setWindowState(windows_.frmHint->windowState() & ~Qt::WindowMinimized);
+    windows_.frmHint->show();
+    windows_.frmHint->raise();
+    windows_.frmHint->activateWindow();
 }

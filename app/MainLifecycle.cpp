@@ -75,16 +75,6 @@ TMain::~TMain() {
     RestoreCursor();
 }
 
-void TMain::SetWindows(TAboutBox* aboutBox, TfrmDisk* disk, TfrmHint* hint, TMemory* memory, TFrmBaseSize* baseSize,
-                       TFrmFileType* fileType) {
-    aboutBox_ = aboutBox;
-    frmDisk_ = disk;
-    frmHint_ = hint;
-    memory_ = memory;
-    frmBaseSize_ = baseSize;
-    frmFileType_ = fileType;
-}
-
 void TMain::FormCreate() {
     // Every value is read through the table, which gives the default for a
     // value outside its range or a text of the wrong kind (an empty or
@@ -210,5 +200,5 @@ void TMain::SelectPauseMode(::PauseMode mode) {
 }
 
 void TMain::AboutClick() {
-    if (aboutBox_) Modal::InUse().ExecDialog(aboutBox_);
+    if (windows_.AboutBox) Modal::InUse().ExecDialog(windows_.AboutBox);
 }

@@ -27,7 +27,7 @@ using Texts::Text;
 
 void TMain::ShowBigFileSize(SizeUnit unit) {
     BigUnit = unit;
-    BigFileSize->setText(BigFileSizeText(engine_.BigFileBytes, unit, QLocale(), BigFileSize->text()));
+    BigFileSize->setText(BigFileSizeText(BigFileBytes, unit, QLocale(), BigFileSize->text()));
     store_.Write(Settings::BigUnit, static_cast<int32_t>(BigUnit));
 }
 
@@ -44,7 +44,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
         StatusPanel1->setText(Text(Entry::ReadyToSplit));
         return;
     }
-    if (engine_.BigFileBytes <= 0) {
+    if (BigFileBytes <= 0) {
         SetControlState(ControlGroup::SplitCommand, false);
         SetControlState(ControlGroup::PlaceForPieces, false);
         StatusPanel1->clear();
@@ -54,7 +54,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
     // way plans with no usable size rather than reading past the list.
     const bool indexValid = BaseSizeIndex >= 0 && size_t(BaseSizeIndex) < BaseSizeValues.size();
     const int64_t baseSize = indexValid ? BaseSizeValues[size_t(BaseSizeIndex)] : 0;
-    const PiecePlan plan = PlanPieces(engine_.BigFileBytes, baseSize, engine_.PieceSizes, keep);
+    const PiecePlan plan = PlanPieces(BigFileBytes, baseSize, engine_.PieceSizes(), keep);
     ClearSizeList();
 
     if (plan.outcome == PiecePlan::Outcome::KeptTooBig) {
@@ -80,15 +80,7 @@ void TMain::PlanPieceSizes(int32_t keep) {
         return;
     }
 
-    engine_.PieceCount = plan.count;
-    engine_.PieceSizes = plan.sizes;
-    // One insertion with painting off: item by item, 32760 pieces take seconds.
-    QStringList items;
-    items.reserve(plan.count);
-    for (int32_t i = 1; i <= plan.count; ++i) items << QString::number(plan.sizes[size_t(i)]);
-    SmallerSizesLB->setUpdatesEnabled(false);
-    SmallerSizesLB->addItems(items);
-    SmallerSizesLB->setUpdatesEnabled(true);
+    SetPieces(plan.count, plan.sizes);
 
     SetControlState(ControlGroup::SplitCommand, true);
     SetControlState(ControlGroup::PlaceForPieces, true);
@@ -106,7 +98,7 @@ void TMain::ApplySizeMode() {
         // The count is known only after the split: "1 to ?".
         ApplyHint(ActualSizeGB,
                   BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
-    } else if (engine_.BigFileBytes > 0) {
+    } else if (BigFileBytes > 0) {
         PlanPieceSizes(0);
     }
 }
@@ -144,8 +136,7 @@ void TMain::ApplyNewSizeClick() {
         SetControlState(ControlGroup::NewSizeEditing, false);
         return;
     }
-    if (engine_.PieceSizes.size() <= size_t(k)) engine_.PieceSizes.resize(size_t(k) + 1, 0);
-    engine_.PieceSizes[size_t(k)] = n;
+    engine_.SetPieceSize(k, n);
     ChangeItem->setText(Text(Entry::FileNumber));
     SetControlState(ControlGroup::NewSizeEditing, false);
     PlanPieceSizes(k);
@@ -177,7 +168,18 @@ void TMain::CBBaseSizeChange() {
 }
 
 void TMain::ApplyBaseSizeClick() {
-    if (frmBaseSize_) Modal::InUse().ExecDialog(frmBaseSize_);
+    if (windows_.FrmBaseSize) Modal::InUse().ExecDialog(windows_.FrmBaseSize);
     LoadBaseSizes();
     PlanPieceSizes(0);
+}
+
+void TMain::SetPieces(int32_t count, const std::vector<int64_t>& sizes) {
+    engine_.SetPieces(count, sizes);
+    // One insertion with painting off: item by item, 32760 pieces take seconds.
+    QStringList items;
+    items.reserve(count);
+    for (int32_t i = 1; i <= count; ++i) items << QString::number(sizes[size_t(i)]);
+    SmallerSizesLB->setUpdatesEnabled(false);
+    SmallerSizesLB->addItems(items);
+    SmallerSizesLB->setUpdatesEnabled(true);
 }

@@ -25,9 +25,9 @@ void TMain::ChooseSplitAFileClick() {
 void TMain::SplitChosenFile(const QString& chosen) {
     // The engine's target becomes the chosen file: no join may write to it.
     ClearPreparedJoin();
-    engine_.BigFilePath = ToStd(chosen);
-    engine_.BigFileBytes = FileSizeOf(engine_.BigFilePath);
-    if (engine_.BigFileBytes == -1) {
+    engine_.SetBigFilePath(ToStd(chosen));
+    BigFileBytes = FileSizeOf(engine_.BigFilePath());
+    if (BigFileBytes == -1) {
         ReportMissingFile(chosen);
         return;
     }
@@ -37,13 +37,13 @@ void TMain::SplitChosenFile(const QString& chosen) {
     SplitPath = CurrentFolder();
     store_.Write(Settings::SplitPath, SplitPath);
 
-    engine_.PiecePrefix = MakePiecePrefix(ToStd(JoinPath), engine_.BigFilePath);
+    engine_.SetPiecePrefix(MakePiecePrefix(ToStd(JoinPath), engine_.BigFilePath()));
     PlanPieceSizes(0);
     // In base size mode a plan that needs too many pieces leaves no count;
     // the plan has then already turned the split commands off.
-    const bool planned = UseFreeSpace || engine_.PieceCount > 0;
-    if (engine_.BigFileBytes > 0 && planned) {
-        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix, ToStd(AddedFileType))));
+    const bool planned = UseFreeSpace || engine_.PieceCount() > 0;
+    if (BigFileBytes > 0 && planned) {
+        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
         SetControlState(ControlGroup::SplitCommand, true);
         SetControlState(ControlGroup::PlaceForPieces, true);
         SetControlState(ControlGroup::JoinCommand, false);
@@ -54,17 +54,17 @@ void TMain::SplitChosenFile(const QString& chosen) {
 void TMain::FindPlaceToSmallFilesClick() {
     const QString chosen =
         Modal::InUse().SaveFileName(this, Text(Entry::PiecePlaceTitle), Text(Entry::PiecePlaceFilter), JoinPath,
-                                    FromStd(FileNamePart(engine_.BigFilePath)));
+                                    FromStd(FileNamePart(engine_.BigFilePath())));
     if (chosen.isEmpty()) {
         // The pieces go beside the big file, under its own name.
-        engine_.PiecePrefix = engine_.BigFilePath;
+        engine_.SetPiecePrefix(engine_.BigFilePath());
         return;
     }
-    if (chosen != FromStd(engine_.PiecePrefix)) {
+    if (chosen != FromStd(engine_.PiecePrefix())) {
         StatusPanel1->setText(Text(Entry::NewPlaceSelected));
-        engine_.PiecePrefix = ToStd(chosen);
+        engine_.SetPiecePrefix(ToStd(chosen));
     }
-    SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix, ToStd(AddedFileType))));
+    SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
 
     JoinPath = CurrentFolder();
     store_.Write(Settings::JoinPath, JoinPath);
@@ -81,10 +81,10 @@ void TMain::DoSplitClick() {
     const bool useFreeSpace = UseFreeSpace;
     const std::string marker = ToStd(AddedFileType);
     RunTransfer([=](TPieceEngine& engine) { return engine.Split(maxRam, marker, pauseMode, useFreeSpace); },
-                engine_.BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount,
-                [this, listWasEnabled](int32_t code) {
+                BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount(),
+                [this, listWasEnabled](const TransferOutcome& outcome) {
                     SmallerSizesLB->setEnabled(listWasEnabled);
-                    ReportTransferResult(code, Entry::FileSplitted, Entry::CannotCreatePiece);
+                    ReportTransferResult(outcome);
                     // To split again the user chooses a file again.
                     SetControlState(ControlGroup::SplitCommand, false);
                     SetControlState(ControlGroup::PlaceForPieces, false);

@@ -78,31 +78,28 @@ void TMain::RestoreCursor() {
     }
 }
 
-void TMain::ReportTransferResult(int32_t code, Entry doneEntry, Entry failureEntry) {
-    const bool split = failureEntry == Entry::CannotCreatePiece;
-    if (code == 0) {
-        ShowDone(!split && Engine().Checked ? FromStd(ExtraText(Extra::RestoredAndChecked)) : Text(doneEntry));
-        const std::string& sums = Engine().ChecksumFilePath;
-        if (split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix)) {
+void TMain::ReportTransferResult(const TransferOutcome& outcome) {
+    const QString text = FromStd(OutcomeText(LanguageIndex, outcome));
+    if (outcome.Ok()) {
+        ShowDone(text);
+        const std::string& sums = Engine().ChecksumFilePath();
+        if (outcome.split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix())) {
             // The pieces went to disks of their own: say where the set's checksums are.
             Modal::InUse().Message(this, Text(Entry::ProgramName),
                                    FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
                                    ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
-    } else if (code == kStopped) {
+    } else if (outcome.what == TransferOutcome::What::Stopped) {
         // The user asked for it: news, not a failure.
-        const QString stopped = FromStd(ExtraText(Extra::Stopped));
-        Modal::InUse().Message(this, Text(Entry::ProgramName), stopped, ModalSeam::Icon::Information,
+        Modal::InUse().Message(this, Text(Entry::ProgramName), text, ModalSeam::Icon::Information,
                                ModalSeam::Buttons::Ok);
-        ShowDone(stopped);
+        ShowDone(text);
     } else {
-        const QString text =
-            FromStd(FailureText(LanguageIndex, code, split, Engine().LastError, Engine().FailureSubject));
         Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop,
                                ModalSeam::Buttons::Ok);
         ShowDone(Text(Entry::AbnormalTermination));
     }
-    ShowPieceCount(Engine().PieceCount);
+    ShowPieceCount(Engine().PieceCount());
 }
 
 void TMain::ShowPieceCount(int32_t count) {

@@ -27,8 +27,8 @@ void TMain::WaitForTransfer() {
     if (runner_) runner_->Wait();
 }
 
-void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
-                        std::function<void(int32_t)> then) {
+void TMain::RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                        std::function<void(const TransferOutcome&)> then) {
     if (!runner_) {
         runner_ = std::make_unique<TTransferRunner>(engine_, *this);
         connect(runner_.get(), &TTransferRunner::Delivered, this, &TMain::ShowTransferStatus);
@@ -41,16 +41,21 @@ void TMain::RunTransfer(std::function<int32_t(TPieceEngine&)> job, int64_t total
     questionNs_ = 0;
     LockForTransfer(true);
     transferClock_.start();
+    // The worker reads the engine's texts in the language of this moment;
+    // a switch meanwhile changes the window only.
+    engine_.SetTextLookup([language = LanguageIndex](EngineEntry::Id entry) {
+        return Catalogue().Text(language, static_cast<int>(entry));
+    });
     runner_->Start(std::move(job));
 }
 
-void TMain::TransferFinished(int32_t code) {
+void TMain::TransferFinished(const TransferOutcome& outcome) {
     LockForTransfer(false);
     const auto then = std::exchange(afterTransfer_, nullptr);
     if (closing_) {
         RestoreCursor();
     } else if (then) {
-        then(code);
+        then(outcome);
     }
 }
 

@@ -112,7 +112,7 @@ TTransferRunner::~TTransferRunner() {
     engine_.SetView(&view_);
 }
 
-bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
+bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
     if (running_) return false;
     JoinThread();
     stop_.store(false);
@@ -127,11 +127,12 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
 #endif
         // What escapes the engine (memory running out) is shown as the
         // window's thread shows it, and the transfer counts as failed.
-        int32_t code = kSizesDiffer;
+        TransferOutcome outcome;
+        outcome.what = TransferOutcome::What::SizesDiffer;
         bool thrown = true;
         QString failure;
         try {
-            code = job(engine_);
+            outcome = job(engine_);
             thrown = false;
         } catch (const std::exception& e) {
             failure = QString::fromLocal8Bit(e.what());
@@ -139,10 +140,10 @@ bool TTransferRunner::Start(std::function<int32_t(TPieceEngine&)> job) {
         }
         QMetaObject::invokeMethod(
             this,
-            [this, code, thrown, failure] {
+            [this, outcome, thrown, failure] {
                 Deliver();
                 if (thrown) ShowException(failure);
-                Done(code);
+                Done(outcome);
             },
             Qt::QueuedConnection);
     });
@@ -183,12 +184,12 @@ void TTransferRunner::JoinThread() {
     if (thread_.joinable()) thread_.join();
 }
 
-void TTransferRunner::Done(int32_t code) {
+void TTransferRunner::Done(const TransferOutcome& outcome) {
     // The worker posted this as its last act: the join returns at once.
     JoinThread();
     running_ = false;
     deliverTimer_->stop();
     engine_.SetStopFlag(nullptr);
     engine_.SetView(&view_);
-    emit Finished(code);
+    emit Finished(outcome);
 }

@@ -34,7 +34,7 @@ public:
     // Runs `job` (a Split or Join of the engine) on a new thread; false when
     // a transfer is already running. The engine must not be touched on this
     // thread until Finished.
-    bool Start(std::function<int32_t(TPieceEngine&)> job);
+    bool Start(std::function<TransferOutcome(TPieceEngine&)> job);
     bool Running() const { return running_; }
 
     // The engine ends at its next block; a pending disk question is taken as
@@ -48,9 +48,9 @@ public:
 signals:
     // A batch of the engine's view calls has been made on the view.
     void Delivered();
-    // The transfer's result code, once its thread has ended and every view
-    // call has been delivered.
-    void Finished(int32_t code);
+    // The transfer's outcome, once its thread has ended and every view call
+    // has been delivered.
+    void Finished(const TransferOutcome& outcome);
 
 private slots:
     void Deliver();
@@ -61,7 +61,7 @@ private:
     using Call = std::function<void(TransferView&)>;
 
     void Queue(Call call);  // on the worker
-    void Done(int32_t code);
+    void Done(const TransferOutcome& outcome);
     void JoinThread();
 
     TPieceEngine& engine_;

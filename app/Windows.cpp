@@ -15,13 +15,14 @@ TWindows CreateWindows(TPieceEngine& engine, TSettingsStore& store) {
     TWindows w;
     w.Main = std::make_unique<TMain>(engine, store);
     // Main as parent: the dialogs open over it and go with it.
-    w.AboutBox = new TAboutBox(w.Main.get());
-    w.frmDisk = new TfrmDisk(w.Main.get());
-    w.frmHint = new TfrmHint(w.Main.get());
-    w.Memory = new TMemory(w.Main.get());
-    w.FrmBaseSize = new TFrmBaseSize(w.Main.get());
-    w.FrmFileType = new TFrmFileType(w.Main.get());
-    w.Main->SetWindows(w.AboutBox, w.frmDisk, w.frmHint, w.Memory, w.FrmBaseSize, w.FrmFileType);
+    TOtherWindows others;
+    others.AboutBox = new TAboutBox(w.Main.get());
+    others.frmDisk = new TfrmDisk(w.Main.get());
+    others.frmHint = new TfrmHint(w.Main.get());
+    others.Memory = new TMemory(w.Main.get());
+    others.FrmBaseSize = new TFrmBaseSize(w.Main.get());
+    others.FrmFileType = new TFrmFileType(w.Main.get());
+    w.Main->SetWindows(others);
     return w;
 }
 

@@ -10,15 +10,10 @@ class TSettingsStore;
 class TPieceEngine;
 
 // The main window owns the other windows (they are its Qt children), so they
-// go with it.
+// go with it; it holds their pointers.
 struct TWindows {
     std::unique_ptr<TMain> Main;
-    TAboutBox* AboutBox = nullptr;
-    TfrmDisk* frmDisk = nullptr;
-    TfrmHint* frmHint = nullptr;
-    TMemory* Memory = nullptr;
-    TFrmBaseSize* FrmBaseSize = nullptr;
-    TFrmFileType* FrmFileType = nullptr;
+    const TOtherWindows& Others() const { return Main->Windows(); }
 };
 
 // Creates Main, AboutBox, frmDisk, frmHint, Memory, FrmBaseSize and

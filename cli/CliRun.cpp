@@ -116,8 +116,9 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
             return 1;
         }
     }
-    engine.BigFilePath = Absolute(o.file);
-    engine.PiecePrefix = o.into.empty() ? engine.BigFilePath : MakePiecePrefix(Absolute(o.into), engine.BigFilePath);
+    engine.SetBigFilePath(Absolute(o.file));
+    engine.SetPiecePrefix(o.into.empty() ? engine.BigFilePath()
+                                         : MakePiecePrefix(Absolute(o.into), engine.BigFilePath()));
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
@@ -125,34 +126,26 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
             return 1;
         }
         // An empty file has no pieces, as with split -b.
-        engine.SetPieceCount(plan.outcome == PiecePlan::Outcome::Planned ? plan.count : 0);
-        if (plan.outcome == PiecePlan::Outcome::Planned) engine.PieceSizes = plan.sizes;
+        if (plan.outcome == PiecePlan::Outcome::Planned) {
+            engine.SetPieces(plan.count, plan.sizes);
+        } else {
+            engine.SetPieceCount(0);
+        }
     }
-    const int32_t result = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
-    if (result != kTransferOk) {
-        err << FailureText(Language::English, result, true, engine.LastError, engine.FailureSubject) << '\n';
+    const TransferOutcome outcome = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
+    if (!outcome.Ok()) {
+        err << OutcomeText(Language::English, outcome) << '\n';
         return 1;
     }
-    out << English(Entry::FileSplitted) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount << '\n';
-    const std::string& sums = engine.ChecksumFilePath;
-    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix)) {
+    out << OutcomeText(Language::English, outcome) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount() << '\n';
+    const std::string& sums = engine.ChecksumFilePath();
+    if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix())) {
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
-    if (o.recovery > 0 && engine.PieceCount > 0) {
-        // Beside the checksum file, wherever it went; the pieces' folder without one.
-        const std::vector<int64_t> sizes(engine.PieceSizes.begin() + 1, engine.PieceSizes.end());
-        const RecoverySetWritten written =
-            WriteRecoverySet(engine.BigFilePath, sizes, o.recovery, FolderOf(sums.empty() ? engine.PiecePrefix : sums),
-                             sums, o.marker, &StopRequested());
-        if (!written.ok) {
-            Report(err, written.stopped ? English(Extra::Stopped) : English(Extra::RecoveryFilesNotWritten),
-                   written.error);
-            return 1;
-        }
-        int64_t bytes = 0;
-        for (const auto& f : written.files) bytes += f.bytes;
+    if (outcome.recoveryFiles > 0) {
         out << FillIn(English(Extra::RecoveryFilesWritten),
-                      {std::to_string(written.files.size()), std::to_string(bytes), std::to_string(o.recovery)})
+                      {std::to_string(outcome.recoveryFiles), std::to_string(outcome.recoveryBytes),
+                       std::to_string(engine.Recovery())})
             << '\n';
     }
     return 0;
@@ -169,27 +162,27 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
         return 1;
     }
     const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
+    const std::string target = o.to.empty() ? prefix : Absolute(o.to);
+    // With a checksum file the engine takes the set from it, and rebuilds
+    // lost pieces where recovery files lie beside them.
+    const bool listed = o.checksums && !FindChecksumFile(prefix, o.marker, target).empty();
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
-    if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
+    if (!listed && (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing)) {
         err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
         return 1;
     }
-    if (found.end == DiscoveredPieces::End::NextUnreadable) {
+    if (!listed && found.end == DiscoveredPieces::End::NextUnreadable) {
         err << English(Entry::CannotReadPiece) << found.count + 1 << '\n';
         return 1;
     }
-    engine.PiecePrefix = prefix;
-    engine.BigFilePath = o.to.empty() ? prefix : Absolute(o.to);
-    engine.PieceCount = found.count;
-    engine.PieceSizes = found.sizes;
+    engine.SetPiecePrefix(prefix);
+    engine.SetBigFilePath(target);
+    engine.SetPieces(found.count, found.sizes);
+    if (listed && found.count == 0) engine.SetPieceCount(1);  // piece 1 is lost: the checksum file counts
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
-    const int32_t result = engine.Join(o.maxRam, o.marker, PauseMode::Never);
-    if (result != kTransferOk) {
-        err << FailureText(Language::English, result, false, engine.LastError, engine.FailureSubject) << '\n';
-        return 1;
-    }
-    out << (engine.Checked ? English(Extra::RestoredAndChecked) : English(Entry::FileRestored)) << '\n';
-    return 0;
+    const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
+    (outcome.Ok() ? out : err) << OutcomeText(Language::English, outcome) << '\n';
+    return outcome.Ok() ? 0 : 1;
 }
 
 // The finished set that the chosen file (any piece, or the checksum file
@@ -220,13 +213,6 @@ bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::s
     return false;
 }
 
-// "2, 5": piece numbers for the texts.
-std::string NumberList(const std::vector<int32_t>& numbers) {
-    std::string list;
-    for (const int32_t n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
-    return list;
-}
-
 // What the recovery files beside the set could rebuild of its bad pieces;
 // nothing when there are none.
 void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder, const std::string& sums,
@@ -255,7 +241,8 @@ int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
     const SetRepair repair = RebuildPieces(set, o.marker, folder, bad, recovery, RebuildInto::Pieces, &StopRequested());
     for (const auto& f : repair.passedOver) err << FillIn(English(Extra::RecoveryFilePassedOver), {f}) << '\n';
     if (repair.ok) {
-        out << FillIn(English(Extra::PiecesRebuilt), {NumberList(repair.rebuilt)}) << '\n';
+        const Extra text = repair.rebuilt.size() == 1 ? Extra::PieceRebuilt : Extra::PiecesRebuilt;
+        out << FillIn(English(text), {PieceNumbers(repair.rebuilt)}) << '\n';
         return 0;
     }
     if (repair.stopped) {
@@ -334,7 +321,8 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
-    engine.UseChecksums = o.checksums;
+    engine.SetUseChecksums(o.checksums);
+    engine.SetRecovery(o.recovery);
     const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;

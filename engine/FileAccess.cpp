@@ -128,3 +128,17 @@ std::string FolderOf(const std::string& path) {
 #endif
     return folder;
 }
+
+bool Stream::Open(const std::string& name, const char* mode, bool buffered) {
+    Close();
+    file_ = OpenFile(name, mode);
+    if (file_ != nullptr && !buffered) std::setvbuf(file_, nullptr, _IONBF, 0);
+    return file_ != nullptr;
+}
+
+bool Stream::Close() {
+    if (file_ == nullptr) return true;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
+}

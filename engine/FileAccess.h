@@ -16,6 +16,30 @@ std::filesystem::path Native(const std::string& name);
 // std::fopen with a UTF-8 name (wide call on Windows).
 std::FILE* OpenFile(const std::string& name, const char* mode);
 
+// An open stream that is closed on every way out; Close() reports whether the
+// last buffered bytes reached the file.
+class Stream {
+public:
+    Stream() = default;
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    ~Stream() { Close(); }
+
+    // Large blocks go straight to the system calls; bytes and small blocks
+    // go through the stream's buffer, so that one byte is not one system call.
+    bool Open(const std::string& name, const char* mode, bool buffered);
+    bool Close();
+    // Takes an open stream over (null for none).
+    void Adopt(std::FILE* file) {
+        Close();
+        file_ = file;
+    }
+    std::FILE* get() const { return file_; }
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
 // True when both names lead to the same existing file (hard links and
 // symbolic links included). A name that does not exist is never the same.
 bool SameFile(const std::string& a, const std::string& b);

@@ -114,11 +114,11 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         return false;
     }
 #ifdef _WIN32
-    stream_ = _fdopen(fd, "w+b");
+    stream_.Adopt(_fdopen(fd, "w+b"));
 #else
-    stream_ = fdopen(fd, "w+b");
+    stream_.Adopt(fdopen(fd, "w+b"));
 #endif
-    if (stream_ == nullptr) {
+    if (stream_.get() == nullptr) {
         error_ = errno;
 #ifdef _WIN32
         _close(fd);
@@ -128,17 +128,17 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         Abandon();
         return false;
     }
-    if (!buffered) std::setvbuf(stream_, nullptr, _IONBF, 0);
+    if (!buffered) std::setvbuf(stream_.get(), nullptr, _IONBF, 0);
     return true;
 }
 
 int64_t OutputFile::Size() {
-    if (stream_ == nullptr) return -1;
-    if (std::fflush(stream_) != 0) {
+    if (stream_.get() == nullptr) return -1;
+    if (std::fflush(stream_.get()) != 0) {
         Fail();
 #ifdef __GLIBC__
         // What could not be written must not follow later, after the cut.
-        __fpurge(stream_);
+        __fpurge(stream_.get());
 #endif
     }
 #ifdef _WIN32
@@ -147,29 +147,29 @@ int64_t OutputFile::Size() {
     return ec ? -1 : static_cast<int64_t>(size);
 #else
     struct stat info {};
-    if (fstat(fileno(stream_), &info) != 0) return -1;
+    if (fstat(fileno(stream_.get()), &info) != 0) return -1;
     return static_cast<int64_t>(info.st_size);
 #endif
 }
 
 bool OutputFile::Truncate(int64_t size) {
-    if (stream_ == nullptr) return false;
+    if (stream_.get() == nullptr) return false;
 #ifdef __GLIBC__
-    __fpurge(stream_);
+    __fpurge(stream_.get());
 #endif
 #ifdef _WIN32
-    std::fflush(stream_);
+    std::fflush(stream_.get());
     std::error_code ec;
     fs::resize_file(Paths::Native(tempName_), static_cast<std::uintmax_t>(size), ec);
     return !ec;
 #else
-    return ftruncate(fileno(stream_), static_cast<off_t>(size)) == 0 || Fail();
+    return ftruncate(fileno(stream_.get()), static_cast<off_t>(size)) == 0 || Fail();
 #endif
 }
 
 bool OutputFile::Commit(bool replace) {
-    if (stream_ == nullptr) return false;
-    if (std::fflush(stream_) != 0) {
+    if (stream_.get() == nullptr) return false;
+    if (std::fflush(stream_.get()) != 0) {
         Fail();
         Abandon();
         return false;
@@ -180,7 +180,7 @@ bool OutputFile::Commit(bool replace) {
     if (replace) {
         // The new file takes the place of the old one with the old one's mode.
         struct stat old {};
-        if (stat(finalName_.c_str(), &old) == 0) (void)fchmod(fileno(stream_), old.st_mode & 07777);
+        if (stat(finalName_.c_str(), &old) == 0) (void)fchmod(fileno(stream_.get()), old.st_mode & 07777);
     }
 #endif
 #ifdef __linux__
@@ -191,7 +191,7 @@ bool OutputFile::Commit(bool replace) {
         bool ok = false;
         for (int attempt = 0; attempt < kNameAttempts && !ok; ++attempt) {
             if (replace) linked = TemporaryNameBeside(finalName_);
-            ok = LinkNameless(fileno(stream_), linked);
+            ok = LinkNameless(fileno(stream_.get()), linked);
             if (!ok && (!replace || errno != EEXIST)) break;
         }
         if (!ok) {
@@ -199,8 +199,7 @@ bool OutputFile::Commit(bool replace) {
             Abandon();
             return false;
         }
-        const bool closed = std::fclose(stream_) == 0;
-        stream_ = nullptr;
+        const bool closed = stream_.Close();
         if (!closed || (replace && std::rename(linked.c_str(), finalName_.c_str()) != 0)) {
             error_ = errno;
             unlink(linked.c_str());
@@ -209,8 +208,7 @@ bool OutputFile::Commit(bool replace) {
         return true;
     }
 #endif
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
+    const bool closed = stream_.Close();
     if (!closed) {
         error_ = errno;
         Abandon();
@@ -243,12 +241,11 @@ bool OutputFile::Commit(bool replace) {
 }
 
 void OutputFile::Abandon() {
-    if (stream_ != nullptr) {
+    if (stream_.get() != nullptr) {
 #ifdef __GLIBC__
-        __fpurge(stream_);  // nothing more to write into a file that is thrown away
+        __fpurge(stream_.get());  // nothing more to write into a file that is thrown away
 #endif
-        std::fclose(stream_);
-        stream_ = nullptr;
+        stream_.Close();
     }
     if (!tempName_.empty()) {
         std::error_code ec;

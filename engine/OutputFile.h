@@ -5,6 +5,8 @@
 // and an existing file of that name is replaced in one step or not at all.
 #pragma once
 
+#include "engine/FileAccess.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -21,7 +23,7 @@ public:
     // no file can be created in that folder.
     bool Open(const std::string& finalName, bool buffered);
 
-    std::FILE* get() const { return stream_; }
+    std::FILE* get() const { return stream_.get(); }
     // errno of the last failure; 0 when none is known.
     int Error() const { return error_; }
 
@@ -43,7 +45,7 @@ public:
 private:
     bool Fail();
 
-    std::FILE* stream_ = nullptr;
+    Stream stream_;
     std::string finalName_;
     std::string tempName_;  // where a file system has no nameless files
     int error_ = 0;

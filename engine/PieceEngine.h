@@ -1,15 +1,17 @@
 // The transfer engine: cuts the big file into pieces or joins pieces back into
 // the big file, with progress, disk-change questions, free-space sizing and
-// one result code. Standard library only; reaches the window only through
+// one outcome. Standard library only; reaches the window only through
 // TransferView.
 #pragma once
 
 #include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
+#include "engine/TransferOutcome.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,27 +55,11 @@ using TextLookup = std::function<std::string(EngineEntry::Id entry)>;
 using FreeSpaceQuery = std::function<int64_t(const std::string& folder)>;
 int64_t FreeBytesInFolder(const std::string& folder);
 
-// Result codes of Split, Join and Transfer; a positive code is the number of
-// the piece that could not be opened.
-enum TransferResult : int32_t {
-    kTransferOk = 0,
-    kSizesDiffer = -1,
-    kCannotReadBigFile = -89,
-    kCannotCreateBigFile = -90,
-    kDisksNotEntered = -91,
-    kStopped = -2,  // the user (or a signal) asked the transfer to stop
-    // The set's checksum file speaks against the join; FailureSubject names
-    // what: the piece's number, the checksum file, the missing piece.
-    kPieceDamaged = -3,         // a piece's size or bytes differ from its checksum
-    kChecksumsUnfinished = -4,  // the split that wrote the checksum file did not finish
-    kChecksumsDamaged = -5,     // the checksum file cannot be read or makes no sense
-    kPieceMissing = -6,         // a piece the checksum file names is not there
-    kJoinedFileDamaged = -7,    // the joined bytes differ from the whole file's checksum
-    kChecksumsNotWritten = -8,  // a split could not write its checksum file
-};
-
 // Largest copy buffer ever allocated, whatever the memory limit says.
 inline constexpr int64_t kMaxBufferBytes = 64 * 1024 * 1024;
+
+// The progress bar runs from 0 to this many steps.
+inline constexpr int32_t kProgressScale = 1000;
 
 // Progress bar position 0..1000 after `done` of `total` bytes; 0 when the
 // total is 0 (nothing to show), never beyond 1000.
@@ -85,50 +71,80 @@ int32_t ProgressPosition(int64_t done, int64_t total);
 // after the last piece.
 int32_t PausingJoinPosition(int64_t done, int64_t sumSoFar, int32_t piece, int32_t count);
 
+class TransferJob;
+class SplitJob;
+class JoinJob;
+
 class TPieceEngine {
 public:
-    enum class Direction { Split, Join };
-
     explicit TPieceEngine(TextLookup texts = {}, FreeSpaceQuery freeSpace = FreeBytesInFolder);
 
     void SetView(TransferView* view) { view_ = view; }
+    // Called on the thread that starts the transfer: the lookup then answers
+    // in the language of that moment, whatever the window does meanwhile.
     void SetTextLookup(TextLookup texts) { texts_ = std::move(texts); }
     void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
-    // Looked at before every block: once it is true the transfer ends with
-    // kStopped, leaving what a failure leaves. May be set from another
-    // thread or a signal handler.
+    // Looked at before every block: once it is true the transfer ends
+    // Stopped, leaving what a failure leaves. May be set from another thread
+    // or a signal handler.
     void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+    // A split writes the set's checksum file, a join checks it (on unless
+    // turned off).
+    void SetUseChecksums(bool on) { useChecksums_ = on; }
+    // A split also writes recovery files from which any `lostPieces` pieces
+    // can be rebuilt (0: none); a join rebuilds missing or damaged pieces
+    // from the recovery files it finds, whatever this says.
+    void SetRecovery(int32_t lostPieces) { recovery_ = lostPieces; }
+    int32_t Recovery() const { return recovery_; }
 
-    int32_t Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace);
-    int32_t Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
-    int32_t Transfer(Direction direction, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
-                     bool useFreeSpace);
+    TransferOutcome Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace);
+    TransferOutcome Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
 
-    // Sets PieceCount and PieceSizes[1..count] (element 0 holds no piece).
+    // The big file: read by a split, written by a join (links followed).
+    const std::string& BigFilePath() const { return bigFilePath_; }
+    void SetBigFilePath(std::string path) { bigFilePath_ = std::move(path); }
+    // The pieces' names up to the marker.
+    const std::string& PiecePrefix() const { return piecePrefix_; }
+    void SetPiecePrefix(std::string prefix) { piecePrefix_ = std::move(prefix); }
+    // The piece in transfer, or the one a join was chosen by.
+    const std::string& CurrentPieceName() const { return currentPieceName_; }
+    void SetCurrentPieceName(std::string name) { currentPieceName_ = std::move(name); }
+
+    // The pieces' count and sizes: PieceSizes()[n] is piece n's size,
+    // element 0 holds no piece. A free-space split sets them as it goes; a
+    // join with a checksum file takes them from it.
+    int32_t PieceCount() const { return pieceCount_; }
+    const std::vector<int64_t>& PieceSizes() const { return pieceSizes_; }
+    // Sets the count; sizes of new pieces are 0, those beyond it go.
     void SetPieceCount(int32_t count);
+    // Piece n's size (1 <= n; the list grows to hold it, the count does not change).
+    void SetPieceSize(int32_t n, int64_t size);
+    // The count and the sizes in one, as a plan gives them (sizes[0] holds no piece).
+    void SetPieces(int32_t count, std::vector<int64_t> sizes);
 
-    int32_t PieceCount = 0;
-    std::string BigFilePath;
-    std::string PiecePrefix;
-    std::string CurrentPieceName;
-    int64_t BigFileBytes = 0;            // as the window last knew it; the engine never reads it
-    std::vector<int64_t> PieceSizes{0};  // element 0 holds no piece
-    std::string FreeSpaceFolder;         // folder whose free space sizes a free-space split
-    int LastError = 0;                   // errno behind the last failure; 0 when none is known
-    std::string FailureSubject;          // what the last failure is about, where its code needs one
-    bool UseChecksums = true;            // a split writes the set's checksum file, a join checks it
-    std::string ChecksumFilePath;        // a split's checksum file; a join's, when it had one
-    bool Checked = false;                // the last join was checked against a checksum file
+    // A split's checksum file, wherever it went; a join's, when it had one.
+    const std::string& ChecksumFilePath() const { return checksumFilePath_; }
 
 private:
-    // A join's set as its checksum file says, where there is one: the count
-    // and sizes, into `expected` the digests. Fails when the file is
-    // unfinished or damaged, or a piece it names is missing or of another size.
-    int32_t TakeSetFromChecksums(const std::string& marker, bool pausing, ChecksumSet& expected);
-    bool Stopped() const;
+    friend class TransferJob;
+    friend class SplitJob;
+    friend class JoinJob;
+
     std::string Text(EngineEntry::Id entry) const;
-    // "No room on this disk! Ready for disk number " (NoRoomOnDisk, ReadyForDiskNumber).
-    std::string FullDiskQuestion() const;
+    void WriteRecoveryFiles(const std::string& marker, TransferOutcome& outcome);
+    void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
+                               TransferOutcome& outcome);
+    void ShowRecoveryProgress(int64_t done, int64_t total);
+
+    std::string bigFilePath_;
+    std::string piecePrefix_;
+    std::string currentPieceName_;
+    int32_t pieceCount_ = 0;
+    std::vector<int64_t> pieceSizes_{0};  // element 0 holds no piece
+    std::string checksumFilePath_;
+    bool useChecksums_ = true;
+    int32_t recovery_ = 0;
+    std::map<int32_t, std::string> rebuiltPieces_;  // a join reads these in place of the pieces
 
     TextLookup texts_;
     FreeSpaceQuery freeSpace_;

@@ -1,6 +1,6 @@
 #include "texts/ExtraTexts.h"
 
-#include "engine/PieceEngine.h"
+#include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"
 
 #include <array>
@@ -111,11 +111,19 @@ const ExtraRow kRows[] = {
      {"Rebuilt from the recovery files and checked: pieces %1.",
       "Återskapade med återställningsfilerna och kontrollerade: delarna %1.",
       "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teile %1."}},
+    {Extra::PieceRebuilt,
+     {"Rebuilt from the recovery files and checked: piece %1.",
+      "Återskapad med återställningsfilerna och kontrollerad: del %1.",
+      "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teil %1."}},
     {Extra::RestoredWithRebuiltPieces,
      {"The file is restored and checked; pieces %1 were rebuilt from the recovery files.",
       "Filen är återskapad och kontrollerad; delarna %1 byggdes upp igen med återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; die Teile %1 wurden aus den Wiederherstellungsdateien neu "
       "erstellt."}},
+    {Extra::RestoredWithRebuiltPiece,
+     {"The file is restored and checked; piece %1 was rebuilt from the recovery files.",
+      "Filen är återskapad och kontrollerad; del %1 byggdes upp igen med återställningsfilerna.",
+      "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
     {Extra::RebuiltPieceDiffers,
      {"Piece %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
@@ -176,32 +184,50 @@ std::string ReasonText(Language lang, int systemError) {
     }
 }
 
-std::string FailureText(Language lang, int32_t code, bool split, int systemError, const std::string& subject) {
+std::string PieceNumbers(const std::vector<int32_t>& numbers) {
+    std::string list;
+    for (const int32_t n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    return list;
+}
+
+std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
+    using What = TransferOutcome::What;
+    const TextCatalogue& catalogue = Catalogue();
+    const std::string piece = std::to_string(outcome.piece);
     std::string text;
-    if (code == kStopped) {
-        return ExtraText(lang, Extra::Stopped);
-    } else if (code == kPieceDamaged) {
-        text = FillIn(ExtraText(lang, Extra::PieceDamaged), {subject});
-    } else if (code == kChecksumsUnfinished) {
-        text = FillIn(ExtraText(lang, Extra::ChecksumFileUnfinished), {subject});
-    } else if (code == kChecksumsDamaged) {
-        text = FillIn(ExtraText(lang, Extra::ChecksumFileDamaged), {subject});
-    } else if (code == kPieceMissing) {
-        text = Catalogue().Text(lang, Entry::FileMissing) + subject;
-    } else if (code == kJoinedFileDamaged) {
-        text = FillIn(ExtraText(lang, Extra::FileDamaged), {subject});
-    } else if (code == kChecksumsNotWritten) {
-        text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {subject});
-    } else if (code == kSizesDiffer) {
-        text = Catalogue().Text(lang, Entry::SizesDiffer);
-    } else if (code < 0) {
-        // Every other code names its catalogue entry; one the engine never
-        // gives reads as the empty text.
-        text = Catalogue().Text(lang, code < -kCatalogueEntries ? kCatalogueEntries : -code);
-    } else {
-        text = Catalogue().Text(lang, split ? Entry::CannotCreatePiece : Entry::CannotReadPiece) + std::to_string(code);
+    switch (outcome.what) {
+    case What::Done:
+        if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted);
+        if (!outcome.rebuilt.empty()) {
+            return FillIn(ExtraText(lang, outcome.rebuilt.size() == 1 ? Extra::RestoredWithRebuiltPiece
+                                                                      : Extra::RestoredWithRebuiltPieces),
+                          {PieceNumbers(outcome.rebuilt)});
+        }
+        return outcome.checked ? ExtraText(lang, Extra::RestoredAndChecked) : catalogue.Text(lang, Entry::FileRestored);
+    case What::Stopped: return ExtraText(lang, Extra::Stopped);
+    case What::SizesDiffer: text = catalogue.Text(lang, Entry::SizesDiffer); break;
+    case What::CannotReadBigFile: text = catalogue.Text(lang, Entry::CannotReadBigFile); break;
+    case What::CannotCreateBigFile: text = catalogue.Text(lang, Entry::CannotRecreateBigFile); break;
+    case What::DisksNotEntered: text = catalogue.Text(lang, Entry::DisksNotEntered); break;
+    case What::CannotCreatePiece: text = catalogue.Text(lang, Entry::CannotCreatePiece) + piece; break;
+    case What::CannotReadPiece: text = catalogue.Text(lang, Entry::CannotReadPiece) + piece; break;
+    case What::PieceDamaged: text = FillIn(ExtraText(lang, Extra::PieceDamaged), {piece}); break;
+    case What::PieceMissing: text = catalogue.Text(lang, Entry::FileMissing) + outcome.file; break;
+    case What::ChecksumsUnfinished:
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileUnfinished), {outcome.file});
+        break;
+    case What::ChecksumsDamaged: text = FillIn(ExtraText(lang, Extra::ChecksumFileDamaged), {outcome.file}); break;
+    case What::JoinedFileDamaged: text = FillIn(ExtraText(lang, Extra::FileDamaged), {outcome.file}); break;
+    case What::ChecksumsNotWritten:
+        text = FillIn(ExtraText(lang, Extra::ChecksumFileNotWritten), {outcome.file});
+        break;
+    case What::RecoveryTooFew:
+        text = FillIn(ExtraText(lang, Extra::RecoveryTooFew),
+                      {std::to_string(outcome.missing), std::to_string(outcome.rebuildable)});
+        break;
+    case What::RecoveryNotWritten: text = ExtraText(lang, Extra::RecoveryFilesNotWritten); break;
     }
-    const std::string reason = ReasonText(lang, systemError);
+    const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;
     return text;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"
 
 enum class Extra {
@@ -49,7 +50,9 @@ enum class Extra {
     RecoveryNone,               // no usable recovery files
     RecoveryFilePassedOver,     // %1 file name
     PiecesRebuilt,              // %1 piece numbers, "2, 5"
+    PieceRebuilt,               // %1 piece number
     RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
+    RestoredWithRebuiltPiece,   // %1 piece number
     RebuiltPieceDiffers,        // %1 piece number
 
     Count  // not a text
@@ -68,8 +71,11 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
 // any other value.
 std::string ReasonText(Language lang, int systemError);
 
-// What the user reads when a split (split = true) or join ends with `code`
-// other than success: the catalogue's message for the code, and on a line of
-// its own the reason behind systemError where there is one a user can act on.
-// subject: what the code is about (TPieceEngine::FailureSubject).
-std::string FailureText(Language lang, int32_t code, bool split, int systemError, const std::string& subject = {});
+// What the user reads when a split or join ends: the success text, "Stopped."
+// or the catalogue's message for the failure, and on a line of its own the
+// reason behind the system's error where there is one a user can act on. The
+// one rule for the window and the command line.
+std::string OutcomeText(Language lang, const TransferOutcome& outcome);
+
+// "2, 5": piece numbers as the texts list them.
+std::string PieceNumbers(const std::vector<int32_t>& numbers);

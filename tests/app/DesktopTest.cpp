@@ -186,9 +186,9 @@ TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) 
 
 TEST_F(DesktopTest, EscapeClosesTheHelpWindow) {
     Main().HintClick();
-    ASSERT_TRUE(windows.frmHint->isVisible());
-    QTest::keyClick(windows.frmHint->findChild<QWidget*>("ListBox1"), Qt::Key_Escape);
-    EXPECT_FALSE(windows.frmHint->isVisible());
+    ASSERT_TRUE(windows.Others().frmHint->isVisible());
+    QTest::keyClick(windows.Others().frmHint->findChild<QWidget*>("ListBox1"), Qt::Key_Escape);
+    EXPECT_FALSE(windows.Others().frmHint->isVisible());
 }
 
 TEST_F(DesktopTest, PieceListGrowsWithTheWindow) {

@@ -59,7 +59,7 @@ protected:
     }
     bool DiskDialogShown() const {
         for (const auto& s : modal.shown)
-            if (s.kind == ScriptedModal::Shown::Kind::Dialog && s.dialog == windows.frmDisk) return true;
+            if (s.kind == ScriptedModal::Shown::Kind::Dialog && s.dialog == windows.Others().frmDisk) return true;
         return false;
     }
 
@@ -84,9 +84,9 @@ TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
     EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 5");
     EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
     EXPECT_EQ(Main().BigFileName->text(), target);
-    EXPECT_EQ(engine.BigFilePath, target.toStdString());
-    EXPECT_EQ(engine.BigFileBytes, 6500);
-    EXPECT_EQ(engine.CurrentPieceName, Piece(prefix, 6).toStdString());
+    EXPECT_EQ(engine.BigFilePath(), target.toStdString());
+    EXPECT_EQ(Main().BigFileBytes, 6500);
+    EXPECT_EQ(engine.CurrentPieceName(), Piece(prefix, 6).toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
     EXPECT_EQ(Status1(), "Ready to restore the file!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -118,7 +118,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     EXPECT_EQ(Status1(), "The file is restored and checked!");
     EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
     EXPECT_EQ(Main().BigFileSize->text(), "2.861");
-    EXPECT_EQ(engine.BigFileBytes, 3000000);
+    EXPECT_EQ(Main().BigFileBytes, 3000000);
     ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "DoSplit"}, false);
     ExpectEnabled({"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
 }
@@ -160,9 +160,9 @@ TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
         EXPECT_EQ(DiskDialogShown(), c.asks);
         EXPECT_EQ(Sizes(), c.asks ? QStringList({"?", "?", "?", "?"}) : QStringList({"10", "20", "30"}));
         EXPECT_EQ(Main().lblNrFiles->text(), c.asks ? "Nr. of files: 4" : "Nr. of files: 3");
-        EXPECT_EQ(engine.BigFileBytes, c.asks ? 0 : 60);
+        EXPECT_EQ(Main().BigFileBytes, c.asks ? 0 : 60);
         // Asked sizes are measured during the join: none left from the set counted before.
-        EXPECT_EQ(engine.PieceSizes, c.asks ? std::vector<int64_t>(5, 0) : std::vector<int64_t>({0, 10, 20, 30}));
+        EXPECT_EQ(engine.PieceSizes(), c.asks ? std::vector<int64_t>(5, 0) : std::vector<int64_t>({0, 10, 20, 30}));
         EXPECT_EQ(Status1(), "Ready to restore the file!");
         modal.dialogActions.clear();
     }
@@ -197,7 +197,7 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     EXPECT_FALSE(Main().SmallerSizesLB->isEnabled());  // as before the join
     EXPECT_EQ(Status1(), "The file is restored!");
     EXPECT_EQ(Read(target), whole);
-    EXPECT_EQ(engine.BigFileBytes, 60);
+    EXPECT_EQ(Main().BigFileBytes, 60);
 }
 
 TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
@@ -237,7 +237,7 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
 
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_EQ(modal.Messages()[0].text, "File is missing: " + Piece(prefix, 9));
-    EXPECT_EQ(engine.PiecePrefix, prefix.toStdString());
+    EXPECT_EQ(engine.PiecePrefix(), prefix.toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), "(none)");
     EXPECT_EQ(Main().BigFileName->text(), label);
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "DoJoin"}, false);
@@ -255,7 +255,7 @@ TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
     EXPECT_TRUE(save.filter.isEmpty());
     EXPECT_EQ(save.folder, Path("big"));
     EXPECT_EQ(save.proposedName, "Setup.exe");
-    EXPECT_EQ(engine.BigFilePath, prefix.toStdString());
+    EXPECT_EQ(engine.BigFilePath(), prefix.toStdString());
     EXPECT_EQ(Main().BigFileName->text(), target);  // the earlier target stays shown
     EXPECT_EQ(StoredPath("SplitPath"), "(none)");
 
@@ -297,7 +297,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     EXPECT_EQ(modal.Messages()[1].icon, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
-    EXPECT_EQ(engine.BigFileBytes, old.size());  // measured from the file on disk
+    EXPECT_EQ(Main().BigFileBytes, old.size());  // measured from the file on disk
     ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, false);
 }
 
@@ -366,6 +366,6 @@ TEST_F(JoinWorkflow, ChoosingAFileToSplitEndsAPreparedJoin) {
     modal.SetNextFileName(Path("big/Empty.bin"));
     Main().ChooseSplitAFileClick();
     EXPECT_TRUE(Sizes().isEmpty());
-    EXPECT_EQ(engine.PieceCount, 0);
+    EXPECT_EQ(engine.PieceCount(), 0);
     ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, false);
 }

@@ -30,8 +30,8 @@ protected:
 
     // A planned file of `bytes` in base size mode (1.44 MB pieces by default).
     void PlanFile(int64_t bytes) {
-        engine.BigFilePath = "/data/Setup.exe";
-        engine.BigFileBytes = bytes;
+        engine.SetBigFilePath("/data/Setup.exe");
+        Main().BigFileBytes = bytes;
         Main().BigFileName->setText("/data/Setup.exe");
         Main().PlanPieceSizes(0);
     }
@@ -58,7 +58,7 @@ TEST_F(Language, SwitchRewritesTheMainWindowAndStoresTheChoice) {
 
 TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
     PlanFile(3000000);
-    ASSERT_EQ(engine.PieceCount, 3);
+    ASSERT_EQ(engine.PieceCount(), 3);
     // A piece offered for editing: after a switch the label names no piece.
     Main().SmallerSizesLB->setCurrentRow(1);
     Main().SmallerSizesLBClick();
@@ -86,7 +86,7 @@ TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
     }
     // Only texts change: the plan, the list and the editing controls stay.
     EXPECT_EQ(Main().SmallerSizesLB->count(), 3);
-    EXPECT_EQ(engine.PieceCount, 3);
+    EXPECT_EQ(engine.PieceCount(), 3);
     EXPECT_TRUE(IsEnabled("DoSplit"));
 }
 

@@ -102,29 +102,36 @@ TEST_F(MainState, GroupsOutsideZeroToSixChangeNothing) {
     }
 }
 
-TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
+TEST_F(MainState, ReportTransferResultForEveryKindOfOutcome) {
+    using What = TransferOutcome::What;
     struct Case {
-        int32_t code;
+        What what;
+        int32_t piece;
         const char* message;  // nullptr: no message box
         const char* panel1;
     };
     const Case cases[] = {
-        {0, nullptr, "The file is splitted!"},
-        {-1, "The sizes of the files differ. The disk may be full.", "Abnormal termination!"},
-        {-89, "Could not read the big file.", "Abnormal termination!"},
-        {-90, "Possible invalid path! Could not recreate the big file.", "Abnormal termination!"},
-        {-91, "Not all diskettes were entered.", "Abnormal termination!"},
-        {3, "Possible invalid path! Could not create smaller file number 3", "Abnormal termination!"},
-        // Codes the engine never gives still end as a failure, without a crash.
-        {-5000, "", "Abnormal termination!"},
-        {INT32_MIN, "", "Abnormal termination!"},
+        {What::Done, 0, nullptr, "The file is splitted!"},
+        {What::SizesDiffer, 0, "The sizes of the files differ. The disk may be full.", "Abnormal termination!"},
+        {What::CannotReadBigFile, 0, "Could not read the big file.", "Abnormal termination!"},
+        {What::CannotCreateBigFile, 0, "Possible invalid path! Could not recreate the big file.",
+         "Abnormal termination!"},
+        {What::DisksNotEntered, 0, "Not all diskettes were entered.", "Abnormal termination!"},
+        {What::CannotCreatePiece, 3, "Possible invalid path! Could not create smaller file number 3",
+         "Abnormal termination!"},
+        // An outcome the engine never gives still ends as a failure, without a crash.
+        {static_cast<What>(99), 0, "", "Abnormal termination!"},
     };
-    engine.PieceCount = 4;
+    engine.SetPieceCount(4);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE(static_cast<int>(c.what));
         modal.shown.clear();
         Main().ShowWorking("Splits the file...");
-        Main().ReportTransferResult(c.code, Entry::FileSplitted, Entry::CannotCreatePiece);
+        TransferOutcome outcome;
+        outcome.what = c.what;
+        outcome.split = true;
+        outcome.piece = c.piece;
+        Main().ReportTransferResult(outcome);
         auto messages = modal.Messages();
         if (c.message) {
             ASSERT_EQ(messages.size(), 1u);
@@ -143,15 +150,19 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfCode) {
 
 TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
     Main().LanguageGerman->trigger();
-    engine.LastError = ENOSPC;
-    Main().ReportTransferResult(kSizesDiffer, Entry::FileSplitted, Entry::CannotCreatePiece);
+    TransferOutcome full;
+    full.what = TransferOutcome::What::SizesDiffer;
+    full.error = ENOSPC;
+    Main().ReportTransferResult(full);
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_TRUE(modal.Messages()[0].text.endsWith("\nDer Datenträger ist voll."))
         << modal.Messages()[0].text.toStdString();
 
     // A stop is news, not a failure.
     modal.shown.clear();
-    Main().ReportTransferResult(kStopped, Entry::FileSplitted, Entry::CannotCreatePiece);
+    TransferOutcome stopped;
+    stopped.what = TransferOutcome::What::Stopped;
+    Main().ReportTransferResult(stopped);
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Dateiquorvel", "Abgebrochen.", ModalSeam::Icon::Information,
               ModalSeam::Buttons::Ok);

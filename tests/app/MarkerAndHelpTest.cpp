@@ -62,7 +62,7 @@ protected:
         return name;
     }
 
-    QListWidget* HelpList() { return windows.frmHint->findChild<QListWidget*>("ListBox1"); }
+    QListWidget* HelpList() { return windows.Others().frmHint->findChild<QListWidget*>("ListBox1"); }
 };
 
 // ---- piece marker -------------------------------------------------------------
@@ -75,7 +75,7 @@ TEST_F(MarkerAndHelp, MarkerDialogShowsTheStoredMarkerAndTakesOnlyAnOk) {
     });
     Main().ChooseFiletype->trigger();
     ASSERT_EQ(modal.shown.size(), 1u);
-    EXPECT_EQ(modal.shown[0].dialog, windows.FrmFileType);
+    EXPECT_EQ(modal.shown[0].dialog, windows.Others().FrmFileType);
     EXPECT_EQ(modal.shown[0].title, "Change ending to the names of the smaller files");
     EXPECT_EQ(shownInField, ".Quorved_");
     EXPECT_EQ(Main().AddedFileType, ".Quorved_");
@@ -110,8 +110,8 @@ TEST_F(MarkerAndHelp, WithNoFileChosenTheNamePatternStays) {
     Marker(".part");
     EXPECT_EQ(Main().SmallFileNames->text(), before);
     // A chosen file shows its pattern with the new marker at once.
-    engine.PiecePrefix = "/data/Setup.exe";
-    engine.BigFileBytes = 10;
+    engine.SetPiecePrefix("/data/Setup.exe");
+    Main().BigFileBytes = 10;
     Marker(".vol");
     EXPECT_EQ(Main().SmallFileNames->text(), "/data/Setup.exe.vol*");
 }
@@ -124,7 +124,7 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
 
     modal.SetNextFileName(big);
     Main().ChooseSplitAFileClick();
-    ASSERT_EQ(engine.PieceCount, 3);
+    ASSERT_EQ(engine.PieceCount(), 3);
     Marker(".part");
     EXPECT_EQ(Main().SmallFileNames->text(), QDir::toNativeSeparators(dir.filePath("Setup.exe.part*")));
 
@@ -135,7 +135,7 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
     int64_t offset = 0;
     for (int n = 1; n <= 3; ++n) {
         const QByteArray piece = Read(dir.filePath("Setup.exe.part" + QString::number(n)));
-        EXPECT_EQ(piece, whole.mid(int(offset), int(engine.PieceSizes[size_t(n)]))) << n;
+        EXPECT_EQ(piece, whole.mid(int(offset), int(engine.PieceSizes()[size_t(n)]))) << n;
         offset += piece.size();
     }
     EXPECT_EQ(offset, 3000000);
@@ -153,7 +153,7 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
 TEST_F(MarkerAndHelp, MemoryLimitIsTakenHoweverTheDialogWasClosed) {
     EXPECT_EQ(Main().MaxRAM, 100000);
     Memory("250k");
-    EXPECT_EQ(modal.shown.back().dialog, windows.Memory);
+    EXPECT_EQ(modal.shown.back().dialog, windows.Others().Memory);
     EXPECT_EQ(Main().MaxRAM, 250);
     Memory("9", /*ok=*/false);
     EXPECT_EQ(Main().MaxRAM, 250);
@@ -170,32 +170,33 @@ TEST_F(MarkerAndHelp, MemoryLimitIsTakenHoweverTheDialogWasClosed) {
 // ---- How It Works -------------------------------------------------------------
 
 TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
-    ASSERT_FALSE(windows.frmHint->isVisible());
+    ASSERT_FALSE(windows.Others().frmHint->isVisible());
     Main().Hint->trigger();
-    EXPECT_TRUE(windows.frmHint->isVisible());
-    const QPoint offCentre = windows.frmHint->geometry().center() - Main().screen()->availableGeometry().center();
+    EXPECT_TRUE(windows.Others().frmHint->isVisible());
+    const QPoint offCentre =
+        windows.Others().frmHint->geometry().center() - Main().screen()->availableGeometry().center();
     EXPECT_LE(offCentre.manhattanLength(), 40) << "opens centred on the screen";
     EXPECT_TRUE(modal.shown.empty()) << "not modal";
-    EXPECT_EQ(windows.frmHint->windowTitle(), "How It Works");
+    EXPECT_EQ(windows.Others().frmHint->windowTitle(), "How It Works");
     ASSERT_EQ(HelpList()->count(), 100);
     EXPECT_EQ(HelpList()->item(0)->text(), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
 
     // The open window changes language with the main window.
     Main().LanguageGerman->trigger();
-    EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
+    EXPECT_EQ(windows.Others().frmHint->windowTitle(), "Wie es funktioniert");
     EXPECT_EQ(HelpList()->item(0)->text(), CatalogueQText(HelpLineOrder().front()));
 
     // Minimised, then asked for again from the tool button: it comes back.
-    windows.frmHint->showMinimized();
+    windows.Others().frmHint->showMinimized();
     QTest::mouseClick(Main().HintBtn, Qt::LeftButton);
-    EXPECT_TRUE(windows.frmHint->isVisible());
-    EXPECT_FALSE(windows.frmHint->isMinimized());
+    EXPECT_TRUE(windows.Others().frmHint->isVisible());
+    EXPECT_FALSE(windows.Others().frmHint->isMinimized());
     EXPECT_EQ(HelpList()->count(), 100);
 
-    windows.frmHint->close();
+    windows.Others().frmHint->close();
     Main().HintClick();
-    EXPECT_TRUE(windows.frmHint->isVisible());
-    EXPECT_EQ(windows.frmHint->windowTitle(), "Wie es funktioniert");
+    EXPECT_TRUE(windows.Others().frmHint->isVisible());
+    EXPECT_EQ(windows.Others().frmHint->windowTitle(), "Wie es funktioniert");
     EXPECT_EQ(HelpList()->count(), 100);
 }
 

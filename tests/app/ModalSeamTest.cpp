@@ -107,8 +107,8 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         EXPECT_TRUE(seen[4].contains(c.heading)) << seen[4].toStdString();
         EXPECT_TRUE(seen[4].contains(c.lastLine)) << seen[4].toStdString();
         ASSERT_FALSE(modal.shown.empty());
-        EXPECT_EQ(modal.shown.back().dialog, windows.AboutBox);
-        EXPECT_FALSE(windows.AboutBox->isVisible());
+        EXPECT_EQ(modal.shown.back().dialog, windows.Others().AboutBox);
+        EXPECT_FALSE(windows.Others().AboutBox->isVisible());
     }
 }
 

@@ -23,15 +23,16 @@ protected:
     // Stands in for choosing a file to split: the engine's file, its name
     // label, the size display and the plan.
     void ChooseFile(int64_t bytes, const QString& name = "/data/Setup.exe") {
-        engine.BigFilePath = name.toStdString();
-        engine.BigFileBytes = bytes;
+        engine.SetBigFilePath(name.toStdString());
+        Main().BigFileBytes = bytes;
         Main().BigFileName->setText(name);
         Main().ShowBigFileSize(Main().BigUnit);
         Main().PlanPieceSizes(0);
     }
 
     std::vector<int64_t> EnginePieces() {
-        return std::vector<int64_t>(engine.PieceSizes.begin() + 1, engine.PieceSizes.begin() + 1 + engine.PieceCount);
+        return std::vector<int64_t>(engine.PieceSizes().begin() + 1,
+                                    engine.PieceSizes().begin() + 1 + engine.PieceCount());
     }
     QStringList ComboTexts() {
         QStringList texts;
@@ -130,7 +131,7 @@ TEST_F(Plan, IndexOutsideTheListFallsBackToFirstPreset) {
 TEST_F(Plan, PlanShowsSizesCountHintAndEnablesSplitting) {
     ChooseFile(3000000);
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
-    EXPECT_EQ(engine.PieceCount, 3);
+    EXPECT_EQ(engine.PieceCount(), 3);
     EXPECT_EQ(EnginePieces(), (std::vector<int64_t>{kFloppy, kFloppy, 84672}));
     EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
     EXPECT_EQ(GroupHint(), QStringLiteral("The * in the names is an integer from 1 to 3"));
@@ -171,7 +172,7 @@ TEST_F(Plan, PieceLimitAndTooManyFiles) {
     EXPECT_EQ(GroupHint(), QString());
     EXPECT_EQ(Status1(), QStringLiteral("Too many files!"));
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "ApplyNewSize"}, false);
-    EXPECT_EQ(engine.PieceCount, 0);  // nothing left that a split could use
+    EXPECT_EQ(engine.PieceCount(), 0);  // nothing left that a split could use
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -233,7 +234,7 @@ TEST_F(Plan, EditingOnePiece) {
         ChooseFile(3000000);
         EditPiece(c.piece, c.size);
         EXPECT_EQ(Sizes(), c.expected);
-        EXPECT_EQ(engine.PieceCount, int32_t(c.expected.size()));
+        EXPECT_EQ(engine.PieceCount(), int32_t(c.expected.size()));
         EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
         EXPECT_FALSE(IsEnabled("ApplyNewSize"));
     }
@@ -392,7 +393,7 @@ TEST_F(Plan, TimingOfTheLargestPlan) {
     Start();
     Main().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
-    engine.BigFileBytes = 32760000;
+    Main().BigFileBytes = 32760000;
     Main().BigFileName->setText("/data/big");
     QElapsedTimer timer;
     for (int run = 0; run < 3; ++run) {

@@ -63,7 +63,7 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
     EXPECT_EQ(Main().SplitPath, QDir::toNativeSeparators(dir.path()));
     EXPECT_EQ(StoredPath("SplitPath"), Main().SplitPath);
     EXPECT_EQ(Main().CurrentFolder(), Main().SplitPath);
-    EXPECT_EQ(engine.BigFileBytes, kBigSize);
+    EXPECT_EQ(Main().BigFileBytes, kBigSize);
     ExpectEnabled(kSplitCommands, true);
     ExpectEnabled(kJoinCommands, false);
     EXPECT_TRUE(IsEnabled("CBBaseSize"));
@@ -99,7 +99,7 @@ TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
 
     EXPECT_EQ(Status1(), "No file selected!");
     EXPECT_EQ(Main().BigFileName->text(), big);
-    EXPECT_EQ(engine.BigFilePath, big.toStdString());
+    EXPECT_EQ(engine.BigFilePath(), big.toStdString());
     ExpectEnabled(kSplitCommands, true);
     EXPECT_TRUE(modal.Messages().empty());
 }
@@ -115,7 +115,7 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Main().BigFileName->text(), big);
     EXPECT_EQ(StoredPath("SplitPath"), storedFolder);
-    EXPECT_EQ(engine.BigFileBytes, -1);
+    EXPECT_EQ(Main().BigFileBytes, -1);
     ExpectEnabled(kSplitCommands, true);
 
     // The engine already holds the new name: the split cannot read it.
@@ -132,7 +132,7 @@ TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {
     Choose(empty);
 
     EXPECT_EQ(Main().BigFileName->text(), empty);
-    EXPECT_EQ(engine.BigFileBytes, 0);
+    EXPECT_EQ(Main().BigFileBytes, 0);
     EXPECT_TRUE(Sizes().isEmpty());
     EXPECT_TRUE(Main().SmallFileNames->text().trimmed().isEmpty());
     ExpectEnabled(kSplitCommands, false);
@@ -171,7 +171,7 @@ TEST_F(SplitWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
     Main().FindPlaceToSmallFilesClick();
 
     EXPECT_EQ(Status1(), "Ready to split the file!");  // no "New place selected!"
-    EXPECT_EQ(engine.PiecePrefix, Path("pieces/Setup.exe").toStdString());
+    EXPECT_EQ(engine.PiecePrefix(), Path("pieces/Setup.exe").toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
 }
 

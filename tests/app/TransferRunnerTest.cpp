@@ -59,17 +59,16 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(QByteArray(3000000, 'q')), 3000000);
         file.close();
-        engine.BigFilePath = big;
-        engine.PiecePrefix = big;
-        engine.SetPieceCount(3);
-        engine.PieceSizes = {0, 1457664, 1457664, 84672};
+        engine.SetBigFilePath(big);
+        engine.SetPiecePrefix(big);
+        engine.SetPieces(3, {0, 1457664, 1457664, 84672});
     }
     QStringList Files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     // A split that asks for a disk before each piece, on the worker.
-    int32_t SplitOnTheWorker(RecordingView& view) {
+    TransferOutcome::What SplitOnTheWorker(RecordingView& view) {
         TTransferRunner runner(engine, view);
-        int32_t code = 99;
-        QObject::connect(&runner, &TTransferRunner::Finished, [&](int32_t c) { code = c; });
+        TransferOutcome::What code = TransferOutcome::What::CannotReadBigFile;
+        QObject::connect(&runner, &TTransferRunner::Finished, [&](const TransferOutcome& c) { code = c.what; });
         EXPECT_TRUE(
             runner.Start([](TPieceEngine& e) { return e.Split(100000, kDefaultMarker, PauseMode::Always, false); }));
         runner.Wait();
@@ -86,10 +85,10 @@ protected:
 TEST_F(TransferRunnerTest, WorkerReportsTheSameCallsInTheSameOrderOnTheWindowThread) {
     RecordingView direct;
     engine.SetView(&direct);
-    ASSERT_EQ(engine.Split(100000, kDefaultMarker, PauseMode::Always, false), kTransferOk);
+    ASSERT_EQ(engine.Split(100000, kDefaultMarker, PauseMode::Always, false).what, TransferOutcome::What::Done);
 
     RecordingView worked;
-    EXPECT_EQ(SplitOnTheWorker(worked), kTransferOk);
+    EXPECT_EQ(SplitOnTheWorker(worked), TransferOutcome::What::Done);
     EXPECT_EQ(worked.calls, direct.calls);
     EXPECT_TRUE(worked.onCreatingThread);
     EXPECT_EQ(std::count_if(worked.calls.begin(), worked.calls.end(),
@@ -111,7 +110,7 @@ TEST_F(TransferRunnerTest, DiskQuestionHoldsOnlyTheWorker) {
         EXPECT_EQ(view.calls.size(), callsBefore);  // the worker waits for the answer
         EXPECT_EQ(Files(), filesBefore);
     };
-    EXPECT_EQ(SplitOnTheWorker(view), kTransferOk);
+    EXPECT_EQ(SplitOnTheWorker(view), TransferOutcome::What::Done);
     EXPECT_EQ(asked, 3);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(PieceName(big, kDefaultMarker, 3))));
 }

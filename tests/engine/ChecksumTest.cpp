@@ -227,9 +227,10 @@ TEST(ChecksumFile, Sha256sumAcceptsWhatIsWritten) {
         const std::string big = dir / name;
         WriteFile(big, PatternBytes(250000));
         EngineUnderTest t;
-        t.engine.BigFilePath = t.engine.PiecePrefix = big;
+        t.engine.SetBigFilePath(big);
+        t.engine.SetPiecePrefix(big);
         t.Plan({100000, 100000, 50000});
-        ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
         const std::string sums = WriteChecksumsFor(big, kMarker);
         EXPECT_EQ(FileNamePart(sums), name + kMarker + "sha256");
 

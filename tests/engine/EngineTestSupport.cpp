@@ -136,15 +136,21 @@ void EngineTest::MakeBigFile(const std::string& name, int64_t size) {
     big = dir / name;
     bytes = PatternBytes(size);
     WriteFile(big, bytes);
-    t.engine.BigFilePath = big;
-    t.engine.PiecePrefix = big;
+    t.engine.SetBigFilePath(big);
+    t.engine.SetPiecePrefix(big);
 }
 
-std::string EngineTest::Piece(int n) const { return PieceName(t.engine.PiecePrefix, kMarker, n); }
+std::string EngineTest::Piece(int n) const { return PieceName(t.engine.PiecePrefix(), kMarker, n); }
 
 void EngineTest::JoinInto(const std::string& target) {
-    const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix, kMarker);
-    t.engine.PieceCount = found.count;
-    t.engine.PieceSizes = found.sizes;
-    t.engine.BigFilePath = target;
+    const DiscoveredPieces found = DiscoverPieces(t.engine.PiecePrefix(), kMarker);
+    t.engine.SetPieces(found.count, found.sizes);
+    t.engine.SetBigFilePath(target);
+}
+
+void PrintTo(What what, std::ostream* out) { *out << "What(" << static_cast<int>(what) << ")"; }
+
+void PrintTo(const TransferOutcome& outcome, std::ostream* out) {
+    PrintTo(outcome.what, out);
+    *out << " piece " << outcome.piece << " error " << outcome.error << " file \"" << outcome.file << "\"";
 }

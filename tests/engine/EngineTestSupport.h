@@ -108,23 +108,36 @@ struct EngineUnderTest {
     // file, as other tools make them; the checksum tests turn it on.
     EngineUnderTest() {
         engine.SetView(&view);
-        engine.UseChecksums = false;
+        engine.SetUseChecksums(false);
     }
     EngineUnderTest(const EngineUnderTest&) = delete;
     EngineUnderTest& operator=(const EngineUnderTest&) = delete;
     void Reset() {
         view = RecordingView();
         engine = TPieceEngine(EnglishText);
-        engine.UseChecksums = false;
+        engine.SetUseChecksums(false);
         engine.SetView(&view);
     }
     void Plan(const std::vector<int64_t>& sizes) {
         engine.SetPieceCount(static_cast<int32_t>(sizes.size()));
-        for (std::size_t i = 0; i < sizes.size(); ++i) engine.PieceSizes[i + 1] = sizes[i];
+        for (std::size_t i = 0; i < sizes.size(); ++i) engine.SetPieceSize(i + 1, sizes[i]);
     }
 };
 
 inline const std::string kMarker = ".Quorved_";
+
+// Outcomes compared by their kind, or by kind and piece where one is named.
+using What = TransferOutcome::What;
+struct PieceOutcome {
+    What what;
+    int32_t piece;
+};
+inline bool operator==(const TransferOutcome& outcome, What what) { return outcome.what == what; }
+inline bool operator==(const TransferOutcome& outcome, const PieceOutcome& expected) {
+    return outcome.what == expected.what && outcome.piece == expected.piece;
+}
+void PrintTo(const TransferOutcome& outcome, std::ostream* out);
+void PrintTo(What what, std::ostream* out);
 
 // A big file of pattern bytes in a private folder, and an engine pointed at
 // it with its pieces beside it.
@@ -135,11 +148,11 @@ protected:
     // Points the engine at a join of the set found beside PiecePrefix into target.
     void JoinInto(const std::string& target);
     // Plans `sizes` and splits with the usual memory limit, never pausing.
-    int32_t SplitPlan(const std::vector<int64_t>& sizes) {
+    TransferOutcome SplitPlan(const std::vector<int64_t>& sizes) {
         t.Plan(sizes);
         return t.engine.Split(100000, kMarker, PauseMode::Never, false);
     }
-    int32_t Join() { return t.engine.Join(100000, kMarker, PauseMode::Never); }
+    TransferOutcome Join() { return t.engine.Join(100000, kMarker, PauseMode::Never); }
 
     TempFolder dir;
     std::string big;

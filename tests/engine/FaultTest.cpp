@@ -24,13 +24,13 @@ TEST_F(Faults, JoinTargetLinksAreFollowedOrRefused) {
 #ifdef _WIN32
     GTEST_SKIP() << "Linux only: symbolic links and umask";
 #else
-    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     // A link to a name in an existing folder: the file appears there, with
     // the mode every new file gets.
     fs::create_directory(dir / "elsewhere");
     fs::create_symlink("elsewhere/new", dir / "link");
     JoinInto(dir / "link");
-    ASSERT_EQ(Join(), kTransferOk);
+    ASSERT_EQ(Join(), What::Done);
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_TRUE(FileHolds(dir / "elsewhere/new", bytes));
     const mode_t mask = umask(0);
@@ -43,7 +43,7 @@ TEST_F(Faults, JoinTargetLinksAreFollowedOrRefused) {
     fs::create_symlink("nofolder/x", dir / "nowhere");
     for (const char* name : {"loop1", "nowhere"}) {
         JoinInto(dir / name);
-        EXPECT_EQ(Join(), kCannotCreateBigFile) << name;
+        EXPECT_EQ(Join(), What::CannotCreateBigFile) << name;
         EXPECT_TRUE(fs::is_symlink(dir / name)) << name;
     }
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 8u);  // nothing else appeared
@@ -51,7 +51,7 @@ TEST_F(Faults, JoinTargetLinksAreFollowedOrRefused) {
 }
 
 TEST_F(Faults, DiscoveryTellsAGapFromTheEndOfTheSet) {
-    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
     EXPECT_EQ(DiscoverPieces(big, kMarker).end, DiscoveredPieces::End::Whole);
     fs::remove(Piece(2));
     DiscoveredPieces found = DiscoverPieces(big, kMarker);
@@ -99,7 +99,7 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
         }
     };
     t.Plan({10000, 20000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
     EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 10000)));
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_FALSE(Exists(Piece(3)));
@@ -109,7 +109,7 @@ TEST_F(Faults, SplitNeverMixesAnOlderSetAndNeverOpensSpecialFiles) {
     // and takes back piece 1.
     fs::remove(Piece(2));
     ASSERT_EQ(mkfifo(Piece(2).c_str(), 0600), 0);
-    EXPECT_EQ(SplitPlan({10000, 20000}), 2);
+    EXPECT_EQ(SplitPlan({10000, 20000}), (PieceOutcome{What::CannotCreatePiece, 2}));
     EXPECT_FALSE(Exists(Piece(1)));
     EXPECT_TRUE(fs::is_fifo(Piece(2)));
 #endif
@@ -122,8 +122,8 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
     SmallDisk disk(dir / "disk", "64k");
     if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
     MakeBigFile("big", 200000);
-    t.engine.UseChecksums = true;
-    t.engine.PiecePrefix = dir / "disk/big";
+    t.engine.SetUseChecksums(true);
+    t.engine.SetPiecePrefix(dir / "disk/big");
     // The disk claims 10000 bytes more than it takes, as a file system's
     // own bookkeeping does; at each question the disk is swapped for an
     // empty one (its pieces moved aside).
@@ -139,10 +139,10 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
         }
     };
     t.view.onQuestion = swapDisk;
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::Done);
     swapDisk();
 
-    const int32_t count = t.engine.PieceCount;
+    const int32_t count = t.engine.PieceCount();
     ASSERT_GE(count, 4);
     std::string joined;
     for (int n = 1; n <= count; ++n) {
@@ -159,11 +159,12 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
 
     // The pieces' disks had no room to spare: the checksums lie beside the
     // big file, where a join into that folder finds them.
-    EXPECT_EQ(t.engine.ChecksumFilePath, dir / "big.Quorved_sha256");
-    t.engine.PiecePrefix = dir / "taken/big";
+    EXPECT_EQ(t.engine.ChecksumFilePath(), dir / "big.Quorved_sha256");
+    t.engine.SetPiecePrefix(dir / "taken/big");
     JoinInto(dir / "restored");
-    ASSERT_EQ(Join(), kTransferOk);
-    EXPECT_TRUE(t.engine.Checked);
+    const TransferOutcome restored = Join();
+    ASSERT_EQ(restored, What::Done);
+    EXPECT_TRUE(restored.checked);
     EXPECT_TRUE(FileHolds(dir / "restored", bytes));
 }
 
@@ -173,8 +174,8 @@ class CheckedSets : public EngineTest {
 protected:
     void SetUp() override {
         MakeBigFile("big", 40000);
-        t.engine.UseChecksums = true;
-        ASSERT_EQ(SplitPlan({10000, 10000, 10000, 10000}), kTransferOk);
+        t.engine.SetUseChecksums(true);
+        ASSERT_EQ(SplitPlan({10000, 10000, 10000, 10000}), What::Done);
         WriteFile(dir / "target", "old contents");
         JoinInto(dir / "target");
     }
@@ -188,32 +189,31 @@ protected:
 TEST_F(CheckedSets, DamagedOrMissingPiecesFailTheJoinAndNameThePiece) {
     EXPECT_TRUE(Exists(dir / "big.Quorved_sha256"));
     Flip(3, 9999);
-    EXPECT_EQ(Join(), kPieceDamaged);
-    EXPECT_EQ(t.engine.FailureSubject, "3");
+    EXPECT_EQ(Join(), (PieceOutcome{What::PieceDamaged, 3}));
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
 
     Flip(3, 9999);
     WriteFile(Piece(2), ReadFile(Piece(2)) + "x");  // one byte too many
-    EXPECT_EQ(Join(), kPieceDamaged);
-    EXPECT_EQ(t.engine.FailureSubject, "2");
+    EXPECT_EQ(Join(), (PieceOutcome{What::PieceDamaged, 2}));
 
     fs::remove(Piece(2));
-    EXPECT_EQ(Join(), kPieceMissing);
-    EXPECT_EQ(t.engine.FailureSubject, Piece(2));
+    EXPECT_EQ(Join(), What::PieceMissing);
+    EXPECT_EQ(Join().file, Piece(2));
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 6u);  // nothing else appeared
 }
 
 TEST_F(CheckedSets, APausingJoinChecksEachPieceBeforeTheNextDisk) {
     Flip(1, 0);
-    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kPieceDamaged);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), What::PieceDamaged);
     EXPECT_EQ(t.view.questions.size(), 1u);  // never asked for disk 2
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
 
     Flip(1, 0);
     t.view = RecordingView();
-    ASSERT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kTransferOk);
-    EXPECT_TRUE(t.engine.Checked);
+    const TransferOutcome joined = t.engine.Join(100000, kMarker, PauseMode::Always);
+    ASSERT_EQ(joined, What::Done);
+    EXPECT_TRUE(joined.checked);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
 }
 
@@ -223,11 +223,12 @@ TEST_F(CheckedSets, AnUnfinishedChecksumFileNeverJoins) {
     sums.replace(sums.find("finished"), 8, "unfinished");
     sums.erase(sums.rfind('\n', sums.size() - 2) + 1);  // no whole-file line yet
     WriteFile(dir / "big.Quorved_sha256", sums);
-    EXPECT_EQ(Join(), kChecksumsUnfinished);
+    EXPECT_EQ(Join(), What::ChecksumsUnfinished);
     fs::remove(Piece(4));
     JoinInto(dir / "target");
-    EXPECT_EQ(Join(), kPieceMissing);
-    EXPECT_EQ(t.engine.FailureSubject, Piece(4));
+    const TransferOutcome missing = Join();
+    EXPECT_EQ(missing, What::PieceMissing);
+    EXPECT_EQ(missing.file, Piece(4));
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
 }
 

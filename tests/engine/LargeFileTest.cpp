@@ -54,12 +54,12 @@ TEST(LargeFile, SplitsIntoFat32SizedPiecesAndJoinsBackIdentical) {
     RecordingView view;
     TPieceEngine engine(EnglishText);
     engine.SetView(&view);
-    engine.BigFilePath = big;
-    engine.PiecePrefix = dir / "big";
+    engine.SetBigFilePath(big);
+    engine.SetPiecePrefix(dir / "big");
     engine.SetPieceCount(2);
-    engine.PieceSizes[1] = piece;
-    engine.PieceSizes[2] = size - piece;
-    ASSERT_EQ(engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
+    engine.SetPieceSize(1, piece);
+    engine.SetPieceSize(2, size - piece);
+    ASSERT_EQ(engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
     EXPECT_EQ(view.lines, (std::vector<std::string>{"4294967295", "3000001"}));
     EXPECT_EQ(view.progress.back(), 0);
     EXPECT_EQ(view.progress[view.progress.size() - 2], 1000);
@@ -67,10 +67,9 @@ TEST(LargeFile, SplitsIntoFat32SizedPiecesAndJoinsBackIdentical) {
     const DiscoveredPieces found = DiscoverPieces(dir / "big", kMarker);
     ASSERT_EQ(found.count, 2);
     EXPECT_EQ(found.total, size);
-    engine.PieceCount = found.count;
-    engine.PieceSizes = found.sizes;
-    engine.BigFilePath = dir / "joined";
-    ASSERT_EQ(engine.Join(100000, kMarker, PauseMode::Never), kTransferOk);
+    engine.SetPieces(found.count, found.sizes);
+    engine.SetBigFilePath(dir / "joined");
+    ASSERT_EQ(engine.Join(100000, kMarker, PauseMode::Never), What::Done);
     EXPECT_EQ(FileSizeOf(dir / "joined"), size);
     EXPECT_TRUE(SameContents(big, dir / "joined"));
 }

@@ -101,19 +101,18 @@ TEST(WindowsPaths, SetInADriveRoot) {
     }
     WriteFile(dir / "big", PatternBytes(25000));
     EngineUnderTest t;
-    t.engine.BigFilePath = dir / "big";
-    t.engine.PiecePrefix = prefix;
+    t.engine.SetBigFilePath(dir / "big");
+    t.engine.SetPiecePrefix(prefix);
     t.Plan({10000, 10000, 5000});
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
     WriteFile(PieceName(prefix, kMarker, 5), "after a gap");
     const DiscoveredPieces found = DiscoverPieces(prefix, kMarker);
     EXPECT_EQ(found.count, 3);
     EXPECT_EQ(found.end, DiscoveredPieces::End::NextMissing);  // piece 5 was seen in the root's listing
     std::remove(PieceName(prefix, kMarker, 5).c_str());
-    t.engine.PieceCount = found.count;
-    t.engine.PieceSizes = found.sizes;
-    t.engine.BigFilePath = dir / "joined";
-    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Never), kTransferOk);
+    t.engine.SetPieces(found.count, found.sizes);
+    t.engine.SetBigFilePath(dir / "joined");
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Never), What::Done);
     EXPECT_TRUE(FileHolds(dir / "joined", PatternBytes(25000)));
     for (int n = 1; n <= 3; ++n) std::remove(PieceName(prefix, kMarker, n).c_str());
 }

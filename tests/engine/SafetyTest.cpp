@@ -27,21 +27,21 @@ protected:
 };
 
 TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {
-    t.engine.BigFilePath = dir / "target";
+    t.engine.SetBigFilePath(dir / "target");
     t.Plan({});
-    EXPECT_EQ(Join(), kDisksNotEntered);
+    EXPECT_EQ(Join(), What::DisksNotEntered);
     EXPECT_FALSE(Exists(dir / "target"));
     EXPECT_TRUE(t.view.calls.empty());
 }
 
 TEST_F(Safety, ResplitIntoFewerPiecesLeavesNoStalePiece) {
-    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
     const std::string shorter = PatternBytes(15000, 7);
     WriteFile(big, shorter);
-    ASSERT_EQ(SplitPlan({10000, 5000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 5000}), What::Done);
     EXPECT_FALSE(Exists(Piece(3)));
     JoinInto(dir / "restored");
-    ASSERT_EQ(Join(), kTransferOk);
+    ASSERT_EQ(Join(), What::Done);
     EXPECT_TRUE(FileHolds(dir / "restored", shorter));
 }
 
@@ -51,9 +51,9 @@ TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
     const std::string input = dir / "x.Quorved_3";
     fs::rename(big, input);
     WriteFile(dir / "x.Quorved_4", "stale");
-    t.engine.BigFilePath = input;
-    t.engine.PiecePrefix = dir / "x";
-    ASSERT_EQ(SplitPlan({20000, 10000}), kTransferOk);
+    t.engine.SetBigFilePath(input);
+    t.engine.SetPiecePrefix(dir / "x");
+    ASSERT_EQ(SplitPlan({20000, 10000}), What::Done);
     EXPECT_TRUE(FileHolds(input, bytes));
 }
 
@@ -68,7 +68,7 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
             fs::create_hard_link(big, Piece(2));
         else
             fs::create_symlink(big, Piece(2));
-        EXPECT_EQ(SplitPlan({10000, 10000, 10000}), 2);
+        EXPECT_EQ(SplitPlan({10000, 10000, 10000}), (PieceOutcome{What::CannotCreatePiece, 2}));
         EXPECT_TRUE(FileHolds(big, bytes));
         EXPECT_FALSE(Exists(Piece(1)));
     }
@@ -76,41 +76,41 @@ TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {
 
 TEST_F(Safety, SplitDoesNotRemoveAFolderInAPiecesPlace) {
     fs::create_directory(Piece(1));
-    EXPECT_EQ(SplitPlan({30000}), 1);
+    EXPECT_EQ(SplitPlan({30000}), (PieceOutcome{What::CannotCreatePiece, 1}));
     EXPECT_TRUE(fs::is_directory(Piece(1)));
 }
 
 TEST_F(Safety, SplitReplacesOlderPiecesWithoutWritingThroughTheirLinks) {
     WriteFile(dir / "other", "keep me");
     fs::create_hard_link(dir / "other", Piece(1));
-    ASSERT_EQ(SplitPlan({30000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({30000}), What::Done);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
     EXPECT_TRUE(FileHolds(dir / "other", "keep me"));
 }
 
 TEST_F(Safety, JoinRefusesATargetThatIsOneOfItsPieces) {
-    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     fs::create_hard_link(Piece(2), dir / "alias");
     JoinInto(dir / "alias");
     t.view = RecordingView();
-    EXPECT_EQ(Join(), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), What::CannotCreateBigFile);
     EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000)));
     EXPECT_TRUE(t.view.calls.empty());
 }
 
 TEST_F(Safety, FailedJoinLeavesAnExistingTargetAndStraysNothing) {
-    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     WriteFile(dir / "target", "old contents");
     JoinInto(dir / "target");
     WriteFile(Piece(2), "cut short");
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big", "big.Quorved_1", "big.Quorved_2", "target"}));
 
     // Where no file had the name, nothing half-joined appears under it.
     JoinInto(dir / "fresh");
-    t.engine.PieceSizes[2] = 20000;
-    EXPECT_EQ(Join(), kSizesDiffer);
+    t.engine.SetPieceSize(2, 20000);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_FALSE(Exists(dir / "fresh"));
 }
 
@@ -118,12 +118,12 @@ TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
 #ifdef _WIN32
     GTEST_SKIP() << "Linux only: permission bits and symbolic links";
 #else
-    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     WriteFile(dir / "target", "old contents");
     fs::permissions(dir / "target", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink(dir / "target", dir / "link");
     JoinInto(dir / "link");  // written where the link points
-    ASSERT_EQ(Join(), kTransferOk);
+    ASSERT_EQ(Join(), What::Done);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_EQ(fs::status(dir / "target").permissions() & fs::perms::all,
@@ -136,15 +136,15 @@ TEST_F(Safety, SuccessfulJoinReplacesAnExistingTargetKeepingItsPermissions) {
 // The rename over an existing file must replace it; a read-only file is
 // Windows' own kind of file that may not be replaced.
 TEST_F(Safety, JoinReplacesAnExistingTargetButNotAReadOnlyOne) {
-    ASSERT_EQ(SplitPlan({10000, 20000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     WriteFile(dir / "target", "old contents");
     JoinInto(dir / "target");
-    ASSERT_EQ(Join(), kTransferOk);
+    ASSERT_EQ(Join(), What::Done);
     EXPECT_TRUE(FileHolds(dir / "target", bytes));
 
     WriteFile(dir / "target", "old contents");
     fs::permissions(dir / "target", fs::perms::owner_read);
-    EXPECT_EQ(Join(), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), What::CannotCreateBigFile);
     EXPECT_TRUE(FileHolds(dir / "target", "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 4u);
     fs::permissions(dir / "target", fs::perms::owner_all);  // so that the folder can go
@@ -163,14 +163,14 @@ TEST_F(Safety, FailedTransfersGiveBackTheSpaceTheyReserved) {
 #else
     t.Plan({10000, 20000});
     WriteFile(big, bytes.substr(0, 15000));  // shrank after it was measured
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kSizesDiffer);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::SizesDiffer);
     EXPECT_LE(DiskUsage(Piece(2)), 8192);
 
     WriteFile(big, bytes);
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
     JoinInto(dir / "joined");
     WriteFile(Piece(2), "cut short");
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_LE(DiskUsage(dir / "joined"), 16384);
 #endif
 }
@@ -199,16 +199,16 @@ TEST(MayReplace, OnlyWritableFilesAndDanglingLinks) {
 }
 
 TEST_F(Safety, JoinIntoAFolderThatDoesNotExistCannotCreateTheBigFile) {
-    ASSERT_EQ(SplitPlan({30000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({30000}), What::Done);
     JoinInto(dir / "no/such/folder/target");
-    EXPECT_EQ(Join(), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), What::CannotCreateBigFile);
     JoinInto(dir.Path());  // nor can a folder be replaced
-    EXPECT_EQ(Join(), kCannotCreateBigFile);
+    EXPECT_EQ(Join(), What::CannotCreateBigFile);
 }
 
 TEST_F(Safety, HugeMemoryLimitIsCappedAndStillCopies) {
     t.Plan({30000});
-    ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, PauseMode::Never, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(INT32_MAX, kMarker, PauseMode::Never, false), What::Done);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }
 
@@ -242,22 +242,23 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
 
     const std::string input = PatternBytes(3000000, 3);
     WriteFile(big, input);
-    t.engine.PiecePrefix = disk + "/big";
-    EXPECT_EQ(SplitPlan({1000000, 1000000, 1000000}), kSizesDiffer);
-    EXPECT_EQ(t.engine.LastError, ENOSPC);
+    t.engine.SetPiecePrefix(disk + "/big");
+    const TransferOutcome full = SplitPlan({1000000, 1000000, 1000000});
+    EXPECT_EQ(full, What::SizesDiffer);
+    EXPECT_EQ(full.error, ENOSPC);
     EXPECT_TRUE(FileHolds(big, input));
     EXPECT_TRUE(FolderEntries(disk).empty());  // the pieces that fitted are taken back
 
-    t.engine.PiecePrefix = big;
-    ASSERT_EQ(SplitPlan({1000000, 1000000, 1000000}), kTransferOk);
+    t.engine.SetPiecePrefix(big);
+    ASSERT_EQ(SplitPlan({1000000, 1000000, 1000000}), What::Done);
     WriteFile(disk + "/target", "old contents");
     JoinInto(disk + "/target");
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_TRUE(FileHolds(disk + "/target", "old contents"));
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
 
     JoinInto(disk + "/fresh");
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
     EXPECT_TRUE(FileHolds(big, input));
 #endif

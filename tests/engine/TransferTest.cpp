@@ -17,7 +17,7 @@ protected:
     void SetUp() override { MakeBigFile("Setup.exe", 3000000); }
     // Splits into the floppy plan, then points the engine at a join of that set into `target`.
     void SplitThenPrepareJoin(const std::string& target) {
-        ASSERT_EQ(SplitPlan(kFloppyPlan), kTransferOk);
+        ASSERT_EQ(SplitPlan(kFloppyPlan), What::Done);
         JoinInto(target);
         t.view = RecordingView();
     }
@@ -27,9 +27,10 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
     for (int32_t maxRam : {100000, 0, 1, 4095, 65536, INT32_MAX}) {
         SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
         t.Reset();
-        t.engine.BigFilePath = t.engine.PiecePrefix = big;
+        t.engine.SetBigFilePath(big);
+        t.engine.SetPiecePrefix(big);
         t.Plan(kFloppyPlan);
-        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Sometimes, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Sometimes, false), What::Done);
         EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 1457664)));
         EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(1457664, 1457664)));
         EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
@@ -37,14 +38,14 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
         EXPECT_TRUE(t.view.questions.empty());
         EXPECT_EQ(t.view.calls.back(), "Progress 0");
         EXPECT_NE(std::find(t.view.progress.begin(), t.view.progress.end(), 1000), t.view.progress.end());
-        EXPECT_EQ(t.engine.CurrentPieceName, Piece(3));
+        EXPECT_EQ(t.engine.CurrentPieceName(), Piece(3));
     }
 }
 
 TEST_F(Transfer, SplitReportsTheViewInOrder) {
     t.Plan({2000000, 1000000});
     // Blocks of 1048576 bytes; the bar moves only when its position changes.
-    ASSERT_EQ(t.engine.Split(1500000, kMarker, PauseMode::Never, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(1500000, kMarker, PauseMode::Never, false), What::Done);
     const std::vector<std::string> expected{"Clear",        "Range 0 1000",     "Progress 0",  "Show " + Piece(1),
                                             "Add 2000000",  "Select 0",         "RepaintList", "Progress 349",
                                             "Progress 666", "Show " + Piece(2), "Add 1000000", "Select 1",
@@ -53,17 +54,17 @@ TEST_F(Transfer, SplitReportsTheViewInOrder) {
 }
 
 TEST_F(Transfer, PlanShortOfTheFileFailsAndTakesItsPiecesBack) {
-    EXPECT_EQ(SplitPlan({1000000, 1000000}), kSizesDiffer);
+    EXPECT_EQ(SplitPlan({1000000, 1000000}), What::SizesDiffer);
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"Setup.exe"});
 }
 
 TEST_F(Transfer, MissingBigFileIsReportedBeforeAnythingHappens) {
-    t.engine.BigFilePath = dir / "nothing";
+    t.engine.SetBigFilePath(dir / "nothing");
     t.Plan({10});
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kCannotReadBigFile);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::CannotReadBigFile);
     EXPECT_TRUE(t.view.calls.empty());
-    t.engine.BigFilePath = dir.Path();  // a folder is no big file either
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kCannotReadBigFile);
+    t.engine.SetBigFilePath(dir.Path());  // a folder is no big file either
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::CannotReadBigFile);
 }
 
 TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
@@ -72,10 +73,10 @@ TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
     std::filesystem::current_path(std::filesystem::u8path(dir.Path()));
     for (const char* prefix : {"Apieces", "apieces"}) {
         t.Reset();
-        t.engine.BigFilePath = big;
-        t.engine.PiecePrefix = prefix;
+        t.engine.SetBigFilePath(big);
+        t.engine.SetPiecePrefix(prefix);
         t.Plan(kFloppyPlan);
-        EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), kTransferOk);
+        EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), What::Done);
         const bool floppy = prefix[0] == 'A';
         ASSERT_EQ(t.view.questions.size(), floppy ? 3u : 0u) << prefix;
         if (floppy) {
@@ -94,17 +95,17 @@ TEST_F(Transfer, SometimesPausesForEveryPieceOnDriveA) {
     std::error_code ec;
     if (!std::filesystem::is_directory("A:\\", ec)) GTEST_SKIP() << "no drive A: here";
     const std::string prefix = Paths::InFolder("A:\\", FileNamePart(dir.Path()));
-    t.engine.PiecePrefix = prefix;
+    t.engine.SetPiecePrefix(prefix);
     t.Plan(kFloppyPlan);
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), kTransferOk);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), What::Done);
     EXPECT_EQ(t.view.questions.size(), 3u);
     EXPECT_TRUE(FileHolds(PieceName(prefix, kMarker, 3), bytes.substr(2915328)));
 
     // Joined from drive A: the pieces are asked for one by one as well.
     t.view = RecordingView();
-    t.engine.BigFilePath = dir / "restored";
+    t.engine.SetBigFilePath(dir / "restored");
     t.Plan({0, 0, 0});
-    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Sometimes), kTransferOk);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Sometimes), What::Done);
     EXPECT_EQ(t.view.questions.size(), 3u);
     EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     for (int n = 1; n <= 3; ++n) std::remove(PieceName(prefix, kMarker, n).c_str());
@@ -114,7 +115,7 @@ TEST_F(Transfer, SometimesPausesForEveryPieceOnDriveA) {
 TEST_F(Transfer, NoToTheSecondDiskTakesBackTheFirstPiece) {
     t.Plan(kFloppyPlan);
     t.view.answers = {true, false};
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::DisksNotEntered);
     EXPECT_FALSE(Exists(Piece(1)));
     EXPECT_FALSE(Exists(Piece(2)));
     EXPECT_EQ(t.view.calls.back(), "Progress 0");
@@ -125,7 +126,7 @@ TEST_F(Transfer, NoToTheFirstDiskOfAJoinLeavesTheTargetAsItWas) {
     WriteFile(target, "old contents");
     SplitThenPrepareJoin(target);
     t.view.answers = {false};
-    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), What::DisksNotEntered);
     EXPECT_TRUE(FileHolds(target, "old contents"));
     EXPECT_EQ(FolderEntries(dir.Path()).size(), 5u);  // big file, three pieces, target: no leftovers
 }
@@ -135,55 +136,55 @@ TEST_F(Transfer, JoinRestoresTheFileWhateverTheMemoryLimit) {
     for (int32_t maxRam : {100000, 0, 7, 1000003}) {
         SCOPED_TRACE("MaxRAM " + std::to_string(maxRam));
         JoinInto(dir / "restored");
-        EXPECT_EQ(t.engine.Join(maxRam, kMarker, PauseMode::Never), kTransferOk);
+        EXPECT_EQ(t.engine.Join(maxRam, kMarker, PauseMode::Never), What::Done);
         EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     }
 }
 
 TEST_F(Transfer, PausingJoinStopsAtTheMissingPieceAndLeavesNoPartialFile) {
-    ASSERT_EQ(SplitPlan({250000, 250000, 250000, 2250000}), kTransferOk);
+    ASSERT_EQ(SplitPlan({250000, 250000, 250000, 2250000}), What::Done);
     std::filesystem::remove(Piece(3));
     const std::string target = dir / "restored";
-    t.engine.BigFilePath = target;
+    t.engine.SetBigFilePath(target);
     t.Plan({0, 0, 0, 0});  // the number of disks was given, nothing measured yet
-    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), 3);
+    EXPECT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), (PieceOutcome{What::CannotReadPiece, 3}));
     EXPECT_FALSE(Exists(target));
 }
 
 TEST_F(Transfer, PieceThatGrewAfterBeingMeasuredFailsTheJoin) {
     SplitThenPrepareJoin(dir / "restored");
     WriteFile(Piece(2), bytes.substr(1457664, 1457664) + "more");
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
 }
 
 TEST_F(Transfer, PieceThatShrankEndsTheJoinAtOnce) {
     SplitThenPrepareJoin(dir / "restored");
     t.Plan(kFloppyPlan);
     WriteFile(Piece(1), bytes.substr(0, 1000));
-    EXPECT_EQ(Join(), kSizesDiffer);
+    EXPECT_EQ(Join(), What::SizesDiffer);
     EXPECT_FALSE(Exists(dir / "restored"));
 }
 
 TEST_F(Transfer, PausingJoinMovesTheBarByPiecesReachedSoFar) {
-    t.engine.PiecePrefix = dir / "p";
+    t.engine.SetPiecePrefix(dir / "p");
     for (int n = 1; n <= 3; ++n) WriteFile(PieceName(dir / "p", kMarker, n), std::string(1000, 'a' + n));
-    t.engine.BigFilePath = dir / "joined";
+    t.engine.SetBigFilePath(dir / "joined");
     t.Plan({0, 0, 0});
-    ASSERT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), kTransferOk);
+    ASSERT_EQ(t.engine.Join(100000, kMarker, PauseMode::Always), What::Done);
     EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 400, 800, 1000, 0}));
     EXPECT_EQ(t.view.lines, (std::vector<std::string>{"1000", "1000", "1000"}));
-    EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1000, 1000, 1000}));
+    EXPECT_EQ(t.engine.PieceSizes(), (std::vector<int64_t>{0, 1000, 1000, 1000}));
 }
 
 TEST_F(Transfer, EmptyPiecesCompleteWithTheBarAtZero) {
-    t.engine.PiecePrefix = dir / "p";
+    t.engine.SetPiecePrefix(dir / "p");
     WriteFile(PieceName(dir / "p", kMarker, 1), "");
     WriteFile(PieceName(dir / "p", kMarker, 2), "");
-    t.engine.BigFilePath = dir / "joined";
+    t.engine.SetBigFilePath(dir / "joined");
     for (PauseMode pauseMode : {PauseMode::Always, PauseMode::Never}) {
         t.view = RecordingView();
         t.Plan({0, 0});
-        EXPECT_EQ(t.engine.Join(100000, kMarker, pauseMode), kTransferOk);
+        EXPECT_EQ(t.engine.Join(100000, kMarker, pauseMode), What::Done);
         EXPECT_EQ(t.view.lines, (std::vector<std::string>{"0", "0"}));
         EXPECT_EQ(t.view.progress, (std::vector<int32_t>{0, 0}));
         EXPECT_TRUE(FileHolds(dir / "joined", ""));
@@ -196,7 +197,7 @@ TEST_F(Transfer, ByteCopyingShowsTheSamePositionsAsOneByteBlocks) {
     for (int32_t maxRam : {0, 1}) {
         t.view = RecordingView();
         t.Plan({700, 1800});
-        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Never, false), kTransferOk);
+        ASSERT_EQ(t.engine.Split(maxRam, kMarker, PauseMode::Never, false), What::Done);
         seen[maxRam] = t.view.progress;
     }
     EXPECT_EQ(seen[0], seen[1]);
@@ -251,9 +252,9 @@ TEST_F(FreeSpaceSplit, FillsEachDiskAskingForTheNext) {
         fresh = true;
         UseSwappedDisk();
         t.Plan({5});  // replaced by the engine's own plan
-        ASSERT_EQ(t.engine.Split(100000, kMarker, pauseMode, true), kTransferOk);
-        EXPECT_EQ(t.engine.PieceCount, 3);
-        EXPECT_EQ(t.engine.PieceSizes, (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
+        ASSERT_EQ(t.engine.Split(100000, kMarker, pauseMode, true), What::Done);
+        EXPECT_EQ(t.engine.PieceCount(), 3);
+        EXPECT_EQ(t.engine.PieceSizes(), (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
         EXPECT_TRUE(FileHolds(Piece(3), bytes.substr(2915328)));
         EXPECT_EQ(queriedFolder, dir.Path());
         if (pauseMode == PauseMode::Never) {
@@ -275,7 +276,7 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
     t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return 0; });
     t.view.onQuestion = [&] { ++asked; };
     t.view.answers = {true, true, false};  // the disk stays full
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::DisksNotEntered);
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(t.view.questions[2].text, "No available space on this diskette! Ready for diskette/file number 1?");
     EXPECT_FALSE(Exists(Piece(1)));
@@ -285,14 +286,14 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
         [](int n) { return n == EngineEntry::NoRoomOnDisk ? std::string("Kein Platz!") : EnglishText(n); });
     t.view.questions.clear();
     t.view.answers = {false};
-    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kDisksNotEntered);
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::DisksNotEntered);
     EXPECT_EQ(t.view.questions[0].text, "Kein Platz! Ready for diskette/file number 1?");
 }
 
 TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {
     t.engine.SetFreeSpaceQuery([](const std::string&) -> int64_t { return int64_t(1) << 40; });
-    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), kTransferOk);
-    EXPECT_EQ(t.engine.PieceCount, 1);
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::Done);
+    EXPECT_EQ(t.engine.PieceCount(), 1);
     EXPECT_TRUE(FileHolds(Piece(1), bytes));
 }
 

@@ -1,0 +1,178 @@
+#include "engine/TransferJob.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+JoinJob::JoinJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode)
+    : TransferJob(engine, false, maxBuffer, marker, pauseMode) {}
+
+TransferOutcome JoinJob::Run() {
+    TPieceEngine& e = engine_;
+    if (e.pieceCount_ == 0) return Refused(What::DisksNotEntered);  // nothing joined is not success
+    if (e.useChecksums_ && !TakeSetFromChecksums()) return outcome_;
+    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+        if (SameFile(e.bigFilePath_, PieceName(e.piecePrefix_, marker_, n))) return Refused(What::CannotCreateBigFile);
+    }
+    if (!OpenTarget()) return outcome_;
+    if (!expected_.digests.empty()) hasher_ = std::make_unique<BackgroundHasher>();
+    StartShowing();
+    if (!pausing_) {
+        int64_t total = 0;
+        for (int32_t n = 1; n <= e.pieceCount_; ++n) total += std::max<int64_t>(e.pieceSizes_[std::size_t(n)], 0);
+        meter_.Scale(total);
+    }
+    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+        if (Stopped()) {
+            Fail(What::Stopped);
+            return outcome_;
+        }
+        if (pausing_) {
+            if (!AskForDisk(n, false)) {
+                Fail(What::DisksNotEntered);
+                return outcome_;
+            }
+            view_.RepaintMainWindow();
+        }
+        if (!ReadPiece(n)) return outcome_;
+    }
+    return Finish();
+}
+
+// The set as its checksum file says, where there is one: the count and
+// sizes, and the digests to compare with. Fails when the file is unfinished
+// or damaged, or a piece it names is missing or of another size.
+bool JoinJob::TakeSetFromChecksums() {
+    TPieceEngine& e = engine_;
+    e.checksumFilePath_ = FindChecksumFile(e.piecePrefix_, marker_, e.bigFilePath_);
+    if (e.checksumFilePath_.empty()) return true;  // made elsewhere, or before checksums: counted
+    const ChecksumRead read = ReadChecksumFile(e.checksumFilePath_, marker_);
+    if (read.status == ChecksumRead::Status::Unfinished) {
+        // What a killed split left: name the first planned piece not there.
+        for (int32_t n = 1; n <= read.set.count; ++n) {
+            const std::string name = PieceName(e.piecePrefix_, marker_, n);
+            if (FileSizeOf(name) < 0) return Refuse(What::PieceMissing, 0, 0, name);
+        }
+        return Refuse(What::ChecksumsUnfinished, 0, 0, e.checksumFilePath_);
+    }
+    if (read.status != ChecksumRead::Status::Ok || read.set.count < 1 ||
+        read.set.digests.size() != static_cast<std::size_t>(read.set.count)) {
+        return Refuse(What::ChecksumsDamaged, read.error, 0, e.checksumFilePath_);
+    }
+    expected_ = read.set;
+    std::vector<int64_t> sizes{0};
+    sizes.insert(sizes.end(), expected_.sizes.begin(), expected_.sizes.end());
+    e.SetPieces(expected_.count, std::move(sizes));
+    if (pausing_) return true;  // the pieces come disk by disk: each is checked as it is read
+    // Every piece is at hand: one that is missing or of another size fails
+    // the join before anything is written.
+    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+        const std::string name = PieceName(e.piecePrefix_, marker_, n);
+        if (FileSizeOf(PieceFile(n)) == e.pieceSizes_[std::size_t(n)]) continue;
+        std::error_code ec;
+        const bool there = fs::exists(fs::symlink_status(Paths::Native(name), ec));
+        outcome_ = there ? Refused(What::PieceDamaged, 0, n) : Refused(What::PieceMissing, 0, 0, name);
+        return false;
+    }
+    return true;
+}
+
+// The big file is written under a temporary name and takes the target's
+// name only on success. A link is written through, to where it leads; a
+// link that loops or leads into no folder is no place to write.
+bool JoinJob::OpenTarget() {
+    target_ = LinkDestination(engine_.bigFilePath_);
+    if (target_.empty()) return Refuse(What::CannotCreateBigFile);
+    std::error_code ec;
+    replacing_ = fs::exists(fs::status(Paths::Native(target_), ec));
+    if (replacing_ && !MayReplace(target_)) return Refuse(What::CannotCreateBigFile);
+    if (replacing_) ForgetCachedContents(target_);
+    if (!bigOut_.Open(target_, mode_.buffered)) {
+        return Refuse(What::CannotCreateBigFile, bigOut_.Error());
+    }
+    return true;
+}
+
+// Piece n's file: the piece, or what was rebuilt in its place.
+std::string JoinJob::PieceFile(int32_t n) const {
+    const auto rebuilt = engine_.rebuiltPieces_.find(n);
+    return rebuilt != engine_.rebuiltPieces_.end() ? rebuilt->second : PieceName(engine_.piecePrefix_, marker_, n);
+}
+
+bool JoinJob::ReadPiece(int32_t n) {
+    TPieceEngine& e = engine_;
+    const std::string name = PieceFile(n);
+    e.currentPieceName_ = PieceName(e.piecePrefix_, marker_, n);
+    const int64_t size = FileSizeOf(name);
+    if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, 0, n);
+    if (pausing_) {
+        // Only the pieces reached so far are known.
+        e.SetPieceSize(n, size);
+        int64_t sumSoFar = 0;
+        for (int32_t k = 1; k <= n; ++k) sumSoFar += e.pieceSizes_[std::size_t(k)];
+        meter_.PausingScale(sumSoFar, n, e.pieceCount_);
+    }
+    Stream piece;
+    errno = 0;
+    if (!piece.Open(name, "rb", mode_.buffered)) return Fail(What::CannotReadPiece, errno, n);
+    ShowPiece(n);
+    const int64_t expected = e.pieceSizes_[std::size_t(n)];
+    Reserve(bigOut_.get(), done_, expected);
+    if (hasher_) HashWhileCopying(piece.get(), 0, bigOut_.get(), done_);
+    int error = 0;
+    if (!Copy(piece.get(), bigOut_.get(), expected, error)) return Fail(What::SizesDiffer, error);
+    errno = 0;
+    if (!piece.Close()) return Fail(What::SizesDiffer, errno);
+    // A piece that changed since it was measured is not the set's piece.
+    if (FileSizeOf(name) != expected) return Fail(What::SizesDiffer);
+    if (hasher_) {
+        hasher_->EndPiece();
+        // Before the next disk goes in, this one's piece is checked.
+        if (!TakeDigests(n, pausing_)) return false;
+    }
+    done_ += expected;
+    return true;
+}
+
+// Compares the digests that are ready (or, with `wait`, all up to piece
+// upTo) with the checksum file's.
+bool JoinJob::TakeDigests(int32_t upTo, bool wait) {
+    BackgroundHasher::Digest digest;
+    while (hashed_ < upTo &&
+           (wait ? (digest = hasher_->WaitPiece(hashed_ + 1), true) : hasher_->PieceReady(hashed_ + 1, &digest))) {
+        hashed_ += 1;
+        // A piece that could not be read back is no damaged piece.
+        if (!digest.ok) return Fail(What::CannotReadPiece, digest.error, hashed_);
+        if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) return Fail(What::PieceDamaged, 0, hashed_);
+    }
+    return true;
+}
+
+TransferOutcome JoinJob::Finish() {
+    view_.SelectPiece(-1);
+    BackgroundHasher::Digest whole;
+    if (hasher_) {
+        whole = hasher_->Finish();
+        if (!TakeDigests(engine_.pieceCount_, true)) return outcome_;
+    }
+    if (bigOut_.Size() != done_) {
+        Fail(What::SizesDiffer, bigOut_.Error());
+        return outcome_;
+    }
+    if (hasher_ && (!whole.ok || whole.hex != expected_.wholeDigest)) {
+        Fail(What::JoinedFileDamaged, whole.error, 0, FileNamePart(target_));
+        return outcome_;
+    }
+    if (Stopped()) {
+        Fail(What::Stopped);
+        return outcome_;
+    }
+    const bool checked = hasher_ != nullptr;
+    view_.SetProgress(0);
+    if (!bigOut_.Commit(replacing_)) return Refused(What::CannotCreateBigFile, bigOut_.Error());
+    outcome_.checked = checked;
+    return outcome_;
+}
+
+void JoinJob::Undo() { bigOut_.Abandon(); }

@@ -1,0 +1,90 @@
+#include "engine/TransferJob.h"
+
+TransferJob::TransferJob(TPieceEngine& engine, bool split, int32_t maxBuffer, const std::string& marker,
+                         PauseMode pauseMode)
+    : engine_(engine),
+      view_(engine.view_ != nullptr ? *engine.view_ : nullView_),
+      split_(split),
+      marker_(marker),
+      pausing_(PausesBeforePieces(pauseMode, engine.piecePrefix_)),
+      mode_(maxBuffer),
+      meter_(view_) {
+    outcome_.split = split;
+}
+
+bool TransferJob::Stopped() const { return engine_.stop_ != nullptr && engine_.stop_->load(std::memory_order_relaxed); }
+
+TransferOutcome TransferJob::Refused(What what, int error, int32_t piece, std::string file) const {
+    TransferOutcome outcome;
+    outcome.what = what;
+    outcome.split = split_;
+    outcome.error = error;
+    outcome.piece = piece;
+    outcome.file = std::move(file);
+    return outcome;
+}
+
+bool TransferJob::Refuse(What what, int error, int32_t piece, std::string file) {
+    outcome_ = Refused(what, error, piece, std::move(file));
+    return false;
+}
+
+bool TransferJob::Fail(What what, int error, int32_t piece, std::string file) {
+    outcome_ = Refused(Stopped() ? What::Stopped : what, error, piece, std::move(file));
+    hasher_.reset();
+    Undo();
+    view_.SetProgress(0);
+    return false;
+}
+
+bool TransferJob::AskForDisk(int32_t n, bool diskFull) {
+    std::string question = engine_.Text(EngineEntry::ReadyForDiskNumber);
+    if (diskFull) {
+        std::string full = engine_.Text(EngineEntry::NoRoomOnDisk);
+        // Not every language's text ends in a blank; the two sentences must not run together.
+        if (!full.empty() && full.back() != ' ') full += ' ';
+        question = full + question;
+    }
+    return view_.AskYesNo(question + std::to_string(n) + "?", engine_.Text(EngineEntry::ChangeDisk),
+                          diskFull ? TransferView::Icon::Exclamation : TransferView::Icon::Question);
+}
+
+void TransferJob::StartShowing() {
+    view_.ClearPieceList();
+    view_.SetProgressRange(0, kProgressScale);
+    meter_.Start();
+}
+
+void TransferJob::ShowPiece(int32_t n) {
+    view_.ShowCurrentPiece(engine_.currentPieceName_);
+    const std::string size = std::to_string(engine_.pieceSizes_[std::size_t(n)]);
+    if (n > listed_) {
+        view_.AddPieceSize(size);
+        listed_ = n;
+    } else {
+        view_.CorrectPieceSize(n - 1, size);
+    }
+    view_.SelectPiece(n - 1);
+    view_.RepaintPieceList();
+}
+
+void TransferJob::HashWhileCopying(std::FILE* in, int64_t inAt, std::FILE* out, int64_t outAt) {
+    BackgroundHasher* hasher = hasher_.get();
+    const bool bothFromInput = split_ || mode_.buffered;
+    meter_.copied = [hasher, bothFromInput, in, inAt, out, outAt](int64_t bytes) mutable {
+        if (bothFromInput) {
+            hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Both);
+        } else {
+            hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Piece);
+            hasher->Submit(out, outAt, bytes, BackgroundHasher::Lane::Whole);
+        }
+        inAt += bytes;
+        outAt += bytes;
+    };
+}
+
+bool TransferJob::Copy(std::FILE* in, std::FILE* out, int64_t count, int& error) {
+    const bool copied = CopyBytes(in, out, count, mode_, meter_, engine_.stop_, error);
+    meter_.copied = nullptr;
+    return copied;
+}

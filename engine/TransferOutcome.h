@@ -1,0 +1,45 @@
+// How a split or a join ended, as one value: what happened, and the piece,
+// file and system error it concerns. texts/ words it for the window and the
+// command line alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TransferOutcome {
+    enum class What {
+        Done,
+        Stopped,              // the user (or a signal) asked the transfer to stop
+        SizesDiffer,          // a read came back short, a write failed, or the sizes do not add up
+        CannotReadBigFile,    // a split cannot read its big file
+        CannotCreateBigFile,  // a join cannot write its target
+        DisksNotEntered,      // a disk question was answered No, or there was nothing to join
+        CannotCreatePiece,    // a split cannot create `piece`
+        CannotReadPiece,      // a join cannot read `piece`
+        PieceDamaged,         // `piece`'s size or bytes differ from its checksum
+        PieceMissing,         // `file`, a piece the checksum file names, is not there
+        ChecksumsUnfinished,  // `file`: the split that wrote it did not finish
+        ChecksumsDamaged,     // `file` cannot be read or makes no sense
+        JoinedFileDamaged,    // the joined bytes (`file`) differ from the whole file's checksum
+        ChecksumsNotWritten,  // a split could not write its checksum file `file`
+        RecoveryTooFew,       // a join: `missing` pieces lost, the recovery files can rebuild `rebuildable`
+        RecoveryNotWritten,   // a split's pieces are whole, its recovery files could not be written
+    };
+
+    What what = What::Done;
+    bool split = false;    // a split's outcome, or a join's
+    int32_t piece = 0;     // the piece it concerns; 0 for none
+    int error = 0;         // errno behind a failure; 0 when none is known
+    std::string file;      // the file it concerns, where there is one
+    bool checked = false;  // a join compared every byte with the set's checksum file
+
+    // Recovery files: those a split wrote; the pieces a join rebuilt from them
+    // (numbers from 1), or how far they fell short.
+    int32_t recoveryFiles = 0;
+    int64_t recoveryBytes = 0;
+    std::vector<int32_t> rebuilt;
+    int32_t missing = 0, rebuildable = 0;
+
+    bool Ok() const { return what == What::Done; }
+};

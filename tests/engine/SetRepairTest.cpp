@@ -7,8 +7,6 @@
 
 namespace {
 
-const char kMarker[] = ".Quorved_";
-
 // A set of four pieces of 1000 bytes and one of 500, its checksum file and
 // recovery files for `lost` pieces beside them.
 struct Set {
@@ -70,6 +68,44 @@ TEST(SetRepair, ChangesNothingWhenTheRecoveryFilesFallShort) {
     const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {1, 3}, recovery, RebuildInto::Pieces);
     EXPECT_FALSE(repair.ok);
     EXPECT_EQ(FolderEntries(set.dir.Path()), before);
+}
+
+class RecoveryTransfer : public EngineTest {
+protected:
+    void SetUp() override {
+        MakeBigFile("Setup.exe", 5000);
+        t.engine.SetUseChecksums(true);
+        t.engine.SetRecovery(2);
+        ASSERT_EQ(SplitPlan({1000, 1000, 1000, 1000, 1000}), What::Done);
+        JoinInto(dir / "joined");
+    }
+};
+
+TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesWithoutTouchingThem) {
+    const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+    EXPECT_FALSE(read.set.recoveryNames.empty());  // the split listed its recovery files
+    std::remove(Piece(2).c_str());
+    WriteFile(Piece(4), "damaged");
+    const TransferOutcome outcome = Join();
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{2, 4}));
+    EXPECT_TRUE(outcome.checked);
+    EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+    EXPECT_FALSE(Exists(Piece(2)));
+    EXPECT_EQ(ReadFile(Piece(4)), "damaged");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(),
+              12u);  // nothing rebuilt is left: big, joined, 4 pieces, sums, 5 recovery
+}
+
+TEST_F(RecoveryTransfer, JoinWithTooManyLostSaysHowManyAndWritesNothing) {
+    for (const int n : {1, 3, 5}) std::remove(Piece(n).c_str());
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    const TransferOutcome outcome = Join();
+    EXPECT_EQ(outcome, What::RecoveryTooFew);
+    EXPECT_EQ(outcome.missing, 3);
+    EXPECT_EQ(outcome.rebuildable, 2);
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
 }  // namespace

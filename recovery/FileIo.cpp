@@ -55,6 +55,33 @@ std::string RandomSuffix() {
     return result;
 }
 
+// Reads or writes exactly size bytes at offset, in as many calls as it
+// takes; `done(end)` after each. An early end sets errno 0 (a read) or
+// ENOSPC (a write).
+template <typename Done>
+bool Positioned(int fd, char* bytes, std::size_t size, int64_t offset, bool write, Done done) {
+    while (size > 0) {
+#ifdef _WIN32
+        if (_lseeki64(fd, offset, SEEK_SET) < 0) return false;
+        const auto part = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
+        const long long moved = write ? _write(fd, bytes, part) : _read(fd, bytes, part);
+#else
+        const ssize_t moved = write ? pwrite(fd, bytes, size, static_cast<off_t>(offset))
+                                    : pread(fd, bytes, size, static_cast<off_t>(offset));
+        if (moved < 0 && errno == EINTR) continue;
+#endif
+        if (moved <= 0) {
+            if (moved == 0) errno = write ? ENOSPC : 0;
+            return false;
+        }
+        bytes += moved;
+        offset += moved;
+        size -= static_cast<std::size_t>(moved);
+        done(offset);
+    }
+    return true;
+}
+
 }  // namespace
 
 Reader::Reader(Reader&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -78,24 +105,7 @@ bool Reader::Open(const std::string& name) {
 }
 
 bool Reader::ReadAt(void* buffer, std::size_t size, int64_t offset) {
-    auto* out = static_cast<char*>(buffer);
-    while (size > 0) {
-#ifdef _WIN32
-        if (_lseeki64(fd_, offset, SEEK_SET) < 0) return false;
-        const long long read = _read(fd_, out, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
-#else
-        const ssize_t read = pread(fd_, out, size, static_cast<off_t>(offset));
-        if (read < 0 && errno == EINTR) continue;
-#endif
-        if (read <= 0) {
-            if (read == 0) errno = 0;
-            return false;
-        }
-        out += read;
-        offset += read;
-        size -= static_cast<std::size_t>(read);
-    }
-    return true;
+    return Positioned(fd_, static_cast<char*>(buffer), size, offset, false, [](int64_t) {});
 }
 
 int64_t Reader::Size() const {
@@ -132,25 +142,8 @@ bool Writer::Create(const std::string& finalName) {
 }
 
 bool Writer::WriteAt(const void* data, std::size_t size, int64_t offset) {
-    const auto* in = static_cast<const char*>(data);
-    while (size > 0) {
-#ifdef _WIN32
-        if (_lseeki64(fd_, offset, SEEK_SET) < 0) return false;
-        const long long wrote = _write(fd_, in, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
-#else
-        const ssize_t wrote = pwrite(fd_, in, size, static_cast<off_t>(offset));
-        if (wrote < 0 && errno == EINTR) continue;
-#endif
-        if (wrote <= 0) {
-            if (wrote == 0) errno = ENOSPC;
-            return false;
-        }
-        in += wrote;
-        offset += wrote;
-        size -= static_cast<std::size_t>(wrote);
-        written_ = std::max(written_, offset);
-    }
-    return true;
+    return Positioned(fd_, const_cast<char*>(static_cast<const char*>(data)), size, offset, true,
+                      [this](int64_t end) { written_ = std::max(written_, end); });
 }
 
 bool Writer::Write(const void* data, std::size_t size) { return WriteAt(data, size, written_); }

@@ -96,8 +96,9 @@ void TPieceEngine::WriteRecoveryFiles(const std::string& marker, TransferOutcome
                          stop_, [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
     if (view_ != nullptr) view_->SetProgress(0);
     if (!written.ok) {
-        outcome.what = written.stopped ? TransferOutcome::What::Stopped : TransferOutcome::What::RecoveryNotWritten;
-        outcome.error = written.error;
+        // Stopped or failed, the pieces and their checksum file are whole: they stay, and the outcome says so.
+        outcome.what = TransferOutcome::What::RecoveryNotWritten;
+        outcome.error = written.stopped ? 0 : written.error;
         return;
     }
     outcome.recoveryFiles = static_cast<int32_t>(written.files.size());

@@ -62,9 +62,9 @@ void TAboutBox::ApplyTexts() {
     ProgramName->setText(Text(Entry::ProgramName));
     lblVersion->setText(Text(Entry::Version));
     Version->setText(QLatin1String(kVersionText));
-    QStringList lines;
-    for (int n = EntryNumber(Entry::InstallationHeading); n <= EntryNumber(Entry::InstallationLast); ++n)
-        lines << CatalogueQText(n);
+    // The catalogue's installation lines were written for a program run from
+    // a diskette without any library; this one comes as a package.
+    QStringList lines = FromStd(ExtraText(Extra::AboutText)).split(QLatin1Char('\n'));
     lines[0] = QStringLiteral("<b>") + lines[0].toHtmlEscaped() + QStringLiteral("</b>");
     for (int i = 1; i < lines.size(); ++i) lines[i] = lines[i].toHtmlEscaped();
     Installation->setText(lines.join(QStringLiteral("<br>")));

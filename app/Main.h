@@ -98,6 +98,11 @@ public:
     void ShowDone(const QString& text);
     void ReportTransferResult(const TransferOutcome& outcome);
     void ReportMissingFile(const QString& name);
+    // The message box and status of a file that cannot be used, text saying why.
+    void ReportRefusedFile(const QString& text);
+    // Reports and returns true when name is a folder, an empty file to split
+    // (split) or, to join, a name without the marker (InputRefusal).
+    bool RefuseFile(const QString& name, bool split);
     void ClearSizeList();
     void ShowPieceCount(int32_t count);  // lblNrFiles and the hint of ActualSizeGB
     static QString CurrentFolder();

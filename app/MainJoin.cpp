@@ -36,9 +36,9 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName(), marker);
     engine_.SetPiecePrefix(prefix);
     engine_.SetBigFilePath(prefix);
-    if (FileSizeOf(engine_.CurrentPieceName()) == -1 || prefix.empty()) {
-        // A name without the marker belongs to no set.
-        ReportMissingFile(chosen);
+    const bool refused = RefuseFile(chosen, false);
+    if (refused || FileSizeOf(engine_.CurrentPieceName()) == -1 || prefix.empty()) {
+        if (!refused) ReportMissingFile(chosen);
         // The engine's names no longer describe a file chosen for splitting.
         SetControlState(ControlGroup::SplitCommand, false);
         SetControlState(ControlGroup::PlaceForPieces, false);
@@ -167,8 +167,12 @@ void TMain::DoJoinClick() {
                     ReportTransferResult(outcome);
                     BigFileBytes = FileSizeOf(engine_.BigFilePath());
                     ShowBigFileSize(BigUnit);
-                    // To join again the user chooses the pieces again.
-                    SetControlState(ControlGroup::JoinCommand, false);
-                    SetControlState(ControlGroup::PlaceForBigFile, false);
+                    // After a join that ended well the user chooses the pieces
+                    // again; after one that failed or stopped, the same set can
+                    // be tried again at once.
+                    if (outcome.Ok()) {
+                        SetControlState(ControlGroup::JoinCommand, false);
+                        SetControlState(ControlGroup::PlaceForBigFile, false);
+                    }
                 });
 }

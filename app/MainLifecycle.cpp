@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <algorithm>
 
 #include "ProgramInfo.h"
@@ -57,7 +58,14 @@ void TMain::KeepOnScreen() {
     // Qt never makes the window smaller than its layout's minimum, the
     // designed size, which fits any usual screen. The frame counts where it
     // is known already (on X11 not before the first showing).
-    const QSize frame = frameGeometry().size() - size();
+    QSize frame = frameGeometry().size() - size();
+    if (frame.height() <= 0 && !isVisible() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // The window manager adds a title bar and borders that are not known
+        // yet: without them a window as high as the screen ends below it,
+        // status bar and all. A title bar of the style's height is assumed.
+        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this) + 2;
+        frame = QSize(2 * border, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 2 * border);
+    }
     resize(size().boundedTo(area.size() - frame));
     const QSize outer = size() + frame;
     move(Within(x(), outer.width(), area.left(), area.width()), Within(y(), outer.height(), area.top(), area.height()));

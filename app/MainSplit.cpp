@@ -27,8 +27,10 @@ void TMain::SplitChosenFile(const QString& chosen) {
     ClearPreparedJoin();
     engine_.SetBigFilePath(ToStd(chosen));
     BigFileBytes = FileSizeOf(engine_.BigFilePath());
+    // An empty file is shown with its size 0 and cannot be split; a folder
+    // is said to be one rather than missing.
     if (BigFileBytes == -1) {
-        ReportMissingFile(chosen);
+        if (!RefuseFile(chosen, true)) ReportMissingFile(chosen);
         return;
     }
     BigFileName->setText(chosen);

@@ -90,14 +90,13 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
                                    ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
     } else if (outcome.what == TransferOutcome::What::Stopped) {
-        // The user asked for it: news, not a failure.
-        Modal::InUse().Message(this, Text(Entry::ProgramName), text, ModalSeam::Icon::Information,
-                               ModalSeam::Buttons::Ok);
+        // The user asked for it: the status bar says so, no box to click away.
         ShowDone(text);
     } else {
+        // The ended transfer's progress gives way before the box appears.
+        ShowDone(Text(Entry::AbnormalTermination));
         Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop,
                                ModalSeam::Buttons::Ok);
-        ShowDone(Text(Entry::AbnormalTermination));
     }
     ShowPieceCount(Engine().PieceCount());
 }
@@ -108,11 +107,18 @@ void TMain::ShowPieceCount(int32_t count) {
     ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + number, false);
 }
 
-void TMain::ReportMissingFile(const QString& name) {
-    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), Text(Entry::FileMissing) + name,
-                           ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
+void TMain::ReportMissingFile(const QString& name) { ReportRefusedFile(Text(Entry::FileMissing) + name); }
+
+void TMain::ReportRefusedFile(const QString& text) {
+    Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
     StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
+}
+
+bool TMain::RefuseFile(const QString& name, bool split) {
+    const std::string refusal = InputRefusal(LanguageIndex, ToStd(name), split, ToStd(AddedFileType));
+    if (!refusal.empty()) ReportRefusedFile(FromStd(refusal));
+    return !refusal.empty();
 }
 
 void TMain::ClearSizeList() {

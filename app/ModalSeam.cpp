@@ -5,19 +5,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <algorithm>
 
 namespace {
-
-// After an accepted dialog the process's current folder is the chosen file's
-// folder, as the workflows expect; Qt's dialogs leave it untouched.
-QString AcceptChosenFile(const QString& chosen) {
-    if (chosen.isEmpty()) return chosen;
-    QDir::setCurrent(QFileInfo(chosen).absolutePath());
-    return QDir::toNativeSeparators(chosen);
-}
 
 // Lists the folders and the files whose names match the chosen filter's
 // pattern: "*" followed by a literal ending (the marker and "1"), matched
@@ -80,6 +74,7 @@ public:
                                                                : QMessageBox::Question;
         QMessageBox box(qtIcon, caption, text,
                         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+        WidenForCaption(box);
         int answer = box.exec();
         return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
     }
@@ -92,9 +87,32 @@ ModalSeam* current = &qtModal;
 
 }  // namespace
 
+// Qt's dialogs leave the current folder untouched.
+QString AcceptChosenFile(const QString& chosen) {
+    if (chosen.isEmpty()) return chosen;
+    QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    return QDir::toNativeSeparators(chosen);
+}
+
 ModalSeam& Modal::InUse() { return *current; }
 
 void Modal::Install(ModalSeam* seam) { current = seam ? seam : &qtModal; }
+
+int CaptionRoom(const QString& caption) {
+    // The window manager draws the caption, often in bold, beside the
+    // window's icon and its buttons; Qt's own allowance for that is too small.
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(caption) + 6 * metrics.height();
+}
+
+void WidenForCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    grid->addItem(new QSpacerItem(CaptionRoom(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -137,64 +155,4 @@ QString QtFilterFromCatalogue(const QString& filter) {
         filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
-}
-
-QString ScriptedModal::OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                                    bool exactNames) {
-    Shown s{Shown::Kind::Open, title, {}, filter, folder, {}};
-    s.exactNames = exactNames;
-    shown.push_back(s);
-    if (fileNames.empty()) return {};
-    QString name = fileNames.front();
-    fileNames.pop_front();
-    return AcceptChosenFile(name);
-}
-
-QString ScriptedModal::SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                                    const QString& proposedName) {
-    shown.push_back(Shown{Shown::Kind::Save, title, {}, filter, folder, proposedName});
-    if (fileNames.empty()) return {};
-    QString name = fileNames.front();
-    fileNames.pop_front();
-    return AcceptChosenFile(name);
-}
-
-bool ScriptedModal::Message(QWidget*, const QString& caption, const QString& text, Icon icon, Buttons buttons) {
-    Shown s{Shown::Kind::Message, caption, text, {}, {}, {}};
-    s.icon = icon;
-    s.buttons = buttons;
-    shown.push_back(s);
-    if (buttons == Buttons::Ok) return true;
-    if (answers.empty()) return false;
-    bool yes = answers.front();
-    answers.pop_front();
-    return yes;
-}
-
-int ScriptedModal::ExecDialog(QDialog* dialog) {
-    Shown s{Shown::Kind::Dialog, dialog->windowTitle(), {}, {}, {}, {}};
-    s.dialog = dialog;
-    // Shown as exec() would, so the dialog sets its texts and fields on showing.
-    dialog->setResult(QDialog::Rejected);
-    dialog->show();
-    s.title = dialog->windowTitle();
-    shown.push_back(s);
-    int result = QDialog::Rejected;
-    if (!dialogActions.empty()) {
-        auto action = std::move(dialogActions.front());
-        dialogActions.pop_front();
-        result = action(dialog);
-    }
-    if (dialog->isVisible()) {
-        dialog->setResult(result);
-        dialog->hide();
-    }
-    return result;
-}
-
-std::vector<ScriptedModal::Shown> ScriptedModal::Messages() const {
-    std::vector<Shown> messages;
-    for (const Shown& s : shown)
-        if (s.kind == Shown::Kind::Message) messages.push_back(s);
-    return messages;
 }

@@ -5,12 +5,10 @@
 
 #include <QString>
 #include <QStringList>
-#include <deque>
-#include <functional>
-#include <vector>
 
 class QDialog;
 class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 class ModalSeam {
@@ -41,51 +39,23 @@ ModalSeam& InUse();
 void Install(ModalSeam* seam);
 }  // namespace Modal
 
+// The width a window needs for its caption in the title bar: the text in a
+// bold title font and room for the window's icon and buttons.
+int CaptionRoom(const QString& caption);
+// Makes a message box at least CaptionRoom wide, so the caption is not cut.
+void WidenForCaption(QMessageBox& box);
+
 // Sets up an open dialog as the program shows it: filter in catalogue form
 // (see OpenFileName). With exactNames, Qt's own dialog lists the folders and
 // the files whose names end exactly in a pattern's text after its leading
 // "*", whatever characters that text holds.
 void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactNames);
 
+// What an accepted file dialog leaves behind: the process's current folder
+// is the chosen file's folder, as the workflows expect, and the name is in
+// native form. An empty name (cancelled) is returned as it is.
+QString AcceptChosenFile(const QString& chosen);
+
 // Converts a catalogue filter ("desc|pattern|...") into Qt's "desc (pattern);;..."
 // form; "*.*" becomes "*" where names need no dot.
 QString QtFilterFromCatalogue(const QString& filter);
-
-// Scripted answers for tests: each call takes the next answer of its kind and
-// records what was shown. With no answer queued a file dialog is cancelled, a
-// message answers OK/No and a dialog is closed without OK.
-class ScriptedModal : public ModalSeam {
-public:
-    struct Shown {
-        enum class Kind { Open, Save, Message, Dialog } kind;
-        QString title;            // dialog title or message caption
-        QString text;             // message text
-        QString filter;           // file dialog filter as given
-        QString folder;           // file dialog initial folder
-        QString proposedName;     // save dialog proposed name
-        bool exactNames = false;  // open dialog: case-sensitive filter, hidden files shown
-        Icon icon = Icon::Stop;
-        Buttons buttons = Buttons::Ok;
-        QDialog* dialog = nullptr;
-    };
-
-    void SetNextFileName(const QString& name) { fileNames.push_back(name); }
-    void SetNextAnswer(bool yes) { answers.push_back(yes); }
-    // Acts on the shown dialog (type, click) and returns its result.
-    void SetNextDialogAction(std::function<int(QDialog*)> action) { dialogActions.push_back(std::move(action)); }
-
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                         bool exactNames = false) override;
-    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& folder,
-                         const QString& proposedName) override;
-    bool Message(QWidget*, const QString& caption, const QString& text, Icon icon, Buttons buttons) override;
-    int ExecDialog(QDialog* dialog) override;
-
-    std::vector<Shown> shown;
-    std::deque<QString> fileNames;
-    std::deque<bool> answers;
-    std::deque<std::function<int(QDialog*)>> dialogActions;
-
-    // The shown messages only.
-    std::vector<Shown> Messages() const;
-};

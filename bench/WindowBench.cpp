@@ -16,10 +16,10 @@
 #include <cstring>
 
 #include "app/Main.h"
-#include "app/ModalSeam.h"
 #include "app/Windows.h"
 #include "engine/PieceEngine.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/ScriptedModal.h"
 #include "texts/TextCatalogue.h"
 
 int main(int argc, char** argv) {

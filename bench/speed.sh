@@ -15,7 +15,7 @@ size_mib=${1:-1024}
 piece=${2:-104857600}
 runs=${3:-5}
 cli=$(realpath "${QUORVEL_CLI:-build/quorvel-cli}")
-[ -x "$cli" ] || { echo "no $cli: build first (./build.sh run)" >&2; exit 2; }
+[ -x "$cli" ] || { echo "no $cli: build first (cmake --build build --target quorvel-cli quorvel-hash-speed)" >&2; exit 2; }
 
 . bench/common.sh
 mkdir ours theirs
@@ -115,4 +115,6 @@ hash_speed="$(dirname "$cli")/quorvel-hash-speed"
 if [ -x "$hash_speed" ]; then
   echo "hashing the test file from the page cache:"
   "$hash_speed" big 65536 "$piece"
+else
+  echo "no $hash_speed: the hashing alone is not measured (cmake --build build --target quorvel-hash-speed)"
 fi

@@ -17,7 +17,9 @@ runs=${2:-6}
 piece=1457664  # the window's default piece size on a first start
 cli=$(realpath "${QUORVEL_CLI:-build/quorvel-cli}")
 win=$(realpath "${QUORVEL_BENCH_WINDOW:-build/quorvel-bench-window}")
-for p in "$cli" "$win"; do [ -x "$p" ] || { echo "no $p: build first" >&2; exit 2; }; done
+for p in "$cli" "$win"; do
+  [ -x "$p" ] || { echo "no $p: build first (cmake --build build --target quorvel-cli quorvel-bench-window)" >&2; exit 2; }
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT

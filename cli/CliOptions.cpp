@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "engine/PieceNaming.h"
+#include "planning/SizePlan.h"
 
 #include <limits>
 
@@ -30,23 +31,33 @@ ParsedCommandLine Fail(std::string error) {
 
 const char* CliUsage() {
     return "usage:\n"
-           "  quorvel-cli split FILE --size BYTES|--free-space [--into FOLDER] [--marker TEXT]\n"
-           "                         [--max-ram BYTES] [--pause always|sometimes|never] [--no-checksum]\n"
-           "                         [--recovery K]\n"
-           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
+           "  quorvel-cli split FILE --size SIZE|--free-space [--into FOLDER]\n"
+           "                 [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
+           "                 [--pause always|sometimes|never] [--recovery K]\n"
+           "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
+           "                 [--no-checksum]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
            "  quorvel-cli repair PIECE [--marker TEXT]\n"
+           "  quorvel-cli --help | --version\n"
+           "SIZE is a number of bytes, or one with K, M or G: powers of 1024, as the\n"
+           "window's kB, MB and GB (700M = 700MB = 700MiB = 734003200 bytes; 4G, 1K).\n"
            "Pieces are named FILE + marker + number (default marker \".Quorved_\"); a join\n"
            "or check takes any one piece of a set. --max-ram 0 copies byte by byte (default\n"
            "100000). check compares the pieces (and FILE, if it lies beside them) with the\n"
            "set's checksum file FILE + marker + \"sha256\", without joining. A split writes\n"
            "that file and a join checks every byte against it, unless --no-checksum.\n"
-           "--free-space makes each piece as large as the free space of its disk; --pause asks\n"
-           "for the next disk before each piece (sometimes: only for drives A and B).\n"
-           "--recovery K also writes PAR 2.0 recovery files FILE.par2 and FILE.volNN+MM.par2\n"
-           "(none larger than a piece) from which any K lost or damaged pieces can be rebuilt;\n"
-           "repair rebuilds the pieces the checksum file finds missing or damaged from them.\n"
-           "Exit status: 0 done, 1 the split, join or check failed, 2 the command line is wrong.\n";
+           "--free-space makes each piece as large as the free space of its disk; --pause\n"
+           "asks for the next disk before each piece (sometimes: only for drives A and B).\n"
+           "--recovery K also writes PAR 2.0 recovery files FILE.par2, FILE.volNN+MM.par2\n"
+           "(none larger than a piece) from which any K lost or damaged pieces can be\n"
+           "rebuilt: a join does so where it has to, and repair rebuilds the pieces the\n"
+           "checksum file finds missing or damaged in place.\n"
+           "Exit status:\n"
+           "  0      done (check: every piece matches)\n"
+           "  1      the split, join or check failed, or its input is missing or refused\n"
+           "  2      the command line is wrong\n"
+           "  128+n  stopped by signal n, nothing partial left behind: 130 Ctrl+C (SIGINT),\n"
+           "         143 kill (SIGTERM), 129 closed terminal (SIGHUP)\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -54,7 +65,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CliOptions& o = parsed.options;
     o.marker = kDefaultMarker;
     if (args.empty()) return Fail("no command given");
-    if (args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
+    if (args[0] == "-h" || args[0] == "--help" || args[0] == "help" || args[0] == "--version") {
+        if (args[0] == "--version") o.command = CliOptions::Command::Version;
         parsed.ok = true;
         return parsed;
     }
@@ -106,10 +118,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         int64_t number = 0;
         if (arg == "--size" && split) {
-            if (!ParseCount(value, std::numeric_limits<int64_t>::max(), number) || number == 0) {
-                return Fail("--size must be a whole number of bytes above 0, not \"" + value + "\"");
+            o.size = ParseSize(value);
+            if (o.size <= 0) {
+                return Fail("--size must be a whole number of bytes above 0, or one with K, M or G, not \"" + value +
+                            "\"");
             }
-            o.size = number;
             sizeGiven = true;
         } else if (arg == "--into" && split) {
             if (value.empty()) return Fail("--into needs a folder");

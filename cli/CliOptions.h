@@ -12,7 +12,7 @@
 inline constexpr int32_t kMaxRecoveryPieces = 100;
 
 struct CliOptions {
-    enum class Command { Help, Split, Join, Check, Repair };
+    enum class Command { Help, Version, Split, Join, Check, Repair };
     Command command = Command::Help;
     std::string file;                            // the big file to split, or any piece of a set to join or check
     int64_t size = 0;                            // --size: bytes per piece (the last one holds the rest)

@@ -1,5 +1,6 @@
 #include "cli/CliRun.h"
 
+#include "ProgramInfo.h"
 #include "cli/CliOptions.h"
 #include "cli/StopSignals.h"
 #include "engine/ChecksumFile.h"
@@ -10,8 +11,10 @@
 #include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
+#include "texts/ProgressText.h"
 #include "texts/TextCatalogue.h"
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <istream>
@@ -26,40 +29,99 @@ namespace {
 const std::string& English(Entry entry) { return Catalogue().Text(Language::English, entry); }
 const std::string& English(Extra id) { return ExtraText(Language::English, id); }
 
+// The characters of a UTF-8 text, each with its continuation bytes.
+std::vector<std::string> Characters(const std::string& text) {
+    std::vector<std::string> characters;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80 && !characters.empty())
+            characters.back() += c;
+        else
+            characters.emplace_back(1, c);
+    }
+    return characters;
+}
+
+// Columns a UTF-8 text takes on a terminal: one per character (the texts
+// hold no wide ones).
+int Columns(const std::string& text) { return static_cast<int>(Characters(text).size()); }
+
+// The first `columns` characters of text.
+std::string Cut(const std::string& text, int columns) {
+    std::string cut;
+    const std::vector<std::string> characters = Characters(text);
+    for (int i = 0; i < columns && i < static_cast<int>(characters.size()); ++i) cut += characters[i];
+    return cut;
+}
+
+// text in at most `columns` characters: its middle gives way to "…", so the
+// start and the end (a path's folder and file name) stay.
+std::string ShortenMiddle(const std::string& text, int columns) {
+    const std::vector<std::string> characters = Characters(text);
+    const int count = static_cast<int>(characters.size());
+    if (count <= columns) return text;
+    const int head = (columns - 1) / 2, tail = columns - 1 - head;
+    std::string shortened;
+    for (int i = 0; i < head; ++i) shortened += characters[i];
+    shortened += "\xE2\x80\xA6";
+    for (int i = count - tail; i < count; ++i) shortened += characters[i];
+    return shortened;
+}
+
 // The engine's view on a terminal: questions answered with y or n, progress
-// as a percentage on one line.
+// on one line as wide as the terminal.
 class TerminalView final : public TransferView {
 public:
-    TerminalView(std::istream& in, std::ostream& err, bool showProgress)
-        : in_(in), err_(err), showProgress_(showProgress) {}
+    using Clock = std::chrono::steady_clock;
+
+    TerminalView(std::istream& in, std::ostream& err, int progressWidth) : in_(in), err_(err), width_(progressWidth) {}
     ~TerminalView() override { EndLine(); }
+
+    // What the progress line knows before the engine starts.
+    void Expect(int64_t totalBytes, int32_t pieceCount) {
+        status_.totalBytes = totalBytes;
+        status_.pieceCount = pieceCount;
+    }
 
     void ClearPieceList() override {}
     void SetProgressRange(int32_t, int32_t) override {}
     void SetProgress(int32_t position) override {
-        if (!showProgress_) return;
+        if (width_ <= 0) return;
         if (position == 0) {  // the transfer is over (or starts): end the progress line
             EndLine();
             return;
         }
-        err_ << '\r' << position / 10 << '.' << position % 10 << "% " << piece_ << std::flush;
+        status_.position = position;
+        status_.seconds = std::chrono::duration<double>(Clock::now() - start_ - asking_).count();
+        const std::string line = ProgressLine(ProgressText(status_, Language::English, "."), piece_, width_);
+        const int columns = Columns(line);
+        // Blanks over what a longer line before left behind.
+        err_ << '\r' << line << std::string(std::max(shownColumns_ - columns, 0), ' ') << std::flush;
+        shownColumns_ = columns;
         progressShown_ = true;
     }
     void ShowCurrentPiece(const std::string& name) override { piece_ = name; }
     void AddPieceSize(const std::string&) override {}
-    void SelectPiece(int32_t) override {}
+    void SelectPiece(int32_t index) override { status_.piece = index + 1; }
     void RepaintPieceList() override {}
     bool AskYesNo(const std::string& text, const std::string& caption, Icon) override {
         EndLine();
         err_ << caption << ": " << text << " [y/n] " << std::flush;
+        // The time spent answering is no time spent copying.
+        const Clock::time_point asked = Clock::now();
+        const bool yes = Answer();
+        asking_ += Clock::now() - asked;
+        return yes;
+    }
+    void RepaintMainWindow() override {}
+
+private:
+    bool Answer() {
         if (!AnswerArrives()) return false;  // stopped while waiting
         std::string answer;
         if (!std::getline(in_, answer)) return false;  // no one to answer: not all disks were entered
         return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
     }
-    void RepaintMainWindow() override {}
 
-private:
     // Waits for a line on the terminal, or for a stop signal: the stream's
     // own read goes on waiting through a signal.
     bool AnswerArrives() {
@@ -78,14 +140,27 @@ private:
     void EndLine() {
         if (progressShown_) err_ << '\n';
         progressShown_ = false;
+        shownColumns_ = 0;
     }
 
     std::istream& in_;
     std::ostream& err_;
-    bool showProgress_;
+    int width_;
     bool progressShown_ = false;
+    int shownColumns_ = 0;
     std::string piece_;
+    TransferStatus status_;
+    Clock::time_point start_ = Clock::now();
+    Clock::duration asking_{};
 };
+
+// Refuses what cannot be split, joined or checked before the engine sees it:
+// a folder, an empty file to split, a name without the marker.
+bool Refused(const std::string& file, bool split, const std::string& marker, std::ostream& err) {
+    const std::string refusal = InputRefusal(Language::English, file, split, marker);
+    if (!refusal.empty()) err << refusal << '\n';
+    return !refusal.empty();
+}
 
 // A name the engine can use whatever the current folder: "Archive.zip" must
 // not pass for a file on drive A. On Windows '/' becomes '\\', the one
@@ -103,7 +178,8 @@ void Report(std::ostream& err, const std::string& text, int systemError = 0) {
     err << text << '\n' << (reason.empty() ? "" : reason + "\n");
 }
 
-int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
+int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
+    if (Refused(o.file, true, o.marker, err)) return 1;
     const int64_t size = FileSizeOf(o.file);
     if (size < 0) {
         err << English(Entry::FileMissing) << o.file << '\n';
@@ -122,16 +198,15 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     if (!o.freeSpace) {
         const PiecePlan plan = PlanPieces(size, o.size);
         if (plan.outcome == PiecePlan::Outcome::TooManyFiles) {
-            err << English(Entry::TooManyFiles) << '\n';
+            err << English(Entry::TooManyFiles) << ' '
+                << FillIn(English(Extra::TooManyFilesLimit),
+                          {std::to_string(kMaxPieces), std::to_string(SmallestBaseSize(size))})
+                << '\n';
             return 1;
         }
-        // An empty file has no pieces, as with split -b.
-        if (plan.outcome == PiecePlan::Outcome::Planned) {
-            engine.SetPieces(plan.count, plan.sizes);
-        } else {
-            engine.SetPieceCount(0);
-        }
+        engine.SetPieces(plan.count, plan.sizes);
     }
+    view.Expect(size, o.freeSpace ? 0 : engine.PieceCount());
     const TransferOutcome outcome = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (!outcome.Ok()) {
         err << OutcomeText(Language::English, outcome) << '\n';
@@ -151,16 +226,13 @@ int Split(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ost
     return 0;
 }
 
-int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostream& err) {
+int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
+    if (Refused(o.file, false, o.marker, err)) return 1;
     if (FileSizeOf(o.file) < 0) {
         err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
     }
     const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    if (prefix.empty()) {  // no marker in the name: no set to look for
-        err << English(Entry::FileMissing) << o.file << '\n';
-        return 1;
-    }
     const DiscoveredPieces found = DiscoverPieces(prefix, o.marker);
     const std::string target = o.to.empty() ? prefix : Absolute(o.to);
     // With a checksum file the engine takes the set from it, and rebuilds
@@ -179,6 +251,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
     engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
     if (listed && found.count == 0) engine.SetPieceCount(1);  // piece 1 is lost: the checksum file counts
+    view.Expect(found.total, found.count);
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
     (outcome.Ok() ? out : err) << OutcomeText(Language::English, outcome) << '\n';
@@ -188,6 +261,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, std::ostream& out, std::ostr
 // The finished set that the chosen file (any piece, or the checksum file
 // itself) belongs to; false after saying why there is none.
 bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::string& sums, ChecksumSet& set) {
+    if (Refused(o.file, false, o.marker, err)) return false;
     if (FileSizeOf(o.file) < 0) {
         err << English(Entry::FileMissing) << o.file << '\n';
         return false;
@@ -299,16 +373,30 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
+std::string ProgressLine(const std::string& progress, const std::string& path, int width) {
+    // A character in the last column makes some terminals wrap at once.
+    const int room = width - 1;
+    const std::string separator = " \xC2\xB7 ";
+    const int left = room - Columns(progress) - Columns(separator);
+    // Too little room for a path to say anything: the progress alone.
+    if (path.empty() || left < 12) return Cut(progress, room);
+    return progress + separator + ShortenMiddle(path, left);
+}
+
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
-           bool showProgress) {
+           int progressWidth) {
     const ParsedCommandLine parsed = ParseCommandLine(args);
     if (!parsed.ok) {
-        err << "quorvel-cli: " << parsed.error << '\n' << CliUsage();
+        err << "quorvel-cli: " << parsed.error << " (see quorvel-cli --help)\n";
         return 2;
     }
     const CliOptions& o = parsed.options;
     if (o.command == CliOptions::Command::Help) {
         out << CliUsage();
+        return 0;
+    }
+    if (o.command == CliOptions::Command::Version) {
+        out << "quorvel-cli (" << kApplicationName << ") " << kVersionText << '\n';
         return 0;
     }
     Catalogue().Build(o.marker);
@@ -317,13 +405,14 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         const int status = Repair(o, out, err);
         return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
     }
-    TerminalView view(in, err, showProgress);
+    TerminalView view(in, err, progressWidth);
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.SetUseChecksums(o.checksums);
     engine.SetRecovery(o.recovery);
-    const int status = o.command == CliOptions::Command::Split ? Split(o, engine, out, err) : Join(o, engine, out, err);
+    const int status =
+        o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err) : Join(o, engine, view, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number.
     return CaughtSignal() != 0 ? 128 + CaughtSignal() : status;
 }

@@ -13,8 +13,10 @@
 #define STDERR_FILENO 2
 #endif
 #ifndef _WIN32
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
+#include <cstdlib>
 
 namespace {
 
@@ -41,11 +43,28 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 #endif
 }
 
+// The progress line's width: the terminal's columns when standard error is a
+// terminal, 0 (no progress) otherwise.
+int ProgressWidth() {
+    if (isatty(STDERR_FILENO) != 1) return 0;
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+    const char* columns = std::getenv("COLUMNS");
+    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
+    return fromEnvironment > 0 ? fromEnvironment : 80;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args = Arguments(argc, argv);
     CatchStopSignals();
-    return RunCli(args, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+    return RunCli(args, std::cin, std::cout, std::cerr, ProgressWidth());
 }

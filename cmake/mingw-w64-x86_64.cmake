@@ -20,8 +20,16 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Test programs run under Wine, in a prefix of their own inside the build
 # folder; gtest_discover_tests and add_test use this too.
+# Wine's server is the one that belongs to that Wine: in its folder, or in
+# the folder of the program a link named wine64 leads to.
 find_program(QUORVEL_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-find_program(QUORVEL_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(QUORVEL_WINE64)
+  get_filename_component(quorvel_wine_folder "${QUORVEL_WINE64}" DIRECTORY)
+  file(REAL_PATH "${QUORVEL_WINE64}" quorvel_wine_real)
+  get_filename_component(quorvel_wine_real_folder "${quorvel_wine_real}" DIRECTORY)
+  find_program(QUORVEL_WINESERVER NAMES wineserver64 wineserver
+               PATHS "${quorvel_wine_folder}" "${quorvel_wine_real_folder}" NO_DEFAULT_PATH)
+endif()
 if(QUORVEL_WINE64 AND QUORVEL_WINESERVER)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wine-prefix ${QUORVEL_WINE64} ${QUORVEL_WINESERVER})

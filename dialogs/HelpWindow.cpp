@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "texts/ExtraTexts.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
@@ -139,6 +141,13 @@ void TfrmHint::OnActivate() {
 void TfrmHint::FillHelpText(bool toFile) {
     static const std::string empty;
     for (int entry : HelpLineOrder()) EmitHelpLine(entry < 0 ? empty : CatalogueText(entry), toFile);
+    // What this program adds to the text, as a paragraph of its own.
+    EmitHelpLine(empty, toFile);
+    const std::string& additions = ExtraText(Extra::HelpAdditions);
+    for (std::string::size_type start = 0, end = 0; start <= additions.size(); start = end + 1) {
+        end = std::min(additions.find('\n', start), additions.size());
+        EmitHelpLine(additions.substr(start, end - start), toFile);
+    }
 }
 
 void TfrmHint::EmitHelpLine(const std::string& line, bool toFile) {
@@ -182,7 +191,10 @@ void TfrmHint::OnFileBtnClick() {
         // likes, so the file stays in its private folder until the program ends.
         if (!keptFolder_) keptFolder_ = std::make_unique<QTemporaryDir>();
         const QString fileName = keptFolder_->filePath(HelpFileName());
-        if (keptFolder_->isValid() && WriteHelpFile(fileName)) QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+        if (keptFolder_->isValid() && WriteHelpFile(fileName)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+            emit FileKept(QDir::toNativeSeparators(fileName));
+        }
     }
     showingFile_ = false;
     activateWindow();

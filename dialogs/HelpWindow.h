@@ -55,6 +55,11 @@ public:
     // Appends line to the list, or writes it with a line end to the help file.
     void EmitHelpLine(const std::string& line, bool toFile);
 
+signals:
+    // No viewer that waits was found: the file went to the desktop's own
+    // viewer, which may show nothing, and stays at fileName until the end.
+    void FileKept(const QString& fileName);
+
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;  // Escape closes

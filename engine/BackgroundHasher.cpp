@@ -18,10 +18,6 @@
 
 namespace {
 
-// Add bytes are queued in blocks of this size...
-constexpr std::size_t kAddBlockBytes = 1024 * 1024;
-// ...and the caller waits while a lane has more than this many of them to hash.
-constexpr int64_t kMaxQueuedAddBytes = 32 * 1024 * 1024;
 // Ranges a lane may have waiting (each holds its file open): the copy waits
 // beyond this rather than hold open ever more pieces of a set of thousands.
 constexpr std::size_t kMaxQueuedRanges = 64;
@@ -167,10 +163,7 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
     for (int l = kPieceLane; l <= kWholeLane; ++l) {
         if (lane != Lane::Both && (l == kPieceLane) != (lane == Lane::Piece)) continue;
         LaneState& state = lanes_[l];
-        if (job.kind == Job::Kind::Bytes) {
-            done_.wait(lock, [&] { return stopping_ || state.queuedBytes < kMaxQueuedAddBytes; });
-            state.queuedBytes += job.length;
-        } else if (job.kind == Job::Kind::Range) {
+        if (job.kind == Job::Kind::Range) {
             done_.wait(lock, [&] { return stopping_ || state.queue.size() < kMaxQueuedRanges; });
         }
         // A lane that lags behind gets the next block of the same file as
@@ -188,7 +181,6 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
 
 bool BackgroundHasher::Submit(int fd, int64_t offset, int64_t length, Lane lane) {
     if (finished_) return false;
-    FlushAdded();
     if (length <= 0) return true;
     Job job;
     job.source = SourceFor(fd);
@@ -208,34 +200,8 @@ bool BackgroundHasher::Submit(std::FILE* file, int64_t offset, int64_t length, L
 #endif
 }
 
-void BackgroundHasher::Add(const void* data, std::size_t size, Lane lane) {
-    if (finished_ || size == 0) return;
-    if (lane != addedLane_) FlushAdded();
-    addedLane_ = lane;
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const std::size_t take = std::min(size, kAddBlockBytes - added_.size());
-        added_.insert(added_.end(), bytes, bytes + take);
-        bytes += take;
-        size -= take;
-        if (added_.size() >= kAddBlockBytes) FlushAdded();
-    }
-}
-
-void BackgroundHasher::FlushAdded() {
-    if (added_.empty()) return;
-    Job job;
-    job.kind = Job::Kind::Bytes;
-    job.length = static_cast<int64_t>(added_.size());
-    job.bytes = std::make_shared<const std::vector<char>>(std::move(added_));
-    added_.clear();
-    added_.reserve(kAddBlockBytes);
-    Queue(std::move(job), addedLane_);
-}
-
 int32_t BackgroundHasher::EndPiece() {
     if (finished_) return endedPieces_;
-    FlushAdded();
     Job job;
     job.kind = Job::Kind::End;
     Queue(std::move(job), Lane::Piece);
@@ -260,7 +226,6 @@ BackgroundHasher::Digest BackgroundHasher::WaitPiece(int32_t n) {
 BackgroundHasher::Digest BackgroundHasher::Finish() {
     if (!started_) return Failed(EAGAIN);
     if (!finished_) {
-        FlushAdded();
         Job job;
         job.kind = Job::Kind::End;
         Queue(std::move(job), Lane::Whole);
@@ -302,10 +267,6 @@ void BackgroundHasher::Run(int lane) {
                                        &running.error);
             if (running.ok) running.bytes += job.length;
             break;
-        case Job::Kind::Bytes:
-            if (running.ok) hash.Update(job.bytes->data(), job.bytes->size());
-            if (running.ok) running.bytes += job.length;
-            break;
         case Job::Kind::End:
             ended = std::move(running);
             ended.hex = hash.Final();  // also starts the hash over
@@ -320,28 +281,8 @@ void BackgroundHasher::Run(int lane) {
         job.source.reset();  // the last job of a source closes its descriptor here, off the caller's thread
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (job.kind == Job::Kind::Bytes) state.queuedBytes -= job.length;
             if (job.kind == Job::Kind::End) (lane == kPieceLane ? pieces_ : whole_).push_back(std::move(ended));
         }
         done_.notify_all();
     }
-}
-
-int OpenForHashing(const std::string& name) {
-#ifdef _WIN32
-    // Shared for deleting too: the file may be renamed while this is open.
-    const HANDLE file =
-        CreateFileW(Paths::Native(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return -1;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-    if (fd < 0) CloseHandle(file);
-    return fd;
-#else
-    return open(name.c_str(), O_RDONLY | O_CLOEXEC);
-#endif
-}
-
-void CloseForHashing(int fd) {
-    if (fd >= 0) CloseFd(fd);
 }

@@ -29,23 +29,21 @@
 //     Ok: PieceCount = sums.set.count, PieceSizes from sums.set.sizes; a missing piece is reported
 //     as missing before anything is written
 //     BackgroundHasher hasher;
-//     int written = OpenForHashing(bigOut.Written());     // the output stream is write-only
 //     for each piece j, after each block of n bytes copied from it at `at` to the output at `outAt`:
-//         hasher.Submit(fileno(piece), at, n, BackgroundHasher::Lane::Piece);
-//         hasher.Submit(written, outAt, n, BackgroundHasher::Lane::Whole);
-//       (buffered and byte copies: the output's bytes may still sit in its stream, so feed the
-//        whole lane from the piece as well, or hasher.Add(buffer, n, Lane::Whole) per run)
+//       kernel copy (the output, open for reading too, has the bytes at once):
+//         hasher.Submit(piece, at, n, BackgroundHasher::Lane::Piece);
+//         hasher.Submit(output, outAt, n, BackgroundHasher::Lane::Whole);
+//       buffered and byte copies (the output's bytes may still sit in its stream):
+//         hasher.Submit(piece, at, n);              // both lanes from the piece
 //       at the piece's end: hasher.EndPiece(); a pausing join waits (WaitPiece(j)) before the next disk;
 //       a ready digest (PieceReady) that differs from sums.set.digests[j - 1] fails the join: piece j
 //     hasher.Finish() must equal sums.set.wholeDigest before the output takes the target's place
-//     CloseForHashing(written)
 //
 // Every function is called from one thread (the copying one); the hasher's
 // own threads touch nothing of the caller's.
 #pragma once
 
 #include <condition_variable>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -82,12 +80,6 @@ public:
     bool Submit(int fd, int64_t offset, int64_t length, Lane lane = Lane::Both);
     bool Submit(std::FILE* file, int64_t offset, int64_t length, Lane lane = Lane::Both);
 
-    // Bytes that passed through the caller's own buffer (buffered and byte
-    // copies): copied and hashed in their turn. Small additions are gathered
-    // first, so adding byte by byte is cheap; waits when the hasher is far
-    // behind rather than hold ever more memory.
-    void Add(const void* data, std::size_t size, Lane lane = Lane::Both);
-
     // Ends the current piece without waiting; returns its number (1, 2, ...).
     int32_t EndPiece();
     // Piece n's digest if it is hashed already.
@@ -101,15 +93,13 @@ public:
 private:
     struct Source;
     struct Job {
-        enum class Kind { Range, Bytes, End } kind = Kind::Range;
+        enum class Kind { Range, End } kind = Kind::Range;
         std::shared_ptr<Source> source;
         int64_t offset = 0;
         int64_t length = 0;
-        std::shared_ptr<const std::vector<char>> bytes;
     };
     struct LaneState {
         std::deque<Job> queue;
-        int64_t queuedBytes = 0;  // bytes of Add jobs not hashed yet
         std::thread thread;
     };
     static constexpr int kPieceLane = 0;
@@ -117,7 +107,6 @@ private:
 
     void Run(int lane);
     void Queue(Job job, Lane lane);
-    void FlushAdded();
     std::shared_ptr<Source> SourceFor(int fd);
     static Digest Failed(int error);
 
@@ -133,15 +122,7 @@ private:
     // The caller's thread only:
     int32_t endedPieces_ = 0;
     bool finished_ = false;
-    std::vector<char> added_;  // Add bytes not queued yet
-    Lane addedLane_ = Lane::Both;
     // The sources of the latest submissions: a join alternates between the
     // piece and the joined file, and each must keep its one descriptor.
     std::vector<std::shared_ptr<Source>> recentSources_;
 };
-
-// A descriptor open for reading on a file the caller writes through a
-// write-only stream, for Submit; -1 when it cannot be opened. Close it with
-// CloseForHashing.
-int OpenForHashing(const std::string& name);
-void CloseForHashing(int fd);

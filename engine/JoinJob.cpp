@@ -72,7 +72,7 @@ bool JoinJob::TakeSetFromChecksums() {
         if (FileSizeOf(PieceFile(n)) == e.pieceSizes_[std::size_t(n)]) continue;
         std::error_code ec;
         const bool there = fs::exists(fs::symlink_status(Paths::Native(name), ec));
-        outcome_ = there ? Refused(What::PieceDamaged, 0, n) : Refused(What::PieceMissing, 0, 0, name);
+        outcome_ = there ? Refused(What::PieceDamaged, 0, n, FileNamePart(name)) : Refused(What::PieceMissing, 0, 0, name);
         return false;
     }
     return true;
@@ -144,7 +144,9 @@ bool JoinJob::TakeDigests(int32_t upTo, bool wait) {
         hashed_ += 1;
         // A piece that could not be read back is no damaged piece.
         if (!digest.ok) return Fail(What::CannotReadPiece, digest.error, hashed_);
-        if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) return Fail(What::PieceDamaged, 0, hashed_);
+        if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) {
+            return Fail(What::PieceDamaged, 0, hashed_, FileNamePart(PieceName(engine_.piecePrefix_, marker_, hashed_)));
+        }
     }
     return true;
 }

@@ -1,8 +1,10 @@
 #include "planning/SizePlan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 int64_t LeadingInteger(const std::string& text) {
@@ -74,4 +76,44 @@ double RoundToUnit(int64_t size, int64_t divisor) {
     // Adding 0.0 turns a truncated -0 into 0, so "-0" is never shown.
     const double thousandths = std::trunc(static_cast<double>(size) * 1000.0 / static_cast<double>(divisor) + 0.5);
     return thousandths / 1000.0 + 0.0;
+}
+
+int64_t UnitBytes(SizeUnit unit) {
+    switch (unit) {
+    case SizeUnit::Kilobytes: return int64_t{1} << 10;
+    case SizeUnit::Megabytes: return int64_t{1} << 20;
+    case SizeUnit::Gigabytes: return int64_t{1} << 30;
+    case SizeUnit::Bytes: break;
+    }
+    return 1;
+}
+
+int64_t ParseSize(const std::string& text) {
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0) return -1;
+    std::string unit = text.substr(digits);
+    for (char& c : unit) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    SizeUnit sizeUnit = SizeUnit::Bytes;
+    if (!unit.empty()) {
+        const char* const kUnitLetters = "KMG";
+        const char* letter = std::strchr(kUnitLetters, unit[0]);
+        const std::string rest = unit.substr(1);
+        if (letter == nullptr || *letter == '\0' || !(rest.empty() || rest == "B" || rest == "IB")) return -1;
+        sizeUnit = static_cast<SizeUnit>(static_cast<int>(SizeUnit::Kilobytes) + (letter - kUnitLetters));
+    }
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    const int64_t factor = UnitBytes(sizeUnit);
+    int64_t number = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+        const int digit = text[i] - '0';
+        if (number > (kMax - digit) / 10) return -1;
+        number = number * 10 + digit;
+    }
+    return number > kMax / factor ? -1 : number * factor;
+}
+
+int64_t SmallestBaseSize(int64_t bigFileBytes) {
+    if (bigFileBytes <= 0) return 1;
+    return bigFileBytes / kMaxPieces + (bigFileBytes % kMaxPieces != 0 ? 1 : 0);
 }

@@ -40,3 +40,16 @@ double RoundToUnit(int64_t size, int64_t divisor);
 
 // The units the big file's size is shown in; the values are the stored ones.
 enum class SizeUnit : int32_t { Bytes = 1, Kilobytes = 2, Megabytes = 3, Gigabytes = 4 };
+
+// Bytes in one unit: 1 for Bytes, then 1024, 1024², 1024³. The window's size
+// display and the sizes typed on the command line use the same units.
+int64_t UnitBytes(SizeUnit unit);
+
+// A size as people type it: whole decimal digits, then optionally a unit K, M
+// or G (UnitBytes: powers of 1024), written alone, with B ("MB") or as "MiB";
+// letter case does not matter. -1 for anything else, or beyond 64 bits.
+int64_t ParseSize(const std::string& text);
+
+// The smallest base size that cuts a file of bigFileBytes into at most
+// kMaxPieces pieces; 1 for an empty file.
+int64_t SmallestBaseSize(int64_t bigFileBytes);

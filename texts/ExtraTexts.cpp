@@ -1,10 +1,13 @@
 #include "texts/ExtraTexts.h"
 
+#include "engine/FileAccess.h"
+#include "engine/PieceNaming.h"
 #include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"
 
 #include <array>
 #include <cerrno>
+#include <filesystem>
 
 namespace {
 
@@ -15,27 +18,132 @@ struct ExtraRow {
 
 // One row per text, in the order of Extra.
 const ExtraRow kRows[] = {
-    {Extra::ReasonDiskFull, {"The disk is full.", "Disken är full.", "Der Datenträger ist voll."}},
+    {Extra::ReasonDiskFull, {"The disk is full.", "Skivan är full.", "Der Datenträger ist voll."}},
     {Extra::ReasonNoPermission, {"Permission denied.", "Behörighet saknas.", "Zugriff verweigert."}},
     {Extra::ReasonNameTooLong, {"The file name is too long.", "Filnamnet är för långt.", "Der Dateiname ist zu lang."}},
     {Extra::ReasonReadOnlyDisk,
-     {"The disk is write-protected.", "Disken är skrivskyddad.", "Der Datenträger ist schreibgeschützt."}},
+     {"The disk is write-protected.", "Skivan är skrivskyddad.", "Der Datenträger ist schreibgeschützt."}},
     {Extra::ReasonIoError,
      {"The disk could not be read or written (input/output error).",
-      "Disken kunde inte läsas eller skrivas (in-/utmatningsfel).",
+      "Det gick inte att läsa från eller skriva till skivan (in-/utmatningsfel).",
       "Der Datenträger konnte nicht gelesen oder beschrieben werden (Ein-/Ausgabefehler)."}},
     {Extra::Stopped, {"Stopped.", "Avbrutet.", "Abgebrochen."}},
     {Extra::AboutMenuItem, {"&About", "&Om", "Ü&ber"}},
     {Extra::AboutTitle, {"About The File Quorvel", "Om Filquorvelen", "Über Dateiquorvel"}},
-    {Extra::PieceDamaged, {"Piece %1 is damaged.", "Del %1 är skadad.", "Teil %1 ist beschädigt."}},
+    {Extra::NoDesktopSession,
+     {"%1 needs a desktop session, and there is no display. Start it as \"xvfb-run -a %1\", or use quorvel-cli "
+      "on the command line.",
+      "%1 behöver en skrivbordsmiljö, men det finns ingen skärm. Starta programmet med \"xvfb-run -a %1\", eller "
+      "använd quorvel-cli på kommandoraden.",
+      "%1 braucht eine Desktop-Sitzung, aber es ist keine Anzeige vorhanden. Starten Sie es mit \"xvfb-run -a %1\" "
+      "oder verwenden Sie quorvel-cli auf der Kommandozeile."}},
+    {Extra::WindowUsage,
+     {"Usage: %1 [FILE]\n"
+      "Opens the window of The File Quorvel. FILE, a file to split or one piece of a\n"
+      "set to restore, is opened as if it had been chosen.\n"
+      "  --help      show this text and exit\n"
+      "  --version   show the version and exit\n"
+      "Without a desktop: quorvel-cli --help",
+      "Användning: %1 [FIL]\n"
+      "Öppnar Filquorvelens fönster. FIL, en fil att dela upp eller en mindre fil i en\n"
+      "serie att återskapa, öppnas som om den hade valts.\n"
+      "  --help      visa den här texten och avsluta\n"
+      "  --version   visa versionen och avsluta\n"
+      "Utan skrivbordsmiljö: quorvel-cli --help",
+      "Aufruf: %1 [DATEI]\n"
+      "Öffnet das Fenster von Dateiquorvel. DATEI, eine aufzuteilende Datei oder ein\n"
+      "Teil einer Reihe zum Wiederherstellen, wird geöffnet, als wäre sie gewählt worden.\n"
+      "  --help      diesen Text zeigen und beenden\n"
+      "  --version   die Version zeigen und beenden\n"
+      "Ohne Desktop: quorvel-cli --help"}},
+    {Extra::AboutText,
+     {"INSTALLATION\n"
+      "The File Quorvel comes as a package for the desktop. It needs\n"
+      "the Qt 6 libraries, which the package manager installs with it.\n"
+      "quorvel is the window; quorvel-cli splits, restores and checks\n"
+      "on the command line. The settings are kept for each user.\n"
+      "How It Works in the Help menu explains the program, and its\n"
+      "text can be opened as a file to read or print.",
+      "INSTALLATION\n"
+      "Filquorvelen levereras som ett paket för skrivbordet. Det behöver\n"
+      "Qt 6-biblioteken, som pakethanteraren installerar tillsammans med det.\n"
+      "quorvel är fönstret; quorvel-cli delar upp, återskapar och\n"
+      "kontrollerar från kommandoraden. Inställningarna sparas för varje\n"
+      "användare. Hur det funkar i Hjälp-menyn förklarar programmet, och\n"
+      "texten kan öppnas som en fil för att läsas eller skrivas ut.",
+      "INSTALLATION\n"
+      "Dateiquorvel wird als Paket für den Desktop ausgeliefert. Es braucht\n"
+      "die Qt-6-Bibliotheken, die die Paketverwaltung gleich mitinstalliert.\n"
+      "quorvel ist das Fenster; quorvel-cli teilt auf, stellt wieder her\n"
+      "und prüft auf der Kommandozeile. Die Einstellungen werden für jeden\n"
+      "Benutzer gespeichert. „Wie es funktioniert“ im Menü Hilfe erklärt\n"
+      "das Programm; der Text lässt sich als Datei lesen oder ausdrucken."}},
+    {Extra::HelpAdditions,
+     {"WHAT THIS VERSION ADDS\n"
+      "o   A split also writes a checksum file beside the smaller\n"
+      "    files (its name ends in sha256). A restore checks every\n"
+      "    smaller file against it and names one that is damaged\n"
+      "    or missing.\n"
+      "o   Stop (Escape) ends a running split or restore; nothing\n"
+      "    half-written is left behind.\n"
+      "o   A file named on the command line (quorvel FILE), or\n"
+      "    dropped on the window, opens as if it had been chosen.\n"
+      "o   quorvel-cli splits, restores and checks on the command\n"
+      "    line, for scripts and servers (quorvel-cli --help).",
+      "NYTT I DEN HÄR VERSIONEN\n"
+      "o   En uppdelning skriver också en kontrollsummefil bredvid\n"
+      "    de mindre filerna (namnet slutar på sha256). Vid\n"
+      "    återskapning kontrolleras varje mindre fil mot den, och\n"
+      "    en fil som är skadad eller saknas nämns vid namn.\n"
+      "o   Stoppa (Esc) avbryter en pågående uppdelning eller\n"
+      "    återskapning; inga halvfärdiga filer lämnas kvar.\n"
+      "o   En fil som anges på kommandoraden (quorvel FIL) eller\n"
+      "    släpps på fönstret öppnas som om den hade valts.\n"
+      "o   quorvel-cli delar upp, återskapar och kontrollerar från\n"
+      "    kommandoraden, för skript och servrar (quorvel-cli --help).",
+      "NEU IN DIESER VERSION\n"
+      "o   Beim Aufteilen entsteht neben den kleineren Dateien auch\n"
+      "    eine Prüfsummendatei (ihr Name endet auf sha256). Beim\n"
+      "    Wiederherstellen wird jede kleinere Datei damit geprüft;\n"
+      "    eine beschädigte oder fehlende wird genannt.\n"
+      "o   Abbrechen (Esc) beendet ein laufendes Aufteilen oder\n"
+      "    Wiederherstellen; es bleiben keine halb geschriebenen\n"
+      "    Dateien zurück.\n"
+      "o   Eine Datei, die auf der Kommandozeile genannt (quorvel\n"
+      "    DATEI) oder auf das Fenster gezogen wird, wird geöffnet,\n"
+      "    als wäre sie gewählt worden.\n"
+      "o   quorvel-cli teilt auf, stellt wieder her und prüft auf der\n"
+      "    Kommandozeile, für Skripte und Server (quorvel-cli --help)."}},
+    {Extra::HelpFileKept,
+     {"No text editor was found to show the text. It has been saved in this file, which is kept until the "
+      "program ends:\n%1",
+      "Ingen textredigerare hittades som kan visa texten. Den har sparats i den här filen, som finns kvar tills "
+      "programmet avslutas:\n%1",
+      "Es wurde kein Texteditor gefunden, der den Text anzeigen kann. Er wurde in dieser Datei gespeichert, die bis "
+      "zum Programmende erhalten bleibt:\n%1"}},
+    {Extra::IsAFolder,
+     {"%1 is a folder, not a file.", "%1 är en mapp, inte en fil.", "%1 ist ein Ordner, keine Datei."}},
+    {Extra::NotAPiece,
+     {"%1 is not a piece of a set: its name does not contain \"%2\".",
+      "%1 är ingen mindre fil i en serie: namnet innehåller inte \"%2\".",
+      "%1 ist kein Teil einer Reihe: Der Name enthält nicht „%2“."}},
+    {Extra::NothingToSplit,
+     {"%1 is empty; there is nothing to split.", "%1 är tom; det finns inget att dela upp.",
+      "%1 ist leer; es gibt nichts aufzuteilen."}},
+    {Extra::TooManyFilesLimit,
+     {"A set has at most %1 pieces: for this file each piece must hold at least %2 bytes.",
+      "En serie har högst %1 mindre filer: för den här filen måste varje mindre fil rymma minst %2 byte.",
+      "Eine Reihe hat höchstens %1 Teile: Für diese Datei muss jeder Teil mindestens %2 Byte groß sein."}},
+    {Extra::PieceDamaged, {"Piece %1 is damaged.", "Den mindre filen nummer %1 är skadad.", "Teil %1 ist beschädigt."}},
     {Extra::PieceWrongSize,
-     {"Piece %1 has the wrong size: %2 bytes instead of %3.", "Del %1 har fel storlek: %2 byte i stället för %3.",
+     {"Piece %1 has the wrong size: %2 bytes instead of %3.",
+      "Den mindre filen nummer %1 har fel storlek: %2 byte i stället för %3.",
       "Teil %1 hat die falsche Größe: %2 Byte statt %3."}},
     {Extra::FileDamaged,
      {"%1 does not match its checksum.", "%1 stämmer inte med sin kontrollsumma.",
       "%1 stimmt nicht mit der Prüfsumme überein."}},
     {Extra::NoChecksumFile,
-     {"There is no checksum file for this set: %1", "Det finns ingen kontrollsummefil för den här uppsättningen: %1",
+     {"There is no checksum file for this set: %1", "Det finns ingen kontrollsummefil för den här serien: %1",
       "Zu diesen Teilen gibt es keine Prüfsummendatei: %1"}},
     {Extra::FileUnreadable, {"%1 cannot be read.", "%1 kan inte läsas.", "%1 kann nicht gelesen werden."}},
     {Extra::ChecksumFileDamaged,
@@ -46,10 +154,10 @@ const ExtraRow kRows[] = {
       "Die Prüfsummendatei %1 ist beschädigt (Zeile %2)."}},
     {Extra::ChecksumFileUnfinished,
      {"The split that wrote %1 did not finish: the set is incomplete.",
-      "Uppdelningen som skrev %1 slutfördes aldrig: uppsättningen är ofullständig.",
-      "Die Aufteilung, die %1 geschrieben hat, wurde nicht beendet: die Teile sind unvollständig."}},
+      "Uppdelningen som skrev %1 avslutades aldrig: serien är ofullständig.",
+      "Die Aufteilung, die %1 geschrieben hat, wurde nicht abgeschlossen: Die Teile sind unvollständig."}},
     {Extra::PiecesChecked,
-     {"Pieces checked: %1, all intact.", "Kontrollerade delar: %1, alla är hela.",
+     {"Pieces checked: %1, all intact.", "Kontrollerade mindre filer: %1, alla oskadda.",
       "Geprüfte Teile: %1, alle unversehrt."}},
     {Extra::WholeFileChecked,
      {"%1 matches its checksum as well.", "Även %1 stämmer med sin kontrollsumma.",
@@ -62,46 +170,53 @@ const ExtraRow kRows[] = {
       "Die Prüfsummendatei %1 konnte nicht geschrieben werden."}},
     {Extra::ChecksumFileBesideBigFile,
      {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
-      "Delarnas disk har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
-      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie liegt neben der großen Datei: %1"}},
+      "Skivan med de mindre filerna har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
+      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie wurde im Ordner der großen Datei "
+      "gespeichert: %1"}},
     {Extra::ReplaceTarget,
      {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
       "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
     {Extra::NothingJoined,
      {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
-      "Nichts wurde wiederhergestellt; keine Datei wurde geändert."}},
+      "Es wurde nichts wiederhergestellt und keine Datei verändert."}},
     {Extra::StopCommand, {"S&top", "&Stoppa", "&Abbrechen"}},
     {Extra::StopHint,
      {"Stop|Stops the running split or restore; nothing half-written is left behind",
-      "Stoppa|Stoppar den pågående uppdelningen eller återskapningen; inget halvskrivet lämnas kvar",
-      "Abbrechen|Bricht das laufende Aufteilen oder Wiederherstellen ab; nichts halb Geschriebenes bleibt "
-      "zurück"}},
+      "Stoppa|Stoppar den pågående uppdelningen eller återskapningen; inga halvfärdiga filer lämnas kvar",
+      "Abbrechen|Bricht das laufende Aufteilen oder Wiederherstellen ab; es bleiben keine halb "
+      "geschriebenen Dateien zurück"}},
     {Extra::ProgressPercent, {"%1%", "%1 %", "%1 %"}},
     {Extra::ProgressBytes, {"%1 of %2", "%1 av %2", "%1 von %2"}},
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
-    {Extra::ProgressPiece, {"piece %1 of %2", "del %1 av %2", "Teil %1 von %2"}},
-    {Extra::ProgressPieceAlone, {"piece %1", "del %1", "Teil %1"}},
+    {Extra::ProgressPiece, {"piece %1 of %2", "fil %1 av %2", "Teil %1 von %2"}},
+    {Extra::ProgressPieceAlone, {"piece %1", "fil %1", "Teil %1"}},
+    {Extra::PieceDamagedNamed,
+     {"Piece %1 (%2) is damaged. Nothing was restored, and no file was changed.",
+      "Den mindre filen nummer %1 (%2) är skadad. Inget återställdes och ingen fil ändrades.",
+      "Teil %1 (%2) ist beschädigt. Es wurde nichts wiederhergestellt und keine Datei verändert."}},
     {Extra::RecoveryFilesWritten,
      {"Recovery files: %1, %2 bytes in all. Any %3 lost or damaged pieces can be rebuilt from them.",
-      "Återställningsfiler: %1, sammanlagt %2 byte. Upp till %3 förlorade eller skadade delar kan återskapas med dem.",
+      "Återställningsfiler: %1, sammanlagt %2 byte. Upp till %3 förlorade eller skadade mindre filer kan återskapas "
+      "med dem.",
       "Wiederherstellungsdateien: %1, zusammen %2 Byte. Bis zu %3 verlorene oder beschädigte Teile lassen sich "
       "damit neu erstellen."}},
     {Extra::RecoveryFilesNotWritten,
      {"The pieces are complete, but the recovery files could not be written.",
-      "Delarna är kompletta, men återställningsfilerna kunde inte skrivas.",
+      "De mindre filerna är kompletta, men återställningsfilerna kunde inte skrivas.",
       "Die Teile sind vollständig, aber die Wiederherstellungsdateien konnten nicht geschrieben werden."}},
     {Extra::RecoveryCanRebuild,
      {"%1 pieces are missing or damaged; the recovery files can rebuild %2 of them.",
-      "%1 delar saknas eller är skadade; återställningsfilerna kan återskapa %2 av dem.",
+      "%1 mindre filer saknas eller är skadade; återställningsfilerna kan återskapa %2 av dem.",
       "%1 Teile fehlen oder sind beschädigt; die Wiederherstellungsdateien können %2 davon neu erstellen."}},
     {Extra::RecoveryTooFew,
      {"%1 pieces are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
-      "%1 delar saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting ändrades.",
+      "%1 mindre filer saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting "
+      "ändrades.",
       "%1 Teile fehlen oder sind beschädigt, die Wiederherstellungsdateien reichen aber nur für %2. Es wurde "
       "nichts geändert."}},
     {Extra::RecoveryNone,
      {"There are no usable recovery files for this set.",
-      "Det finns inga användbara återställningsfiler för den här uppsättningen.",
+      "Det finns inga användbara återställningsfiler för den här serien.",
       "Zu diesen Teilen gibt es keine brauchbaren Wiederherstellungsdateien."}},
     {Extra::RecoveryFilePassedOver,
      {"%1 is damaged or belongs to another file; it was not used.",
@@ -109,25 +224,27 @@ const ExtraRow kRows[] = {
       "%1 ist beschädigt oder gehört zu einer anderen Datei; sie wurde nicht verwendet."}},
     {Extra::PiecesRebuilt,
      {"Rebuilt from the recovery files and checked: pieces %1.",
-      "Återskapade med återställningsfilerna och kontrollerade: delarna %1.",
+      "Återskapade med återställningsfilerna och kontrollerade: de mindre filerna %1.",
       "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teile %1."}},
     {Extra::PieceRebuilt,
      {"Rebuilt from the recovery files and checked: piece %1.",
-      "Återskapad med återställningsfilerna och kontrollerad: del %1.",
+      "Återskapad med återställningsfilerna och kontrollerad: den mindre filen nummer %1.",
       "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teil %1."}},
     {Extra::RestoredWithRebuiltPieces,
      {"The file is restored and checked; pieces %1 were rebuilt from the recovery files.",
-      "Filen är återskapad och kontrollerad; delarna %1 byggdes upp igen med återställningsfilerna.",
+      "Filen är återskapad och kontrollerad; de mindre filerna %1 byggdes upp igen med återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; die Teile %1 wurden aus den Wiederherstellungsdateien neu "
       "erstellt."}},
     {Extra::RestoredWithRebuiltPiece,
      {"The file is restored and checked; piece %1 was rebuilt from the recovery files.",
-      "Filen är återskapad och kontrollerad; del %1 byggdes upp igen med återställningsfilerna.",
+      "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
+      "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
     {Extra::RebuiltPieceDiffers,
      {"Piece %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
-      "Del %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan version av filen. "
+      "Den mindre filen nummer %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan "
+      "version av filen. "
       "Ingenting ändrades.",
       "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
@@ -190,6 +307,16 @@ std::string PieceNumbers(const std::vector<int32_t>& numbers) {
     return list;
 }
 
+std::string InputRefusal(Language lang, const std::string& name, bool split, const std::string& marker) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(Paths::Native(name), ec))
+        return FillIn(ExtraText(lang, Extra::IsAFolder), {name});
+    if (split && FileSizeOf(name) == 0) return FillIn(ExtraText(lang, Extra::NothingToSplit), {name});
+    if (!split && FileSizeOf(name) >= 0 && PrefixFromPieceName(name, marker).empty())
+        return FillIn(ExtraText(lang, Extra::NotAPiece), {name, marker});
+    return {};
+}
+
 std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     using What = TransferOutcome::What;
     const TextCatalogue& catalogue = Catalogue();
@@ -211,7 +338,10 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::DisksNotEntered: text = catalogue.Text(lang, Entry::DisksNotEntered); break;
     case What::CannotCreatePiece: text = catalogue.Text(lang, Entry::CannotCreatePiece) + piece; break;
     case What::CannotReadPiece: text = catalogue.Text(lang, Entry::CannotReadPiece) + piece; break;
-    case What::PieceDamaged: text = FillIn(ExtraText(lang, Extra::PieceDamaged), {piece}); break;
+    case What::PieceDamaged:
+        text = outcome.file.empty() ? FillIn(ExtraText(lang, Extra::PieceDamaged), {piece})
+                                    : FillIn(ExtraText(lang, Extra::PieceDamagedNamed), {piece, outcome.file});
+        break;
     case What::PieceMissing: text = catalogue.Text(lang, Entry::FileMissing) + outcome.file; break;
     case What::ChecksumsUnfinished:
         text = FillIn(ExtraText(lang, Extra::ChecksumFileUnfinished), {outcome.file});

@@ -19,6 +19,15 @@ enum class Extra {
     Stopped,
     AboutMenuItem,
     AboutTitle,
+    NoDesktopSession,        // %1 the window program's command; one line
+    WindowUsage,             // %1 the window program's command; lines
+    AboutText,               // lines, the first a heading
+    HelpAdditions,           // How It Works lines after the catalogue's, the first a heading
+    HelpFileKept,            // %1 the help file, kept for the desktop's viewer
+    IsAFolder,               // %1 the name
+    NotAPiece,               // %1 the name, %2 the marker
+    NothingToSplit,          // %1 the file
+    TooManyFilesLimit,       // %1 most pieces, %2 smallest piece size in bytes
     PieceDamaged,            // %1 piece number
     PieceWrongSize,          // %1 piece number, %2 bytes found, %3 bytes expected
     FileDamaged,             // %1 file name
@@ -41,6 +50,7 @@ enum class Extra {
     ProgressTimeLeft,    // %1: h:mm:ss or m:ss
     ProgressPiece,       // %1: the piece in transfer, %2: how many
     ProgressPieceAlone,  // %1: the piece in transfer, the count not known yet
+    PieceDamagedNamed,   // %1 piece number, %2 its file name
 
     // Recovery files.
     RecoveryFilesWritten,       // %1 file count, %2 bytes in all, %3 pieces that may be lost
@@ -70,6 +80,11 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
 // full, no permission, name too long, read-only disk, I/O error); empty for
 // any other value.
 std::string ReasonText(Language lang, int systemError);
+
+// Why the file `name` cannot be split (split) or be the piece a join or check
+// starts from: a folder, an empty file to split, a name without marker for a
+// join. Empty when none of these holds; a missing file is the caller's to report.
+std::string InputRefusal(Language lang, const std::string& name, bool split, const std::string& marker);
 
 // What the user reads when a split or join ends: the success text, "Stopped."
 // or the catalogue's message for the failure, and on a line of its own the

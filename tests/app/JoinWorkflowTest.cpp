@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
@@ -243,6 +244,21 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "DoJoin"}, false);
 }
 
+// A folder, or a file whose name holds no marker, is said to be what it is.
+TEST_F(JoinWorkflow, AFolderOrAFileThatIsNoPieceIsSaidToBeOne) {
+    const QString folder = Path("sets.Quorved_1"), plain = Path("big/Other.bin");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(Write(plain, Pattern(10)));
+    ChoosePiece(folder);
+    ChoosePiece(plain);
+    ASSERT_EQ(modal.Messages().size(), 2u);
+    ExpectBox(modal.Messages()[0], "Abnormal termination!", folder + " is a folder, not a file.",
+              ModalSeam::Icon::Stop);
+    EXPECT_EQ(modal.Messages()[1].text, plain + " is not a piece of a set: its name does not contain \".Quorved_\".");
+    ExpectEnabled({"DoJoin", "DoSplit"}, false);
+    EXPECT_EQ(StoredPath("JoinPath"), "(none)");
+}
+
 TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
     const QByteArray whole = MakeSet({10, 20});
     ChoosePiece(Piece(prefix, 1));
@@ -298,7 +314,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
     EXPECT_EQ(Main().BigFileBytes, old.size());  // measured from the file on disk
-    ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, false);
+    ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, true);  // the same set can be tried again
 }
 
 TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {

@@ -16,10 +16,10 @@
 #include <optional>
 
 #include "app/Main.h"
-#include "app/ModalSeam.h"
 #include "app/Windows.h"
 #include "engine/PieceEngine.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/ScriptedModal.h"
 #include "tests/support/TestSupport.h"
 #include "texts/TextCatalogue.h"
 

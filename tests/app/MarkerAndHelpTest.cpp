@@ -102,7 +102,7 @@ TEST_F(MarkerAndHelp, MarkerChangeRebuildsTheTextsThatQuoteIt) {
     EXPECT_EQ(Main().File1->title(), "&Arkiv");
     // The help text names the built-in marker whatever the marker in use.
     Main().HintClick();
-    EXPECT_TRUE(HelpList()->item(HelpList()->count() - 1)->text().contains("''.Quorved_1''"));
+    EXPECT_TRUE(HelpList()->item(99)->text().contains("''.Quorved_1''"));  // the catalogue's last line
 }
 
 TEST_F(MarkerAndHelp, WithNoFileChosenTheNamePatternStays) {
@@ -178,7 +178,7 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     EXPECT_LE(offCentre.manhattanLength(), 40) << "opens centred on the screen";
     EXPECT_TRUE(modal.shown.empty()) << "not modal";
     EXPECT_EQ(windows.Others().frmHint->windowTitle(), "How It Works");
-    ASSERT_EQ(HelpList()->count(), 100);
+    ASSERT_GT(HelpList()->count(), 100);  // the catalogue's 100, then what this program adds
     EXPECT_EQ(HelpList()->item(0)->text(), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
 
     // The open window changes language with the main window.
@@ -191,13 +191,19 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     QTest::mouseClick(Main().HintBtn, Qt::LeftButton);
     EXPECT_TRUE(windows.Others().frmHint->isVisible());
     EXPECT_FALSE(windows.Others().frmHint->isMinimized());
-    EXPECT_EQ(HelpList()->count(), 100);
+    EXPECT_GT(HelpList()->count(), 100);
 
     windows.Others().frmHint->close();
     Main().HintClick();
     EXPECT_TRUE(windows.Others().frmHint->isVisible());
     EXPECT_EQ(windows.Others().frmHint->windowTitle(), "Wie es funktioniert");
-    EXPECT_EQ(HelpList()->count(), 100);
+    EXPECT_GT(HelpList()->count(), 100);
+
+    // Without a viewer that waits, the user learns where the help file was kept.
+    emit windows.Others().frmHint->FileKept(QStringLiteral("/tmp/kept/help.TXT"));
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_EQ(modal.Messages()[0].title, "Wie es funktioniert");
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("\n/tmp/kept/help.TXT"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +62,17 @@ TEST(ScriptedModalSeam, AnswersInOrderAndRecordsWhatWasShown) {
     EXPECT_EQ(modal.Messages()[3].text, "q2");
 }
 
+// A short text under a long caption: the box is as wide as the title bar needs.
+TEST(MessageBoxWidth, LeavesRoomForTheCaption) {
+    for (const char* caption : {"Abnormal termination!", "Onormalt avslut!", "Anormale Beendigung!", "x"}) {
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8(caption), QStringLiteral("Ok."), QMessageBox::Ok);
+        WidenForCaption(box);
+        box.show();
+        EXPECT_GE(box.width(), CaptionRoom(box.windowTitle())) << caption;
+        EXPECT_GT(CaptionRoom(box.windowTitle()), box.fontMetrics().horizontalAdvance(box.windowTitle())) << caption;
+    }
+}
+
 TEST(ScriptedModalSeam, DialogIsShownWhileTheActionRunsAndHiddenAfter) {
     ScriptedModal modal;
     QDialog dialog;
@@ -85,8 +97,9 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         int language;
         const char *name, *program, *heading, *lastLine;
     };
-    for (const Case& c : {Case{0, "Name", "The File Quorvel", "INSTALLATION", "printed out."},
-                          Case{2, "Name", "Dateiquorvel", "EINSTELLUNG", "werden kann."}}) {
+    // The installation lines say how this program comes: a package that needs Qt, and quorvel-cli.
+    for (const Case& c : {Case{0, "Name", "The File Quorvel", "INSTALLATION", "comes as a package"},
+                          Case{2, "Name", "Dateiquorvel", "INSTALLATION", "als Paket"}}) {
         SCOPED_TRACE(c.language);
         store.Write(Settings::Language, c.language);
         Start();
@@ -106,6 +119,8 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
         EXPECT_EQ(seen[3], "1.7");
         EXPECT_TRUE(seen[4].contains(c.heading)) << seen[4].toStdString();
         EXPECT_TRUE(seen[4].contains(c.lastLine)) << seen[4].toStdString();
+        EXPECT_TRUE(seen[4].contains("Qt") && seen[4].contains("quorvel-cli")) << seen[4].toStdString();
+        EXPECT_FALSE(seen[4].contains("DLL")) << seen[4].toStdString();
         ASSERT_FALSE(modal.shown.empty());
         EXPECT_EQ(modal.shown.back().dialog, windows.Others().AboutBox);
         EXPECT_FALSE(windows.Others().AboutBox->isVisible());

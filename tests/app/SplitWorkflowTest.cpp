@@ -2,6 +2,7 @@
 // the pieces, and the split itself, on real files.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QTest>
@@ -124,6 +125,17 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
     ASSERT_EQ(modal.Messages().size(), 2u);
     EXPECT_EQ(modal.Messages()[1].text, "Could not read the big file.");
     EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+}
+
+TEST_F(SplitWorkflow, AFolderIsSaidToBeOne) {
+    const QString folder = Path("pieces");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Choose(folder);
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    ExpectBox(modal.Messages()[0], "Abnormal termination!", folder + " is a folder, not a file.",
+              ModalSeam::Icon::Stop);
+    EXPECT_EQ(Status1(), "Abnormal termination!");
+    ExpectEnabled(kSplitCommands, false);
 }
 
 TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {

@@ -124,7 +124,7 @@ TEST(TransferStatusText, TellsWhatIsKnown) {
     // Too early for a speed; a join that measures each piece as it comes
     // knows no total, a free-space split no count.
     EXPECT_EQ(TransferStatusText({10, 3000000, 1, 3, 0.2}, Language::Swedish, ","),
-              "1 % · 0,03 av 2,86 MB · del 1 av 3");
+              "1 % · 0,03 av 2,86 MB · fil 1 av 3");
     EXPECT_EQ(TransferStatusText({450, 0, 3, 0, 5.0}, Language::English, "."), "45% · piece 3");
     EXPECT_EQ(TransferStatusText({250, 7200000, 0, 0, 1800.0}, Language::English, "."),
               "25% · 1.72 of 6.87 MB · 1000 B/s · 1:30:00 left");

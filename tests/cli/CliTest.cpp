@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -24,7 +25,8 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"split", "f", "--size", "10", "--free-space"},  // both
         {"split", "f", "--size", "0"},
         {"split", "f", "--size", "-5"},
-        {"split", "f", "--size", "1k"},
+        {"split", "f", "--size", "1.44MB"},
+        {"split", "f", "--size", "0M"},
         {"split", "f", "--size", " 12"},
         {"split", "f", "--size", "99999999999999999999"},
         {"split", "f", "--size"},
@@ -110,7 +112,7 @@ struct Outcome {
 Outcome RunQuorvel(const std::vector<std::string>& args, const std::string& input = "") {
     std::istringstream in(input);
     std::ostringstream out, err;
-    const int status = RunCli(args, in, out, err, false);
+    const int status = RunCli(args, in, out, err, 0);
     return {status, out.str(), err.str()};
 }
 
@@ -132,13 +134,89 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "Possible invalid path! Could not recreate the big file.\n");
 
-    o = RunQuorvel({"join", dir / "restored"});  // no marker in the name
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "File is missing: " + (dir / "restored") + "\n");
-
     o = RunQuorvel({"split", file, "--size", "9"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Too many files!\n");
+    EXPECT_EQ(o.err,
+              "Too many files! A set has at most 32760 pieces: for this file each piece must hold at least 10 "
+              "bytes.\n");
+}
+
+TEST(Cli, SaysWhyItRefusesAnInput) {
+    TempFolder dir;
+    WriteFile(dir / "big.bin", "data");
+    WriteFile(dir / "empty", "");
+    const std::string folder = dir / "sub.Quorved_1";
+    std::filesystem::create_directory(folder);
+    const std::string notPiece =
+        (dir / "big.bin") + " is not a piece of a set: its name does not contain \".Quorved_\".\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"split", folder, "--size", "10"}, folder + " is a folder, not a file.\n"},
+        {{"join", folder}, folder + " is a folder, not a file.\n"},
+        {{"check", folder}, folder + " is a folder, not a file.\n"},
+        {{"join", dir / "big.bin"}, notPiece},
+        {{"check", dir / "big.bin"}, notPiece},
+        {{"split", dir / "empty", "--size", "10"}, (dir / "empty") + " is empty; there is nothing to split.\n"},
+        {{"split", dir / "empty", "--free-space"}, (dir / "empty") + " is empty; there is nothing to split.\n"},
+    };
+    for (const auto& [args, err] : cases) {
+        const Outcome o = RunQuorvel(args);
+        EXPECT_EQ(o.status, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(o.err, err);
+        EXPECT_TRUE(o.out.empty());
+    }
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big.bin", "empty", "sub.Quorved_1"}));
+}
+
+TEST(Cli, HelpVersionAndUsageErrors) {
+    Outcome o = RunQuorvel({"--help"});
+    EXPECT_EQ(o.status, 0);
+    // Every exit status, and the size units with their base.
+    for (const char* part : {"\n  0 ", "\n  1 ", "\n  2 ", "128+n", "130", "143", "129", "powers of 1024", "700MiB"})
+        EXPECT_NE(o.out.find(part), std::string::npos) << part;
+    std::istringstream lines(o.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+
+    o = RunQuorvel({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "quorvel-cli (The File Quorvel) 1.7\n");
+
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"split", "f", "--bogus"}, {"cut"}, {}}) {
+        o = RunQuorvel(args);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_NE(o.err.find("(see quorvel-cli --help)\n"), std::string::npos) << o.err;
+    }
+}
+
+// The progress line fits the terminal: the piece's path gives way in its middle.
+TEST(Cli, ProgressStaysOnOneTerminalLine) {
+    const std::string progress = "37% \xC2\xB7 0.37 of 1.00 GB \xC2\xB7 piece 5 of 737";  // 38 columns
+    const std::string path = "/home/user/archive/2026/Setup.exe.Quorved_5";               // 43 columns
+    const std::vector<std::tuple<int, std::string>> cases{
+        {100, progress + " \xC2\xB7 " + path},
+        {80, progress + " \xC2\xB7 /home/user/archive\xE2\x80\xA6Setup.exe.Quorved_5"},
+        {60, progress + " \xC2\xB7 /home/us\xE2\x80\xA6Quorved_5"},
+        {48, progress},                      // no room left for a path
+        {20, "37% \xC2\xB7 0.37 of 1.00 "},  // cut at the end
+    };
+    for (const auto& [width, line] : cases) EXPECT_EQ(ProgressLine(progress, path, width), line) << width;
+
+    TempFolder dir;
+    WriteFile(dir / "big", PatternBytes(3000000));
+    std::istringstream in;
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"split", dir / "big", "--size", "1M", "--max-ram", "1000"}, in, out, err, 50), 0);
+    const std::string shown = err.str();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);  // only where the transfer ended
+    std::istringstream updates(shown.substr(0, shown.size() - 1));
+    for (std::string update; std::getline(updates, update, '\r');) {
+        int columns = 0;
+        for (char c : update) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        EXPECT_LT(columns, 50) << update;
+    }
+    EXPECT_NE(shown.find("100% \xC2\xB7 2.86 of 2.86 MB"), std::string::npos);
+    EXPECT_NE(shown.find("piece 3 of 3"), std::string::npos);
 }
 
 TEST(Cli, AsksForDisksOnTheTerminal) {

@@ -12,6 +12,7 @@
 
 #include "dialogs/HelpWindow.h"
 #include "tests/support/TestSupport.h"
+#include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
@@ -21,6 +22,11 @@ QStringList Lines(TfrmHint& window) {
     auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
     for (int i = 0; list && i < list->count(); ++i) lines << list->item(i)->text();
     return lines;
+}
+
+// The catalogue's lines, an empty line and the paragraph on what this program adds.
+int AllLines(Language lang) {
+    return 100 + 1 + static_cast<int>(QString::fromStdString(ExtraText(lang, Extra::HelpAdditions)).count('\n')) + 1;
 }
 
 QList<int> EmptyPositions(const QStringList& lines) {
@@ -49,8 +55,13 @@ TEST_F(HelpWindowTest, EnglishTextInTheWindowsOrder) {
     EXPECT_EQ(window.findChild<QPushButton*>("OnFileBtn")->text(), "Information On File");
 
     const QStringList lines = Lines(window);
-    ASSERT_EQ(lines.size(), 100);
+    // The catalogue's 100 lines, then a paragraph on what this program adds.
+    ASSERT_EQ(lines.size(), AllLines(Language::English));
     EXPECT_EQ(lines[0], "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
+    EXPECT_EQ(lines[100], "");
+    EXPECT_EQ(lines[101], "WHAT THIS VERSION ADDS");
+    EXPECT_TRUE(lines.join(' ').contains("Stop (Escape)"));
+    EXPECT_TRUE(lines.last().contains("quorvel-cli --help"));
     EXPECT_EQ(lines[3], "");
     EXPECT_EQ(lines[4], "TO SPLIT A FILE");
     EXPECT_EQ(lines[99], "of getting ''.Quorved_1'', ''.Quorved_2'', ... appended.");
@@ -69,8 +80,9 @@ TEST_F(HelpWindowTest, SwedishAndGermanKeepTheLayout) {
         window.hide();
         window.show();
         const QStringList lines = Lines(window);
-        ASSERT_EQ(lines.size(), 100) << language;
-        EXPECT_EQ(EmptyPositions(lines), EmptyPositions(english)) << language;
+        ASSERT_EQ(lines.size(), AllLines(LanguageIndex)) << language;
+        EXPECT_EQ(EmptyPositions(lines.mid(0, 102)), EmptyPositions(english.mid(0, 102))) << language;
+        EXPECT_NE(lines[101], english[101]) << language;
         EXPECT_NE(lines[0], english[0]) << language;
     }
 }
@@ -97,7 +109,7 @@ TEST_F(HelpWindowTest, LanguageSwitchShowsAtTheNextActivation) {
     QCoreApplication::sendEvent(&window, &activate);
     EXPECT_EQ(window.windowTitle(), "Wie es funktioniert");
     EXPECT_EQ(window.findChild<QPushButton*>("OnFileBtn")->text(), "Dateiinformation");
-    EXPECT_EQ(Lines(window).size(), 100);
+    EXPECT_EQ(Lines(window).size(), AllLines(Language::German));
     EXPECT_NE(Lines(window).value(0), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
 
     const QString shots = qEnvironmentVariable("QUORVEL_SHOT_DIR");
@@ -243,9 +255,12 @@ TEST_F(HelpFileTest, WithoutAViewerTheDesktopGetsAFileKeptUntilTheEnd) {
     {
         TfrmHint window;
         window.show();
+        QStringList told;  // the desktop's viewer may show nothing: the user is told where the file is
+        QObject::connect(&window, &TfrmHint::FileKept, [&](const QString& name) { told << name; });
         QTest::mouseClick(window.findChild<QPushButton*>("OnFileBtn"), Qt::LeftButton);
         ASSERT_EQ(TempEntries().size(), 1);
         QFile kept(tmp_.filePath(TempEntries().front()) + "/" + HelpFileName());
+        EXPECT_EQ(told, QStringList{QDir::toNativeSeparators(kept.fileName())});
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_TRUE(kept.readAll().startsWith("THE PROGRAM DOES THE FOLLOWING TWO THINGS"));
     }

@@ -132,4 +132,47 @@ TEST(LeadingInteger, Table) {
     }
 }
 
+// Sizes typed on the command line: K, M and G are the window's kB, MB and GB.
+TEST(ParseSize, TakesTheUnitsPeopleType) {
+    const std::vector<std::pair<const char*, int64_t>> cases{
+        {"1457664", kFloppy},
+        {"1K", 1024},
+        {"1k", 1024},
+        {"700M", 734003200},
+        {"700MB", 734003200},
+        {"700MiB", 734003200},
+        {"700mib", 734003200},
+        {"4G", 4 * kGiB},
+        {"4GiB", 4 * kGiB},
+        {"0", 0},
+        {"9223372036854775807", kMax64},
+        {"8589934591G", 8589934591 * kGiB},
+        // Refused rather than read as another size.
+        {"", -1},
+        {"M", -1},
+        {"1.44MB", -1},
+        {"700 M", -1},
+        {" 700", -1},
+        {"-1", -1},
+        {"+1", -1},
+        {"7T", -1},
+        {"1KBB", -1},
+        {"1Ki", -1},
+        {"1B", -1},
+        {"99999999999999999999", -1},
+        {"9223372036854775807K", -1},
+        {"8589934592G", -1},
+    };
+    for (const auto& [text, bytes] : cases) EXPECT_EQ(ParseSize(text), bytes) << '"' << text << '"';
+    EXPECT_EQ(UnitBytes(SizeUnit::Megabytes), ParseSize("1M"));
+}
+
+TEST(SmallestBaseSize, IsTheLeastThatStaysWithinThePieceLimit) {
+    for (int64_t size : {int64_t{1}, int64_t{kMaxPieces}, int64_t{kMaxPieces} + 1, kGiB, kMax64}) {
+        const int64_t base = SmallestBaseSize(size);
+        EXPECT_EQ(PlanPieces(size, base).outcome, Outcome::Planned) << size;
+        if (base > 1) EXPECT_EQ(PlanPieces(size, base - 1).outcome, Outcome::TooManyFiles) << size;
+    }
+}
+
 }  // namespace

@@ -547,10 +547,24 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     }
     EXPECT_EQ(ReadFile(third), piece3);
 
+    // A join rebuilds what it lacks on its own, leaving the pieces as they are.
+    std::remove(first.c_str());
+    o = RunQuorvel({"join", third, "--to", dir / "joined"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "The file is restored and checked; piece 1 was rebuilt from the recovery files.\n");
+    EXPECT_EQ(ReadFile(dir / "joined"), ReadFile(file));
+    EXPECT_FALSE(std::filesystem::exists(first));
+    std::remove((dir / "joined").c_str());
+
     // Three lost of three: nothing changes.
     for (int n = 1; n <= 3; ++n) WriteFile(dir / ("Setup.exe.Quorved_" + std::to_string(n)), "x");
     const std::vector<std::string> before = FolderEntries(dir.Path());
     o = RunQuorvel({"repair", third});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
+    o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
               "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");

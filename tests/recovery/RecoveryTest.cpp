@@ -96,6 +96,9 @@ TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
         {1000, 2500, 1, 3, true},  // a piece not a multiple of 4... still whole quarters
         {1001, 3003, 2, 0, false},
     };
+    // No slicing fits: pieces too small for the slices' checksums in the index.
+    EXPECT_FALSE(PlanRecovery(std::vector<int64_t>(100000, 100), 1, 100, "big.iso").ok);
+    EXPECT_FALSE(PlanRecovery({}, 1, 100, "big.iso").ok);
     for (const auto& c : cases) {
         std::vector<int64_t> sizes(std::size_t(c.total / c.piece), c.piece);
         if (c.total % c.piece) sizes.push_back(c.total % c.piece);

@@ -17,28 +17,11 @@ runs=${3:-5}
 cli=$(realpath "${QUORVEL_CLI:-build/quorvel-cli}")
 [ -x "$cli" ] || { echo "no $cli: build first (cmake --build build --target quorvel-cli quorvel-hash-speed)" >&2; exit 2; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+. bench/common.sh
 mkdir ours theirs
-echo "making a ${size_mib} MiB test file in $work ..."
-head -c $((size_mib * 1048576)) /dev/urandom > big
-cat big > /dev/null
 
-# Seconds taken by a command; dirty pages of earlier runs are written first,
-# outside the timing.
-seconds() {
-  sync
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" > /dev/null
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", b - a}'
-  [ -z "${BENCH_VERBOSE:-}" ] || awk -v a="$t0" -v b="$t1" -v w="$*" 'BEGIN {printf "  %.3f %s\n", b - a, w}' >&2
-}
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]}'; }
 least() { printf '%s\n' "$@" | sort -g | head -1; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 rate() { awk -v mib="$size_mib" -v s="$1" 'BEGIN {printf "%.0f", mib * 1.048576 / s}'; }
 
 our_pieces() { ls ours | grep -E '_[0-9]+$' | sort -t_ -k2 -n | sed 's|^|ours/|'; }  # not the checksum file

@@ -33,10 +33,11 @@ const char* CliUsage() {
     return "usage:\n"
            "  quorvel-cli split FILE --size SIZE|--free-space [--into FOLDER]\n"
            "                 [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
-           "                 [--pause always|sometimes|never]\n"
+           "                 [--pause always|sometimes|never] [--recovery K]\n"
            "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
            "                 [--no-checksum]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
+           "  quorvel-cli repair PIECE [--marker TEXT]\n"
            "  quorvel-cli --help | --version\n"
            "SIZE is a number of bytes, or one with K, M or G: powers of 1024, as the\n"
            "window's kB, MB and GB (700M = 700MB = 700MiB = 734003200 bytes; 4G, 1K).\n"
@@ -47,6 +48,10 @@ const char* CliUsage() {
            "that file and a join checks every byte against it, unless --no-checksum.\n"
            "--free-space makes each piece as large as the free space of its disk; --pause\n"
            "asks for the next disk before each piece (sometimes: only for drives A and B).\n"
+           "--recovery K also writes PAR 2.0 recovery files FILE.par2, FILE.volNN+MM.par2\n"
+           "(none larger than a piece) from which any K lost or damaged pieces can be\n"
+           "rebuilt: a join does so where it has to, and repair rebuilds the pieces the\n"
+           "checksum file finds missing or damaged in place.\n"
            "Exit status:\n"
            "  0      done (check: every piece matches)\n"
            "  1      the split, join or check failed, or its input is missing or refused\n"
@@ -71,10 +76,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         o.command = CliOptions::Command::Join;
     else if (args[0] == "check")
         o.command = CliOptions::Command::Check;
+    else if (args[0] == "repair")
+        o.command = CliOptions::Command::Repair;
     else
         return Fail("unknown command: " + args[0]);
     const bool split = o.command == CliOptions::Command::Split;
-    const bool check = o.command == CliOptions::Command::Check;
+    // check and repair take only the marker.
+    const bool check = o.command == CliOptions::Command::Check || o.command == CliOptions::Command::Repair;
 
     bool sizeGiven = false, optionsEnded = false;
     std::vector<std::string> files;
@@ -92,7 +100,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             o.freeSpace = true;
             continue;
         }
-        if (arg == "--no-checksum" && o.command != CliOptions::Command::Check) {
+        if (arg == "--no-checksum" && !check) {
             o.checksums = false;
             continue;
         }
@@ -103,7 +111,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             arg.resize(equals);
         } else {
             const bool takesValue = arg == "--size" || arg == "--into" || arg == "--to" || arg == "--marker" ||
-                                    arg == "--max-ram" || arg == "--pause";
+                                    arg == "--max-ram" || arg == "--pause" || arg == "--recovery";
             if (!takesValue) return Fail("unknown option: " + arg);
             if (i + 1 >= args.size()) return Fail(arg + " needs a value");
             value = args[++i];
@@ -119,8 +127,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--into" && split) {
             if (value.empty()) return Fail("--into needs a folder");
             o.into = value;
+        } else if (arg == "--recovery" && split) {
+            if (!ParseCount(value, kMaxRecoveryPieces, number)) {
+                return Fail("--recovery must be a whole number of pieces from 0 to " +
+                            std::to_string(kMaxRecoveryPieces) + ", not \"" + value + "\"");
+            }
+            o.recovery = static_cast<int32_t>(number);
         } else if (check && arg != "--marker") {
-            return Fail("unknown option for check: " + arg);
+            return Fail("unknown option for " + args[0] + ": " + arg);
         } else if (arg == "--to" && !split) {
             if (value.empty()) return Fail("--to needs a file name");
             o.to = value;

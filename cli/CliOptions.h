@@ -8,8 +8,11 @@
 
 #include "engine/PieceNaming.h"
 
+// The most pieces a split's recovery files may be asked to rebuild.
+inline constexpr int32_t kMaxRecoveryPieces = 100;
+
 struct CliOptions {
-    enum class Command { Help, Version, Split, Join, Check };
+    enum class Command { Help, Version, Split, Join, Check, Repair };
     Command command = Command::Help;
     std::string file;                            // the big file to split, or any piece of a set to join or check
     int64_t size = 0;                            // --size: bytes per piece (the last one holds the rest)
@@ -20,6 +23,7 @@ struct CliOptions {
     int32_t maxRam = 100000;                     // --max-ram: copy buffer limit in bytes, 0 copies byte by byte
     PauseMode pauseMode = PauseMode::Sometimes;  // --pause
     bool checksums = true;                       // --no-checksum: a split writes no checksum file, a join checks none
+    int32_t recovery = 0;                        // --recovery: pieces a split's recovery files can rebuild
 };
 
 struct ParsedCommandLine {

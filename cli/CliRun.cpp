@@ -8,6 +8,7 @@
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetCheck.h"
+#include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
 #include "texts/ProgressText.h"
@@ -226,6 +227,12 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
     if (!sums.empty() && FolderOf(sums) != FolderOf(engine.PiecePrefix())) {
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
+    if (outcome.recoveryFiles > 0) {
+        out << FillIn(English(Extra::RecoveryFilesWritten),
+                      {std::to_string(outcome.recoveryFiles), std::to_string(outcome.recoveryBytes),
+                       std::to_string(engine.Recovery())})
+            << '\n';
+    }
     return 0;
 }
 
@@ -243,18 +250,22 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     }
     const std::string target = o.to.empty() ? prefix : Absolute(o.to);
     const DiscoveredPieces found = DiscoverPieces(prefix, o.marker, target);
+    // With a checksum file the engine takes the set from it, and rebuilds
+    // lost pieces where recovery files lie beside them.
+    const bool listed = o.checksums && !FindChecksumFile(prefix, o.marker, target).empty();
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
-    if (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing) {
+    if (!listed && (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing)) {
         err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
         return 1;
     }
-    if (found.end == DiscoveredPieces::End::NextUnreadable) {
+    if (!listed && found.end == DiscoveredPieces::End::NextUnreadable) {
         err << English(Entry::CannotReadPiece) << found.count + 1 << '\n';
         return 1;
     }
     engine.SetPiecePrefix(prefix);
     engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
+    if (listed && found.count == 0) engine.SetPieceCount(1);  // piece 1 is lost: the checksum file counts
     view.Expect(found.total, found.count);
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
@@ -262,51 +273,105 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     return outcome.Ok() ? 0 : 1;
 }
 
-int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    if (Refused(o.file, false, o.marker, err)) return 1;
+// The finished set that the chosen file (any piece, or the checksum file
+// itself) belongs to: the pieces numbered after its prefix and marker, as a
+// join takes them. False after saying why there is none.
+bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::string& sums, ChecksumSet& set) {
+    if (Refused(o.file, false, o.marker, err)) return false;
     int error = 0;
     if (FileSizeOf(o.file, &error) < 0) {
         ReportNoSize(err, o.file, error);
-        return 1;
+        return false;
     }
-    // The chosen file may be any piece, or the checksum file itself: the set
-    // is the pieces numbered after its prefix and marker, as a join takes them.
-    const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    const ChecksumLookup found = LookUpChecksumFile(prefix, o.marker);
-    const std::string& sums = found.path;
+    prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
+    sums = LookUpChecksumFile(prefix, o.marker).path;
     if (sums.empty()) {
         Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
-        return 1;
+        return false;
     }
     const ChecksumRead read = ReadChecksumFile(sums, o.marker);
     switch (read.status) {
-    case ChecksumRead::Status::Ok: break;
+    case ChecksumRead::Status::Ok:
+        if (!NamesSet(read.set, prefix)) {
+            Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet),
+                               {sums, PiecePattern(Paths::InFolder(FolderOf(sums), read.set.bigFileName), o.marker)}));
+            return false;
+        }
+        set = read.set;
+        return true;
     case ChecksumRead::Status::Absent:  // gone since it was found
         Report(err, FillIn(English(Extra::NoChecksumFile), {sums}));
-        return 1;
+        break;
     case ChecksumRead::Status::CannotRead:
         Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
-        return 1;
+        break;
     case ChecksumRead::Status::Malformed:
         Report(err, read.line > 0 ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
                                   : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
-        return 1;
-    case ChecksumRead::Status::Unfinished:
-        Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums}));
-        return 1;
+        break;
+    case ChecksumRead::Status::Unfinished: Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums})); break;
     }
-    if (!NamesSet(read.set, prefix)) {
-        Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet),
-                           {sums, PiecePattern(Paths::InFolder(FolderOf(sums), read.set.bigFileName), o.marker)}));
-        return 1;
-    }
+    return false;
+}
 
-    const SetCheck check = CheckSet(read.set, o.marker, prefix);
+// What the recovery files beside the set could rebuild of its bad pieces;
+// nothing when there are none.
+void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder, const std::string& sums,
+                       std::ostream& err) {
+    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
+    if (recovery.empty()) return;
+    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
+    if (bad.empty()) return;
+    const SetRepair count = CountRebuildable(set, o.marker, folder, bad, recovery);
+    err << FillIn(English(Extra::RecoveryCanRebuild),
+                  {std::to_string(count.missing), std::to_string(count.rebuildable)})
+        << '\n';
+}
+
+int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    std::string prefix, sums;
+    ChecksumSet set;
+    if (!LoadSet(o, err, prefix, sums, set)) return 1;
+    const std::string folder = FolderOf(prefix);
+    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
+    if (bad.empty()) {
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
+        return 0;
+    }
+    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
+    const SetRepair repair = RebuildPieces(set, o.marker, folder, bad, recovery, RebuildInto::Pieces, &StopRequested());
+    for (const auto& f : repair.passedOver) err << FillIn(English(Extra::RecoveryFilePassedOver), {f}) << '\n';
+    if (repair.ok) {
+        const Extra text = repair.rebuilt.size() == 1 ? Extra::PieceRebuilt : Extra::PiecesRebuilt;
+        out << FillIn(English(text), {PieceNumbers(repair.rebuilt)}) << '\n';
+        return 0;
+    }
+    if (repair.stopped) {
+        Report(err, English(Extra::Stopped));
+    } else if (repair.foreignData) {
+        Report(err, FillIn(English(Extra::RebuiltPieceDiffers), {std::to_string(bad.front())}));
+    } else if (repair.rebuildable < repair.missing) {
+        Report(err, repair.rebuildable == 0 && repair.passedOver.size() == recovery.size()
+                        ? English(Extra::RecoveryNone)
+                        : FillIn(English(Extra::RecoveryTooFew),
+                                 {std::to_string(repair.missing), std::to_string(repair.rebuildable)}));
+    } else {
+        Report(err, English(Extra::NothingJoined), repair.error);
+    }
+    return 1;
+}
+
+int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    std::string prefix, sums;
+    ChecksumSet set;
+    if (!LoadSet(o, err, prefix, sums, set)) return 1;
+    const std::string folder = FolderOf(prefix);
+    const SetCheck check = CheckSet(set, o.marker, prefix);
     const std::string number = std::to_string(check.piece);
     const bool piece = check.piece > 0;
     switch (check.problem) {
     case SetCheck::Problem::None:
-        out << FillIn(English(Extra::PiecesChecked), {std::to_string(read.set.count)}) << '\n';
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
         if (check.wholeChecked) {
             out << FillIn(English(Extra::WholeFileChecked), {prefix}) << '\n';
         }
@@ -329,6 +394,7 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
                           : FillIn(English(Extra::FileDamaged), {check.file}));
         break;
     }
+    if (piece) ReportRebuildable(set, o, folder, sums, err);
     return 1;
 }
 
@@ -375,11 +441,16 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     Catalogue().Build(o.marker);
     if (o.command == CliOptions::Command::Check) return Written(out, err, Check(o, out, err));
+    if (o.command == CliOptions::Command::Repair) {
+        const int status = Repair(o, out, err);
+        return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
+    }
     TerminalView view(in, err, progressWidth);
     TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.SetUseChecksums(o.checksums);
+    engine.SetRecovery(o.recovery);
     const int status =
         o.command == CliOptions::Command::Split ? Split(o, engine, view, out, err) : Join(o, engine, view, out, err);
     // Stopped by a signal: the shell's convention, 128 + its number, which

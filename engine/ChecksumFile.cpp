@@ -155,6 +155,8 @@ std::string FormatChecksumFile(const ChecksumSet& set, const std::string& marker
     for (std::size_t n = 1; n <= set.sizes.size() && set.sizes[n - 1] >= 0; ++n) {
         text += "# size " + std::to_string(n) + " " + std::to_string(set.sizes[n - 1]) + "\n";
     }
+    const bool recovery = set.finished && !set.recoveryNames.empty();
+    if (recovery) text += "# recovery " + std::to_string(set.recoveryNames.size()) + "\n";
     std::string escaped;
     auto line = [&](const std::string& hex, const std::string& name) {
         const bool special = EscapeName(name, escaped);
@@ -164,6 +166,9 @@ std::string FormatChecksumFile(const ChecksumSet& set, const std::string& marker
         line(set.digests[n - 1], set.PieceFileName(static_cast<int32_t>(n), marker));
     }
     if (set.finished) line(set.wholeDigest, set.bigFileName);
+    for (std::size_t i = 0; recovery && i < set.recoveryNames.size(); ++i) {
+        line(set.recoveryDigests[i], set.recoveryNames[i]);
+    }
     return text;
 }
 
@@ -173,7 +178,8 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
     if (text.empty() || text.back() != '\n') return Refuse(0, "empty, or the last line is cut off");
 
     ChecksumSet set;
-    bool haveState = false, haveCount = false, haveTotal = false;
+    bool haveState = false, haveCount = false, haveTotal = false, haveRecovery = false;
+    int64_t recoveryCount = 0;
     std::vector<DigestLine> digests;
     int32_t lineNumber = 0;
     for (std::size_t start = 0; start < text.size();) {
@@ -194,7 +200,7 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
             const std::size_t keyEnd = line.find(' ', 2);
             const std::string key = line.size() > 2 && line[1] == ' ' ? line.substr(2, keyEnd - 2) : std::string();
             const std::string value = keyEnd == std::string::npos ? std::string() : line.substr(keyEnd + 1);
-            if (key != "state" && key != "pieces" && key != "total" && key != "size") continue;
+            if (key != "state" && key != "pieces" && key != "total" && key != "size" && key != "recovery") continue;
             if (!digests.empty()) return Refuse(lineNumber, "\"" + key + "\" after the checksums");
             int64_t number = 0;
             if (key == "state") {
@@ -211,6 +217,12 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
                     set.count = static_cast<int32_t>(number);
                 }
                 haveCount = true;
+            } else if (key == "recovery") {
+                if (haveRecovery) return Refuse(lineNumber, "a second recovery file count");
+                if (!ParseNumber(value, 100000, recoveryCount)) {
+                    return Refuse(lineNumber, "the recovery file count is not a number");
+                }
+                haveRecovery = true;
             } else if (key == "total") {
                 if (haveTotal) return Refuse(lineNumber, "a second total");
                 if (value != kUnknown) {
@@ -260,13 +272,23 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
         if (set.count < 0 || set.total < 0) return Refuse(0, "finished, but the count or total is unknown");
         if (set.count == 0) return Refuse(0, "finished without a single piece");
         if (set.sizes.size() != static_cast<std::size_t>(set.count)) return Refuse(0, "not every piece has a size");
-        if (digests.size() != static_cast<std::size_t>(set.count) + 1) {
-            return Refuse(0, "not one checksum for every piece and one for the whole file");
+        if (digests.size() != static_cast<std::size_t>(set.count) + 1 + static_cast<std::size_t>(recoveryCount)) {
+            return Refuse(0, "not one checksum for every piece, the whole file and each recovery file");
         }
-        pieceLines -= 1;
-        set.bigFileName = digests.back().name;
-        set.wholeDigest = digests.back().hex;
+        pieceLines = static_cast<std::size_t>(set.count);
+        set.bigFileName = digests[pieceLines].name;
+        set.wholeDigest = digests[pieceLines].hex;
+        for (std::size_t i = pieceLines + 1; i < digests.size(); ++i) {
+            // Recovery files are named after the big file: <big>.par2, <big>.vol*.par2.
+            const std::string& name = digests[i].name;
+            if (name.compare(0, set.bigFileName.size() + 1, set.bigFileName + ".") != 0 || !EndsWith(name, ".par2")) {
+                return Refuse(digests[i].line, "not the name of a recovery file of this set");
+            }
+            set.recoveryNames.push_back(name);
+            set.recoveryDigests.push_back(digests[i].hex);
+        }
     } else {
+        if (haveRecovery) return Refuse(0, "recovery files in an unfinished set");
         if (set.count >= 0 && (set.sizes.size() > static_cast<std::size_t>(set.count) ||
                                digests.size() > static_cast<std::size_t>(set.count))) {
             return Refuse(0, "more pieces than the count");
@@ -375,6 +397,13 @@ bool ChecksumWriter::Finish(const std::string& wholeDigest) {
 void ChecksumWriter::Remove() {
     std::error_code ec;
     if (!path_.empty()) fs::remove(Paths::Native(path_), ec);
+}
+
+bool ChecksumWriter::Rewrite(const std::string& path, const std::string& marker, const ChecksumSet& set) {
+    path_ = path;
+    marker_ = marker;
+    set_ = set;
+    return Write();
 }
 
 bool ChecksumWriter::Write() {

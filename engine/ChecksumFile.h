@@ -17,7 +17,9 @@
 //   <64 hex>  Setup.exe.Quorved_1         one line per hashed piece, in order
 //   <64 hex>  Setup.exe.Quorved_2
 //   <64 hex>  Setup.exe.Quorved_3
-//   <64 hex>  Setup.exe                   the whole file, last; only when finished
+//   <64 hex>  Setup.exe                   the whole file; only when finished
+//   <64 hex>  Setup.exe.par2              recovery files, after the whole file, where
+//   <64 hex>  Setup.exe.vol0+2.par2       a split wrote them ("# recovery 2" in the head)
 //
 // Names carry no folder. A name holding '\', a line break or a carriage
 // return is written escaped after a leading '\', as sha256sum writes it.
@@ -58,6 +60,9 @@ struct ChecksumSet {
     std::vector<int64_t> sizes;        // sizes[n - 1]: piece n's size, where known
     std::vector<std::string> digests;  // digests[n - 1]: piece n's digest, lowercase hex
     std::string wholeDigest;           // the whole file's digest; empty while unfinished
+
+    // Recovery files beside it (names without folder) and their digests.
+    std::vector<std::string> recoveryNames, recoveryDigests;
 
     std::string PieceFileName(int32_t n, const std::string& marker) const;
 };
@@ -111,6 +116,9 @@ public:
     bool Finish(const std::string& wholeDigest);
     // Removes the file (a split that failed or was stopped).
     void Remove();
+    // Writes `set` as the file at `path` at once, in the same safe way (for
+    // a finished set that gains its recovery files).
+    bool Rewrite(const std::string& path, const std::string& marker, const ChecksumSet& set);
 
     const std::string& Path() const { return path_; }
     const ChecksumSet& Set() const { return set_; }

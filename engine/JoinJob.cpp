@@ -78,7 +78,8 @@ bool JoinJob::TakeSetFromChecksums() {
     // the join before anything is written.
     for (int32_t n = 1; n <= e.pieceCount_; ++n) {
         const std::string name = PieceName(e.piecePrefix_, marker_, n);
-        const int64_t size = FileSizeOf(name);
+        const std::string file = PieceFile(n);
+        const int64_t size = FileSizeOf(file);
         if (size == e.pieceSizes_[std::size_t(n)]) continue;
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(Paths::Native(name), ec))) return Refuse(What::PieceMissing, 0, 0, name);
@@ -137,10 +138,16 @@ bool JoinJob::IsSetFile(const std::string& name) const {
     return false;
 }
 
+// Piece n's file: the piece, or what was rebuilt in its place.
+std::string JoinJob::PieceFile(int32_t n) const {
+    const auto rebuilt = engine_.rebuiltPieces_.find(n);
+    return rebuilt != engine_.rebuiltPieces_.end() ? rebuilt->second : PieceName(engine_.piecePrefix_, marker_, n);
+}
+
 bool JoinJob::ReadPiece(int32_t n) {
     TPieceEngine& e = engine_;
-    const std::string name = PieceName(e.piecePrefix_, marker_, n);
-    e.currentPieceName_ = name;
+    const std::string name = PieceFile(n);
+    e.currentPieceName_ = PieceName(e.piecePrefix_, marker_, n);
     const int64_t size = FileSizeOf(name);
     if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, 0, n);
     if (pausing_) {

@@ -1,6 +1,8 @@
 #include "engine/PieceEngine.h"
 
 #include "engine/FileAccess.h"
+#include "engine/SetCheck.h"
+#include "engine/SetRepair.h"
 #include "engine/TransferJob.h"
 
 #include <algorithm>
@@ -61,13 +63,82 @@ TransferOutcome TPieceEngine::Split(int32_t maxBuffer, const std::string& marker
                                     bool useFreeSpace) {
     SetPieceCount(pieceCount_);
     checksumFilePath_.clear();
-    return SplitJob(*this, maxBuffer, marker, pauseMode, useFreeSpace).Run();
+    TransferOutcome outcome = SplitJob(*this, maxBuffer, marker, pauseMode, useFreeSpace).Run();
+    if (outcome.Ok() && recovery_ > 0 && pieceCount_ > 0) WriteRecoveryFiles(marker, outcome);
+    return outcome;
 }
 
 TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) {
     SetPieceCount(pieceCount_);
     checksumFilePath_.clear();
-    return JoinJob(*this, maxBuffer, marker, pauseMode).Run();
+    rebuiltPieces_.clear();
+    TransferOutcome outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
+    // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
+    const bool lost =
+        outcome.what == TransferOutcome::What::PieceDamaged || outcome.what == TransferOutcome::What::PieceMissing;
+    if (lost && useChecksums_ && !checksumFilePath_.empty() && !PausesBeforePieces(pauseMode, piecePrefix_)) {
+        JoinWithRebuiltPieces(maxBuffer, marker, pauseMode, outcome);
+    }
+    return outcome;
+}
+
+void TPieceEngine::ShowRecoveryProgress(int64_t done, int64_t total) {
+    if (view_ != nullptr) view_->SetProgress(std::max(1, ProgressPosition(done, total)));
+}
+
+// After the pieces, beside the checksum file (wherever it went) or beside
+// the pieces. The pieces stay whatever happens here.
+void TPieceEngine::WriteRecoveryFiles(const std::string& marker, TransferOutcome& outcome) {
+    const std::string sums = useChecksums_ ? checksumFilePath_ : std::string();
+    const std::vector<int64_t> sizes(pieceSizes_.begin() + 1, pieceSizes_.begin() + 1 + pieceCount_);
+    const RecoverySetWritten written =
+        WriteRecoverySet(bigFilePath_, sizes, recovery_, FolderOf(sums.empty() ? piecePrefix_ : sums), sums, marker,
+                         stop_, [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
+    if (view_ != nullptr) view_->SetProgress(0);
+    if (!written.ok) {
+        // Stopped or failed, the pieces and their checksum file are whole: they stay, and the outcome says so.
+        outcome.what = TransferOutcome::What::RecoveryNotWritten;
+        outcome.error = written.stopped ? 0 : written.error;
+        return;
+    }
+    outcome.recoveryFiles = static_cast<int32_t>(written.files.size());
+    for (const auto& f : written.files) outcome.recoveryBytes += f.bytes;
+}
+
+// The join failed on a missing or damaged piece: where recovery files lie
+// beside the set, the bad pieces are rebuilt into temporary files (the
+// user's pieces stay as they are) and the join runs again with those.
+void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
+                                         TransferOutcome& outcome) {
+    const ChecksumRead read = ReadChecksumFile(checksumFilePath_, marker);
+    if (read.status != ChecksumRead::Status::Ok) return;
+    const std::string folder = FolderOf(piecePrefix_);
+    const std::vector<std::string> recovery = RecoveryFilesOf(read.set, folder, FolderOf(checksumFilePath_));
+    if (recovery.empty()) return;
+    const std::vector<int32_t> bad = BadPieces(read.set, marker, folder);
+    const SetRepair repair = RebuildPieces(read.set, marker, folder, bad, recovery, RebuildInto::Temporaries, stop_,
+                                           [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
+    if (view_ != nullptr) view_->SetProgress(0);
+    if (!repair.ok) {
+        if (repair.stopped) {
+            outcome.what = TransferOutcome::What::Stopped;
+        } else if (repair.rebuildable < repair.missing) {
+            outcome.what = TransferOutcome::What::RecoveryTooFew;
+            outcome.missing = repair.missing;
+            outcome.rebuildable = repair.rebuildable;
+        }  // else: the recovery files are another file's; the piece stays damaged
+        return;
+    }
+    for (std::size_t i = 0; i < repair.rebuilt.size(); ++i) rebuiltPieces_[repair.rebuilt[i]] = repair.files[i];
+    const std::string checksums = checksumFilePath_;
+    outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
+    checksumFilePath_ = checksums;
+    for (const auto& [n, file] : rebuiltPieces_) {
+        std::error_code ec;
+        std::filesystem::remove(Paths::Native(file), ec);
+    }
+    rebuiltPieces_.clear();
+    if (outcome.Ok()) outcome.rebuilt = repair.rebuilt;
 }
 
 std::string TPieceEngine::Text(EngineEntry::Id entry) const { return texts_ ? texts_(entry) : std::string(); }

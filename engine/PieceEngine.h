@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,11 @@ public:
     // A split writes the set's checksum file, a join checks it (on unless
     // turned off).
     void SetUseChecksums(bool on) { useChecksums_ = on; }
+    // A split also writes recovery files from which any `lostPieces` pieces
+    // can be rebuilt (0: none); a join rebuilds missing or damaged pieces
+    // from the recovery files it finds, whatever this says.
+    void SetRecovery(int32_t lostPieces) { recovery_ = lostPieces; }
+    int32_t Recovery() const { return recovery_; }
 
     TransferOutcome Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace);
     TransferOutcome Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
@@ -125,6 +131,10 @@ private:
     friend class JoinJob;
 
     std::string Text(EngineEntry::Id entry) const;
+    void WriteRecoveryFiles(const std::string& marker, TransferOutcome& outcome);
+    void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
+                               TransferOutcome& outcome);
+    void ShowRecoveryProgress(int64_t done, int64_t total);
 
     std::string bigFilePath_;
     std::string piecePrefix_;
@@ -133,6 +143,8 @@ private:
     std::vector<int64_t> pieceSizes_{0};  // element 0 holds no piece
     std::string checksumFilePath_;
     bool useChecksums_ = true;
+    int32_t recovery_ = 0;
+    std::map<int32_t, std::string> rebuiltPieces_;  // a join reads these in place of the pieces
 
     TextLookup texts_;
     FreeSpaceQuery freeSpace_;

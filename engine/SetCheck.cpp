@@ -122,3 +122,21 @@ SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::
     }
     return check;
 }
+
+std::vector<int32_t> BadPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder) {
+    std::vector<int32_t> bad;
+    for (int32_t n = 1; n <= static_cast<int32_t>(set.digests.size()); ++n) {
+        const std::string name = Paths::InFolder(folder, set.PieceFileName(n, marker));
+        const int64_t expected = static_cast<std::size_t>(n) <= set.sizes.size() ? set.sizes[n - 1] : -1;
+        const int64_t size = FileSizeOf(name);
+        if (size < 0 || size != expected) {
+            bad.push_back(n);
+            continue;
+        }
+        const FileDigest digest = HashFile(name);
+        if (!digest.ok || digest.bytes != expected || digest.hex != set.digests[static_cast<std::size_t>(n) - 1]) {
+            bad.push_back(n);
+        }
+    }
+    return bad;
+}

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SetCheck {
     enum class Problem {
@@ -34,3 +35,8 @@ struct SetCheck {
 // checksum as missing.
 // The caller makes sure the set is that of the prefix (NamesSet).
 SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::string& prefix);
+
+// Every piece of a finished set that is missing, of the wrong size,
+// unreadable or damaged (numbers from 1, in order): what recovery files
+// would have to rebuild.
+std::vector<int32_t> BadPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder);

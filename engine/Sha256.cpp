@@ -8,138 +8,18 @@
 #include <new>
 #include <utility>
 #ifdef _WIN32
-#include <windows.h>  // first: bcrypt.h builds on its types
+#include <windows.h>
 
-#include <bcrypt.h>
 #include <io.h>
 #else
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 #endif
 
-namespace {
-
-constexpr unsigned kDigestBytes = kSha256HexDigits / 2;
-
-}  // namespace
-
-#ifdef _WIN32
-
-struct Sha256State {
-    BCRYPT_HASH_HANDLE hash = nullptr;
-};
-
-namespace {
-
-// One provider for the whole process: opening it is the costly part.
-BCRYPT_ALG_HANDLE Sha256Provider() {
-    static const BCRYPT_ALG_HANDLE provider = [] {
-        BCRYPT_ALG_HANDLE handle = nullptr;
-        return BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ? handle
-                                                                                                         : nullptr;
-    }();
-    return provider;
-}
-
-void EndState(Sha256State* state) {
-    if (state != nullptr && state->hash != nullptr) BCryptDestroyHash(state->hash);
-    if (state != nullptr) state->hash = nullptr;
-}
-
-Sha256State* NewState() { return new (std::nothrow) Sha256State; }
-
-void FreeState(Sha256State* state) {
-    EndState(state);
-    delete state;
-}
-
-bool StartState(Sha256State* state) {
-    EndState(state);
-    const BCRYPT_ALG_HANDLE provider = Sha256Provider();
-    return provider != nullptr && BCRYPT_SUCCESS(BCryptCreateHash(provider, &state->hash, nullptr, 0, nullptr, 0, 0));
-}
-
-bool UpdateState(Sha256State* state, const void* data, std::size_t size) {
-    auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
-    while (size > 0) {  // CNG takes 32-bit lengths
-        const auto part = static_cast<ULONG>(std::min<std::size_t>(size, 1u << 30));
-        if (!BCRYPT_SUCCESS(BCryptHashData(state->hash, bytes, part, 0))) return false;
-        bytes += part;
-        size -= part;
-    }
-    return true;
-}
-
-bool FinishState(Sha256State* state, unsigned char* digest) {
-    return BCRYPT_SUCCESS(BCryptFinishHash(state->hash, digest, kDigestBytes, 0));
-}
-
-}  // namespace
-
-#else
-
-struct Sha256State {
-    EVP_MD_CTX* context = nullptr;
-};
-
-namespace {
-
-Sha256State* NewState() {
-    auto* state = new (std::nothrow) Sha256State;
-    if (state != nullptr) state->context = EVP_MD_CTX_new();
-    return state;
-}
-
-void FreeState(Sha256State* state) {
-    if (state != nullptr) EVP_MD_CTX_free(state->context);
-    delete state;
-}
-
-bool StartState(Sha256State* state) {
-    return state->context != nullptr && EVP_DigestInit_ex(state->context, EVP_sha256(), nullptr) == 1;
-}
-
-bool UpdateState(Sha256State* state, const void* data, std::size_t size) {
-    return EVP_DigestUpdate(state->context, data, size) == 1;
-}
-
-bool FinishState(Sha256State* state, unsigned char* digest) {
-    unsigned int length = 0;
-    return EVP_DigestFinal_ex(state->context, digest, &length) == 1 && length == kDigestBytes;
-}
-
-}  // namespace
-
-#endif
-
-Sha256::Sha256() : state_(NewState()) { Restart(); }
-
-Sha256::~Sha256() { FreeState(state_); }
-
-Sha256::Sha256(Sha256&& other) noexcept
-    : state_(std::exchange(other.state_, nullptr)), ok_(std::exchange(other.ok_, false)) {}
-
-Sha256& Sha256::operator=(Sha256&& other) noexcept {
-    if (this != &other) {
-        FreeState(state_);
-        state_ = std::exchange(other.state_, nullptr);
-        ok_ = std::exchange(other.ok_, false);
-    }
-    return *this;
-}
-
-void Sha256::Restart() { ok_ = state_ != nullptr && StartState(state_); }
-
-void Sha256::Update(const void* data, std::size_t size) {
-    if (ok_ && size > 0) ok_ = UpdateState(state_, data, size);
-}
-
 std::string Sha256::Final() {
+    constexpr unsigned kDigestBytes = kSha256HexDigits / 2;
     unsigned char digest[kDigestBytes];
-    const bool ok = ok_ && FinishState(state_, digest);
-    Restart();
-    if (!ok) return {};
+    if (!hash_.Final(digest)) return {};
     static const char kDigits[] = "0123456789abcdef";
     std::string hex(kSha256HexDigits, '0');
     for (unsigned i = 0; i < kDigestBytes; ++i) {

@@ -1,38 +1,27 @@
-// SHA-256 through OpenSSL's EVP interface (which uses the processor's SHA
-// instructions where there are any), on Windows through the system's CNG,
-// over bytes in memory or over a byte range of an open file. Digests are 64
-// lowercase hex digits, as sha256sum prints them.
+// SHA-256 through the system's library (recovery/Digests.h: OpenSSL's EVP,
+// on Windows the system's CNG), over bytes in memory or over a byte range of
+// an open file. Digests are 64 lowercase hex digits, as sha256sum prints them.
 #pragma once
+
+#include "recovery/Digests.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-// The running hash of the system's library.
-struct Sha256State;
-
 inline constexpr std::size_t kSha256HexDigits = 64;
 
 // A running hash: Update as often as needed, then Final.
 class Sha256 {
 public:
-    Sha256();
-    ~Sha256();
-    Sha256(Sha256&& other) noexcept;
-    Sha256& operator=(Sha256&& other) noexcept;
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-
-    void Update(const void* data, std::size_t size);
+    void Update(const void* data, std::size_t size) { hash_.Update(data, size); }
     // The digest of everything given since the start or the last Final; the
     // hash then starts over. Empty only when the library itself failed.
     std::string Final();
 
 private:
-    void Restart();
-    Sha256State* state_ = nullptr;
-    bool ok_ = false;
+    Hash hash_{HashKind::Sha256};
 };
 
 // The digest of bytes in memory.

@@ -145,6 +145,7 @@ private:
     bool TakeSetFromChecksums();
     bool IsSetFile(const std::string& name) const;
     bool OpenTarget();
+    std::string PieceFile(int32_t n) const;
     bool ReadPiece(int32_t n);
     bool TakeDigests(int32_t upTo, bool wait);
     TransferOutcome Finish();

@@ -29,6 +29,8 @@ struct TransferOutcome {
         ChecksumsUnreadable,  // `file`, the set's checksum file, is there but cannot be read
         ChecksumsOfOtherSet,  // `file` lists other pieces (`related`) than the ones to join
         HashingFailed,        // the hashing threads could not be started
+        RecoveryTooFew,       // a join: `missing` pieces lost, the recovery files can rebuild `rebuildable`
+        RecoveryNotWritten,   // a split's pieces are whole, its recovery files could not be written
     };
 
     What what = What::Done;
@@ -42,6 +44,13 @@ struct TransferOutcome {
     // Files named like pieces of this set that a split could not prove to be
     // pieces of an earlier one: left as they were.
     std::vector<std::string> untouched;
+
+    // Recovery files: those a split wrote; the pieces a join rebuilt from them
+    // (numbers from 1), or how far they fell short.
+    int32_t recoveryFiles = 0;
+    int64_t recoveryBytes = 0;
+    std::vector<int32_t> rebuilt;
+    int32_t missing = 0, rebuildable = 0;
 
     bool Ok() const { return what == What::Done; }
 };

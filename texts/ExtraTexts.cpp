@@ -223,6 +223,60 @@ const ExtraRow kRows[] = {
      {"The checksums could not be computed: the program could not start its hashing threads.",
       "Kontrollsummorna kunde inte beräknas: programmet kunde inte starta sina trådar för beräkningen.",
       "Die Prüfsummen konnten nicht berechnet werden: Das Programm konnte seine Threads dafür nicht starten."}},
+    {Extra::RecoveryFilesWritten,
+     {"Recovery files: %1, %2 bytes in all. Any %3 lost or damaged pieces can be rebuilt from them.",
+      "Återställningsfiler: %1, sammanlagt %2 byte. Upp till %3 förlorade eller skadade mindre filer kan återskapas "
+      "med dem.",
+      "Wiederherstellungsdateien: %1, zusammen %2 Byte. Bis zu %3 verlorene oder beschädigte Teile lassen sich "
+      "damit neu erstellen."}},
+    {Extra::RecoveryFilesNotWritten,
+     {"The pieces are complete, but the recovery files could not be written.",
+      "De mindre filerna är kompletta, men återställningsfilerna kunde inte skrivas.",
+      "Die Teile sind vollständig, aber die Wiederherstellungsdateien konnten nicht geschrieben werden."}},
+    {Extra::RecoveryCanRebuild,
+     {"%1 pieces are missing or damaged; the recovery files can rebuild %2 of them.",
+      "%1 mindre filer saknas eller är skadade; återställningsfilerna kan återskapa %2 av dem.",
+      "%1 Teile fehlen oder sind beschädigt; die Wiederherstellungsdateien können %2 davon neu erstellen."}},
+    {Extra::RecoveryTooFew,
+     {"%1 pieces are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
+      "%1 mindre filer saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting "
+      "ändrades.",
+      "%1 Teile fehlen oder sind beschädigt, die Wiederherstellungsdateien reichen aber nur für %2. Es wurde "
+      "nichts geändert."}},
+    {Extra::RecoveryNone,
+     {"There are no usable recovery files for this set.",
+      "Det finns inga användbara återställningsfiler för den här serien.",
+      "Zu diesen Teilen gibt es keine brauchbaren Wiederherstellungsdateien."}},
+    {Extra::RecoveryFilePassedOver,
+     {"%1 is damaged or belongs to another file; it was not used.",
+      "%1 är skadad eller hör till en annan fil; den användes inte.",
+      "%1 ist beschädigt oder gehört zu einer anderen Datei; sie wurde nicht verwendet."}},
+    {Extra::PiecesRebuilt,
+     {"Rebuilt from the recovery files and checked: pieces %1.",
+      "Återskapade med återställningsfilerna och kontrollerade: de mindre filerna %1.",
+      "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teile %1."}},
+    {Extra::PieceRebuilt,
+     {"Rebuilt from the recovery files and checked: piece %1.",
+      "Återskapad med återställningsfilerna och kontrollerad: den mindre filen nummer %1.",
+      "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teil %1."}},
+    {Extra::RestoredWithRebuiltPieces,
+     {"The file is restored and checked; pieces %1 were rebuilt from the recovery files.",
+      "Filen är återskapad och kontrollerad; de mindre filerna %1 byggdes upp igen med återställningsfilerna.",
+      "Die Datei ist wiederhergestellt und geprüft; die Teile %1 wurden aus den Wiederherstellungsdateien neu "
+      "erstellt."}},
+    {Extra::RestoredWithRebuiltPiece,
+     {"The file is restored and checked; piece %1 was rebuilt from the recovery files.",
+      "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
+      "återställningsfilerna.",
+      "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
+    {Extra::RebuiltPieceDiffers,
+     {"Piece %1 came out different from its checksum: the recovery files belong to another version of the file. "
+      "Nothing was changed.",
+      "Den mindre filen nummer %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan "
+      "version av filen. "
+      "Ingenting ändrades.",
+      "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
+      "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -276,6 +330,12 @@ std::string ReasonText(Language lang, int systemError) {
     }
 }
 
+std::string PieceNumbers(const std::vector<int32_t>& numbers) {
+    std::string list;
+    for (const int32_t n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    return list;
+}
+
 std::string InputRefusal(Language lang, const std::string& name, bool split, const std::string& marker) {
     std::error_code ec;
     if (std::filesystem::is_directory(Paths::Native(name), ec))
@@ -306,6 +366,11 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     switch (outcome.what) {
     case What::Done:
         if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted) + LeftAloneText(lang, outcome.untouched);
+        if (!outcome.rebuilt.empty()) {
+            return FillIn(ExtraText(lang, outcome.rebuilt.size() == 1 ? Extra::RestoredWithRebuiltPiece
+                                                                      : Extra::RestoredWithRebuiltPieces),
+                          {PieceNumbers(outcome.rebuilt)});
+        }
         return outcome.checked ? ExtraText(lang, Extra::RestoredAndChecked) : catalogue.Text(lang, Entry::FileRestored);
     case What::Stopped: return ExtraText(lang, Extra::Stopped);
     case What::SizesDiffer: text = catalogue.Text(lang, Entry::SizesDiffer); break;
@@ -337,6 +402,11 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::HashingFailed: text = ExtraText(lang, Extra::HashingFailed); break;
     case What::TargetInSet: text = FillIn(ExtraText(lang, Extra::TargetInSet), {outcome.file}); break;
     case What::LinkNotTrusted: text = FillIn(ExtraText(lang, Extra::LinkNotTrusted), {outcome.file}); break;
+    case What::RecoveryTooFew:
+        text = FillIn(ExtraText(lang, Extra::RecoveryTooFew),
+                      {std::to_string(outcome.missing), std::to_string(outcome.rebuildable)});
+        break;
+    case What::RecoveryNotWritten: text = ExtraText(lang, Extra::RecoveryFilesNotWritten); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

@@ -57,7 +57,21 @@ enum class Extra {
     TargetInSet,             // %1: the join's target, one of the set's own files
     LinkNotTrusted,          // %1: a link on the way to the join's target
     HashingFailed,           // the hashing threads could not be started
-    Count                    // not a text
+
+    // Recovery files.
+    RecoveryFilesWritten,       // %1 file count, %2 bytes in all, %3 pieces that may be lost
+    RecoveryFilesNotWritten,    // the split itself is whole
+    RecoveryCanRebuild,         // %1 pieces missing or damaged, %2 of them the recovery files can rebuild
+    RecoveryTooFew,             // %1 pieces missing or damaged, %2 of them the recovery files can rebuild
+    RecoveryNone,               // no usable recovery files
+    RecoveryFilePassedOver,     // %1 file name
+    PiecesRebuilt,              // %1 piece numbers, "2, 5"
+    PieceRebuilt,               // %1 piece number
+    RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
+    RestoredWithRebuiltPiece,   // %1 piece number
+    RebuiltPieceDiffers,        // %1 piece number
+
+    Count  // not a text
 };
 
 // The text in language lang (outside the three reads English).
@@ -83,3 +97,6 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
 // reason behind the system's error where there is one a user can act on. The
 // one rule for the window and the command line.
 std::string OutcomeText(Language lang, const TransferOutcome& outcome);
+
+// "2, 5": piece numbers as the texts list them.
+std::string PieceNumbers(const std::vector<int32_t>& numbers);

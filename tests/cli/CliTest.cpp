@@ -54,6 +54,11 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"check", "p", "q"},
         {"check", "p", "--to", "x"},
         {"check", "p", "--max-ram", "0"},
+        {"split", "f", "--size", "10", "--recovery", "101"},
+        {"split", "f", "--size", "10", "--recovery", "-1"},
+        {"join", "p", "--recovery", "1"},
+        {"repair", "p", "--to", "x"},
+        {"repair"},
     };
     for (const auto& args : bad) {
         std::string joined;
@@ -91,6 +96,13 @@ TEST(CliCommandLine, ReadsEveryOption) {
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.command, CliOptions::Command::Check);
     EXPECT_EQ(p.options.marker, ".part");
+
+    p = ParseCommandLine({"split", "big", "--size", "10", "--recovery", "8"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.recovery, 8);
+    p = ParseCommandLine({"repair", "s.part3", "--marker", ".part"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.command, CliOptions::Command::Repair);
 
     p = ParseCommandLine({"join", "s.Quorved_3", "--to", "out", "--max-ram=2147483647"});
     ASSERT_TRUE(p.ok) << p.error;
@@ -570,6 +582,82 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     o = RunQuorvel({"check", sums});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "The checksum file " + sums + " is damaged (line 12).\n");
+}
+
+TEST(Cli, RepairsASetFromItsRecoveryFiles) {
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe";
+    WriteFile(file, PatternBytes(300000));
+    Outcome o = RunQuorvel({"split", file, "--size", "100000", "--recovery", "2"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("Any 2 lost or damaged pieces can be rebuilt"), std::string::npos) << o.out;
+#ifndef _WIN32
+    // The checksum file covers the recovery files; par2 reads them.
+    EXPECT_EQ(Shell("cd '" + dir.Path() + "' && sha256sum --quiet -c Setup.exe.Quorved_sha256"), 0);
+    if (Shell("par2 --version >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(Shell("cd '" + dir.Path() + "' && par2 verify -q Setup.exe.par2 >/dev/null"), 0);
+    }
+#endif
+    const std::string first = dir / "Setup.exe.Quorved_1", third = dir / "Setup.exe.Quorved_3";
+    const std::string piece3 = ReadFile(third);
+    std::remove(first.c_str());
+    WriteFile(third, "short");
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    } const steps[] = {
+        {{"check", third},
+         1,
+         "",
+         "File is missing: " + first +
+             "\n2 pieces are missing or damaged; the recovery files can rebuild 2 of them.\n"},
+        {{"repair", third}, 0, "Rebuilt from the recovery files and checked: pieces 1, 3.\n", ""},
+        {{"check", third}, 0, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n", ""},
+    };
+    for (const auto& step : steps) {
+        o = RunQuorvel(step.args);
+        EXPECT_EQ(o.status, step.status) << step.args[0];
+        EXPECT_EQ(o.out, step.out);
+        EXPECT_EQ(o.err, step.err);
+    }
+    EXPECT_EQ(ReadFile(third), piece3);
+
+    // A join rebuilds what it lacks on its own, leaving the pieces as they are.
+    std::remove(first.c_str());
+    o = RunQuorvel({"join", third, "--to", dir / "joined"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "The file is restored and checked; piece 1 was rebuilt from the recovery files.\n");
+    EXPECT_EQ(ReadFile(dir / "joined"), ReadFile(file));
+    EXPECT_FALSE(std::filesystem::exists(first));
+    std::remove((dir / "joined").c_str());
+
+    // Three lost of three: nothing changes.
+    for (int n = 1; n <= 3; ++n) WriteFile(dir / ("Setup.exe.Quorved_" + std::to_string(n)), "x");
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    o = RunQuorvel({"repair", third});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
+    o = RunQuorvel({"join", third, "--to", dir / "joined"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
+
+    // Recovery files of an earlier file of the same name and size are not trusted.
+    std::string other = PatternBytes(300000);
+    other[5] ^= 1;
+    WriteFile(file, other);
+    ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000"}).status, 0);
+    std::remove(first.c_str());
+    o = RunQuorvel({"repair", third});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "Piece 1 came out different from its checksum: the recovery files belong to another version of "
+              "the file. Nothing was changed.\n");
+    EXPECT_FALSE(std::filesystem::exists(first));
 }
 
 }  // namespace

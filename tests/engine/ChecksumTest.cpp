@@ -27,6 +27,31 @@
 
 namespace {
 
+// The finished set "S" of pieces with these contents.
+ChecksumSet FinishedSet(const std::vector<std::string>& pieces) {
+    ChecksumSet set;
+    set.finished = true;
+    set.count = static_cast<int32_t>(pieces.size());
+    set.total = 0;
+    set.bigFileName = "S";
+    std::string whole;
+    for (const auto& piece : pieces) {
+        set.sizes.push_back(static_cast<int64_t>(piece.size()));
+        set.digests.push_back(Sha256Hex(piece));
+        set.total += static_cast<int64_t>(piece.size());
+        whole += piece;
+    }
+    set.wholeDigest = Sha256Hex(whole);
+    return set;
+}
+
+// text with the first `from` replaced by `to`.
+std::string Edited(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 TEST(Sha256, KnownDigestsInOneGoAndInParts) {
     EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
@@ -276,15 +301,25 @@ TEST(ChecksumFile, BegunUnfinishedCompletedAtTheEnd) {
     EXPECT_TRUE(FolderEntries(dir.Path()).empty());
 }
 
+TEST(ChecksumFile, ListsRecoveryFilesAfterTheWholeFile) {
+    ChecksumSet set = FinishedSet({"abc"});
+    set.recoveryNames = {"S.par2", "S.vol0+1.par2"};
+    set.recoveryDigests = {Sha256Hex("i"), Sha256Hex("v")};
+    const std::string good = FormatChecksumFile(set, kMarker);
+    const ChecksumRead read = ParseChecksumFile(good, kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
+    EXPECT_EQ(read.set.recoveryNames, set.recoveryNames);
+    EXPECT_EQ(read.set.recoveryDigests, set.recoveryDigests);
+    EXPECT_EQ(read.set.wholeDigest, set.wholeDigest);
+    for (const std::string& bad : {Edited(good, "# recovery 2", "# recovery 3"), Edited(good, "# recovery 2\n", ""),
+                                   Edited(good, "  S.par2", "  T.par2"), Edited(good, "  S.par2", "  S.txt"),
+                                   Edited(good, "finished", "unfinished")}) {
+        EXPECT_EQ(ParseChecksumFile(bad, kMarker).status, ChecksumRead::Status::Malformed) << bad;
+    }
+}
+
 TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
-    ChecksumSet set;
-    set.finished = true;
-    set.count = 2;
-    set.total = 7;
-    set.bigFileName = "S";
-    set.sizes = {4, 3};
-    set.digests = {Sha256Hex("aaaa"), Sha256Hex("bbb")};
-    set.wholeDigest = Sha256Hex("aaaabbb");
+    const ChecksumSet set = FinishedSet({"aaaa", "bbb"});
     const std::string good = FormatChecksumFile(set, kMarker);
     ASSERT_EQ(ParseChecksumFile(good, kMarker).status, ChecksumRead::Status::Ok);
     // Notes, upper-case digits, binary-mode names and Windows line ends are fine.
@@ -298,12 +333,7 @@ TEST(ChecksumFile, RefusesAnythingMalformedWithAReason) {
     EXPECT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
     EXPECT_EQ(read.set.wholeDigest, set.wholeDigest);
 
-    auto edited = [&](const std::string& from, const std::string& to) {
-        std::string text = good;
-        const std::size_t at = text.find(from);
-        EXPECT_NE(at, std::string::npos) << from;
-        return at == std::string::npos ? text : text.replace(at, from.size(), to);
-    };
+    auto edited = [&](const std::string& from, const std::string& to) { return Edited(good, from, to); };
     const std::vector<std::string> bad{
         "",
         good.substr(0, good.size() - 1),       // cut off

@@ -1,0 +1,65 @@
+// A set's recovery files (PAR 2.0, written by a split with K > 0): writing
+// them after the pieces and listing them in the checksum file; counting and
+// rebuilding the pieces the checksum file finds missing or damaged. Rebuilt
+// pieces are checked against the checksum file before anyone uses them.
+#pragma once
+
+#include "engine/ChecksumFile.h"
+#include "recovery/Recovery.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The memory the recovery data may take; beyond it, more passes over the file.
+inline constexpr int64_t kRecoveryMemoryBytes = 256 << 20;
+
+struct RecoverySetWritten {
+    bool ok = false;
+    bool stopped = false;
+    int error = 0;       // errno where known
+    std::string reason;  // English, for logs
+    std::vector<RecoveryFile> files;
+    RecoveryPlan plan;
+};
+
+// Writes the recovery files of `bigFile` (split into `pieceSizes`) into
+// `folder` so that any `lostPieces` pieces can be rebuilt, and lists them in
+// the finished checksum file `checksumPath` (none when empty).
+RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                                    const std::string& folder, const std::string& checksumPath,
+                                    const std::string& marker, const std::atomic<bool>* stop = nullptr,
+                                    const RecoveryProgress& progress = {});
+
+// The recovery files of a set beside its pieces and beside its checksum file.
+std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,
+                                         const std::string& checksumFolder);
+
+struct SetRepair {
+    bool ok = false;
+    bool stopped = false;
+    bool foreignData = false;  // rebuilt bytes differ from the checksum file: the recovery files are another file's
+    int error = 0;
+    std::string reason;                   // English, for logs
+    int32_t missing = 0;                  // pieces missing or damaged
+    int32_t rebuildable = 0;              // of those, how many the recovery files can rebuild
+    std::vector<int32_t> rebuilt;         // piece numbers (from 1)
+    std::vector<std::string> files;       // where each rebuilt piece now is
+    std::vector<std::string> passedOver;  // recovery files damaged or of another set
+};
+
+enum class RebuildInto {
+    Temporaries,  // new files beside the pieces; the caller uses and removes them
+    Pieces,       // the pieces' own names, replacing what is there
+};
+
+// What the recovery files can do for the `bad` pieces (numbers from 1).
+SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
+                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles);
+
+// Rebuilds the `bad` pieces; nothing is written when not all of them can be.
+SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder,
+                        const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
+                        RebuildInto into, const std::atomic<bool>* stop = nullptr,
+                        const RecoveryProgress& progress = {});

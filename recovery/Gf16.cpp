@@ -1,0 +1,158 @@
+#include "recovery/Gf16.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+#ifdef QUORVEL_HAVE_GF_COMPLETE
+extern "C" {
+#include <gf_complete.h>
+}
+#endif
+
+namespace Gf16 {
+namespace {
+
+struct Tables {
+    uint16_t log[65536];
+    uint16_t exp[2 * 65536];  // doubled, so that log a + log b needs no reduction
+    Tables() {
+        uint32_t value = 1;
+        for (uint32_t i = 0; i < kOrder; ++i) {
+            exp[i] = exp[i + kOrder] = static_cast<uint16_t>(value);
+            log[value] = static_cast<uint16_t>(i);
+            value <<= 1;
+            if (value & 0x10000) value ^= kGenerator;
+        }
+        exp[2 * kOrder] = exp[2 * kOrder + 1] = 0;
+        log[0] = 0;  // never read: 0 is handled before any lookup
+    }
+};
+
+const Tables& T() {
+    static const Tables tables;
+    return tables;
+}
+
+#ifdef QUORVEL_HAVE_GF_COMPLETE
+// gf-complete's default for w = 16 is this generator with its SIMD split
+// tables; the region call takes an int length.
+struct Library {
+    gf_t field{};
+    bool ok = false;
+    Library() {
+        ok = gf_init_hard(&field, 16, GF_MULT_DEFAULT, GF_REGION_DEFAULT, GF_DIVIDE_DEFAULT, kGenerator, 0, 0, nullptr,
+                          nullptr) != 0;
+    }
+};
+
+Library& Lib() {
+    static Library library;
+    return library;
+}
+#endif
+
+}  // namespace
+
+uint16_t Multiply(uint16_t a, uint16_t b) {
+    if (a == 0 || b == 0) return 0;
+    const Tables& t = T();
+    return t.exp[t.log[a] + t.log[b]];
+}
+
+uint16_t Divide(uint16_t a, uint16_t b) {
+    if (a == 0) return 0;
+    const Tables& t = T();
+    return t.exp[t.log[a] + kOrder - t.log[b]];
+}
+
+uint16_t Power(uint16_t base, uint64_t exponent) {
+    if (exponent == 0) return 1;
+    if (base == 0) return 0;
+    const Tables& t = T();
+    return t.exp[(t.log[base] * (exponent % kOrder)) % kOrder];
+}
+
+uint16_t Exp(uint32_t exponent) { return T().exp[exponent % kOrder]; }
+
+void MultiplyAddTables(const void* src, void* dest, uint16_t factor, std::size_t bytes) {
+    if (factor == 0) return;
+    const auto* in = static_cast<const unsigned char*>(src);
+    auto* out = static_cast<unsigned char*>(dest);
+    const std::size_t words = bytes / 2;
+    if (factor == 1) {
+        for (std::size_t i = 0; i < 2 * words; ++i) out[i] ^= in[i];
+        return;
+    }
+    // A word's product is that of its low byte plus that of its high byte.
+    uint16_t low[256], high[256];
+    for (unsigned b = 0; b < 256; ++b) {
+        low[b] = Multiply(static_cast<uint16_t>(b), factor);
+        high[b] = Multiply(static_cast<uint16_t>(b << 8), factor);
+    }
+    for (std::size_t i = 0; i < words; ++i) {
+        const uint16_t product = low[in[2 * i]] ^ high[in[2 * i + 1]];
+        out[2 * i] ^= static_cast<unsigned char>(product);
+        out[2 * i + 1] ^= static_cast<unsigned char>(product >> 8);
+    }
+}
+
+void MultiplyAdd(const void* src, void* dest, uint16_t factor, std::size_t bytes) {
+#ifdef QUORVEL_HAVE_GF_COMPLETE
+    Library& lib = Lib();
+    if (lib.ok) {
+        constexpr std::size_t kPart = std::size_t{1} << 30;
+        const auto* in = static_cast<const char*>(src);
+        auto* out = static_cast<char*>(dest);
+        for (std::size_t done = 0; done < bytes;) {
+            const std::size_t part = std::min(kPart, bytes - done);
+            lib.field.multiply_region.w32(&lib.field, const_cast<char*>(in + done), out + done, factor,
+                                          static_cast<int>(part), 1);
+            done += part;
+        }
+        return;
+    }
+#endif
+    MultiplyAddTables(src, dest, factor, bytes);
+}
+
+bool UsesSimdLibrary() {
+#ifdef QUORVEL_HAVE_GF_COMPLETE
+    return Lib().ok;
+#else
+    return false;
+#endif
+}
+
+bool Invert(uint16_t* m, std::size_t n) {
+    // Gauss-Jordan on [m | I].
+    std::vector<uint16_t> inv(n * n, 0);
+    for (std::size_t i = 0; i < n; ++i) inv[i * n + i] = 1;
+    for (std::size_t col = 0; col < n; ++col) {
+        std::size_t pivot = col;
+        while (pivot < n && m[pivot * n + col] == 0) ++pivot;
+        if (pivot == n) return false;
+        if (pivot != col) {
+            for (std::size_t k = 0; k < n; ++k) {
+                std::swap(m[pivot * n + k], m[col * n + k]);
+                std::swap(inv[pivot * n + k], inv[col * n + k]);
+            }
+        }
+        const uint16_t scale = m[col * n + col];
+        for (std::size_t k = 0; k < n; ++k) {
+            m[col * n + k] = Divide(m[col * n + k], scale);
+            inv[col * n + k] = Divide(inv[col * n + k], scale);
+        }
+        for (std::size_t row = 0; row < n; ++row) {
+            const uint16_t f = m[row * n + col];
+            if (row == col || f == 0) continue;
+            for (std::size_t k = 0; k < n; ++k) {
+                m[row * n + k] ^= Multiply(f, m[col * n + k]);
+                inv[row * n + k] ^= Multiply(f, inv[col * n + k]);
+            }
+        }
+    }
+    std::memcpy(m, inv.data(), n * n * sizeof(uint16_t));
+    return true;
+}
+
+}  // namespace Gf16

@@ -1,0 +1,752 @@
+#include "recovery/Recovery.h"
+
+#include "recovery/Digests.h"
+#include "recovery/FileIo.h"
+#include "recovery/Gf16.h"
+#include "recovery/Par2Packets.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <set>
+#include <thread>
+
+namespace {
+
+using Par2::kSliceOverhead;
+
+int64_t SumOf(const std::vector<int64_t>& sizes) { return std::accumulate(sizes.begin(), sizes.end(), int64_t{0}); }
+
+int64_t Padded4(int64_t bytes) { return (bytes + 3) / 4 * 4; }
+
+// Slices [first, last) that bytes [start, start + size) touch.
+struct SliceRange {
+    int64_t first = 0, last = 0;
+};
+SliceRange Touched(int64_t start, int64_t size, int64_t sliceSize) {
+    if (size <= 0) return {};
+    return {start / sliceSize, (start + size - 1) / sliceSize + 1};
+}
+
+std::vector<int64_t> Starts(const std::vector<int64_t>& sizes) {
+    std::vector<int64_t> starts(sizes.size(), 0);
+    for (std::size_t i = 1; i < sizes.size(); ++i) starts[i] = starts[i - 1] + sizes[i - 1];
+    return starts;
+}
+
+// Sizes of the packets every recovery file carries besides its slices.
+struct PacketSizes {
+    int64_t main = 0, description = 0, creator = 0;
+    int64_t Critical() const { return main + description + creator; }
+    static int64_t Checksums(uint32_t slices) { return int64_t(Par2::kHeaderBytes) + 16 + 20 * int64_t(slices); }
+};
+PacketSizes SizesFor(const std::string& name) {
+    PacketSizes s;
+    s.main = int64_t(Par2::kHeaderBytes) + 12 + 16;
+    s.description = int64_t(Par2::kHeaderBytes) + 56 + Padded4(int64_t(name.size()));
+    s.creator = int64_t(Par2::kHeaderBytes) + Padded4(int64_t(Par2::CreatorBody().size()));
+    return s;
+}
+
+RecoveryPlan Evaluate(const std::vector<int64_t>& sizes, int lost, int64_t cap, const PacketSizes& packets,
+                      int64_t slice) {
+    RecoveryPlan plan;
+    const int64_t total = SumOf(sizes);
+    if (slice < 4 || slice % 4 != 0) return plan;
+    const int64_t inputs = (total + slice - 1) / slice;
+    if (inputs > Par2::kMaxInputSlices) return plan;
+    const int64_t perFile = (cap - packets.Critical()) / (slice + int64_t(kSliceOverhead));
+    const int64_t index = packets.Critical() + PacketSizes::Checksums(uint32_t(inputs));
+    if (perFile < 1 || index > cap) return plan;
+    // Any `lost` pieces: as many recovery slices as the pieces touching the
+    // most slices touch together.
+    std::vector<int64_t> touched;
+    bool whole = true;
+    int64_t start = 0;
+    for (const int64_t size : sizes) {
+        const SliceRange r = Touched(start, size, slice);
+        touched.push_back(r.last - r.first);
+        whole = whole && start % slice == 0;
+        start += size;
+    }
+    for (std::size_t i = 0; i + 1 < sizes.size(); ++i) whole = whole && sizes[i] % slice == 0;
+    std::sort(touched.rbegin(), touched.rend());
+    const int64_t recovery =
+        std::accumulate(touched.begin(), touched.begin() + std::min<std::size_t>(lost, touched.size()), int64_t{0});
+    if (recovery < 1 || recovery > Par2::kMaxRecoverySlices) return plan;
+    plan.ok = true;
+    plan.lostPieces = lost;
+    plan.sliceSize = slice;
+    plan.inputSlices = uint32_t(inputs);
+    plan.recoverySlices = uint32_t(recovery);
+    plan.volumeCount = uint32_t((recovery + perFile - 1) / perFile);
+    // Spread evenly, so that the files come out alike.
+    plan.slicesPerFile = uint32_t((recovery + plan.volumeCount - 1) / plan.volumeCount);
+    plan.indexBytes = index;
+    plan.totalBytes =
+        index + int64_t(plan.volumeCount) * packets.Critical() + recovery * (slice + int64_t(kSliceOverhead));
+    plan.wholeSlices = whole;
+    return plan;
+}
+
+RecoveryError Error(int error, std::string reason) { return RecoveryError{error, std::move(reason)}; }
+
+// Memory for slices, aligned for the SIMD region code.
+struct AlignedBuffer {
+    explicit AlignedBuffer(std::size_t bytes) : size(bytes) {
+        data = static_cast<unsigned char*>(std::calloc(bytes + 64, 1));
+        if (data != nullptr) aligned = data + (64 - reinterpret_cast<uintptr_t>(data) % 64) % 64;
+    }
+    ~AlignedBuffer() { std::free(data); }
+    AlignedBuffer(const AlignedBuffer&) = delete;
+    AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+    unsigned char* data = nullptr;
+    unsigned char* aligned = nullptr;
+    std::size_t size;
+};
+
+// Runs numbered units of work on this thread and on helpers, each unit
+// once, returning when all are done. Units are claimed in order, so that
+// uneven units (a hash next to a few rows of the code) even out.
+class Team {
+public:
+    Team() {
+        const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+        for (unsigned i = 1; i < cores; ++i) helpers_.emplace_back([this] { Serve(); });
+    }
+    ~Team() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        for (auto& t : helpers_) t.join();
+    }
+    void Run(std::size_t units, const std::function<void(std::size_t)>& work) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            work_ = &work;
+            units_ = units;
+            next_ = 0;
+            busy_ = helpers_.size();
+            ++round_;
+        }
+        wake_.notify_all();
+        Claim(work);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return busy_ == 0; });
+        work_ = nullptr;
+    }
+
+private:
+    void Claim(const std::function<void(std::size_t)>& work) {
+        for (;;) {
+            std::size_t unit;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (next_ >= units_) return;
+                unit = next_++;
+            }
+            work(unit);
+        }
+    }
+    void Serve() {
+        uint64_t seen = 0;
+        for (;;) {
+            const std::function<void(std::size_t)>* work;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return quit_ || round_ != seen; });
+                if (quit_) return;
+                seen = round_;
+                work = work_;
+            }
+            Claim(*work);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                --busy_;
+            }
+            done_.notify_one();
+        }
+    }
+
+    std::vector<std::thread> helpers_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    const std::function<void(std::size_t)>* work_ = nullptr;
+    std::size_t units_ = 0, next_ = 0, busy_ = 0;
+    uint64_t round_ = 0;
+    bool quit_ = false;
+};
+
+// Output rows of the code: row r gains coefficient(r) times each slice fed.
+class Rows {
+public:
+    Rows(std::size_t count, std::size_t sliceBytes) : slice_(sliceBytes) {
+        for (std::size_t i = 0; i < count; ++i) rows_.push_back(std::make_unique<AlignedBuffer>(sliceBytes));
+    }
+    bool Ok() const {
+        return std::all_of(rows_.begin(), rows_.end(), [](const auto& r) { return r->data != nullptr; });
+    }
+    std::size_t Count() const { return rows_.size(); }
+    const unsigned char* Row(std::size_t r) const { return rows_[r]->aligned; }
+    // Units of work for Team: groups of rows.
+    std::size_t Groups() const { return std::min<std::size_t>(rows_.size(), 16); }
+    // Adds factor[r] * part into bytes [at, at + size) of the rows of group
+    // g, a few cache lines' worth at a time.
+    void Feed(std::size_t g, const unsigned char* part, std::size_t at, std::size_t size, const uint16_t* factors) {
+        const std::size_t n = rows_.size(), groups = Groups();
+        const std::size_t first = n * g / groups, last = n * (g + 1) / groups;
+        constexpr std::size_t kChunk = 32 << 10;
+        for (std::size_t done = 0; done < size; done += kChunk) {
+            const std::size_t chunk = std::min(kChunk, size - done);
+            for (std::size_t r = first; r < last; ++r)
+                Gf16::MultiplyAdd(part + done, rows_[r]->aligned + at + done, factors[r], chunk);
+        }
+    }
+
+private:
+    std::size_t slice_;
+    std::vector<std::unique_ptr<AlignedBuffer>> rows_;
+};
+
+// The big file's bytes, from the file itself or from its pieces.
+class BigFileBytes {
+public:
+    BigFileBytes(std::vector<std::string> files, std::vector<int64_t> sizes)
+        : files_(std::move(files)), sizes_(std::move(sizes)), starts_(Starts(sizes_)), total_(SumOf(sizes_)) {}
+    int64_t Total() const { return total_; }
+    // Bytes [offset, offset + size) into buffer, zeros past the end.
+    bool Read(int64_t offset, std::size_t size, unsigned char* buffer, RecoveryError& failure) {
+        const int64_t end = std::min<int64_t>(offset + int64_t(size), total_);
+        if (end < offset + int64_t(size))
+            std::memset(buffer + std::max<int64_t>(end - offset, 0), 0, size - std::max<int64_t>(end - offset, 0));
+        auto it = std::upper_bound(starts_.begin(), starts_.end(), offset);
+        std::size_t piece = std::size_t(it - starts_.begin()) - 1;
+        while (offset < end) {
+            const int64_t within = offset - starts_[piece];
+            const int64_t part = std::min(end - offset, sizes_[piece] - within);
+            if (part > 0) {
+                if (open_ != piece) {
+                    reader_.Close();
+                    open_ = piece;
+                    if (!reader_.Open(files_[piece])) {
+                        open_ = SIZE_MAX;
+                        failure = Error(errno, "cannot open " + files_[piece]);
+                        return false;
+                    }
+                }
+                if (!reader_.ReadAt(buffer, std::size_t(part), within)) {
+                    failure = Error(errno, errno == 0 ? files_[piece] + " is shorter than it should be"
+                                                      : "cannot read " + files_[piece]);
+                    return false;
+                }
+                buffer += part;
+                offset += part;
+            }
+            ++piece;
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string> files_;
+    std::vector<int64_t> sizes_, starts_;
+    int64_t total_;
+    RecoveryIo::Reader reader_;
+    std::size_t open_ = SIZE_MAX;
+};
+
+bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+// Slices go through the code a part at a time, so that the hashes and the
+// rows find the part still in the processor's cache.
+constexpr std::size_t kPartBytes = 1 << 20;
+
+// Feeds one slice, part by part, read by `read(at, size, buffer)`; `extra`
+// units run beside the rows' (work(unit, buffer, at, size) for unit <
+// extra). False when a read fails or a stop comes.
+template <typename ReadPart, typename ExtraWork>
+bool FeedSlice(Team& team, Rows& out, AlignedBuffer& buffer, std::size_t slice, const uint16_t* factors,
+               std::size_t extra, const std::atomic<bool>* stop, ReadPart read, ExtraWork work) {
+    for (std::size_t at = 0; at < slice; at += buffer.size) {
+        if (Stopped(stop)) return false;
+        const std::size_t size = std::min(buffer.size, slice - at);
+        if (!read(at, size, buffer.aligned)) return false;
+        team.Run(extra + out.Groups(), [&](std::size_t unit) {
+            if (unit < extra)
+                work(unit, buffer.aligned, at, size);
+            else
+                out.Feed(unit - extra, buffer.aligned, at, size, factors);
+        });
+    }
+    return true;
+}
+
+std::string VolumeName(const std::string& name, uint32_t first, uint32_t count, uint32_t total) {
+    const int width = std::max<int>(2, int(std::to_string(total).size()));
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, ".vol%0*u+%0*u.par2", width, first, width, count);
+    return name + numbers;
+}
+
+// Writes the recovery files one after another, removing them all again
+// unless Finish is reached.
+class SetWriter {
+public:
+    SetWriter(std::string folder, std::string name, const RecoveryPlan& plan)
+        : folder_(std::move(folder)), name_(std::move(name)), plan_(plan) {}
+    ~SetWriter() {
+        if (!finished_)
+            for (const auto& f : files_) RecoveryIo::Remove(f.name);
+    }
+    void SetCritical(std::string critical) { critical_ = std::move(critical); }
+
+    bool WriteIndex(const std::string& content, RecoveryError& failure) {
+        RecoveryIo::Writer w;
+        const std::string path = RecoveryIo::JoinPath(folder_, name_ + ".par2");
+        if (!w.Create(path) || !w.Write(content.data(), content.size()) || !w.Commit()) {
+            failure = Error(errno, "cannot write " + path);
+            return false;
+        }
+        files_.push_back({path, int64_t(content.size())});
+        return true;
+    }
+
+    // The recovery slices come in order of their exponents.
+    bool Add(const Par2::Id& setId, uint32_t exponent, const unsigned char* data, RecoveryError& failure) {
+        const uint32_t volume = exponent / plan_.slicesPerFile;
+        const uint32_t first = volume * plan_.slicesPerFile;
+        const uint32_t count = std::min(plan_.slicesPerFile, plan_.recoverySlices - first);
+        const std::string path = RecoveryIo::JoinPath(folder_, VolumeName(name_, first, count, plan_.recoverySlices));
+        const auto size = std::size_t(plan_.sliceSize);
+        const std::string header = Par2::RecoverySliceHeader(setId, exponent, data, size);
+        bool ok = (exponent != first || (open_.Create(path) && open_.Write(critical_.data(), critical_.size()))) &&
+                  open_.Write(header.data(), header.size()) && open_.Write(data, size);
+        if (ok && exponent + 1 == first + count) {
+            const int64_t bytes = open_.Written();
+            ok = open_.Commit();
+            if (ok) files_.push_back({path, bytes});
+        }
+        if (!ok) failure = Error(errno, "cannot write " + path);
+        return ok;
+    }
+
+    std::vector<RecoveryFile> Finish() {
+        finished_ = true;
+        return files_;
+    }
+
+private:
+    std::string folder_, name_;
+    RecoveryPlan plan_;
+    std::string critical_;
+    RecoveryIo::Writer open_;
+    std::vector<RecoveryFile> files_;
+    bool finished_ = false;
+};
+
+}  // namespace
+
+RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces, int64_t largestFile,
+                          const std::string& name) {
+    RecoveryPlan best;
+    const int64_t total = SumOf(pieceSizes);
+    if (pieceSizes.empty() || total <= 0 || lostPieces < 1) {
+        best.failure = Error(EINVAL, "nothing to protect");
+        return best;
+    }
+    const int lost = std::min<int>(lostPieces, int(pieceSizes.size()));
+    const int64_t cap = largestFile > 0 ? largestFile : *std::max_element(pieceSizes.begin(), pieceSizes.end());
+    const PacketSizes packets = SizesFor(name);
+    // Candidate slices: a piece's size divided into m parts, rounded to 4
+    // bytes either way, for the most common piece sizes (edited sizes may
+    // all differ; a few kinds cover the set).
+    std::map<int64_t, int> counts;
+    for (const int64_t size : pieceSizes) ++counts[size];
+    std::vector<std::pair<int, int64_t>> kinds;
+    for (const auto& [size, count] : counts) kinds.emplace_back(count, size);
+    std::sort(kinds.rbegin(), kinds.rend());
+    kinds.resize(std::min<std::size_t>(kinds.size(), 8));
+    std::set<int64_t> slices;
+    for (const auto& kind : kinds) {
+        for (int64_t m = 1; m <= 4096; ++m) {
+            const int64_t part = (kind.second + m - 1) / m;
+            if (part * Par2::kMaxInputSlices < total / 2) break;
+            slices.insert(part / 4 * 4);
+            slices.insert(Padded4(part));
+        }
+    }
+    std::vector<RecoveryPlan> plans;
+    for (const int64_t s : slices) {
+        RecoveryPlan p = Evaluate(pieceSizes, lost, cap, packets, s);
+        if (p.ok) plans.push_back(p);
+    }
+    if (plans.empty()) {
+        best.failure = Error(EFBIG, "the pieces are too small to hold recovery data for this file");
+        return best;
+    }
+    uint32_t fewest = UINT32_MAX;
+    for (const auto& p : plans) fewest = std::min(fewest, p.volumeCount);
+    const uint32_t allowed = fewest + uint32_t(lost / 4);
+    for (const auto& p : plans) {
+        if (p.volumeCount > allowed) continue;
+        const auto key = [](const RecoveryPlan& x) {
+            return std::make_tuple(x.recoverySlices, x.totalBytes, -x.sliceSize);
+        };
+        if (!best.ok || key(p) < key(best)) best = p;
+    }
+    best.lostPieces = lostPieces;
+    return best;
+}
+
+std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name) {
+    std::vector<std::string> found;
+    const std::string volume = name + ".vol";
+    for (const auto& entry : RecoveryIo::ListFolder(folder)) {
+        const bool isVolume = entry.size() > volume.size() + 5 && entry.compare(0, volume.size(), volume) == 0 &&
+                              entry.compare(entry.size() - 5, 5, ".par2") == 0;
+        if (entry == name + ".par2" || isVolume) found.push_back(RecoveryIo::JoinPath(folder, entry));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
+    RecoveryResult result;
+    const std::string name = request.name.empty() ? RecoveryIo::BaseName(request.bigFile) : request.name;
+    result.plan = PlanRecovery(request.pieceSizes, request.lostPieces, request.largestFile, name);
+    const RecoveryPlan& plan = result.plan;
+    if (!plan.ok) {
+        result.failure = plan.failure;
+        return result;
+    }
+    const int64_t total = SumOf(request.pieceSizes);
+    {
+        RecoveryIo::Reader check;
+        if (!check.Open(request.bigFile)) {
+            result.failure = Error(errno, "cannot open " + request.bigFile);
+            return result;
+        }
+        if (check.Size() != total) {
+            result.failure = Error(0, request.bigFile + " is not the size of its pieces together");
+            return result;
+        }
+    }
+    BigFileBytes big({request.bigFile}, {total});
+    const auto slice = std::size_t(plan.sliceSize);
+    const uint32_t rowsPerPass =
+        uint32_t(std::clamp<int64_t>(request.memoryLimit / plan.sliceSize, 1, plan.recoverySlices));
+    const uint32_t passes = (plan.recoverySlices + rowsPerPass - 1) / rowsPerPass;
+    const int64_t work = total * passes;
+
+    AlignedBuffer input(std::min(slice, kPartBytes));
+    if (input.data == nullptr) {
+        result.failure = Error(ENOMEM, "not enough memory");
+        return result;
+    }
+    Team team;
+    Md5 whole, slices;
+    Md5Digest first16k{};
+    {
+        std::vector<unsigned char> head(std::size_t(std::min<int64_t>(16384, total)));
+        if (!big.Read(0, head.size(), head.data(), result.failure)) return result;
+        first16k = Md5Of(head.data(), head.size());
+    }
+    std::vector<Par2::SliceChecksum> checksums(plan.inputSlices);
+    Par2::Id setId{};
+    SetWriter writer(request.folder, name, plan);
+    std::vector<uint16_t> factors;
+    for (uint32_t pass = 0; pass < passes; ++pass) {
+        const uint32_t firstRow = pass * rowsPerPass;
+        const uint32_t rows = std::min(rowsPerPass, plan.recoverySlices - firstRow);
+        Rows out(rows, slice);
+        if (!out.Ok()) {
+            result.failure = Error(ENOMEM, "not enough memory for the recovery data");
+            return result;
+        }
+        // The first pass also takes the checksums: two units beside the rows.
+        const std::size_t hashUnits = pass == 0 ? 2 : 0;
+        factors.resize(rows);
+        for (uint32_t i = 0; i < plan.inputSlices; ++i) {
+            const int64_t offset = int64_t(i) * plan.sliceSize;
+            const auto length = std::size_t(std::min<int64_t>(plan.sliceSize, total - offset));
+            const uint16_t constant = Par2::InputConstant(i);
+            for (uint32_t r = 0; r < rows; ++r) factors[r] = Gf16::Power(constant, firstRow + r);
+            uint32_t crc = 0;
+            const bool fed = FeedSlice(
+                team, out, input, slice, factors.data(), hashUnits, request.stop,
+                [&](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return big.Read(offset + int64_t(at), size, buffer, result.failure);
+                },
+                [&](std::size_t unit, const unsigned char* part, std::size_t at, std::size_t size) {
+                    if (unit == 0) {
+                        if (at < length) whole.Update(part, std::min(size, length - at));
+                    } else {
+                        // The last slice counts with its padding.
+                        slices.Update(part, size);
+                        crc = Crc32(crc, part, size);
+                    }
+                });
+            if (!fed) {
+                result.stopped = Stopped(request.stop);
+                if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+                return result;
+            }
+            if (hashUnits > 0) {
+                slices.Final(checksums[i].md5);
+                checksums[i].crc = crc;
+            }
+            if (request.progress) request.progress(int64_t(pass) * total + offset + int64_t(length), work);
+        }
+        if (pass == 0) {
+            Par2::FileEntry file;
+            whole.Final(file.md5);
+            file.md5First16k = first16k;
+            file.length = uint64_t(total);
+            file.name = name;
+            file.fileId = Par2::FileIdOf(first16k, file.length, name);
+            const std::string mainBody = Par2::MainBody(uint64_t(plan.sliceSize), file.fileId);
+            setId = Par2::SetIdOf(mainBody);
+            const std::string critical =
+                Par2::Packet(setId, Par2::PacketType::Main, mainBody) +
+                Par2::Packet(setId, Par2::PacketType::FileDescription, Par2::FileDescriptionBody(file)) +
+                Par2::Packet(setId, Par2::PacketType::Creator, Par2::CreatorBody());
+            const std::string index = critical + Par2::Packet(setId, Par2::PacketType::SliceChecksums,
+                                                              Par2::SliceChecksumsBody(file.fileId, checksums));
+            writer.SetCritical(critical);
+            if (!writer.WriteIndex(index, result.failure)) return result;
+        }
+        for (uint32_t r = 0; r < rows; ++r)
+            if (!writer.Add(setId, firstRow + r, out.Row(r), result.failure)) return result;
+    }
+    result.files = writer.Finish();
+    result.ok = true;
+    return result;
+}
+
+namespace {
+
+// Our set among those the files hold, and what it can do for the lost pieces.
+struct Assessment {
+    const Par2::FoundSet* set = nullptr;
+    std::vector<int64_t> lostSlices;  // sorted
+    std::vector<Par2::FoundSlice> usable;
+};
+
+Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result) {
+    Assessment a;
+    const int64_t total = SumOf(request.pieceSizes);
+    auto rank = [&](const Par2::FoundSet& s) {
+        return std::make_pair(s.files.size() == 1 && s.files[0].name == request.name, s.slices.size());
+    };
+    for (const auto& s : scan.sets) {
+        // One file of our size, its slicing sound, and its description present.
+        if (!s.haveMain || s.fileIds.size() != 1 || s.sliceSize == 0 || s.sliceSize % 4 != 0) continue;
+        const auto file = std::find_if(s.files.begin(), s.files.end(),
+                                       [&](const Par2::FileEntry& f) { return f.fileId == s.fileIds[0]; });
+        if (file == s.files.end() || file->length != uint64_t(total)) continue;
+        if ((uint64_t(total) + s.sliceSize - 1) / s.sliceSize > Par2::kMaxInputSlices) continue;
+        if (a.set == nullptr || rank(s) > rank(*a.set)) a.set = &s;
+    }
+    std::set<std::size_t> trusted;
+    if (a.set != nullptr) trusted.insert(a.set->sources.begin(), a.set->sources.end());
+    for (std::size_t i = 0; i < request.recoveryFiles.size(); ++i) {
+        const bool damaged = std::count(scan.damaged.begin(), scan.damaged.end(), i) > 0;
+        if (damaged || trusted.count(i) == 0) result.passedOver.push_back(request.recoveryFiles[i]);
+    }
+    result.missing = int(request.lost.size());
+    if (a.set == nullptr) return a;
+    const auto sliceSize = int64_t(a.set->sliceSize);
+    const std::vector<int64_t> starts = Starts(request.pieceSizes);
+    std::set<int64_t> lost;
+    std::vector<SliceRange> ranges;
+    for (const int piece : request.lost) {
+        const SliceRange r = Touched(starts[piece], request.pieceSizes[piece], sliceSize);
+        ranges.push_back(r);
+        for (int64_t s = r.first; s < r.last; ++s) lost.insert(s);
+    }
+    a.lostSlices.assign(lost.begin(), lost.end());
+    for (const auto& s : a.set->slices)
+        if (s.exponent < Gf16::kOrder) a.usable.push_back(s);
+    std::sort(a.usable.begin(), a.usable.end(),
+              [](const Par2::FoundSlice& x, const Par2::FoundSlice& y) { return x.exponent < y.exponent; });
+    if (a.lostSlices.size() <= a.usable.size()) {
+        result.rebuildable = result.missing;
+    } else {
+        // As many of the lost pieces as fit, those touching the fewest slices first.
+        std::sort(ranges.begin(), ranges.end(),
+                  [](const SliceRange& x, const SliceRange& y) { return x.last - x.first < y.last - y.first; });
+        std::set<int64_t> taken;
+        for (const auto& r : ranges) {
+            std::set<int64_t> more = taken;
+            for (int64_t s = r.first; s < r.last; ++s) more.insert(s);
+            if (more.size() > a.usable.size()) break;
+            taken.swap(more);
+            ++result.rebuildable;
+        }
+    }
+    return a;
+}
+
+bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
+    bool ok = request.pieces.size() == request.pieceSizes.size() && request.outputs.size() == request.lost.size();
+    for (const int piece : request.lost) ok = ok && piece >= 0 && std::size_t(piece) < request.pieces.size();
+    if (!ok) result.failure = Error(EINVAL, "the pieces, their sizes and the outputs do not match");
+    return ok;
+}
+
+}  // namespace
+
+RecoveryResult CountRebuildable(const RecoveryRepair& request) {
+    RecoveryResult result;
+    if (!ValidRequest(request, result)) return result;
+    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+    Assess(request, scan, result);
+    result.ok = true;
+    return result;
+}
+
+RecoveryResult RepairPieces(const RecoveryRepair& request) {
+    RecoveryResult result;
+    if (!ValidRequest(request, result)) return result;
+    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+    const Assessment a = Assess(request, scan, result);
+    if (a.set == nullptr || result.rebuildable < result.missing) {
+        result.failure =
+            Error(0, std::to_string(result.missing) + " pieces are missing or damaged; the recovery data can rebuild " +
+                         std::to_string(result.rebuildable));
+        return result;
+    }
+    const std::size_t m = a.lostSlices.size();
+    const auto sliceSize = int64_t(a.set->sliceSize);
+    const auto slice = std::size_t(sliceSize);
+    const int64_t total = SumOf(request.pieceSizes);
+    const auto inputs = uint32_t((total + sliceSize - 1) / sliceSize);
+
+    // m recovery slices whose matrix over the lost slices can be inverted:
+    // the lowest exponents first (with no gaps that matrix always can be).
+    std::vector<uint16_t> inverse;
+    std::vector<Par2::FoundSlice> chosen;
+    for (std::size_t skip = 0; skip + m <= a.usable.size() && chosen.empty(); ++skip) {
+        std::vector<Par2::FoundSlice> pick(a.usable.begin(),
+                                           a.usable.begin() + std::ptrdiff_t(m - (m > 0 && skip > 0)));
+        if (skip > 0 && m > 0) pick.push_back(a.usable[m - 1 + skip]);
+        inverse.assign(m * m, 0);
+        for (std::size_t j = 0; j < m; ++j)
+            for (std::size_t l = 0; l < m; ++l)
+                inverse[j * m + l] = Gf16::Power(Par2::InputConstant(uint32_t(a.lostSlices[l])), pick[j].exponent);
+        if (Gf16::Invert(inverse.data(), m)) chosen = pick;
+    }
+    if (chosen.empty() && m > 0) {
+        result.rebuildable = 0;
+        result.failure = Error(0, "the recovery data present cannot solve for these pieces");
+        return result;
+    }
+
+    std::vector<RecoveryIo::Writer> outputs(request.lost.size());
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Create(request.outputs[p])) {
+            result.failure = Error(errno, "cannot create " + request.outputs[p]);
+            return result;
+        }
+    }
+    std::vector<std::string> pieces = request.pieces;
+    BigFileBytes big(pieces, request.pieceSizes);
+    std::vector<RecoveryIo::Reader> recoveryFiles(request.recoveryFiles.size());
+    const std::vector<int64_t> starts = Starts(request.pieceSizes);
+    std::vector<bool> isLost(inputs, false);
+    for (const int64_t s : a.lostSlices) isLost[std::size_t(s)] = true;
+
+    const std::size_t rowsPerPass =
+        std::size_t(std::clamp<int64_t>(request.memoryLimit / sliceSize, 1, int64_t(std::max<std::size_t>(m, 1))));
+    const std::size_t passes = (m + rowsPerPass - 1) / rowsPerPass;
+    // Each pass reads the sound slices and the chosen recovery slices.
+    int64_t perPass = int64_t(m) * sliceSize;
+    for (uint32_t i = 0; i < inputs; ++i)
+        if (!isLost[i]) perPass += std::min<int64_t>(sliceSize, total - int64_t(i) * sliceSize);
+    const int64_t work = int64_t(passes) * perPass;
+    AlignedBuffer input(std::min(slice, kPartBytes));
+    Team team;
+    std::vector<uint16_t> factors, powers(m);
+    for (std::size_t pass = 0; pass < passes; ++pass) {
+        const std::size_t firstRow = pass * rowsPerPass, rows = std::min(rowsPerPass, m - firstRow);
+        Rows out(rows, slice);
+        if (input.data == nullptr || !out.Ok()) {
+            result.failure = Error(ENOMEM, "not enough memory for the rebuilt data");
+            return result;
+        }
+        factors.resize(rows);
+        int64_t done = int64_t(pass) * perPass;
+        // Lost slice l = sum over j of inverse[l][j] * (recovery j - the
+        // sound slices' share in it): each sound slice enters with
+        // sum_j inverse[l][j] * constant^exponent_j.
+        for (uint32_t i = 0; i < inputs + m; ++i) {
+            std::function<bool(std::size_t, std::size_t, unsigned char*)> read;
+            if (i < inputs) {
+                if (isLost[i]) continue;
+                read = [&, i](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return big.Read(int64_t(i) * sliceSize + int64_t(at), size, buffer, result.failure);
+                };
+                const uint16_t constant = Par2::InputConstant(i);
+                for (std::size_t j = 0; j < m; ++j) powers[j] = Gf16::Power(constant, chosen[j].exponent);
+                for (std::size_t r = 0; r < rows; ++r) {
+                    uint16_t f = 0;
+                    for (std::size_t j = 0; j < m; ++j) f ^= Gf16::Multiply(inverse[(firstRow + r) * m + j], powers[j]);
+                    factors[r] = f;
+                }
+                done += std::min<int64_t>(sliceSize, total - int64_t(i) * sliceSize);
+            } else {
+                const std::size_t j = i - inputs;
+                read = [&, j](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    const std::string& name = request.recoveryFiles[chosen[j].file];
+                    RecoveryIo::Reader& file = recoveryFiles[chosen[j].file];
+                    if ((file.IsOpen() || file.Open(name)) && file.ReadAt(buffer, size, chosen[j].offset + int64_t(at)))
+                        return true;
+                    result.failure = Error(errno, "cannot read " + name);
+                    return false;
+                };
+                for (std::size_t r = 0; r < rows; ++r) factors[r] = inverse[(firstRow + r) * m + j];
+                done += sliceSize;
+            }
+            const auto none = [](std::size_t, const unsigned char*, std::size_t, std::size_t) {};
+            if (!FeedSlice(team, out, input, slice, factors.data(), 0, request.stop, read, none)) {
+                result.stopped = Stopped(request.stop);
+                if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+                return result;
+            }
+            if (request.progress) request.progress(done, work);
+        }
+        // Each rebuilt slice's bytes go to the lost pieces it overlaps.
+        for (std::size_t r = 0; r < rows; ++r) {
+            const int64_t begin = a.lostSlices[firstRow + r] * sliceSize;
+            const int64_t end = std::min(begin + sliceSize, total);
+            for (std::size_t p = 0; p < request.lost.size(); ++p) {
+                const int piece = request.lost[p];
+                const int64_t from = std::max(begin, starts[piece]);
+                const int64_t to = std::min(end, starts[piece] + request.pieceSizes[piece]);
+                if (from >= to) continue;
+                if (!outputs[p].WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from - starts[piece])) {
+                    result.failure = Error(errno, "cannot write " + request.outputs[p]);
+                    return result;
+                }
+            }
+        }
+    }
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Commit()) {
+            result.failure = Error(errno, "cannot write " + request.outputs[p]);
+            for (std::size_t q = 0; q < p; ++q) RecoveryIo::Remove(request.outputs[q]);
+            return result;
+        }
+        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])]});
+    }
+    result.ok = true;
+    return result;
+}

@@ -1,0 +1,107 @@
+// Recovery files in the PAR 2.0 format for a split file: planning how the
+// big file is sliced and how many recovery files that takes, writing them,
+// counting what they can rebuild, and rebuilding lost pieces from them.
+// Standard library, libcrypto (MD5), zlib (CRC32) and gf-complete only;
+// on Windows the system's CNG and own tables.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Why something failed: errno where the system gave one (0 otherwise) and a
+// reason in words, for logs and for the caller to translate into its own.
+struct RecoveryError {
+    int error = 0;
+    std::string reason;
+};
+
+// Bytes done out of bytes to do, through every pass.
+using RecoveryProgress = std::function<void(int64_t done, int64_t total)>;
+
+struct RecoveryPlan {
+    bool ok = false;
+    RecoveryError failure;
+    int lostPieces = 0;  // any this many pieces can be rebuilt
+    int64_t sliceSize = 0;
+    uint32_t inputSlices = 0;
+    uint32_t recoverySlices = 0;
+    uint32_t slicesPerFile = 0;
+    uint32_t volumeCount = 0;  // <big>.volNN+MM.par2 files
+    int64_t indexBytes = 0;    // <big>.par2
+    int64_t totalBytes = 0;    // the index and every volume
+    bool wholeSlices = false;  // every piece holds whole slices (the last may be short)
+    uint32_t FileCount() const { return ok ? volumeCount + 1 : 0; }
+};
+
+// Slices the big file made of `pieceSizes` (in order) so that any `lostPieces`
+// pieces can be rebuilt, with no recovery file larger than `largestFile`.
+// Slices are a multiple of 4 bytes and, where the sizes allow, pieces hold
+// whole slices. When a slice the size of a piece leaves no room for the
+// packet around it, slices are a part of a piece: the plan takes the fewest
+// recovery files, allowing one more file per four lost pieces where that
+// saves much of the computing. `name` is the big file's name as stored.
+RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces, int64_t largestFile,
+                          const std::string& name);
+
+struct RecoveryFile {
+    std::string name;
+    int64_t bytes = 0;
+};
+
+struct RecoveryCreate {
+    std::string bigFile;  // read
+    std::string name;     // stored in the set; the big file's own name when empty
+    std::string folder;   // where the recovery files go
+    std::vector<int64_t> pieceSizes;
+    int lostPieces = 1;
+    int64_t largestFile = 0;          // no recovery file larger; 0: the largest piece
+    int64_t memoryLimit = 256 << 20;  // for the recovery data; more passes over the big file beyond
+    const std::atomic<bool>* stop = nullptr;
+    RecoveryProgress progress;
+};
+
+struct RecoveryResult {
+    bool ok = false;
+    bool stopped = false;
+    RecoveryError failure;
+    std::vector<RecoveryFile> files;      // written (create) or rebuilt (repair)
+    std::vector<std::string> passedOver;  // recovery files damaged or of another set
+    int missing = 0;                      // pieces to rebuild (repair)
+    int rebuildable = 0;                  // of those, how many the recovery data can rebuild
+    RecoveryPlan plan;
+};
+
+// Writes <name>.par2 and <name>.volNN+MM.par2 into the folder, each under a
+// temporary name first. On a failure or a stop, files written so far are
+// removed again.
+RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request);
+
+// The recovery files of a big file in a folder: <name>.par2 and
+// <name>.vol*.par2, sorted.
+std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name);
+
+struct RecoveryRepair {
+    std::vector<std::string> recoveryFiles;
+    std::string name;                 // the big file's name, to choose among sets of the same size
+    std::vector<std::string> pieces;  // every piece, in order (those lost need not exist)
+    std::vector<int64_t> pieceSizes;
+    std::vector<int> lost;             // indexes (from 0) of the missing or damaged pieces
+    std::vector<std::string> outputs;  // where each lost piece's bytes go: new files, created exclusively
+    int64_t memoryLimit = 256 << 20;
+    const std::atomic<bool>* stop = nullptr;
+    RecoveryProgress progress;
+};
+
+// Rebuilds the lost pieces into `outputs`. Sound packets of our set only:
+// damaged packets and other sets' files are passed over. When the recovery
+// data cannot rebuild every lost piece, nothing is written and `missing` and
+// `rebuildable` say how far short it falls. On a failure or a stop, the
+// outputs are removed.
+RecoveryResult RepairPieces(const RecoveryRepair& request);
+
+// What the recovery files present can do for these lost pieces, without
+// rebuilding anything: `missing` and `rebuildable` as above.
+RecoveryResult CountRebuildable(const RecoveryRepair& request);

@@ -1,0 +1,111 @@
+#include "engine/ChecksumFile.h"
+#include "engine/SetCheck.h"
+#include "engine/SetRepair.h"
+#include "tests/engine/EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A set of four pieces of 1000 bytes and one of 500, its checksum file and
+// recovery files for `lost` pieces beside them.
+struct Set {
+    TempFolder dir;
+    std::string file = dir / "Setup.exe", big = PatternBytes(4500);
+    ChecksumSet sums;
+
+    explicit Set(int lost) {
+        WriteFile(file, big);
+        for (int n = 1; n <= 5; ++n) WriteFile(Piece(n), big.substr(std::size_t(n - 1) * 1000, 1000));
+        const std::string path = WriteChecksumsFor(file, kMarker);
+        const RecoverySetWritten written =
+            WriteRecoverySet(file, {1000, 1000, 1000, 1000, 500}, lost, dir.Path(), path, kMarker);
+        EXPECT_TRUE(written.ok) << written.reason;
+        const ChecksumRead read = ReadChecksumFile(path, kMarker);
+        EXPECT_EQ(read.status, ChecksumRead::Status::Ok) << read.reason;
+        sums = read.set;
+        EXPECT_EQ(sums.recoveryNames.size(), written.files.size());
+    }
+    std::string Piece(int n) const { return dir / ("Setup.exe.Quorved_" + std::to_string(n)); }
+    std::string Expected(int n) const { return big.substr(std::size_t(n - 1) * 1000, 1000); }
+};
+
+TEST(SetRepair, RebuildsBadPiecesBesideThemOrInTheirPlace) {
+    struct Case {
+        RebuildInto into;
+        std::vector<int32_t> bad;
+    } const cases[] = {{RebuildInto::Temporaries, {2, 5}}, {RebuildInto::Pieces, {1, 4}}};
+    for (const auto& c : cases) {
+        Set set(2);
+        std::remove(set.Piece(c.bad[0]).c_str());
+        WriteFile(set.Piece(c.bad[1]), set.Expected(c.bad[1]).substr(1) + "!");  // one byte off, same size
+        ASSERT_EQ(BadPieces(set.sums, kMarker, set.dir.Path()), c.bad);
+        const auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+        const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), c.bad, recovery, c.into);
+        ASSERT_TRUE(repair.ok) << repair.reason;
+        EXPECT_EQ(repair.rebuilt, c.bad);
+        for (std::size_t i = 0; i < c.bad.size(); ++i) {
+            EXPECT_TRUE(FileHolds(repair.files[i], set.Expected(c.bad[i])));
+            EXPECT_EQ(repair.files[i] == set.Piece(c.bad[i]), c.into == RebuildInto::Pieces);
+        }
+        if (c.into == RebuildInto::Temporaries) {  // the user's pieces as they were
+            EXPECT_FALSE(Exists(set.Piece(c.bad[0])));
+            EXPECT_EQ(ReadFile(set.Piece(c.bad[1])).back(), '!');
+        } else {
+            EXPECT_TRUE(BadPieces(set.sums, kMarker, set.dir.Path()).empty());
+        }
+    }
+}
+
+TEST(SetRepair, ChangesNothingWhenTheRecoveryFilesFallShort) {
+    Set set(1);
+    for (const int n : {1, 3}) std::remove(set.Piece(n).c_str());
+    const std::vector<std::string> before = FolderEntries(set.dir.Path());
+    const auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+    const SetRepair count = CountRebuildable(set.sums, kMarker, set.dir.Path(), {1, 3}, recovery);
+    EXPECT_EQ(count.missing, 2);
+    EXPECT_EQ(count.rebuildable, 1);
+    const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {1, 3}, recovery, RebuildInto::Pieces);
+    EXPECT_FALSE(repair.ok);
+    EXPECT_EQ(FolderEntries(set.dir.Path()), before);
+}
+
+class RecoveryTransfer : public EngineTest {
+protected:
+    void SetUp() override {
+        MakeBigFile("Setup.exe", 5000);
+        t.engine.SetUseChecksums(true);
+        t.engine.SetRecovery(2);
+        ASSERT_EQ(SplitPlan({1000, 1000, 1000, 1000, 1000}), What::Done);
+        JoinInto(dir / "joined");
+    }
+};
+
+TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesWithoutTouchingThem) {
+    const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+    EXPECT_FALSE(read.set.recoveryNames.empty());  // the split listed its recovery files
+    std::remove(Piece(2).c_str());
+    WriteFile(Piece(4), "damaged");
+    const TransferOutcome outcome = Join();
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{2, 4}));
+    EXPECT_TRUE(outcome.checked);
+    EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+    EXPECT_FALSE(Exists(Piece(2)));
+    EXPECT_EQ(ReadFile(Piece(4)), "damaged");
+    EXPECT_EQ(FolderEntries(dir.Path()).size(),
+              12u);  // nothing rebuilt is left: big, joined, 4 pieces, sums, 5 recovery
+}
+
+TEST_F(RecoveryTransfer, JoinWithTooManyLostSaysHowManyAndWritesNothing) {
+    for (const int n : {1, 3, 5}) std::remove(Piece(n).c_str());
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    const TransferOutcome outcome = Join();
+    EXPECT_EQ(outcome, What::RecoveryTooFew);
+    EXPECT_EQ(outcome.missing, 3);
+    EXPECT_EQ(outcome.rebuildable, 2);
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include "recovery/Gf16.h"
+#include "recovery/Par2Packets.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// Bit by bit, independent of the tables.
+uint16_t SlowMultiply(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (int bit = 15; bit >= 0; --bit) {
+        product <<= 1;
+        if (product & 0x10000) product ^= Gf16::kGenerator;
+        if (b & (1u << bit)) product ^= a;
+    }
+    return uint16_t(product);
+}
+
+TEST(Gf16, ProductsMatchKnownValues) {
+    struct Case {
+        uint16_t a, b, product;
+    } const cases[] = {
+        {0, 0x1234, 0},         {1, 0xBEEF, 0xBEEF},      {3, 3, 5},           {0x8000, 2, 0x100B},
+        {0x100, 0x100, 0x100B}, {0x8000, 0x8000, 0x8EFA}, {0xFFFF, 1, 0xFFFF},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Gf16::Multiply(c.a, c.b), c.product) << c.a << " * " << c.b;
+        EXPECT_EQ(SlowMultiply(c.a, c.b), c.product) << c.a << " * " << c.b;
+    }
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const auto a = uint16_t(random()), b = uint16_t(random());
+        ASSERT_EQ(Gf16::Multiply(a, b), SlowMultiply(a, b));
+        if (b != 0) {
+            ASSERT_EQ(Gf16::Multiply(Gf16::Divide(a, b), b), a);
+        }
+    }
+    EXPECT_EQ(Gf16::Exp(16), 0x100B);
+    EXPECT_EQ(Gf16::Power(2, Gf16::kOrder), 1);
+    EXPECT_EQ(Gf16::Power(0x1234, 0), 1);
+}
+
+TEST(Gf16, InputConstantsSkipExponentsSharingAFactorWithTheOrder) {
+    const uint16_t expected[] = {2, 4, 16, 128, 256, 2048, 8192, 16384, 0x100B};
+    for (uint32_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(Par2::InputConstant(i), expected[i]) << i;
+}
+
+TEST(Gf16, RegionProductAgreesWithSingleProductsAtAnyAlignment) {
+    std::mt19937 random(11);
+    for (const std::size_t bytes : {2u, 30u, 4096u, 70002u}) {
+        for (const std::size_t shift : {0u, 2u, 16u}) {
+            std::vector<unsigned char> src(bytes + shift), dest(bytes + shift), tables;
+            for (auto& b : src) b = uint8_t(random());
+            for (auto& b : dest) b = uint8_t(random());
+            tables = dest;
+            const auto factor = uint16_t(random() | 2);
+            std::vector<unsigned char> expected = dest;
+            for (std::size_t w = shift; w + 1 < bytes + shift; w += 2) {
+                const uint16_t p = SlowMultiply(src[w] | src[w + 1] << 8, factor);
+                expected[w] ^= uint8_t(p);
+                expected[w + 1] ^= uint8_t(p >> 8);
+            }
+            Gf16::MultiplyAdd(src.data() + shift, dest.data() + shift, factor, bytes);
+            Gf16::MultiplyAddTables(src.data() + shift, tables.data() + shift, factor, bytes);
+            EXPECT_EQ(dest, expected) << bytes << " bytes at " << shift;
+            EXPECT_EQ(tables, expected) << bytes << " bytes at " << shift;
+        }
+    }
+}
+
+TEST(Gf16, InvertsAMatrixAndRefusesASingularOne) {
+    std::vector<uint16_t> m = {1, 1, Par2::InputConstant(0), Par2::InputConstant(1)};
+    const std::vector<uint16_t> original = m;
+    ASSERT_TRUE(Gf16::Invert(m.data(), 2));
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(Gf16::Multiply(original[r * 2], m[c]) ^ Gf16::Multiply(original[r * 2 + 1], m[2 + c]), r == c);
+    std::vector<uint16_t> singular = {3, 6, 3, 6};
+    EXPECT_FALSE(Gf16::Invert(singular.data(), 2));
+}
+
+}  // namespace

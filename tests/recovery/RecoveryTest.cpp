@@ -1,0 +1,323 @@
+#include "recovery/Recovery.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Read(const fs::path& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A big file split into pieces in a folder of its own.
+class RecoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quorvel-recovery-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void MakeSet(const std::vector<int64_t>& sizes, unsigned seed = 1) {
+        sizes_ = sizes;
+        std::mt19937 random(seed);
+        big_.resize(std::size_t(std::accumulate(sizes.begin(), sizes.end(), int64_t{0})));
+        for (auto& c : big_) c = char(random());
+        Write(Path("big.bin"), big_);
+        pieces_.clear();
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            pieces_.push_back(Path("big.bin." + std::to_string(i + 1)));
+            Write(pieces_.back(), big_.substr(at, std::size_t(sizes[i])));
+            at += std::size_t(sizes[i]);
+        }
+    }
+
+    RecoveryResult Create(int lost, int64_t memory = 256 << 20) {
+        RecoveryCreate request;
+        request.bigFile = Path("big.bin");
+        request.folder = dir_.string();
+        request.pieceSizes = sizes_;
+        request.lostPieces = lost;
+        request.memoryLimit = memory;
+        request.progress = [this](int64_t done, int64_t total) { progress_ = {done, total}; };
+        return CreateRecoveryFiles(request);
+    }
+
+    RecoveryRepair Repair(const std::vector<int>& lost, int64_t memory = 256 << 20) {
+        RecoveryRepair request;
+        request.recoveryFiles = FindRecoveryFiles(dir_.string(), "big.bin");
+        request.name = "big.bin";
+        request.pieces = pieces_;
+        request.pieceSizes = sizes_;
+        request.lost = lost;
+        for (const int p : lost) request.outputs.push_back(pieces_[std::size_t(p)] + ".rebuilt");
+        request.memoryLimit = memory;
+        request.progress = [this](int64_t done, int64_t total) { progress_ = {done, total}; };
+        return request;
+    }
+
+    std::string Piece(int p) const {
+        const auto at = std::accumulate(sizes_.begin(), sizes_.begin() + p, int64_t{0});
+        return big_.substr(std::size_t(at), std::size_t(sizes_[std::size_t(p)]));
+    }
+
+    fs::path dir_;
+    std::string big_;
+    std::vector<int64_t> sizes_;
+    std::vector<std::string> pieces_;
+    std::pair<int64_t, int64_t> progress_;  // the last done and total reported
+};
+
+TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
+    struct Case {
+        int64_t piece, total;
+        int lost;
+        uint32_t files;  // index included
+        bool whole;
+    } const cases[] = {
+        {1457664, 1ll << 30, 1, 3, true},  // two half-piece volumes
+        {1457664, 1ll << 30, 4, 7, true},  // thirds: two per volume
+        {100 << 20, 1ll << 30, 1, 3, true}, {100 << 20, 1ll << 30, 4, 7, true},
+        {1000, 2500, 1, 3, true},  // a piece not a multiple of 4... still whole quarters
+        {1001, 3003, 2, 0, false},
+    };
+    // No slicing fits: pieces too small for the slices' checksums in the index.
+    EXPECT_FALSE(PlanRecovery(std::vector<int64_t>(100000, 100), 1, 100, "big.iso").ok);
+    EXPECT_FALSE(PlanRecovery({}, 1, 100, "big.iso").ok);
+    for (const auto& c : cases) {
+        std::vector<int64_t> sizes(std::size_t(c.total / c.piece), c.piece);
+        if (c.total % c.piece) sizes.push_back(c.total % c.piece);
+        const RecoveryPlan plan = PlanRecovery(sizes, c.lost, c.piece, "big.iso");
+        ASSERT_TRUE(plan.ok) << plan.failure.reason;
+        if (c.files != 0) {
+            EXPECT_EQ(plan.FileCount(), c.files) << c.piece << " K=" << c.lost;
+        }
+        EXPECT_EQ(plan.wholeSlices, c.whole) << c.piece;
+        EXPECT_EQ(plan.sliceSize % 4, 0);
+        EXPECT_LE(plan.indexBytes, c.piece);
+        EXPECT_LE(plan.totalBytes - plan.indexBytes, int64_t(plan.volumeCount) * c.piece);
+        EXPECT_LE(plan.totalBytes, int64_t(plan.FileCount()) * c.piece);
+    }
+}
+
+// Round trips: any `lost` pieces of a set rebuilt from what a split with K wrote.
+TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
+    struct Case {
+        std::vector<int64_t> sizes;
+        int k;
+        std::vector<int> lost;
+        int64_t memory;
+    } const cases[] = {
+        {{4096, 4096, 4096, 1000}, 1, {1}, 256 << 20},
+        {{4096, 4096, 4096, 1000}, 1, {3}, 256 << 20},  // the short last piece
+        {{8192, 8192, 8192, 8192, 8192, 777}, 2, {0, 5}, 256 << 20},
+        {{8192, 8192, 8192, 8192, 8192, 777}, 4, {0, 2, 3, 4}, 5000},  // several passes both ways
+        {{3000, 5002, 4096, 7010, 123}, 2, {1, 3}, 256 << 20},         // edited sizes: slices cross pieces
+        {{65536, 65536, 65536, 65536, 65536, 65536, 65536, 4}, 4, {6, 1, 7, 4}, 256 << 20},
+    };
+    for (const auto& c : cases) {
+        MakeSet(c.sizes);
+        const RecoveryResult made = Create(c.k, c.memory);
+        ASSERT_TRUE(made.ok) << made.failure.reason;
+        const int64_t cap = *std::max_element(c.sizes.begin(), c.sizes.end());
+        int64_t bytes = 0;
+        for (const auto& f : made.files) {
+            EXPECT_LE(f.bytes, cap) << f.name;
+            bytes += f.bytes;
+        }
+        EXPECT_EQ(made.files.size(), made.plan.FileCount());
+        EXPECT_EQ(bytes, made.plan.totalBytes);  // what the plan showed before the split
+        EXPECT_EQ(progress_.first, progress_.second);
+        for (const int p : c.lost) Write(pieces_[std::size_t(p)], "damaged");  // what a bad disk leaves
+        const RecoveryRepair request = Repair(c.lost, c.memory);
+        const RecoveryResult counted = CountRebuildable(request);
+        EXPECT_EQ(counted.rebuildable, int(c.lost.size()));
+        const RecoveryResult repaired = RepairPieces(request);
+        ASSERT_TRUE(repaired.ok) << repaired.failure.reason;
+        EXPECT_TRUE(repaired.passedOver.empty());
+        EXPECT_EQ(progress_.first, progress_.second);
+        for (std::size_t i = 0; i < c.lost.size(); ++i)
+            EXPECT_EQ(Read(request.outputs[i]), Piece(c.lost[i])) << "piece " << c.lost[i] << " K=" << c.k;
+        for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
+    }
+}
+
+TEST_F(RecoveryTest, AStopLeavesNoRecoveryFile) {
+    // Stopped in the second pass over the file: the index and a volume are written by then.
+    MakeSet({4096, 4096, 4096});
+    std::atomic<bool> stop{false};
+    RecoveryCreate request;
+    request.bigFile = Path("big.bin");
+    request.folder = dir_.string();
+    request.pieceSizes = sizes_;
+    request.memoryLimit = 2048;
+    request.stop = &stop;
+    request.progress = [&](int64_t done, int64_t) { stop = done > 12288; };
+    const RecoveryResult result = CreateRecoveryFiles(request);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(FindRecoveryFiles(dir_.string(), "big.bin").empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);  // the file and its pieces
+}
+
+TEST_F(RecoveryTest, DamageAnywhereInTheRecoveryFilesNeverGivesWrongBytes) {
+    MakeSet({4000, 4000, 4000, 4000, 1000});
+    ASSERT_TRUE(Create(2).ok);
+    const std::vector<std::string> files = FindRecoveryFiles(dir_.string(), "big.bin");
+    std::vector<std::string> sound;
+    for (const auto& f : files) sound.push_back(Read(f));
+    fs::remove(pieces_[1]);
+    fs::remove(pieces_[4]);
+    std::mt19937 random(3);
+    int repaired = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            std::string bytes = sound[i];
+            for (int edit = 0; edit < 3 && random() % 3 == 0; ++edit) {
+                const std::size_t at = random() % bytes.size();
+                switch (random() % 3) {
+                case 0: bytes[at] = char(random()); break;
+                case 1: bytes.erase(at, 1 + random() % 200); break;
+                default: bytes.insert(at, std::string(1 + random() % 9, char(random())));
+                }
+            }
+            Write(files[i], bytes);
+        }
+        const RecoveryRepair request = Repair({1, 4});
+        const RecoveryResult result = RepairPieces(request);
+        if (result.ok) {
+            ++repaired;
+            EXPECT_EQ(Read(request.outputs[0]), Piece(1)) << round;
+            EXPECT_EQ(Read(request.outputs[1]), Piece(4)) << round;
+        } else {
+            for (const auto& out : request.outputs) EXPECT_FALSE(fs::exists(out)) << round;
+        }
+        for (const auto& out : request.outputs) fs::remove(out);
+    }
+    EXPECT_GT(repaired, 0);  // packets past a damaged spot are still found
+}
+
+TEST(RecoveryFiles, AreFoundByTheBigFilesName) {
+    const fs::path dir = fs::temp_directory_path() / ("quorvel-names-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    for (const char* name : {"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2", "big.bin2.par2",
+                             "big.bin.vol.txt", "big.bin.par2.~ab12cd", "big.par2", "big.bin.Quorved_1"}) {
+        Write(dir / name, "x");
+    }
+    std::vector<std::string> found;
+    for (const auto& f : FindRecoveryFiles(dir.string(), "big.bin")) found.push_back(fs::path(f).filename().string());
+    EXPECT_EQ(found, (std::vector<std::string>{"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2"}));
+    fs::remove_all(dir);
+}
+
+TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {
+    MakeSet({4096, 4096, 4096, 4096, 4096});
+    ASSERT_TRUE(Create(2).ok);
+    const RecoveryRepair request = Repair({0, 2, 4});
+    const RecoveryResult result = RepairPieces(request);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.missing, 3);
+    EXPECT_EQ(result.rebuildable, 2);
+    for (const auto& out : request.outputs) EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(RecoveryTest, DamagedAndForeignRecoveryFilesArePassedOver) {
+    // Another set of the same name and size, made elsewhere.
+    const fs::path other = dir_ / "other";
+    fs::create_directories(other);
+    MakeSet({4096, 4096, 4096, 4096}, 2);
+    {
+        RecoveryCreate request;
+        request.bigFile = Path("big.bin");
+        request.folder = other.string();
+        request.pieceSizes = sizes_;
+        ASSERT_TRUE(CreateRecoveryFiles(request).ok);
+    }
+    MakeSet({4096, 4096, 4096, 4096}, 1);
+    const RecoveryResult made = Create(1);
+    ASSERT_TRUE(made.ok);
+    ASSERT_EQ(made.files.size(), 3u);  // index and two volumes of half a piece
+    const std::string volume = made.files[2].name, sound = Read(volume);
+    fs::copy_file(other / "big.bin.vol00+01.par2", Path("big.bin.vol90+01.par2"));
+    Write(pieces_[2], "");
+    struct Case {
+        bool damageVolume;
+        bool ok;
+        std::size_t passedOver;
+    } const cases[] = {{true, false, 2}, {false, true, 1}};
+    for (const auto& c : cases) {
+        std::string bytes = sound;
+        if (c.damageVolume) bytes[bytes.size() - 100] ^= 1;  // inside its recovery data
+        Write(volume, bytes);
+        const RecoveryRepair request = Repair({2});
+        const RecoveryResult result = RepairPieces(request);
+        EXPECT_EQ(result.ok, c.ok) << result.failure.reason;
+        EXPECT_EQ(result.rebuildable, c.ok ? 1 : 0);
+        EXPECT_EQ(result.passedOver.size(), c.passedOver);
+        if (c.ok) {
+            EXPECT_EQ(Read(request.outputs[0]), Piece(2));
+        }
+    }
+}
+
+// The par2 tool reads our sets, and we read its.
+class Par2ToolTest : public RecoveryTest {
+protected:
+    void SetUp() override {
+        if (std::system("par2 --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the par2 tool is not installed";
+        RecoveryTest::SetUp();
+    }
+    int Run(const std::string& command) {
+        return std::system(("cd '" + dir_.string() + "' && " + command + " >/dev/null 2>&1").c_str());
+    }
+};
+
+TEST_F(Par2ToolTest, VerifiesAndRepairsOurSet) {
+    struct Case {
+        std::vector<int64_t> sizes;
+        int k;
+        std::vector<int> lost;
+    } const cases[] = {
+        {{65536, 65536, 65536, 65536, 65536, 20000}, 1, {1}},
+        {{65536, 65536, 65536, 65536, 65536, 20000}, 2, {1, 5}},
+        {{3000, 3000, 3000, 3000, 3000, 3000, 3000, 1234}, 4, {0, 2, 3, 7}},  // slices of a third of a piece
+    };
+    for (const auto& c : cases) {
+        MakeSet(c.sizes);
+        ASSERT_TRUE(Create(c.k).ok);
+        EXPECT_EQ(Run("par2 verify big.bin.par2"), 0) << "K=" << c.k;
+        fs::remove(Path("big.bin"));
+        for (const int p : c.lost) fs::remove(pieces_[std::size_t(p)]);
+        EXPECT_EQ(Run("par2 repair big.bin.par2 big.bin.?"), 0) << "K=" << c.k;
+        EXPECT_EQ(Read(Path("big.bin")), big_);
+        for (const auto& entry : fs::directory_iterator(dir_)) fs::remove(entry.path());
+    }
+}
+
+TEST_F(Par2ToolTest, OurRepairUsesItsFiles) {
+    MakeSet({65536, 65536, 65536, 65536, 65536, 20000});
+    ASSERT_EQ(Run("par2 create -q -s65536 -c2 big.bin.par2 big.bin"), 0);
+    fs::remove(Path("big.bin"));
+    const RecoveryRepair request = Repair({1, 5});
+    const RecoveryResult result = RepairPieces(request);
+    ASSERT_TRUE(result.ok) << result.failure.reason;
+    EXPECT_EQ(Read(request.outputs[0]), Piece(1));
+    EXPECT_EQ(Read(request.outputs[1]), Piece(5));
+}
+
+}  // namespace

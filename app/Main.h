@@ -41,6 +41,7 @@ class QDropEvent;
 class QCursor;
 class QGroupBox;
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -140,6 +141,8 @@ public:
     void PlanPieceSizes(int32_t keep);
     // The engine's piece count and sizes (sizes[0] holds no piece), and the list showing them.
     void SetPieces(int32_t count, const std::vector<int64_t>& sizes);
+    // What the recovery files of the planned pieces come to, under the spin box.
+    void ShowRecoveryPlan();
     void ApplySizeMode();
     void LoadBaseSizes();
 
@@ -181,6 +184,7 @@ public slots:
     void BigFileRB4Click();
     void rbSizeBaseClick();
     void rbSizeFreeClick();
+    void spnRecoveryChange(int lostPieces);
     void SmallerSizesLBClick();
     void txtNewSizeChange();
     void ApplyNewSizeClick();
@@ -211,6 +215,7 @@ public:
     // The big file's size as last measured: the chosen file's, or the set's
     // a join found; shown in the chosen unit and planned from.
     int64_t BigFileBytes = 0;
+    int32_t RecoveryPieces = 0;  // pieces that may be lost and still be rebuilt; 0: no recovery files
     // The base size presets and the one in use.
     int32_t BaseSizeCount = 0;
     int32_t BaseSizeIndex = 0;
@@ -234,6 +239,8 @@ public:
     QComboBox* CBBaseSize = nullptr;
     QRadioButton *rbSizeBase = nullptr, *rbSizeFree = nullptr;
     QPushButton* ApplyBaseSize = nullptr;
+    QLabel *lblRecovery = nullptr, *lblRecoveryPlan = nullptr;  // recovery files: how many pieces may be lost
+    QSpinBox* spnRecovery = nullptr;
     QLabel *lblNrFiles = nullptr, *SmallerSize = nullptr;
     QListWidget* SmallerSizesLB = nullptr;
     QLabel* lblNewSize = nullptr;

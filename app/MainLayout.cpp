@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -25,6 +26,7 @@
 
 #include "app/Main.h"
 #include "app/ToolIcons.h"
+#include "settings/SettingsStore.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"
@@ -272,6 +274,12 @@ void TMain::BuildLayout() {
     rbSizeBase = Named(new QRadioButton(ActualSizeGB), "rbSizeBase");
     rbSizeFree = Named(new QRadioButton(ActualSizeGB), "rbSizeFree");
     ApplyBaseSize = Named(new TCaptionButton(ActualSizeGB), "ApplyBaseSize");
+    lblRecovery = Named(new QLabel(ActualSizeGB), "lblRecovery");
+    spnRecovery = Named(new QSpinBox(ActualSizeGB), "spnRecovery");
+    spnRecovery->setRange(Settings::RecoveryPieces.min, Settings::RecoveryPieces.max);
+    lblRecovery->setBuddy(spnRecovery);
+    lblRecoveryPlan = Named(new QLabel(ActualSizeGB), "lblRecoveryPlan");
+    lblRecoveryPlan->setWordWrap(true);
     lblNrFiles = Named(new QLabel(ActualSizeGB), "lblNrFiles");
     lblNrFiles->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SmallerSize = Named(new QLabel(ActualSizeGB), "SmallerSize");
@@ -293,6 +301,12 @@ void TMain::BuildLayout() {
     baseColumn->addWidget(rbSizeBase);
     baseColumn->addWidget(rbSizeFree);
     baseColumn->addWidget(ApplyBaseSize, 0, Qt::AlignLeft);
+    auto* recoveryRow = new QHBoxLayout;
+    recoveryRow->addWidget(lblRecovery);
+    recoveryRow->addWidget(spnRecovery);
+    recoveryRow->addStretch(1);
+    baseColumn->addLayout(recoveryRow);
+    baseColumn->addWidget(lblRecoveryPlan);
     baseColumn->addStretch(1);
     auto* listColumn = new QVBoxLayout;
     listColumn->addWidget(SmallerSize);
@@ -323,6 +337,7 @@ void TMain::BuildLayout() {
     onChecked(rbSizeBase, &TMain::rbSizeBaseClick);
     onChecked(rbSizeFree, &TMain::rbSizeFreeClick);
     connect(ApplyBaseSize, &QPushButton::clicked, this, &TMain::ApplyBaseSizeClick);
+    connect(spnRecovery, qOverload<int>(&QSpinBox::valueChanged), this, &TMain::spnRecoveryChange);
     connect(ApplyNewSize, &QPushButton::clicked, this, &TMain::ApplyNewSizeClick);
     connect(CBBaseSize, qOverload<int>(&QComboBox::activated), this, &TMain::CBBaseSizeChange);
     // A row chosen with the keys is offered as a clicked one, so the piece
@@ -438,6 +453,9 @@ void TMain::ApplyTexts() {
         {ApplyNewSize, Entry::ApplyNewSizeHint},     {PBar, Entry::ProgressHint},
     };
     for (const auto& [control, hint] : hints) ApplyHint(control, Text(hint));
+    lblRecovery->setText(FromStd(ExtraText(Extra::RecoveryLabel)));
+    ApplyHint(spnRecovery, FromStd(ExtraText(Extra::RecoveryHint)));
+    ShowRecoveryPlan();
     lblNrFiles->clear();
 }
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStyle>
 #include <algorithm>
 
@@ -132,6 +133,8 @@ void TMain::FormCreate() {
     // handlers; checking a radio button runs its handler.
     LoadBaseSizes();
     UseFreeSpace = store_.Read(Settings::UseFreeSpace);
+    RecoveryPieces = store_.Read(Settings::RecoveryPieces);
+    spnRecovery->setValue(RecoveryPieces);
     rbSizeFree->setChecked(UseFreeSpace);
     rbSizeBase->setChecked(!UseFreeSpace);
     ApplySizeMode();

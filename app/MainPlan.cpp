@@ -10,13 +10,16 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include "app/Main.h"
 #include "app/ModalSeam.h"
 #include "dialogs/BaseSizeEditor.h"
 #include "dialogs/WindowTools.h"
 #include "planning/SizePlan.h"
+#include "recovery/Recovery.h"
 #include "settings/Presets.h"
 #include "settings/SettingsStore.h"
+#include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
 #include "texts/QtSizeText.h"
 #include "texts/QtText.h"
@@ -182,4 +185,28 @@ void TMain::SetPieces(int32_t count, const std::vector<int64_t>& sizes) {
     SmallerSizesLB->setUpdatesEnabled(false);
     SmallerSizesLB->addItems(items);
     SmallerSizesLB->setUpdatesEnabled(true);
+}
+
+void TMain::spnRecoveryChange(int lostPieces) {
+    if (lostPieces == RecoveryPieces) return;
+    RecoveryPieces = lostPieces;
+    store_.Write(Settings::RecoveryPieces, RecoveryPieces);
+    ShowRecoveryPlan();
+}
+
+void TMain::ShowRecoveryPlan() {
+    if (lblRecoveryPlan == nullptr || DoSplit == nullptr) return;  // not built yet
+    // Free-space pieces are known only as the split goes; a join writes none.
+    const int32_t count = engine_.PieceCount();
+    if (RecoveryPieces <= 0 || count <= 0 || UseFreeSpace || !DoSplit->isEnabled()) {
+        lblRecoveryPlan->clear();
+        return;
+    }
+    const std::vector<int64_t> sizes(engine_.PieceSizes().begin() + 1, engine_.PieceSizes().begin() + 1 + count);
+    const int64_t largest = *std::max_element(sizes.begin(), sizes.end());
+    const RecoveryPlan plan = PlanRecovery(sizes, RecoveryPieces, largest, FileNamePart(engine_.BigFilePath()));
+    lblRecoveryPlan->setText(plan.ok ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),
+                                                      {std::to_string(plan.FileCount()),
+                                                       ToStd(QLocale().toString(qlonglong(plan.totalBytes)))}))
+                                     : QString());
 }

@@ -82,14 +82,19 @@ void TMain::DoSplitClick() {
     const ::PauseMode pauseMode = PauseMode;
     const bool useFreeSpace = UseFreeSpace;
     const std::string marker = ToStd(AddedFileType);
-    RunTransfer([=](TPieceEngine& engine) { return engine.Split(maxRam, marker, pauseMode, useFreeSpace); },
-                BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount(),
-                [this, listWasEnabled](const TransferOutcome& outcome) {
-                    SmallerSizesLB->setEnabled(listWasEnabled);
-                    ReportTransferResult(outcome);
-                    // To split again the user chooses a file again.
-                    SetControlState(ControlGroup::SplitCommand, false);
-                    SetControlState(ControlGroup::PlaceForPieces, false);
-                    SetControlState(ControlGroup::NewSizeEditing, false);
-                });
+    const int32_t lostPieces = RecoveryPieces;
+    RunTransfer(
+        [=](TPieceEngine& engine) {
+            engine.SetRecovery(lostPieces);
+            return engine.Split(maxRam, marker, pauseMode, useFreeSpace);
+        },
+        BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount(),
+        [this, listWasEnabled](const TransferOutcome& outcome) {
+            SmallerSizesLB->setEnabled(listWasEnabled);
+            ReportTransferResult(outcome);
+            // To split again the user chooses a file again.
+            SetControlState(ControlGroup::SplitCommand, false);
+            SetControlState(ControlGroup::PlaceForPieces, false);
+            SetControlState(ControlGroup::NewSizeEditing, false);
+        });
 }

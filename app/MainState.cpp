@@ -33,6 +33,7 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
     case ControlGroup::SplitCommand:
         DoSplit->setEnabled(enabled);
         SmallerSizesLB->setEnabled(enabled);
+        ShowRecoveryPlan();  // there is a plan to show only while a split is prepared
         break;
     case ControlGroup::PlaceForPieces: FindPlaceToSmallFiles->setEnabled(enabled); break;
     case ControlGroup::JoinCommand:

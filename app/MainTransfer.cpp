@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <algorithm>
 #include <utility>
 
@@ -73,9 +74,9 @@ void TMain::LockForTransfer(bool running) {
                 if (!item->isSeparator() && item != Stop) lock(item);
             }
         }
-        for (QWidget* control :
-             std::initializer_list<QWidget*>{BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4, CBBaseSize, rbSizeBase,
-                                             rbSizeFree, ApplyBaseSize, txtNewSize, ChangeItem, ApplyNewSize}) {
+        for (QWidget* control : std::initializer_list<QWidget*>{BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4,
+                                                                CBBaseSize, rbSizeBase, rbSizeFree, ApplyBaseSize,
+                                                                spnRecovery, txtNewSize, ChangeItem, ApplyNewSize}) {
             lock(control);
         }
     } else {

@@ -66,6 +66,8 @@ inline constexpr StringSetting AddedFileType{"AddedFileType", "AddedFileType", "
 inline constexpr StringSetting SplitPath{"Path", "SplitPath", "", TextKind::Folder};
 inline constexpr StringSetting JoinPath{"Path", "JoinPath", "", TextKind::Folder};
 inline constexpr BoolSetting UseFreeSpace{"BaseSize", "UseFreeSpace", false};
+// How many pieces may be lost and still be rebuilt from recovery files; 0 writes none.
+inline constexpr IntSetting RecoveryPieces{"Recovery", "LostPieces", 0, 0, 8};
 // The presets limit the index to their list and the count to the presets
 // actually stored (planning/Presets.h).
 inline constexpr IntSetting BaseSizeIndex{"BaseSize", "BaseSizeIndex", 1};

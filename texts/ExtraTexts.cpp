@@ -277,6 +277,17 @@ const ExtraRow kRows[] = {
       "Ingenting ändrades.",
       "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
+    {Extra::RecoveryLabel, {"Pieces that may be lost:", "Mindre filer som får gå förlorade:", "Verlierbare Teile:"}},
+    {Extra::RecoveryHint,
+     {"Recovery files|How many pieces may be lost or damaged and still be rebuilt from PAR 2.0 recovery files "
+      "written beside them; 0 writes none",
+      "Återställningsfiler|Hur många mindre filer som får gå förlorade eller skadas och ändå kan återskapas ur "
+      "PAR 2.0-återställningsfiler bredvid dem; 0 skriver inga",
+      "Wiederherstellungsdateien|Wie viele Teile verloren gehen oder beschädigt werden dürfen und sich trotzdem aus "
+      "PAR-2.0-Wiederherstellungsdateien daneben wiederherstellen lassen; 0 schreibt keine"}},
+    {Extra::RecoveryPlan,
+     {"%1 recovery files, %2 bytes in all", "%1 återställningsfiler, sammanlagt %2 byte",
+      "%1 Wiederherstellungsdateien, zusammen %2 Bytes"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

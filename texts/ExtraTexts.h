@@ -71,6 +71,10 @@ enum class Extra {
     RestoredWithRebuiltPiece,   // %1 piece number
     RebuiltPieceDiffers,        // %1 piece number
 
+    RecoveryLabel,  // the spin box's caption
+    RecoveryHint,   // "short|long"
+    RecoveryPlan,   // %1 file count, %2 bytes in all
+
     Count  // not a text
 };
 

@@ -81,7 +81,8 @@ TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
                                   "CBBaseSize",
                                   "txtNewSize",
                                   "ApplyBaseSize",
-                                  "ApplyNewSize"};
+                                  "ApplyNewSize",
+                                  "spnRecovery"};
     for (const QString& name : withTips) EXPECT_FALSE(Find(name)->toolTip().isEmpty()) << name.toStdString();
     for (QWidget* w : Main().findChildren<QWidget*>()) {
         if (withTips.contains(w->objectName())) continue;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -92,6 +93,23 @@ TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
     // The labels keep showing the last file and pieces.
     EXPECT_EQ(Main().BigFileName->text(), big);
     EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+}
+
+// The recovery spin box is stored, shows what the planned pieces' recovery
+// files come to, and the split writes them beside the pieces.
+TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredAndWritten) {
+    Choose(big);
+    EXPECT_TRUE(Main().lblRecoveryPlan->text().isEmpty());
+    Main().spnRecovery->setValue(1);
+    EXPECT_EQ(store.Read(Settings::RecoveryPieces), 1);
+    EXPECT_TRUE(Main().lblRecoveryPlan->text().contains("recovery files"))
+        << Main().lblRecoveryPlan->text().toStdString();
+    QTest::mouseClick(Main().DoSplitBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.par2")));
+    Start();  // the next run takes the stored count
+    EXPECT_EQ(Main().spnRecovery->value(), 1);
 }
 
 TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {

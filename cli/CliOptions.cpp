@@ -7,20 +7,6 @@
 
 namespace {
 
-// A whole number of decimal digits only, 0..max; a sign, blanks, a unit or
-// an overflow make it invalid rather than quietly a different size.
-bool ParseCount(const std::string& text, int64_t max, int64_t& value) {
-    if (text.empty() || text.size() > 19) return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        const int digit = c - '0';
-        if (value > (max - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 ParsedCommandLine Fail(std::string error) {
     ParsedCommandLine parsed;
     parsed.error = std::move(error);
@@ -128,7 +114,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (value.empty()) return Fail("--into needs a folder");
             o.into = value;
         } else if (arg == "--recovery" && split) {
-            if (!ParseCount(value, kMaxRecoveryPieces, number)) {
+            if (!ParseDecimal(value, kMaxRecoveryPieces, number)) {
                 return Fail("--recovery must be a whole number of pieces from 0 to " +
                             std::to_string(kMaxRecoveryPieces) + ", not \"" + value + "\"");
             }
@@ -146,7 +132,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             o.marker = value;
         } else if (arg == "--max-ram") {
-            if (!ParseCount(value, std::numeric_limits<int32_t>::max(), number)) {
+            if (!ParseDecimal(value, std::numeric_limits<int32_t>::max(), number)) {
                 return Fail("--max-ram must be a whole number of bytes from 0 to 2147483647, not \"" + value + "\"");
             }
             o.maxRam = static_cast<int32_t>(number);

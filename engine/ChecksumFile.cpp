@@ -20,19 +20,6 @@ constexpr const char* kUnknown = "unknown";
 // Far more than 32760 pieces need; anything larger is not one of ours.
 constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
 
-// A whole number of decimal digits only, 0..max.
-bool ParseNumber(const std::string& text, int64_t max, int64_t& value) {
-    if (text.empty() || text.size() > 19) return false;
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        const int digit = c - '0';
-        if (value > (max - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
 // The name as sha256sum writes it: with a leading '\' on the line when
 // anything in it had to be escaped.
 bool EscapeName(const std::string& name, std::string& escaped) {
@@ -211,7 +198,7 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
             } else if (key == "pieces") {
                 if (haveCount) return Refuse(lineNumber, "a second piece count");
                 if (value != kUnknown) {
-                    if (!ParseNumber(value, std::numeric_limits<int32_t>::max() - 1, number)) {
+                    if (!ParseDecimal(value, std::numeric_limits<int32_t>::max() - 1, number)) {
                         return Refuse(lineNumber, "the piece count is not a number");
                     }
                     set.count = static_cast<int32_t>(number);
@@ -219,14 +206,14 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
                 haveCount = true;
             } else if (key == "recovery") {
                 if (haveRecovery) return Refuse(lineNumber, "a second recovery file count");
-                if (!ParseNumber(value, 100000, recoveryCount)) {
+                if (!ParseDecimal(value, 100000, recoveryCount)) {
                     return Refuse(lineNumber, "the recovery file count is not a number");
                 }
                 haveRecovery = true;
             } else if (key == "total") {
                 if (haveTotal) return Refuse(lineNumber, "a second total");
                 if (value != kUnknown) {
-                    if (!ParseNumber(value, std::numeric_limits<int64_t>::max(), number)) {
+                    if (!ParseDecimal(value, std::numeric_limits<int64_t>::max(), number)) {
                         return Refuse(lineNumber, "the total is not a number");
                     }
                     set.total = number;
@@ -236,8 +223,8 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
                 const std::size_t gap = value.find(' ');
                 int64_t size = 0;
                 if (gap == std::string::npos ||
-                    !ParseNumber(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
-                    !ParseNumber(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
+                    !ParseDecimal(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
+                    !ParseDecimal(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
                     return Refuse(lineNumber, "a size line is not \"# size PIECE BYTES\"");
                 }
                 if (number != static_cast<int64_t>(set.sizes.size()) + 1) {

@@ -81,6 +81,18 @@ bool IsUsableMarker(const std::string& marker) {
     return true;
 }
 
+bool ParseDecimal(const std::string& text, int64_t max, int64_t& value) {
+    if (text.empty() || text.size() > 19) return false;
+    value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const int digit = c - '0';
+        if (value > (max - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
+}
+
 int32_t PieceNumberIn(const std::string& digits) {
     // Decimal without padding, as PieceName writes it: "07" or "1a" is none.
     if (digits.empty() || digits[0] == '0' || digits.size() > 10) return 0;

@@ -42,6 +42,10 @@ std::string InFolder(const std::string& folder, const std::string& name);
 // Where the pieces of bigFile go in folder: Paths::InFolder(folder, FileNamePart(bigFile)).
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile);
 
+// A whole number of decimal digits only, 0..max, into value; a sign, blanks,
+// a unit or an overflow make it invalid rather than quietly another number.
+bool ParseDecimal(const std::string& text, int64_t max, int64_t& value);
+
 // The piece number written as `digits` (decimal, no leading zero, 1 up to
 // the largest int32_t); 0 when it is no piece number.
 int32_t PieceNumberIn(const std::string& digits);

@@ -170,9 +170,9 @@ const ExtraRow kRows[] = {
      {"The checksum file %1 could not be written.", "Kontrollsummefilen %1 kunde inte skrivas.",
       "Die Prüfsummendatei %1 konnte nicht geschrieben werden."}},
     {Extra::ChecksumFileBesideBigFile,
-     {"The pieces' disk has no room for the checksum file; it is beside the big file: %1",
-      "Skivan med de mindre filerna har inte plats för kontrollsummefilen; den ligger bredvid den stora filen: %1",
-      "Auf dem Datenträger der Teile ist kein Platz für die Prüfsummendatei; sie wurde im Ordner der großen Datei "
+     {"The pieces went to disks of their own, so the checksum file was saved beside the big file: %1",
+      "De mindre filerna hamnade på egna skivor, så kontrollsummefilen sparades bredvid den stora filen: %1",
+      "Die Teile kamen auf eigene Datenträger; die Prüfsummendatei wurde deshalb im Ordner der großen Datei "
       "gespeichert: %1"}},
     {Extra::ReplaceTarget,
      {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",

@@ -170,6 +170,22 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
     EXPECT_TRUE(FileHolds(dir / "restored", bytes));
 }
 
+// A split onto disks of their own keeps its checksum file beside the big file,
+// under a name of its own where another set's lies there already.
+TEST_F(Faults, ASplitOntoOtherDisksNeverReplacesAnotherSetsChecksumFile) {
+    MakeBigFile("big", 30000);
+    t.engine.SetUseChecksums(true);
+    ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
+    const std::string local = ReadFile(dir / "big.Quorved_sha256");
+    fs::create_directory(dir / "taken");
+    t.engine.SetPiecePrefix(dir / "taken/big");
+    t.Plan({10000, 20000});
+    ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
+    EXPECT_EQ(ReadFile(dir / "big.Quorved_sha256"), local);
+    EXPECT_EQ(t.engine.ChecksumFilePath(), dir / "big.Quorved_sha256~2");
+    EXPECT_TRUE(Exists(dir / "big.Quorved_sha256~2"));
+}
+
 // Sets with a checksum file: the join takes the set from it and checks
 // every byte on the way.
 class CheckedSets : public EngineTest {

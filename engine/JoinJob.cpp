@@ -79,12 +79,13 @@ bool JoinJob::TakeSetFromChecksums() {
     for (int32_t n = 1; n <= e.pieceCount_; ++n) {
         const std::string name = PieceName(e.piecePrefix_, marker_, n);
         const std::string file = PieceFile(n);
-        const int64_t size = FileSizeOf(file);
+        int error = 0;
+        const int64_t size = FileSizeOf(file, &error);
         if (size == e.pieceSizes_[std::size_t(n)]) continue;
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(Paths::Native(name), ec))) return Refuse(What::PieceMissing, 0, 0, name);
         // One that is there but cannot be read says nothing of its bytes.
-        if (size < 0) return Refuse(What::CannotReadPiece, 0, n);
+        if (size < 0) return Refuse(What::CannotReadPiece, error, n);
         return Refuse(What::PieceDamaged, 0, n, FileNamePart(name));
     }
     return true;
@@ -148,8 +149,9 @@ bool JoinJob::ReadPiece(int32_t n) {
     TPieceEngine& e = engine_;
     const std::string name = PieceFile(n);
     e.currentPieceName_ = PieceName(e.piecePrefix_, marker_, n);
-    const int64_t size = FileSizeOf(name);
-    if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, 0, n);
+    int error = 0;
+    const int64_t size = FileSizeOf(name, &error);
+    if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, size < 0 ? error : 0, n);
     if (pausing_) {
         // Only the pieces reached so far are known.
         e.SetPieceSize(n, size);
@@ -164,7 +166,7 @@ bool JoinJob::ReadPiece(int32_t n) {
     const int64_t expected = e.pieceSizes_[std::size_t(n)];
     Reserve(bigOut_.get(), done_, expected);
     if (hasher_) HashWhileCopying(piece.get(), 0, bigOut_.get(), done_);
-    int error = 0;
+    error = 0;
     if (!Copy(piece.get(), bigOut_.get(), expected, error)) return Fail(What::SizesDiffer, error);
     errno = 0;
     if (!piece.Close()) return Fail(What::SizesDiffer, errno);

@@ -159,15 +159,188 @@ std::string FormatChecksumFile(const ChecksumSet& set, const std::string& marker
     return text;
 }
 
+namespace {
+
+// A checksum file's lines as they are read: the '#' lines with the set's
+// count, total and sizes, then the digest lines; then the whole is checked.
+// Each step returns false once the file is refused (`failure` says why).
+struct ChecksumParser {
+    explicit ChecksumParser(const std::string& marker) : marker(marker) {}
+
+    bool Fail(int32_t line, std::string reason) {
+        failure = Refuse(line, std::move(reason));
+        return false;
+    }
+    bool FirstLine(const std::string& line) {
+        if (line == kFormatLine) return true;
+        if (line.rfind(kFormatStart, 0) == 0) return Fail(1, "written in a format this version does not know");
+        return Fail(1, "not a checksum file of this program");
+    }
+    bool Line(const std::string& line, int32_t n);
+    bool Value(const std::string& key, const std::string& value, int32_t n);
+    bool SizeLine(const std::string& value, int32_t n);
+    bool DigestLineOf(const std::string& line, int32_t n);
+    bool Finished();
+    bool Unfinished();
+    bool Whole();
+
+    const std::string& marker;
+    ChecksumSet set;
+    bool haveState = false, haveCount = false, haveTotal = false, haveRecovery = false;
+    int64_t recoveryCount = 0;
+    std::vector<DigestLine> digests;
+    std::size_t pieceLines = 0;
+    ChecksumRead failure;
+};
+
+bool ChecksumParser::Line(const std::string& line, int32_t n) {
+    if (line.empty()) return Fail(n, "empty line");
+    if (line[0] != '#') return DigestLineOf(line, n);
+    // "# key value [value]"; other comments are notes.
+    const std::size_t keyEnd = line.find(' ', 2);
+    const std::string key = line.size() > 2 && line[1] == ' ' ? line.substr(2, keyEnd - 2) : std::string();
+    const std::string value = keyEnd == std::string::npos ? std::string() : line.substr(keyEnd + 1);
+    if (key != "state" && key != "pieces" && key != "total" && key != "size" && key != "recovery") return true;
+    if (!digests.empty()) return Fail(n, "\"" + key + "\" after the checksums");
+    return Value(key, value, n);
+}
+
+bool ChecksumParser::Value(const std::string& key, const std::string& value, int32_t n) {
+    int64_t number = 0;
+    if (key == "state") {
+        if (haveState) return Fail(n, "a second state");
+        if (value != "finished" && value != "unfinished") return Fail(n, "unknown state");
+        set.finished = value == "finished";
+        return haveState = true;
+    }
+    if (key == "pieces") {
+        if (haveCount) return Fail(n, "a second piece count");
+        if (value != kUnknown) {
+            if (!ParseDecimal(value, std::numeric_limits<int32_t>::max() - 1, number)) {
+                return Fail(n, "the piece count is not a number");
+            }
+            set.count = static_cast<int32_t>(number);
+        }
+        return haveCount = true;
+    }
+    if (key == "recovery") {
+        if (haveRecovery) return Fail(n, "a second recovery file count");
+        if (!ParseDecimal(value, 100000, recoveryCount)) return Fail(n, "the recovery file count is not a number");
+        return haveRecovery = true;
+    }
+    if (key == "total") {
+        if (haveTotal) return Fail(n, "a second total");
+        if (value != kUnknown) {
+            if (!ParseDecimal(value, std::numeric_limits<int64_t>::max(), number)) {
+                return Fail(n, "the total is not a number");
+            }
+            set.total = number;
+        }
+        return haveTotal = true;
+    }
+    return SizeLine(value, n);
+}
+
+bool ChecksumParser::SizeLine(const std::string& value, int32_t n) {
+    const std::size_t gap = value.find(' ');
+    int64_t piece = 0, size = 0;
+    if (gap == std::string::npos || !ParseDecimal(value.substr(0, gap), std::numeric_limits<int32_t>::max(), piece) ||
+        !ParseDecimal(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
+        return Fail(n, "a size line is not \"# size PIECE BYTES\"");
+    }
+    if (piece != static_cast<int64_t>(set.sizes.size()) + 1) return Fail(n, "piece sizes out of order");
+    set.sizes.push_back(size);
+    return true;
+}
+
+// "<64 hex>  name" or "<64 hex> *name", after a '\' when the name is escaped.
+bool ChecksumParser::DigestLineOf(const std::string& line, int32_t n) {
+    const bool escaped = line[0] == '\\';
+    const std::string body = escaped ? line.substr(1) : line;
+    if (body.size() < kSha256HexDigits + 3 || !IsSha256Hex(body.substr(0, kSha256HexDigits)) ||
+        body[kSha256HexDigits] != ' ' || (body[kSha256HexDigits + 1] != ' ' && body[kSha256HexDigits + 1] != '*')) {
+        return Fail(n, "not a checksum line");
+    }
+    DigestLine digest{body.substr(0, kSha256HexDigits), {}, n};
+    for (char& c : digest.hex) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+    const std::string name = body.substr(kSha256HexDigits + 2);
+    if (!escaped)
+        digest.name = name;
+    else if (!UnescapeName(name, digest.name))
+        return Fail(n, "a badly escaped name");
+    if (!IsPlainName(digest.name)) return Fail(n, "not the name of a file beside it");
+    digests.push_back(std::move(digest));
+    return true;
+}
+
+bool ChecksumParser::Finished() {
+    if (set.count < 0 || set.total < 0) return Fail(0, "finished, but the count or total is unknown");
+    if (set.count == 0) return Fail(0, "finished without a single piece");
+    if (set.sizes.size() != static_cast<std::size_t>(set.count)) return Fail(0, "not every piece has a size");
+    if (digests.size() != static_cast<std::size_t>(set.count) + 1 + static_cast<std::size_t>(recoveryCount)) {
+        return Fail(0, "not one checksum for every piece, the whole file and each recovery file");
+    }
+    pieceLines = static_cast<std::size_t>(set.count);
+    set.bigFileName = digests[pieceLines].name;
+    set.wholeDigest = digests[pieceLines].hex;
+    for (std::size_t i = pieceLines + 1; i < digests.size(); ++i) {
+        // Recovery files are named after the big file: <big>.par2, <big>.vol*.par2.
+        const std::string& name = digests[i].name;
+        if (name.compare(0, set.bigFileName.size() + 1, set.bigFileName + ".") != 0 || !EndsWith(name, ".par2")) {
+            return Fail(digests[i].line, "not the name of a recovery file of this set");
+        }
+        set.recoveryNames.push_back(name);
+        set.recoveryDigests.push_back(digests[i].hex);
+    }
+    return true;
+}
+
+bool ChecksumParser::Unfinished() {
+    if (haveRecovery) return Fail(0, "recovery files in an unfinished set");
+    if (set.count >= 0 && (set.sizes.size() > static_cast<std::size_t>(set.count) ||
+                           digests.size() > static_cast<std::size_t>(set.count))) {
+        return Fail(0, "more pieces than the count");
+    }
+    pieceLines = digests.size();
+    const std::string first = std::string(marker) + "1";
+    if (!digests.empty()) {
+        if (!EndsWith(digests.front().name, first) || digests.front().name.size() == first.size()) {
+            return Fail(digests.front().line, "the first checksum is not for piece 1");
+        }
+        set.bigFileName = digests.front().name.substr(0, digests.front().name.size() - first.size());
+    }
+    return true;
+}
+
+bool ChecksumParser::Whole() {
+    if (!haveState || !haveCount || !haveTotal) return Fail(0, "the state, piece count or total is missing");
+    if (!(set.finished ? Finished() : Unfinished())) return false;
+    // Every size known (a finished set, or a planned one): they make up the whole file.
+    if (set.total >= 0 && set.sizes.size() == static_cast<std::size_t>(set.count)) {
+        int64_t sum = 0;
+        for (const int64_t size : set.sizes) {
+            if (size > std::numeric_limits<int64_t>::max() - sum) return Fail(0, "the sizes overflow");
+            sum += size;
+        }
+        if (sum != set.total) return Fail(0, "the sizes do not add up to the total");
+    }
+    for (std::size_t n = 1; n <= pieceLines; ++n) {
+        if (digests[n - 1].name != set.PieceFileName(static_cast<int32_t>(n), marker)) {
+            return Fail(digests[n - 1].line, "expected the checksum of piece " + std::to_string(n));
+        }
+        set.digests.push_back(digests[n - 1].hex);
+    }
+    return true;
+}
+
+}  // namespace
+
 ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marker) {
     if (!IsUsableMarker(marker)) return Refuse(0, "the marker cannot be part of a file name");
     if (text.size() > kMaxFileBytes) return Refuse(0, "too large for a checksum file");
     if (text.empty() || text.back() != '\n') return Refuse(0, "empty, or the last line is cut off");
 
-    ChecksumSet set;
-    bool haveState = false, haveCount = false, haveTotal = false, haveRecovery = false;
-    int64_t recoveryCount = 0;
-    std::vector<DigestLine> digests;
+    ChecksumParser parser(marker);
     int32_t lineNumber = 0;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find('\n', start);
@@ -175,138 +348,14 @@ ChecksumRead ParseChecksumFile(const std::string& text, const std::string& marke
         start = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();  // passed through a Windows editor
-        if (lineNumber == 1) {
-            if (line == kFormatLine) continue;
-            if (line.rfind(kFormatStart, 0) == 0) return Refuse(1, "written in a format this version does not know");
-            return Refuse(1, "not a checksum file of this program");
-        }
-        if (line.empty()) return Refuse(lineNumber, "empty line");
-
-        if (line[0] == '#') {
-            // "# key value [value]"; other comments are notes.
-            const std::size_t keyEnd = line.find(' ', 2);
-            const std::string key = line.size() > 2 && line[1] == ' ' ? line.substr(2, keyEnd - 2) : std::string();
-            const std::string value = keyEnd == std::string::npos ? std::string() : line.substr(keyEnd + 1);
-            if (key != "state" && key != "pieces" && key != "total" && key != "size" && key != "recovery") continue;
-            if (!digests.empty()) return Refuse(lineNumber, "\"" + key + "\" after the checksums");
-            int64_t number = 0;
-            if (key == "state") {
-                if (haveState) return Refuse(lineNumber, "a second state");
-                if (value != "finished" && value != "unfinished") return Refuse(lineNumber, "unknown state");
-                set.finished = value == "finished";
-                haveState = true;
-            } else if (key == "pieces") {
-                if (haveCount) return Refuse(lineNumber, "a second piece count");
-                if (value != kUnknown) {
-                    if (!ParseDecimal(value, std::numeric_limits<int32_t>::max() - 1, number)) {
-                        return Refuse(lineNumber, "the piece count is not a number");
-                    }
-                    set.count = static_cast<int32_t>(number);
-                }
-                haveCount = true;
-            } else if (key == "recovery") {
-                if (haveRecovery) return Refuse(lineNumber, "a second recovery file count");
-                if (!ParseDecimal(value, 100000, recoveryCount)) {
-                    return Refuse(lineNumber, "the recovery file count is not a number");
-                }
-                haveRecovery = true;
-            } else if (key == "total") {
-                if (haveTotal) return Refuse(lineNumber, "a second total");
-                if (value != kUnknown) {
-                    if (!ParseDecimal(value, std::numeric_limits<int64_t>::max(), number)) {
-                        return Refuse(lineNumber, "the total is not a number");
-                    }
-                    set.total = number;
-                }
-                haveTotal = true;
-            } else {
-                const std::size_t gap = value.find(' ');
-                int64_t size = 0;
-                if (gap == std::string::npos ||
-                    !ParseDecimal(value.substr(0, gap), std::numeric_limits<int32_t>::max(), number) ||
-                    !ParseDecimal(value.substr(gap + 1), std::numeric_limits<int64_t>::max(), size)) {
-                    return Refuse(lineNumber, "a size line is not \"# size PIECE BYTES\"");
-                }
-                if (number != static_cast<int64_t>(set.sizes.size()) + 1) {
-                    return Refuse(lineNumber, "piece sizes out of order");
-                }
-                set.sizes.push_back(size);
-            }
-            continue;
-        }
-
-        // "<64 hex>  name" or "<64 hex> *name", after a '\' when the name is escaped.
-        const bool escaped = line[0] == '\\';
-        const std::string body = escaped ? line.substr(1) : line;
-        if (body.size() < kSha256HexDigits + 3 || !IsSha256Hex(body.substr(0, kSha256HexDigits)) ||
-            body[kSha256HexDigits] != ' ' || (body[kSha256HexDigits + 1] != ' ' && body[kSha256HexDigits + 1] != '*')) {
-            return Refuse(lineNumber, "not a checksum line");
-        }
-        DigestLine digest{body.substr(0, kSha256HexDigits), {}, lineNumber};
-        for (char& c : digest.hex) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-        const std::string name = body.substr(kSha256HexDigits + 2);
-        if (!escaped)
-            digest.name = name;
-        else if (!UnescapeName(name, digest.name))
-            return Refuse(lineNumber, "a badly escaped name");
-        if (!IsPlainName(digest.name)) return Refuse(lineNumber, "not the name of a file beside it");
-        digests.push_back(std::move(digest));
+        const bool ok = lineNumber == 1 ? parser.FirstLine(line) : parser.Line(line, lineNumber);
+        if (!ok) return parser.failure;
     }
-
-    if (!haveState || !haveCount || !haveTotal) return Refuse(0, "the state, piece count or total is missing");
-    std::size_t pieceLines = digests.size();
-    if (set.finished) {
-        if (set.count < 0 || set.total < 0) return Refuse(0, "finished, but the count or total is unknown");
-        if (set.count == 0) return Refuse(0, "finished without a single piece");
-        if (set.sizes.size() != static_cast<std::size_t>(set.count)) return Refuse(0, "not every piece has a size");
-        if (digests.size() != static_cast<std::size_t>(set.count) + 1 + static_cast<std::size_t>(recoveryCount)) {
-            return Refuse(0, "not one checksum for every piece, the whole file and each recovery file");
-        }
-        pieceLines = static_cast<std::size_t>(set.count);
-        set.bigFileName = digests[pieceLines].name;
-        set.wholeDigest = digests[pieceLines].hex;
-        for (std::size_t i = pieceLines + 1; i < digests.size(); ++i) {
-            // Recovery files are named after the big file: <big>.par2, <big>.vol*.par2.
-            const std::string& name = digests[i].name;
-            if (name.compare(0, set.bigFileName.size() + 1, set.bigFileName + ".") != 0 || !EndsWith(name, ".par2")) {
-                return Refuse(digests[i].line, "not the name of a recovery file of this set");
-            }
-            set.recoveryNames.push_back(name);
-            set.recoveryDigests.push_back(digests[i].hex);
-        }
-    } else {
-        if (haveRecovery) return Refuse(0, "recovery files in an unfinished set");
-        if (set.count >= 0 && (set.sizes.size() > static_cast<std::size_t>(set.count) ||
-                               digests.size() > static_cast<std::size_t>(set.count))) {
-            return Refuse(0, "more pieces than the count");
-        }
-        const std::string first = std::string(marker) + "1";
-        if (!digests.empty()) {
-            if (!EndsWith(digests.front().name, first) || digests.front().name.size() == first.size()) {
-                return Refuse(digests.front().line, "the first checksum is not for piece 1");
-            }
-            set.bigFileName = digests.front().name.substr(0, digests.front().name.size() - first.size());
-        }
-    }
-    // Every size known (a finished set, or a planned one): they make up the whole file.
-    if (set.total >= 0 && set.sizes.size() == static_cast<std::size_t>(set.count)) {
-        int64_t sum = 0;
-        for (const int64_t size : set.sizes) {
-            if (size > std::numeric_limits<int64_t>::max() - sum) return Refuse(0, "the sizes overflow");
-            sum += size;
-        }
-        if (sum != set.total) return Refuse(0, "the sizes do not add up to the total");
-    }
-    for (std::size_t n = 1; n <= pieceLines; ++n) {
-        if (digests[n - 1].name != set.PieceFileName(static_cast<int32_t>(n), marker)) {
-            return Refuse(digests[n - 1].line, "expected the checksum of piece " + std::to_string(n));
-        }
-        set.digests.push_back(digests[n - 1].hex);
-    }
+    if (!parser.Whole()) return parser.failure;
 
     ChecksumRead read;
-    read.status = set.finished ? ChecksumRead::Status::Ok : ChecksumRead::Status::Unfinished;
-    read.set = std::move(set);
+    read.status = parser.set.finished ? ChecksumRead::Status::Ok : ChecksumRead::Status::Unfinished;
+    read.set = std::move(parser.set);
     return read;
 }
 

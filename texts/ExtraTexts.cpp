@@ -40,8 +40,8 @@ const ExtraRow kRows[] = {
       "oder verwenden Sie quorvel-cli auf der Kommandozeile."}},
     {Extra::WindowUsage,
      {"Usage: %1 [FILE]\n"
-      "Opens the window of The File Quorvel. FILE, a file to split or one piece of a\n"
-      "set to restore, is opened as if it had been chosen.\n"
+      "Opens the window of The File Quorvel. FILE, a file to split or one smaller\n"
+      "file of a set to restore, is opened as if it had been chosen.\n"
       "  --help      show this text and exit\n"
       "  --version   show the version and exit\n"
       "Without a desktop: quorvel-cli --help",
@@ -125,19 +125,20 @@ const ExtraRow kRows[] = {
     {Extra::IsAFolder,
      {"%1 is a folder, not a file.", "%1 är en mapp, inte en fil.", "%1 ist ein Ordner, keine Datei."}},
     {Extra::NotAPiece,
-     {"%1 is not a piece of a set: its name does not contain \"%2\".",
+     {"%1 is not one of a set's smaller files: its name does not contain \"%2\".",
       "%1 är ingen mindre fil i en serie: namnet innehåller inte \"%2\".",
       "%1 ist kein Teil einer Reihe: Der Name enthält nicht „%2“."}},
     {Extra::NothingToSplit,
      {"%1 is empty; there is nothing to split.", "%1 är tom; det finns inget att dela upp.",
       "%1 ist leer; es gibt nichts aufzuteilen."}},
     {Extra::TooManyFilesLimit,
-     {"A set has at most %1 pieces: for this file each piece must hold at least %2 bytes.",
+     {"A set has at most %1 smaller files: for this file each must hold at least %2 bytes.",
       "En serie har högst %1 mindre filer: för den här filen måste varje mindre fil rymma minst %2 byte.",
       "Eine Reihe hat höchstens %1 Teile: Für diese Datei muss jeder Teil mindestens %2 Byte groß sein."}},
-    {Extra::PieceDamaged, {"Piece %1 is damaged.", "Den mindre filen nummer %1 är skadad.", "Teil %1 ist beschädigt."}},
+    {Extra::PieceDamaged,
+     {"Smaller file %1 is damaged.", "Den mindre filen nummer %1 är skadad.", "Teil %1 ist beschädigt."}},
     {Extra::PieceWrongSize,
-     {"Piece %1 has the wrong size: %2 bytes instead of %3.",
+     {"Smaller file %1 has the wrong size: %2 bytes instead of %3.",
       "Den mindre filen nummer %1 har fel storlek: %2 byte i stället för %3.",
       "Teil %1 hat die falsche Größe: %2 Byte statt %3."}},
     {Extra::FileDamaged,
@@ -158,7 +159,7 @@ const ExtraRow kRows[] = {
       "Uppdelningen som skrev %1 avslutades aldrig: serien är ofullständig.",
       "Die Aufteilung, die %1 geschrieben hat, wurde nicht abgeschlossen: Die Teile sind unvollständig."}},
     {Extra::PiecesChecked,
-     {"Pieces checked: %1, all intact.", "Kontrollerade mindre filer: %1, alla oskadda.",
+     {"Smaller files checked: %1, all intact.", "Kontrollerade mindre filer: %1, alla oskadda.",
       "Geprüfte Teile: %1, alle unversehrt."}},
     {Extra::WholeFileChecked,
      {"%1 matches its checksum as well.", "Även %1 stämmer med sin kontrollsumma.",
@@ -170,7 +171,7 @@ const ExtraRow kRows[] = {
      {"The checksum file %1 could not be written.", "Kontrollsummefilen %1 kunde inte skrivas.",
       "Die Prüfsummendatei %1 konnte nicht geschrieben werden."}},
     {Extra::ChecksumFileBesideBigFile,
-     {"The pieces went to disks of their own, so the checksum file was saved beside the big file: %1",
+     {"The smaller files went to disks of their own, so the checksum file was saved beside the big file: %1",
       "De mindre filerna hamnade på egna skivor, så kontrollsummefilen sparades bredvid den stora filen: %1",
       "Die Teile kamen auf eigene Datenträger; die Prüfsummendatei wurde deshalb im Ordner der großen Datei "
       "gespeichert: %1"}},
@@ -189,24 +190,24 @@ const ExtraRow kRows[] = {
     {Extra::ProgressPercent, {"%1%", "%1 %", "%1 %"}},
     {Extra::ProgressBytes, {"%1 of %2", "%1 av %2", "%1 von %2"}},
     {Extra::ProgressTimeLeft, {"%1 left", "%1 kvar", "noch %1"}},
-    {Extra::ProgressPiece, {"piece %1 of %2", "fil %1 av %2", "Teil %1 von %2"}},
-    {Extra::ProgressPieceAlone, {"piece %1", "fil %1", "Teil %1"}},
+    {Extra::ProgressPiece, {"file %1 of %2", "fil %1 av %2", "Teil %1 von %2"}},
+    {Extra::ProgressPieceAlone, {"file %1", "fil %1", "Teil %1"}},
     {Extra::PieceDamagedNamed,
-     {"Piece %1 (%2) is damaged. Nothing was restored, and no file was changed.",
+     {"Smaller file %1 (%2) is damaged. Nothing was restored, and no file was changed.",
       "Den mindre filen nummer %1 (%2) är skadad. Inget återställdes och ingen fil ändrades.",
       "Teil %1 (%2) ist beschädigt. Es wurde nichts wiederhergestellt und keine Datei verändert."}},
     {Extra::NoRoomForSet,
-     {"There is no room for the new pieces beside the old ones: %1 bytes are needed. Nothing was changed.",
+     {"There is no room for the new smaller files beside the old ones: %1 bytes are needed. Nothing was changed.",
       "Det finns inte plats för de nya mindre filerna bredvid de gamla: %1 byte behövs. Inget har ändrats.",
       "Für die neuen Teile ist neben den alten kein Platz: %1 Bytes werden gebraucht. Es wurde nichts verändert."}},
     {Extra::PiecesLeftAlone,
-     {"%1 files named like pieces of this set were not made by an earlier split and were left as they were: %2",
+     {"%1 files named like this set's smaller files were not made by an earlier split and were left as they were: %2",
       "%1 filer som heter som mindre filer i den här serien kom inte från en tidigare uppdelning och lämnades "
       "orörda: %2",
       "%1 Dateien, die wie Teile dieser Aufteilung heißen, stammen nicht aus einer früheren Aufteilung und "
       "blieben unverändert: %2"}},
     {Extra::ChecksumFileOfOtherSet,
-     {"The checksum file %1 belongs to other pieces (%2) and is not used to check these.",
+     {"The checksum file %1 belongs to other smaller files (%2) and is not used to check these.",
       "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
       "Die Prüfsummendatei %1 gehört zu anderen Teilen (%2) und wird zum Prüfen dieser Teile nicht verwendet."}},
     {Extra::TargetInSet,
@@ -224,21 +225,21 @@ const ExtraRow kRows[] = {
       "Kontrollsummorna kunde inte beräknas: programmet kunde inte starta sina trådar för beräkningen.",
       "Die Prüfsummen konnten nicht berechnet werden: Das Programm konnte seine Threads dafür nicht starten."}},
     {Extra::RecoveryFilesWritten,
-     {"Recovery files: %1, %2 bytes in all. Any %3 lost or damaged pieces can be rebuilt from them.",
+     {"Recovery files: %1, %2 bytes in all. Any %3 lost or damaged smaller files can be rebuilt from them.",
       "Återställningsfiler: %1, sammanlagt %2 byte. Upp till %3 förlorade eller skadade mindre filer kan återskapas "
       "med dem.",
       "Wiederherstellungsdateien: %1, zusammen %2 Byte. Bis zu %3 verlorene oder beschädigte Teile lassen sich "
       "damit neu erstellen."}},
     {Extra::RecoveryFilesNotWritten,
-     {"The pieces are complete, but the recovery files could not be written.",
+     {"The smaller files are complete, but the recovery files could not be written.",
       "De mindre filerna är kompletta, men återställningsfilerna kunde inte skrivas.",
       "Die Teile sind vollständig, aber die Wiederherstellungsdateien konnten nicht geschrieben werden."}},
     {Extra::RecoveryCanRebuild,
-     {"%1 pieces are missing or damaged; the recovery files can rebuild %2 of them.",
+     {"%1 smaller files are missing or damaged; the recovery files can rebuild %2 of them.",
       "%1 mindre filer saknas eller är skadade; återställningsfilerna kan återskapa %2 av dem.",
       "%1 Teile fehlen oder sind beschädigt; die Wiederherstellungsdateien können %2 davon neu erstellen."}},
     {Extra::RecoveryTooFew,
-     {"%1 pieces are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
+     {"%1 smaller files are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
       "%1 mindre filer saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting "
       "ändrades.",
       "%1 Teile fehlen oder sind beschädigt, die Wiederherstellungsdateien reichen aber nur für %2. Es wurde "
@@ -252,34 +253,35 @@ const ExtraRow kRows[] = {
       "%1 är skadad eller hör till en annan fil; den användes inte.",
       "%1 ist beschädigt oder gehört zu einer anderen Datei; sie wurde nicht verwendet."}},
     {Extra::PiecesRebuilt,
-     {"Rebuilt from the recovery files and checked: pieces %1.",
+     {"Rebuilt from the recovery files and checked: smaller files %1.",
       "Återskapade med återställningsfilerna och kontrollerade: de mindre filerna %1.",
       "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teile %1."}},
     {Extra::PieceRebuilt,
-     {"Rebuilt from the recovery files and checked: piece %1.",
+     {"Rebuilt from the recovery files and checked: smaller file %1.",
       "Återskapad med återställningsfilerna och kontrollerad: den mindre filen nummer %1.",
       "Aus den Wiederherstellungsdateien neu erstellt und geprüft: Teil %1."}},
     {Extra::RestoredWithRebuiltPieces,
-     {"The file is restored and checked; pieces %1 were rebuilt from the recovery files.",
+     {"The file is restored and checked; smaller files %1 were rebuilt from the recovery files.",
       "Filen är återskapad och kontrollerad; de mindre filerna %1 byggdes upp igen med återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; die Teile %1 wurden aus den Wiederherstellungsdateien neu "
       "erstellt."}},
     {Extra::RestoredWithRebuiltPiece,
-     {"The file is restored and checked; piece %1 was rebuilt from the recovery files.",
+     {"The file is restored and checked; smaller file %1 was rebuilt from the recovery files.",
       "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
       "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
     {Extra::RebuiltPieceDiffers,
-     {"Piece %1 came out different from its checksum: the recovery files belong to another version of the file. "
+     {"Smaller file %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
       "Den mindre filen nummer %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan "
       "version av filen. "
       "Ingenting ändrades.",
       "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
-    {Extra::RecoveryLabel, {"Pieces that may be lost:", "Mindre filer som får gå förlorade:", "Verlierbare Teile:"}},
+    {Extra::RecoveryLabel,
+     {"Smaller files that may be lost:", "Mindre filer som får gå förlorade:", "Verlierbare Teile:"}},
     {Extra::RecoveryHint,
-     {"Recovery files|How many pieces may be lost or damaged and still be rebuilt from PAR 2.0 recovery files "
+     {"Recovery files|How many smaller files may be lost or damaged and still be rebuilt from PAR 2.0 recovery files "
       "written beside them; 0 writes none",
       "Återställningsfiler|Hur många mindre filer som får gå förlorade eller skadas och ändå kan återskapas ur "
       "PAR 2.0-återställningsfiler bredvid dem; 0 skriver inga",

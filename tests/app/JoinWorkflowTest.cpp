@@ -254,7 +254,8 @@ TEST_F(JoinWorkflow, AFolderOrAFileThatIsNoPieceIsSaidToBeOne) {
     ASSERT_EQ(modal.Messages().size(), 2u);
     ExpectBox(modal.Messages()[0], "Abnormal termination!", folder + " is a folder, not a file.",
               ModalSeam::Icon::Stop);
-    EXPECT_EQ(modal.Messages()[1].text, plain + " is not a piece of a set: its name does not contain \".Quorved_\".");
+    EXPECT_EQ(modal.Messages()[1].text,
+              plain + " is not one of a set's smaller files: its name does not contain \".Quorved_\".");
     ExpectEnabled({"DoJoin", "DoSplit"}, false);
     EXPECT_EQ(StoredPath("JoinPath"), "(none)");
 }
@@ -313,7 +314,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     EXPECT_EQ(modal.Messages()[1].icon, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
-    EXPECT_EQ(Main().BigFileBytes, old.size());  // measured from the file on disk
+    EXPECT_EQ(Main().BigFileBytes, old.size());             // measured from the file on disk
     ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, true);  // the same set can be tried again
 }
 

@@ -118,14 +118,14 @@ TEST_F(TransferRunnerTest, DiskQuestionHoldsOnlyTheWorker) {
 TEST(TransferStatusText, TellsWhatIsKnown) {
     TransferStatus split{370, 1073741824, 5, 737, 2.0};
     EXPECT_EQ(TransferStatusText(split, Language::English, "."),
-              "37% · 0.37 of 1.00 GB · 189 MB/s · 0:04 left · piece 5 of 737");
+              "37% · 0.37 of 1.00 GB · 189 MB/s · 0:04 left · file 5 of 737");
     EXPECT_EQ(TransferStatusText(split, Language::German, ","),
               "37 % · 0,37 von 1,00 GB · 189 MB/s · noch 0:04 · Teil 5 von 737");
     // Too early for a speed; a join that measures each piece as it comes
     // knows no total, a free-space split no count.
     EXPECT_EQ(TransferStatusText({10, 3000000, 1, 3, 0.2}, Language::Swedish, ","),
               "1 % · 0,03 av 2,86 MB · fil 1 av 3");
-    EXPECT_EQ(TransferStatusText({450, 0, 3, 0, 5.0}, Language::English, "."), "45% · piece 3");
+    EXPECT_EQ(TransferStatusText({450, 0, 3, 0, 5.0}, Language::English, "."), "45% · file 3");
     EXPECT_EQ(TransferStatusText({250, 7200000, 0, 0, 1800.0}, Language::English, "."),
               "25% · 1.72 of 6.87 MB · 1000 B/s · 1:30:00 left");
 }

@@ -143,7 +143,7 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
     o = RunQuorvel({"split", file, "--size", "9"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
-              "Too many files! A set has at most 32760 pieces: for this file each piece must hold at least 10 "
+              "Too many files! A set has at most 32760 smaller files: for this file each must hold at least 10 "
               "bytes.\n");
 }
 
@@ -154,7 +154,7 @@ TEST(Cli, SaysWhyItRefusesAnInput) {
     const std::string folder = dir / "sub.Quorved_1";
     std::filesystem::create_directory(folder);
     const std::string notPiece =
-        (dir / "big.bin") + " is not a piece of a set: its name does not contain \".Quorved_\".\n";
+        (dir / "big.bin") + " is not one of a set's smaller files: its name does not contain \".Quorved_\".\n";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"split", folder, "--size", "10"}, folder + " is a folder, not a file.\n"},
         {{"join", folder}, folder + " is a folder, not a file.\n"},
@@ -222,7 +222,7 @@ TEST(Cli, ProgressStaysOnOneTerminalLine) {
         EXPECT_LT(columns, 50) << update;
     }
     EXPECT_NE(shown.find("100% \xC2\xB7 2.86 of 2.86 MB"), std::string::npos);
-    EXPECT_NE(shown.find("piece 3 of 3"), std::string::npos);
+    EXPECT_NE(shown.find("file 3 of 3"), std::string::npos);
 }
 
 TEST(Cli, AsksForDisksOnTheTerminal) {
@@ -478,7 +478,7 @@ TEST(Cli, CheckNamesTheCauseOfEveryFailure) {
     WriteFile(copy + ".Quorved_2", PatternBytes(100000, 7));
     const std::string check = std::string(QUORVEL_CLI) + " check ", asNobody = "runuser -u nobody -- " + check;
     const std::vector<std::tuple<std::function<void()>, std::string, std::string>> cases{
-        {[] {}, check + copy + ".Quorved_1", "The checksum file " + sums + " belongs to other pieces (" + big},
+        {[] {}, check + copy + ".Quorved_1", "The checksum file " + sums + " belongs to other smaller files (" + big},
         {[&] { std::filesystem::remove(sums), mkdir(sums.c_str(), 0755); }, check + copy + ".Quorved_1",
          sums + " cannot be read."},
         {[&] { rmdir(sums.c_str()), mkfifo(sums.c_str(), 0644); }, check + copy + ".Quorved_1",
@@ -528,7 +528,7 @@ TEST(Cli, AFullDiskSaysSo) {
     const Outcome o = RunQuorvel({"split", dir / "f", "--size", "100000", "--into", dir / "disk"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
-              "There is no room for the new pieces beside the old ones: 200000 bytes are needed. Nothing was "
+              "There is no room for the new smaller files beside the old ones: 200000 bytes are needed. Nothing was "
               "changed.\nThe disk is full.\n");
     EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
@@ -552,7 +552,7 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     const std::string good = ReadFile(sums);
     o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n");
+    EXPECT_EQ(o.out, "Smaller files checked: 3, all intact.\n" + file + " matches its checksum as well.\n");
 #ifndef _WIN32
     const std::string program = std::string(QUORVEL_CLI) + " check '" + sums + "' >/dev/null 2>&1";
     EXPECT_EQ(Shell(program), 0);  // the checksum file itself names the set too
@@ -563,7 +563,7 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(dir / "Setup.exe.Quorved_3", piece);
     o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Piece 3 is damaged.\n");
+    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\n");
     EXPECT_TRUE(o.out.empty());
 #ifndef _WIN32
     EXPECT_EQ(Shell(program), 1);
@@ -590,7 +590,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     WriteFile(file, PatternBytes(300000));
     Outcome o = RunQuorvel({"split", file, "--size", "100000", "--recovery", "2"});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_NE(o.out.find("Any 2 lost or damaged pieces can be rebuilt"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("Any 2 lost or damaged smaller files can be rebuilt"), std::string::npos) << o.out;
 #ifndef _WIN32
     // The checksum file covers the recovery files; par2 reads them.
     EXPECT_EQ(Shell("cd '" + dir.Path() + "' && sha256sum --quiet -c Setup.exe.Quorved_sha256"), 0);
@@ -611,9 +611,12 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
          1,
          "",
          "File is missing: " + first +
-             "\n2 pieces are missing or damaged; the recovery files can rebuild 2 of them.\n"},
-        {{"repair", third}, 0, "Rebuilt from the recovery files and checked: pieces 1, 3.\n", ""},
-        {{"check", third}, 0, "Pieces checked: 3, all intact.\n" + file + " matches its checksum as well.\n", ""},
+             "\n2 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"},
+        {{"repair", third}, 0, "Rebuilt from the recovery files and checked: smaller files 1, 3.\n", ""},
+        {{"check", third},
+         0,
+         "Smaller files checked: 3, all intact.\n" + file + " matches its checksum as well.\n",
+         ""},
     };
     for (const auto& step : steps) {
         o = RunQuorvel(step.args);
@@ -627,7 +630,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     std::remove(first.c_str());
     o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "The file is restored and checked; piece 1 was rebuilt from the recovery files.\n");
+    EXPECT_EQ(o.out, "The file is restored and checked; smaller file 1 was rebuilt from the recovery files.\n");
     EXPECT_EQ(ReadFile(dir / "joined"), ReadFile(file));
     EXPECT_FALSE(std::filesystem::exists(first));
     std::remove((dir / "joined").c_str());
@@ -637,13 +640,15 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     const std::vector<std::string> before = FolderEntries(dir.Path());
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(
+        o.err,
+        "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
     o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "3 pieces are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(
+        o.err,
+        "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 
     // Recovery files of an earlier file of the same name and size are not trusted.
@@ -655,7 +660,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
-              "Piece 1 came out different from its checksum: the recovery files belong to another version of "
+              "Smaller file 1 came out different from its checksum: the recovery files belong to another version of "
               "the file. Nothing was changed.\n");
     EXPECT_FALSE(std::filesystem::exists(first));
 }

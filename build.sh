@@ -72,7 +72,7 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:prin
 # tests once more under ThreadSanitizer (only those two programs are
 # built there; the others' placeholders are left out).
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE_THREAD=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests
+cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests quorvel
 TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp" \
   bash -c 'cd build-tsan && ctest --output-on-failure -j'"$jobs"' -LE plain-only -E _NOT_BUILT'
 # The standard-library parts and quorvel-cli for Windows, their tests under Wine.

@@ -178,7 +178,7 @@ TEST_F(Faults, ASplitOntoOtherDisksNeverReplacesAnotherSetsChecksumFile) {
     ASSERT_EQ(SplitPlan({10000, 20000}), What::Done);
     const std::string local = ReadFile(dir / "big.Quorved_sha256");
     fs::create_directory(dir / "taken");
-    t.engine.SetPiecePrefix(dir / "taken/big");
+    t.engine.SetPiecePrefix(dir / "taken" + kPathSeparator + "big");
     t.Plan({10000, 20000});
     ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
     EXPECT_EQ(ReadFile(dir / "big.Quorved_sha256"), local);

@@ -63,9 +63,7 @@ TransferOutcome TPieceEngine::Split(int32_t maxBuffer, const std::string& marker
                                     bool useFreeSpace) {
     SetPieceCount(pieceCount_);
     checksumFilePath_.clear();
-    TransferOutcome outcome = SplitJob(*this, maxBuffer, marker, pauseMode, useFreeSpace).Run();
-    if (outcome.Ok() && recovery_ > 0 && pieceCount_ > 0) WriteRecoveryFiles(marker, outcome);
-    return outcome;
+    return SplitJob(*this, maxBuffer, marker, pauseMode, useFreeSpace).Run();
 }
 
 TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) {
@@ -84,25 +82,6 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
 
 void TPieceEngine::ShowRecoveryProgress(int64_t done, int64_t total) {
     if (view_ != nullptr) view_->SetProgress(std::max(1, ProgressPosition(done, total)));
-}
-
-// After the pieces, beside the checksum file (wherever it went) or beside
-// the pieces. The pieces stay whatever happens here.
-void TPieceEngine::WriteRecoveryFiles(const std::string& marker, TransferOutcome& outcome) {
-    const std::string sums = useChecksums_ ? checksumFilePath_ : std::string();
-    const std::vector<int64_t> sizes(pieceSizes_.begin() + 1, pieceSizes_.begin() + 1 + pieceCount_);
-    const RecoverySetWritten written =
-        WriteRecoverySet(bigFilePath_, sizes, recovery_, FolderOf(sums.empty() ? piecePrefix_ : sums), sums, marker,
-                         stop_, [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
-    if (view_ != nullptr) view_->SetProgress(0);
-    if (!written.ok) {
-        // Stopped or failed, the pieces and their checksum file are whole: they stay, and the outcome says so.
-        outcome.what = TransferOutcome::What::RecoveryNotWritten;
-        outcome.error = written.stopped ? 0 : written.error;
-        return;
-    }
-    outcome.recoveryFiles = static_cast<int32_t>(written.files.size());
-    for (const auto& f : written.files) outcome.recoveryBytes += f.bytes;
 }
 
 // The join failed on a missing or damaged piece: where recovery files lie

@@ -131,7 +131,6 @@ private:
     friend class JoinJob;
 
     std::string Text(EngineEntry::Id entry) const;
-    void WriteRecoveryFiles(const std::string& marker, TransferOutcome& outcome);
     void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                                TransferOutcome& outcome);
     void ShowRecoveryProgress(int64_t done, int64_t total);

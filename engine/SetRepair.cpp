@@ -7,6 +7,7 @@
 #include "recovery/FileIo.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -18,17 +19,47 @@ void RemoveFile(const std::string& name) {
 }
 }  // namespace
 
-RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
-                                    const std::string& folder, const std::string& checksumPath,
-                                    const std::string& marker, const std::atomic<bool>* stop,
-                                    const RecoveryProgress& progress) {
-    RecoverySetWritten written;
+RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                               const std::string& folder) {
     RecoveryCreate request;
     request.bigFile = bigFile;
     request.folder = folder;
     request.pieceSizes = pieceSizes;
     request.lostPieces = lostPieces;
     request.memoryLimit = kRecoveryMemoryBytes;
+    return request;
+}
+
+bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marker,
+                       const std::vector<RecoveryFile>& files, RecoverySetWritten& written) {
+    auto fail = [&](int error, std::string reason) {
+        written.ok = false;
+        written.error = error;
+        written.reason = std::move(reason);
+        return false;
+    };
+    const ChecksumRead read = ReadChecksumFile(checksumPath, marker);
+    if (read.status != ChecksumRead::Status::Ok) return fail(read.error, "the checksum file cannot be read back");
+    ChecksumSet set = read.set;
+    set.recoveryNames.clear();
+    set.recoveryDigests.clear();
+    for (const auto& f : files) {
+        const FileDigest digest = f.sha256.empty() ? HashFile(f.name) : FileDigest{true, 0, f.bytes, f.sha256};
+        if (!digest.ok) return fail(digest.error, "cannot read " + f.name);
+        set.recoveryNames.push_back(RecoveryIo::BaseName(f.name));
+        set.recoveryDigests.push_back(digest.hex);
+    }
+    ChecksumWriter writer;
+    if (!writer.Rewrite(checksumPath, marker, set)) return fail(writer.LastError(), "cannot write " + checksumPath);
+    return true;
+}
+
+RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                                    const std::string& folder, const std::string& checksumPath,
+                                    const std::string& marker, const std::atomic<bool>* stop,
+                                    const RecoveryProgress& progress) {
+    RecoverySetWritten written;
+    RecoveryCreate request = RecoveryRequest(bigFile, pieceSizes, lostPieces, folder);
     request.stop = stop;
     request.progress = progress;
     const RecoveryResult made = CreateRecoveryFiles(request);
@@ -38,41 +69,44 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
     written.reason = made.failure.reason;
     if (!made.ok) return written;
     written.files = made.files;
-    auto removeAll = [&] {
+    if (!checksumPath.empty() && !ListRecoveryFiles(checksumPath, marker, made.files, written)) {
         for (const auto& f : made.files) RemoveFile(f.name);
-    };
-    if (!checksumPath.empty()) {
-        const ChecksumRead read = ReadChecksumFile(checksumPath, marker);
-        if (read.status != ChecksumRead::Status::Ok) {
-            removeAll();
-            written.reason = "the checksum file cannot be read back";
-            written.error = read.error;
-            return written;
-        }
-        ChecksumSet set = read.set;
-        set.recoveryNames.clear();
-        set.recoveryDigests.clear();
-        for (const auto& f : made.files) {
-            const FileDigest digest = HashFile(f.name);
-            if (!digest.ok) {
-                removeAll();
-                written.error = digest.error;
-                written.reason = "cannot read " + f.name;
-                return written;
-            }
-            set.recoveryNames.push_back(RecoveryIo::BaseName(f.name));
-            set.recoveryDigests.push_back(digest.hex);
-        }
-        ChecksumWriter writer;
-        if (!writer.Rewrite(checksumPath, marker, set)) {
-            removeAll();
-            written.error = writer.LastError();
-            written.reason = "cannot write " + checksumPath;
-            return written;
-        }
+        return written;
     }
     written.ok = true;
     return written;
+}
+
+RecoveryTask::RecoveryTask(RecoveryCreate request) : request_(std::move(request)) {
+    request_.stop = &stop_;
+    request_.progress = [this](int64_t done, int64_t total) {
+        done_ = done;
+        total_ = total;
+    };
+    try {
+        thread_ = std::thread([this] {
+            result_ = CreateRecoveryFiles(request_);
+            finished_ = true;
+        });
+    } catch (const std::system_error& e) {
+        result_.failure = RecoveryError{e.code().value(), "cannot start a thread"};
+        finished_ = true;
+    }
+}
+
+RecoveryTask::~RecoveryTask() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+RecoveryResult RecoveryTask::Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress) {
+    while (!finished_) {
+        if (stop != nullptr && *stop) stop_ = true;
+        if (progress && total_ > 0) progress(done_, total_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    if (thread_.joinable()) thread_.join();
+    return result_;
 }
 
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,

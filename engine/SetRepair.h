@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The memory the recovery data may take; beyond it, more passes over the file.
@@ -31,6 +32,38 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
                                     const std::string& folder, const std::string& checksumPath,
                                     const std::string& marker, const std::atomic<bool>* stop = nullptr,
                                     const RecoveryProgress& progress = {});
+
+// The request for the recovery files of `bigFile` (split into `pieceSizes`),
+// written into `folder`, so that any `lostPieces` pieces can be rebuilt.
+RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
+                               const std::string& folder);
+
+// Lists recovery files just made in the finished checksum file
+// `checksumPath`; when that fails, `written` says why.
+bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marker,
+                       const std::vector<RecoveryFile>& files, RecoverySetWritten& written);
+
+// Recovery files made on a thread of their own while a split copies: they
+// read the big file, which is whole from the start, so the two run side by
+// side. Destroying the task stops it and waits for its thread.
+class RecoveryTask {
+public:
+    explicit RecoveryTask(RecoveryCreate request);
+    ~RecoveryTask();
+    RecoveryTask(const RecoveryTask&) = delete;
+    RecoveryTask& operator=(const RecoveryTask&) = delete;
+    // Waits for the end; `stop` is looked at and `progress` called on the
+    // caller's thread every few hundredths of a second meanwhile.
+    RecoveryResult Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress);
+
+private:
+    RecoveryCreate request_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int64_t> done_{0}, total_{0};
+    std::atomic<bool> finished_{false};
+    RecoveryResult result_;
+    std::thread thread_;
+};
 
 // The recovery files of a set beside its pieces and beside its checksum file.
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,

@@ -1,4 +1,5 @@
 #include "engine/TransferJob.h"
+#include "engine/Sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,6 +31,14 @@ bool IsNameOfSet(const std::string& entry, const std::string& prefixName, const 
     return tail == kChecksumSuffix || PieceNumberIn(tail) > 0;
 }
 
+// True for the set's recovery files: <big file>.par2 and <big file>.vol*.par2.
+bool IsRecoveryName(const std::string& entry, const std::string& bigName) {
+    const std::string volume = bigName + ".vol", end = ".par2";
+    const bool volumeName = entry.size() > volume.size() + end.size() && entry.compare(0, volume.size(), volume) == 0 &&
+                            entry.compare(entry.size() - end.size(), end.size(), end) == 0;
+    return entry == bigName + end || volumeName;
+}
+
 }  // namespace
 
 void RemoveLeftStaging(const std::string& prefix, const std::string& marker) {
@@ -41,8 +50,9 @@ void RemoveLeftStaging(const std::string& prefix, const std::string& marker) {
         bool ours = true, any = false;
         for (const fs::directory_entry& file : fs::directory_iterator(dir.path(), ec)) {
             any = true;
-            ours =
-                ours && file.is_regular_file(ec) && IsNameOfSet(file.path().filename().u8string(), prefixName, marker);
+            const std::string entry = file.path().filename().u8string();
+            ours = ours && file.is_regular_file(ec) &&
+                   (IsNameOfSet(entry, prefixName, marker) || IsRecoveryName(entry, prefixName));
         }
         if (ours && any) fs::remove_all(dir.path(), ec);
     }
@@ -73,6 +83,7 @@ TransferOutcome SplitJob::Run() {
     if (e.useChecksums_ && bigSize > 0) {
         if (!BeginChecksums(bigSize) || !StartHasher()) return outcome_;
     }
+    StartRecovery();
     StartShowing();
     meter_.Scale(bigSize);
     int32_t n = 1;
@@ -308,6 +319,7 @@ TransferOutcome SplitJob::Finish() {
         Fail(What::ChecksumsNotWritten, whole.ok ? sums_.LastError() : whole.error, 0, sums_.Path());
         return outcome_;
     }
+    if (!MakeRecoveryFiles()) return outcome_;
     if (!staging_.empty() && !PutSetInPlace()) return outcome_;
     bigIn_.Close();
     view_.SetProgress(0);
@@ -320,6 +332,7 @@ TransferOutcome SplitJob::Finish() {
 bool SplitJob::PutSetInPlace() {
     if (Stopped()) return Fail(What::Stopped);
     TPieceEngine& e = engine_;
+    const std::vector<std::string> olderRecovery = ProvenOlderRecoveryFiles();
     std::vector<NumberedPiece> extras;
     for (const NumberedPiece& piece : ProvenOlderPieces()) {
         if (piece.number > e.pieceCount_) extras.push_back(piece);
@@ -338,6 +351,16 @@ bool SplitJob::PutSetInPlace() {
     }
     written_.clear();  // in place: a failure from here on takes nothing back
     for (const NumberedPiece& piece : extras) fs::remove(Paths::Native(piece.name), ec);
+    const std::string folder = FolderOf(e.piecePrefix_);
+    std::vector<std::string> ownRecovery;
+    for (const RecoveryFile& file : recoveryFiles_) {
+        ownRecovery.push_back(Paths::InFolder(folder, FileNamePart(file.name)));
+        fs::rename(Paths::Native(file.name), Paths::Native(ownRecovery.back()), ec);
+        if (ec) return Fail(What::RecoveryNotWritten, ec.value(), 0, ownRecovery.back());
+    }
+    for (const std::string& old : olderRecovery) {
+        if (std::find(ownRecovery.begin(), ownRecovery.end(), old) == ownRecovery.end()) fs::remove(Paths::Native(old), ec);
+    }
     const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
     if (e.useChecksums_) {
         fs::rename(Paths::Native(WrittenName(checksums)), Paths::Native(checksums), ec);
@@ -366,6 +389,7 @@ std::string SplitJob::OwnNameBeside(const std::string& path) const {
 // Takes back the pieces this split wrote, where their names still lead to
 // them (a disk that was changed holds other files), and its checksum file.
 void SplitJob::Undo() {
+    recovery_.reset();  // stopped and ended before its folder goes
     pieceOut_.Abandon();
     if (!staging_.empty()) {
         std::error_code ec;
@@ -382,4 +406,91 @@ void SplitJob::Undo() {
     written_.clear();
     if (!sums_.Path().empty()) sums_.Remove();
     bigIn_.Close();
+}
+
+void SplitJob::StartRecovery() {
+    TPieceEngine& e = engine_;
+    if (staging_.empty() || e.recovery_ <= 0 || e.pieceCount_ <= 0 || FileSizeOf(e.bigFilePath_) <= 0) return;
+    const std::vector<int64_t> sizes(e.pieceSizes_.begin() + 1, e.pieceSizes_.begin() + 1 + e.pieceCount_);
+    recovery_ = std::make_unique<RecoveryTask>(RecoveryRequest(e.bigFilePath_, sizes, e.recovery_, staging_));
+}
+
+// Once the pieces are whole. A stop undoes a staged split; pieces already on
+// their disks stay, and so does a set whose recovery files failed: the
+// outcome says the recovery files are missing.
+bool SplitJob::MakeRecoveryFiles() {
+    TPieceEngine& e = engine_;
+    if (e.recovery_ <= 0 || e.pieceCount_ <= 0 || done_ <= 0) return true;
+    RecoveryResult made;
+    const RecoveryProgress show = [this](int64_t done, int64_t total) {
+        view_.SetProgress(std::max(1, ProgressPosition(done, total)));
+    };
+    if (recovery_) {
+        made = recovery_->Wait(e.stop_, show);
+        recovery_.reset();
+    } else if (staging_.empty()) {
+        RecoveryCreate request = RecoveryOnDisks();
+        request.progress = show;
+        made = CreateRecoveryFiles(request);
+    }
+    if (made.stopped && !staging_.empty()) return Fail(What::Stopped);
+    RecoverySetWritten listed;
+    if (made.ok && e.useChecksums_ && !ListRecoveryFiles(WrittenName(e.checksumFilePath_), marker_, made.files, listed)) {
+        made.ok = false;
+        made.failure.error = listed.error;
+    }
+    if (!made.ok) {
+        outcome_.what = What::RecoveryNotWritten;
+        outcome_.error = made.stopped || made.declined ? 0 : made.failure.error;
+        return true;
+    }
+    recoveryFiles_ = made.files;
+    outcome_.recoveryFiles = static_cast<int32_t>(made.files.size());
+    for (const RecoveryFile& f : made.files) outcome_.recoveryBytes += f.bytes;
+    return true;
+}
+
+// The index beside the checksum file (or the big file), which stays at hand;
+// each volume on the next disk, asked for as a piece's is.
+RecoveryCreate SplitJob::RecoveryOnDisks() {
+    TPieceEngine& e = engine_;
+    const std::vector<int64_t> sizes(e.pieceSizes_.begin() + 1, e.pieceSizes_.begin() + 1 + e.pieceCount_);
+    RecoveryCreate request = RecoveryRequest(e.bigFilePath_, sizes, e.recovery_,
+                                             FolderOf(e.useChecksums_ ? e.checksumFilePath_ : e.bigFilePath_));
+    request.stop = e.stop_;
+    request.volumeFolder = FolderOf(e.piecePrefix_);
+    request.beforeVolume = [this](uint32_t volume, int64_t bytes) {
+        return DiskForVolume(engine_.pieceCount_ + static_cast<int32_t>(volume), bytes);
+    };
+    return request;
+}
+
+bool SplitJob::DiskForVolume(int32_t n, int64_t bytes) {
+    TPieceEngine& e = engine_;
+    if (pausing_) {
+        if (!AskForDisk(n, false)) return false;
+        view_.RepaintMainWindow();
+    }
+    if (!freeSpace_ || !e.freeSpace_) return true;
+    while (e.freeSpace_(FolderOf(e.piecePrefix_)) < bytes) {
+        if (!AskForDisk(n, true)) return false;
+        view_.RepaintMainWindow();
+    }
+    return true;
+}
+
+// Recovery files that the older checksum file lists, by name and content.
+std::vector<std::string> SplitJob::ProvenOlderRecoveryFiles() const {
+    const std::string checksums = ChecksumFileName(engine_.piecePrefix_, marker_);
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec))) return {};
+    const ChecksumRead read = ReadChecksumFile(checksums, marker_);
+    std::vector<std::string> proven;
+    const std::string folder = FolderOf(engine_.piecePrefix_);
+    for (std::size_t i = 0; i < read.set.recoveryNames.size(); ++i) {
+        const std::string name = Paths::InFolder(folder, read.set.recoveryNames[i]);
+        if (!fs::is_regular_file(fs::symlink_status(Paths::Native(name), ec))) continue;
+        if (HashFile(name).hex == read.set.recoveryDigests[i]) proven.push_back(name);
+    }
+    return proven;
 }

@@ -9,6 +9,7 @@
 #include "engine/FileAccess.h"
 #include "engine/OutputFile.h"
 #include "engine/PieceEngine.h"
+#include "engine/SetRepair.h"
 
 #include <cstdint>
 #include <memory>
@@ -119,6 +120,14 @@ private:
     TransferOutcome Finish();
     void RemoveOlderSet();
     void Undo() override;
+    // Recovery files: a staged split makes them beside the copy, into the
+    // staging folder; a split onto disks makes them after the last piece,
+    // each volume on a disk of its own.
+    void StartRecovery();
+    bool MakeRecoveryFiles();
+    RecoveryCreate RecoveryOnDisks();
+    bool DiskForVolume(int32_t n, int64_t bytes);
+    std::vector<std::string> ProvenOlderRecoveryFiles() const;
 
     const bool freeSpace_;
     Stream bigIn_;
@@ -128,6 +137,8 @@ private:
     std::string staging_;    // the hidden folder the new set waits in; empty when pieces go to several disks
     int64_t remaining_ = 0;  // bytes a free-space split has still to place
     bool diskFull_ = false;  // the last free-space piece filled its disk
+    std::unique_ptr<RecoveryTask> recovery_;
+    std::vector<RecoveryFile> recoveryFiles_;  // made, in the staging folder until the set is in place
 };
 
 // Removes what a killed split of the set `prefix` left in its folder: staging

@@ -3,6 +3,7 @@
 #include "recovery/Digests.h"
 #include "recovery/FileIo.h"
 #include "recovery/Gf16.h"
+#include "recovery/Md5Lanes.h"
 #include "recovery/Par2Packets.h"
 
 #include <algorithm>
@@ -289,6 +290,122 @@ bool FeedSlice(Team& team, Rows& out, AlignedBuffer& buffer, std::size_t slice, 
     return true;
 }
 
+// The whole file's MD5 and that of its first 16 KiB, read in order on a
+// thread of its own: one MD5 is one chain of steps, and it runs beside the
+// slices' hashing and the code instead of holding them up.
+class WholeFileMd5 {
+public:
+    WholeFileMd5(std::string file, int64_t total, const std::atomic<bool>* stop)
+        : file_(std::move(file)), total_(total), stop_(stop) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~WholeFileMd5() {
+        quit_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    WholeFileMd5(const WholeFileMd5&) = delete;
+    WholeFileMd5& operator=(const WholeFileMd5&) = delete;
+    // False with the reason when the file could not be read (or a stop came).
+    bool Wait(Md5Digest& whole, Md5Digest& first16k, RecoveryError& failure) {
+        thread_.join();
+        whole = whole_;
+        first16k = first16k_;
+        if (!ok_) failure = failure_;
+        return ok_;
+    }
+
+private:
+    void Run() {
+        RecoveryIo::Reader reader;
+        AlignedBuffer buffer(kPartBytes);
+        if (buffer.data == nullptr || !reader.Open(file_)) {
+            failure_ = Error(buffer.data == nullptr ? ENOMEM : errno, "cannot open " + file_);
+            return;
+        }
+        Md5 md5;
+        for (int64_t at = 0; at < total_; at += int64_t(buffer.size)) {
+            if (quit_ || (stop_ != nullptr && stop_->load(std::memory_order_relaxed))) {
+                failure_ = Error(ECANCELED, "stopped");
+                return;
+            }
+            const auto size = std::size_t(std::min<int64_t>(int64_t(buffer.size), total_ - at));
+            if (!reader.ReadAt(buffer.aligned, size, at)) {
+                failure_ = Error(errno, errno == 0 ? file_ + " became shorter" : "cannot read " + file_);
+                return;
+            }
+            if (at == 0) first16k_ = Md5Of(buffer.aligned, std::min<std::size_t>(size, 16384));
+            md5.Update(buffer.aligned, size);
+        }
+        if (total_ == 0) first16k_ = Md5Of(nullptr, 0);
+        ok_ = md5.Final(whole_);
+        if (!ok_) failure_ = Error(0, "the MD5 of " + file_ + " failed");
+    }
+
+    std::string file_;
+    int64_t total_;
+    const std::atomic<bool>* stop_;
+    std::atomic<bool> quit_{false};
+    Md5Digest whole_{}, first16k_{};
+    bool ok_ = false;
+    RecoveryError failure_;
+    std::thread thread_;
+};
+
+// One pass of a create over the big file: eight slices at a time, a part of
+// each at a time, into the rows of this pass; the first pass also takes
+// every slice's MD5 (eight side by side) and CRC32. False when a read fails
+// or a stop comes.
+bool FeedPass(Team& team, Rows& out, BigFileBytes& big, const RecoveryPlan& plan, uint32_t firstRow,
+              std::vector<Par2::SliceChecksum>* checksums, const RecoveryCreate& request, int64_t workBefore,
+              int64_t work, RecoveryError& failure) {
+    constexpr int kLanes = Md5Lanes::kLanes;
+    const auto slice = std::size_t(plan.sliceSize);
+    const std::size_t partBytes = std::min(slice, kPartBytes);
+    std::vector<std::unique_ptr<AlignedBuffer>> parts;
+    for (int l = 0; l < kLanes; ++l) parts.push_back(std::make_unique<AlignedBuffer>(partBytes));
+    for (const auto& p : parts)
+        if (p->data == nullptr) return (failure = Error(ENOMEM, "not enough memory"), false);
+    const std::size_t rows = out.Count();
+    std::vector<uint16_t> factors(rows * kLanes);
+    for (uint32_t first = 0; first < plan.inputSlices; first += kLanes) {
+        const int count = int(std::min<uint32_t>(kLanes, plan.inputSlices - first));
+        for (int l = 0; l < count; ++l) {
+            const uint16_t constant = Par2::InputConstant(first + uint32_t(l));
+            for (std::size_t r = 0; r < rows; ++r) factors[std::size_t(l) * rows + r] = Gf16::Power(constant, firstRow + uint32_t(r));
+        }
+        Md5Lanes md5(count);
+        uint32_t crc[kLanes] = {};
+        const unsigned char* lanes[kLanes];
+        for (int l = 0; l < kLanes; ++l) lanes[l] = parts[std::size_t(l)]->aligned;
+        for (std::size_t at = 0; at < slice; at += partBytes) {
+            if (Stopped(request.stop)) return (failure = Error(ECANCELED, "stopped"), false);
+            const std::size_t size = std::min(partBytes, slice - at);
+            for (int l = 0; l < count; ++l) {
+                const int64_t offset = int64_t(first + uint32_t(l)) * plan.sliceSize + int64_t(at);
+                if (!big.Read(offset, size, parts[std::size_t(l)]->aligned, failure)) return false;
+            }
+            const std::size_t units = (checksums != nullptr ? 1 + std::size_t(count) : 0) + out.Groups();
+            team.Run(units, [&](std::size_t unit) {
+                if (checksums != nullptr && unit == 0) return md5.Update(lanes, size);
+                if (checksums != nullptr && unit <= std::size_t(count))
+                    return void(crc[unit - 1] = Crc32(crc[unit - 1], lanes[unit - 1], size));
+                const std::size_t group = unit - (checksums != nullptr ? 1 + std::size_t(count) : 0);
+                for (int l = 0; l < count; ++l)
+                    out.Feed(group, lanes[l], at, size, factors.data() + std::size_t(l) * rows);
+            });
+            const int64_t fed = int64_t(first) * plan.sliceSize + int64_t(at + size) * count;
+            if (request.progress) request.progress(workBefore + std::min(fed, big.Total()), work);
+        }
+        if (checksums != nullptr) {
+            Md5Digest digests[kLanes];
+            md5.Final(digests);
+            for (int l = 0; l < count; ++l) (*checksums)[first + uint32_t(l)] = {digests[l], crc[l]};
+        }
+    }
+    if (Stopped(request.stop)) return (failure = Error(ECANCELED, "stopped"), false);
+    return true;
+}
+
 std::string VolumeName(const std::string& name, uint32_t first, uint32_t count, uint32_t total) {
     const int width = std::max<int>(2, int(std::to_string(total).size()));
     char numbers[64];
@@ -300,12 +417,18 @@ std::string VolumeName(const std::string& name, uint32_t first, uint32_t count, 
 // unless Finish is reached.
 class SetWriter {
 public:
-    SetWriter(std::string folder, std::string name, const RecoveryPlan& plan)
-        : folder_(std::move(folder)), name_(std::move(name)), plan_(plan) {}
+    SetWriter(const RecoveryCreate& request, std::string name, const RecoveryPlan& plan)
+        : folder_(request.folder),
+          volumeFolder_(request.volumeFolder.empty() ? request.folder : request.volumeFolder),
+          name_(std::move(name)),
+          plan_(plan),
+          beforeVolume_(request.beforeVolume) {}
     ~SetWriter() {
-        if (!finished_)
-            for (const auto& f : files_) RecoveryIo::Remove(f.name);
+        if (finished_) return;
+        for (std::size_t i = 0; i < files_.size(); ++i)
+            if (i == 0 || !beforeVolume_) RecoveryIo::Remove(files_[i].name);
     }
+    bool Declined() const { return declined_; }
     void SetCritical(std::string critical) { critical_ = std::move(critical); }
 
     bool WriteIndex(const std::string& content, RecoveryError& failure) {
@@ -315,7 +438,8 @@ public:
             failure = Error(errno, "cannot write " + path);
             return false;
         }
-        files_.push_back({path, int64_t(content.size())});
+        sha_.Update(content.data(), content.size());
+        files_.push_back({path, int64_t(content.size()), TakeSha256()});
         return true;
     }
 
@@ -324,15 +448,25 @@ public:
         const uint32_t volume = exponent / plan_.slicesPerFile;
         const uint32_t first = volume * plan_.slicesPerFile;
         const uint32_t count = std::min(plan_.slicesPerFile, plan_.recoverySlices - first);
-        const std::string path = RecoveryIo::JoinPath(folder_, VolumeName(name_, first, count, plan_.recoverySlices));
+        const std::string path =
+            RecoveryIo::JoinPath(volumeFolder_, VolumeName(name_, first, count, plan_.recoverySlices));
         const auto size = std::size_t(plan_.sliceSize);
+        if (exponent == first && beforeVolume_) {
+            const int64_t bytes = int64_t(critical_.size()) +
+                                  int64_t(count) * (plan_.sliceSize + int64_t(Par2::kSliceOverhead));
+            if (!beforeVolume_(volume + 1, bytes)) {
+                declined_ = true;
+                failure = Error(ECANCELED, "no disk for recovery file " + std::to_string(volume + 1));
+                return false;
+            }
+        }
         const std::string header = Par2::RecoverySliceHeader(setId, exponent, data, size);
-        bool ok = (exponent != first || (open_.Create(path) && open_.Write(critical_.data(), critical_.size()))) &&
-                  open_.Write(header.data(), header.size()) && open_.Write(data, size);
+        bool ok = (exponent != first || (open_.Create(path) && Write(critical_.data(), critical_.size()))) &&
+                  Write(header.data(), header.size()) && Write(data, size);
         if (ok && exponent + 1 == first + count) {
             const int64_t bytes = open_.Written();
             ok = open_.Commit();
-            if (ok) files_.push_back({path, bytes});
+            if (ok) files_.push_back({path, bytes, TakeSha256()});
         }
         if (!ok) failure = Error(errno, "cannot write " + path);
         return ok;
@@ -344,8 +478,24 @@ public:
     }
 
 private:
-    std::string folder_, name_;
+    bool Write(const void* data, std::size_t size) {
+        sha_.Update(data, size);
+        return open_.Write(data, size);
+    }
+    std::string TakeSha256() {
+        unsigned char digest[32];
+        if (!sha_.Final(digest)) return {};
+        static const char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (const unsigned char byte : digest) hex += {kHex[byte >> 4], kHex[byte & 15]};
+        return hex;
+    }
+
+    std::string folder_, volumeFolder_, name_;
+    Hash sha_{HashKind::Sha256};
     RecoveryPlan plan_;
+    std::function<bool(uint32_t, int64_t)> beforeVolume_;
+    bool declined_ = false;
     std::string critical_;
     RecoveryIo::Writer open_;
     std::vector<RecoveryFile> files_;
@@ -418,6 +568,43 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
     return found;
 }
 
+namespace {
+
+// The packets every recovery file begins with, and the index's, from the
+// whole file's MD5s and every slice's checksums.
+struct SetPackets {
+    Par2::Id setId{};
+    std::string critical, index;
+};
+SetPackets PacketsFor(const RecoveryPlan& plan, const std::string& name, int64_t total, const Md5Digest& whole,
+                      const Md5Digest& first16k, const std::vector<Par2::SliceChecksum>& checksums) {
+    Par2::FileEntry file;
+    file.md5 = whole;
+    file.md5First16k = first16k;
+    file.length = uint64_t(total);
+    file.name = name;
+    file.fileId = Par2::FileIdOf(first16k, file.length, name);
+    const std::string mainBody = Par2::MainBody(uint64_t(plan.sliceSize), file.fileId);
+    SetPackets p;
+    p.setId = Par2::SetIdOf(mainBody);
+    p.critical = Par2::Packet(p.setId, Par2::PacketType::Main, mainBody) +
+                 Par2::Packet(p.setId, Par2::PacketType::FileDescription, Par2::FileDescriptionBody(file)) +
+                 Par2::Packet(p.setId, Par2::PacketType::Creator, Par2::CreatorBody());
+    p.index = p.critical +
+              Par2::Packet(p.setId, Par2::PacketType::SliceChecksums, Par2::SliceChecksumsBody(file.fileId, checksums));
+    return p;
+}
+
+bool BigFileFits(const RecoveryCreate& request, int64_t total, RecoveryError& failure) {
+    RecoveryIo::Reader check;
+    if (!check.Open(request.bigFile)) return (failure = Error(errno, "cannot open " + request.bigFile), false);
+    if (check.Size() == total) return true;
+    failure = Error(0, request.bigFile + " is not the size of its pieces together");
+    return false;
+}
+
+}  // namespace
+
 RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     RecoveryResult result;
     const std::string name = request.name.empty() ? RecoveryIo::BaseName(request.bigFile) : request.name;
@@ -428,103 +615,45 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
         return result;
     }
     const int64_t total = SumOf(request.pieceSizes);
-    {
-        RecoveryIo::Reader check;
-        if (!check.Open(request.bigFile)) {
-            result.failure = Error(errno, "cannot open " + request.bigFile);
-            return result;
-        }
-        if (check.Size() != total) {
-            result.failure = Error(0, request.bigFile + " is not the size of its pieces together");
-            return result;
-        }
-    }
+    if (!BigFileFits(request, total, result.failure)) return result;
     BigFileBytes big({request.bigFile}, {total});
-    const auto slice = std::size_t(plan.sliceSize);
     const uint32_t rowsPerPass =
         uint32_t(std::clamp<int64_t>(request.memoryLimit / plan.sliceSize, 1, plan.recoverySlices));
     const uint32_t passes = (plan.recoverySlices + rowsPerPass - 1) / rowsPerPass;
     const int64_t work = total * passes;
-
-    AlignedBuffer input(std::min(slice, kPartBytes));
-    if (input.data == nullptr) {
-        result.failure = Error(ENOMEM, "not enough memory");
-        return result;
-    }
     Team team;
-    Md5 whole, slices;
-    Md5Digest first16k{};
-    {
-        std::vector<unsigned char> head(std::size_t(std::min<int64_t>(16384, total)));
-        if (!big.Read(0, head.size(), head.data(), result.failure)) return result;
-        first16k = Md5Of(head.data(), head.size());
-    }
+    WholeFileMd5 whole(request.bigFile, total, request.stop);
     std::vector<Par2::SliceChecksum> checksums(plan.inputSlices);
-    Par2::Id setId{};
-    SetWriter writer(request.folder, name, plan);
-    std::vector<uint16_t> factors;
+    SetWriter writer(request, name, plan);
+    SetPackets packets;
     for (uint32_t pass = 0; pass < passes; ++pass) {
         const uint32_t firstRow = pass * rowsPerPass;
-        const uint32_t rows = std::min(rowsPerPass, plan.recoverySlices - firstRow);
-        Rows out(rows, slice);
+        Rows out(std::min(rowsPerPass, plan.recoverySlices - firstRow), std::size_t(plan.sliceSize));
         if (!out.Ok()) {
             result.failure = Error(ENOMEM, "not enough memory for the recovery data");
             return result;
         }
-        // The first pass also takes the checksums: two units beside the rows.
-        const std::size_t hashUnits = pass == 0 ? 2 : 0;
-        factors.resize(rows);
-        for (uint32_t i = 0; i < plan.inputSlices; ++i) {
-            const int64_t offset = int64_t(i) * plan.sliceSize;
-            const auto length = std::size_t(std::min<int64_t>(plan.sliceSize, total - offset));
-            const uint16_t constant = Par2::InputConstant(i);
-            for (uint32_t r = 0; r < rows; ++r) factors[r] = Gf16::Power(constant, firstRow + r);
-            uint32_t crc = 0;
-            const bool fed = FeedSlice(
-                team, out, input, slice, factors.data(), hashUnits, request.stop,
-                [&](std::size_t at, std::size_t size, unsigned char* buffer) {
-                    return big.Read(offset + int64_t(at), size, buffer, result.failure);
-                },
-                [&](std::size_t unit, const unsigned char* part, std::size_t at, std::size_t size) {
-                    if (unit == 0) {
-                        if (at < length) whole.Update(part, std::min(size, length - at));
-                    } else {
-                        // The last slice counts with its padding.
-                        slices.Update(part, size);
-                        crc = Crc32(crc, part, size);
-                    }
-                });
-            if (!fed) {
-                result.stopped = Stopped(request.stop);
-                if (result.stopped) result.failure = Error(ECANCELED, "stopped");
-                return result;
-            }
-            if (hashUnits > 0) {
-                slices.Final(checksums[i].md5);
-                checksums[i].crc = crc;
-            }
-            if (request.progress) request.progress(int64_t(pass) * total + offset + int64_t(length), work);
+        if (!FeedPass(team, out, big, plan, firstRow, pass == 0 ? &checksums : nullptr, request, int64_t(pass) * total,
+                      work, result.failure)) {
+            result.stopped = Stopped(request.stop);
+            return result;
         }
         if (pass == 0) {
-            Par2::FileEntry file;
-            whole.Final(file.md5);
-            file.md5First16k = first16k;
-            file.length = uint64_t(total);
-            file.name = name;
-            file.fileId = Par2::FileIdOf(first16k, file.length, name);
-            const std::string mainBody = Par2::MainBody(uint64_t(plan.sliceSize), file.fileId);
-            setId = Par2::SetIdOf(mainBody);
-            const std::string critical =
-                Par2::Packet(setId, Par2::PacketType::Main, mainBody) +
-                Par2::Packet(setId, Par2::PacketType::FileDescription, Par2::FileDescriptionBody(file)) +
-                Par2::Packet(setId, Par2::PacketType::Creator, Par2::CreatorBody());
-            const std::string index = critical + Par2::Packet(setId, Par2::PacketType::SliceChecksums,
-                                                              Par2::SliceChecksumsBody(file.fileId, checksums));
-            writer.SetCritical(critical);
-            if (!writer.WriteIndex(index, result.failure)) return result;
+            Md5Digest wholeMd5{}, first16k{};
+            if (!whole.Wait(wholeMd5, first16k, result.failure)) {
+                result.stopped = Stopped(request.stop);
+                return result;
+            }
+            packets = PacketsFor(plan, name, total, wholeMd5, first16k, checksums);
+            writer.SetCritical(packets.critical);
+            if (!writer.WriteIndex(packets.index, result.failure)) return result;
         }
-        for (uint32_t r = 0; r < rows; ++r)
-            if (!writer.Add(setId, firstRow + r, out.Row(r), result.failure)) return result;
+        for (uint32_t r = 0; r < out.Count(); ++r) {
+            if (!writer.Add(packets.setId, firstRow + r, out.Row(r), result.failure)) {
+                result.declined = writer.Declined();
+                return result;
+            }
+        }
     }
     result.files = writer.Finish();
     result.ok = true;

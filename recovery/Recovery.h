@@ -49,6 +49,7 @@ RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces
 struct RecoveryFile {
     std::string name;
     int64_t bytes = 0;
+    std::string sha256;  // of what was written, in hex (create): a volume's disk may be gone by the end
 };
 
 struct RecoveryCreate {
@@ -61,11 +62,17 @@ struct RecoveryCreate {
     int64_t memoryLimit = 256 << 20;  // for the recovery data; more passes over the big file beyond
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
+    // Where the volumes go when not beside the index (a disk of their own),
+    // and what is asked before each: volume number (from 1) and its size.
+    // False leaves that volume and those after it unwritten (`declined`).
+    std::string volumeFolder;
+    std::function<bool(uint32_t volume, int64_t bytes)> beforeVolume;
 };
 
 struct RecoveryResult {
     bool ok = false;
     bool stopped = false;
+    bool declined = false;  // a volume's question was answered No (create)
     RecoveryError failure;
     std::vector<RecoveryFile> files;      // written (create) or rebuilt (repair)
     std::vector<std::string> passedOver;  // recovery files damaged or of another set
@@ -76,7 +83,8 @@ struct RecoveryResult {
 
 // Writes <name>.par2 and <name>.volNN+MM.par2 into the folder, each under a
 // temporary name first. On a failure or a stop, files written so far are
-// removed again.
+// removed again, except volumes already on disks of their own (a disk that
+// was changed is out of reach).
 RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request);
 
 // The recovery files of a big file in a folder: <name>.par2 and

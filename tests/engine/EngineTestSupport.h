@@ -77,6 +77,7 @@ public:
     void SetProgress(int32_t position) override {
         calls.push_back("Progress " + std::to_string(position));
         progress.push_back(position);
+        if (onProgress) onProgress(position);
     }
     void ShowCurrentPiece(const std::string& name) override { calls.push_back("Show " + name); }
     void AddPieceSize(const std::string& text) override {
@@ -98,6 +99,7 @@ public:
     std::vector<std::string> lines;
     std::vector<int32_t> progress;
     std::function<void()> onQuestion;  // runs before each answer (a disk being swapped)
+    std::function<void(int32_t)> onProgress;
 };
 
 // An engine wired to a recording view and the English texts.

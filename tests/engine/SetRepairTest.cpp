@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
 namespace {
 
 // A set of four pieces of 1000 bytes and one of 500, its checksum file and
@@ -96,6 +102,87 @@ TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesWithoutTouchingThem) {
     EXPECT_EQ(ReadFile(Piece(4)), "damaged");
     EXPECT_EQ(FolderEntries(dir.Path()).size(),
               12u);  // nothing rebuilt is left: big, joined, 4 pieces, sums, 5 recovery
+}
+
+// A new split over a set with recovery files: done, the older recovery
+// files it does not write again are gone; stopped at the end of the copy
+// (while the recovery files are made), every file is as it was.
+TEST_F(RecoveryTransfer, ASplitOverASetReplacesItsRecoveryFilesOrChangesNothing) {
+    for (const bool stop : {true, false}) {
+        bytes[7] ^= 1;
+        WriteFile(big, bytes);
+        std::map<std::string, std::string> before;
+        for (const auto& name : FolderEntries(dir.Path())) before[name] = ReadFile(dir / name);
+        t.engine.SetBigFilePath(big);
+        t.engine.SetRecovery(1);
+        std::atomic<bool> stopFlag{false};
+        t.engine.SetStopFlag(&stopFlag);
+        t.view.onProgress = [&](int32_t position) { stopFlag = stop && position >= kProgressScale; };
+        const TransferOutcome outcome = SplitPlan({1000, 1000, 1000, 1000, 1000});
+        t.view.onProgress = nullptr;
+        std::map<std::string, std::string> after;
+        for (const auto& name : FolderEntries(dir.Path())) after[name] = ReadFile(dir / name);
+        if (stop) {
+            EXPECT_EQ(outcome, What::Stopped);
+            EXPECT_TRUE(after == before);
+            continue;
+        }
+        ASSERT_EQ(outcome, What::Done);
+        const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+        ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+        std::vector<std::string> found;
+        for (const auto& f : FindRecoveryFiles(dir.Path(), "Setup.exe")) found.push_back(FileNamePart(f));
+        EXPECT_EQ(found, read.set.recoveryNames);
+        EXPECT_EQ(after.size(), 7 + found.size());  // big, 5 pieces, sums, the recovery files; no staging
+    }
+}
+
+// A split onto disks asks for each volume's disk after the last piece's and
+// keeps the index beside the checksum file; No to a volume's disk leaves
+// the pieces whole and says the recovery files are missing.
+TEST(RecoveryOnDisks, EachVolumeGoesToADiskOfItsOwn) {
+    for (const int declineVolume : {0, 2}) {
+        TempFolder dir;
+        const std::string file = dir / "Setup.exe", bytes = PatternBytes(5000);
+        WriteFile(file, bytes);
+        const std::string drive = dir / "drive";
+        fs::create_directory(drive);
+        EngineUnderTest t;
+        t.engine.SetBigFilePath(file);
+        t.engine.SetPiecePrefix(drive + "/Setup.exe");
+        t.engine.SetUseChecksums(true);
+        t.engine.SetRecovery(2);
+        std::vector<std::vector<std::string>> disks;  // what each disk holds once taken out
+        auto takeOut = [&] {
+            disks.push_back(FolderEntries(drive));
+            for (const auto& name : disks.back()) fs::remove(drive + "/" + name);
+        };
+        t.view.onQuestion = takeOut;
+        for (int n = 1; n <= 5 + declineVolume; ++n) t.view.answers.push_back(n != 5 + declineVolume || n == 5);
+        t.Plan({1000, 1000, 1000, 1000, 1000});
+        const TransferOutcome outcome = t.engine.Split(100000, kMarker, PauseMode::Always, false);
+        takeOut();
+        const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+        ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+        for (int n = 1; n <= 5; ++n)
+            EXPECT_EQ(disks[std::size_t(n)], std::vector<std::string>{"Setup.exe.Quorved_" + std::to_string(n)});
+        if (declineVolume > 0) {
+            EXPECT_EQ(outcome, What::RecoveryNotWritten);
+            EXPECT_TRUE(read.set.recoveryNames.empty());
+            ASSERT_EQ(disks.size(), 8u);  // the volume written before the No stays on its disk
+            EXPECT_EQ(disks[6].size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(outcome, What::Done);
+        const std::size_t volumes = read.set.recoveryNames.size() - 1;
+        ASSERT_GE(volumes, 2u);
+        EXPECT_EQ(read.set.recoveryNames[0], "Setup.exe.par2");
+        EXPECT_TRUE(Exists(dir / "Setup.exe.par2"));  // beside the checksum file and the big file
+        ASSERT_EQ(t.view.questions.size(), 5 + volumes);
+        EXPECT_EQ(t.view.questions.back().text, EnglishText(55) + std::to_string(5 + volumes) + "?");
+        for (std::size_t v = 1; v <= volumes; ++v)
+            EXPECT_EQ(disks[5 + v], std::vector<std::string>{read.set.recoveryNames[v]});
+    }
 }
 
 TEST_F(RecoveryTransfer, JoinWithTooManyLostSaysHowManyAndWritesNothing) {

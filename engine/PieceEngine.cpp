@@ -71,11 +71,14 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
     checksumFilePath_.clear();
     rebuiltPieces_.clear();
     TransferOutcome outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
-    // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
-    const bool lost =
-        outcome.what == TransferOutcome::What::PieceDamaged || outcome.what == TransferOutcome::What::PieceMissing;
-    if (lost && useChecksums_ && !checksumFilePath_.empty() && !PausesBeforePieces(pauseMode, piecePrefix_)) {
-        JoinWithRebuiltPieces(maxBuffer, marker, pauseMode, outcome);
+    using What = TransferOutcome::What;
+    const bool lost = outcome.what == What::PieceDamaged || outcome.what == What::PieceMissing;
+    if (!useChecksums_ || checksumFilePath_.empty()) return outcome;
+    if (!PausesBeforePieces(pauseMode, piecePrefix_)) {
+        if (lost) JoinWithRebuiltPieces(maxBuffer, marker, pauseMode, outcome);
+    } else if (lost || outcome.what == What::CannotReadPiece) {
+        // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
+        outcome.recoveryNeedsOneFolder = !ReadChecksumFile(checksumFilePath_, marker).set.recoveryNames.empty();
     }
     return outcome;
 }

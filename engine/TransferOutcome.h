@@ -51,6 +51,9 @@ struct TransferOutcome {
     int64_t recoveryBytes = 0;
     std::vector<int32_t> rebuilt;
     int32_t missing = 0, rebuildable = 0;
+    // A join disk by disk found a piece missing or damaged in a set with
+    // recovery files, which need every piece at hand at once.
+    bool recoveryNeedsOneFolder = false;
 
     bool Ok() const { return what == What::Done; }
 };

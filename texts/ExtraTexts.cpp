@@ -270,6 +270,13 @@ const ExtraRow kRows[] = {
       "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
       "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
+    {Extra::RecoveryNeedsOneFolder,
+     {"The recovery files of this set can rebuild it: copy all smaller files and the recovery files into one folder "
+      "and join from there.",
+      "Uppsättningens återställningsfiler kan återskapa den: kopiera alla mindre filer och återställningsfilerna till "
+      "en och samma mapp och sätt ihop filen därifrån.",
+      "Die Wiederherstellungsdateien dieses Satzes können es neu erstellen: Kopieren Sie alle Teile und die "
+      "Wiederherstellungsdateien in einen gemeinsamen Ordner und fügen Sie die Datei von dort aus zusammen."}},
     {Extra::RebuiltPieceDiffers,
      {"Smaller file %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
@@ -423,5 +430,6 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;
+    if (outcome.recoveryNeedsOneFolder) text += "\n" + ExtraText(lang, Extra::RecoveryNeedsOneFolder);
     return text;
 }

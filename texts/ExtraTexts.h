@@ -70,6 +70,7 @@ enum class Extra {
     RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
     RestoredWithRebuiltPiece,   // %1 piece number
     RebuiltPieceDiffers,        // %1 piece number
+    RecoveryNeedsOneFolder,     // a join disk by disk cannot rebuild: how to let it
 
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"

@@ -93,6 +93,11 @@ TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesWithoutTouchingThem) {
     EXPECT_FALSE(read.set.recoveryNames.empty());  // the split listed its recovery files
     std::remove(Piece(2).c_str());
     WriteFile(Piece(4), "damaged");
+    // Disk by disk the set is never at hand as a whole: the join says how to let it rebuild.
+    const TransferOutcome diskByDisk = t.engine.Join(100000, kMarker, PauseMode::Always);
+    EXPECT_EQ(diskByDisk, (PieceOutcome{What::CannotReadPiece, 2}));
+    EXPECT_TRUE(diskByDisk.recoveryNeedsOneFolder);
+    EXPECT_FALSE(Exists(dir / "joined"));
     const TransferOutcome outcome = Join();
     ASSERT_EQ(outcome, What::Done);
     EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{2, 4}));

@@ -13,9 +13,10 @@
 //   MainTransfer.cpp  the split or join on the worker thread: locked controls,
 //                     throttled drawing of its progress, Stop
 //
-// Below, what the window does (functions, then slots) comes first; then its
-// state (the settings it runs with), then its controls; its private helpers
-// and bookkeeping last.
+// Below, what the window does (functions, then slots) comes first; then,
+// private, its state (the settings it runs with), its controls, its helpers
+// and bookkeeping. Tests reach the state and controls through TMain::Parts
+// (tests/app/MainParts.h).
 #pragma once
 
 #include <QElapsedTimer>
@@ -92,6 +93,10 @@ public:
     // The other windows, created after the main window and reused.
     void SetWindows(const TOtherWindows& windows) { windows_ = windows; }
     const TOtherWindows& Windows() const { return windows_; }
+    TPieceEngine& Engine() { return engine_; }
+
+    // The tests' view of the state and controls below; defined by the tests.
+    struct Parts;
 
     // ---- control state and reports (MainState.cpp)
     void SetControlState(ControlGroup group, bool enabled);
@@ -201,7 +206,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
     void dropEvent(QDropEvent* e) override;            // the first file counts
 
-public:
+private:
     // ======== The window's state: the settings it runs with, read at start
     // and written as they change (settings/SettingsStore.h has their defaults).
     int32_t MaxRAM = 0;                                                // copy buffer limit
@@ -263,9 +268,6 @@ public:
     QAction *LanguageEnglish = nullptr, *LanguageSwedish = nullptr, *LanguageGerman = nullptr;
     QAction *About = nullptr, *Hint = nullptr;
 
-    TPieceEngine& Engine() { return engine_; }
-
-private:
     // ---- helpers of the workflows
     void BuildLayout();
     void KeepOnScreen();        // size and position limited to the screen's available area

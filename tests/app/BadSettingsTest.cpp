@@ -61,11 +61,11 @@ protected:
     }
 
     void ExpectUsable() {
-        TMain& m = Main();
+        const TMain::Parts m = Parts();
         const Checks c = LanguageChecks();
         EXPECT_EQ(int(c.english) + int(c.swedish) + int(c.german), 1);
         EXPECT_GE(m.MaxRAM, 0);
-        EXPECT_TRUE(m.screen()->availableGeometry().contains(QRect(m.pos(), m.size())));
+        EXPECT_TRUE(Main().screen()->availableGeometry().contains(QRect(Main().pos(), Main().size())));
         EXPECT_TRUE(IsUsableMarker(ToStd(m.AddedFileType)));
         for (const QString& folder : {m.SplitPath, m.JoinPath}) EXPECT_TRUE(QFileInfo(folder).isDir());
         // The stored values: units 1 to 4, pause modes 0 to 2.

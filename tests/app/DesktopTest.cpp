@@ -50,7 +50,7 @@ protected:
 
 TEST_F(DesktopTest, NamedFileIsSplitAPieceOfAPresentSetIsJoined) {
     Main().OpenFromOutside(Path("Setup.exe"));
-    EXPECT_EQ(Main().BigFileName->text(), Path("Setup.exe"));
+    EXPECT_EQ(Parts().BigFileName->text(), Path("Setup.exe"));
     EXPECT_TRUE(ReadyToSplit());
 
     MakeSet(Path("Setup.exe"), 3);
@@ -62,7 +62,7 @@ TEST_F(DesktopTest, NamedFileIsSplitAPieceOfAPresentSetIsJoined) {
     MakeSet(Path("Other"), 3, 2);
     Main().OpenFromOutside(Path("Other.Quorved_3"));
     EXPECT_TRUE(ReadyToSplit());
-    EXPECT_EQ(Main().BigFileName->text(), Path("Other.Quorved_3"));
+    EXPECT_EQ(Parts().BigFileName->text(), Path("Other.Quorved_3"));
     EXPECT_TRUE(MessageTexts().isEmpty());
 
     Main().OpenFromOutside(Path("gone.bin"));
@@ -154,14 +154,14 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
 }
 
 TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) {
-    const std::pair<const char*, QAction*> commands[] = {{"SplitAFileBtn", Main().ChooseSplitAFile},
-                                                         {"FindPlaceToSmallFilesBtn", Main().FindPlaceToSmallFiles},
-                                                         {"DoSplitBtn", Main().DoSplit},
-                                                         {"JoinFilesBtn", Main().JoinFiles},
-                                                         {"FindPlaceToBigFileBtn", Main().FindPlaceToBigFile},
-                                                         {"DoJoinBtn", Main().DoJoin},
-                                                         {"ExitBtn", Main().Exit},
-                                                         {"HintBtn", Main().Hint}};
+    const std::pair<const char*, QAction*> commands[] = {{"SplitAFileBtn", Parts().ChooseSplitAFile},
+                                                         {"FindPlaceToSmallFilesBtn", Parts().FindPlaceToSmallFiles},
+                                                         {"DoSplitBtn", Parts().DoSplit},
+                                                         {"JoinFilesBtn", Parts().JoinFiles},
+                                                         {"FindPlaceToBigFileBtn", Parts().FindPlaceToBigFile},
+                                                         {"DoJoinBtn", Parts().DoJoin},
+                                                         {"ExitBtn", Parts().Exit},
+                                                         {"HintBtn", Parts().Hint}};
     for (const auto& [name, command] : commands) {
         SCOPED_TRACE(name);
         auto* button = Find<QToolButton>(name);
@@ -177,11 +177,11 @@ TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) 
     dark.setColor(QPalette::Window, QColor(45, 45, 48));
     dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
     auto shown = [](QAction* command) { return command->icon().pixmap(QSize(16, 16)).toImage(); };
-    const QImage light = shown(Main().DoSplit);
+    const QImage light = shown(Parts().DoSplit);
     Main().setPalette(dark);
-    const QImage drawnDark = ToolPixmap(ToolIcon::Split, 16, true, Main().SpeedBar->palette()).toImage();
-    EXPECT_NE(shown(Main().DoSplit), light);
-    EXPECT_EQ(shown(Main().DoSplit), drawnDark.convertToFormat(shown(Main().DoSplit).format()));
+    const QImage drawnDark = ToolPixmap(ToolIcon::Split, 16, true, Parts().SpeedBar->palette()).toImage();
+    EXPECT_NE(shown(Parts().DoSplit), light);
+    EXPECT_EQ(shown(Parts().DoSplit), drawnDark.convertToFormat(shown(Parts().DoSplit).format()));
 }
 
 TEST_F(DesktopTest, EscapeClosesTheHelpWindow) {
@@ -194,11 +194,11 @@ TEST_F(DesktopTest, EscapeClosesTheHelpWindow) {
 TEST_F(DesktopTest, PieceListGrowsWithTheWindow) {
     Main().show();
     QTest::qWait(20);
-    const QSize before = Main().SmallerSizesLB->size();
+    const QSize before = Parts().SmallerSizesLB->size();
     Main().resize(Main().size() + QSize(300, 200));
     QTest::qWait(20);
-    EXPECT_GT(Main().SmallerSizesLB->height(), before.height() + 100);
-    EXPECT_GT(Main().SmallerSizesLB->width(), before.width() + 100);
+    EXPECT_GT(Parts().SmallerSizesLB->height(), before.height() + 100);
+    EXPECT_GT(Parts().SmallerSizesLB->width(), before.width() + 100);
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ protected:
         ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
         ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
         // The folders as if chosen earlier: never the user's home.
-        Main().JoinPath = Path("pieces");
-        Main().SplitPath = Path("big");
+        Parts().JoinPath = Path("pieces");
+        Parts().SplitPath = Path("big");
         prefix = Path("pieces/Setup.exe");
         target = Path("big/Setup.exe");
     }
@@ -81,12 +81,12 @@ TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
     EXPECT_FALSE(DiskDialogShown());
 
     EXPECT_EQ(Sizes(), QStringList({"1000", "2000", "0", "3000", "500"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 5");
-    EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 5");
-    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
-    EXPECT_EQ(Main().BigFileName->text(), target);
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 5");
+    EXPECT_EQ(Parts().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 5");
+    EXPECT_EQ(Parts().SmallFileNames->text(), prefix + ".Quorved_*");
+    EXPECT_EQ(Parts().BigFileName->text(), target);
     EXPECT_EQ(engine.BigFilePath(), target.toStdString());
-    EXPECT_EQ(Main().BigFileBytes, 6500);
+    EXPECT_EQ(Parts().BigFileBytes, 6500);
     EXPECT_EQ(engine.CurrentPieceName(), Piece(prefix, 6).toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
     EXPECT_EQ(Status1(), "Ready to restore the file!");
@@ -108,18 +108,18 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     ASSERT_EQ(Status1(), "The file is splitted!");
 
     ChoosePiece(Piece(prefix, 2));
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
     // The big file goes where the last file to split came from: choose a new name.
     modal.SetNextFileName(Path("big/Restored.exe"));
-    QTest::mouseClick(Main().FindPlaceToBigFileBtn, Qt::LeftButton);
-    QTest::mouseClick(Main().DoJoinBtn, Qt::LeftButton);
+    QTest::mouseClick(Parts().FindPlaceToBigFileBtn, Qt::LeftButton);
+    QTest::mouseClick(Parts().DoJoinBtn, Qt::LeftButton);
     Main().WaitForTransfer();
 
     EXPECT_TRUE(modal.Messages().empty());
     EXPECT_EQ(Status1(), "The file is restored and checked!");
     EXPECT_EQ(Read(Path("big/Restored.exe")), bytes);
-    EXPECT_EQ(Main().BigFileSize->text(), "2.861");
-    EXPECT_EQ(Main().BigFileBytes, 3000000);
+    EXPECT_EQ(Parts().BigFileSize->text(), "2.861");
+    EXPECT_EQ(Parts().BigFileBytes, 3000000);
     ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn", "DoSplit"}, false);
     ExpectEnabled({"CBBaseSize", "rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
 }
@@ -155,13 +155,13 @@ TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
     for (const Case c : {Case{1, false}, Case{0, true}, Case{2, false}, Case{7, false}}) {
         SCOPED_TRACE(testing::Message() << "pause mode " << c.mode);
         modal.shown.clear();
-        Main().PauseMode = static_cast<PauseMode>(c.mode);
+        Parts().PauseMode = static_cast<PauseMode>(c.mode);
         AnswerDiskCount(4);
         ChoosePiece(Piece(prefix, 1));
         EXPECT_EQ(DiskDialogShown(), c.asks);
         EXPECT_EQ(Sizes(), c.asks ? QStringList({"?", "?", "?", "?"}) : QStringList({"10", "20", "30"}));
-        EXPECT_EQ(Main().lblNrFiles->text(), c.asks ? "Nr. of files: 4" : "Nr. of files: 3");
-        EXPECT_EQ(Main().BigFileBytes, c.asks ? 0 : 60);
+        EXPECT_EQ(Parts().lblNrFiles->text(), c.asks ? "Nr. of files: 4" : "Nr. of files: 3");
+        EXPECT_EQ(Parts().BigFileBytes, c.asks ? 0 : 60);
         // Asked sizes are measured during the join: none left from the set counted before.
         EXPECT_EQ(engine.PieceSizes(), c.asks ? std::vector<int64_t>(5, 0) : std::vector<int64_t>({0, 10, 20, 30}));
         EXPECT_EQ(Status1(), "Ready to restore the file!");
@@ -174,13 +174,13 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     QuestionWatchingModal seam;
     Modal::Install(&seam);
     std::vector<bool> listEnabled;
-    seam.onQuestion = [&] { listEnabled.push_back(Main().SmallerSizesLB->isEnabled()); };
+    seam.onQuestion = [&] { listEnabled.push_back(Parts().SmallerSizesLB->isEnabled()); };
     Main().SelectPauseMode(PauseMode::Always);
     AnswerDiskCount(seam, 3);
     seam.SetNextFileName(Piece(prefix, 2));
     Main().JoinFilesClick();
     ASSERT_EQ(Sizes(), QStringList({"?", "?", "?"}));
-    ASSERT_FALSE(Main().SmallerSizesLB->isEnabled());
+    ASSERT_FALSE(Parts().SmallerSizesLB->isEnabled());
 
     for (int i = 0; i < 3; ++i) seam.SetNextAnswer(true);
     Main().DoJoinClick();
@@ -195,10 +195,10 @@ TEST_F(JoinWorkflow, PausingJoinAsksBeforeEachPieceWithTheListEnabled) {
     EXPECT_EQ(questions, QStringList({"Ready for diskette/file number 1?", "Ready for diskette/file number 2?",
                                       "Ready for diskette/file number 3?"}));
     EXPECT_EQ(listEnabled, std::vector<bool>({true, true, true}));
-    EXPECT_FALSE(Main().SmallerSizesLB->isEnabled());  // as before the join
+    EXPECT_FALSE(Parts().SmallerSizesLB->isEnabled());  // as before the join
     EXPECT_EQ(Status1(), "The file is restored!");
     EXPECT_EQ(Read(target), whole);
-    EXPECT_EQ(Main().BigFileBytes, 60);
+    EXPECT_EQ(Parts().BigFileBytes, 60);
 }
 
 TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
@@ -222,7 +222,7 @@ TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
-    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+    EXPECT_EQ(Parts().SmallFileNames->text(), prefix + ".Quorved_*");
     EXPECT_TRUE(Sizes().isEmpty());
     ExpectEnabled({"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles", "FindPlaceToSmallFilesBtn"}, false);
     for (const QString& name : unchanged) EXPECT_EQ(IsEnabled(name), before[name]) << name.toStdString();
@@ -232,7 +232,7 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
     modal.SetNextFileName(Path("big/Other.bin"));
     ASSERT_TRUE(Write(Path("big/Other.bin"), Pattern(5000)));
     Main().ChooseSplitAFileClick();
-    const QString label = Main().BigFileName->text();
+    const QString label = Parts().BigFileName->text();
 
     ChoosePiece(Piece(prefix, 9));
 
@@ -240,7 +240,7 @@ TEST_F(JoinWorkflow, ChosenPieceThatDoesNotExistChangesOnlyTheEngineNames) {
     EXPECT_EQ(modal.Messages()[0].text, "File is missing: " + Piece(prefix, 9));
     EXPECT_EQ(engine.PiecePrefix(), prefix.toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), "(none)");
-    EXPECT_EQ(Main().BigFileName->text(), label);
+    EXPECT_EQ(Parts().BigFileName->text(), label);
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "DoJoin"}, false);
 }
 
@@ -273,7 +273,7 @@ TEST_F(JoinWorkflow, PlaceDialogCancelledRecreatesBesideThePieces) {
     EXPECT_EQ(save.folder, Path("big"));
     EXPECT_EQ(save.proposedName, "Setup.exe");
     EXPECT_EQ(engine.BigFilePath(), prefix.toStdString());
-    EXPECT_EQ(Main().BigFileName->text(), target);  // the earlier target stays shown
+    EXPECT_EQ(Parts().BigFileName->text(), target);  // the earlier target stays shown
     EXPECT_EQ(StoredPath("SplitPath"), "(none)");
 
     Main().DoJoinClick();
@@ -295,7 +295,7 @@ TEST_F(JoinWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
     modal.SetNextFileName(Path("pieces/Copy.exe"));
     Main().FindPlaceToBigFileClick();
     EXPECT_EQ(Status1(), "New place selected!");
-    EXPECT_EQ(Main().BigFileName->text(), Path("pieces/Copy.exe"));
+    EXPECT_EQ(Parts().BigFileName->text(), Path("pieces/Copy.exe"));
     EXPECT_EQ(StoredPath("SplitPath"), Path("pieces"));
 }
 
@@ -314,7 +314,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     EXPECT_EQ(modal.Messages()[1].icon, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);
-    EXPECT_EQ(Main().BigFileBytes, old.size());             // measured from the file on disk
+    EXPECT_EQ(Parts().BigFileBytes, old.size());            // measured from the file on disk
     ExpectEnabled({"DoJoin", "FindPlaceToBigFile"}, true);  // the same set can be tried again
 }
 
@@ -322,11 +322,11 @@ TEST_F(JoinWorkflow, DiskDialogNeverConfirmedJoinsNothing) {
     MakeSet({10, 20});
     const QByteArray old = "kept";
     ASSERT_TRUE(Write(target, old));
-    Main().PauseMode = PauseMode::Always;
+    Parts().PauseMode = PauseMode::Always;
     ChoosePiece(Piece(prefix, 1));  // the disk dialog is closed without OK
     EXPECT_TRUE(DiskDialogShown());
     EXPECT_TRUE(Sizes().isEmpty());
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 0");
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 0");
     EXPECT_TRUE(IsEnabled("DoJoin"));
 
     modal.SetNextAnswer(true);  // replace the older file

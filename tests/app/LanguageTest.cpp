@@ -23,7 +23,7 @@ namespace {
 class Language : public MainWindowFixture {
 protected:
     QAction* Item(int language) {
-        QAction* const items[] = {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman};
+        QAction* const items[] = {Parts().LanguageEnglish, Parts().LanguageSwedish, Parts().LanguageGerman};
         return items[language];
     }
     int32_t StoredLanguage() { return store.ReadIntSetting("Language", "Language", -12345); }
@@ -31,8 +31,8 @@ protected:
     // A planned file of `bytes` in base size mode (1.44 MB pieces by default).
     void PlanFile(int64_t bytes) {
         engine.SetBigFilePath("/data/Setup.exe");
-        Main().BigFileBytes = bytes;
-        Main().BigFileName->setText("/data/Setup.exe");
+        Parts().BigFileBytes = bytes;
+        Parts().BigFileName->setText("/data/Setup.exe");
         Main().PlanPieceSizes(0);
     }
 };
@@ -41,18 +41,18 @@ TEST_F(Language, SwitchRewritesTheMainWindowAndStoresTheChoice) {
     Item(2)->trigger();
     EXPECT_EQ(LanguageIndex, ::Language::German);
     EXPECT_EQ(LanguageChecks(), (Checks{false, false, true}));
-    EXPECT_EQ(Main().File1->title(), "&Datei");
+    EXPECT_EQ(Parts().File1->title(), "&Datei");
     EXPECT_EQ(Main().windowTitle(), "Dateiquorvel");
-    EXPECT_EQ(Main().LanguageGerman->text(), "&Deutch");
-    EXPECT_EQ(Main().HintBtn->toolTip(), "Erklärt das Programm");
-    EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
+    EXPECT_EQ(Parts().LanguageGerman->text(), "&Deutch");
+    EXPECT_EQ(Parts().HintBtn->toolTip(), "Erklärt das Programm");
+    EXPECT_EQ(Parts().Hint->text(), "&Wie es funktioniert...");
     EXPECT_EQ(StoredLanguage(), 2);
 
     Item(0)->trigger();
     EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
-    EXPECT_EQ(Main().File1->title(), "&File");
+    EXPECT_EQ(Parts().File1->title(), "&File");
     EXPECT_EQ(Main().windowTitle(), "The File Quorvel");
-    EXPECT_EQ(Main().HintBtn->toolTip(), "Explains the program");
+    EXPECT_EQ(Parts().HintBtn->toolTip(), "Explains the program");
     EXPECT_EQ(StoredLanguage(), 0);
 }
 
@@ -60,9 +60,9 @@ TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
     PlanFile(3000000);
     ASSERT_EQ(engine.PieceCount(), 3);
     // A piece offered for editing: after a switch the label names no piece.
-    Main().SmallerSizesLB->setCurrentRow(1);
+    Parts().SmallerSizesLB->setCurrentRow(1);
     Main().SmallerSizesLBClick();
-    ASSERT_EQ(Main().ChangeItem->text(), "File Number 2");
+    ASSERT_EQ(Parts().ChangeItem->text(), "File Number 2");
 
     struct Case {
         int language;
@@ -75,17 +75,17 @@ TEST_F(Language, PieceCountAndGroupHintFollowTheSwitch) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.language);
-        Main().StatusPanel0->setText("hint");
-        Main().StatusPanel1->setText("Ready to split the file!");
+        Parts().StatusPanel0->setText("hint");
+        Parts().StatusPanel1->setText("Ready to split the file!");
         Item(c.language)->trigger();
-        EXPECT_EQ(Main().lblNrFiles->text(), c.nrFiles);
+        EXPECT_EQ(Parts().lblNrFiles->text(), c.nrFiles);
         EXPECT_EQ(GroupHint(), c.hint);
-        EXPECT_EQ(Main().ChangeItem->text(), c.changeItem);
-        EXPECT_EQ(Main().StatusPanel0->text(), QString());
-        EXPECT_EQ(Main().StatusPanel1->text(), QString());
+        EXPECT_EQ(Parts().ChangeItem->text(), c.changeItem);
+        EXPECT_EQ(Parts().StatusPanel0->text(), QString());
+        EXPECT_EQ(Parts().StatusPanel1->text(), QString());
     }
     // Only texts change: the plan, the list and the editing controls stay.
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 3);
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 3);
     EXPECT_EQ(engine.PieceCount(), 3);
     EXPECT_TRUE(IsEnabled("DoSplit"));
 }
@@ -140,10 +140,10 @@ TEST_F(Language, QtsOwnButtonsSpeakTheLanguageFromTheStartAndAfterASwitch) {
 
 TEST_F(Language, FreeSpaceModeShowsNoCountAndAQuestionMark) {
     PlanFile(3000000);
-    Main().rbSizeFree->click();
-    ASSERT_TRUE(Main().UseFreeSpace);
+    Parts().rbSizeFree->click();
+    ASSERT_TRUE(Parts().UseFreeSpace);
     Item(1)->trigger();
-    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    EXPECT_EQ(Parts().lblNrFiles->text(), QString());
     EXPECT_EQ(GroupHint(), "* i filnamnen är ett heltal från 1 till ?");
 }
 
@@ -158,9 +158,9 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
         Start();
         const Checks before = LanguageChecks();
         // Marks that a rewrite of the texts or the status bar would remove.
-        Main().File1->setTitle("untouched");
-        Main().StatusPanel0->setText("welcome");
-        Main().StatusPanel1->setText("The file is splitted!");
+        Parts().File1->setTitle("untouched");
+        Parts().StatusPanel0->setText("welcome");
+        Parts().StatusPanel1->setText("The file is splitted!");
         ASSERT_TRUE(QFile::remove(TestSettingsFile()));
 
         if (c.fromMenu)
@@ -173,9 +173,9 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
         EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the choice was written";
         EXPECT_EQ(LanguageChecks(), before);
         EXPECT_EQ(LanguageIndex, static_cast<::Language>(c.stored));
-        EXPECT_EQ(Main().File1->title(), "untouched");
-        EXPECT_EQ(Main().StatusPanel0->text(), "welcome");
-        EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+        EXPECT_EQ(Parts().File1->title(), "untouched");
+        EXPECT_EQ(Parts().StatusPanel0->text(), "welcome");
+        EXPECT_EQ(Parts().StatusPanel1->text(), "The file is splitted!");
     }
 }
 
@@ -184,7 +184,7 @@ TEST_F(Language, ChoiceIsRestoredAtTheNextStart) {
     Start();
     EXPECT_EQ(LanguageIndex, ::Language::Swedish);
     EXPECT_EQ(LanguageChecks(), (Checks{false, true, false}));
-    EXPECT_EQ(Main().File1->title(), "&Arkiv");
+    EXPECT_EQ(Parts().File1->title(), "&Arkiv");
     EXPECT_EQ(Main().windowTitle(), "Filquorvelen");
 }
 

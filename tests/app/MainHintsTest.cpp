@@ -38,33 +38,33 @@ protected:
 };
 
 TEST_F(MainHints, ToolButtonsAndProgressBar) {
-    EXPECT_EQ(Main().SplitAFileBtn->toolTip(), "Select a file to be splitted");
-    EXPECT_EQ(Main().ExitBtn->toolTip(), "Exit");
-    EXPECT_EQ(Main().FindPlaceToSmallFilesBtn->toolTip(), "Find a place for the smaller files");
-    EXPECT_EQ(Main().HintBtn->toolTip(), "Explains the program");
-    EXPECT_EQ(Main().PBar->toolTip(), "");  // the hint starts with "|"
+    EXPECT_EQ(Parts().SplitAFileBtn->toolTip(), "Select a file to be splitted");
+    EXPECT_EQ(Parts().ExitBtn->toolTip(), "Exit");
+    EXPECT_EQ(Parts().FindPlaceToSmallFilesBtn->toolTip(), "Find a place for the smaller files");
+    EXPECT_EQ(Parts().HintBtn->toolTip(), "Explains the program");
+    EXPECT_EQ(Parts().PBar->toolTip(), "");  // the hint starts with "|"
 
-    Hover(Main().SplitAFileBtn);
-    EXPECT_EQ(Main().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
-    Hover(Main().ExitBtn);
-    EXPECT_EQ(Main().StatusPanel0->text(), "Exit from the program");
-    Hover(Main().PBar);
-    EXPECT_EQ(Main().StatusPanel0->text(), "Shows how much of the work that is done");
-    Hover(Main().HintBtn);
-    EXPECT_EQ(Main().StatusPanel0->text(), "Explains how the program works and is used");
+    Hover(Parts().SplitAFileBtn);
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
+    Hover(Parts().ExitBtn);
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Exit from the program");
+    Hover(Parts().PBar);
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Shows how much of the work that is done");
+    Hover(Parts().HintBtn);
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Explains how the program works and is used");
 }
 
 TEST_F(MainHints, LongHintIsShownWholeWhereTheWindowHasRoom) {
     const int designed = 345 * Main().logicalDpiX() / 120;
     Main().show();
     Main().resize(1000, Main().height());
-    Hover(Main().SplitAFileBtn);
+    Hover(Parts().SplitAFileBtn);
     QCoreApplication::processEvents();
-    EXPECT_GE(Main().StatusPanel0->width(), Main().StatusPanel0->sizeHint().width());
-    EXPECT_GT(Main().StatusPanel0->width(), designed);
+    EXPECT_GE(Parts().StatusPanel0->width(), Parts().StatusPanel0->sizeHint().width());
+    EXPECT_GT(Parts().StatusPanel0->width(), designed);
     Main().ShowHintInStatusBar("");
     QCoreApplication::processEvents();
-    EXPECT_EQ(Main().StatusPanel0->width(), designed);
+    EXPECT_EQ(Parts().StatusPanel0->width(), designed);
 }
 
 TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
@@ -91,25 +91,25 @@ TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
 }
 
 TEST_F(MainHints, GroupBoxHintShowsOverItsChildrenWithoutOwnHint) {
-    EXPECT_EQ(Main().BigFileGB->toolTip(), "");
-    EXPECT_EQ(Main().BigFileGB->statusTip(), "Click on a circular button to change unit of size");
+    EXPECT_EQ(Parts().BigFileGB->toolTip(), "");
+    EXPECT_EQ(Parts().BigFileGB->statusTip(), "Click on a circular button to change unit of size");
 
     Main().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
-    QCursor::setPos(Main().lblBigFileName->mapToGlobal(Main().lblBigFileName->rect().center()));
+    QCursor::setPos(Parts().lblBigFileName->mapToGlobal(Parts().lblBigFileName->rect().center()));
     QStatusTipEvent left{QString()};  // what leaving a control with a hint sends
     QCoreApplication::sendEvent(&Main(), &left);
-    EXPECT_EQ(Main().StatusPanel0->text(), "Click on a circular button to change unit of size");
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Click on a circular button to change unit of size");
 
     // Over a control without any hint around it, panel 0 is emptied.
-    QCursor::setPos(Main().StatusPanel1->mapToGlobal(Main().StatusPanel1->rect().center()));
+    QCursor::setPos(Parts().StatusPanel1->mapToGlobal(Parts().StatusPanel1->rect().center()));
     QCoreApplication::sendEvent(&Main(), &left);
-    EXPECT_EQ(Main().StatusPanel0->text(), "");
+    EXPECT_EQ(Parts().StatusPanel0->text(), "");
 }
 
 TEST_F(MainHints, HighlightedMenuItemShowsItsLongHint) {
-    Main().ChooseSplitAFile->showStatusText(Main().menuBar());
-    EXPECT_EQ(Main().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
-    Main().ClearRegistry->showStatusText(Main().menuBar());
-    EXPECT_EQ(Main().StatusPanel0->text(), "Forgets entered paths, base sizes, positions and so on...");
+    Parts().ChooseSplitAFile->showStatusText(Main().menuBar());
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Select a file that will be splitted into smaller files");
+    Parts().ClearRegistry->showStatusText(Main().menuBar());
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Forgets entered paths, base sizes, positions and so on...");
 }

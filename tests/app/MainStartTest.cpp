@@ -10,7 +10,8 @@
 class MainStart : public MainWindowFixture {
 protected:
     std::array<bool, 3> PauseChecks() {
-        return {Main().ChangeAlways->isChecked(), Main().ChangeSometimes->isChecked(), Main().ChangeNever->isChecked()};
+        return {Parts().ChangeAlways->isChecked(), Parts().ChangeSometimes->isChecked(),
+                Parts().ChangeNever->isChecked()};
     }
     // A stored value read back with a default no program value uses.
     int32_t Stored(const IntSetting& s) { return store.ReadIntSetting(s.section, s.name, -12345); }
@@ -23,14 +24,14 @@ TEST_F(MainStart, FirstStartComesUpWithEveryDefault) {
     EXPECT_EQ(LanguageChecks(), (Checks{true, false, false}));
     EXPECT_EQ(LanguageIndex, Language::English);
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
-    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
-    EXPECT_EQ(Main().MaxRAM, 100000);
-    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
-    EXPECT_EQ(Main().SplitPath, DefaultFolder());
-    EXPECT_EQ(Main().JoinPath, DefaultFolder());
-    EXPECT_EQ(Main().StatusPanel0->text(), "Welcome to The File Quorvel, version 1.7");
-    EXPECT_EQ(Main().StatusPanel0->width(), 345 * Main().logicalDpiX() / 120);
-    EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
+    EXPECT_EQ(Parts().PauseMode, PauseMode::Sometimes);
+    EXPECT_EQ(Parts().MaxRAM, 100000);
+    EXPECT_EQ(Parts().AddedFileType, ".Quorved_");
+    EXPECT_EQ(Parts().SplitPath, DefaultFolder());
+    EXPECT_EQ(Parts().JoinPath, DefaultFolder());
+    EXPECT_EQ(Parts().StatusPanel0->text(), "Welcome to The File Quorvel, version 1.7");
+    EXPECT_EQ(Parts().StatusPanel0->width(), 345 * Main().logicalDpiX() / 120);
+    EXPECT_EQ(Parts().ChangeItem->text(), "File Number ");
 
     // Nothing can be split, joined or edited yet; choosing files and sizing can.
     ExpectEnabled(
@@ -43,10 +44,10 @@ TEST_F(MainStart, FirstStartComesUpWithEveryDefault) {
 }
 
 TEST_F(MainStart, EveryWayOfLeavingSavesTheGeometryAndTheNextStartRestoresIt) {
-    const std::vector<std::pair<const char*, std::function<void(TMain&)>>> ways = {
-        {"Exit menu item", [](TMain& m) { m.Exit->trigger(); }},
-        {"Exit tool button", [](TMain& m) { QTest::mouseClick(m.ExitBtn, Qt::LeftButton); }},
-        {"close box", [](TMain& m) { m.close(); }},
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"Exit menu item", [this] { Parts().Exit->trigger(); }},
+        {"Exit tool button", [this] { QTest::mouseClick(Parts().ExitBtn, Qt::LeftButton); }},
+        {"close box", [this] { Main().close(); }},
     };
     int shift = 0;
     for (const auto& [way, leave] : ways) {
@@ -59,7 +60,7 @@ TEST_F(MainStart, EveryWayOfLeavingSavesTheGeometryAndTheNextStartRestoresIt) {
         shift += 10;
         Main().move(where);
         Main().resize(size);
-        leave(Main());
+        leave();
         EXPECT_EQ(Stored(Settings::MainLeft), where.x());
         EXPECT_EQ(Stored(Settings::MainTop), where.y());
         EXPECT_EQ(Stored(Settings::MainWidth), size.width());
@@ -100,7 +101,7 @@ TEST_F(MainStart, ResetForgetsEverythingAndSavesNoGeometry) {
     Main().show();
     Main().move(310, 320);
 
-    Main().ClearRegistry->trigger();
+    Parts().ClearRegistry->trigger();
     Main().close();  // quitting closes the windows: that must not store the geometry again
     EXPECT_EQ(Stored(Settings::MainLeft), -12345);
     EXPECT_EQ(Stored(Settings::MainTop), -12345);
@@ -109,23 +110,23 @@ TEST_F(MainStart, ResetForgetsEverythingAndSavesNoGeometry) {
     Main().show();
     EXPECT_EQ(Main().pos(), QPoint(100, 50));
     EXPECT_TRUE(LanguageChecks().english);
-    EXPECT_EQ(Main().File1->title(), "&File");
-    EXPECT_EQ(Main().MaxRAM, 100000);
-    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
-    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+    EXPECT_EQ(Parts().File1->title(), "&File");
+    EXPECT_EQ(Parts().MaxRAM, 100000);
+    EXPECT_EQ(Parts().PauseMode, PauseMode::Sometimes);
+    EXPECT_EQ(Parts().AddedFileType, ".Quorved_");
 }
 
 TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
-    Main().ChangeSometimes->trigger();  // already checked
+    Parts().ChangeSometimes->trigger();  // already checked
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
     EXPECT_EQ(Stored(Settings::ChangeDisk), -12345);
 
-    Main().ChangeNever->trigger();
+    Parts().ChangeNever->trigger();
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, false, true}));
-    EXPECT_EQ(Main().PauseMode, PauseMode::Never);
+    EXPECT_EQ(Parts().PauseMode, PauseMode::Never);
     EXPECT_EQ(Stored(Settings::ChangeDisk), 2);
 
-    Main().ChangeAlways->trigger();
+    Parts().ChangeAlways->trigger();
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{true, false, false}));
     EXPECT_EQ(Stored(Settings::ChangeDisk), 0);
 }
@@ -133,9 +134,9 @@ TEST_F(MainStart, PauseMenuWritesOnlyAChange) {
 TEST_F(MainStart, StoredPauseModeOutOfRangeReadsAsSometimes) {
     store.Write(Settings::ChangeDisk, 7);
     Start();
-    EXPECT_EQ(Main().PauseMode, PauseMode::Sometimes);
+    EXPECT_EQ(Parts().PauseMode, PauseMode::Sometimes);
     EXPECT_EQ(PauseChecks(), (std::array<bool, 3>{false, true, false}));
-    Main().ChangeNever->trigger();
+    Parts().ChangeNever->trigger();
     EXPECT_EQ(Stored(Settings::ChangeDisk), 2);
 }
 
@@ -157,36 +158,36 @@ TEST_F(MainStart, StoredLanguageChoosesTextsAndCheckMark) {
         store.Write(Settings::Language, c.stored);
         Start();
         EXPECT_EQ(LanguageChecks(), c.checks);
-        EXPECT_EQ(Main().File1->title(), c.file);
+        EXPECT_EQ(Parts().File1->title(), c.file);
         EXPECT_EQ(Main().windowTitle(), c.caption);
-        EXPECT_EQ(Main().StatusPanel0->text(), c.welcome);
+        EXPECT_EQ(Parts().StatusPanel0->text(), c.welcome);
     }
 }
 
 TEST_F(MainStart, GermanTexts) {
     store.Write(Settings::Language, 2);
     Start();
-    EXPECT_EQ(Main().LanguageGerman->text(), "&Deutch");
-    EXPECT_EQ(Main().HintBtn->toolTip(), "Erklärt das Programm");
-    EXPECT_EQ(Main().HintBtn->statusTip(), "Erklärt wie das Programm funktioniert und angewendet wird");
-    EXPECT_EQ(Main().HintBtn->text(), "Wie es funktioniert");
-    EXPECT_EQ(Main().Hint->text(), "&Wie es funktioniert...");
-    EXPECT_EQ(Main().FindPlaceToBigFileBtn->toolTip(), "Finde einen Platz für die große Datei");
-    EXPECT_EQ(Main().ChangeOfDisk->title(), "&Pause");
-    EXPECT_EQ(Main().About->text(), "Ü&ber");
+    EXPECT_EQ(Parts().LanguageGerman->text(), "&Deutch");
+    EXPECT_EQ(Parts().HintBtn->toolTip(), "Erklärt das Programm");
+    EXPECT_EQ(Parts().HintBtn->statusTip(), "Erklärt wie das Programm funktioniert und angewendet wird");
+    EXPECT_EQ(Parts().HintBtn->text(), "Wie es funktioniert");
+    EXPECT_EQ(Parts().Hint->text(), "&Wie es funktioniert...");
+    EXPECT_EQ(Parts().FindPlaceToBigFileBtn->toolTip(), "Finde einen Platz für die große Datei");
+    EXPECT_EQ(Parts().ChangeOfDisk->title(), "&Pause");
+    EXPECT_EQ(Parts().About->text(), "Ü&ber");
 }
 
 TEST_F(MainStart, EnglishTextsOfWindowsMenuItemsAndHelpButton) {
-    EXPECT_EQ(Main().MemoryUsage->text(), "Memory Usage...");
-    EXPECT_EQ(Main().ChooseFiletype->text(), "Change ending to the names of the smaller files...");
-    EXPECT_EQ(Main().Hint->text(), "&How It Works...");
-    EXPECT_EQ(Main().Hint->statusTip(), "Explains how the program works and is used");
-    EXPECT_EQ(Main().HintBtn->text(), "How It Works");
-    EXPECT_EQ(Main().About->text(), "&About");
-    for (QAction* language : {Main().LanguageEnglish, Main().LanguageSwedish, Main().LanguageGerman})
+    EXPECT_EQ(Parts().MemoryUsage->text(), "Memory Usage...");
+    EXPECT_EQ(Parts().ChooseFiletype->text(), "Change ending to the names of the smaller files...");
+    EXPECT_EQ(Parts().Hint->text(), "&How It Works...");
+    EXPECT_EQ(Parts().Hint->statusTip(), "Explains how the program works and is used");
+    EXPECT_EQ(Parts().HintBtn->text(), "How It Works");
+    EXPECT_EQ(Parts().About->text(), "&About");
+    for (QAction* language : {Parts().LanguageEnglish, Parts().LanguageSwedish, Parts().LanguageGerman})
         EXPECT_EQ(language->statusTip(), "Choose preferable language") << language->objectName().toStdString();
-    EXPECT_EQ(Main().ChangeNever->statusTip(), "Choose ''pause'' if you will need to change disks");
-    EXPECT_EQ(Main().ClearRegistry->text(), "Exit and reset default settings");
-    EXPECT_EQ(Main().Exit->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_EQ(Main().DoJoin->shortcut(), QKeySequence("Ctrl+J"));
+    EXPECT_EQ(Parts().ChangeNever->statusTip(), "Choose ''pause'' if you will need to change disks");
+    EXPECT_EQ(Parts().ClearRegistry->text(), "Exit and reset default settings");
+    EXPECT_EQ(Parts().Exit->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(Parts().DoJoin->shortcut(), QKeySequence("Ctrl+J"));
 }

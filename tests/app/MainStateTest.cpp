@@ -84,7 +84,7 @@ TEST_F(MainState, EachGroupSwitchesExactlyItsControls) {
 }
 
 TEST_F(MainState, JoinDoneInFreeSpaceModeLeavesBaseSizeListOff) {
-    Main().UseFreeSpace = true;
+    Parts().UseFreeSpace = true;
     Main().SetControlState(ControlGroup::JoinCommand, true);
     Main().SetControlState(ControlGroup::JoinCommand, false);
     ExpectEnabled({"rbSizeBase", "rbSizeFree", "ApplyBaseSize"}, true);
@@ -139,17 +139,17 @@ TEST_F(MainState, ReportTransferResultForEveryKindOfOutcome) {
         } else {
             EXPECT_TRUE(messages.empty());
         }
-        EXPECT_EQ(Main().StatusPanel1->text(), c.panel1);
-        EXPECT_EQ(Main().StatusPanel0->text(), "");
+        EXPECT_EQ(Parts().StatusPanel1->text(), c.panel1);
+        EXPECT_EQ(Parts().StatusPanel0->text(), "");
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 4");
-        EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 4");
-        EXPECT_EQ(Main().ActualSizeGB->toolTip(), "");
+        EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 4");
+        EXPECT_EQ(Parts().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 4");
+        EXPECT_EQ(Parts().ActualSizeGB->toolTip(), "");
     }
 }
 
 TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
-    Main().LanguageGerman->trigger();
+    Parts().LanguageGerman->trigger();
     TransferOutcome full;
     full.what = TransferOutcome::What::SizesDiffer;
     full.error = ENOSPC;
@@ -164,7 +164,7 @@ TEST_F(MainState, TheSystemsReasonFollowsTheMessageInTheUsersLanguage) {
     stopped.what = TransferOutcome::What::Stopped;
     Main().ReportTransferResult(stopped);
     EXPECT_TRUE(modal.Messages().empty());
-    EXPECT_EQ(Main().StatusPanel1->text(), "Abgebrochen.");
+    EXPECT_EQ(Parts().StatusPanel1->text(), "Abgebrochen.");
 }
 
 TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {
@@ -174,7 +174,7 @@ TEST_F(MainState, MissingFileIsReportedAndTheHourglassGoes) {
     ASSERT_EQ(messages.size(), 1u);
     ExpectBox(messages[0], "Abnormal termination!", "File is missing: /data/Setup.exe.Quorved_2",
               ModalSeam::Icon::Stop);
-    EXPECT_EQ(Main().StatusPanel1->text(), "Abnormal termination!");
+    EXPECT_EQ(Parts().StatusPanel1->text(), "Abnormal termination!");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -187,13 +187,13 @@ TEST_F(MainState, BusyAndDoneRestoreOnlyTheirOwnCursor) {
     Main().ShowWorking("Working...");
     Main().ShowWorking("Splits the file...");  // a second busy step sets no second hourglass
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    EXPECT_EQ(Main().StatusPanel1->text(), "Splits the file...");
+    EXPECT_EQ(Parts().StatusPanel1->text(), "Splits the file...");
     Main().ShowHintInStatusBar("a hint");
     Main().ShowDone("The file is splitted!");
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
-    EXPECT_EQ(Main().StatusPanel0->text(), "");
-    EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+    EXPECT_EQ(Parts().StatusPanel0->text(), "");
+    EXPECT_EQ(Parts().StatusPanel1->text(), "The file is splitted!");
     QApplication::restoreOverrideCursor();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -206,14 +206,14 @@ TEST_F(MainState, ClosingTheWindowWhileBusyLeavesNoHourglass) {
 
 TEST_F(MainState, ClearSizeListAndEditingTheNewSize) {
     for (const char* size : {"1457664", "1457664", "300"}) Main().AddPieceSize(size);
-    Main().ChangeItem->setText("File Number 2");
-    Main().txtNewSize->setText("1000");  // any change offers the new size for applying
+    Parts().ChangeItem->setText("File Number 2");
+    Parts().txtNewSize->setText("1000");  // any change offers the new size for applying
     ExpectEnabled({"ApplyNewSize", "txtNewSize", "ChangeItem"}, true);
 
     Main().ClearSizeList();
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
-    EXPECT_EQ(Main().ChangeItem->text(), "File Number ");
-    EXPECT_EQ(Main().txtNewSize->text(), "");
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Parts().ChangeItem->text(), "File Number ");
+    EXPECT_EQ(Parts().txtNewSize->text(), "");
     ExpectEnabled({"ApplyNewSize", "txtNewSize", "ChangeItem"}, false);
 }
 
@@ -230,24 +230,24 @@ TEST_F(MainState, TransferViewDrawsOnTheControls) {
     TransferView& view = Main();
     view.SetProgressRange(0, 1000);
     view.SetProgress(500);
-    EXPECT_EQ(Main().PBar->maximum(), 1000);
-    EXPECT_EQ(Main().PBar->value(), 500);
+    EXPECT_EQ(Parts().PBar->maximum(), 1000);
+    EXPECT_EQ(Parts().PBar->value(), 500);
 
     view.AddPieceSize("1457664");
     view.AddPieceSize("?");
     view.SelectPiece(1);
-    EXPECT_EQ(Main().SmallerSizesLB->currentRow(), 1);
+    EXPECT_EQ(Parts().SmallerSizesLB->currentRow(), 1);
     // The engine's marking offers no piece for editing.
-    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+    EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number "));
     EXPECT_FALSE(IsEnabled("ApplyNewSize"));
-    EXPECT_EQ(Main().SmallerSizesLB->item(1)->text(), "?");
+    EXPECT_EQ(Parts().SmallerSizesLB->item(1)->text(), "?");
     view.SelectPiece(-1);
-    EXPECT_EQ(Main().SmallerSizesLB->currentRow(), -1);
+    EXPECT_EQ(Parts().SmallerSizesLB->currentRow(), -1);
     view.ClearPieceList();
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 0);
 
     view.ShowCurrentPiece("/data/Setup.exe.Quorved_3");
-    EXPECT_EQ(Main().StatusPanel0->text(), "/data/Setup.exe.Quorved_3");
+    EXPECT_EQ(Parts().StatusPanel0->text(), "/data/Setup.exe.Quorved_3");
 }
 
 TEST_F(MainState, EngineQuestionsGoThroughTheSeamAsYesNoBoxes) {

@@ -19,6 +19,7 @@
 #include "app/Windows.h"
 #include "engine/PieceEngine.h"
 #include "settings/SettingsStore.h"
+#include "tests/app/MainParts.h"
 #include "tests/support/ScriptedModal.h"
 #include "tests/support/TestSupport.h"
 #include "texts/TextCatalogue.h"
@@ -47,6 +48,8 @@ protected:
     }
 
     TMain& Main() { return *windows.Main; }
+    // Its state and controls (tests/app/MainParts.h).
+    TMain::Parts Parts() { return TMain::Parts(Main()); }
 
     // A control or menu item of the main window by its object name.
     template <typename W = QWidget>
@@ -70,11 +73,11 @@ protected:
     // The texts of the piece size list, top to bottom.
     QStringList Sizes() {
         QStringList items;
-        for (int i = 0; i < Main().SmallerSizesLB->count(); ++i) items << Main().SmallerSizesLB->item(i)->text();
+        for (int i = 0; i < Parts().SmallerSizesLB->count(); ++i) items << Parts().SmallerSizesLB->item(i)->text();
         return items;
     }
-    QString Status1() { return Main().StatusPanel1->text(); }
-    QString GroupHint() { return Main().ActualSizeGB->statusTip(); }
+    QString Status1() { return Parts().StatusPanel1->text(); }
+    QString GroupHint() { return Parts().ActualSizeGB->statusTip(); }
 
     // The check marks of the Language menu: English, Swedish, German.
     struct Checks {
@@ -84,8 +87,8 @@ protected:
         }
     };
     Checks LanguageChecks() {
-        return {Main().LanguageEnglish->isChecked(), Main().LanguageSwedish->isChecked(),
-                Main().LanguageGerman->isChecked()};
+        return {Parts().LanguageEnglish->isChecked(), Parts().LanguageSwedish->isChecked(),
+                Parts().LanguageGerman->isChecked()};
     }
 
     static bool Write(const QString& name, const QByteArray& bytes) {

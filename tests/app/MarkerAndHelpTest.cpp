@@ -46,11 +46,11 @@ protected:
     // Answers the next marker dialog.
     void Marker(const QString& text, bool ok = true) {
         modal.SetNextDialogAction(TypeAndClose("txtFtype", "OkBtn", text, ok));
-        Main().ChooseFiletype->trigger();
+        Parts().ChooseFiletype->trigger();
     }
     void Memory(const QString& text, bool ok = true) {
         modal.SetNextDialogAction(TypeAndClose("txtMaxAllowedRAM", "OkButton", text, ok));
-        Main().MemoryUsage->trigger();
+        Parts().MemoryUsage->trigger();
     }
     QString StoredMarker() { return store.Read(Settings::AddedFileType); }
 
@@ -73,21 +73,21 @@ TEST_F(MarkerAndHelp, MarkerDialogShowsTheStoredMarkerAndTakesOnlyAnOk) {
         shownInField = dialog->findChild<QLineEdit*>("txtFtype")->text();
         return int(QDialog::Rejected);
     });
-    Main().ChooseFiletype->trigger();
+    Parts().ChooseFiletype->trigger();
     ASSERT_EQ(modal.shown.size(), 1u);
     EXPECT_EQ(modal.shown[0].dialog, windows.Others().FrmFileType);
     EXPECT_EQ(modal.shown[0].title, "Change ending to the names of the smaller files");
     EXPECT_EQ(shownInField, ".Quorved_");
-    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+    EXPECT_EQ(Parts().AddedFileType, ".Quorved_");
 
     Marker(".part");
-    EXPECT_EQ(Main().AddedFileType, ".part");
+    EXPECT_EQ(Parts().AddedFileType, ".part");
     EXPECT_EQ(StoredMarker(), ".part");
     Marker(".typed", /*ok=*/false);
-    EXPECT_EQ(Main().AddedFileType, ".part");
+    EXPECT_EQ(Parts().AddedFileType, ".part");
     EXPECT_EQ(StoredMarker(), ".part");
     Marker("");
-    EXPECT_EQ(Main().AddedFileType, ".Quorved_");
+    EXPECT_EQ(Parts().AddedFileType, ".Quorved_");
     EXPECT_EQ(StoredMarker(), ".Quorved_");
 }
 
@@ -96,41 +96,41 @@ TEST_F(MarkerAndHelp, MarkerChangeRebuildsTheTextsThatQuoteIt) {
     EXPECT_EQ(QString::fromStdString(CatalogueText(Entry::PieceFilter)), "Splitted Files (*.part1)|*.part1");
     EXPECT_EQ(QString::fromStdString(CatalogueText(Entry::PiecePlaceFilter)), "Will be added at the end: .part*|*.*");
     // The main window's texts are applied again, in the current language.
-    Main().LanguageSwedish->trigger();
-    Main().File1->setTitle("stale");
+    Parts().LanguageSwedish->trigger();
+    Parts().File1->setTitle("stale");
     Marker(".p");
-    EXPECT_EQ(Main().File1->title(), "&Arkiv");
+    EXPECT_EQ(Parts().File1->title(), "&Arkiv");
     // The help text names the built-in marker whatever the marker in use.
     Main().HintClick();
     EXPECT_TRUE(HelpList()->item(99)->text().contains("''.Quorved_1''"));  // the catalogue's last line
 }
 
 TEST_F(MarkerAndHelp, WithNoFileChosenTheNamePatternStays) {
-    const QString before = Main().SmallFileNames->text();
+    const QString before = Parts().SmallFileNames->text();
     Marker(".part");
-    EXPECT_EQ(Main().SmallFileNames->text(), before);
+    EXPECT_EQ(Parts().SmallFileNames->text(), before);
     // A chosen file shows its pattern with the new marker at once.
     engine.SetPiecePrefix("/data/Setup.exe");
-    Main().BigFileBytes = 10;
+    Parts().BigFileBytes = 10;
     Marker(".vol");
-    EXPECT_EQ(Main().SmallFileNames->text(), "/data/Setup.exe.vol*");
+    EXPECT_EQ(Parts().SmallFileNames->text(), "/data/Setup.exe.vol*");
 }
 
 TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString big = MakeFile(dir.filePath("Setup.exe"), 3000000);
-    Main().JoinPath = QDir::toNativeSeparators(dir.path());
+    Parts().JoinPath = QDir::toNativeSeparators(dir.path());
 
     modal.SetNextFileName(big);
     Main().ChooseSplitAFileClick();
     ASSERT_EQ(engine.PieceCount(), 3);
     Marker(".part");
-    EXPECT_EQ(Main().SmallFileNames->text(), QDir::toNativeSeparators(dir.filePath("Setup.exe.part*")));
+    EXPECT_EQ(Parts().SmallFileNames->text(), QDir::toNativeSeparators(dir.filePath("Setup.exe.part*")));
 
     Main().DoSplitClick();
     Main().WaitForTransfer();
-    EXPECT_EQ(Main().StatusPanel1->text(), "The file is splitted!");
+    EXPECT_EQ(Parts().StatusPanel1->text(), "The file is splitted!");
     const QByteArray whole = Read(big);
     int64_t offset = 0;
     for (int n = 1; n <= 3; ++n) {
@@ -151,19 +151,19 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
 // ---- memory limit -------------------------------------------------------------
 
 TEST_F(MarkerAndHelp, MemoryLimitIsTakenHoweverTheDialogWasClosed) {
-    EXPECT_EQ(Main().MaxRAM, 100000);
+    EXPECT_EQ(Parts().MaxRAM, 100000);
     Memory("250k");
     EXPECT_EQ(modal.shown.back().dialog, windows.Others().Memory);
-    EXPECT_EQ(Main().MaxRAM, 250);
+    EXPECT_EQ(Parts().MaxRAM, 250);
     Memory("9", /*ok=*/false);
-    EXPECT_EQ(Main().MaxRAM, 250);
+    EXPECT_EQ(Parts().MaxRAM, 250);
     // Closed without OK, the window takes what is stored, even when that
     // changed meanwhile.
     store.Write(Settings::MaxRAM, 4096);
     Memory("1", /*ok=*/false);
-    EXPECT_EQ(Main().MaxRAM, 4096);
+    EXPECT_EQ(Parts().MaxRAM, 4096);
     Memory("");
-    EXPECT_EQ(Main().MaxRAM, 0);
+    EXPECT_EQ(Parts().MaxRAM, 0);
     EXPECT_EQ(store.Read(Settings::MaxRAM), 0);
 }
 
@@ -171,7 +171,7 @@ TEST_F(MarkerAndHelp, MemoryLimitIsTakenHoweverTheDialogWasClosed) {
 
 TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     ASSERT_FALSE(windows.Others().frmHint->isVisible());
-    Main().Hint->trigger();
+    Parts().Hint->trigger();
     EXPECT_TRUE(windows.Others().frmHint->isVisible());
     const QPoint offCentre =
         windows.Others().frmHint->geometry().center() - Main().screen()->availableGeometry().center();
@@ -182,13 +182,13 @@ TEST_F(MarkerAndHelp, HelpWindowOpensBesideTheMainWindowAndComesToTheFront) {
     EXPECT_EQ(HelpList()->item(0)->text(), "THE PROGRAM DOES THE FOLLOWING TWO THINGS");
 
     // The open window changes language with the main window.
-    Main().LanguageGerman->trigger();
+    Parts().LanguageGerman->trigger();
     EXPECT_EQ(windows.Others().frmHint->windowTitle(), "Wie es funktioniert");
     EXPECT_EQ(HelpList()->item(0)->text(), CatalogueQText(HelpLineOrder().front()));
 
     // Minimised, then asked for again from the tool button: it comes back.
     windows.Others().frmHint->showMinimized();
-    QTest::mouseClick(Main().HintBtn, Qt::LeftButton);
+    QTest::mouseClick(Parts().HintBtn, Qt::LeftButton);
     EXPECT_TRUE(windows.Others().frmHint->isVisible());
     EXPECT_FALSE(windows.Others().frmHint->isMinimized());
     EXPECT_GT(HelpList()->count(), 100);

@@ -111,7 +111,7 @@ TEST_F(AboutBoxTest, ShowsNameVersionAndInstallationInTheCurrentLanguage) {
             QTest::mouseClick(box->OKButton, Qt::LeftButton);
             return d->result();
         });
-        Main().About->trigger();
+        Parts().About->trigger();
         ASSERT_EQ(seen.size(), 5);
         EXPECT_EQ(seen[0], c.name);
         EXPECT_EQ(seen[1], c.program);

@@ -24,9 +24,9 @@ protected:
     // label, the size display and the plan.
     void ChooseFile(int64_t bytes, const QString& name = "/data/Setup.exe") {
         engine.SetBigFilePath(name.toStdString());
-        Main().BigFileBytes = bytes;
-        Main().BigFileName->setText(name);
-        Main().ShowBigFileSize(Main().BigUnit);
+        Parts().BigFileBytes = bytes;
+        Parts().BigFileName->setText(name);
+        Main().ShowBigFileSize(Parts().BigUnit);
         Main().PlanPieceSizes(0);
     }
 
@@ -36,7 +36,7 @@ protected:
     }
     QStringList ComboTexts() {
         QStringList texts;
-        for (int i = 0; i < Main().CBBaseSize->count(); ++i) texts << Main().CBBaseSize->itemText(i);
+        for (int i = 0; i < Parts().CBBaseSize->count(); ++i) texts << Parts().CBBaseSize->itemText(i);
         return texts;
     }
     int32_t StoredInt(const char* name) { return store.ReadIntSetting(kSection, name, -99); }
@@ -44,7 +44,7 @@ protected:
     // On the indicator: a stretched radio button does not take clicks beside its text.
     static void ClickRadio(QRadioButton* rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(4, rb->height() / 2)); }
     void ClickRow(int row) {
-        QListWidget* list = Main().SmallerSizesLB;
+        QListWidget* list = Parts().SmallerSizesLB;
         QListWidgetItem* item = list->item(row);
         ASSERT_NE(item, nullptr);
         list->scrollToItem(item);
@@ -52,13 +52,13 @@ protected:
     }
     void EditPiece(int piece, const QString& size) {
         ClickRow(piece - 1);
-        Main().txtNewSize->clear();
-        QTest::keyClicks(Main().txtNewSize, size);
-        QTest::mouseClick(Main().ApplyNewSize, Qt::LeftButton);
+        Parts().txtNewSize->clear();
+        QTest::keyClicks(Parts().txtNewSize, size);
+        QTest::mouseClick(Parts().ApplyNewSize, Qt::LeftButton);
     }
     // Picks preset i in the drop-down with the keyboard, as a user would.
     void PickPreset(int i) {
-        QComboBox* box = Main().CBBaseSize;
+        QComboBox* box = Parts().CBBaseSize;
         while (box->currentIndex() < i) QTest::keyClick(box, Qt::Key_Down);
         while (box->currentIndex() > i) QTest::keyClick(box, Qt::Key_Up);
     }
@@ -80,7 +80,7 @@ const QStringList kBuiltIns = {"720 kB 3.5'' single", "1.44 MB 3.5'' double", "1
 
 TEST_F(Plan, FirstStartListsBuiltInPresetsAndStoresThem) {
     EXPECT_EQ(ComboTexts(), kBuiltIns);
-    EXPECT_EQ(Main().CBBaseSize->currentText(), QStringLiteral("1.44 MB 3.5'' double"));
+    EXPECT_EQ(Parts().CBBaseSize->currentText(), QStringLiteral("1.44 MB 3.5'' double"));
     EXPECT_EQ(StoredInt("BaseSizes"), 6);
     EXPECT_EQ(StoredInt("BaseSizeIndex"), 1);
     const int64_t values[] = {730112, 1457664, 109850624, 125958144, 267612160, 1070284800};
@@ -88,11 +88,11 @@ TEST_F(Plan, FirstStartListsBuiltInPresetsAndStoresThem) {
         EXPECT_EQ(store.ReadInt64Setting(kSection, "BaseSizeValue_" + QString::number(i), -1), values[i]);
         EXPECT_EQ(store.ReadStringSetting(kSection, "BaseSizeText_" + QString::number(i), "?"), kBuiltIns[i]);
     }
-    EXPECT_TRUE(Main().rbSizeBase->isChecked());
-    EXPECT_TRUE(Main().BigFileRB3->isChecked());
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral(" "));
+    EXPECT_TRUE(Parts().rbSizeBase->isChecked());
+    EXPECT_TRUE(Parts().BigFileRB3->isChecked());
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral(" "));
     EXPECT_EQ(store.Read(Settings::BigUnit), 3);
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 0);
 }
 
 TEST_F(Plan, StoredPresetsWithAMissingText) {
@@ -101,7 +101,7 @@ TEST_F(Plan, StoredPresetsWithAMissingText) {
     store.DeleteSetting(kSection, "BaseSizeValue_1");
     Start();
     EXPECT_EQ(ComboTexts(), (QStringList{"first", "second", "(undefined)"}));
-    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 1);
     ChooseFile(3);
     EXPECT_EQ(Sizes(), (QStringList{"1", "1", "1"}));  // the missing size reads as 1 byte
 }
@@ -113,7 +113,7 @@ TEST_F(Plan, CountNotPositiveWritesBuiltInsAgain) {
         store.WriteIntSetting(kSection, "BaseSizes", count);
         Start();
         EXPECT_EQ(ComboTexts(), kBuiltIns);
-        EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+        EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 1);
         EXPECT_EQ(StoredInt("BaseSizes"), 6);
         EXPECT_EQ(StoredInt("BaseSizeIndex"), 1);
     }
@@ -122,7 +122,7 @@ TEST_F(Plan, CountNotPositiveWritesBuiltInsAgain) {
 TEST_F(Plan, IndexOutsideTheListFallsBackToFirstPreset) {
     store.WriteIntSetting(kSection, "BaseSizeIndex", 9);  // the built-ins are stored by now
     Start();
-    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 0);
+    EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 0);
     EXPECT_EQ(StoredInt("BaseSizeIndex"), 0);
     ChooseFile(1000000);
     EXPECT_EQ(Sizes(), (QStringList{"730112", "269888"}));
@@ -133,7 +133,7 @@ TEST_F(Plan, PlanShowsSizesCountHintAndEnablesSplitting) {
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
     EXPECT_EQ(engine.PieceCount(), 3);
     EXPECT_EQ(EnginePieces(), (std::vector<int64_t>{kFloppy, kFloppy, 84672}));
-    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
+    EXPECT_EQ(Parts().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
     EXPECT_EQ(GroupHint(), QStringLiteral("The * in the names is an integer from 1 to 3"));
     EXPECT_EQ(Status1(), QStringLiteral("Ready to split the file!"));
     EXPECT_TRUE(SplitEnabled());
@@ -144,7 +144,7 @@ TEST_F(Plan, PlanShowsSizesCountHintAndEnablesSplitting) {
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664"}));
     ChooseFile(1000);
     EXPECT_EQ(Sizes(), (QStringList{"1000"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 1"));
+    EXPECT_EQ(Parts().lblNrFiles->text(), QStringLiteral("Nr. of files: 1"));
 }
 
 TEST_F(Plan, EmptyFileMakesNoPlan) {
@@ -152,23 +152,23 @@ TEST_F(Plan, EmptyFileMakesNoPlan) {
     ChooseFile(0);
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles"}, false);
     EXPECT_EQ(Status1(), QString());
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral(" "));
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral(" "));
 }
 
 TEST_F(Plan, PieceLimitAndTooManyFiles) {
     StorePresets({{"tiny", 1000}}, 0);
     Start();
     ChooseFile(32760000);
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 32760);
-    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 32760"));
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 32760);
+    EXPECT_EQ(Parts().lblNrFiles->text(), QStringLiteral("Nr. of files: 32760"));
 
     ChooseFile(32760001);
     const std::vector<ScriptedModal::Shown> messages = modal.Messages();
     ASSERT_EQ(messages.size(), 1u);
     ExpectBox(messages[0], "Too many files!", "Choose a bigger Base Size, otherwise too many files have to be created",
               ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
-    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Parts().lblNrFiles->text(), QString());
     EXPECT_EQ(GroupHint(), QString());
     EXPECT_EQ(Status1(), QStringLiteral("Too many files!"));
     ExpectEnabled({"DoSplit", "FindPlaceToSmallFiles", "ApplyNewSize"}, false);
@@ -180,42 +180,42 @@ TEST_F(Plan, ChoosingAPresetReplansAndStoresIt) {
     ChooseFile(3000000);
     PickPreset(0);
     EXPECT_EQ(StoredInt("BaseSizeIndex"), 0);
-    EXPECT_EQ(Main().BaseSizeIndex, 0);
+    EXPECT_EQ(Parts().BaseSizeIndex, 0);
     EXPECT_EQ(Sizes(), (QStringList{"730112", "730112", "730112", "730112", "79552"}));
     PickPreset(2);
     EXPECT_EQ(Sizes(), (QStringList{"3000000"}));
     EXPECT_EQ(StoredInt("BaseSizeIndex"), 2);
     Start();
-    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 2);
+    EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 2);
 }
 
 TEST_F(Plan, FreeSpaceModeAndBack) {
-    ClickRadio(Main().rbSizeFree);  // no file yet
-    EXPECT_TRUE(Main().UseFreeSpace);
+    ClickRadio(Parts().rbSizeFree);  // no file yet
+    EXPECT_TRUE(Parts().UseFreeSpace);
     EXPECT_EQ(GroupHint(), QString());
-    EXPECT_FALSE(Main().CBBaseSize->isEnabled());
-    EXPECT_FALSE(Main().ApplyBaseSize->isEnabled());
+    EXPECT_FALSE(Parts().CBBaseSize->isEnabled());
+    EXPECT_FALSE(Parts().ApplyBaseSize->isEnabled());
     EXPECT_TRUE(store.Read(Settings::UseFreeSpace));
 
-    ClickRadio(Main().rbSizeBase);
+    ClickRadio(Parts().rbSizeBase);
     ChooseFile(3000000);
-    ClickRadio(Main().rbSizeFree);
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 0);
-    EXPECT_EQ(Main().lblNrFiles->text(), QString());
+    ClickRadio(Parts().rbSizeFree);
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 0);
+    EXPECT_EQ(Parts().lblNrFiles->text(), QString());
     EXPECT_EQ(GroupHint(), QStringLiteral("The * in the names is an integer from 1 to ?"));
     EXPECT_TRUE(IsEnabled("DoSplit"));  // splitting stays possible: the engine sizes the pieces
 
-    ClickRadio(Main().rbSizeBase);
+    ClickRadio(Parts().rbSizeBase);
     EXPECT_FALSE(store.Read(Settings::UseFreeSpace));
-    EXPECT_TRUE(Main().CBBaseSize->isEnabled());
+    EXPECT_TRUE(Parts().CBBaseSize->isEnabled());
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
+    EXPECT_EQ(Parts().lblNrFiles->text(), QStringLiteral("Nr. of files: 3"));
 
-    ClickRadio(Main().rbSizeFree);
+    ClickRadio(Parts().rbSizeFree);
     Start();  // the mode is remembered
-    EXPECT_TRUE(Main().rbSizeFree->isChecked());
-    EXPECT_FALSE(Main().rbSizeBase->isChecked());
-    EXPECT_TRUE(Main().UseFreeSpace);
+    EXPECT_TRUE(Parts().rbSizeFree->isChecked());
+    EXPECT_FALSE(Parts().rbSizeBase->isChecked());
+    EXPECT_TRUE(Parts().UseFreeSpace);
 }
 
 TEST_F(Plan, EditingOnePiece) {
@@ -235,7 +235,7 @@ TEST_F(Plan, EditingOnePiece) {
         EditPiece(c.piece, c.size);
         EXPECT_EQ(Sizes(), c.expected);
         EXPECT_EQ(engine.PieceCount(), int32_t(c.expected.size()));
-        EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+        EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number "));
         EXPECT_FALSE(IsEnabled("ApplyNewSize"));
     }
     EXPECT_TRUE(modal.Messages().empty());
@@ -244,17 +244,17 @@ TEST_F(Plan, EditingOnePiece) {
 TEST_F(Plan, ClickingAPieceOffersItForEditing) {
     ChooseFile(3000000);
     ClickRow(2);
-    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 3"));
-    EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("84672"));
+    EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number 3"));
+    EXPECT_EQ(Parts().txtNewSize->text(), QStringLiteral("84672"));
     ExpectEnabled({"ApplyNewSize", "txtNewSize"}, true);
 
     // A row chosen with the keys is offered the same way: the size applied
     // goes to the piece shown.
-    QTest::keyClick(Main().SmallerSizesLB, Qt::Key_Up);
-    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 2"));
-    EXPECT_EQ(Main().txtNewSize->text(), QStringLiteral("1457664"));
-    Main().txtNewSize->setText("1000000");
-    QTest::mouseClick(Main().ApplyNewSize, Qt::LeftButton);
+    QTest::keyClick(Parts().SmallerSizesLB, Qt::Key_Up);
+    EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number 2"));
+    EXPECT_EQ(Parts().txtNewSize->text(), QStringLiteral("1457664"));
+    Parts().txtNewSize->setText("1000000");
+    QTest::mouseClick(Parts().ApplyNewSize, Qt::LeftButton);
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1000000", "542336"}));
 }
 
@@ -286,20 +286,20 @@ TEST_F(Plan, RejectedSizeLeavesThePlan) {
         EXPECT_EQ(modal.Messages()[0].title, QStringLiteral("The new size can not be used!"));
         EXPECT_EQ(modal.Messages()[0].text, QStringLiteral("The program ignored the new size"));
         EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
-        EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number 2"));
+        EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number 2"));
         EXPECT_FALSE(IsEnabled("ApplyNewSize"));
     }
 }
 
 TEST_F(Plan, NothingSelectedDoesNothing) {
     ChooseFile(3000000);
-    Main().SmallerSizesLB->clearSelection();
-    Main().txtNewSize->setText("5");
+    Parts().SmallerSizesLB->clearSelection();
+    Parts().txtNewSize->setText("5");
     Main().SmallerSizesLBClick();
     Main().ApplyNewSizeClick();
     EXPECT_TRUE(modal.Messages().empty());
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
-    EXPECT_EQ(Main().ChangeItem->text(), QStringLiteral("File Number "));
+    EXPECT_EQ(Parts().ChangeItem->text(), QStringLiteral("File Number "));
 }
 
 TEST_F(Plan, EditorNewPresetBecomesCurrentAndIsUsed) {
@@ -313,19 +313,19 @@ TEST_F(Plan, EditorNewPresetBecomesCurrentAndIsUsed) {
         d->close();
         return int(QDialog::Rejected);
     });
-    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);
+    QTest::mouseClick(Parts().ApplyBaseSize, Qt::LeftButton);
     ASSERT_EQ(modal.shown.size(), 1u);
     EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Dialog);
-    EXPECT_EQ(Main().CBBaseSize->count(), 7);
-    EXPECT_EQ(Main().CBBaseSize->currentText(), QStringLiteral("Cartridge"));
+    EXPECT_EQ(Parts().CBBaseSize->count(), 7);
+    EXPECT_EQ(Parts().CBBaseSize->currentText(), QStringLiteral("Cartridge"));
     EXPECT_EQ(Sizes(), (QStringList{"100000000", "100000000", "50000000"}));
 }
 
 TEST_F(Plan, EditorClosedWithoutChangeStillReplans) {
     ChooseFile(3000000);
     EditPiece(2, "1000000");
-    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);  // closed at once
-    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    QTest::mouseClick(Parts().ApplyBaseSize, Qt::LeftButton);  // closed at once
+    EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 1);
     EXPECT_EQ(Sizes(), (QStringList{"1457664", "1457664", "84672"}));
 }
 
@@ -339,52 +339,52 @@ TEST_F(Plan, EditorDeletingEveryPresetRestoresBuiltIns) {
         d->close();
         return int(QDialog::Rejected);
     });
-    QTest::mouseClick(Main().ApplyBaseSize, Qt::LeftButton);
+    QTest::mouseClick(Parts().ApplyBaseSize, Qt::LeftButton);
     EXPECT_EQ(ComboTexts(), kBuiltIns);
-    EXPECT_EQ(Main().CBBaseSize->currentIndex(), 1);
+    EXPECT_EQ(Parts().CBBaseSize->currentIndex(), 1);
     EXPECT_EQ(StoredInt("BaseSizes"), 6);
 }
 
 TEST_F(Plan, UnitDisplayIsStoredAndRestored) {
     ChooseFile(3000000);
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("2.861"));
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral("2.861"));
     const struct {
-        QRadioButton* TMain::*button;
+        const char* button;  // object name
         int unit;
         const char* text;
     } units[] = {
-        {&TMain::BigFileRB1, 1, "3000000"},
-        {&TMain::BigFileRB2, 2, "2929.688"},
-        {&TMain::BigFileRB4, 4, "0.003"},
+        {"BigFileRB1", 1, "3000000"},
+        {"BigFileRB2", 2, "2929.688"},
+        {"BigFileRB4", 4, "0.003"},
     };
     for (const auto& u : units) {
         SCOPED_TRACE(u.unit);
-        ClickRadio(Main().*u.button);
-        EXPECT_EQ(Main().BigFileSize->text(), QString::fromLatin1(u.text));
+        ClickRadio(Find<QRadioButton>(u.button));
+        EXPECT_EQ(Parts().BigFileSize->text(), QString::fromLatin1(u.text));
         EXPECT_EQ(store.Read(Settings::BigUnit), u.unit);
     }
     Start();
-    EXPECT_TRUE(Main().BigFileRB4->isChecked());
-    EXPECT_EQ(Main().BigUnit, SizeUnit::Gigabytes);
+    EXPECT_TRUE(Parts().BigFileRB4->isChecked());
+    EXPECT_EQ(Parts().BigUnit, SizeUnit::Gigabytes);
 }
 
 TEST_F(Plan, StoredUnitOutsideTheRangeReadsAsMegabytes) {
     store.Write(Settings::BigUnit, 7);
     Start();
-    EXPECT_EQ(Main().BigUnit, SizeUnit::Megabytes);
-    EXPECT_TRUE(Main().BigFileRB3->isChecked());
+    EXPECT_EQ(Parts().BigUnit, SizeUnit::Megabytes);
+    EXPECT_TRUE(Parts().BigFileRB3->isChecked());
     ChooseFile(3000000);
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("2.861"));
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral("2.861"));
 }
 
 TEST_F(Plan, DecimalCommaOfTheUserLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     ChooseFile(1457664);
-    ClickRadio(Main().BigFileRB2);
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("1423,5"));
+    ClickRadio(Parts().BigFileRB2);
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral("1423,5"));
     ChooseFile(1);
-    ClickRadio(Main().BigFileRB3);
-    EXPECT_EQ(Main().BigFileSize->text(), QStringLiteral("0.000"));
+    ClickRadio(Parts().BigFileRB3);
+    EXPECT_EQ(Parts().BigFileSize->text(), QStringLiteral("0.000"));
 }
 
 // Not a check: how long planning the largest set takes in the real window.
@@ -393,8 +393,8 @@ TEST_F(Plan, TimingOfTheLargestPlan) {
     Start();
     Main().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
-    Main().BigFileBytes = 32760000;
-    Main().BigFileName->setText("/data/big");
+    Parts().BigFileBytes = 32760000;
+    Parts().BigFileName->setText("/data/big");
     QElapsedTimer timer;
     for (int run = 0; run < 3; ++run) {
         timer.start();
@@ -403,5 +403,5 @@ TEST_F(Plan, TimingOfTheLargestPlan) {
         const qint64 ms = timer.elapsed();
         std::printf("PlanPieceSizes, 32760 pieces, shown window: %lld ms\n", static_cast<long long>(ms));
     }
-    EXPECT_EQ(Main().SmallerSizesLB->count(), 32760);
+    EXPECT_EQ(Parts().SmallerSizesLB->count(), 32760);
 }

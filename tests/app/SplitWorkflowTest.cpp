@@ -25,7 +25,7 @@ protected:
         WorkflowFixture::SetUp();
         ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
         // The pieces' folder as if chosen earlier: never the user's home.
-        Main().JoinPath = Path("pieces");
+        Parts().JoinPath = Path("pieces");
         big = Path("Setup.exe");
         bigBytes = Pattern(kBigSize);
         ASSERT_TRUE(Write(big, bigBytes));
@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
-    const QString firstFolder = Main().SplitPath;
+    const QString firstFolder = Parts().SplitPath;
     // Commands of a join being prepared go off when a file to split is chosen.
     Main().SetControlState(ControlGroup::JoinCommand, true);
     Main().SetControlState(ControlGroup::PlaceForBigFile, true);
@@ -56,16 +56,16 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
     EXPECT_EQ(modal.shown[0].folder, firstFolder);
     EXPECT_FALSE(modal.shown[0].exactNames);
 
-    EXPECT_EQ(Main().BigFileName->text(), big);
-    EXPECT_EQ(Main().BigFileSize->text(), "2.861");  // MB, the unit of a first start
+    EXPECT_EQ(Parts().BigFileName->text(), big);
+    EXPECT_EQ(Parts().BigFileSize->text(), "2.861");  // MB, the unit of a first start
     EXPECT_EQ(Sizes(), QStringList({"1457664", "1457664", "84672"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
-    EXPECT_EQ(Main().SmallFileNames->text(), Path("pieces/Setup.exe.Quorved_*"));
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Parts().SmallFileNames->text(), Path("pieces/Setup.exe.Quorved_*"));
     EXPECT_EQ(Status1(), "Ready to split the file!");
-    EXPECT_EQ(Main().SplitPath, QDir::toNativeSeparators(dir.path()));
-    EXPECT_EQ(StoredPath("SplitPath"), Main().SplitPath);
-    EXPECT_EQ(Main().CurrentFolder(), Main().SplitPath);
-    EXPECT_EQ(Main().BigFileBytes, kBigSize);
+    EXPECT_EQ(Parts().SplitPath, QDir::toNativeSeparators(dir.path()));
+    EXPECT_EQ(StoredPath("SplitPath"), Parts().SplitPath);
+    EXPECT_EQ(Main().CurrentFolder(), Parts().SplitPath);
+    EXPECT_EQ(Parts().BigFileBytes, kBigSize);
     ExpectEnabled(kSplitCommands, true);
     ExpectEnabled(kJoinCommands, false);
     EXPECT_TRUE(IsEnabled("CBBaseSize"));
@@ -73,7 +73,7 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
 
 TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
     Choose(big);
-    QTest::mouseClick(Main().DoSplitBtn, Qt::LeftButton);
+    QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
 
     const QString prefix = Path("pieces/Setup.exe");
@@ -86,30 +86,30 @@ TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
     EXPECT_TRUE(modal.Messages().empty());
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(Sizes(), QStringList({"1457664", "1457664", "84672"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ExpectEnabled(kSplitCommands, false);
     ExpectEnabled({"ApplyNewSize", "txtNewSize"}, false);
     // The labels keep showing the last file and pieces.
-    EXPECT_EQ(Main().BigFileName->text(), big);
-    EXPECT_EQ(Main().SmallFileNames->text(), prefix + ".Quorved_*");
+    EXPECT_EQ(Parts().BigFileName->text(), big);
+    EXPECT_EQ(Parts().SmallFileNames->text(), prefix + ".Quorved_*");
 }
 
 // The recovery spin box is stored, shows what the planned pieces' recovery
 // files come to, and the split writes them beside the pieces.
 TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredAndWritten) {
     Choose(big);
-    EXPECT_TRUE(Main().lblRecoveryPlan->text().isEmpty());
-    Main().spnRecovery->setValue(1);
+    EXPECT_TRUE(Parts().lblRecoveryPlan->text().isEmpty());
+    Parts().spnRecovery->setValue(1);
     EXPECT_EQ(store.Read(Settings::RecoveryPieces), 1);
-    EXPECT_TRUE(Main().lblRecoveryPlan->text().contains("recovery files"))
-        << Main().lblRecoveryPlan->text().toStdString();
-    QTest::mouseClick(Main().DoSplitBtn, Qt::LeftButton);
+    EXPECT_TRUE(Parts().lblRecoveryPlan->text().contains("recovery files"))
+        << Parts().lblRecoveryPlan->text().toStdString();
+    QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.par2")));
     Start();  // the next run takes the stored count
-    EXPECT_EQ(Main().spnRecovery->value(), 1);
+    EXPECT_EQ(Parts().spnRecovery->value(), 1);
 }
 
 TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
@@ -117,7 +117,7 @@ TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
     Main().ChooseSplitAFileClick();  // nothing queued: cancelled
 
     EXPECT_EQ(Status1(), "No file selected!");
-    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(Parts().BigFileName->text(), big);
     EXPECT_EQ(engine.BigFilePath(), big.toStdString());
     ExpectEnabled(kSplitCommands, true);
     EXPECT_TRUE(modal.Messages().empty());
@@ -132,9 +132,9 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Abnormal termination!", "File is missing: " + missing, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
-    EXPECT_EQ(Main().BigFileName->text(), big);
+    EXPECT_EQ(Parts().BigFileName->text(), big);
     EXPECT_EQ(StoredPath("SplitPath"), storedFolder);
-    EXPECT_EQ(Main().BigFileBytes, -1);
+    EXPECT_EQ(Parts().BigFileBytes, -1);
     ExpectEnabled(kSplitCommands, true);
 
     // The engine already holds the new name: the split cannot read it.
@@ -161,10 +161,10 @@ TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {
     ASSERT_TRUE(Write(empty, {}));
     Choose(empty);
 
-    EXPECT_EQ(Main().BigFileName->text(), empty);
-    EXPECT_EQ(Main().BigFileBytes, 0);
+    EXPECT_EQ(Parts().BigFileName->text(), empty);
+    EXPECT_EQ(Parts().BigFileBytes, 0);
     EXPECT_TRUE(Sizes().isEmpty());
-    EXPECT_TRUE(Main().SmallFileNames->text().trimmed().isEmpty());
+    EXPECT_TRUE(Parts().SmallFileNames->text().trimmed().isEmpty());
     ExpectEnabled(kSplitCommands, false);
     EXPECT_TRUE(modal.Messages().empty());
 }
@@ -174,7 +174,7 @@ TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
     ASSERT_TRUE(QDir(dir.path()).mkdir("backup"));
     const QString backup = Path("backup/Backup");
     modal.SetNextFileName(backup);
-    QTest::mouseClick(Main().FindPlaceToSmallFilesBtn, Qt::LeftButton);
+    QTest::mouseClick(Parts().FindPlaceToSmallFilesBtn, Qt::LeftButton);
 
     const auto& dialog = modal.shown.back();
     EXPECT_EQ(dialog.kind, ScriptedModal::Shown::Kind::Save);
@@ -183,8 +183,8 @@ TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
     EXPECT_EQ(dialog.folder, Path("pieces"));
     EXPECT_EQ(dialog.proposedName, "Setup.exe");
     EXPECT_EQ(Status1(), "New place selected!");
-    EXPECT_EQ(Main().SmallFileNames->text(), backup + ".Quorved_*");
-    EXPECT_EQ(Main().JoinPath, Path("backup"));
+    EXPECT_EQ(Parts().SmallFileNames->text(), backup + ".Quorved_*");
+    EXPECT_EQ(Parts().JoinPath, Path("backup"));
     EXPECT_EQ(StoredPath("JoinPath"), Path("backup"));
 
     Main().DoSplitClick();
@@ -207,10 +207,10 @@ TEST_F(SplitWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
 
 TEST_F(SplitWorkflow, CancelledPlaceDialogPutsThePiecesBesideTheBigFile) {
     Choose(big);
-    const QString shownNames = Main().SmallFileNames->text();
+    const QString shownNames = Parts().SmallFileNames->text();
     Main().FindPlaceToSmallFilesClick();  // cancelled
 
-    EXPECT_EQ(Main().SmallFileNames->text(), shownNames);
+    EXPECT_EQ(Parts().SmallFileNames->text(), shownNames);
     EXPECT_EQ(Status1(), "Ready to split the file!");
     Main().DoSplitClick();
     Main().WaitForTransfer();
@@ -234,8 +234,8 @@ TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
     Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(Sizes(), QStringList({"1200000", "1200000", "600000"}));
-    EXPECT_EQ(Main().lblNrFiles->text(), "Nr. of files: 3");
-    EXPECT_EQ(Main().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 3");
+    EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
+    EXPECT_EQ(Parts().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 3");
     EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 3)), Slice(2400000, 600000));
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(QString::fromStdString(asked.front()), Path("pieces"));

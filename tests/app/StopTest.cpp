@@ -29,7 +29,7 @@ protected:
         WorkflowFixture::SetUp();
         Modal::Install(&seam);
         ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        Main().JoinPath = Path("pieces");
+        Parts().JoinPath = Path("pieces");
         big = Path("Setup.exe");
         bigBytes = Pattern(3000000);
         ASSERT_TRUE(Write(big, bigBytes));
@@ -83,7 +83,7 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
                        "rbSizeFree", "txtNewSize"},
                       false);
         Main().OpenFromOutside(other);  // a drop changes nothing either
-        EXPECT_EQ(Main().BigFileName->text(), big);
+        EXPECT_EQ(Parts().BigFileName->text(), big);
         QTest::keyClick(&Main(), Qt::Key_Escape);
     };
     Main().DoSplitClick();
@@ -117,7 +117,7 @@ TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
     Main().FindPlaceToBigFileClick();
     int asked = 0;
     seam.onQuestion = [&] {
-        if (++asked == 3) QTest::mouseClick(Main().StopBtn, Qt::LeftButton);
+        if (++asked == 3) QTest::mouseClick(Parts().StopBtn, Qt::LeftButton);
     };
     Main().DoJoinClick();
     Main().WaitForTransfer();
@@ -132,7 +132,7 @@ TEST_F(StopWorkflow, ClosingTheWindowMidCopyStopsAndEndsTheWorker) {
     bigBytes = Pattern(40000000, 3);
     ASSERT_TRUE(Write(big, bigBytes));
     Main().SelectPauseMode(PauseMode::Never);
-    Main().MaxRAM = 512;
+    Parts().MaxRAM = 512;
     ChooseToSplit(big);
     Main().DoSplitClick();
     ASSERT_TRUE(Main().TransferRunning());

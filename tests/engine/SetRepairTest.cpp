@@ -154,13 +154,13 @@ TEST(RecoveryOnDisks, EachVolumeGoesToADiskOfItsOwn) {
         fs::create_directory(drive);
         EngineUnderTest t;
         t.engine.SetBigFilePath(file);
-        t.engine.SetPiecePrefix(drive + "/Setup.exe");
+        t.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
         t.engine.SetUseChecksums(true);
         t.engine.SetRecovery(2);
         std::vector<std::vector<std::string>> disks;  // what each disk holds once taken out
         auto takeOut = [&] {
             disks.push_back(FolderEntries(drive));
-            for (const auto& name : disks.back()) fs::remove(drive + "/" + name);
+            for (const auto& name : disks.back()) fs::remove(drive + kPathSeparator + name);
         };
         t.view.onQuestion = takeOut;
         for (int n = 1; n <= 5 + declineVolume; ++n) t.view.answers.push_back(n != 5 + declineVolume || n == 5);

@@ -17,6 +17,13 @@
 #include <numeric>
 #include <set>
 #include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -116,6 +123,37 @@ struct AlignedBuffer {
     unsigned char* data = nullptr;
     unsigned char* aligned = nullptr;
     std::size_t size;
+};
+
+// Lowers the calling thread's priority while it lives; threads it starts
+// meanwhile start lowered as well.
+class ThreadPriority {
+public:
+    enum Level { Below };
+    explicit ThreadPriority(Level) {
+#ifdef _WIN32
+        before_ = GetThreadPriority(GetCurrentThread());
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
+        const auto self = static_cast<id_t>(syscall(SYS_gettid));
+        errno = 0;
+        before_ = getpriority(PRIO_PROCESS, self);
+        if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(before_ + 5, 19));
+#endif
+    }
+    ~ThreadPriority() {
+#ifdef _WIN32
+        SetThreadPriority(GetCurrentThread(), before_);
+#else
+        // Back up needs no privilege only where the limit allows; else it stays lower.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), before_);
+#endif
+    }
+    ThreadPriority(const ThreadPriority&) = delete;
+    ThreadPriority& operator=(const ThreadPriority&) = delete;
+
+private:
+    int before_ = 0;
 };
 
 // Runs numbered units of work on this thread and on helpers, each unit
@@ -627,8 +665,12 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
         uint32_t(std::clamp<int64_t>(request.memoryLimit / plan.sliceSize, 1, plan.recoverySlices));
     const uint32_t passes = (plan.recoverySlices + rowsPerPass - 1) / rowsPerPass;
     const int64_t work = total * passes;
-    Team team;
+    // The whole file's MD5 is the one chain of steps no core can share:
+    // beside a copy that keeps both cores busy it comes first, and the
+    // slices' work, which can wait, runs below it.
     WholeFileMd5 whole(request.bigFile, total, request.stop);
+    const ThreadPriority below(ThreadPriority::Below);
+    Team team;
     std::vector<Par2::SliceChecksum> checksums(plan.inputSlices);
     SetWriter writer(request, name, plan);
     SetPackets packets;
@@ -880,7 +922,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
             for (std::size_t q = 0; q < p; ++q) RecoveryIo::Remove(request.outputs[q]);
             return result;
         }
-        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])]});
+        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
     }
     result.ok = true;
     return result;

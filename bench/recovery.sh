@@ -5,7 +5,8 @@
 # count), and a join that rebuilds one piece against a plain join.
 #   bench/recovery.sh [SIZE_MIB] [PIECE_BYTES...]   defaults: 1024 1457664 104857600
 # Needs build/quorvel-cli and build/quorvel-recovery-bench; par2 for the
-# comparison. TMPDIR names the folder for the test file.
+# comparison. TMPDIR names the folder for the test file; each figure is the
+# median of RUNS runs (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
@@ -18,21 +19,33 @@ tool=$(realpath build/quorvel-recovery-bench)
 
 . bench/common.sh
 clean() { rm -f big.Quorved_* big.*par2 big.rebuilt_* joined; }
+# The median of RUNS (default 3) timings of a command, each after PREPARE:
+#   median PREPARE COMMAND...
+runs=${RUNS:-3}
+median() {
+  local prepare=$1 times=()
+  shift
+  for ((i = 0; i < runs; i++)); do
+    $prepare
+    times+=("$(seconds "$@")")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{t[NR] = $1} END {print t[int((NR + 1) / 2)]}'
+}
+none() { :; }
+nopar2() { rm -f big.*par2; }
+nojoined() { rm -f joined; }
 
 echo "== parts, on data in the cache (one thread each)"
 "$tool" rates
 for piece in "${pieces[@]}"; do
   echo "== pieces of $piece bytes"
-  clean
-  plain=$(seconds "$cli" split big --size "$piece")
+  plain=$(median clean "$cli" split big --size "$piece")
   echo "split with checksums, no recovery files: ${plain} s"
   for k in 1 4; do
-    clean
-    split=$(seconds "$cli" split big --size "$piece" --recovery "$k")
+    split=$(median clean "$cli" split big --size "$piece" --recovery "$k")
     rm -f big.*par2
     plan=$("$tool" create big "$piece" "$k" | head -1)
-    rm -f big.*par2
-    ours=$(seconds "$tool" create big "$piece" "$k")
+    ours=$(median nopar2 "$tool" create big "$piece" "$k")
     slice=$(echo "$plan" | sed -E 's/slice ([0-9]+) bytes.*/\1/')
     count=$(echo "$plan" | sed -E 's/.* ([0-9]+) recovery slices.*/\1/')
     files=$(echo "$plan" | sed -E 's/.*slices, ([0-9]+) files.*/\1/')
@@ -40,15 +53,14 @@ for piece in "${pieces[@]}"; do
     echo "  split --recovery $k ${split} s = $(ratio "$split" "$plain")x the plain split; the recovery files alone ${ours} s"
     if command -v par2 > /dev/null; then
       mkdir -p theirs && ln -f big theirs/big
-      theirs=$(cd theirs && seconds par2 create -q -s"$slice" -c"$count" -n$((files - 1)) -u big.par2 big)
+      theirs=$(cd theirs && median "rm -f big.par2 big.vol*" par2 create -q -s"$slice" -c"$count" -n$((files - 1)) -u big.par2 big)
       echo "  par2 create of the same recovery data ${theirs} s: ours is $(ratio "$theirs" "$ours")x as fast"
       rm -rf theirs
     fi
   done
-  join=$(seconds "$cli" join big.Quorved_1 --to joined)
-  rm -f joined
+  join=$(median nojoined "$cli" join big.Quorved_1 --to joined)
   mv big.Quorved_2 kept
-  rebuild=$(seconds "$cli" join big.Quorved_1 --to joined)
+  rebuild=$(median nojoined "$cli" join big.Quorved_1 --to joined)
   mv kept big.Quorved_2
   echo "plain join ${join} s; a join that rebuilds piece 2 ${rebuild} s = $(ratio "$rebuild" "$join")x"
 done

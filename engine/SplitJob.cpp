@@ -1,5 +1,5 @@
-#include "engine/TransferJob.h"
 #include "engine/Sha256.h"
+#include "engine/TransferJob.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -343,6 +343,8 @@ bool SplitJob::PutSetInPlace() {
         if (piece.number > e.pieceCount_ && !proven) outcome_.untouched.push_back(piece.name);
     }
     std::sort(outcome_.untouched.begin(), outcome_.untouched.end());
+    std::vector<std::string> ownRecovery;
+    if (!PutRecoveryInPlace(ownRecovery)) return false;
     std::error_code ec;
     for (int32_t n = 1; n <= e.pieceCount_; ++n) {
         const std::string name = PieceName(e.piecePrefix_, marker_, n);
@@ -351,15 +353,9 @@ bool SplitJob::PutSetInPlace() {
     }
     written_.clear();  // in place: a failure from here on takes nothing back
     for (const NumberedPiece& piece : extras) fs::remove(Paths::Native(piece.name), ec);
-    const std::string folder = FolderOf(e.piecePrefix_);
-    std::vector<std::string> ownRecovery;
-    for (const RecoveryFile& file : recoveryFiles_) {
-        ownRecovery.push_back(Paths::InFolder(folder, FileNamePart(file.name)));
-        fs::rename(Paths::Native(file.name), Paths::Native(ownRecovery.back()), ec);
-        if (ec) return Fail(What::RecoveryNotWritten, ec.value(), 0, ownRecovery.back());
-    }
     for (const std::string& old : olderRecovery) {
-        if (std::find(ownRecovery.begin(), ownRecovery.end(), old) == ownRecovery.end()) fs::remove(Paths::Native(old), ec);
+        if (std::find(ownRecovery.begin(), ownRecovery.end(), old) == ownRecovery.end())
+            fs::remove(Paths::Native(old), ec);
     }
     const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
     if (e.useChecksums_) {
@@ -372,6 +368,23 @@ bool SplitJob::PutSetInPlace() {
     fs::remove_all(Paths::Native(staging_), ec);
     staging_.clear();
     SyncFolder(FolderOf(e.piecePrefix_));
+    return true;
+}
+
+// The recovery files go first, while a failure still takes back all there
+// is of the new set.
+bool SplitJob::PutRecoveryInPlace(std::vector<std::string>& placed) {
+    std::error_code ec;
+    for (const RecoveryFile& file : recoveryFiles_) {
+        const std::string name = Paths::InFolder(FolderOf(engine_.piecePrefix_), FileNamePart(file.name));
+        fs::rename(Paths::Native(file.name), Paths::Native(name), ec);
+        if (ec) {
+            const int error = ec.value();
+            for (const std::string& other : placed) fs::remove(Paths::Native(other), ec);
+            return Fail(What::RecoveryNotWritten, error, 0, name);
+        }
+        placed.push_back(name);
+    }
     return true;
 }
 
@@ -435,7 +448,8 @@ bool SplitJob::MakeRecoveryFiles() {
     }
     if (made.stopped && !staging_.empty()) return Fail(What::Stopped);
     RecoverySetWritten listed;
-    if (made.ok && e.useChecksums_ && !ListRecoveryFiles(WrittenName(e.checksumFilePath_), marker_, made.files, listed)) {
+    if (made.ok && e.useChecksums_ &&
+        !ListRecoveryFiles(WrittenName(e.checksumFilePath_), marker_, made.files, listed)) {
         made.ok = false;
         made.failure.error = listed.error;
     }

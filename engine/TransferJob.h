@@ -105,6 +105,7 @@ private:
     std::string WrittenName(const std::string& finalName) const;
     bool MakeStagingFolder(int64_t bigSize);
     bool PutSetInPlace();
+    bool PutRecoveryInPlace(std::vector<std::string>& placed);
     // Piece names of the set that its older checksum file proves to be
     // pieces of an earlier split: listed by name, of the listed size.
     std::vector<NumberedPiece> ProvenOlderPieces() const;

@@ -55,11 +55,11 @@ __attribute__((target("avx2"))) inline void Transpose(__m256i r[8]) {
 #define MD5_G(b, c, d) _mm256_xor_si256(c, _mm256_and_si256(d, _mm256_xor_si256(b, c)))
 #define MD5_H(b, c, d) _mm256_xor_si256(_mm256_xor_si256(b, c), d)
 #define MD5_I(b, c, d) _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones)))
-#define MD5_STEP(f, a, b, c, d, g, k, s)                                                                          \
-    a = _mm256_add_epi32(                                                                                         \
-        b, MD5_ROTATE(_mm256_add_epi32(_mm256_add_epi32(a, f(b, c, d)),                                           \
-                                       _mm256_add_epi32(m[g], _mm256_set1_epi32(static_cast<int>(k)))),          \
-                      s))
+#define MD5_STEP(f, a, b, c, d, g, k, s)                                                                              \
+    a = _mm256_add_epi32(b,                                                                                           \
+                         MD5_ROTATE(_mm256_add_epi32(_mm256_add_epi32(a, f(b, c, d)),                                 \
+                                                     _mm256_add_epi32(m[g], _mm256_set1_epi32(static_cast<int>(k)))), \
+                                    s))
 
 __attribute__((target("avx2"))) void Blocks(uint32_t (*state)[Md5Lanes::kLanes], const unsigned char* const* ptr,
                                             std::size_t blocks) {

@@ -1,0 +1,46 @@
+// Small helpers the recovery sources share: slice arithmetic over the
+// pieces, failures and stops. Not for use outside recovery/.
+#pragma once
+
+#include "recovery/Recovery.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace RecoveryDetail {
+
+inline int64_t SumOf(const std::vector<int64_t>& sizes) {
+    return std::accumulate(sizes.begin(), sizes.end(), int64_t{0});
+}
+
+inline int64_t Padded4(int64_t bytes) { return (bytes + 3) / 4 * 4; }
+
+// Slices [first, last) that bytes [start, start + size) touch.
+struct SliceRange {
+    int64_t first = 0, last = 0;
+};
+inline SliceRange Touched(int64_t start, int64_t size, int64_t sliceSize) {
+    if (size <= 0) return {};
+    return {start / sliceSize, (start + size - 1) / sliceSize + 1};
+}
+
+inline std::vector<int64_t> Starts(const std::vector<int64_t>& sizes) {
+    std::vector<int64_t> starts(sizes.size(), 0);
+    for (std::size_t i = 1; i < sizes.size(); ++i) starts[i] = starts[i - 1] + sizes[i - 1];
+    return starts;
+}
+
+inline RecoveryError Error(int error, std::string reason) { return RecoveryError{error, std::move(reason)}; }
+
+inline bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+// Slices go through the code a part at a time, so that the hashes and the
+// rows find the part still in the processor's cache.
+inline constexpr std::size_t kPartBytes = 1 << 20;
+
+}  // namespace RecoveryDetail

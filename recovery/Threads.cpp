@@ -1,0 +1,98 @@
+#include "recovery/Threads.h"
+
+#include <algorithm>
+#include <cerrno>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace RecoveryDetail {
+
+ThreadPriority::ThreadPriority(Level) {
+#ifdef _WIN32
+    before_ = GetThreadPriority(GetCurrentThread());
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
+    const auto self = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    before_ = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(before_ + 5, 19));
+#endif
+}
+
+ThreadPriority::~ThreadPriority() {
+#ifdef _WIN32
+    SetThreadPriority(GetCurrentThread(), before_);
+#else
+    // Back up needs no privilege only where the limit allows; else it stays lower.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), before_);
+#endif
+}
+
+Team::Team() {
+    const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    for (unsigned i = 1; i < cores; ++i) helpers_.emplace_back([this] { Serve(); });
+}
+
+Team::~Team() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : helpers_) t.join();
+}
+
+void Team::Run(std::size_t units, const std::function<void(std::size_t)>& work) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        work_ = &work;
+        units_ = units;
+        next_ = 0;
+        busy_ = helpers_.size();
+        ++round_;
+    }
+    wake_.notify_all();
+    Claim(work);
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return busy_ == 0; });
+    work_ = nullptr;
+}
+
+void Team::Claim(const std::function<void(std::size_t)>& work) {
+    for (;;) {
+        std::size_t unit;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (next_ >= units_) return;
+            unit = next_++;
+        }
+        work(unit);
+    }
+}
+
+void Team::Serve() {
+    uint64_t seen = 0;
+    for (;;) {
+        const std::function<void(std::size_t)>* work;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [&] { return quit_ || round_ != seen; });
+            if (quit_) return;
+            seen = round_;
+            work = work_;
+        }
+        Claim(*work);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            --busy_;
+        }
+        done_.notify_one();
+    }
+}
+
+}  // namespace RecoveryDetail

@@ -1,0 +1,26 @@
+// What the recovery files present can do for the lost pieces: our set among
+// those they hold, the lost slices and the recovery slices to rebuild them.
+#pragma once
+
+#include "recovery/Par2Packets.h"
+#include "recovery/Recovery.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace RecoveryDetail {
+
+// Our set among those the files hold, and what it can do for the lost pieces.
+struct Assessment {
+    const Par2::FoundSet* set = nullptr;
+    std::vector<int64_t> lostSlices;  // sorted
+    std::vector<Par2::FoundSlice> usable;
+};
+
+// Fills `passedOver`, `missing` and `rebuildable` of result.
+Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result);
+
+// False, with the failure in result, when the request's lists do not match.
+bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result);
+
+}  // namespace RecoveryDetail

@@ -1,0 +1,214 @@
+// Rebuilding lost pieces: the recovery slices to use, and the passes that
+// solve for the lost slices and write them into the pieces.
+#include "recovery/BigFileBytes.h"
+#include "recovery/Buffers.h"
+#include "recovery/FileIo.h"
+#include "recovery/Gf16.h"
+#include "recovery/Par2Packets.h"
+#include "recovery/Recovery.h"
+#include "recovery/RecoveryAssess.h"
+#include "recovery/RecoveryDetail.h"
+#include "recovery/SliceFeed.h"
+#include "recovery/Threads.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace RecoveryDetail;
+
+namespace {
+
+// m recovery slices whose matrix over the lost slices can be inverted, and
+// that inverse: the lowest exponents first (with no gaps that matrix always
+// can be). False when none of the tries can.
+bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen) {
+    const std::size_t m = a.lostSlices.size();
+    if (m == 0) return true;
+    for (std::size_t skip = 0; skip + m <= a.usable.size(); ++skip) {
+        std::vector<Par2::FoundSlice> pick(a.usable.begin(), a.usable.begin() + std::ptrdiff_t(m - (skip > 0)));
+        if (skip > 0) pick.push_back(a.usable[m - 1 + skip]);
+        inverse.assign(m * m, 0);
+        for (std::size_t j = 0; j < m; ++j)
+            for (std::size_t l = 0; l < m; ++l)
+                inverse[j * m + l] = Gf16::Power(Par2::InputConstant(uint32_t(a.lostSlices[l])), pick[j].exponent);
+        if (Gf16::Invert(inverse.data(), m)) {
+            chosen = std::move(pick);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The lost slices rebuilt from the sound ones and the chosen recovery
+// slices, as many rows at a time as the memory allows, each written to the
+// lost pieces it overlaps. Lost slice l = sum over j of inverse[l][j] *
+// (recovery j - the sound slices' share in it): each sound slice enters
+// with sum_j inverse[l][j] * constant^exponent_j.
+class Rebuild {
+public:
+    Rebuild(const RecoveryRepair& request, const Assessment& a, std::vector<uint16_t> inverse,
+            std::vector<Par2::FoundSlice> chosen, RecoveryResult& result)
+        : request_(request),
+          a_(a),
+          inverse_(std::move(inverse)),
+          chosen_(std::move(chosen)),
+          result_(result),
+          m_(a.lostSlices.size()),
+          sliceSize_(int64_t(a.set->sliceSize)),
+          total_(SumOf(request.pieceSizes)),
+          inputs_(uint32_t((total_ + sliceSize_ - 1) / sliceSize_)),
+          starts_(Starts(request.pieceSizes)),
+          big_(request.pieces, request.pieceSizes),
+          recoveryFiles_(request.recoveryFiles.size()),
+          isLost_(inputs_, false),
+          input_(std::min(std::size_t(sliceSize_), kPartBytes)) {
+        for (const int64_t slice : a.lostSlices) isLost_[std::size_t(slice)] = true;
+    }
+
+    bool Run(std::vector<RecoveryIo::Writer>& outputs) {
+        const std::size_t rowsPerPass = std::size_t(
+            std::clamp<int64_t>(request_.memoryLimit / sliceSize_, 1, int64_t(std::max<std::size_t>(m_, 1))));
+        const std::size_t passes = (m_ + rowsPerPass - 1) / rowsPerPass;
+        // Each pass reads the sound slices and the chosen recovery slices.
+        perPass_ = int64_t(m_) * sliceSize_;
+        for (uint32_t i = 0; i < inputs_; ++i)
+            if (!isLost_[i]) perPass_ += std::min<int64_t>(sliceSize_, total_ - int64_t(i) * sliceSize_);
+        work_ = int64_t(passes) * perPass_;
+        for (std::size_t pass = 0; pass < passes; ++pass) {
+            const std::size_t firstRow = pass * rowsPerPass;
+            Rows out(std::min(rowsPerPass, m_ - firstRow), std::size_t(sliceSize_));
+            if (input_.data == nullptr || !out.Ok()) return Fail(ENOMEM, "not enough memory for the rebuilt data");
+            done_ = int64_t(pass) * perPass_;
+            if (!Pass(out, firstRow) || !WriteRows(out, firstRow, outputs)) return false;
+        }
+        return true;
+    }
+
+private:
+    bool Fail(int error, std::string reason) {
+        result_.failure = Error(error, std::move(reason));
+        return false;
+    }
+
+    bool Pass(Rows& out, std::size_t firstRow) {
+        const std::size_t rows = out.Count();
+        std::vector<uint16_t> factors(rows), powers(m_);
+        for (uint32_t i = 0; i < inputs_ + m_; ++i) {
+            std::function<bool(std::size_t, std::size_t, unsigned char*)> read;
+            if (i < inputs_) {
+                if (isLost_[i]) continue;
+                read = [this, i](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return big_.Read(int64_t(i) * sliceSize_ + int64_t(at), size, buffer, result_.failure);
+                };
+                const uint16_t constant = Par2::InputConstant(i);
+                for (std::size_t j = 0; j < m_; ++j) powers[j] = Gf16::Power(constant, chosen_[j].exponent);
+                for (std::size_t r = 0; r < rows; ++r) {
+                    uint16_t f = 0;
+                    for (std::size_t j = 0; j < m_; ++j)
+                        f ^= Gf16::Multiply(inverse_[(firstRow + r) * m_ + j], powers[j]);
+                    factors[r] = f;
+                }
+                done_ += std::min<int64_t>(sliceSize_, total_ - int64_t(i) * sliceSize_);
+            } else {
+                const std::size_t j = i - inputs_;
+                read = [this, j](std::size_t at, std::size_t size, unsigned char* buffer) {
+                    return ReadRecovery(j, at, size, buffer);
+                };
+                for (std::size_t r = 0; r < rows; ++r) factors[r] = inverse_[(firstRow + r) * m_ + j];
+                done_ += sliceSize_;
+            }
+            const auto none = [](std::size_t, const unsigned char*, std::size_t, std::size_t) {};
+            if (!FeedSlice(team_, out, input_, std::size_t(sliceSize_), factors.data(), 0, request_.stop, read, none)) {
+                result_.stopped = Stopped(request_.stop);
+                if (result_.stopped) result_.failure = Error(ECANCELED, "stopped");
+                return false;
+            }
+            if (request_.progress) request_.progress(done_, work_);
+        }
+        return true;
+    }
+
+    bool ReadRecovery(std::size_t j, std::size_t at, std::size_t size, unsigned char* buffer) {
+        const std::string& name = request_.recoveryFiles[chosen_[j].file];
+        RecoveryIo::Reader& file = recoveryFiles_[chosen_[j].file];
+        if ((file.IsOpen() || file.Open(name)) && file.ReadAt(buffer, size, chosen_[j].offset + int64_t(at)))
+            return true;
+        return Fail(errno, "cannot read " + name);
+    }
+
+    // Each rebuilt slice's bytes go to the lost pieces it overlaps.
+    bool WriteRows(const Rows& out, std::size_t firstRow, std::vector<RecoveryIo::Writer>& outputs) {
+        for (std::size_t r = 0; r < out.Count(); ++r) {
+            const int64_t begin = a_.lostSlices[firstRow + r] * sliceSize_;
+            const int64_t end = std::min(begin + sliceSize_, total_);
+            for (std::size_t p = 0; p < request_.lost.size(); ++p) {
+                const auto piece = std::size_t(request_.lost[p]);
+                const int64_t from = std::max(begin, starts_[piece]);
+                const int64_t to = std::min(end, starts_[piece] + request_.pieceSizes[piece]);
+                if (from >= to) continue;
+                if (!outputs[p].WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from - starts_[piece]))
+                    return Fail(errno, "cannot write " + request_.outputs[p]);
+            }
+        }
+        return true;
+    }
+
+    const RecoveryRepair& request_;
+    const Assessment& a_;
+    const std::vector<uint16_t> inverse_;
+    const std::vector<Par2::FoundSlice> chosen_;
+    RecoveryResult& result_;
+    const std::size_t m_;
+    const int64_t sliceSize_, total_;
+    const uint32_t inputs_;
+    const std::vector<int64_t> starts_;
+    BigFileBytes big_;
+    std::vector<RecoveryIo::Reader> recoveryFiles_;
+    std::vector<bool> isLost_;
+    AlignedBuffer input_;
+    Team team_;
+    int64_t perPass_ = 0, work_ = 0, done_ = 0;
+};
+
+}  // namespace
+
+RecoveryResult RepairPieces(const RecoveryRepair& request) {
+    RecoveryResult result;
+    if (!ValidRequest(request, result)) return result;
+    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+    const Assessment a = Assess(request, scan, result);
+    if (a.set == nullptr || result.rebuildable < result.missing) {
+        result.failure =
+            Error(0, std::to_string(result.missing) + " pieces are missing or damaged; the recovery data can rebuild " +
+                         std::to_string(result.rebuildable));
+        return result;
+    }
+    std::vector<uint16_t> inverse;
+    std::vector<Par2::FoundSlice> chosen;
+    if (!ChooseSlices(a, inverse, chosen)) {
+        result.rebuildable = 0;
+        result.failure = Error(0, "the recovery data present cannot solve for these pieces");
+        return result;
+    }
+    std::vector<RecoveryIo::Writer> outputs(request.lost.size());
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Create(request.outputs[p])) {
+            result.failure = Error(errno, "cannot create " + request.outputs[p]);
+            return result;
+        }
+    }
+    if (!Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(outputs)) return result;
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Commit()) {
+            result.failure = Error(errno, "cannot write " + request.outputs[p]);
+            for (std::size_t q = 0; q < p; ++q) RecoveryIo::Remove(request.outputs[q]);
+            return result;
+        }
+        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
+    }
+    result.ok = true;
+    return result;
+}

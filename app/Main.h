@@ -1,20 +1,27 @@
 // The main window: menus, tool bar, the big file and smaller files groups,
 // progress bar and status bar, and the split and join workflows.
 //
-// Implemented over several files by concern:
-//   MainLayout.cpp    controls, menus, icons, hints (BuildLayout, ApplyTexts)
-//   MainState.cpp     control groups, busy/done, result reports, TransferView
-//   MainLifecycle.cpp FormCreate, exit, reset, pause menu, About
-//   MainPlan.cpp      size display, piece size plan, presets, base size choice
-//   MainSplit.cpp     split workflow
-//   MainJoin.cpp      join workflow
-//   MainOutside.cpp   files from the command line and dropped files
-//   MainLanguage.cpp  language menu, marker dialog, memory dialog, help window
-//   MainTransfer.cpp  the split or join on the worker thread: locked controls,
-//                     throttled drawing of its progress, Stop
+// The window keeps its state and its workflows; its parts (menus and tool
+// bar, the two groups, progress and status) own their controls
+// (MainWindowParts.h). Implemented over several files by concern:
+//   MainLayout.cpp        BuildLayout: the parts put together; ApplyTexts, hints
+//   MainCommands.cpp      the menus and the tool bar of their commands
+//   BigFileGroup.cpp      the big file's group
+//   SmallerFilesGroup.cpp the smaller files' group
+//   MainStatus.cpp        progress bar and status bar
+//   PartWidgets.cpp       the small widgets the parts are made of
+//   MainState.cpp         control groups, busy/done, result reports, TransferView
+//   MainLifecycle.cpp     FormCreate, exit, reset, pause menu, About
+//   MainPlan.cpp          size display, piece size plan, presets, base size choice
+//   MainSplit.cpp         split workflow
+//   MainJoin.cpp          join workflow
+//   MainOutside.cpp       files from the command line and dropped files
+//   MainLanguage.cpp      language menu, marker dialog, memory dialog, help window
+//   MainTransfer.cpp      the split or join on the worker thread: locked controls,
+//                         throttled drawing of its progress, Stop
 //
 // Below, what the window does (functions, then slots) comes first; then,
-// private, its state (the settings it runs with), its controls, its helpers
+// private, its state (the settings it runs with), its parts, its helpers
 // and bookkeeping. Tests reach the state and controls through TMain::Parts
 // (tests/app/MainParts.h).
 #pragma once
@@ -28,30 +35,15 @@
 #include <memory>
 #include <vector>
 
+#include "app/MainWindowParts.h"
 #include "app/TransferStatus.h"
 #include "engine/PieceEngine.h"
 #include "planning/SizePlan.h"
 #include "texts/Entries.h"
 #include "texts/TextCatalogue.h"
 
-class QAction;
-class QActionGroup;
-class QComboBox;
 class QDragEnterEvent;
 class QDropEvent;
-class QCursor;
-class QGroupBox;
-class QLabel;
-class QSpinBox;
-class QLineEdit;
-class QListWidget;
-class QMenu;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QStatusBar;
-class QToolBar;
-class QToolButton;
 class TSettingsStore;
 class TAboutBox;
 class TfrmDisk;
@@ -142,7 +134,7 @@ public:
     void SaveGeometry();
 
     // ---- size display, plan, presets (MainPlan.cpp)
-    void ShowBigFileSize(SizeUnit unit);
+    void ShowBigFileSize(SizeUnit unit);  // in that unit, which is stored; the unit buttons call it
     void PlanPieceSizes(int32_t keep);
     // The engine's piece count and sizes (sizes[0] holds no piece), and the list showing them.
     void SetPieces(int32_t count, const std::vector<int64_t>& sizes);
@@ -183,10 +175,6 @@ public slots:
     // stop
     void StopClick();
     // size display and plan
-    void BigFileRB1Click();
-    void BigFileRB2Click();
-    void BigFileRB3Click();
-    void BigFileRB4Click();
     void rbSizeBaseClick();
     void rbSizeFreeClick();
     void spnRecoveryChange(int lostPieces);
@@ -227,46 +215,13 @@ private:
     std::vector<int64_t> BaseSizeValues;
     QStringList BaseSizeTexts;
 
-    // ======== The window's controls, made by BuildLayout; Qt object names
-    // equal these names, so tests find them with findChild.
-    // The tool bar: a button for each of the menu commands it shows.
-    QToolBar* SpeedBar = nullptr;
-    QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
-                *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr, *StopBtn = nullptr,
-                *ExitBtn = nullptr, *HintBtn = nullptr;
-    // The big file.
-    QGroupBox* BigFileGB = nullptr;
-    QLabel *lblBigFileName = nullptr, *BigFileName = nullptr, *lblBigFileSize = nullptr, *BigFileSize = nullptr;
-    QRadioButton *BigFileRB1 = nullptr, *BigFileRB2 = nullptr, *BigFileRB3 = nullptr, *BigFileRB4 = nullptr;
-    // The smaller files: base size choice, size list, new size.
-    QGroupBox* ActualSizeGB = nullptr;
-    QLabel *lblSmallFileNames = nullptr, *SmallFileNames = nullptr, *BaseSizeHeadline = nullptr;
-    QComboBox* CBBaseSize = nullptr;
-    QRadioButton *rbSizeBase = nullptr, *rbSizeFree = nullptr;
-    QPushButton* ApplyBaseSize = nullptr;
-    QLabel *lblRecovery = nullptr, *lblRecoveryPlan = nullptr;  // recovery files: how many pieces may be lost
-    QSpinBox* spnRecovery = nullptr;
-    QLabel *lblNrFiles = nullptr, *SmallerSize = nullptr;
-    QListWidget* SmallerSizesLB = nullptr;
-    QLabel* lblNewSize = nullptr;
-    QLineEdit* txtNewSize = nullptr;
-    QLabel* ChangeItem = nullptr;
-    QPushButton* ApplyNewSize = nullptr;
-    // Progress and status.
-    QProgressBar* PBar = nullptr;
-    QStatusBar* StatusBar = nullptr;
-    QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
-    // The menus and their commands.
-    QMenu *File1 = nullptr, *ChangeOfDisk = nullptr, *Memory1 = nullptr, *Filetype = nullptr, *Language1 = nullptr,
-          *Help1 = nullptr;
-    QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
-            *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr, *Stop = nullptr,
-            *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
-    QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
-    QAction* MemoryUsage = nullptr;
-    QAction* ChooseFiletype = nullptr;
-    QAction *LanguageEnglish = nullptr, *LanguageSwedish = nullptr, *LanguageGerman = nullptr;
-    QAction *About = nullptr, *Hint = nullptr;
+    // ======== The window's parts, made by BuildLayout (app/MainWindowParts.h):
+    // each owns, builds and words its controls.
+    TMainMenus menus_;
+    TMainToolBar* toolBar_ = nullptr;
+    TBigFileGroup* bigFile_ = nullptr;
+    TSmallerFilesGroup* smallFiles_ = nullptr;
+    TMainStatus status_;
 
     // ---- helpers of the workflows
     void BuildLayout();
@@ -274,9 +229,7 @@ private:
     void ClearPreparedJoin();   // a file chosen to split ends a join being prepared
     bool MayWriteJoinTarget();  // asks before replacing a target the user did not pick
     void RestoreCursor();       // undoes ShowWorking's hourglass, if it set one
-    // Checks the item of a menu of choices that holds value; the group unchecks the one before.
-    static void CheckChoice(const QActionGroup* choices, int value);
-    void Quit();  // ends the program; the close handler then saves nothing
+    void Quit();                // ends the program; the close handler then saves nothing
 
     // Starts `job` on the worker with the window locked; `then` does what
     // follows once it has ended (not when the window closes meanwhile).
@@ -294,15 +247,14 @@ private:
     bool hourglassSet_ = false;  // ShowWorking set the override cursor; ShowDone restores only that
     bool exiting_ = false;
     std::string pickedJoinTarget_;  // the join target picked in the place dialog, empty for none
-    QActionGroup *pauseChoices_ = nullptr, *languageChoices_ = nullptr;  // the Pause and Language menus' items
-    TOtherWindows windows_;                                              // SetWindows
+    TOtherWindows windows_;         // SetWindows
     // The transfer on the worker thread (MainTransfer.cpp).
     std::unique_ptr<TTransferRunner> runner_;
     std::function<void(const TransferOutcome&)> afterTransfer_;
     std::vector<std::function<void()>> unlock_;  // gives each locked control its state back
     QElapsedTimer transferClock_;
     int64_t questionNs_ = 0;  // time the transfer waited for disk answers
-    TransferStatus status_;
+    TransferStatus transferStatus_;
     static constexpr int32_t kNoPendingSelection = -2;
     QStringList pendingRows_;                         // piece sizes not listed yet
     int32_t pendingSelection_ = kNoPendingSelection;  // row to mark next; -1 marks none

@@ -50,7 +50,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     engine_.SetBigFilePath(BigFileTarget(prefix, ToStd(SplitPath)));
     BigFileBytes = 0;
     ClearSizeList();
-    SmallFileNames->setText(FromStd(PiecePattern(prefix, marker)));
+    smallFiles_->SmallFileNames->setText(FromStd(PiecePattern(prefix, marker)));
     engine_.SetCurrentPieceName(PieceName(prefix, marker, 1));
 
     if (PausesBeforePieces(PauseMode, prefix)) {
@@ -60,7 +60,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
         const int32_t count = windows_.frmDisk ? windows_.frmDisk->Count() : 0;
         engine_.SetPieceCount(0);  // no size of an earlier set survives
         engine_.SetPieceCount(count);
-        SmallerSizesLB->addItems(QStringList(count, QStringLiteral("?")));
+        smallFiles_->SmallerSizesLB->addItems(QStringList(count, QStringLiteral("?")));
     } else {
         ShowWorking(Text(Entry::CountingFiles));
         engine_.SetPieceCount(0);
@@ -93,7 +93,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     SetControlState(ControlGroup::PlaceForBigFile, true);
     SetControlState(ControlGroup::BaseSizeChoice, false);
     ShowPieceCount(engine_.PieceCount());
-    BigFileName->setText(FromStd(engine_.BigFilePath()));
+    bigFile_->BigFileName->setText(FromStd(engine_.BigFilePath()));
     ShowBigFileSize(BigUnit);
     ShowDone(Text(Entry::ReadyToRestore));
 }
@@ -108,12 +108,12 @@ void TMain::FindPlaceToBigFileClick() {
         return;
     }
     if (chosen != FromStd(engine_.BigFilePath())) {
-        StatusPanel1->setText(Text(Entry::NewPlaceSelected));
+        status_.StatusPanel1->setText(Text(Entry::NewPlaceSelected));
         engine_.SetBigFilePath(ToStd(chosen));
     }
     // The dialog does not ask about an existing file: picking it is the answer.
     pickedJoinTarget_ = engine_.BigFilePath();
-    BigFileName->setText(FromStd(engine_.BigFilePath()));
+    bigFile_->BigFileName->setText(FromStd(engine_.BigFilePath()));
 
     SplitPath = CurrentFolder();
     store_.Write(Settings::SplitPath, SplitPath);
@@ -121,15 +121,15 @@ void TMain::FindPlaceToBigFileClick() {
 
 void TMain::ClearPreparedJoin() {
     pickedJoinTarget_.clear();
-    if (!DoJoin->isEnabled() && !FindPlaceToBigFile->isEnabled()) return;
+    if (!menus_.DoJoin->isEnabled() && !menus_.FindPlaceToBigFile->isEnabled()) return;
     SetControlState(ControlGroup::JoinCommand, false);
     SetControlState(ControlGroup::PlaceForBigFile, false);
     engine_.SetPieceCount(0);
     ClearSizeList();
-    lblNrFiles->clear();
-    ApplyHint(ActualSizeGB, QString(), false);
-    SmallFileNames->clear();
-    BigFileName->clear();
+    smallFiles_->lblNrFiles->clear();
+    ApplyHint(smallFiles_, QString(), false);
+    smallFiles_->SmallFileNames->clear();
+    bigFile_->BigFileName->clear();
 }
 
 bool TMain::MayWriteJoinTarget() {
@@ -142,7 +142,7 @@ bool TMain::MayWriteJoinTarget() {
     if (Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question,
                                ModalSeam::Buttons::YesNo))
         return true;
-    StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
+    status_.StatusPanel1->setText(FromStd(ExtraText(Extra::NothingJoined)));
     return false;
 }
 
@@ -151,8 +151,8 @@ void TMain::DoJoinClick() {
     if (!MayWriteJoinTarget()) return;
     ShowWorking(Text(Entry::RestoresTheFile));
     // Enabled during the join, so the piece being read shows as selected.
-    const bool listWasEnabled = SmallerSizesLB->isEnabled();
-    SmallerSizesLB->setEnabled(true);
+    const bool listWasEnabled = smallFiles_->SmallerSizesLB->isEnabled();
+    smallFiles_->SmallerSizesLB->setEnabled(true);
     const int32_t maxRam = MaxRAM;
     const ::PauseMode pauseMode = PauseMode;
     const std::string marker = ToStd(AddedFileType);
@@ -163,7 +163,7 @@ void TMain::DoJoinClick() {
     RunTransfer([=](TPieceEngine& engine) { return engine.Join(maxRam, marker, pauseMode); }, total,
                 engine_.PieceCount(),
                 [this, listWasEnabled](const TransferOutcome& outcome) {
-                    SmallerSizesLB->setEnabled(listWasEnabled);
+                    smallFiles_->SmallerSizesLB->setEnabled(listWasEnabled);
                     ReportTransferResult(outcome);
                     BigFileBytes = FileSizeOf(engine_.BigFilePath());
                     ShowBigFileSize(BigUnit);

@@ -24,23 +24,23 @@ void TMain::SwitchLanguage() {
     ApplyTexts();
     if (UseFreeSpace) {
         // The count is known only after the split.
-        lblNrFiles->clear();
-        ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
+        smallFiles_->lblNrFiles->clear();
+        ApplyHint(smallFiles_, Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
     } else {
         ShowPieceCount(engine_.PieceCount());
     }
-    ChangeItem->setText(Text(Entry::FileNumber));  // no piece number: the selection is not offered again
+    smallFiles_->ChangeItem->setText(Text(Entry::FileNumber));  // no piece number: the selection is not offered again
     setWindowTitle(Text(Entry::ProgramName));
     store_.Write(Settings::Language, static_cast<int32_t>(LanguageIndex));
     ShowHintInStatusBar(QString());
-    StatusPanel1->clear();
+    status_.StatusPanel1->clear();
     // An open How It Works window changes language with the main window.
     if (windows_.frmHint && windows_.frmHint->isVisible()) windows_.frmHint->OnActivate();
 }
 
 void TMain::ChooseLanguage(Language chosen) {
     if (chosen == LanguageIndex) return;
-    CheckChoice(languageChoices_, int(chosen));
+    menus_.CheckLanguage(chosen);
     LanguageIndex = chosen;
     SwitchLanguage();
 }
@@ -63,7 +63,7 @@ void TMain::ChooseFiletypeClick() {
     ApplyTexts();
     // Only a chosen file or a counted set has a prefix worth showing.
     if (BigFileBytes > 0)
-        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
+        smallFiles_->SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
 }
 
 void TMain::HintClick() {

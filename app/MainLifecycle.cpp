@@ -92,7 +92,7 @@ void TMain::FormCreate() {
 
     // Language, with Qt's own texts (file dialogs, message box buttons) in it.
     LanguageIndex = static_cast<Language>(store_.Read(Settings::Language));
-    CheckChoice(languageChoices_, int(LanguageIndex));
+    menus_.CheckLanguage(LanguageIndex);
     ApplyQtLanguage(LanguageIndex);
 
     // Memory limit (not negative; the engine caps its buffer itself).
@@ -114,7 +114,7 @@ void TMain::FormCreate() {
         resize(std::min(mainWidth, area.width()), std::min(mainHeight, area.height()));
 
     // Status panel 0 scaled from the 120 pixels per inch the window was designed at.
-    StatusPanel0->setMinimumWidth(345 * logicalDpiX() / 120);
+    status_.StatusPanel0->setMinimumWidth(345 * logicalDpiX() / 120);
 
     // Marker, the catalogue made with it, and the window's texts.
     AddedFileType = store_.Read(Settings::AddedFileType);
@@ -122,7 +122,7 @@ void TMain::FormCreate() {
     ApplyTexts();
 
     // The piece number label names no piece yet; the window's title.
-    ChangeItem->setText(Text(Entry::FileNumber));
+    smallFiles_->ChangeItem->setText(Text(Entry::FileNumber));
     setWindowTitle(Text(Entry::ProgramName));
 
     // Folders of the big files and of the pieces.
@@ -134,18 +134,17 @@ void TMain::FormCreate() {
     LoadBaseSizes();
     UseFreeSpace = store_.Read(Settings::UseFreeSpace);
     RecoveryPieces = store_.Read(Settings::RecoveryPieces);
-    spnRecovery->setValue(RecoveryPieces);
-    rbSizeFree->setChecked(UseFreeSpace);
-    rbSizeBase->setChecked(!UseFreeSpace);
+    smallFiles_->spnRecovery->setValue(RecoveryPieces);
+    smallFiles_->rbSizeFree->setChecked(UseFreeSpace);
+    smallFiles_->rbSizeBase->setChecked(!UseFreeSpace);
     ApplySizeMode();
     static_assert(Settings::BigUnit.min == 1 && Settings::BigUnit.max == 4, "one radio button per unit");
     BigUnit = static_cast<SizeUnit>(store_.Read(Settings::BigUnit));
-    QRadioButton* const units[] = {BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4};
-    units[static_cast<int>(BigUnit) - static_cast<int>(SizeUnit::Bytes)]->setChecked(true);
+    bigFile_->UnitButton(BigUnit)->setChecked(true);
 
     // Pause mode.
     PauseMode = static_cast<::PauseMode>(store_.Read(Settings::ChangeDisk));
-    CheckChoice(pauseChoices_, int(PauseMode));
+    menus_.CheckPauseMode(PauseMode);
 
     // Nothing can be split or joined yet.
     for (ControlGroup group : {ControlGroup::SplitCommand, ControlGroup::PlaceForPieces, ControlGroup::JoinCommand,
@@ -205,7 +204,7 @@ void TMain::ClearRegistryClick() {
 
 void TMain::SelectPauseMode(::PauseMode mode) {
     if (mode == PauseMode) return;
-    CheckChoice(pauseChoices_, int(mode));
+    menus_.CheckPauseMode(mode);
     PauseMode = mode;
     StorePauseMode();
 }

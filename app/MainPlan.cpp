@@ -30,27 +30,22 @@ using Texts::Text;
 
 void TMain::ShowBigFileSize(SizeUnit unit) {
     BigUnit = unit;
-    BigFileSize->setText(BigFileSizeText(BigFileBytes, unit, QLocale(), BigFileSize->text()));
+    bigFile_->BigFileSize->setText(BigFileSizeText(BigFileBytes, unit, QLocale(), bigFile_->BigFileSize->text()));
     store_.Write(Settings::BigUnit, static_cast<int32_t>(BigUnit));
 }
-
-void TMain::BigFileRB1Click() { ShowBigFileSize(SizeUnit::Bytes); }
-void TMain::BigFileRB2Click() { ShowBigFileSize(SizeUnit::Kilobytes); }
-void TMain::BigFileRB3Click() { ShowBigFileSize(SizeUnit::Megabytes); }
-void TMain::BigFileRB4Click() { ShowBigFileSize(SizeUnit::Gigabytes); }
 
 // ---- piece size plan
 
 void TMain::PlanPieceSizes(int32_t keep) {
     if (UseFreeSpace) {
         ClearSizeList();
-        StatusPanel1->setText(Text(Entry::ReadyToSplit));
+        status_.StatusPanel1->setText(Text(Entry::ReadyToSplit));
         return;
     }
     if (BigFileBytes <= 0) {
         SetControlState(ControlGroup::SplitCommand, false);
         SetControlState(ControlGroup::PlaceForPieces, false);
-        StatusPanel1->clear();
+        status_.StatusPanel1->clear();
         return;
     }
     // LoadBaseSizes keeps the index inside the list; an index set any other
@@ -71,8 +66,8 @@ void TMain::PlanPieceSizes(int32_t keep) {
     if (plan.outcome != PiecePlan::Outcome::Planned) {
         // Too many pieces: no plan is left that a split could use.
         engine_.SetPieceCount(0);
-        lblNrFiles->clear();
-        ApplyHint(ActualSizeGB, QString(), false);
+        smallFiles_->lblNrFiles->clear();
+        ApplyHint(smallFiles_, QString(), false);
         ClearSizeList();
         Modal::InUse().Message(this, Text(Entry::TooManyFiles), Text(Entry::ChooseBiggerBaseSize),
                                ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
@@ -93,14 +88,15 @@ void TMain::PlanPieceSizes(int32_t keep) {
 
 void TMain::ApplySizeMode() {
     store_.Write(Settings::UseFreeSpace, UseFreeSpace);
-    CBBaseSize->setEnabled(!UseFreeSpace);
-    ApplyBaseSize->setEnabled(!UseFreeSpace);
+    smallFiles_->CBBaseSize->setEnabled(!UseFreeSpace);
+    smallFiles_->ApplyBaseSize->setEnabled(!UseFreeSpace);
     if (UseFreeSpace) {
         ClearSizeList();
-        lblNrFiles->clear();
+        smallFiles_->lblNrFiles->clear();
         // The count is known only after the split: "1 to ?".
-        ApplyHint(ActualSizeGB,
-                  BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'), false);
+        ApplyHint(smallFiles_,
+                  bigFile_->BigFileName->text().isEmpty() ? QString() : Text(Entry::StarIsNumber) + QLatin1Char('?'),
+                  false);
     } else if (BigFileBytes > 0) {
         PlanPieceSizes(0);
     }
@@ -121,18 +117,18 @@ void TMain::rbSizeFreeClick() {
 void TMain::SmallerSizesLBClick() {
     // The row marked during a transfer is the piece in transfer, not one to edit.
     if (TransferRunning()) return;
-    const int row = SelectedRow(SmallerSizesLB);
+    const int row = SelectedRow(smallFiles_->SmallerSizesLB);
     if (row < 0) return;
-    ChangeItem->setText(Text(Entry::FileNumber) + QString::number(row + 1));
-    txtNewSize->setText(SmallerSizesLB->item(row)->text());
+    smallFiles_->ChangeItem->setText(Text(Entry::FileNumber) + QString::number(row + 1));
+    smallFiles_->txtNewSize->setText(smallFiles_->SmallerSizesLB->item(row)->text());
     SetControlState(ControlGroup::NewSizeEditing, true);
 }
 
 void TMain::ApplyNewSizeClick() {
-    const int row = SelectedRow(SmallerSizesLB);
+    const int row = SelectedRow(smallFiles_->SmallerSizesLB);
     if (row < 0) return;
     const int32_t k = row + 1;
-    const int64_t n = LeadingInteger(txtNewSize->text());
+    const int64_t n = LeadingInteger(smallFiles_->txtNewSize->text());
     if (n <= 0) {
         Modal::InUse().Message(this, Text(Entry::SizeNotUsable), Text(Entry::SizeIgnored), ModalSeam::Icon::Exclamation,
                                ModalSeam::Buttons::Ok);
@@ -140,7 +136,7 @@ void TMain::ApplyNewSizeClick() {
         return;
     }
     engine_.SetPieceSize(k, n);
-    ChangeItem->setText(Text(Entry::FileNumber));
+    smallFiles_->ChangeItem->setText(Text(Entry::FileNumber));
     SetControlState(ControlGroup::NewSizeEditing, false);
     PlanPieceSizes(k);
 }
@@ -154,14 +150,14 @@ void TMain::LoadBaseSizes() {
     BaseSizeValues = presets.values;
     BaseSizeTexts = presets.texts;
     // Filling and selecting is no choice of the user: no change event.
-    const QSignalBlocker blocker(CBBaseSize);
-    CBBaseSize->clear();
-    CBBaseSize->addItems(BaseSizeTexts);
-    CBBaseSize->setCurrentIndex(BaseSizeIndex);
+    const QSignalBlocker blocker(smallFiles_->CBBaseSize);
+    smallFiles_->CBBaseSize->clear();
+    smallFiles_->CBBaseSize->addItems(BaseSizeTexts);
+    smallFiles_->CBBaseSize->setCurrentIndex(BaseSizeIndex);
 }
 
 void TMain::CBBaseSizeChange() {
-    const int index = CBBaseSize->currentIndex();
+    const int index = smallFiles_->CBBaseSize->currentIndex();
     if (index < 0 || index >= BaseSizeCount) return;
     BaseSizeIndex = index;
     store_.Write(Settings::BaseSizeIndex, BaseSizeIndex);
@@ -182,9 +178,9 @@ void TMain::SetPieces(int32_t count, const std::vector<int64_t>& sizes) {
     QStringList items;
     items.reserve(count);
     for (int32_t i = 1; i <= count; ++i) items << QString::number(sizes[size_t(i)]);
-    SmallerSizesLB->setUpdatesEnabled(false);
-    SmallerSizesLB->addItems(items);
-    SmallerSizesLB->setUpdatesEnabled(true);
+    smallFiles_->SmallerSizesLB->setUpdatesEnabled(false);
+    smallFiles_->SmallerSizesLB->addItems(items);
+    smallFiles_->SmallerSizesLB->setUpdatesEnabled(true);
 }
 
 void TMain::spnRecoveryChange(int lostPieces) {
@@ -195,18 +191,19 @@ void TMain::spnRecoveryChange(int lostPieces) {
 }
 
 void TMain::ShowRecoveryPlan() {
-    if (lblRecoveryPlan == nullptr || DoSplit == nullptr) return;  // not built yet
+    if (smallFiles_ == nullptr) return;  // not built yet
     // Free-space pieces are known only as the split goes; a join writes none.
     const int32_t count = engine_.PieceCount();
-    if (RecoveryPieces <= 0 || count <= 0 || UseFreeSpace || !DoSplit->isEnabled()) {
-        lblRecoveryPlan->clear();
+    if (RecoveryPieces <= 0 || count <= 0 || UseFreeSpace || !menus_.DoSplit->isEnabled()) {
+        smallFiles_->lblRecoveryPlan->clear();
         return;
     }
     const std::vector<int64_t> sizes(engine_.PieceSizes().begin() + 1, engine_.PieceSizes().begin() + 1 + count);
     const int64_t largest = *std::max_element(sizes.begin(), sizes.end());
     const RecoveryPlan plan = PlanRecovery(sizes, RecoveryPieces, largest, FileNamePart(engine_.BigFilePath()));
-    lblRecoveryPlan->setText(plan.ok ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),
-                                                      {std::to_string(plan.FileCount()),
-                                                       ToStd(QLocale().toString(qlonglong(plan.totalBytes)))}))
-                                     : QString());
+    smallFiles_->lblRecoveryPlan->setText(
+        plan.ok
+            ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),
+                             {std::to_string(plan.FileCount()), ToStd(QLocale().toString(qlonglong(plan.totalBytes)))}))
+            : QString());
 }

@@ -16,7 +16,7 @@ void TMain::ChooseSplitAFileClick() {
     const QString chosen =
         Modal::InUse().OpenFileName(this, Text(Entry::ChooseFileToSplitTitle), Text(Entry::AllFilesFilter), SplitPath);
     if (chosen.isEmpty()) {
-        StatusPanel1->setText(Text(Entry::NoFileSelected));
+        status_.StatusPanel1->setText(Text(Entry::NoFileSelected));
         return;
     }
     SplitChosenFile(chosen);
@@ -33,7 +33,7 @@ void TMain::SplitChosenFile(const QString& chosen) {
         if (!RefuseFile(chosen, true)) ReportMissingFile(chosen);
         return;
     }
-    BigFileName->setText(chosen);
+    bigFile_->BigFileName->setText(chosen);
     ShowBigFileSize(BigUnit);
 
     SplitPath = CurrentFolder();
@@ -45,7 +45,7 @@ void TMain::SplitChosenFile(const QString& chosen) {
     // the plan has then already turned the split commands off.
     const bool planned = UseFreeSpace || engine_.PieceCount() > 0;
     if (BigFileBytes > 0 && planned) {
-        SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
+        smallFiles_->SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
         SetControlState(ControlGroup::SplitCommand, true);
         SetControlState(ControlGroup::PlaceForPieces, true);
         SetControlState(ControlGroup::JoinCommand, false);
@@ -63,10 +63,10 @@ void TMain::FindPlaceToSmallFilesClick() {
         return;
     }
     if (chosen != FromStd(engine_.PiecePrefix())) {
-        StatusPanel1->setText(Text(Entry::NewPlaceSelected));
+        status_.StatusPanel1->setText(Text(Entry::NewPlaceSelected));
         engine_.SetPiecePrefix(ToStd(chosen));
     }
-    SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
+    smallFiles_->SmallFileNames->setText(FromStd(PiecePattern(engine_.PiecePrefix(), ToStd(AddedFileType))));
 
     JoinPath = CurrentFolder();
     store_.Write(Settings::JoinPath, JoinPath);
@@ -76,8 +76,8 @@ void TMain::DoSplitClick() {
     if (TransferRunning()) return;
     ShowWorking(Text(Entry::SplitsTheFile));
     // Enabled during the split, so the piece being written shows as selected.
-    const bool listWasEnabled = SmallerSizesLB->isEnabled();
-    SmallerSizesLB->setEnabled(true);
+    const bool listWasEnabled = smallFiles_->SmallerSizesLB->isEnabled();
+    smallFiles_->SmallerSizesLB->setEnabled(true);
     const int32_t maxRam = MaxRAM;
     const ::PauseMode pauseMode = PauseMode;
     const bool useFreeSpace = UseFreeSpace;
@@ -90,7 +90,7 @@ void TMain::DoSplitClick() {
         },
         BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount(),
         [this, listWasEnabled](const TransferOutcome& outcome) {
-            SmallerSizesLB->setEnabled(listWasEnabled);
+            smallFiles_->SmallerSizesLB->setEnabled(listWasEnabled);
             ReportTransferResult(outcome);
             // To split again the user chooses a file again.
             SetControlState(ControlGroup::SplitCommand, false);

@@ -31,45 +31,45 @@ using Texts::Text;
 void TMain::SetControlState(ControlGroup group, bool enabled) {
     switch (group) {
     case ControlGroup::SplitCommand:
-        DoSplit->setEnabled(enabled);
-        SmallerSizesLB->setEnabled(enabled);
+        menus_.DoSplit->setEnabled(enabled);
+        smallFiles_->SmallerSizesLB->setEnabled(enabled);
         ShowRecoveryPlan();  // there is a plan to show only while a split is prepared
         break;
-    case ControlGroup::PlaceForPieces: FindPlaceToSmallFiles->setEnabled(enabled); break;
+    case ControlGroup::PlaceForPieces: menus_.FindPlaceToSmallFiles->setEnabled(enabled); break;
     case ControlGroup::JoinCommand:
-        DoJoin->setEnabled(enabled);
-        CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
-        rbSizeBase->setEnabled(!enabled);
-        rbSizeFree->setEnabled(!enabled);
-        ApplyBaseSize->setEnabled(!enabled);
+        menus_.DoJoin->setEnabled(enabled);
+        smallFiles_->CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
+        smallFiles_->rbSizeBase->setEnabled(!enabled);
+        smallFiles_->rbSizeFree->setEnabled(!enabled);
+        smallFiles_->ApplyBaseSize->setEnabled(!enabled);
         break;
-    case ControlGroup::PlaceForBigFile: FindPlaceToBigFile->setEnabled(enabled); break;
-    case ControlGroup::BaseSizeChoice: CBBaseSize->setEnabled(enabled); break;
+    case ControlGroup::PlaceForBigFile: menus_.FindPlaceToBigFile->setEnabled(enabled); break;
+    case ControlGroup::BaseSizeChoice: smallFiles_->CBBaseSize->setEnabled(enabled); break;
     case ControlGroup::NewSizeEditing:
-        ApplyNewSize->setEnabled(enabled);
-        txtNewSize->setEnabled(enabled);
-        ChangeItem->setEnabled(enabled);
+        smallFiles_->ApplyNewSize->setEnabled(enabled);
+        smallFiles_->txtNewSize->setEnabled(enabled);
+        smallFiles_->ChangeItem->setEnabled(enabled);
         break;
-    case ControlGroup::SizeList: SmallerSizesLB->setEnabled(enabled); break;
+    case ControlGroup::SizeList: smallFiles_->SmallerSizesLB->setEnabled(enabled); break;
     default:  // a value from outside the enum changes nothing
         break;
     }
 }
 
 void TMain::ShowWorking(const QString& text) {
-    StatusPanel1->setText(text);
+    status_.StatusPanel1->setText(text);
     if (!hourglassSet_) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         hourglassSet_ = true;
     }
     // The work that follows blocks the window: show the text now.
-    StatusBar->repaint();
+    status_.StatusBar->repaint();
 }
 
 void TMain::ShowDone(const QString& text) {
     RestoreCursor();
-    StatusPanel0->clear();
-    StatusPanel1->setText(text);
+    status_.StatusPanel0->clear();
+    status_.StatusPanel1->setText(text);
 }
 
 void TMain::RestoreCursor() {
@@ -104,15 +104,15 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
 
 void TMain::ShowPieceCount(int32_t count) {
     const QString number = QString::number(count);
-    lblNrFiles->setText(Text(Entry::NrOfFiles) + number);
-    ApplyHint(ActualSizeGB, Text(Entry::StarIsNumber) + number, false);
+    smallFiles_->lblNrFiles->setText(Text(Entry::NrOfFiles) + number);
+    ApplyHint(smallFiles_, Text(Entry::StarIsNumber) + number, false);
 }
 
 void TMain::ReportMissingFile(const QString& name) { ReportRefusedFile(Text(Entry::FileMissing) + name); }
 
 void TMain::ReportRefusedFile(const QString& text) {
     Modal::InUse().Message(this, Text(Entry::AbnormalTermination), text, ModalSeam::Icon::Stop, ModalSeam::Buttons::Ok);
-    StatusPanel1->setText(Text(Entry::AbnormalTermination));
+    status_.StatusPanel1->setText(Text(Entry::AbnormalTermination));
     RestoreCursor();
 }
 
@@ -123,9 +123,9 @@ bool TMain::RefuseFile(const QString& name, bool split) {
 }
 
 void TMain::ClearSizeList() {
-    SmallerSizesLB->clear();
-    ChangeItem->setText(Text(Entry::FileNumber));
-    txtNewSize->clear();
+    smallFiles_->SmallerSizesLB->clear();
+    smallFiles_->ChangeItem->setText(Text(Entry::FileNumber));
+    smallFiles_->txtNewSize->clear();
     SetControlState(ControlGroup::NewSizeEditing, false);
 }
 
@@ -133,7 +133,7 @@ void TMain::txtNewSizeChange() { SetControlState(ControlGroup::NewSizeEditing, t
 
 QString TMain::CurrentFolder() { return QDir::toNativeSeparators(QDir::currentPath()); }
 
-void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hint); }
+void TMain::ShowHintInStatusBar(const QString& hint) { status_.StatusPanel0->setText(hint); }
 
 // ---- TransferView
 
@@ -144,18 +144,18 @@ void TMain::ShowHintInStatusBar(const QString& hint) { StatusPanel0->setText(hin
 void TMain::ClearPieceList() {
     pendingRows_.clear();
     pendingSelection_ = kNoPendingSelection;
-    SmallerSizesLB->clear();
+    smallFiles_->SmallerSizesLB->clear();
 }
 
-void TMain::SetProgressRange(int32_t min, int32_t max) { PBar->setRange(min, max); }
+void TMain::SetProgressRange(int32_t min, int32_t max) { status_.PBar->setRange(min, max); }
 
 void TMain::SetProgress(int32_t position) {
-    status_.position = position;
+    transferStatus_.position = position;
     // During a transfer the bar follows once a batch, in ShowTransferStatus.
-    if (!TransferRunning()) PBar->setValue(position);
+    if (!TransferRunning()) status_.PBar->setValue(position);
 }
 
-void TMain::ShowCurrentPiece(const std::string& name) { StatusPanel0->setText(FromStd(name)); }
+void TMain::ShowCurrentPiece(const std::string& name) { status_.StatusPanel0->setText(FromStd(name)); }
 
 void TMain::AddPieceSize(const std::string& text) {
     pendingRows_ << FromStd(text);
@@ -163,32 +163,32 @@ void TMain::AddPieceSize(const std::string& text) {
 }
 
 void TMain::CorrectPieceSize(int32_t index, const std::string& text) {
-    const int listed = SmallerSizesLB->count();
+    const int listed = smallFiles_->SmallerSizesLB->count();
     if (index >= listed && index - listed < pendingRows_.size()) {
         pendingRows_[index - listed] = FromStd(text);
-    } else if (QListWidgetItem* row = SmallerSizesLB->item(index)) {
+    } else if (QListWidgetItem* row = smallFiles_->SmallerSizesLB->item(index)) {
         row->setText(FromStd(text));
     }
 }
 
 void TMain::SelectPiece(int32_t index) {
-    if (index >= 0) status_.piece = index + 1;
+    if (index >= 0) transferStatus_.piece = index + 1;
     pendingSelection_ = index;
     if (!TransferRunning()) ShowPendingPieces();
 }
 
 void TMain::ShowPendingPieces() {
-    if (!pendingRows_.isEmpty()) SmallerSizesLB->addItems(std::exchange(pendingRows_, {}));
+    if (!pendingRows_.isEmpty()) smallFiles_->SmallerSizesLB->addItems(std::exchange(pendingRows_, {}));
     if (pendingSelection_ != kNoPendingSelection) {
         // Marking the piece in transfer is no user's choice of a piece to edit.
-        const QSignalBlocker blocker(SmallerSizesLB);
-        SmallerSizesLB->setCurrentRow(std::exchange(pendingSelection_, kNoPendingSelection));
+        const QSignalBlocker blocker(smallFiles_->SmallerSizesLB);
+        smallFiles_->SmallerSizesLB->setCurrentRow(std::exchange(pendingSelection_, kNoPendingSelection));
     }
 }
 
 // The calls come in batches from the worker: the drawing after each batch
 // shows them all at once.
-void TMain::RepaintPieceList() { SmallerSizesLB->update(); }
+void TMain::RepaintPieceList() { smallFiles_->SmallerSizesLB->update(); }
 
 bool TMain::AskYesNo(const std::string& text, const std::string& caption, TransferView::Icon icon) {
     // The wait for the user does not count as copying time.

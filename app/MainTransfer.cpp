@@ -36,9 +36,9 @@ void TMain::RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64
         connect(runner_.get(), &TTransferRunner::Finished, this, &TMain::TransferFinished);
     }
     afterTransfer_ = std::move(then);
-    status_ = TransferStatus{};
-    status_.totalBytes = totalBytes;
-    status_.pieceCount = pieceCount;
+    transferStatus_ = TransferStatus{};
+    transferStatus_.totalBytes = totalBytes;
+    transferStatus_.pieceCount = pieceCount;
     questionNs_ = 0;
     LockForTransfer(true);
     transferClock_.start();
@@ -69,33 +69,36 @@ void TMain::LockForTransfer(bool running) {
         };
         // Every menu item but Help's (About, How It Works) and Stop, and with them
         // the tool bar's buttons, which are the same commands.
-        for (QMenu* menu : {File1, ChangeOfDisk, Memory1, Filetype, Language1}) {
+        for (QMenu* menu : menus_.LockedInTransfer()) {
             for (QAction* item : menu->actions()) {
-                if (!item->isSeparator() && item != Stop) lock(item);
+                if (!item->isSeparator() && item != menus_.Stop) lock(item);
             }
         }
-        for (QWidget* control : std::initializer_list<QWidget*>{BigFileRB1, BigFileRB2, BigFileRB3, BigFileRB4,
-                                                                CBBaseSize, rbSizeBase, rbSizeFree, ApplyBaseSize,
-                                                                spnRecovery, txtNewSize, ChangeItem, ApplyNewSize}) {
+        const TBigFileGroup& big = *bigFile_;
+        const TSmallerFilesGroup& small = *smallFiles_;
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 big.BigFileRB1, big.BigFileRB2, big.BigFileRB3, big.BigFileRB4, small.CBBaseSize, small.rbSizeBase,
+                 small.rbSizeFree, small.ApplyBaseSize, small.spnRecovery, small.txtNewSize, small.ChangeItem,
+                 small.ApplyNewSize}) {
             lock(control);
         }
     } else {
         for (const auto& give : std::exchange(unlock_, {})) give();
     }
     // The list marks the piece in transfer; a click must not pick a piece to edit.
-    SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
+    smallFiles_->SmallerSizesLB->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, running);
     // The window answers while it works: the busy arrow, not the hourglass.
     if (running && hourglassSet_) QApplication::changeOverrideCursor(QCursor(Qt::BusyCursor));
     // The progress in panel 1 is read whole; the piece's path in panel 0
     // gives way (its folder is shown above, in the names of the pieces).
     if (running) {
-        panel0Width_ = StatusPanel0->minimumWidth();
-        StatusPanel0->setMinimumWidth(0);
+        panel0Width_ = status_.StatusPanel0->minimumWidth();
+        status_.StatusPanel0->setMinimumWidth(0);
     } else {
-        StatusPanel0->setMinimumWidth(panel0Width_);
-        StatusPanel1->setMinimumWidth(0);
+        status_.StatusPanel0->setMinimumWidth(panel0Width_);
+        status_.StatusPanel1->setMinimumWidth(0);
     }
-    Stop->setEnabled(running);
+    menus_.Stop->setEnabled(running);
 }
 
 void TMain::ShowTransferStatus() {
@@ -103,15 +106,16 @@ void TMain::ShowTransferStatus() {
     ShowPendingPieces();
     // A progress bar draws itself at once on a visible change: here it is
     // drawn with the rest of the batch instead.
-    PBar->setUpdatesEnabled(false);
-    PBar->setValue(status_.position);
-    PBar->setUpdatesEnabled(true);
-    status_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
-    const QString text = TransferStatusText(status_, LanguageIndex, QLocale().decimalPoint());
-    StatusPanel1->setText(text);
+    status_.PBar->setUpdatesEnabled(false);
+    status_.PBar->setValue(transferStatus_.position);
+    status_.PBar->setUpdatesEnabled(true);
+    transferStatus_.seconds = double(transferClock_.nsecsElapsed() - questionNs_) / 1e9;
+    const QString text = TransferStatusText(transferStatus_, LanguageIndex, QLocale().decimalPoint());
+    status_.StatusPanel1->setText(text);
     // Never narrower while it runs: a panel that follows each text's length jitters.
-    const int width = StatusPanel1->fontMetrics().horizontalAdvance(text) + 2 * StatusPanel1->frameWidth() + 8;
-    if (width > StatusPanel1->minimumWidth()) StatusPanel1->setMinimumWidth(width);
+    const int width =
+        status_.StatusPanel1->fontMetrics().horizontalAdvance(text) + 2 * status_.StatusPanel1->frameWidth() + 8;
+    if (width > status_.StatusPanel1->minimumWidth()) status_.StatusPanel1->setMinimumWidth(width);
 }
 
 void TMain::StopClick() {

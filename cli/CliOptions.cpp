@@ -20,6 +20,7 @@ const char* CliUsage() {
            "  quorvel-cli split FILE --size SIZE|--free-space [--into FOLDER]\n"
            "                 [--marker TEXT] [--max-ram BYTES] [--no-checksum]\n"
            "                 [--pause always|sometimes|never] [--recovery K]\n"
+           "                 [--remove-stray]\n"
            "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
            "                 [--no-checksum]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
@@ -38,6 +39,9 @@ const char* CliUsage() {
            "(none larger than a piece) from which any K lost or damaged pieces can be\n"
            "rebuilt: a join does so where it has to, and repair rebuilds the pieces the\n"
            "checksum file finds missing or damaged in place.\n"
+           "A split into one folder refuses when files named like its pieces would follow\n"
+           "the new set and no checksum file of an earlier split proves them its own (a\n"
+           "join would take them in); --remove-stray removes them.\n"
            "Exit status:\n"
            "  0      done (check: every piece matches)\n"
            "  1      the split, join or check failed, or its input is missing or refused\n"
@@ -84,6 +88,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
+            continue;
+        }
+        if (arg == "--remove-stray" && split) {
+            o.removeStray = true;
             continue;
         }
         if (arg == "--no-checksum" && !check) {

@@ -8,6 +8,7 @@
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetCheck.h"
+#include "engine/SetFiles.h"
 #include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
@@ -179,6 +180,11 @@ void Report(std::ostream& err, const std::string& text, int systemError = 0) {
     err << text << '\n' << (reason.empty() ? "" : reason + "\n");
 }
 
+// What an interrupted split left beside the set, where it left anything.
+void ReportLeftStaging(std::ostream& err, const LoadedSet& loaded) {
+    if (!loaded.leftStaging.empty()) err << FillIn(English(Extra::InterruptedSplitLeft), {loaded.leftStaging}) << '\n';
+}
+
 // Says why `name` has no size: missing, or there and unreadable with its reason.
 void ReportNoSize(std::ostream& err, const std::string& name, int error) {
     if (error == ENOENT)
@@ -217,9 +223,11 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
         engine.SetPieces(plan.count, plan.sizes);
     }
     view.Expect(size, o.freeSpace ? 0 : engine.PieceCount());
+    engine.SetRemoveUnprovenPieces(o.removeStray);
     const TransferOutcome outcome = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (!outcome.Ok()) {
         err << OutcomeText(Language::English, outcome) << '\n';
+        if (outcome.what == TransferOutcome::What::UnprovenPieces) err << English(Extra::RemoveUnprovenOption) << '\n';
         return 1;
     }
     out << OutcomeText(Language::English, outcome) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount() << '\n';
@@ -276,7 +284,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
 // The finished set that the chosen file (any piece, or the checksum file
 // itself) belongs to: the pieces numbered after its prefix and marker, as a
 // join takes them. False after saying why there is none.
-bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::string& sums, ChecksumSet& set) {
+bool SetToCheck(const CliOptions& o, std::ostream& err, std::string& prefix, LoadedSet& loaded) {
     if (Refused(o.file, false, o.marker, err)) return false;
     int error = 0;
     if (FileSizeOf(o.file, &error) < 0) {
@@ -284,69 +292,70 @@ bool LoadSet(const CliOptions& o, std::ostream& err, std::string& prefix, std::s
         return false;
     }
     prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    sums = LookUpChecksumFile(prefix, o.marker).path;
-    if (sums.empty()) {
+    loaded = LoadSet(prefix, o.marker);
+    const std::string& sums = loaded.checksumPath;
+    using Status = LoadedSet::Status;
+    switch (loaded.status) {
+    case Status::Ok: return true;
+    case Status::NoChecksumFile:
         Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
-        return false;
+        break;
+    case Status::OtherSet: Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet), {sums, loaded.related})); break;
+    case Status::LinkNotTrusted: Report(err, FillIn(English(Extra::ReadLinkNotTrusted), {loaded.untrustedLink})); break;
+    case Status::Unreadable:
+        if (loaded.read.status == ChecksumRead::Status::Absent)  // gone since it was found
+            Report(err, FillIn(English(Extra::NoChecksumFile), {sums}));
+        else
+            Report(err, FillIn(English(Extra::FileUnreadable), {sums}), loaded.read.error);
+        break;
+    case Status::Damaged:
+        Report(err, loaded.read.line > 0
+                        ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(loaded.read.line)})
+                        : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
+        break;
+    case Status::Unfinished: Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums})); break;
     }
-    const ChecksumRead read = ReadChecksumFile(sums, o.marker);
-    switch (read.status) {
-    case ChecksumRead::Status::Ok:
-        if (!NamesSet(read.set, prefix)) {
-            Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet),
-                               {sums, PiecePattern(Paths::InFolder(FolderOf(sums), read.set.bigFileName), o.marker)}));
-            return false;
-        }
-        set = read.set;
-        return true;
-    case ChecksumRead::Status::Absent:  // gone since it was found
-        Report(err, FillIn(English(Extra::NoChecksumFile), {sums}));
-        break;
-    case ChecksumRead::Status::CannotRead:
-        Report(err, FillIn(English(Extra::FileUnreadable), {sums}), read.error);
-        break;
-    case ChecksumRead::Status::Malformed:
-        Report(err, read.line > 0 ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(read.line)})
-                                  : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
-        break;
-    case ChecksumRead::Status::Unfinished: Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums})); break;
-    }
+    ReportLeftStaging(err, loaded);
     return false;
 }
 
 // What the recovery files beside the set could rebuild of its bad pieces;
 // nothing when there are none.
-void ReportRebuildable(const ChecksumSet& set, const CliOptions& o, const std::string& folder, const std::string& sums,
-                       std::ostream& err) {
-    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
-    if (recovery.empty()) return;
+void ReportRebuildable(const LoadedSet& loaded, const CliOptions& o, const std::string& folder, std::ostream& err) {
+    const ChecksumSet& set = loaded.read.set;
+    if (loaded.recoveryFiles.empty()) return;
     const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
     if (bad.empty()) return;
-    const SetRepair count = CountRebuildable(set, o.marker, folder, bad, recovery);
+    const SetRepair count = CountRebuildable(set, o.marker, folder, bad, loaded.recoveryFiles);
     err << FillIn(English(Extra::RecoveryCanRebuild),
                   {std::to_string(count.missing), std::to_string(count.rebuildable)})
         << '\n';
 }
 
 int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    std::string prefix, sums;
-    ChecksumSet set;
-    if (!LoadSet(o, err, prefix, sums, set)) return 1;
+    std::string prefix;
+    LoadedSet loaded;
+    if (!SetToCheck(o, err, prefix, loaded)) return 1;
+    const ChecksumSet& set = loaded.read.set;
     const std::string folder = FolderOf(prefix);
     const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
     if (bad.empty()) {
         out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
         return 0;
     }
-    const std::vector<std::string> recovery = RecoveryFilesOf(set, folder, FolderOf(sums));
+    const std::vector<std::string>& recovery = loaded.recoveryFiles;
     const SetRepair repair = RebuildPieces(set, o.marker, folder, bad, recovery, RebuildInto::Pieces, &StopRequested());
     for (const auto& f : repair.passedOver) err << FillIn(English(Extra::RecoveryFilePassedOver), {f}) << '\n';
-    if (repair.ok) {
+    // What was put in place is said even when other pieces could not be.
+    if (!repair.rebuilt.empty()) {
         const Extra text = repair.rebuilt.size() == 1 ? Extra::PieceRebuilt : Extra::PiecesRebuilt;
         out << FillIn(English(text), {PieceNumbers(repair.rebuilt)}) << '\n';
-        return 0;
     }
-    if (repair.stopped) {
+    if (repair.ok) return 0;
+    if (!repair.notPlaced.empty()) {
+        const Extra text = repair.notPlaced.size() == 1 ? Extra::PieceNotPlaced : Extra::PiecesNotPlaced;
+        Report(err, FillIn(English(text), {PieceNumbers(repair.notPlaced)}), repair.error);
+    } else if (repair.stopped) {
         Report(err, English(Extra::Stopped));
     } else if (repair.foreignData) {
         Report(err, FillIn(English(Extra::RebuiltPieceDiffers), {std::to_string(bad.front())}));
@@ -362,9 +371,10 @@ int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
 }
 
 int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    std::string prefix, sums;
-    ChecksumSet set;
-    if (!LoadSet(o, err, prefix, sums, set)) return 1;
+    std::string prefix;
+    LoadedSet loaded;
+    if (!SetToCheck(o, err, prefix, loaded)) return 1;
+    const ChecksumSet& set = loaded.read.set;
     const std::string folder = FolderOf(prefix);
     const SetCheck check = CheckSet(set, o.marker, prefix);
     const std::string number = std::to_string(check.piece);
@@ -394,7 +404,8 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
                           : FillIn(English(Extra::FileDamaged), {check.file}));
         break;
     }
-    if (piece) ReportRebuildable(set, o, folder, sums, err);
+    if (piece) ReportRebuildable(loaded, o, folder, err);
+    ReportLeftStaging(err, loaded);
     return 1;
 }
 

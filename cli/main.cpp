@@ -2,6 +2,7 @@
 // back, with the same engine as the window program.
 #include "cli/CliRun.h"
 #include "cli/StopSignals.h"
+#include "engine/SetPlacing.h"
 
 #include <iostream>
 #ifdef _WIN32
@@ -66,5 +67,7 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args = Arguments(argc, argv);
     CatchStopSignals();
+    // Lets the tests kill a split while its set takes its names.
+    if (const char* pause = std::getenv("QUORVEL_TEST_PLACING_PAUSE_MS")) SetPlacement::SetStepPause(std::atoi(pause));
     return RunCli(args, std::cin, std::cout, std::cerr, ProgressWidth());
 }

@@ -189,8 +189,16 @@ void BackgroundHasher::Queue(Job job, Lane lane) {
             continue;
         }
         state.queue.push_back(job);
+        pending_ += 1;
         work_.notify_all();
     }
+}
+
+void BackgroundHasher::Drain() {
+    recentSources_.clear();
+    if (!started_) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return stopping_ || pending_ == 0; });
 }
 
 bool BackgroundHasher::Submit(int fd, int64_t offset, int64_t length, Lane lane) {
@@ -305,6 +313,7 @@ void BackgroundHasher::Run(int lane) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (job.kind == Job::Kind::End) (lane == kPieceLane ? pieces_ : whole_).push_back(std::move(ended));
+            pending_ -= 1;
         }
         done_.notify_all();
     }

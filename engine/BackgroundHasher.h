@@ -94,6 +94,9 @@ public:
     bool PieceReady(int32_t n, Digest* digest);
     // Waits until piece n is hashed; a failed digest for a piece not ended yet.
     Digest WaitPiece(int32_t n);
+    // Waits until everything queued is hashed, and lets go of every file
+    // submitted so far: before a disk is changed, nothing of it stays open.
+    void Drain();
     // Waits for everything queued; the digest of all bytes fed to the whole
     // lane. Only EndPiece'd pieces have digests; nothing may be queued after.
     Digest Finish();
@@ -127,6 +130,7 @@ private:
     std::vector<Digest> pieces_;  // pieces_[n - 1]: piece n, once hashed
     std::vector<Digest> whole_;   // one element once the whole lane ended
     bool started_ = false;
+    int64_t pending_ = 0;  // jobs queued and not done, over both lanes
     std::atomic<const std::atomic<bool>*> stop_{nullptr};
 
     // The caller's thread only:

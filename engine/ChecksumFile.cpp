@@ -105,6 +105,20 @@ bool EntryExists(const std::string& name) {
 }
 }  // namespace
 
+namespace {
+// Whether the checksum file at `path` lists the pieces of prefix that lie
+// there: their names, and the size of each that is present.
+bool ListsPiecesPresent(const std::string& path, const std::string& prefix, const std::string& marker) {
+    const ChecksumRead read = ReadChecksumFile(path, marker);
+    if (read.status != ChecksumRead::Status::Ok || !NamesSet(read.set, prefix)) return false;
+    for (std::size_t i = 0; i < read.set.sizes.size(); ++i) {
+        const int64_t size = FileSizeOf(PieceName(prefix, marker, static_cast<int32_t>(i + 1)));
+        if (size >= 0 && size != read.set.sizes[i]) return false;
+    }
+    return true;
+}
+}  // namespace
+
 ChecksumLookup LookUpChecksumFile(const std::string& prefix, const std::string& marker, const std::string& target) {
     ChecksumLookup found;
     if (prefix.empty() || !IsUsableMarker(marker)) return found;
@@ -115,6 +129,18 @@ ChecksumLookup LookUpChecksumFile(const std::string& prefix, const std::string& 
         // all the same: never passed over for another, never taken as none.
         if (FileSizeOf(place, &found.error) >= 0 || EntryExists(place)) {
             found.path = place;
+            // Beside the big file, a split onto disks that found another
+            // set's checksum file there wrote its own as ...sha256~2 and on.
+            if (place == places.back() && places.size() > 1 && !ListsPiecesPresent(place, prefix, marker)) {
+                for (int k = 2; k < kMaxChecksumFileNumber; ++k) {
+                    const std::string other = place + "~" + std::to_string(k);
+                    if (!EntryExists(other)) break;
+                    if (ListsPiecesPresent(other, prefix, marker)) {
+                        found.path = other;
+                        break;
+                    }
+                }
+            }
             return found;
         }
     }
@@ -415,6 +441,11 @@ bool ChecksumWriter::RecordPiece(int32_t n, int64_t size, const std::string& dig
 }
 
 bool ChecksumWriter::Flush() { return !dirty_ || Write(); }
+
+void ChecksumWriter::ListRecovery(std::vector<std::string> names, std::vector<std::string> digests) {
+    set_.recoveryNames = std::move(names);
+    set_.recoveryDigests = std::move(digests);
+}
 
 bool ChecksumWriter::Finish(const std::string& wholeDigest) {
     if (!IsSha256Hex(wholeDigest)) {

@@ -32,6 +32,9 @@
 #include <vector>
 
 inline constexpr const char* kChecksumSuffix = "sha256";
+// Beside the big file, a checksum file that would replace another set's takes
+// the name ...sha256~2, ~3, ... below this number.
+inline constexpr int kMaxChecksumFileNumber = 100;
 
 // prefix + marker + "sha256": the checksum file beside the pieces.
 std::string ChecksumFileName(const std::string& prefix, const std::string& marker);
@@ -41,7 +44,9 @@ std::string ChecksumFileIn(const std::string& folder, const std::string& prefix,
 // The checksum file of the set `prefix` (the pieces' names up to the marker):
 // beside the pieces first, then beside `target` (the big file) when one is
 // given. An entry of that name that cannot be read (no permission, a folder,
-// a FIFO, a link to nowhere) is found all the same, with its reason.
+// a FIFO, a link to nowhere) is found all the same, with its reason. Beside
+// the big file, one that does not list the pieces present gives way to a
+// numbered one (...sha256~2) that does.
 struct ChecksumLookup {
     std::string path;  // empty when nothing of either name exists
     int error = 0;     // errno when the entry found cannot be read: not the same as none
@@ -111,6 +116,9 @@ public:
     // pieces would cost more than the split; Flush writes at once.
     bool RecordPiece(int32_t n, int64_t size, const std::string& digest);
     bool Flush();
+    // The recovery files to list once the file is finished (names without
+    // folder, and their digests).
+    void ListRecovery(std::vector<std::string> names, std::vector<std::string> digests);
     // Every piece is recorded: marks the file finished with the count, the
     // total and the whole file's digest.
     bool Finish(const std::string& wholeDigest);

@@ -3,9 +3,11 @@
 #include "engine/PieceNaming.h"
 
 #include <sys/types.h>
+#include <cerrno>
 #include <system_error>
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 #ifdef _WIN32
@@ -142,6 +144,119 @@ std::string LinkDestination(const std::string& name, std::string* untrusted) {
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
     return {};
+}
+
+bool OwnedByUser(const std::string& name) {
+#ifdef _WIN32
+    (void)name;
+    return true;
+#else
+    struct stat info {};
+    return lstat(name.c_str(), &info) == 0 && info.st_uid == geteuid();
+#endif
+}
+
+int PermissionsOf(const std::string& name) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(Paths::Native(name), ec);
+    if (ec || !fs::exists(status)) return -1;
+    return static_cast<int>(status.permissions() & fs::perms::mask);
+}
+
+void SetPermissions(const std::string& name, int permissions) {
+    if (permissions < 0) return;
+    std::error_code ec;
+    fs::permissions(Paths::Native(name), static_cast<fs::perms>(permissions) & fs::perms::mask, ec);
+}
+
+FileStamp StampOf(const std::string& name) {
+    FileStamp stamp;
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::path path = Paths::Native(name);
+    const auto size = fs::file_size(path, ec);
+    if (ec) return stamp;
+    const auto written = fs::last_write_time(path, ec);
+    if (ec) return stamp;
+    stamp.known = true;
+    stamp.id = IdentityOf(LinkDestination(name));
+    stamp.size = static_cast<int64_t>(size);
+    stamp.modified = static_cast<int64_t>(written.time_since_epoch().count());
+#else
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0) return stamp;
+    stamp.known = true;
+    stamp.id.known = true;
+    stamp.id.device = static_cast<unsigned long long>(info.st_dev);
+    stamp.id.inode = static_cast<unsigned long long>(info.st_ino);
+    stamp.size = static_cast<int64_t>(info.st_size);
+    stamp.modified = int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed = int64_t(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+#endif
+    return stamp;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+bool FileLock::Take(const std::string& name) {
+    Release();
+#ifdef _WIN32
+    (void)name;
+    return true;
+#else
+    const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+#endif
+}
+
+bool FileLock::Take(int fd) {
+    Release();
+#ifdef _WIN32
+    (void)fd;
+    return true;
+#else
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) return false;
+    if (flock(own, LOCK_EX | LOCK_NB) != 0) {
+        close(own);
+        return false;
+    }
+    fd_ = own;
+    return true;
+#endif
+}
+
+void FileLock::Release() {
+#ifndef _WIN32
+    if (fd_ >= 0) close(fd_);
+#endif
+    fd_ = -1;
+}
+
+bool IsLocked(const std::string& name) {
+#ifdef _WIN32
+    (void)name;
+    return false;
+#else
+    const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return locked;
+#endif
 }
 
 std::string FolderOf(const std::string& path) {

@@ -72,6 +72,54 @@ FileIdentity IdentityOf(const std::string& name);  // links not followed
 // planted to make a write land elsewhere.
 std::string LinkDestination(const std::string& name, std::string* untrusted = nullptr);
 
+// Whether the entry (links not followed) belongs to the user running the
+// program. Always true on Windows, where no other user's entry lies among
+// one's own files in the way a shared folder's do.
+bool OwnedByUser(const std::string& name);
+
+// A file's permission bits (links followed); -1 when unknown. Setting them
+// is best effort: a file system without them keeps its own.
+int PermissionsOf(const std::string& name);
+void SetPermissions(const std::string& name, int permissions);
+
+// What a file looked like at one moment: its size, when its bytes last
+// changed and when the entry itself last changed. Two stamps that differ say
+// that the file may hold other bytes now (links followed).
+struct FileStamp {
+    bool known = false;
+    FileIdentity id;
+    int64_t size = -1;
+    int64_t modified = 0, changed = 0;  // nanoseconds
+    bool operator==(const FileStamp& o) const {
+        return known && o.known && id == o.id && size == o.size && modified == o.modified && changed == o.changed;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+FileStamp StampOf(const std::string& name);
+
+// An advisory lock on a file or folder, held while the object lives: another
+// run of the program then knows that the file is in use. On Windows every
+// lock is granted and none is seen (its sharing modes do that work).
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock() { Release(); }
+    FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileLock& operator=(FileLock&& other) noexcept;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    // False when another holder has it (or the entry cannot be opened).
+    bool Take(const std::string& name);
+    // The lock of an open file (through a duplicate of its descriptor).
+    bool Take(int fd);
+    void Release();
+
+private:
+    int fd_ = -1;
+};
+// True when some process holds a FileLock on the entry.
+bool IsLocked(const std::string& name);
+
 // The folder part of a path: "." when it has none, the root when the path
 // sits directly in it.
 std::string FolderOf(const std::string& path);

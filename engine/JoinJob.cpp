@@ -1,3 +1,4 @@
+#include "engine/SetFiles.h"
 #include "engine/TransferJob.h"
 
 #include <cerrno>
@@ -46,30 +47,31 @@ TransferOutcome JoinJob::Run() {
 // or damaged, or a piece it names is missing or of another size.
 bool JoinJob::TakeSetFromChecksums() {
     TPieceEngine& e = engine_;
-    e.checksumFilePath_ = FindChecksumFile(e.piecePrefix_, marker_, e.bigFilePath_);
-    if (e.checksumFilePath_.empty()) return true;  // made elsewhere, or before checksums: counted
-    const ChecksumRead read = ReadChecksumFile(e.checksumFilePath_, marker_);
-    if (read.status == ChecksumRead::Status::CannotRead) {
-        return Refuse(What::ChecksumsUnreadable, read.error, 0, e.checksumFilePath_);
-    }
-    if (read.status == ChecksumRead::Status::Ok && !NamesSet(read.set, e.piecePrefix_)) {
+    using Status = LoadedSet::Status;
+    const LoadedSet loaded = LoadSet(e.piecePrefix_, marker_, e.bigFilePath_);
+    e.checksumFilePath_ = loaded.checksumPath;
+    outcome_.leftStaging = loaded.leftStaging;
+    switch (loaded.status) {
+    case Status::NoChecksumFile: return true;  // made elsewhere, or before checksums: counted
+    case Status::LinkNotTrusted: return Refuse(What::ReadLinkNotTrusted, 0, 0, loaded.untrustedLink);
+    case Status::Unreadable:
+        return Refuse(What::ChecksumsUnreadable, loaded.read.error, 0, e.checksumFilePath_);
+    case Status::OtherSet:
         Refuse(What::ChecksumsOfOtherSet, 0, 0, e.checksumFilePath_);
-        outcome_.related = PiecePattern(Paths::InFolder(FolderOf(e.checksumFilePath_), read.set.bigFileName), marker_);
+        outcome_.related = loaded.related;
         return false;
-    }
-    if (read.status == ChecksumRead::Status::Unfinished) {
+    case Status::Unfinished:
         // What a killed split left: name the first planned piece not there.
-        for (int32_t n = 1; n <= read.set.count; ++n) {
+        for (int32_t n = 1; n <= loaded.read.set.count; ++n) {
             const std::string name = PieceName(e.piecePrefix_, marker_, n);
             if (FileSizeOf(name) < 0) return Refuse(What::PieceMissing, 0, 0, name);
         }
         return Refuse(What::ChecksumsUnfinished, 0, 0, e.checksumFilePath_);
+    case Status::Damaged:
+        return Refuse(What::ChecksumsDamaged, loaded.read.error, 0, e.checksumFilePath_);
+    case Status::Ok: break;
     }
-    if (read.status != ChecksumRead::Status::Ok || read.set.count < 1 ||
-        read.set.digests.size() != static_cast<std::size_t>(read.set.count)) {
-        return Refuse(What::ChecksumsDamaged, read.error, 0, e.checksumFilePath_);
-    }
-    expected_ = read.set;
+    expected_ = loaded.read.set;
     std::vector<int64_t> sizes{0};
     sizes.insert(sizes.end(), expected_.sizes.begin(), expected_.sizes.end());
     e.SetPieces(expected_.count, std::move(sizes));
@@ -83,7 +85,8 @@ bool JoinJob::TakeSetFromChecksums() {
         const int64_t size = FileSizeOf(file, &error);
         if (size == e.pieceSizes_[std::size_t(n)]) continue;
         std::error_code ec;
-        if (!fs::exists(fs::symlink_status(Paths::Native(name), ec))) return Refuse(What::PieceMissing, 0, 0, name);
+        if (!fs::exists(fs::symlink_status(Paths::Native(name), ec)))
+            return Refuse(What::PieceMissing, 0, 0, name);
         // One that is there but cannot be read says nothing of its bytes.
         if (size < 0) return Refuse(What::CannotReadPiece, error, n);
         return Refuse(What::PieceDamaged, 0, n, FileNamePart(name));
@@ -152,6 +155,9 @@ bool JoinJob::ReadPiece(int32_t n) {
     int error = 0;
     const int64_t size = FileSizeOf(name, &error);
     if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, size < 0 ? error : 0, n);
+    // Another user's link in a shared folder may lead to a file the user running the join may read and they may not.
+    const std::string untrusted = UntrustedLinkTo(name);
+    if (!untrusted.empty()) return Fail(What::ReadLinkNotTrusted, 0, n, untrusted);
     if (pausing_) {
         // Only the pieces reached so far are known.
         e.SetPieceSize(n, size);
@@ -165,7 +171,7 @@ bool JoinJob::ReadPiece(int32_t n) {
     ShowPiece(n);
     const int64_t expected = e.pieceSizes_[std::size_t(n)];
     Reserve(bigOut_.get(), done_, expected);
-    if (hasher_) HashWhileCopying(piece.get(), 0, bigOut_.get(), done_);
+    if (hasher_) HashWhileCopying(bigOut_.get(), done_);
     error = 0;
     if (!Copy(piece.get(), bigOut_.get(), expected, error)) return Fail(What::SizesDiffer, error);
     errno = 0;
@@ -231,6 +237,9 @@ TransferOutcome JoinJob::Finish() {
     // worst the old entry after a power loss, and fails nothing now.
     SyncFolder(FolderOf(target_));
     outcome_.checked = checked;
+    // The set joined whole: what killed runs left beside it is of no more use.
+    RemoveLeftovers(FindLeftovers(engine_.piecePrefix_, marker_));
+    outcome_.leftStaging.clear();
     return outcome_;
 }
 

@@ -55,15 +55,19 @@ bool LinkNameless(int fd, const std::string& name) {
 
 }  // namespace
 
-std::string TemporaryNameBeside(const std::string& name) {
+std::string RandomLetters(int count) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
+    std::string result;
+    for (int i = 0; i < count; ++i) result += kLetters[pick(random)];
+    return result;
+}
+
+std::string TemporaryNameBeside(const std::string& name) {
     // Not derived from the final name: any name the file system takes must
     // leave room for its temporary.
-    std::string result = kTemporaryNameStart;
-    for (int i = 0; i < 8; ++i) result += kLetters[pick(random)];
-    return Paths::InFolder(FolderOf(name), result);
+    return Paths::InFolder(FolderOf(name), kTemporaryNameStart + RandomLetters(8));
 }
 
 namespace {
@@ -117,6 +121,8 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         error_ = EEXIST;
         return false;
     }
+    // A named temporary in use is no leftover of a killed run.
+    if (!tempName_.empty()) lock_.Take(fd);
 #ifdef _WIN32
     stream_.Adopt(_fdopen(fd, "w+b"));
 #else
@@ -255,6 +261,7 @@ bool OutputFile::Commit(bool replace) {
     }
 #endif
     tempName_.clear();
+    lock_.Release();
     return true;
 }
 
@@ -282,6 +289,7 @@ void OutputFile::Abandon() {
 #endif
         stream_.Close();
     }
+    lock_.Release();
     if (!tempName_.empty()) {
         std::error_code ec;
         fs::remove(Paths::Native(tempName_), ec);

@@ -53,11 +53,16 @@ private:
     Stream stream_;
     std::string finalName_;
     std::string tempName_;  // where a file system has no nameless files
+    FileLock lock_;         // on the named temporary, while it is written
     int error_ = 0;
 };
 
 // Where every temporary name of the program starts: no user file is named so.
 inline constexpr const char* kTemporaryNameStart = ".~quorvel";
+
+// `count` random lowercase letters and digits: the program's one maker of
+// names no user file has.
+std::string RandomLetters(int count);
 
 // A random name for a temporary file in the folder of `name`:
 // kTemporaryNameStart + 8 random letters. Random, so that files left by a

@@ -2,6 +2,7 @@
 
 #include "engine/FileAccess.h"
 #include "engine/SetCheck.h"
+#include "engine/SetFiles.h"
 #include "engine/SetRepair.h"
 #include "engine/TransferJob.h"
 
@@ -78,7 +79,7 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
         if (lost) JoinWithRebuiltPieces(maxBuffer, marker, pauseMode, outcome);
     } else if (lost || outcome.what == What::CannotReadPiece) {
         // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
-        outcome.recoveryNeedsOneFolder = !ReadChecksumFile(checksumFilePath_, marker).set.recoveryNames.empty();
+        outcome.recoveryNeedsOneFolder = !LoadSet(piecePrefix_, marker, bigFilePath_).read.set.recoveryNames.empty();
     }
     return outcome;
 }
@@ -92,14 +93,13 @@ void TPieceEngine::ShowRecoveryProgress(int64_t done, int64_t total) {
 // user's pieces stay as they are) and the join runs again with those.
 void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                                          TransferOutcome& outcome) {
-    const ChecksumRead read = ReadChecksumFile(checksumFilePath_, marker);
-    if (read.status != ChecksumRead::Status::Ok) return;
+    const LoadedSet loaded = LoadSet(piecePrefix_, marker, bigFilePath_);
+    if (!loaded.Ok() || loaded.recoveryFiles.empty()) return;
     const std::string folder = FolderOf(piecePrefix_);
-    const std::vector<std::string> recovery = RecoveryFilesOf(read.set, folder, FolderOf(checksumFilePath_));
-    if (recovery.empty()) return;
-    const std::vector<int32_t> bad = BadPieces(read.set, marker, folder);
-    const SetRepair repair = RebuildPieces(read.set, marker, folder, bad, recovery, RebuildInto::Temporaries, stop_,
-                                           [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
+    const std::vector<int32_t> bad = BadPieces(loaded.read.set, marker, folder);
+    const SetRepair repair =
+        RebuildPieces(loaded.read.set, marker, folder, bad, loaded.recoveryFiles, RebuildInto::Temporaries, stop_,
+                      [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
     if (view_ != nullptr) view_->SetProgress(0);
     if (!repair.ok) {
         if (repair.stopped) {
@@ -111,7 +111,12 @@ void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& m
         }  // else: the recovery files are another file's; the piece stays damaged
         return;
     }
-    for (std::size_t i = 0; i < repair.rebuilt.size(); ++i) rebuiltPieces_[repair.rebuilt[i]] = repair.files[i];
+    // Locked while the join reads them: no other run takes them for leftovers.
+    std::vector<FileLock> inUse(repair.files.size());
+    for (std::size_t i = 0; i < repair.rebuilt.size(); ++i) {
+        rebuiltPieces_[repair.rebuilt[i]] = repair.files[i];
+        inUse[i].Take(repair.files[i]);
+    }
     const std::string checksums = checksumFilePath_;
     outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
     checksumFilePath_ = checksums;

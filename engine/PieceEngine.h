@@ -96,6 +96,10 @@ public:
     // from the recovery files it finds, whatever this says.
     void SetRecovery(int32_t lostPieces) { recovery_ = lostPieces; }
     int32_t Recovery() const { return recovery_; }
+    // Files named like pieces after a new set into one folder that no older
+    // checksum file proves to be that set's: a split refuses them
+    // (UnprovenPieces) unless told to remove them (see UnprovenFollowers).
+    void SetRemoveUnprovenPieces(bool remove) { removeUnproven_ = remove; }
 
     TransferOutcome Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode, bool useFreeSpace);
     TransferOutcome Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
@@ -143,6 +147,7 @@ private:
     std::string checksumFilePath_;
     bool useChecksums_ = true;
     int32_t recovery_ = 0;
+    bool removeUnproven_ = false;
     std::map<int32_t, std::string> rebuiltPieces_;  // a join reads these in place of the pieces
 
     TextLookup texts_;

@@ -30,6 +30,25 @@ RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int
     return request;
 }
 
+RecoveryPlan PlanRecoveryFiles(const std::vector<int64_t>& pieceSizes, int lostPieces, const std::string& bigFile) {
+    // No recovery file larger than a piece, so that each fits the pieces' medium.
+    const int64_t largest = pieceSizes.empty() ? 0 : *std::max_element(pieceSizes.begin(), pieceSizes.end());
+    return PlanRecovery(pieceSizes, lostPieces, largest, FileNamePart(bigFile));
+}
+
+bool ListingOf(const std::vector<RecoveryFile>& files, RecoveryListing& listing) {
+    for (const auto& f : files) {
+        const FileDigest digest = f.sha256.empty() ? HashFile(f.name) : FileDigest{true, 0, f.bytes, f.sha256};
+        if (!digest.ok) {
+            listing.error = digest.error;
+            return false;
+        }
+        listing.names.push_back(RecoveryIo::BaseName(f.name));
+        listing.digests.push_back(digest.hex);
+    }
+    return true;
+}
+
 bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marker,
                        const std::vector<RecoveryFile>& files, RecoverySetWritten& written) {
     auto fail = [&](int error, std::string reason) {
@@ -41,14 +60,10 @@ bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marke
     const ChecksumRead read = ReadChecksumFile(checksumPath, marker);
     if (read.status != ChecksumRead::Status::Ok) return fail(read.error, "the checksum file cannot be read back");
     ChecksumSet set = read.set;
-    set.recoveryNames.clear();
-    set.recoveryDigests.clear();
-    for (const auto& f : files) {
-        const FileDigest digest = f.sha256.empty() ? HashFile(f.name) : FileDigest{true, 0, f.bytes, f.sha256};
-        if (!digest.ok) return fail(digest.error, "cannot read " + f.name);
-        set.recoveryNames.push_back(RecoveryIo::BaseName(f.name));
-        set.recoveryDigests.push_back(digest.hex);
-    }
+    RecoveryListing listing;
+    if (!ListingOf(files, listing)) return fail(listing.error, "cannot read a recovery file");
+    set.recoveryNames = std::move(listing.names);
+    set.recoveryDigests = std::move(listing.digests);
     ChecksumWriter writer;
     if (!writer.Rewrite(checksumPath, marker, set)) return fail(writer.LastError(), "cannot write " + checksumPath);
     return true;
@@ -148,6 +163,35 @@ SetRepair From(const RecoveryResult& r) {
     return repair;
 }
 
+// The rebuilt pieces take their names, each with the mode of the piece it
+// replaces (or of a sound piece of the set). One that cannot is named, and
+// the others still go in place.
+SetRepair PutInPlace(const RecoveryRepair& request, const std::vector<int32_t>& bad, SetRepair repair) {
+    int soundMode = -1;
+    for (std::size_t p = 0; p < request.pieces.size() && soundMode < 0; ++p) {
+        if (std::find(bad.begin(), bad.end(), static_cast<int32_t>(p + 1)) == bad.end())
+            soundMode = PermissionsOf(request.pieces[p]);
+    }
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        const std::string& piece = request.pieces[static_cast<std::size_t>(bad[i]) - 1];
+        const int mode = PermissionsOf(piece);
+        SetPermissions(request.outputs[i], mode >= 0 ? mode : soundMode);
+        std::error_code ec;
+        fs::rename(Paths::Native(request.outputs[i]), Paths::Native(piece), ec);
+        if (ec) {
+            RemoveFile(request.outputs[i]);
+            if (repair.error == 0) repair.error = ec.value();
+            repair.notPlaced.push_back(bad[i]);
+            continue;
+        }
+        repair.rebuilt.push_back(bad[i]);
+        repair.files.push_back(piece);
+    }
+    repair.ok = repair.notPlaced.empty();
+    if (!repair.ok) repair.reason = "a rebuilt piece could not take its name";
+    return repair;
+}
+
 }  // namespace
 
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
@@ -180,23 +224,9 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
             return repair;
         }
     }
-    for (std::size_t i = 0; i < bad.size(); ++i) {
-        std::string file = request.outputs[i];
-        if (into == RebuildInto::Pieces) {
-            const std::string& piece = request.pieces[static_cast<std::size_t>(bad[i]) - 1];
-            std::error_code ec;
-            fs::rename(Paths::Native(file), Paths::Native(piece), ec);
-            if (ec) {
-                removeAll();
-                repair.error = ec.value();
-                repair.reason = "cannot replace " + piece;
-                return repair;
-            }
-            file = piece;
-        }
-        repair.rebuilt.push_back(bad[i]);
-        repair.files.push_back(file);
-    }
+    if (into == RebuildInto::Pieces) return PutInPlace(request, bad, repair);
+    repair.rebuilt = bad;
+    repair.files = request.outputs;
     repair.ok = true;
     return repair;
 }

@@ -33,6 +33,18 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
                                     const std::string& marker, const std::atomic<bool>* stop = nullptr,
                                     const RecoveryProgress& progress = {});
 
+// The recovery files a split of `bigFile` into `pieceSizes` writes so that
+// any `lostPieces` pieces can be rebuilt: the one plan the split, the window
+// and the command line go by.
+RecoveryPlan PlanRecoveryFiles(const std::vector<int64_t>& pieceSizes, int lostPieces, const std::string& bigFile);
+
+// How the checksum file lists recovery files: names without folder, SHA-256.
+struct RecoveryListing {
+    std::vector<std::string> names, digests;
+    int error = 0;  // errno when a file cannot be read
+};
+bool ListingOf(const std::vector<RecoveryFile>& files, RecoveryListing& listing);
+
 // The request for the recovery files of `bigFile` (split into `pieceSizes`),
 // written into `folder`, so that any `lostPieces` pieces can be rebuilt.
 RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
@@ -77,7 +89,8 @@ struct SetRepair {
     std::string reason;                   // English, for logs
     int32_t missing = 0;                  // pieces missing or damaged
     int32_t rebuildable = 0;              // of those, how many the recovery files can rebuild
-    std::vector<int32_t> rebuilt;         // piece numbers (from 1)
+    std::vector<int32_t> rebuilt;         // piece numbers (from 1), in place where rebuilt into the pieces
+    std::vector<int32_t> notPlaced;       // rebuilt and checked, but the piece's name could not be taken
     std::vector<std::string> files;       // where each rebuilt piece now is
     std::vector<std::string> passedOver;  // recovery files damaged or of another set
 };

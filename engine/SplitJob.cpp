@@ -1,62 +1,20 @@
+#include "engine/SetFiles.h"
+#include "engine/SetPlacing.h"
 #include "engine/Sha256.h"
 #include "engine/TransferJob.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A staging folder's name: hidden, short (any piece name that fits the file
-// system fits inside it), and no user file's.
-constexpr const char* kStagingHead = ".~quorvel-";
-
-std::string NewStagingName() {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
-    std::string name = kStagingHead;
-    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
-    return name;
-}
-
-// True when `entry` is a name of the set: one of its pieces or its checksum file.
-bool IsNameOfSet(const std::string& entry, const std::string& prefixName, const std::string& marker) {
-    const std::string head = prefixName + marker;
-    if (entry.compare(0, head.size(), head) != 0) return false;
-    const std::string tail = entry.substr(head.size());
-    return tail == kChecksumSuffix || PieceNumberIn(tail) > 0;
-}
-
-// True for the set's recovery files: <big file>.par2 and <big file>.vol*.par2.
-bool IsRecoveryName(const std::string& entry, const std::string& bigName) {
-    const std::string volume = bigName + ".vol", end = ".par2";
-    const bool volumeName = entry.size() > volume.size() + end.size() && entry.compare(0, volume.size(), volume) == 0 &&
-                            entry.compare(entry.size() - end.size(), end.size(), end) == 0;
-    return entry == bigName + end || volumeName;
-}
-
-}  // namespace
-
-void RemoveLeftStaging(const std::string& prefix, const std::string& marker) {
-    const std::string prefixName = FileNamePart(prefix);
+bool EntryThere(const std::string& name) {
     std::error_code ec;
-    for (const fs::directory_entry& dir : fs::directory_iterator(Paths::Native(FolderOf(prefix)), ec)) {
-        const std::string name = dir.path().filename().u8string();
-        if (name.rfind(kStagingHead, 0) != 0 || !dir.is_directory(ec) || dir.is_symlink(ec)) continue;
-        bool ours = true, any = false;
-        for (const fs::directory_entry& file : fs::directory_iterator(dir.path(), ec)) {
-            any = true;
-            const std::string entry = file.path().filename().u8string();
-            ours = ours && file.is_regular_file(ec) &&
-                   (IsNameOfSet(entry, prefixName, marker) || IsRecoveryName(entry, prefixName));
-        }
-        if (ours && any) fs::remove_all(dir.path(), ec);
-    }
+    return fs::exists(fs::symlink_status(Paths::Native(name), ec));
 }
+}  // namespace
 
 SplitJob::SplitJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                    bool useFreeSpace)
@@ -68,6 +26,7 @@ TransferOutcome SplitJob::Run() {
     errno = 0;
     if (bigSize < 0 || !bigIn_.Open(e.bigFilePath_, "rb", mode_.buffered))
         return Refused(What::CannotReadBigFile, errno);
+    bigStamp_ = StampOf(e.bigFilePath_);
     if (freeSpace_) {
         remaining_ = bigSize;
         e.SetPieceCount(1);
@@ -75,7 +34,7 @@ TransferOutcome SplitJob::Run() {
     // Pieces that go to one folder wait in a staging folder until the set is
     // whole; pieces on several disks are put in place disk by disk.
     if (!pausing_ && !freeSpace_) {
-        if (!MakeStagingFolder(bigSize)) return outcome_;
+        if (!PrepareStaging(bigSize)) return outcome_;
     } else {
         RemoveOlderSet();
     }
@@ -107,7 +66,10 @@ bool SplitJob::MorePieces(int32_t n) const { return freeSpace_ ? n == 1 || remai
 // and provably its pieces, so that old and new pieces never mix, with its
 // checksum file. Files merely named like pieces stay.
 void SplitJob::RemoveOlderSet() {
-    const std::vector<NumberedPiece> proven = ProvenOlderPieces();
+    const std::string checksums = ChecksumFileName(engine_.piecePrefix_, marker_);
+    if (SameFile(checksums, sums_.Path())) return;
+    const ChecksumRead older = OlderChecksums();
+    const std::vector<NumberedPiece> proven = ProvenOlderPieces(engine_.piecePrefix_, marker_, older);
     if (proven.empty()) return;
     std::error_code ec;
     for (const NumberedPiece& piece : proven) {
@@ -116,54 +78,74 @@ void SplitJob::RemoveOlderSet() {
             std::any_of(written_.begin(), written_.end(), [&](const WrittenPiece& w) { return w.id == id; });
         if (!ours && !SameFile(piece.name, engine_.bigFilePath_)) fs::remove(Paths::Native(piece.name), ec);
     }
+    fs::remove(Paths::Native(checksums), ec);
+}
+
+// The older set's checksum file beside the pieces, read once by a split into
+// one folder.
+ChecksumRead SplitJob::OlderChecksums() const {
     const std::string checksums = ChecksumFileName(engine_.piecePrefix_, marker_);
-    if (!SameFile(checksums, sums_.Path())) fs::remove(Paths::Native(checksums), ec);
-}
-
-std::vector<NumberedPiece> SplitJob::ProvenOlderPieces() const {
-    const std::string& prefix = engine_.piecePrefix_;
-    const std::string checksums = ChecksumFileName(prefix, marker_);
     std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec)) || SameFile(checksums, sums_.Path())) {
-        return {};
-    }
-    const ChecksumRead read = ReadChecksumFile(checksums, marker_);
-    std::vector<NumberedPiece> proven;
-    const ChecksumSet& old = read.set;
-    for (std::size_t i = 0; i < old.sizes.size() && i < old.digests.size(); ++i) {
-        const auto n = static_cast<int32_t>(i + 1);
-        const std::string name = PieceName(prefix, marker_, n);
-        if (old.PieceFileName(n, marker_) != FileNamePart(name)) continue;  // lines of another set's names
-        if (!fs::is_regular_file(fs::symlink_status(Paths::Native(name), ec))) continue;
-        if (FileSizeOf(name) == old.sizes[i]) proven.push_back({n, name});
-    }
-    return proven;
+    if (!fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec))) return {};
+    return ReadChecksumFile(checksums, marker_);
 }
 
-// The staging folder beside where the pieces go, once that folder is known to
-// hold the new set beside the old one.
-bool SplitJob::MakeStagingFolder(int64_t bigSize) {
-    const std::string folder = FolderOf(engine_.piecePrefix_);
-    RemoveLeftStaging(engine_.piecePrefix_, marker_);
-    const int64_t free = engine_.freeSpace_ ? engine_.freeSpace_(folder) : 0;
-    if (free > 0 && free < bigSize) {
-        outcome_ = Refused(What::NoRoomForSet, ENOSPC);
-        outcome_.bytes = bigSize;
+// Before anything is written: no other split of the set runs, no name the
+// split writes is another set's, no file would follow the new set unasked,
+// and the pieces' folder holds the new set beside the old one. Then what
+// killed runs left goes, and the staging folder is made.
+bool SplitJob::PrepareStaging(int64_t bigSize) {
+    TPieceEngine& e = engine_;
+    const Leftovers left = FindLeftovers(e.piecePrefix_, marker_);
+    if (left.splitRunning) return Refuse(What::SplitRunning);
+    older_ = OlderChecksums();
+    const bool olderListed =
+        older_.status == ChecksumRead::Status::Ok || older_.status == ChecksumRead::Status::Unfinished;
+    if (olderListed && !NamesSet(older_.set, e.piecePrefix_)) {
+        Refuse(What::NamesTaken);
+        outcome_.untouched = {ChecksumFileName(e.piecePrefix_, marker_)};
         return false;
     }
-    std::error_code ec;
-    for (int attempt = 0; attempt < 100 && staging_.empty(); ++attempt) {
-        const std::string name = Paths::InFolder(folder, NewStagingName());
-        if (fs::create_directory(Paths::Native(name), ec)) staging_ = name;
-        if (ec && ec != std::errc::file_exists) break;
+    if (!RefuseUnproven()) return false;
+    RemoveLeftovers(left);
+    const std::string folder = FolderOf(e.piecePrefix_);
+    const int64_t need = bigSize + RecoveryBytes();
+    const int64_t free = e.freeSpace_ ? e.freeSpace_(folder) : 0;
+    if (free > 0 && free < need) {
+        outcome_ = Refused(What::NoRoomForSet, ENOSPC);
+        outcome_.bytes = need;
+        return false;
     }
-    if (staging_.empty()) return Refuse(What::CannotCreatePiece, ec.value(), 1);
-    fs::permissions(Paths::Native(staging_), fs::perms::owner_all, ec);
+    if (!staging_.Create(e.piecePrefix_, marker_)) return Refuse(What::CannotCreatePiece, staging_.Error(), 1);
     return true;
 }
 
+// Files named like pieces after the new set that cannot be proven the older
+// set's would be taken in by a join that counts: they go only when the user
+// said so.
+bool SplitJob::RefuseUnproven() {
+    TPieceEngine& e = engine_;
+    unproven_ = UnprovenFollowers(e.piecePrefix_, marker_, e.bigFilePath_, e.pieceCount_, older_);
+    if (unproven_.empty() || e.removeUnproven_) return true;
+    std::vector<std::string> names = unproven_;
+    if (staging_.Empty())
+        Refuse(What::UnprovenPieces);
+    else
+        Fail(What::UnprovenPieces);
+    outcome_.untouched = std::move(names);
+    return false;
+}
+
+int64_t SplitJob::RecoveryBytes() const {
+    const TPieceEngine& e = engine_;
+    if (e.recovery_ <= 0 || e.pieceCount_ <= 0) return 0;
+    const std::vector<int64_t> sizes(e.pieceSizes_.begin() + 1, e.pieceSizes_.begin() + 1 + e.pieceCount_);
+    const RecoveryPlan plan = PlanRecoveryFiles(sizes, e.recovery_, e.bigFilePath_);
+    return plan.ok ? plan.totalBytes : 0;
+}
+
 std::string SplitJob::WrittenName(const std::string& finalName) const {
-    return staging_.empty() ? finalName : Paths::InFolder(staging_, FileNamePart(finalName));
+    return staging_.Empty() ? finalName : staging_.Inside(finalName);
 }
 
 // Begun before the first piece and marked unfinished, so that what a killed
@@ -175,7 +157,7 @@ bool SplitJob::BeginChecksums(int64_t bigSize) {
     const std::string besideBig = ChecksumFileIn(FolderOf(e.bigFilePath_), e.piecePrefix_, marker_);
     std::vector<int64_t> planned;
     if (!freeSpace_) planned.assign(e.pieceSizes_.begin() + 1, e.pieceSizes_.end());
-    if (!staging_.empty()) {
+    if (!staging_.Empty()) {
         e.checksumFilePath_ = besidePieces;
         if (sums_.Begin(WrittenName(besidePieces), FileNamePart(e.bigFilePath_), marker_, bigSize, planned, true)) {
             return true;
@@ -189,9 +171,20 @@ bool SplitJob::BeginChecksums(int64_t bigSize) {
     return Fail(What::ChecksumsNotWritten, sums_.LastError(), 0, e.checksumFilePath_);
 }
 
+// Before the disk changes, its pieces are hashed as they lie on it, and none
+// of them stays open.
+bool SplitJob::AskForNextDisk(int32_t n, bool diskFull) {
+    if (hasher_) {
+        hasher_->Drain();
+        if (!TakeDigests(static_cast<int32_t>(written_.size()), true)) return false;
+    }
+    if (!AskForDisk(n, diskFull)) return Fail(What::DisksNotEntered);
+    return true;
+}
+
 bool SplitJob::PrepareDisk(int32_t n) {
     if (pausing_ && !diskFull_) {
-        if (!AskForDisk(n, false)) return Fail(What::DisksNotEntered);
+        if (!AskForNextDisk(n, false)) return false;
         view_.RepaintMainWindow();
         RemoveOlderSet();
     }
@@ -205,7 +198,7 @@ bool SplitJob::SizeFromFreeSpace(int32_t n) {
     const std::string folder = FolderOf(e.piecePrefix_);
     int64_t free = 0;
     while (diskFull_ || (free = e.freeSpace_ ? e.freeSpace_(folder) : 0) <= 0) {
-        if (!AskForDisk(n, true)) return Fail(What::DisksNotEntered);
+        if (!AskForNextDisk(n, true)) return false;
         diskFull_ = false;
         RemoveOlderSet();
     }
@@ -240,7 +233,7 @@ SplitJob::PieceResult SplitJob::WritePiece(int32_t n) {
     const int64_t size = e.pieceSizes_[std::size_t(n)];
     Reserve(pieceOut_.get(), 0, size);
     // A free-space piece is hashed only once it is whole: the disk may take less.
-    if (hasher_ && !freeSpace_) HashWhileCopying(bigIn_.get(), done_, pieceOut_.get(), 0);
+    if (hasher_ && !freeSpace_) HashWhileCopying(pieceOut_.get(), 0);
     int error = 0;
     if (!Copy(bigIn_.get(), pieceOut_.get(), size, error)) {
         if (Stopped()) return Failing(What::Stopped);
@@ -278,12 +271,11 @@ bool SplitJob::CommitPiece(int32_t n) {
     const std::string name = WrittenName(engine_.currentPieceName_);
     const int64_t size = pieceOut_.Size();
     if (size != engine_.pieceSizes_[std::size_t(n)]) return Fail(What::SizesDiffer, pieceOut_.Error());
-    std::error_code ec;
-    const bool replace = fs::exists(fs::symlink_status(Paths::Native(name), ec));
-    if (!pieceOut_.Commit(replace)) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
+    // A free-space piece is hashed as the disk took it.
+    if (hasher_ && freeSpace_) hasher_->Submit(pieceOut_.get(), 0, size, BackgroundHasher::Lane::Both);
+    if (!pieceOut_.Commit(EntryThere(name))) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
     written_.push_back({name, IdentityOf(name)});
     if (hasher_) {
-        if (freeSpace_) hasher_->Submit(bigIn_.get(), done_, size, BackgroundHasher::Lane::Both);
         hasher_->EndPiece();
         if (!TakeDigests(n, false)) return false;
     }
@@ -309,83 +301,102 @@ TransferOutcome SplitJob::Finish() {
     BackgroundHasher::Digest whole;
     if (hasher_) {
         whole = hasher_->Finish();
+        hasher_->Drain();  // the last disk's pieces are let go before a volume's disk is asked for
         if (!TakeDigests(engine_.pieceCount_, true)) return outcome_;
     }
     if (FileSizeOf(engine_.bigFilePath_) != done_) {
         Fail(What::SizesDiffer);
         return outcome_;
     }
+    if (!MakeRecoveryFiles()) return outcome_;
+    // The pieces hold what was read; a file that changed meanwhile may differ
+    // from them, and so may the recovery data read from it.
+    if (StampOf(engine_.bigFilePath_) != bigStamp_) {
+        Fail(What::BigFileChanged);
+        return outcome_;
+    }
     if (hasher_ && (!whole.ok || !sums_.Finish(whole.hex))) {
         Fail(What::ChecksumsNotWritten, whole.ok ? sums_.LastError() : whole.error, 0, sums_.Path());
         return outcome_;
     }
-    if (!MakeRecoveryFiles()) return outcome_;
-    if (!staging_.empty() && !PutSetInPlace()) return outcome_;
+    if (!staging_.Empty() && !PutSetInPlace()) return outcome_;
     bigIn_.Close();
     view_.SetProgress(0);
     return outcome_;
 }
 
-// The new set is whole and checked: its pieces take their names (replacing
-// files of the same names), the older set's provable extra pieces go, and
-// the checksum file comes last. The last moment a stop is honoured.
+// The new set is whole and checked. The older set's files that have to go
+// are moved aside first, piece 1 before the rest (a kill then leaves no
+// older set that joins without it) and the checksum file last; then the new
+// set takes its names: the recovery files, the checksum file listing every
+// piece, and the pieces from the last to the first. Whatever moment a kill
+// comes, a join finds the older set, or a set whose checksum file names what
+// is missing, or (without checksums) no piece 1. A step that fails puts
+// everything back. The last moment a stop is honoured.
 bool SplitJob::PutSetInPlace() {
     if (Stopped()) return Fail(What::Stopped);
     TPieceEngine& e = engine_;
-    const std::vector<std::string> olderRecovery = ProvenOlderRecoveryFiles();
-    std::vector<NumberedPiece> extras;
-    for (const NumberedPiece& piece : ProvenOlderPieces()) {
-        if (piece.number > e.pieceCount_) extras.push_back(piece);
+    const std::string folder = FolderOf(e.piecePrefix_);
+    const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
+    const std::vector<std::string> olderRecovery = ProvenOlderRecoveryFiles(folder, older_);
+    std::vector<std::string> taken;
+    for (const RecoveryFile& file : recoveryFiles_) {
+        const std::string name = Paths::InFolder(folder, FileNamePart(file.name));
+        if (EntryThere(name) && std::find(olderRecovery.begin(), olderRecovery.end(), name) == olderRecovery.end())
+            taken.push_back(name);
     }
-    for (const NumberedPiece& piece : ExistingPieces(e.piecePrefix_, marker_)) {
-        const bool proven =
-            std::any_of(extras.begin(), extras.end(), [&](const NumberedPiece& p) { return p.number == piece.number; });
-        if (piece.number > e.pieceCount_ && !proven) outcome_.untouched.push_back(piece.name);
+    if (!taken.empty()) {
+        Fail(What::NamesTaken);
+        outcome_.untouched = std::move(taken);
+        return false;
     }
-    std::sort(outcome_.untouched.begin(), outcome_.untouched.end());
-    std::vector<std::string> ownRecovery;
-    if (!PutRecoveryInPlace(ownRecovery)) return false;
-    std::error_code ec;
+    if (!RefuseUnproven()) return false;
+
+    SetPlacement placement(staging_);
     for (int32_t n = 1; n <= e.pieceCount_; ++n) {
         const std::string name = PieceName(e.piecePrefix_, marker_, n);
-        fs::rename(Paths::Native(WrittenName(name)), Paths::Native(name), ec);
-        if (ec) return Fail(What::CannotCreatePiece, ec.value(), n);
+        if (EntryThere(name)) placement.Retire(name);
     }
+    for (const NumberedPiece& piece : ProvenOlderPieces(e.piecePrefix_, marker_, older_)) {
+        if (piece.number > e.pieceCount_ && !SameFile(piece.name, e.bigFilePath_)) placement.Retire(piece.name);
+    }
+    for (const std::string& name : unproven_) placement.Retire(name);
+    for (const std::string& name : olderRecovery) placement.Retire(name);
+    for (const RecoveryFile& file : recoveryFiles_) {
+        const std::string name = Paths::InFolder(folder, FileNamePart(file.name));
+        if (EntryThere(name)) placement.Retire(name);
+    }
+    // Without a checksum file of this split, the older one would speak against it.
+    if (IsReplaceableEntry(checksums)) placement.Retire(checksums);
+
+    const int permissions = PermissionsOf(e.bigFilePath_);
+    for (const RecoveryFile& file : recoveryFiles_) {
+        placement.Place(file.name, Paths::InFolder(folder, FileNamePart(file.name)), permissions);
+    }
+    if (e.useChecksums_) placement.Place(WrittenName(checksums), checksums, permissions);
+    for (int32_t n = e.pieceCount_; n >= 1; --n) {
+        const std::string name = PieceName(e.piecePrefix_, marker_, n);
+        placement.Place(WrittenName(name), name, permissions);
+    }
+    if (!placement.Run()) return PlacingFailed(placement);
     written_.clear();  // in place: a failure from here on takes nothing back
-    for (const NumberedPiece& piece : extras) fs::remove(Paths::Native(piece.name), ec);
-    for (const std::string& old : olderRecovery) {
-        if (std::find(ownRecovery.begin(), ownRecovery.end(), old) == ownRecovery.end())
-            fs::remove(Paths::Native(old), ec);
-    }
-    const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
-    if (e.useChecksums_) {
-        fs::rename(Paths::Native(WrittenName(checksums)), Paths::Native(checksums), ec);
-        if (ec) return Fail(What::ChecksumsNotWritten, ec.value(), 0, checksums);
-    } else if (fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec))) {
-        // No checksum file of this split: the older one would speak against it.
-        fs::remove(Paths::Native(checksums), ec);
-    }
-    fs::remove_all(Paths::Native(staging_), ec);
-    staging_.clear();
-    SyncFolder(FolderOf(e.piecePrefix_));
+    staging_.Remove();
+    SyncFolder(folder);
     return true;
 }
 
-// The recovery files go first, while a failure still takes back all there
-// is of the new set.
-bool SplitJob::PutRecoveryInPlace(std::vector<std::string>& placed) {
-    std::error_code ec;
-    for (const RecoveryFile& file : recoveryFiles_) {
-        const std::string name = Paths::InFolder(FolderOf(engine_.piecePrefix_), FileNamePart(file.name));
-        fs::rename(Paths::Native(file.name), Paths::Native(name), ec);
-        if (ec) {
-            const int error = ec.value();
-            for (const std::string& other : placed) fs::remove(Paths::Native(other), ec);
-            return Fail(What::RecoveryNotWritten, error, 0, name);
-        }
-        placed.push_back(name);
-    }
-    return true;
+// Says which name could not be freed or taken; everything was put back.
+bool SplitJob::PlacingFailed(const SetPlacement& placement) {
+    const std::string& name = placement.FailedName();
+    const std::string head = FileNamePart(engine_.piecePrefix_) + marker_, file = FileNamePart(name);
+    const int32_t n =
+        FolderOf(name) == FolderOf(engine_.piecePrefix_) && file.compare(0, head.size(), head) == 0
+            ? PieceNumberIn(file.substr(head.size()))
+            : 0;
+    if (n > 0) return Fail(What::CannotCreatePiece, placement.Error(), n);
+    if (name == ChecksumFileName(engine_.piecePrefix_, marker_))
+        return Fail(What::ChecksumsNotWritten, placement.Error(), 0, name);
+    return Fail(What::RecoveryFailed, placement.Error(), 0, name);
 }
 
 // A checksum file beside the big file never replaces another set's: it takes
@@ -393,7 +404,7 @@ bool SplitJob::PutRecoveryInPlace(std::vector<std::string>& placed) {
 std::string SplitJob::OwnNameBeside(const std::string& path) const {
     std::error_code ec;
     std::string name = path;
-    for (int k = 2; k < 100 && fs::exists(fs::symlink_status(Paths::Native(name), ec)); ++k) {
+    for (int k = 2; k < kMaxChecksumFileNumber && fs::exists(fs::symlink_status(Paths::Native(name), ec)); ++k) {
         name = path + "~" + std::to_string(k);
     }
     return name;
@@ -404,10 +415,8 @@ std::string SplitJob::OwnNameBeside(const std::string& path) const {
 void SplitJob::Undo() {
     recovery_.reset();  // stopped and ended before its folder goes
     pieceOut_.Abandon();
-    if (!staging_.empty()) {
-        std::error_code ec;
-        fs::remove_all(Paths::Native(staging_), ec);
-        staging_.clear();
+    if (!staging_.Empty()) {
+        staging_.Remove();
         written_.clear();
         return;
     }
@@ -423,14 +432,15 @@ void SplitJob::Undo() {
 
 void SplitJob::StartRecovery() {
     TPieceEngine& e = engine_;
-    if (staging_.empty() || e.recovery_ <= 0 || e.pieceCount_ <= 0 || FileSizeOf(e.bigFilePath_) <= 0) return;
+    if (staging_.Empty() || e.recovery_ <= 0 || e.pieceCount_ <= 0 || FileSizeOf(e.bigFilePath_) <= 0) return;
     const std::vector<int64_t> sizes(e.pieceSizes_.begin() + 1, e.pieceSizes_.begin() + 1 + e.pieceCount_);
-    recovery_ = std::make_unique<RecoveryTask>(RecoveryRequest(e.bigFilePath_, sizes, e.recovery_, staging_));
+    recovery_ = std::make_unique<RecoveryTask>(RecoveryRequest(e.bigFilePath_, sizes, e.recovery_, staging_.Path()));
 }
 
-// Once the pieces are whole. A stop undoes a staged split; pieces already on
-// their disks stay, and so does a set whose recovery files failed: the
-// outcome says the recovery files are missing.
+// Once the pieces are whole. A staged split that cannot make them (or is
+// stopped) fails as a whole; pieces already on their disks stay, and so does
+// a set whose recovery files failed: the outcome says they are missing. The
+// files made are listed in the checksum file when it is finished.
 bool SplitJob::MakeRecoveryFiles() {
     TPieceEngine& e = engine_;
     if (e.recovery_ <= 0 || e.pieceCount_ <= 0 || done_ <= 0) return true;
@@ -441,23 +451,25 @@ bool SplitJob::MakeRecoveryFiles() {
     if (recovery_) {
         made = recovery_->Wait(e.stop_, show);
         recovery_.reset();
-    } else if (staging_.empty()) {
+    } else if (staging_.Empty()) {
         RecoveryCreate request = RecoveryOnDisks();
         request.progress = show;
         made = CreateRecoveryFiles(request);
     }
-    if (made.stopped && !staging_.empty()) return Fail(What::Stopped);
-    RecoverySetWritten listed;
-    if (made.ok && e.useChecksums_ &&
-        !ListRecoveryFiles(WrittenName(e.checksumFilePath_), marker_, made.files, listed)) {
+    RecoveryListing listing;
+    if (made.ok && e.useChecksums_ && !ListingOf(made.files, listing)) {
         made.ok = false;
-        made.failure.error = listed.error;
+        made.failure.error = listing.error;
+    }
+    if (!staging_.Empty() && !made.ok) {
+        return Fail(made.stopped ? What::Stopped : What::RecoveryFailed, made.failure.error);
     }
     if (!made.ok) {
         outcome_.what = What::RecoveryNotWritten;
         outcome_.error = made.stopped || made.declined ? 0 : made.failure.error;
         return true;
     }
+    sums_.ListRecovery(std::move(listing.names), std::move(listing.digests));
     recoveryFiles_ = made.files;
     outcome_.recoveryFiles = static_cast<int32_t>(made.files.size());
     for (const RecoveryFile& f : made.files) outcome_.recoveryBytes += f.bytes;
@@ -491,20 +503,4 @@ bool SplitJob::DiskForVolume(int32_t n, int64_t bytes) {
         view_.RepaintMainWindow();
     }
     return true;
-}
-
-// Recovery files that the older checksum file lists, by name and content.
-std::vector<std::string> SplitJob::ProvenOlderRecoveryFiles() const {
-    const std::string checksums = ChecksumFileName(engine_.piecePrefix_, marker_);
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(Paths::Native(checksums), ec))) return {};
-    const ChecksumRead read = ReadChecksumFile(checksums, marker_);
-    std::vector<std::string> proven;
-    const std::string folder = FolderOf(engine_.piecePrefix_);
-    for (std::size_t i = 0; i < read.set.recoveryNames.size(); ++i) {
-        const std::string name = Paths::InFolder(folder, read.set.recoveryNames[i]);
-        if (!fs::is_regular_file(fs::symlink_status(Paths::Native(name), ec))) continue;
-        if (HashFile(name).hex == read.set.recoveryDigests[i]) proven.push_back(name);
-    }
-    return proven;
 }

@@ -27,12 +27,16 @@ TransferOutcome TransferJob::Refused(What what, int error, int32_t piece, std::s
 }
 
 bool TransferJob::Refuse(What what, int error, int32_t piece, std::string file) {
+    std::string left = std::move(outcome_.leftStaging);  // a note that holds whatever the failure
     outcome_ = Refused(what, error, piece, std::move(file));
+    outcome_.leftStaging = std::move(left);
     return false;
 }
 
 bool TransferJob::Fail(What what, int error, int32_t piece, std::string file) {
+    std::string left = std::move(outcome_.leftStaging);
     outcome_ = Refused(Stopped() ? What::Stopped : what, error, piece, std::move(file));
+    outcome_.leftStaging = std::move(left);
     hasher_.reset();
     Undo();
     view_.SetProgress(0);
@@ -70,17 +74,12 @@ void TransferJob::ShowPiece(int32_t n) {
     view_.RepaintPieceList();
 }
 
-void TransferJob::HashWhileCopying(std::FILE* in, int64_t inAt, std::FILE* out, int64_t outAt) {
+void TransferJob::HashWhileCopying(std::FILE* out, int64_t outAt) {
     BackgroundHasher* hasher = hasher_.get();
-    const bool bothFromInput = split_ || mode_.buffered;
-    meter_.copied = [hasher, bothFromInput, in, inAt, out, outAt](int64_t bytes) mutable {
-        if (bothFromInput) {
-            hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Both);
-        } else {
-            hasher->Submit(in, inAt, bytes, BackgroundHasher::Lane::Piece);
-            hasher->Submit(out, outAt, bytes, BackgroundHasher::Lane::Whole);
-        }
-        inAt += bytes;
+    const bool flush = mode_.buffered;  // small blocks may still sit in the stream's buffer
+    meter_.copied = [hasher, flush, out, outAt](int64_t bytes) mutable {
+        if (flush) std::fflush(out);
+        hasher->Submit(out, outAt, bytes, BackgroundHasher::Lane::Both);
         outAt += bytes;
     };
 }

@@ -9,7 +9,9 @@
 #include "engine/FileAccess.h"
 #include "engine/OutputFile.h"
 #include "engine/PieceEngine.h"
+#include "engine/SetPlacing.h"
 #include "engine/SetRepair.h"
+#include "engine/Staging.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,10 +59,11 @@ protected:
     void ShowPiece(int32_t n);
     // The bar from 0, the piece list empty.
     void StartShowing();
-    // Hands every run of bytes the copy moves to the hasher's threads: a
-    // split hashes the big file's bytes, a join the piece's and, where no
-    // stream buffer stands between, the joined file's as written.
-    void HashWhileCopying(std::FILE* in, int64_t inAt, std::FILE* out, int64_t outAt);
+    // Hands every run of bytes the copy moves to the hasher's threads as
+    // they lie in the file written (the piece of a split, the joined file
+    // of a join): what the checksums vouch for is what is on the disk, not
+    // what was read.
+    void HashWhileCopying(std::FILE* out, int64_t outAt);
     bool Copy(std::FILE* in, std::FILE* out, int64_t count, int& error);
     // The hasher's threads, told of a stop; false (the failure recorded) when
     // they cannot be started.
@@ -103,15 +106,16 @@ private:
     // Where piece n and the checksum file are written: in the staging
     // folder while the new set is not whole, else under their final names.
     std::string WrittenName(const std::string& finalName) const;
-    bool MakeStagingFolder(int64_t bigSize);
+    bool PrepareStaging(int64_t bigSize);
+    bool RefuseUnproven();
+    int64_t RecoveryBytes() const;
+    ChecksumRead OlderChecksums() const;
     bool PutSetInPlace();
-    bool PutRecoveryInPlace(std::vector<std::string>& placed);
-    // Piece names of the set that its older checksum file proves to be
-    // pieces of an earlier split: listed by name, of the listed size.
-    std::vector<NumberedPiece> ProvenOlderPieces() const;
+    bool PlacingFailed(const SetPlacement& placement);
     std::string OwnNameBeside(const std::string& path) const;
     bool BeginChecksums(int64_t bigSize);
     bool PrepareDisk(int32_t n);
+    bool AskForNextDisk(int32_t n, bool diskFull);
     bool SizeFromFreeSpace(int32_t n);
     PieceResult Failing(What what, int error = 0, int32_t piece = 0);
     PieceResult WritePiece(int32_t n);
@@ -128,23 +132,21 @@ private:
     bool MakeRecoveryFiles();
     RecoveryCreate RecoveryOnDisks();
     bool DiskForVolume(int32_t n, int64_t bytes);
-    std::vector<std::string> ProvenOlderRecoveryFiles() const;
 
     const bool freeSpace_;
     Stream bigIn_;
+    FileStamp bigStamp_;  // the big file when the split began
     OutputFile pieceOut_;
     ChecksumWriter sums_;
     std::vector<WrittenPiece> written_;  // this split's pieces, under their final names
-    std::string staging_;    // the hidden folder the new set waits in; empty when pieces go to several disks
+    StagingFolder staging_;  // where the new set waits; none when pieces go to several disks
+    ChecksumRead older_;     // the older set's checksum file beside the pieces (a staged split)
+    std::vector<std::string> unproven_;  // files after the new set the user let it remove
     int64_t remaining_ = 0;  // bytes a free-space split has still to place
     bool diskFull_ = false;  // the last free-space piece filled its disk
     std::unique_ptr<RecoveryTask> recovery_;
     std::vector<RecoveryFile> recoveryFiles_;  // made, in the staging folder until the set is in place
 };
-
-// Removes what a killed split of the set `prefix` left in its folder: staging
-// folders of this program that hold nothing but that set's names.
-void RemoveLeftStaging(const std::string& prefix, const std::string& marker);
 
 // A join: the pieces 1..N one after another into the target, checked against
 // the set's checksum file where there is one.

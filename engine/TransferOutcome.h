@@ -31,6 +31,12 @@ struct TransferOutcome {
         HashingFailed,        // the hashing threads could not be started
         RecoveryTooFew,       // a join: `missing` pieces lost, the recovery files can rebuild `rebuildable`
         RecoveryNotWritten,   // a split's pieces are whole, its recovery files could not be written
+        RecoveryFailed,       // a split into one folder could not write its recovery files: nothing changed
+        SplitRunning,         // another split of the same set holds its staging folder
+        NamesTaken,           // `untouched`: files of another set that the split would replace
+        UnprovenPieces,       // `untouched`: files named like pieces after the new set, not the older set's
+        BigFileChanged,       // the big file changed while it was split
+        ReadLinkNotTrusted,   // `file`, a link on the way to a file of the set, belongs to another user
     };
 
     What what = What::Done;
@@ -42,8 +48,11 @@ struct TransferOutcome {
     bool checked = false;  // a join compared every byte with the set's checksum file
     int64_t bytes = 0;     // the bytes a split needs room for (NoRoomForSet)
     // Files named like pieces of this set that a split could not prove to be
-    // pieces of an earlier one: left as they were.
+    // pieces of an earlier one, or files of another set it would replace:
+    // the split refused them and left them as they were.
     std::vector<std::string> untouched;
+    // A staging folder that an interrupted split of the set left beside it.
+    std::string leftStaging;
 
     // Recovery files: those a split wrote; the pieces a join rebuilt from them
     // (numbers from 1), or how far they fell short.

@@ -13,6 +13,7 @@
 #include <share.h>
 #include <windows.h>
 #else
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -20,6 +21,12 @@ namespace fs = std::filesystem;
 
 namespace RecoveryIo {
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";  // a backslash is part of a name here
+#endif
 
 fs::path Native(const std::string& name) {
 #if defined(__cpp_char8_t)
@@ -46,13 +53,17 @@ int OpenNative(const std::string& name, int flags) {
 }
 #endif
 
-std::string RandomSuffix() {
+// A temporary beside `finalName`: short, so that it fits wherever the final
+// name does, and starting as every temporary of the program does, so that
+// what a killed run leaves is known for its own.
+std::string TemporaryBeside(const std::string& finalName) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<int> pick(0, int(sizeof kLetters) - 2);
-    std::string result = ".~";
-    for (int i = 0; i < 6; ++i) result += kLetters[pick(random)];
-    return result;
+    std::string name = ".~quorvel";
+    for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+    const auto cut = finalName.find_last_of(kSeparators);
+    return cut == std::string::npos ? name : finalName.substr(0, cut + 1) + name;
 }
 
 // Reads or writes exactly size bytes at offset, in as many calls as it
@@ -128,11 +139,13 @@ bool Writer::Create(const std::string& finalName) {
     finalName_ = finalName;
     written_ = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName_ = finalName + RandomSuffix();
+        tempName_ = TemporaryBeside(finalName);
 #ifdef _WIN32
         fd_ = OpenNative(tempName_, _O_CREAT | _O_EXCL | _O_RDWR);
 #else
         fd_ = open(tempName_.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_RDWR | O_CLOEXEC, 0666);
+        // Locked while it is written: a file in use is no leftover of a killed run.
+        if (fd_ >= 0) (void)flock(fd_, LOCK_EX | LOCK_NB);
 #endif
         if (fd_ >= 0) return true;
         if (errno != EEXIST) break;
@@ -210,11 +223,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 #else
     const char* separator = "/";
 #endif
-    return (last == '/' || last == '\\') ? folder + name : folder + separator + name;
+    return std::string(kSeparators).find(last) != std::string::npos ? folder + name : folder + separator + name;
 }
 
 std::string BaseName(const std::string& path) {
-    const auto cut = path.find_last_of("/\\");
+    const auto cut = path.find_last_of(kSeparators);
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 

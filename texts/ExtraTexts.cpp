@@ -200,12 +200,13 @@ const ExtraRow kRows[] = {
      {"There is no room for the new smaller files beside the old ones: %1 bytes are needed. Nothing was changed.",
       "Det finns inte plats för de nya mindre filerna bredvid de gamla: %1 byte behövs. Inget har ändrats.",
       "Für die neuen Teile ist neben den alten kein Platz: %1 Bytes werden gebraucht. Es wurde nichts verändert."}},
-    {Extra::PiecesLeftAlone,
-     {"%1 files named like this set's smaller files were not made by an earlier split and were left as they were: %2",
-      "%1 filer som heter som mindre filer i den här serien kom inte från en tidigare uppdelning och lämnades "
-      "orörda: %2",
-      "%1 Dateien, die wie Teile dieser Aufteilung heißen, stammen nicht aus einer früheren Aufteilung und "
-      "blieben unverändert: %2"}},
+    {Extra::UnprovenPieces,
+     {"%1 files named like this set's smaller files would follow the new ones, and no earlier split of this file "
+      "is known to have made them: %2. Nothing was changed.",
+      "%1 filer som heter som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
+      "någon tidigare uppdelning av filen har gjort dem: %2. Inget har ändrats.",
+      "%1 Dateien, die wie Teile dieser Aufteilung heißen, würden auf die neuen Teile folgen, und es ist nicht "
+      "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2. Es wurde nichts verändert."}},
     {Extra::ChecksumFileOfOtherSet,
      {"The checksum file %1 belongs to other smaller files (%2) and is not used to check these.",
       "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
@@ -297,6 +298,51 @@ const ExtraRow kRows[] = {
     {Extra::RecoveryPlan,
      {"%1 recovery files, %2 bytes in all", "%1 återställningsfiler, sammanlagt %2 byte",
       "%1 Wiederherstellungsdateien, zusammen %2 Bytes"}},
+    {Extra::RecoveryFailed,
+     {"The recovery files could not be written. Nothing was changed.",
+      "Återställningsfilerna kunde inte skrivas. Inget har ändrats.",
+      "Die Wiederherstellungsdateien konnten nicht geschrieben werden. Es wurde nichts verändert."}},
+    {Extra::SplitRunning,
+     {"Another split of this file is running. Wait until it has finished.",
+      "En annan uppdelning av den här filen pågår. Vänta tills den är klar.",
+      "Diese Datei wird gerade schon aufgeteilt. Warten Sie, bis das beendet ist."}},
+    {Extra::NamesTaken,
+     {"These files belong to another set and would be replaced: %1. Nothing was changed.",
+      "De här filerna hör till en annan serie och skulle ersättas: %1. Inget har ändrats.",
+      "Diese Dateien gehören zu einer anderen Aufteilung und würden ersetzt: %1. Es wurde nichts verändert."}},
+    {Extra::RemoveUnprovenAsk,
+     {"%1 files named like this set's smaller files would follow the new ones, and no earlier split of this file "
+      "is known to have made them: %2\nA later join would take them for part of the file. Remove them?",
+      "%1 filer som heter som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
+      "någon tidigare uppdelning av filen har gjort dem: %2\nEn senare sammanfogning skulle ta dem för en del av "
+      "filen. Ska de tas bort?",
+      "%1 Dateien, die wie Teile dieser Aufteilung heißen, würden auf die neuen Teile folgen, und es ist nicht "
+      "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2\nEin späteres Zusammenfügen würde "
+      "sie für einen Teil der Datei halten. Sollen sie gelöscht werden?"}},
+    {Extra::RemoveUnprovenOption,
+     {"To remove them, split again with --remove-stray.",
+      "Dela upp filen igen med --remove-stray för att ta bort dem.",
+      "Um sie zu löschen, teilen Sie die Datei erneut mit --remove-stray auf."}},
+    {Extra::BigFileChanged,
+     {"The big file changed while it was being split; the smaller files made from it were not kept.",
+      "Den stora filen ändrades medan den delades upp; de mindre filerna som gjordes av den sparades inte.",
+      "Die große Datei hat sich beim Aufteilen verändert; die daraus erstellten Teile wurden nicht behalten."}},
+    {Extra::ReadLinkNotTrusted,
+     {"%1 is a link that belongs to another user; it is not read.",
+      "%1 är en länk som tillhör en annan användare; den läses inte.",
+      "%1 ist eine Verknüpfung, die einem anderen Benutzer gehört; sie wird nicht gelesen."}},
+    {Extra::InterruptedSplitLeft,
+     {"An interrupted split of this file left %1 beside the smaller files.",
+      "En avbruten uppdelning av den här filen lämnade %1 bredvid de mindre filerna.",
+      "Eine abgebrochene Aufteilung dieser Datei hat %1 neben den Teilen hinterlassen."}},
+    {Extra::PieceNotPlaced,
+     {"Smaller file %1 was rebuilt but could not be put in place.",
+      "Den mindre filen %1 återskapades men kunde inte läggas på plats.",
+      "Teil %1 wurde neu erstellt, konnte aber nicht an seinen Platz gelegt werden."}},
+    {Extra::PiecesNotPlaced,
+     {"Smaller files %1 were rebuilt but could not be put in place.",
+      "De mindre filerna %1 återskapades men kunde inte läggas på plats.",
+      "Die Teile %1 wurden neu erstellt, konnten aber nicht an ihren Platz gelegt werden."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -366,17 +412,13 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
     return {};
 }
 
-namespace {
-// On a line of its own: the files named like pieces that a split left as they were.
-std::string LeftAloneText(Language lang, const std::vector<std::string>& names) {
-    if (names.empty()) return {};
+std::string NamesList(const std::vector<std::string>& names) {
     std::string list;
     const std::size_t shown = std::min<std::size_t>(names.size(), 5);
     for (std::size_t i = 0; i < shown; ++i) list += (i > 0 ? ", " : "") + names[i];
     if (shown < names.size()) list += ", ...";
-    return "\n" + FillIn(ExtraText(lang, Extra::PiecesLeftAlone), {std::to_string(names.size()), list});
+    return list;
 }
-}  // namespace
 
 std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     using What = TransferOutcome::What;
@@ -385,7 +427,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     std::string text;
     switch (outcome.what) {
     case What::Done:
-        if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted) + LeftAloneText(lang, outcome.untouched);
+        if (outcome.split) return catalogue.Text(lang, Entry::FileSplitted);
         if (!outcome.rebuilt.empty()) {
             return FillIn(ExtraText(lang, outcome.rebuilt.size() == 1 ? Extra::RestoredWithRebuiltPiece
                                                                       : Extra::RestoredWithRebuiltPieces),
@@ -427,9 +469,20 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
                       {std::to_string(outcome.missing), std::to_string(outcome.rebuildable)});
         break;
     case What::RecoveryNotWritten: text = ExtraText(lang, Extra::RecoveryFilesNotWritten); break;
+    case What::RecoveryFailed: text = ExtraText(lang, Extra::RecoveryFailed); break;
+    case What::SplitRunning: text = ExtraText(lang, Extra::SplitRunning); break;
+    case What::NamesTaken: text = FillIn(ExtraText(lang, Extra::NamesTaken), {NamesList(outcome.untouched)}); break;
+    case What::UnprovenPieces:
+        text = FillIn(ExtraText(lang, Extra::UnprovenPieces),
+                      {std::to_string(outcome.untouched.size()), NamesList(outcome.untouched)});
+        break;
+    case What::BigFileChanged: text = ExtraText(lang, Extra::BigFileChanged); break;
+    case What::ReadLinkNotTrusted: text = FillIn(ExtraText(lang, Extra::ReadLinkNotTrusted), {outcome.file}); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;
     if (outcome.recoveryNeedsOneFolder) text += "\n" + ExtraText(lang, Extra::RecoveryNeedsOneFolder);
+    if (!outcome.leftStaging.empty())
+        text += "\n" + FillIn(ExtraText(lang, Extra::InterruptedSplitLeft), {outcome.leftStaging});
     return text;
 }

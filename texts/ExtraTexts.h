@@ -52,7 +52,7 @@ enum class Extra {
     ProgressPieceAlone,      // %1: the piece in transfer, the count not known yet
     PieceDamagedNamed,       // %1 piece number, %2 its file name
     NoRoomForSet,            // %1 bytes needed
-    PiecesLeftAlone,         // %1 how many, %2 their names
+    UnprovenPieces,          // %1 how many, %2 their names: files after a new set, not the older set's
     ChecksumFileOfOtherSet,  // %1 the checksum file, %2 the pieces it lists (pattern)
     TargetInSet,             // %1: the join's target, one of the set's own files
     LinkNotTrusted,          // %1: a link on the way to the join's target
@@ -75,6 +75,18 @@ enum class Extra {
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"
     RecoveryPlan,   // %1 file count, %2 bytes in all
+
+    // Keeping what was there.
+    RecoveryFailed,         // a split into one folder could not write its recovery files
+    SplitRunning,           // another split of the same file holds its set
+    NamesTaken,             // %1 the files of another set a split would replace
+    RemoveUnprovenAsk,      // %1 how many, %2 their names; a Yes/No question
+    RemoveUnprovenOption,   // how to let the command line remove them
+    BigFileChanged,         // the big file changed while it was split
+    ReadLinkNotTrusted,     // %1 a link to a file of the set, another user's
+    InterruptedSplitLeft,   // %1 the staging folder an interrupted split left
+    PieceNotPlaced,         // %1 piece number: rebuilt, but it could not take its name
+    PiecesNotPlaced,        // %1 piece numbers
 
     Count  // not a text
 };
@@ -102,6 +114,9 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
 // reason behind the system's error where there is one a user can act on. The
 // one rule for the window and the command line.
 std::string OutcomeText(Language lang, const TransferOutcome& outcome);
+
+// "a, b, c": up to five names as the texts list them, then "...".
+std::string NamesList(const std::vector<std::string>& names);
 
 // "2, 5": piece numbers as the texts list them.
 std::string PieceNumbers(const std::vector<int32_t>& numbers);

@@ -38,33 +38,65 @@ TEST_F(Safety, JoinOfNoPiecesIsNotSuccessAndTouchesNothing) {
 
 TEST_F(Safety, ResplitIntoFewerPiecesRemovesOnlyPiecesItsChecksumFileProves) {
     // With the older set's checksum file its extra piece is provably its own
-    // and goes; without one it stays, and the split says so.
+    // and goes; without one the split refuses, naming it, and removes it only
+    // when told to. Either way the next join restores the new file alone.
     for (const bool checksums : {true, false}) {
         SCOPED_TRACE(checksums);
         t.engine.SetUseChecksums(checksums);
+        t.engine.SetRemoveUnprovenPieces(false);
+        t.engine.SetBigFilePath(big);
+        t.engine.SetPiecePrefix(big);
         WriteFile(big, bytes);
         ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
         const std::string shorter = PatternBytes(15000, 7);
         WriteFile(big, shorter);
-        const TransferOutcome resplit = SplitPlan({10000, 5000});
+        TransferOutcome resplit = SplitPlan({10000, 5000});
+        if (!checksums) {
+            EXPECT_EQ(resplit, What::UnprovenPieces);
+            EXPECT_EQ(resplit.untouched, std::vector<std::string>{Piece(3)});
+            EXPECT_TRUE(FileHolds(Piece(2), bytes.substr(10000, 10000)));  // nothing changed
+            t.engine.SetRemoveUnprovenPieces(true);
+            resplit = SplitPlan({10000, 5000});
+        }
         ASSERT_EQ(resplit, What::Done);
-        EXPECT_EQ(Exists(Piece(3)), !checksums);
-        EXPECT_EQ(resplit.untouched, checksums ? std::vector<std::string>{} : std::vector<std::string>{Piece(3)});
+        EXPECT_FALSE(Exists(Piece(3)));
+        EXPECT_TRUE(resplit.untouched.empty());
         EXPECT_TRUE(FileHolds(Piece(2), shorter.substr(10000)));
-        fs::remove(Piece(3));
+        JoinInto(dir / "joined");
+        ASSERT_EQ(Join(), What::Done);
+        EXPECT_TRUE(FileHolds(dir / "joined", shorter));
+        fs::remove(dir / "joined");
     }
+}
+
+TEST_F(Safety, AnOlderPieceOfAnotherSizeIsNotProvenTheOlderSets) {
+    // The checksum file lists piece 3 by name, but the file there now is
+    // another: the split neither removes it nor lets it follow unasked.
+    t.engine.SetUseChecksums(true);
+    ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
+    WriteFile(Piece(3), "someone's own file");
+    const TransferOutcome resplit = SplitPlan({20000, 10000});
+    EXPECT_EQ(resplit, What::UnprovenPieces);
+    EXPECT_EQ(resplit.untouched, std::vector<std::string>{Piece(3)});
+    EXPECT_EQ(ReadFile(Piece(3)), "someone's own file");
+    EXPECT_TRUE(FileHolds(Piece(1), bytes.substr(0, 10000)));
 }
 
 TEST_F(Safety, StalePieceRemovalSparesTheBigFile) {
     // Re-splitting a piece of an older set: the big file carries the name of
-    // that set's piece 3.
+    // that set's piece 3, and is never taken for a stray piece.
     const std::string input = dir / "x.Quorved_3";
     fs::rename(big, input);
     WriteFile(dir / "x.Quorved_4", "stale");
     t.engine.SetBigFilePath(input);
     t.engine.SetPiecePrefix(dir / "x");
+    const TransferOutcome refused = SplitPlan({20000, 10000});
+    EXPECT_EQ(refused, What::UnprovenPieces);
+    EXPECT_EQ(refused.untouched, std::vector<std::string>{dir / "x.Quorved_4"});
+    t.engine.SetRemoveUnprovenPieces(true);
     ASSERT_EQ(SplitPlan({20000, 10000}), What::Done);
     EXPECT_TRUE(FileHolds(input, bytes));
+    EXPECT_FALSE(Exists(dir / "x.Quorved_4"));
 }
 
 TEST_F(Safety, SplitRefusesAPieceThatIsTheBigFile) {

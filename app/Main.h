@@ -228,6 +228,7 @@ private:
     void KeepOnScreen();        // size and position limited to the screen's available area
     void ClearPreparedJoin();   // a file chosen to split ends a join being prepared
     bool MayWriteJoinTarget();  // asks before replacing a target the user did not pick
+    bool MayRemoveStrayPieces(bool& remove);  // asks before a split removes files it cannot prove its set's
     void RestoreCursor();       // undoes ShowWorking's hourglass, if it set one
     void Quit();                // ends the program; the close handler then saves nothing
 

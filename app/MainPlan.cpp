@@ -16,7 +16,7 @@
 #include "dialogs/BaseSizeEditor.h"
 #include "dialogs/WindowTools.h"
 #include "planning/SizePlan.h"
-#include "recovery/Recovery.h"
+#include "engine/SetRepair.h"
 #include "settings/Presets.h"
 #include "settings/SettingsStore.h"
 #include "texts/ExtraTexts.h"
@@ -199,8 +199,7 @@ void TMain::ShowRecoveryPlan() {
         return;
     }
     const std::vector<int64_t> sizes(engine_.PieceSizes().begin() + 1, engine_.PieceSizes().begin() + 1 + count);
-    const int64_t largest = *std::max_element(sizes.begin(), sizes.end());
-    const RecoveryPlan plan = PlanRecovery(sizes, RecoveryPieces, largest, FileNamePart(engine_.BigFilePath()));
+    const RecoveryPlan plan = PlanRecoveryFiles(sizes, RecoveryPieces, engine_.BigFilePath());
     smallFiles_->lblRecoveryPlan->setText(
         plan.ok
             ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),

@@ -7,6 +7,8 @@
 #include "app/Main.h"
 #include "app/ModalSeam.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
+#include "texts/ExtraTexts.h"
 #include "settings/SettingsStore.h"
 #include "texts/QtText.h"
 
@@ -72,8 +74,33 @@ void TMain::FindPlaceToSmallFilesClick() {
     store_.Write(Settings::JoinPath, JoinPath);
 }
 
+// Files named like pieces after the new set that no older checksum file
+// proves: a later join would take them in. Removed only when the user says
+// so; No leaves everything as it is.
+bool TMain::MayRemoveStrayPieces(bool& remove) {
+    remove = false;
+    if (UseFreeSpace || PausesBeforePieces(PauseMode, engine_.PiecePrefix())) return true;
+    const std::vector<std::string> stray = UnprovenFollowers(engine_.PiecePrefix(), ToStd(AddedFileType),
+                                                             engine_.BigFilePath(), engine_.PieceCount());
+    if (stray.empty()) return true;
+    const QString question = FromStd(
+        FillIn(ExtraText(Extra::RemoveUnprovenAsk), {std::to_string(stray.size()), NamesList(stray)}));
+    remove = Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question,
+                                    ModalSeam::Buttons::YesNo);
+    if (!remove) {
+        TransferOutcome refused;
+        refused.what = TransferOutcome::What::UnprovenPieces;
+        refused.split = true;
+        refused.untouched = stray;
+        status_.StatusPanel1->setText(FromStd(OutcomeText(LanguageIndex, refused)));
+    }
+    return remove;
+}
+
 void TMain::DoSplitClick() {
     if (TransferRunning()) return;
+    bool removeStray = false;
+    if (!MayRemoveStrayPieces(removeStray)) return;
     ShowWorking(Text(Entry::SplitsTheFile));
     // Enabled during the split, so the piece being written shows as selected.
     const bool listWasEnabled = smallFiles_->SmallerSizesLB->isEnabled();
@@ -86,6 +113,7 @@ void TMain::DoSplitClick() {
     RunTransfer(
         [=](TPieceEngine& engine) {
             engine.SetRecovery(lostPieces);
+            engine.SetRemoveUnprovenPieces(removeStray);
             return engine.Split(maxRam, marker, pauseMode, useFreeSpace);
         },
         BigFileBytes, useFreeSpace ? 0 : engine_.PieceCount(),

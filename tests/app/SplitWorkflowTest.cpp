@@ -95,6 +95,32 @@ TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
     EXPECT_EQ(Parts().SmallFileNames->text(), prefix + ".Quorved_*");
 }
 
+// A file named like a piece after the new set, which no older checksum file
+// proves to be a piece: No leaves every file as it was, Yes removes it with
+// the split, so that no later join takes it in.
+TEST_F(SplitWorkflow, AStrayPieceAfterTheSetGoesOnlyWhenTheUserSaysSo) {
+    const QString prefix = Path("pieces/Setup.exe");
+    ASSERT_TRUE(Write(Piece(prefix, 4), "not a piece of this split"));
+    Choose(big);
+    modal.SetNextAnswer(false);
+    QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    EXPECT_TRUE(modal.Messages()[0].text.contains(Piece(prefix, 4))) << modal.Messages()[0].text.toStdString();
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("Remove them?"));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
+    EXPECT_EQ(Read(Piece(prefix, 4)), QByteArray("not a piece of this split"));
+    EXPECT_TRUE(Status1().endsWith("Nothing was changed.")) << Status1().toStdString();
+    ExpectEnabled(kSplitCommands, true);
+
+    modal.SetNextAnswer(true);
+    QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(Read(Piece(prefix, 3)), Slice(2 * kFloppy, kBigSize - 2 * kFloppy));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 4)));
+}
+
 // The recovery spin box is stored, shows what the planned pieces' recovery
 // files come to, and the split writes them beside the pieces.
 TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredAndWritten) {

@@ -310,9 +310,12 @@ bool ChecksumParser::Finished() {
     set.bigFileName = digests[pieceLines].name;
     set.wholeDigest = digests[pieceLines].hex;
     for (std::size_t i = pieceLines + 1; i < digests.size(); ++i) {
-        // Recovery files are named after the big file: <big>.par2, <big>.vol*.par2.
+        // Recovery files are named after the big file: <big>.par2, <big>.vol*.par2,
+        // or <big>~2.par2 and on beside another set's.
         const std::string& name = digests[i].name;
-        if (name.compare(0, set.bigFileName.size() + 1, set.bigFileName + ".") != 0 || !EndsWith(name, ".par2")) {
+        const bool named = name.compare(0, set.bigFileName.size() + 1, set.bigFileName + ".") == 0 ||
+                           name.compare(0, set.bigFileName.size() + 1, set.bigFileName + "~") == 0;
+        if (!named || !EndsWith(name, ".par2")) {
             return Fail(digests[i].line, "not the name of a recovery file of this set");
         }
         set.recoveryNames.push_back(name);

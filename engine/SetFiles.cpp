@@ -6,6 +6,8 @@
 #include "engine/Staging.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -68,6 +70,22 @@ LoadedSet LoadSet(const std::string& prefix, const std::string& marker, const st
         if (UntrustedLinkTo(file).empty()) loaded.recoveryFiles.push_back(std::move(file));
     }
     return loaded;
+}
+
+bool IsOtherSetsChecksumFile(const std::string& path, const std::string& prefix, const std::string& marker) {
+    const ChecksumRead ours = ReadChecksumFile(path, marker);
+    if (ours.status == ChecksumRead::Status::Ok) return !NamesSet(ours.set, prefix);
+    if (ours.status != ChecksumRead::Status::Malformed) return false;
+    // Read as another set's: its big file's name and marker, cut anywhere.
+    std::ifstream in(Paths::Native(path), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string names = FileNamePart(prefix) + marker;
+    for (std::size_t cut = 1; cut < names.size(); ++cut) {
+        if (cut == FileNamePart(prefix).size() || !IsUsableMarker(names.substr(cut))) continue;
+        const ChecksumRead other = ParseChecksumFile(text, names.substr(cut));
+        if (other.status == ChecksumRead::Status::Ok && other.set.bigFileName == names.substr(0, cut)) return true;
+    }
+    return false;
 }
 
 std::vector<NumberedPiece> ProvenOlderPieces(const std::string& prefix, const std::string& marker,

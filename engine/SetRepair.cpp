@@ -126,8 +126,21 @@ RecoveryResult RecoveryTask::Wait(const std::atomic<bool>* stop, const RecoveryP
 
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,
                                          const std::string& checksumFolder) {
-    std::vector<std::string> files = FindRecoveryFiles(pieceFolder, set.bigFileName);
-    if (!checksumFolder.empty() && !SameFile(checksumFolder, pieceFolder)) {
+    const bool twoFolders = !checksumFolder.empty() && !SameFile(checksumFolder, pieceFolder);
+    std::vector<std::string> files;
+    // Those the checksum file lists are the set's own: beside another set's
+    // recovery files of the same big file, only they are used.
+    for (const std::string& name : set.recoveryNames) {
+        for (const std::string& folder : {pieceFolder, twoFolders ? checksumFolder : pieceFolder}) {
+            const std::string path = Paths::InFolder(folder, name);
+            if (FileSizeOf(path) >= 0 && std::find(files.begin(), files.end(), path) == files.end())
+                files.push_back(path);
+        }
+    }
+    if (!set.recoveryNames.empty()) return files;
+    // Made by another tool: named after the big file, beside the pieces or the checksum file.
+    files = FindRecoveryFiles(pieceFolder, set.bigFileName);
+    if (twoFolders) {
         for (auto& f : FindRecoveryFiles(checksumFolder, set.bigFileName)) files.push_back(std::move(f));
     }
     return files;

@@ -99,11 +99,10 @@ bool SplitJob::PrepareStaging(int64_t bigSize) {
     const Leftovers left = FindLeftovers(e.piecePrefix_, marker_);
     if (left.splitRunning) return Refuse(What::SplitRunning);
     older_ = OlderChecksums();
-    const bool olderListed =
-        older_.status == ChecksumRead::Status::Ok || older_.status == ChecksumRead::Status::Unfinished;
-    if (olderListed && !NamesSet(older_.set, e.piecePrefix_)) {
+    const std::string checksums = ChecksumFileName(e.piecePrefix_, marker_);
+    if (older_.status != ChecksumRead::Status::Absent && IsOtherSetsChecksumFile(checksums, e.piecePrefix_, marker_)) {
         Refuse(What::NamesTaken);
-        outcome_.untouched = {ChecksumFileName(e.piecePrefix_, marker_)};
+        outcome_.untouched = {checksums};
         return false;
     }
     if (!RefuseUnproven()) return false;
@@ -485,6 +484,13 @@ RecoveryCreate SplitJob::RecoveryOnDisks() {
                                              FolderOf(e.useChecksums_ ? e.checksumFilePath_ : e.bigFilePath_));
     request.stop = e.stop_;
     request.volumeFolder = FolderOf(e.piecePrefix_);
+    // A checksum file that took a name of its own beside the big file
+    // (...sha256~2) keeps its recovery files under names of their own too.
+    const std::string& sums = e.checksumFilePath_;
+    const std::string::size_type tilde = sums.rfind('~');
+    if (e.useChecksums_ && tilde != std::string::npos && tilde > sums.rfind(kChecksumSuffix)) {
+        request.fileStem = FileNamePart(e.bigFilePath_) + sums.substr(tilde);
+    }
     request.beforeVolume = [this](uint32_t volume, int64_t bytes) {
         return DiskForVolume(engine_.pieceCount_ + static_cast<int32_t>(volume), bytes);
     };

@@ -55,6 +55,7 @@ struct RecoveryFile {
 struct RecoveryCreate {
     std::string bigFile;  // read
     std::string name;     // stored in the set; the big file's own name when empty
+    std::string fileStem; // the files' names: <stem>.par2, <stem>.volNN+MM.par2; `name` when empty
     std::string folder;   // where the recovery files go
     std::vector<int64_t> pieceSizes;
     int lostPieces = 1;

@@ -215,7 +215,7 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     const ThreadPriority below(ThreadPriority::Below);
     Team team;
     std::vector<Par2::SliceChecksum> checksums(plan.inputSlices);
-    SetWriter writer(request, name, plan);
+    SetWriter writer(request, request.fileStem.empty() ? name : request.fileStem, plan);
     Par2::Id setId{};
     for (uint32_t pass = 0; pass < passes; ++pass) {
         const uint32_t firstRow = pass * rowsPerPass;

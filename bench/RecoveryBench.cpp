@@ -6,7 +6,7 @@
 //       writes BIG's recovery files beside it; prints the plan and seconds
 //   quorvel-recovery-bench repair BIG PIECE_BYTES N...
 //       rebuilds pieces N... (from 1) of BIG.Quorved_* into BIG.rebuilt_N
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 #include "recovery/Gf16.h"
 #include "recovery/Md5Lanes.h"
 #include "recovery/Recovery.h"

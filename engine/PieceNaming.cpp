@@ -37,38 +37,6 @@ int32_t PieceNumberAfter(const fs::path& entry, const std::string& head) {
 
 }  // namespace
 
-int64_t FileSizeOf(const std::string& name) { return FileSizeOf(name, nullptr); }
-
-int64_t FileSizeOf(const std::string& name, int* error) {
-    int ignored = 0;
-    int& why = error != nullptr ? *error : ignored;
-    why = 0;
-    // Only regular files have a size: a FIFO would block the open and a
-    // device such as /dev/zero never ends.
-    std::error_code ec;
-    const fs::path path = Paths::Native(name);
-    const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-        why = ec && ec.value() != 0 ? ec.value() : ENOENT;
-        return -1;
-    }
-    if (!fs::is_regular_file(status)) {
-        why = fs::is_directory(status) ? EISDIR : EINVAL;
-        return -1;
-    }
-    std::FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) {
-        why = errno != 0 ? errno : EACCES;
-        return -1;
-    }
-    std::fclose(file);
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())) {
-        why = ec ? ec.value() : EOVERFLOW;
-        return -1;
-    }
-    return static_cast<int64_t>(size);
-}
 
 bool IsUsableMarker(const std::string& marker) {
     // A digit at the end would run into the piece number: with marker "1",
@@ -102,16 +70,6 @@ int32_t PieceNumberIn(const std::string& digits) {
         number = number * 10 + (c - '0');
     }
     return number <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(number) : 0;
-}
-
-std::string FileNamePart(const std::string& path) {
-    const std::string::size_type last = path.rfind(kPathSeparator);
-    return last == std::string::npos ? path : path.substr(last + 1);
-}
-
-std::string Paths::InFolder(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
-    return folder + kPathSeparator + name;
 }
 
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile) {

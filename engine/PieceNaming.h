@@ -7,12 +7,8 @@
 #include <string>
 #include <vector>
 
-// '\' on Windows, '/' elsewhere.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+#include "io/FileAccess.h"
+#include "io/Paths.h"
 
 // The marker put between a set's prefix and the piece number by default.
 inline constexpr const char* kDefaultMarker = ".Quorved_";
@@ -21,23 +17,6 @@ inline constexpr const char* kDefaultMarker = ".Quorved_";
 // empty, no path separator, no control character, and no digit at its end
 // (which would make a piece name read as two different pieces).
 bool IsUsableMarker(const std::string& marker);
-
-// Size in bytes of a regular file (links followed); -1 for anything that
-// cannot be opened for reading or is not a regular file (folder, FIFO, device).
-int64_t FileSizeOf(const std::string& name);
-// The same, with the system's reason in *error when there is no size: ENOENT
-// for nothing of that name, EISDIR for a folder, EINVAL for a FIFO or device
-// (nothing with a size), otherwise the open's errno (EACCES: no permission).
-int64_t FileSizeOf(const std::string& name, int* error);
-
-// The text after the last native separator; the whole text if there is none.
-std::string FileNamePart(const std::string& path);
-
-namespace Paths {
-// The name in the folder: folder + separator + name, leaving the separator
-// out when the folder already ends with one (a root such as "/" or "C:\").
-std::string InFolder(const std::string& folder, const std::string& name);
-}  // namespace Paths
 
 // Where the pieces of bigFile go in folder: Paths::InFolder(folder, FileNamePart(bigFile)).
 std::string MakePiecePrefix(const std::string& folder, const std::string& bigFile);

@@ -4,7 +4,7 @@
 #include "engine/OutputFile.h"
 #include "engine/PieceNaming.h"
 #include "engine/Sha256.h"
-#include "recovery/FileIo.h"
+#include "io/Paths.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,12 +12,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-void RemoveFile(const std::string& name) {
-    std::error_code ec;
-    fs::remove(Paths::Native(name), ec);
-}
-}  // namespace
 
 RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int64_t>& pieceSizes, int lostPieces,
                                const std::string& folder) {
@@ -43,7 +37,7 @@ bool ListingOf(const std::vector<RecoveryFile>& files, RecoveryListing& listing)
             listing.error = digest.error;
             return false;
         }
-        listing.names.push_back(RecoveryIo::BaseName(f.name));
+        listing.names.push_back(FileNamePart(f.name));
         listing.digests.push_back(digest.hex);
     }
     return true;

@@ -1,7 +1,7 @@
 // The big file's bytes, read from the file itself or from its pieces.
 #pragma once
 
-#include "recovery/FileIo.h"
+#include "io/PositionedReader.h"
 #include "recovery/Recovery.h"
 
 #include <cstddef>
@@ -22,7 +22,7 @@ private:
     std::vector<std::string> files_;
     std::vector<int64_t> sizes_, starts_;
     int64_t total_;
-    RecoveryIo::Reader reader_;
+    PositionedReader reader_;
     std::size_t open_ = SIZE_MAX;
 };
 

@@ -6,7 +6,7 @@
 // is the system library's MD5.
 #pragma once
 
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "recovery/Par2Packets.h"
 
-#include "recovery/FileIo.h"
+#include "io/PositionedReader.h"
 #include "recovery/Gf16.h"
 
 #include <algorithm>
@@ -141,7 +141,7 @@ namespace {
 // Reads one file's packets: the sound ones go into `sets`, by set ID.
 class FileScanner {
 public:
-    FileScanner(RecoveryIo::Reader& file, std::size_t index, std::map<Id, FoundSet>& sets)
+    FileScanner(PositionedReader& file, std::size_t index, std::map<Id, FoundSet>& sets)
         : file_(file), index_(index), sets_(sets), size_(file.Size()) {}
 
     // False when a packet failed its MD5 or none was sound.
@@ -243,7 +243,7 @@ private:
         }
     }
 
-    RecoveryIo::Reader& file_;
+    PositionedReader& file_;
     std::size_t index_;
     std::map<Id, FoundSet>& sets_;
     int64_t size_;
@@ -255,7 +255,7 @@ ScanResult ScanFiles(const std::vector<std::string>& names) {
     std::map<Id, FoundSet> sets;
     ScanResult result;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        RecoveryIo::Reader file;
+        PositionedReader file;
         if (!file.Open(names[i]) || !FileScanner(file, i, sets).Run()) result.damaged.push_back(i);
     }
     for (auto& entry : sets) result.sets.push_back(std::move(entry.second));

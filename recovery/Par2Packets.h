@@ -4,7 +4,7 @@
 // never used.
 #pragma once
 
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 
 #include <cstdint>
 #include <string>

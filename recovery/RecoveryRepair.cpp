@@ -2,7 +2,9 @@
 // solve for the lost slices and write them into the pieces.
 #include "recovery/BigFileBytes.h"
 #include "recovery/Buffers.h"
-#include "recovery/FileIo.h"
+#include "io/FileAccess.h"
+#include "io/OutputFile.h"
+#include "io/PositionedReader.h"
 #include "recovery/Gf16.h"
 #include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"
@@ -68,7 +70,7 @@ public:
         for (const int64_t slice : a.lostSlices) isLost_[std::size_t(slice)] = true;
     }
 
-    bool Run(std::vector<RecoveryIo::Writer>& outputs) {
+    bool Run(std::vector<OutputFile>& outputs) {
         const std::size_t rowsPerPass = std::size_t(
             std::clamp<int64_t>(request_.memoryLimit / sliceSize_, 1, int64_t(std::max<std::size_t>(m_, 1))));
         const std::size_t passes = (m_ + rowsPerPass - 1) / rowsPerPass;
@@ -133,14 +135,14 @@ private:
 
     bool ReadRecovery(std::size_t j, std::size_t at, std::size_t size, unsigned char* buffer) {
         const std::string& name = request_.recoveryFiles[chosen_[j].file];
-        RecoveryIo::Reader& file = recoveryFiles_[chosen_[j].file];
+        PositionedReader& file = recoveryFiles_[chosen_[j].file];
         if ((file.IsOpen() || file.Open(name)) && file.ReadAt(buffer, size, chosen_[j].offset + int64_t(at)))
             return true;
         return Fail(errno, "cannot read " + name);
     }
 
     // Each rebuilt slice's bytes go to the lost pieces it overlaps.
-    bool WriteRows(const Rows& out, std::size_t firstRow, std::vector<RecoveryIo::Writer>& outputs) {
+    bool WriteRows(const Rows& out, std::size_t firstRow, std::vector<OutputFile>& outputs) {
         for (std::size_t r = 0; r < out.Count(); ++r) {
             const int64_t begin = a_.lostSlices[firstRow + r] * sliceSize_;
             const int64_t end = std::min(begin + sliceSize_, total_);
@@ -166,7 +168,7 @@ private:
     const uint32_t inputs_;
     const std::vector<int64_t> starts_;
     BigFileBytes big_;
-    std::vector<RecoveryIo::Reader> recoveryFiles_;
+    std::vector<PositionedReader> recoveryFiles_;
     std::vector<bool> isLost_;
     AlignedBuffer input_;
     Team team_;
@@ -193,18 +195,18 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
         result.failure = Error(0, "the recovery data present cannot solve for these pieces");
         return result;
     }
-    std::vector<RecoveryIo::Writer> outputs(request.lost.size());
+    std::vector<OutputFile> outputs(request.lost.size());
     for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Create(request.outputs[p])) {
-            result.failure = Error(errno, "cannot create " + request.outputs[p]);
+        if (!outputs[p].Open(request.outputs[p], false)) {
+            result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
             return result;
         }
     }
     if (!Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(outputs)) return result;
     for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Commit()) {
-            result.failure = Error(errno, "cannot write " + request.outputs[p]);
-            for (std::size_t q = 0; q < p; ++q) RecoveryIo::Remove(request.outputs[q]);
+        if (!outputs[p].Commit(false)) {
+            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+            for (std::size_t q = 0; q < p; ++q) RemoveFile(request.outputs[q]);
             return result;
         }
         result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});

@@ -2,8 +2,10 @@
 // volumes, each under a temporary name first; and finding a set's files.
 #include "recovery/BigFileBytes.h"
 #include "recovery/Buffers.h"
-#include "recovery/Digests.h"
-#include "recovery/FileIo.h"
+#include "io/Digests.h"
+#include "io/FileAccess.h"
+#include "io/OutputFile.h"
+#include "io/PositionedReader.h"
 #include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"
 #include "recovery/RecoveryDetail.h"
@@ -42,16 +44,16 @@ public:
     ~SetWriter() {
         if (finished_) return;
         for (std::size_t i = 0; i < files_.size(); ++i)
-            if (i == 0 || !beforeVolume_) RecoveryIo::Remove(files_[i].name);
+            if (i == 0 || !beforeVolume_) RemoveFile(files_[i].name);
     }
     bool Declined() const { return declined_; }
     void SetCritical(std::string critical) { critical_ = std::move(critical); }
 
     bool WriteIndex(const std::string& content, RecoveryError& failure) {
-        RecoveryIo::Writer w;
-        const std::string path = RecoveryIo::JoinPath(folder_, name_ + ".par2");
-        if (!w.Create(path) || !w.Write(content.data(), content.size()) || !w.Commit()) {
-            failure = Error(errno, "cannot write " + path);
+        OutputFile w;
+        const std::string path = Paths::InFolder(folder_, name_ + ".par2");
+        if (!w.Open(path, false) || !w.Write(content.data(), content.size()) || !w.Commit(true)) {
+            failure = Error(w.Error(), "cannot write " + path);
             return false;
         }
         sha_.Update(content.data(), content.size());
@@ -65,7 +67,7 @@ public:
         const uint32_t first = volume * plan_.slicesPerFile;
         const uint32_t count = std::min(plan_.slicesPerFile, plan_.recoverySlices - first);
         const std::string path =
-            RecoveryIo::JoinPath(volumeFolder_, VolumeName(name_, first, count, plan_.recoverySlices));
+            Paths::InFolder(volumeFolder_, VolumeName(name_, first, count, plan_.recoverySlices));
         const auto size = std::size_t(plan_.sliceSize);
         if (exponent == first && beforeVolume_) {
             const int64_t bytes =
@@ -77,14 +79,14 @@ public:
             }
         }
         const std::string header = Par2::RecoverySliceHeader(setId, exponent, data, size);
-        bool ok = (exponent != first || (open_.Create(path) && Write(critical_.data(), critical_.size()))) &&
+        bool ok = (exponent != first || (open_.Open(path, false) && Write(critical_.data(), critical_.size()))) &&
                   Write(header.data(), header.size()) && Write(data, size);
         if (ok && exponent + 1 == first + count) {
             const int64_t bytes = open_.Written();
-            ok = open_.Commit();
+            ok = open_.Commit(true);
             if (ok) files_.push_back({path, bytes, TakeSha256()});
         }
-        if (!ok) failure = Error(errno, "cannot write " + path);
+        if (!ok) failure = Error(open_.Error() != 0 ? open_.Error() : errno, "cannot write " + path);
         return ok;
     }
 
@@ -113,7 +115,7 @@ private:
     std::function<bool(uint32_t, int64_t)> beforeVolume_;
     bool declined_ = false;
     std::string critical_;
-    RecoveryIo::Writer open_;
+    OutputFile open_;
     std::vector<RecoveryFile> files_;
     bool finished_ = false;
 };
@@ -144,7 +146,7 @@ SetPackets PacketsFor(const RecoveryPlan& plan, const std::string& name, int64_t
 }
 
 bool BigFileFits(const RecoveryCreate& request, int64_t total, RecoveryError& failure) {
-    RecoveryIo::Reader check;
+    PositionedReader check;
     if (!check.Open(request.bigFile)) return (failure = Error(errno, "cannot open " + request.bigFile), false);
     if (check.Size() == total) return true;
     failure = Error(0, request.bigFile + " is not the size of its pieces together");
@@ -183,10 +185,10 @@ bool AddRows(SetWriter& writer, const Par2::Id& setId, uint32_t firstRow, const 
 std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std::string& name) {
     std::vector<std::string> found;
     const std::string volume = name + ".vol";
-    for (const auto& entry : RecoveryIo::ListFolder(folder)) {
+    for (const auto& entry : FolderEntryNames(folder)) {
         const bool isVolume = entry.size() > volume.size() + 5 && entry.compare(0, volume.size(), volume) == 0 &&
                               entry.compare(entry.size() - 5, 5, ".par2") == 0;
-        if (entry == name + ".par2" || isVolume) found.push_back(RecoveryIo::JoinPath(folder, entry));
+        if (entry == name + ".par2" || isVolume) found.push_back(Paths::InFolder(folder, entry));
     }
     std::sort(found.begin(), found.end());
     return found;
@@ -194,7 +196,7 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
 
 RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     RecoveryResult result;
-    const std::string name = request.name.empty() ? RecoveryIo::BaseName(request.bigFile) : request.name;
+    const std::string name = request.name.empty() ? FileNamePart(request.bigFile) : request.name;
     result.plan = PlanRecovery(request.pieceSizes, request.lostPieces, request.largestFile, name);
     const RecoveryPlan& plan = result.plan;
     if (!plan.ok) {

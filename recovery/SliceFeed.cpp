@@ -1,6 +1,6 @@
 #include "recovery/SliceFeed.h"
 
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 #include "recovery/Gf16.h"
 #include "recovery/Md5Lanes.h"
 

@@ -1,7 +1,7 @@
 #include "recovery/WholeFileMd5.h"
 
 #include "recovery/Buffers.h"
-#include "recovery/FileIo.h"
+#include "io/PositionedReader.h"
 #include "recovery/RecoveryDetail.h"
 
 #include <algorithm>
@@ -28,7 +28,7 @@ bool WholeFileMd5::Wait(Md5Digest& whole, Md5Digest& first16k, RecoveryError& fa
 }
 
 void WholeFileMd5::Run() {
-    RecoveryIo::Reader reader;
+    PositionedReader reader;
     AlignedBuffer buffer(kPartBytes);
     if (buffer.data == nullptr || !reader.Open(file_)) {
         failure_ = Error(buffer.data == nullptr ? ENOMEM : errno, "cannot open " + file_);

@@ -3,7 +3,7 @@
 // slices' hashing and the code instead of holding them up.
 #pragma once
 
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 #include "recovery/Recovery.h"
 
 #include <atomic>

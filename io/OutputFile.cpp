@@ -1,10 +1,10 @@
-#include "engine/OutputFile.h"
+#include "io/OutputFile.h"
 
-#include "engine/FileAccess.h"
-#include "engine/PieceNaming.h"
+#include "io/FileAccess.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <system_error>
@@ -98,6 +98,7 @@ bool OutputFile::Fail() {
 bool OutputFile::Open(const std::string& finalName, bool buffered) {
     Abandon();
     error_ = 0;
+    written_ = 0;
     finalName_ = finalName;
     tempName_.clear();
     int fd = -1;
@@ -139,6 +140,30 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         return false;
     }
     if (!buffered) std::setvbuf(stream_.get(), nullptr, _IONBF, 0);
+    return true;
+}
+
+bool OutputFile::WriteAt(const void* data, std::size_t size, int64_t offset) {
+    if (stream_.get() == nullptr) return false;
+    const int fd = fileno(stream_.get());
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+#ifdef _WIN32
+        if (_lseeki64(fd, offset, SEEK_SET) < 0) return Fail();
+        const int moved = _write(fd, bytes, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+#else
+        const ssize_t moved = pwrite(fd, bytes, size, static_cast<off_t>(offset));
+        if (moved < 0 && errno == EINTR) continue;
+#endif
+        if (moved <= 0) {
+            if (moved == 0) errno = ENOSPC;
+            return Fail();
+        }
+        bytes += moved;
+        offset += moved;
+        size -= static_cast<std::size_t>(moved);
+        written_ = std::max(written_, offset);
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
+#include "io/PositionedReader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -47,34 +48,6 @@ bool IsSha256Hex(const std::string& text) {
 
 namespace {
 
-// Reads up to size bytes at offset; the count read, 0 at the end of the
-// file, -1 on failure (errno set). Leaves the descriptor's position alone,
-// except on Windows (see PositionKeeper).
-int64_t ReadAt(int fd, char* buffer, std::size_t size, int64_t offset) {
-#ifdef _WIN32
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
-        return -1;
-    }
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
-    DWORD read = 0;
-    if (ReadFile(handle, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, &at)) return read;
-    const DWORD error = GetLastError();
-    if (error == ERROR_HANDLE_EOF) return 0;
-    // A handle not open for reading, as pread's EBADF.
-    errno = error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ? EBADF : EIO;
-    return -1;
-#else
-    for (;;) {
-        const ssize_t read = pread(fd, buffer, size, static_cast<off_t>(offset));
-        if (read >= 0 || errno != EINTR) return read;
-    }
-#endif
-}
-
 #ifdef _WIN32
 // A read at an offset moves a Windows handle's position too (the handle is
 // not opened for overlapped reads): it is put back when this goes.
@@ -106,7 +79,7 @@ bool HashFileRange(int fd, int64_t offset, int64_t length, Sha256& hash, char* b
 #endif
     while (length > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(length, bufferSize));
-        const int64_t read = ReadAt(fd, buffer, want, offset);
+        const int64_t read = ReadSomeAt(fd, buffer, want, offset);
         if (read <= 0) {
             if (read < 0 && error != nullptr) *error = errno;
             return false;
@@ -155,7 +128,7 @@ FileDigest HashFile(const std::string& name) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kHashReadBytes]);
     if (!buffer) result.error = ENOMEM;
     while (buffer) {
-        const int64_t read = ReadAt(fd, buffer.get(), kHashReadBytes, result.bytes);
+        const int64_t read = ReadSomeAt(fd, buffer.get(), kHashReadBytes, result.bytes);
         if (read < 0) result.error = errno;
         if (read <= 0) break;
         hash.Update(buffer.get(), static_cast<std::size_t>(read));

@@ -1,4 +1,4 @@
-#include "recovery/Digests.h"
+#include "io/Digests.h"
 
 #include <algorithm>
 #include <new>

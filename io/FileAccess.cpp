@@ -1,6 +1,4 @@
-#include "engine/FileAccess.h"
-
-#include "engine/PieceNaming.h"
+#include "io/FileAccess.h"
 
 #include <sys/types.h>
 #include <cerrno>
@@ -44,18 +42,52 @@ bool IsTrustedLink(const fs::path& link) {
 // _FILE_OFFSET_BITS=64, which the build sets.
 static_assert(sizeof(off_t) == 8, "64-bit file positions");
 
-fs::path Paths::Native(const std::string& name) {
-#ifdef _WIN32
-    // Windows names are UTF-16: text that is no UTF-8 cannot be converted,
-    // and u8path throws. An empty path names no file, so every call fails.
-    try {
-        return fs::u8path(name);
-    } catch (const std::exception&) {
-        return {};
+int64_t FileSizeOf(const std::string& name) { return FileSizeOf(name, nullptr); }
+
+int64_t FileSizeOf(const std::string& name, int* error) {
+    int ignored = 0;
+    int& why = error != nullptr ? *error : ignored;
+    why = 0;
+    // Only regular files have a size: a FIFO would block the open and a
+    // device such as /dev/zero never ends.
+    std::error_code ec;
+    const fs::path path = Paths::Native(name);
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) {
+        why = ec && ec.value() != 0 ? ec.value() : ENOENT;
+        return -1;
     }
-#else
-    return fs::u8path(name);
-#endif
+    if (!fs::is_regular_file(status)) {
+        why = fs::is_directory(status) ? EISDIR : EINVAL;
+        return -1;
+    }
+    std::FILE* file = OpenFile(name, "rb");
+    if (file == nullptr) {
+        why = errno != 0 ? errno : EACCES;
+        return -1;
+    }
+    std::fclose(file);
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > static_cast<std::uintmax_t>(std::numeric_limits<int64_t>::max())) {
+        why = ec ? ec.value() : EOVERFLOW;
+        return -1;
+    }
+    return static_cast<int64_t>(size);
+}
+
+std::vector<std::string> FolderEntryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(Paths::Native(folder.empty() ? "." : folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        names.push_back(it->path().filename().u8string());
+    }
+    return names;
+}
+
+void RemoveFile(const std::string& name) {
+    std::error_code ec;
+    fs::remove(Paths::Native(name), ec);
 }
 
 std::FILE* OpenFile(const std::string& name, const char* mode) {
@@ -257,18 +289,6 @@ bool IsLocked(const std::string& name) {
     close(fd);
     return locked;
 #endif
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::string::size_type last = path.rfind(kPathSeparator);
-    if (last == std::string::npos) return ".";
-    if (last == 0) return std::string(1, kPathSeparator);
-    std::string folder = path.substr(0, last);
-#ifdef _WIN32
-    // "C:\x" lives in the drive root "C:\", not in the drive's current folder "C:".
-    if (folder.size() == 2 && folder[1] == ':') folder += kPathSeparator;
-#endif
-    return folder;
 }
 
 bool Stream::Open(const std::string& name, const char* mode, bool buffered) {

@@ -12,6 +12,7 @@
 #include "app/ModalSeam.h"
 #include "dialogs/DiskDialog.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "settings/SettingsStore.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"

@@ -1,6 +1,5 @@
 #include "engine/PieceNaming.h"
 
-#include "engine/ChecksumFile.h"
 #include "engine/FileAccess.h"
 #include "engine/RemovableMedia.h"
 
@@ -110,35 +109,6 @@ bool PausesBeforePieces(PauseMode mode, const std::string& prefix) {
         return IsFloppyPrefix(prefix);
 #endif
     }
-}
-
-DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker, const std::string& target) {
-    DiscoveredPieces found;
-    // A stray file numbered after the set's last piece is none of its pieces.
-    int32_t last = std::numeric_limits<int32_t>::max() - 1;
-    const std::string sums = FindChecksumFile(prefix, marker, target);
-    if (!sums.empty()) {
-        const ChecksumRead read = ReadChecksumFile(sums, marker);
-        if (read.status == ChecksumRead::Status::Ok && read.set.count > 0) last = read.set.count;
-    }
-    int64_t size = FileSizeOf(PieceName(prefix, marker, 1));
-    found.firstMissing = size < 0;
-    while (size >= 0 && found.count < last) {
-        found.total += size;
-        found.count += 1;
-        found.sizes.push_back(size);
-        if (found.count < last) size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
-    }
-    if (found.firstMissing || found.count == last) return found;
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(Paths::Native(PieceName(prefix, marker, found.count + 1)), ec))) {
-        found.end = DiscoveredPieces::End::NextUnreadable;
-        return found;
-    }
-    for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
-        if (piece.number > found.count + 1) found.end = DiscoveredPieces::End::NextMissing;
-    }
-    return found;
 }
 
 std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker) {

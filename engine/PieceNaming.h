@@ -57,26 +57,6 @@ enum class PauseMode : int32_t {
 // than the three behaves as Sometimes.
 bool PausesBeforePieces(PauseMode mode, const std::string& prefix);
 
-struct DiscoveredPieces {
-    // What comes after piece `count`: nothing; a piece count+1 that is there
-    // but cannot be read (a folder, a FIFO, a link to nowhere, no permission);
-    // or pieces with higher numbers, so that count+1 is missing from the set.
-    enum class End { Whole, NextUnreadable, NextMissing };
-
-    bool firstMissing = true;       // piece 1 could not be opened
-    int32_t count = 0;              // pieces 1..count exist without a gap
-    std::vector<int64_t> sizes{0};  // sizes[1..count]; element 0 holds no piece
-    int64_t total = 0;              // sum of sizes
-    End end = End::Whole;
-};
-
-// Counts and measures the pieces 1, 2, ... of a set up to the first number
-// whose file cannot be opened, and says whether the set ends there. Where
-// the set has a finished checksum file (beside the pieces, or beside
-// `target`, the big file), the set ends at the count it names, whatever
-// lies beyond.
-DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker, const std::string& target = {});
-
 struct NumberedPiece {
     int32_t number;
     std::string name;

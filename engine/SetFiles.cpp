@@ -6,6 +6,7 @@
 #include "engine/Staging.h"
 
 #include <algorithm>
+#include <limits>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -25,6 +26,35 @@ ChecksumRead OlderChecksums(const std::string& prefix, const std::string& marker
     return ReadChecksumFile(path, marker);
 }
 }  // namespace
+
+DiscoveredPieces DiscoverPieces(const std::string& prefix, const std::string& marker, const std::string& target) {
+    DiscoveredPieces found;
+    // A stray file numbered after the set's last piece is none of its pieces.
+    int32_t last = std::numeric_limits<int32_t>::max() - 1;
+    const std::string sums = FindChecksumFile(prefix, marker, target);
+    if (!sums.empty()) {
+        const ChecksumRead read = ReadChecksumFile(sums, marker);
+        if (read.status == ChecksumRead::Status::Ok && read.set.count > 0) last = read.set.count;
+    }
+    int64_t size = FileSizeOf(PieceName(prefix, marker, 1));
+    found.firstMissing = size < 0;
+    while (size >= 0 && found.count < last) {
+        found.total += size;
+        found.count += 1;
+        found.sizes.push_back(size);
+        if (found.count < last) size = FileSizeOf(PieceName(prefix, marker, found.count + 1));
+    }
+    if (found.firstMissing || found.count == last) return found;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(Paths::Native(PieceName(prefix, marker, found.count + 1)), ec))) {
+        found.end = DiscoveredPieces::End::NextUnreadable;
+        return found;
+    }
+    for (const NumberedPiece& piece : ExistingPieces(prefix, marker)) {
+        if (piece.number > found.count + 1) found.end = DiscoveredPieces::End::NextMissing;
+    }
+    return found;
+}
 
 std::string UntrustedLinkTo(const std::string& name) {
     std::string untrusted;

@@ -1,6 +1,7 @@
 #include "engine/BackgroundHasher.h"
 #include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "engine/SetCheck.h"
 #include "engine/Sha256.h"
 #include "tests/engine/EngineTestSupport.h"

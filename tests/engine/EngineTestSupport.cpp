@@ -2,6 +2,7 @@
 
 #include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "engine/Sha256.h"
 
 #include "engine/FileAccess.h"

@@ -3,6 +3,7 @@
 // the same names, a disk that takes less than it said it had room for.
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // 4294967295 bytes, the largest file a FAT32 disk holds.
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "engine/FileAccess.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>

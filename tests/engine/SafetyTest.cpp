@@ -4,6 +4,7 @@
 #include "engine/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>

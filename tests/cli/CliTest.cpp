@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/StopSignals.h"
+#include "tests/cli/CliTestSupport.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -108,18 +109,6 @@ TEST(CliCommandLine, ReadsEveryOption) {
     ASSERT_TRUE(p.ok) << p.error;
     EXPECT_EQ(p.options.to, "out");
     EXPECT_EQ(p.options.maxRam, INT32_MAX);
-}
-
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome RunQuorvel(const std::vector<std::string>& args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = RunCli(args, in, out, err, 0);
-    return {status, out.str(), err.str()};
 }
 
 TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
@@ -266,12 +255,6 @@ TEST(Cli, BadInputTouchesNoFile) {
 // On Windows the round trip through quorvel-cli.exe runs as a test of its own.
 #ifndef _WIN32
 
-// Runs a shell command; its exit status.
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
     struct Case {
         int64_t fileSize;
@@ -317,58 +300,6 @@ TEST(Cli, PiecesEqualThoseOfSplitAndCatJoinsThem) {
                   0);
         EXPECT_TRUE(FileHolds(dir / "theirs-joined", ReadFile(file)));
     }
-}
-
-// The real quorvel-cli, started in `folder` with a pipe for its questions.
-class CliProcess {
-public:
-    CliProcess(const std::string& folder, const std::vector<std::string>& args) {
-        int pipeIn[2];
-        if (pipe(pipeIn) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(pipeIn[0], 0);
-            close(pipeIn[1]);
-            const int devNull = open("/dev/null", O_WRONLY);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-            if (chdir(folder.c_str()) != 0) _exit(99);
-            std::vector<char*> argv{const_cast<char*>(QUORVEL_CLI)};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(QUORVEL_CLI, argv.data());
-            _exit(98);
-        }
-        close(pipeIn[0]);
-        input_ = pipeIn[1];
-    }
-    ~CliProcess() {
-        if (input_ >= 0) close(input_);
-        if (pid_ > 0 && !waited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    void Signal(int signal) const { kill(pid_, signal); }
-    void Answer(const std::string& text) const { (void)!write(input_, text.data(), text.size()); }
-    // Exit status, or 128 + the signal that ended it.
-    int Wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        waited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-    bool waited_ = false;
-};
-
-// Waits until `name` exists (a piece written), at most a few seconds.
-bool AppearsSoon(const std::string& name) {
-    for (int i = 0; i < 500 && !Exists(name); ++i) usleep(10000);
-    return Exists(name);
 }
 
 TEST(CliSignals, StopLeavesNothingPartialAndExitsWithTheSignal) {

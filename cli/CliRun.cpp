@@ -9,6 +9,7 @@
 #include "engine/PieceNaming.h"
 #include "engine/SetCheck.h"
 #include "engine/SetFiles.h"
+#include "engine/Staging.h"
 #include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
@@ -181,8 +182,13 @@ void Report(std::ostream& err, const std::string& text, int systemError = 0) {
 }
 
 // What an interrupted split left beside the set, where it left anything.
-void ReportLeftStaging(std::ostream& err, const LoadedSet& loaded) {
-    if (!loaded.leftStaging.empty()) err << FillIn(English(Extra::InterruptedSplitLeft), {loaded.leftStaging}) << '\n';
+void ReportLeftStaging(std::ostream& err, const std::string& leftStaging) {
+    if (!leftStaging.empty()) err << FillIn(English(Extra::InterruptedSplitLeft), {leftStaging}) << '\n';
+}
+void ReportLeftStaging(std::ostream& err, const LoadedSet& loaded) { ReportLeftStaging(err, loaded.leftStaging); }
+void ReportLeftStaging(std::ostream& err, const std::string& prefix, const std::string& marker) {
+    const Leftovers left = FindLeftovers(prefix, marker);
+    if (!left.staging.empty()) ReportLeftStaging(err, left.staging.front());
 }
 
 // Says why `name` has no size: missing, or there and unreadable with its reason.
@@ -264,10 +270,12 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     const std::string next = PieceName(prefix, o.marker, found.count + 1);
     if (!listed && (found.firstMissing || found.end == DiscoveredPieces::End::NextMissing)) {
         err << English(Entry::FileMissing) << (found.firstMissing ? PieceName(prefix, o.marker, 1) : next) << '\n';
+        ReportLeftStaging(err, prefix, o.marker);
         return 1;
     }
     if (!listed && found.end == DiscoveredPieces::End::NextUnreadable) {
         err << English(Entry::CannotReadPiece) << found.count + 1 << '\n';
+        ReportLeftStaging(err, prefix, o.marker);
         return 1;
     }
     engine.SetPiecePrefix(prefix);

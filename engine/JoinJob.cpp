@@ -17,6 +17,10 @@ TransferOutcome JoinJob::Run() {
         return Refused(What::TargetInSet, 0, 0, e.bigFilePath_);
     }
     if (e.useChecksums_ && !TakeSetFromChecksums()) return outcome_;
+    if (!e.useChecksums_) {
+        const Leftovers left = FindLeftovers(e.piecePrefix_, marker_);
+        if (!left.staging.empty()) outcome_.leftStaging = left.staging.front();
+    }
     if (!OpenTarget()) return outcome_;
     if (!expected_.digests.empty() && !StartHasher()) return outcome_;
     StartShowing();

@@ -5,6 +5,7 @@
 #include "engine/PieceNaming.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -85,15 +86,17 @@ bool StagingFolder::Create(const std::string& prefix, const std::string& marker)
         return false;
     }
     fs::permissions(Paths::Native(path_), fs::perms::owner_all, ec);
-    // Locked before it is tagged: a tagged folder without a lock is a leftover.
+    // The tag is locked before it says anything: a tagged folder whose tag
+    // no one holds is a leftover.
+    const std::string tag = Paths::InFolder(path_, kSetTag);
     errno = 0;
-    bool ok = lock_.Take(path_);
+    std::FILE* file = OpenFile(tag, "wb");
+    bool ok = file != nullptr && lock_.Take(tag);
     if (ok) {
-        std::ofstream tag(Paths::Native(Paths::InFolder(path_, kSetTag)), std::ios::binary);
-        tag << TagText(FileNamePart(prefix), marker);
-        tag.close();
-        ok = static_cast<bool>(tag);
+        const std::string text = TagText(FileNamePart(prefix), marker);
+        ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     }
+    if (file != nullptr) ok = std::fclose(file) == 0 && ok;
     if (!ok) {
         error_ = errno != 0 ? errno : EIO;
         Remove();
@@ -111,9 +114,9 @@ std::string StagingFolder::SpareName() {
 
 void StagingFolder::Remove() {
     if (path_.empty()) return;
+    lock_.Release();
     std::error_code ec;
     fs::remove_all(Paths::Native(path_), ec);
-    lock_.Release();
     path_.clear();
 }
 
@@ -129,7 +132,7 @@ Leftovers FindLeftovers(const std::string& prefix, const std::string& marker) {
         if (!IsTemporaryName(name) || dir.is_symlink(ec) || !OwnedByUser(path)) continue;
         if (name.size() == headSize + 8 && name.compare(0, headSize, kStagingHead) == 0 && dir.is_directory(ec)) {
             if (!IsStagingOf(dir.path(), prefixName, marker)) continue;
-            if (IsLocked(path))
+            if (IsLocked(Paths::InFolder(path, kSetTag)))
                 found.splitRunning = true;
             else
                 found.staging.push_back(path);

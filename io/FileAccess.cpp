@@ -10,6 +10,8 @@
 #endif
 #ifdef _WIN32
 #include <windows.h>
+
+#include <io.h>
 #include <exception>
 #else
 #include <sys/stat.h>
@@ -231,65 +233,79 @@ FileStamp StampOf(const std::string& name) {
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
     if (this != &other) {
         Release();
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        handle_ = other.handle_;
+        other.handle_ = kNone;
     }
     return *this;
 }
 
+#ifdef _WIN32
+namespace {
+// Where the Windows lock sits: past the end of every file there is.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+HANDLE OpenForLock(const std::string& name) {
+    return CreateFileW(Paths::Native(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool LockHandle(HANDLE handle) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kLockOffsetHigh;
+    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+}  // namespace
+
 bool FileLock::Take(const std::string& name) {
     Release();
-#ifdef _WIN32
-    (void)name;
+    const HANDLE handle = OpenForLock(name);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (!LockHandle(handle)) {
+        CloseHandle(handle);
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(handle);
     return true;
+}
+
+void FileLock::Release() {
+    if (handle_ != kNone) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // closing the handle ends its lock
+    handle_ = kNone;
+}
+
+bool IsLocked(const std::string& name) {
+    const HANDLE handle = OpenForLock(name);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool locked = !LockHandle(handle) && GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(handle);  // and with it a lock just taken
+    return locked;
+}
 #else
+bool FileLock::Take(const std::string& name) {
+    Release();
     const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return false;
     }
-    fd_ = fd;
+    handle_ = fd;
     return true;
-#endif
-}
-
-bool FileLock::Take(int fd) {
-    Release();
-#ifdef _WIN32
-    (void)fd;
-    return true;
-#else
-    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0) return false;
-    if (flock(own, LOCK_EX | LOCK_NB) != 0) {
-        close(own);
-        return false;
-    }
-    fd_ = own;
-    return true;
-#endif
 }
 
 void FileLock::Release() {
-#ifndef _WIN32
-    if (fd_ >= 0) close(fd_);
-#endif
-    fd_ = -1;
+    if (handle_ != kNone) close(static_cast<int>(handle_));
+    handle_ = kNone;
 }
 
 bool IsLocked(const std::string& name) {
-#ifdef _WIN32
-    (void)name;
-    return false;
-#else
     const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
     return locked;
-#endif
 }
+#endif
 
 bool Stream::Open(const std::string& name, const char* mode, bool buffered) {
     Close();

@@ -11,6 +11,7 @@
 #include "io/Paths.h"
 
 #include <cstdint>
+#include <cstddef>
 #include <vector>
 
 // Size in bytes of a regular file (links followed); -1 for anything that
@@ -110,25 +111,26 @@ struct FileStamp {
 };
 FileStamp StampOf(const std::string& name);
 
-// An advisory lock on a file or folder, held while the object lives: another
-// run of the program then knows that the file is in use. On Windows every
-// lock is granted and none is seen (its sharing modes do that work).
+// A lock on a file, held while the object lives: another run of the program
+// then knows that the file is in use. Through flock on Linux; on Windows a
+// byte-range lock far beyond any file's end, which keeps no one from reading
+// or writing the file's bytes.
 class FileLock {
 public:
     FileLock() = default;
     ~FileLock() { Release(); }
-    FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileLock(FileLock&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
     FileLock& operator=(FileLock&& other) noexcept;
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
-    // False when another holder has it (or the entry cannot be opened).
+    // False when another holder has it (or the file cannot be opened). The
+    // lock's own handle lets the file be renamed and removed meanwhile.
     bool Take(const std::string& name);
-    // The lock of an open file (through a duplicate of its descriptor).
-    bool Take(int fd);
     void Release();
 
 private:
-    int fd_ = -1;
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;  // a descriptor, or on Windows a HANDLE
 };
 // True when some process holds a FileLock on the entry.
 bool IsLocked(const std::string& name);

@@ -123,7 +123,7 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
         return false;
     }
     // A named temporary in use is no leftover of a killed run.
-    if (!tempName_.empty()) lock_.Take(fd);
+    if (!tempName_.empty()) lock_.Take(tempName_);
 #ifdef _WIN32
     stream_.Adopt(_fdopen(fd, "w+b"));
 #else

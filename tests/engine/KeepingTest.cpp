@@ -41,6 +41,8 @@ protected:
     }
 };
 
+std::string In(const std::string& folder, const std::string& name) { return Paths::InFolder(folder, name); }
+
 bool IsRoot() {
 #ifdef __linux__
     return geteuid() == 0;
@@ -63,9 +65,9 @@ TEST_F(Keeping, AFailingPlacingStepPutsEveryOlderFileBack) {
     const std::string sums = ChecksumFileName(big, kMarker);
     const std::map<std::string, std::string> before = Contents();
     fs::create_directory(dir / "aside");
-    fs::copy_file(sums, dir / "aside/copy");
+    fs::copy_file(sums, In(dir / "aside", "copy"));
 #ifdef __linux__
-    ASSERT_EQ(mount((dir / "aside/copy").c_str(), sums.c_str(), nullptr, MS_BIND, nullptr), 0);
+    ASSERT_EQ(mount((In(dir / "aside", "copy")).c_str(), sums.c_str(), nullptr, MS_BIND, nullptr), 0);
 #endif
     WriteFile(big, PatternBytes(30000, 3));
     const TransferOutcome outcome = SplitPlan({15000, 15000});
@@ -88,20 +90,20 @@ TEST_F(Keeping, RoomForTheNewSetCountsItsRecoveryFiles) {
 #endif
     SmallDisk disk(dir / "disk", "120k");
     if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
-    t.engine.SetPiecePrefix(dir / "disk/big");
+    t.engine.SetPiecePrefix(In(dir / "disk", "big"));
     t.engine.SetRecovery(1);
     ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
     const std::vector<std::string> older = FolderEntries(dir / "disk");
     // The pieces alone would fit beside the older set; with their recovery files they do not.
-    WriteFile(dir / "disk/filler", std::string(static_cast<std::size_t>(FreeBytesInFolder(dir / "disk") - 36000), 'x'));
+    WriteFile(In(dir / "disk", "filler"), std::string(static_cast<std::size_t>(FreeBytesInFolder(dir / "disk") - 36000), 'x'));
     WriteFile(big, PatternBytes(30000, 4));
     t.engine.SetRecovery(2);
     const TransferOutcome outcome = SplitPlan({10000, 10000, 10000});
     EXPECT_EQ(outcome, What::NoRoomForSet);
     EXPECT_GT(outcome.bytes, 40000);
-    fs::remove(dir / "disk/filler");
+    fs::remove(In(dir / "disk", "filler"));
     EXPECT_EQ(FolderEntries(dir / "disk"), older);
-    EXPECT_TRUE(FileHolds(dir / "disk/big.Quorved_2", bytes.substr(10000, 10000)));
+    EXPECT_TRUE(FileHolds(In(dir / "disk", "big.Quorved_2"), bytes.substr(10000, 10000)));
 }
 
 TEST_F(Keeping, ASplitRefusesTheNamesOfAnotherSet) {
@@ -137,13 +139,13 @@ TEST_F(Keeping, AJoinRefusesAChecksumFileOfOtherPieces) {
     // Pieces of another file, with the first set's checksum file copied beside them.
     const std::string other = dir / "other";
     fs::create_directory(other);
-    for (int n = 1; n <= 2; ++n) fs::copy_file(Piece(n), PieceName(other + "/copy", kMarker, n));
-    fs::copy_file(ChecksumFileName(big, kMarker), ChecksumFileName(other + "/copy", kMarker));
-    t.engine.SetPiecePrefix(other + "/copy");
+    for (int n = 1; n <= 2; ++n) fs::copy_file(Piece(n), PieceName(In(other, "copy"), kMarker, n));
+    fs::copy_file(ChecksumFileName(big, kMarker), ChecksumFileName(In(other, "copy"), kMarker));
+    t.engine.SetPiecePrefix(In(other, "copy"));
     JoinInto(dir / "joined");
     const TransferOutcome outcome = Join();
     EXPECT_EQ(outcome, What::ChecksumsOfOtherSet);
-    EXPECT_EQ(outcome.related, PiecePattern(other + "/big", kMarker));
+    EXPECT_EQ(outcome.related, PiecePattern(In(other, "big"), kMarker));
     EXPECT_FALSE(Exists(dir / "joined"));
 }
 
@@ -154,7 +156,7 @@ TEST_F(Keeping, ASplitOntoDisksBesideAnotherSetKeepsNamesOfItsOwn) {
     // The same file onto disks of their own, each taking 10000 bytes; its
     // checksum file and recovery index stay beside the big file.
     fs::create_directory(dir / "b");
-    t.engine.SetPiecePrefix(dir / "b/big");
+    t.engine.SetPiecePrefix(In(dir / "b", "big"));
     int asked = 0;
     t.engine.SetFreeSpaceQuery([&asked](const std::string&) -> int64_t { return ++asked <= 3 ? 10000 : 1 << 30; });
     ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::Done);
@@ -167,8 +169,8 @@ TEST_F(Keeping, ASplitOntoDisksBesideAnotherSetKeepsNamesOfItsOwn) {
 
     // Its own checksum file is the one found for its pieces, and its
     // recovery files rebuild a lost one.
-    EXPECT_EQ(LoadSet(dir / "b/big", kMarker, big).checksumPath, ChecksumFileName(big, kMarker) + "~2");
-    fs::remove(dir / "b/big.Quorved_2");
+    EXPECT_EQ(LoadSet(In(dir / "b", "big"), kMarker, big).checksumPath, ChecksumFileName(big, kMarker) + "~2");
+    fs::remove(In(dir / "b", "big.Quorved_2"));
     JoinInto(dir / "joined");
     t.engine.SetPieceCount(1);
     const TransferOutcome joined = Join();
@@ -205,18 +207,18 @@ TEST_F(Keeping, OnlyOurOwnLeftoversOfKilledRunsGo) {
     // file's temporary; a killed repair's temporary beside the pieces.
     const std::string left = dir / ".~quorvel-deadbeef";
     fs::create_directory(left);
-    WriteFile(left + "/.~quorvel-set", "big\n" + kMarker + "\n");
-    WriteFile(left + "/big.Quorved_1", "piece");
-    WriteFile(left + "/.~quorvelabcd1234", "recovery data");
+    WriteFile(In(left, ".~quorvel-set"), "big\n" + kMarker + "\n");
+    WriteFile(In(left, "big.Quorved_1"), "piece");
+    WriteFile(In(left, ".~quorvelabcd1234"), "recovery data");
     WriteFile(dir / ".~quorvelrepair01", "a rebuilt piece");
     // Not ours to take: another set's staging folder, one holding a file
     // of the user's, and a temporary a running program holds.
     const std::string otherSet = dir / ".~quorvel-othrset1";
     fs::create_directory(otherSet);
-    WriteFile(otherSet + "/.~quorvel-set", "other\n" + kMarker + "\n");
+    WriteFile(In(otherSet, ".~quorvel-set"), "other\n" + kMarker + "\n");
     const std::string usersFile = dir / ".~quorvel-usrfile1";
     fs::create_directory(usersFile);
-    WriteFile(usersFile + "/notes.txt", "mine");
+    WriteFile(In(usersFile, "notes.txt"), "mine");
     WriteFile(dir / ".~quorvelinuse001", "being written");
     FileLock held;
     ASSERT_TRUE(held.Take(dir / ".~quorvelinuse001"));
@@ -227,8 +229,8 @@ TEST_F(Keeping, OnlyOurOwnLeftoversOfKilledRunsGo) {
     ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
     EXPECT_FALSE(Exists(left));
     EXPECT_FALSE(Exists(dir / ".~quorvelrepair01"));
-    EXPECT_TRUE(Exists(otherSet + "/.~quorvel-set"));
-    EXPECT_TRUE(Exists(usersFile + "/notes.txt"));
+    EXPECT_TRUE(Exists(In(otherSet, ".~quorvel-set")));
+    EXPECT_TRUE(Exists(In(usersFile, "notes.txt")));
     EXPECT_TRUE(Exists(dir / ".~quorvelinuse001"));
 }
 
@@ -236,8 +238,8 @@ TEST_F(Keeping, AJoinOrCheckNamesWhatAnInterruptedSplitLeft) {
     ASSERT_EQ(SplitPlan({10000, 10000, 10000}), What::Done);
     const std::string left = dir / ".~quorvel-deadbeef";
     fs::create_directory(left);
-    WriteFile(left + "/.~quorvel-set", "big\n" + kMarker + "\n");
-    fs::rename(Piece(2), left + "/.~quorvel-old1");
+    WriteFile(In(left, ".~quorvel-set"), "big\n" + kMarker + "\n");
+    fs::rename(Piece(2), In(left, ".~quorvel-old1"));
     EXPECT_EQ(LoadSet(big, kMarker).leftStaging, left);
     JoinInto(dir / "joined");
     t.engine.SetPieceCount(1);
@@ -299,7 +301,9 @@ TEST_F(Keeping, AJoinByteByByteChecksTheBytesItWrote) {
         }
         WriteFile(Piece(2), original);
         t.engine.SetBigFilePath(big);
-        if (outcome.Ok()) EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+        if (outcome.Ok()) {
+            EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+        }
         fs::remove(dir / "joined");
     }
 }

@@ -395,6 +395,7 @@ int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
         }
         return 0;
     case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
+    case SetCheck::Problem::LinkNotTrusted: Report(err, FillIn(English(Extra::ReadLinkNotTrusted), {check.file})); break;
     case SetCheck::Problem::Unreadable:
         Report(err,
                piece ? English(Entry::CannotReadPiece) + number : FillIn(English(Extra::FileUnreadable), {check.file}),

@@ -2,6 +2,7 @@
 
 #include "engine/FileAccess.h"
 #include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 #include "engine/Sha256.h"
 
 #include <algorithm>
@@ -65,6 +66,12 @@ SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::
     int64_t firstActual = -1;
     int firstError = 0;
     for (int32_t n = 1; n <= count && firstBad == 0; ++n) {
+        const std::string untrusted = UntrustedLinkTo(path(n));
+        if (!untrusted.empty()) {
+            SetCheck link = report(SetCheck::Problem::LinkNotTrusted, n, -1, 0);
+            link.file = untrusted;
+            return link;
+        }
         const int64_t size = FileSizeOf(path(n), &firstError);
         if (size < 0 || (expectedSize(n) >= 0 && size != expectedSize(n))) {
             firstBad = n;
@@ -129,7 +136,8 @@ std::vector<int32_t> BadPieces(const ChecksumSet& set, const std::string& marker
         const std::string name = Paths::InFolder(folder, set.PieceFileName(n, marker));
         const int64_t expected = static_cast<std::size_t>(n) <= set.sizes.size() ? set.sizes[n - 1] : -1;
         const int64_t size = FileSizeOf(name);
-        if (size < 0 || size != expected) {
+        // One reached through another user's link is not read: it counts as lost.
+        if (size < 0 || size != expected || !UntrustedLinkTo(name).empty()) {
             bad.push_back(n);
             continue;
         }

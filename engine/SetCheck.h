@@ -16,6 +16,7 @@ struct SetCheck {
         WrongSize,   // expectedSize against actualSize
         Unreadable,  // there, but it cannot be read: error
         Damaged,     // its digest differs
+        LinkNotTrusted,  // reached through `file`, a link of another user's: not read
     };
     Problem problem = Problem::None;
     int32_t piece = 0;  // the first piece with a problem (from 1); 0 for the whole file

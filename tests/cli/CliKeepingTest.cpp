@@ -266,6 +266,16 @@ TEST_F(CliKeepingShared, AnotherUsersLinkAfterTheSetIsNotRead) {
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, In("set.Quorved_4") + " is a link that belongs to another user; it is not read.\n");
     EXPECT_EQ(FolderEntries(shared), before);
+
+    // A checksummed set whose lost piece 2 another user put back as a link:
+    // check does not read it either.
+    WriteFile(In("sums"), PatternBytes(25000, 9));
+    ASSERT_EQ(RunProcess({"split", In("sums"), "--size", "10000"}).status, 0);
+    fs::remove(In("sums.Quorved_2"));
+    ASSERT_EQ(Shell("runuser -u nobody -- ln -s secret " + In("sums.Quorved_2")), 0);
+    const Outcome checked = RunProcess({"check", In("sums.Quorved_1")});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_EQ(checked.err, In("sums.Quorved_2") + " is a link that belongs to another user; it is not read.\n");
 }
 
 #endif

@@ -1,5 +1,7 @@
+#include "engine/JoinJob.h"
+
 #include "engine/SetFiles.h"
-#include "engine/TransferJob.h"
+#include "engine/Staging.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,10 +1,11 @@
 #include "engine/PieceEngine.h"
 
 #include "engine/FileAccess.h"
+#include "engine/JoinJob.h"
 #include "engine/SetCheck.h"
 #include "engine/SetFiles.h"
 #include "engine/SetRepair.h"
-#include "engine/TransferJob.h"
+#include "engine/SplitJob.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
+#include "engine/SplitJob.h"
+
 #include "engine/SetFiles.h"
-#include "engine/SetPlacing.h"
 #include "engine/Sha256.h"
-#include "engine/TransferJob.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -11,8 +11,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,23 +18,21 @@
 // The FreeSpaceQuery that asks the system.
 int64_t FreeBytesInFolder(const std::string& folder);
 
-class TransferJob;
-class SplitJob;
-class JoinJob;
+struct TransferRequest;
 
 class TPieceEngine {
 public:
     explicit TPieceEngine(TextLookup texts = {}, FreeSpaceQuery freeSpace = FreeBytesInFolder);
 
-    void SetView(TransferView* view) { view_ = view; }
+    void SetView(TransferView* view) { services_.view = view; }
     // Called on the thread that starts the transfer: the lookup then answers
     // in the language of that moment, whatever the window does meanwhile.
-    void SetTextLookup(TextLookup texts) { texts_ = std::move(texts); }
-    void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
+    void SetTextLookup(TextLookup texts) { services_.texts = std::move(texts); }
+    void SetFreeSpaceQuery(FreeSpaceQuery query) { services_.freeSpace = std::move(query); }
     // Looked at before every block: once it is true the transfer ends
     // Stopped, leaving what a failure leaves. May be set from another thread
     // or a signal handler.
-    void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+    void SetStopFlag(const std::atomic<bool>* flag) { services_.stop = flag; }
     // A split writes the set's checksum file, a join checks it (on unless
     // turned off).
     void SetUseChecksums(bool on) { useChecksums_ = on; }
@@ -79,11 +75,11 @@ public:
     const std::string& ChecksumFilePath() const { return checksumFilePath_; }
 
 private:
-    friend class TransferJob;
-    friend class SplitJob;
-    friend class JoinJob;
-
-    std::string Text(EngineEntry::Id entry) const;
+    // What a split and a join are both given, from the engine's fields.
+    void FillRequest(TransferRequest& request, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) const;
+    // Keeps what the transfer learnt: the pieces' count and sizes, the
+    // checksum file, the piece last in transfer.
+    void Remember(const TransferOutcome& outcome);
     void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                                TransferOutcome& outcome);
     void ShowRecoveryProgress(int64_t done, int64_t total);
@@ -97,10 +93,5 @@ private:
     bool useChecksums_ = true;
     int32_t recovery_ = 0;
     bool removeUnproven_ = false;
-    std::map<int32_t, std::string> rebuiltPieces_;  // a join reads these in place of the pieces
-
-    TextLookup texts_;
-    FreeSpaceQuery freeSpace_;
-    TransferView* view_ = nullptr;
-    const std::atomic<bool>* stop_ = nullptr;
+    TransferServices services_;
 };

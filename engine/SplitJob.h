@@ -14,15 +14,26 @@
 #include <string>
 #include <vector>
 
+// What a split is given besides what every transfer is: the pieces in
+// pieceSizes are the planned ones.
+struct SplitRequest : TransferRequest {
+    bool useFreeSpace = false;    // pieces as large as each disk's free space, not the planned ones
+    bool removeUnproven = false;  // removes files after the new set that no older checksum file proves
+    int32_t recovery = 0;         // recovery files rebuild this many lost pieces; 0: none
+};
+
 // A split: the big file cut into the planned pieces, or pieces as large as
 // each disk's free space.
 class SplitJob final : public TransferJob {
 public:
-    SplitJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
-             bool useFreeSpace);
+    SplitJob(SplitRequest request, const TransferServices& services);
+    // The outcome carries the pieces as cut (a free-space split sizes them
+    // as it goes), the checksum file's place and the piece last written.
     TransferOutcome Run();
 
 private:
+    // The split itself; Run adds what the engine keeps.
+    TransferOutcome Transfer();
     enum class PieceResult { Written, Failed, NothingFitted };
     // A piece this split gave its final name, to take back if the split fails.
     struct WrittenPiece {
@@ -61,7 +72,7 @@ private:
     RecoveryCreate RecoveryOnDisks();
     bool DiskForVolume(int32_t n, int64_t bytes);
 
-    const bool freeSpace_;
+    const SplitRequest request_;
     Stream bigIn_;
     FileStamp bigStamp_;  // the big file when the split began
     OutputFile pieceOut_;

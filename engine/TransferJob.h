@@ -1,16 +1,36 @@
-// What a split and a join share: the view, the stop flag, the disk question,
-// the piece list, the hand-over to the hasher and the outcome of a failure.
-// Inside the engine only.
+// What a split and a join share: the services, the disk question, the piece
+// list and the pieces' sizes, the hand-over to the hasher, the outcome of a
+// failure and what the engine keeps of any outcome. Inside the engine only.
 #pragma once
 
 #include "engine/BackgroundHasher.h"
+#include "engine/ChecksumFile.h"
 #include "engine/Copying.h"
-#include "engine/PieceEngine.h"
+#include "engine/PieceNaming.h"
+#include "engine/TransferOutcome.h"
+#include "engine/TransferView.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
+
+// What a split and a join are both given.
+struct TransferRequest {
+    std::string bigFile;      // read by a split, written by a join (links followed)
+    std::string piecePrefix;  // the pieces' names up to the marker
+    std::string marker;
+    int32_t maxBuffer = 0;  // the memory limit of the copying
+    PauseMode pauseMode = PauseMode::Sometimes;
+    bool useChecksums = true;  // a split writes the set's checksum file, a join checks it
+    // pieceSizes[n] is piece n's size, element 0 holds no piece; the count
+    // is one less than the length.
+    std::vector<int64_t> pieceSizes{0};
+
+    std::string PieceNamed(int32_t n) const { return PieceName(piecePrefix, marker, n); }
+    std::string ChecksumsBesidePieces() const { return ChecksumFileName(piecePrefix, marker); }
+};
 
 // Stands in for a view where the engine has none.
 class NullView final : public TransferView {
@@ -31,12 +51,12 @@ class TransferJob {
 protected:
     using What = TransferOutcome::What;
 
-    TransferJob(TPieceEngine& engine, bool split, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
+    TransferJob(const TransferServices& services, bool split, const TransferRequest& request);
     virtual ~TransferJob() = default;
     TransferJob(const TransferJob&) = delete;
     TransferJob& operator=(const TransferJob&) = delete;
 
-    bool Stopped() const;
+    bool Stopped() const { return services_.Stopped(); }
     // The outcome of a failure, without undoing anything (nothing was done yet).
     TransferOutcome Refused(What what, int error = 0, int32_t piece = 0, std::string file = {}) const;
     // Records the failure and returns false, without undoing anything.
@@ -63,11 +83,18 @@ protected:
     // they cannot be started.
     bool StartHasher();
 
-    TPieceEngine& engine_;
+    int32_t PieceCount() const { return static_cast<int32_t>(sizes_.size()) - 1; }
+    // The sizes of pieces 1..N, piece 1's first.
+    std::vector<int64_t> SizesOfPieces() const { return {sizes_.begin() + 1, sizes_.end()}; }
+    // Sets the count; sizes of new pieces are 0, those beyond it go.
+    void SetPieceCount(int32_t count);
+    // The job's outcome with what the engine keeps of it.
+    TransferOutcome Reported(TransferOutcome outcome) const;
+
+    const TransferServices services_;
     NullView nullView_;
     TransferView& view_;
     const bool split_;
-    const std::string marker_;
     const bool pausing_;
     CopyMode mode_;
     ProgressMeter meter_;
@@ -75,6 +102,9 @@ protected:
     int32_t hashed_ = 0;  // pieces whose digest was recorded or compared
     int64_t done_ = 0;    // bytes of the whole file through so far
     TransferOutcome outcome_;
+    std::vector<int64_t> sizes_;  // sizes_[n] is piece n's size; element 0 holds no piece
+    std::string currentPiece_;    // the piece in transfer
+    std::string checksumFile_;    // the set's checksum file, once known
 
 private:
     int32_t listed_ = 0;  // pieces whose size the view lists

@@ -1,9 +1,10 @@
 // What a transfer shows and asks of the world outside it: the view, the
-// catalogue texts and the free space of a folder, and the progress bar's
-// scale. Standard library only; the lowest layer of the
-// transfer, below the copying and the jobs.
+// catalogue texts, the free space of a folder and the stop flag, and the
+// progress bar's scale. Standard library only; below the copying, the jobs
+// and the engine.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,6 +46,19 @@ using TextLookup = std::function<std::string(EngineEntry::Id entry)>;
 // Free bytes available to the user on the volume holding `folder`; 0 when the
 // query fails.
 using FreeSpaceQuery = std::function<int64_t(const std::string& folder)>;
+
+// What a transfer uses besides its data; each may be missing.
+struct TransferServices {
+    TransferView* view = nullptr;  // none: nothing shown, every disk question answered No
+    TextLookup texts;              // none: empty texts
+    FreeSpaceQuery freeSpace;      // none: the free space is never known
+    // Looked at before every block; may be set from another thread or a
+    // signal handler.
+    const std::atomic<bool>* stop = nullptr;
+
+    std::string Text(EngineEntry::Id entry) const { return texts ? texts(entry) : std::string(); }
+    bool Stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+};
 
 // Largest copy buffer ever allocated, whatever the memory limit says.
 inline constexpr int64_t kMaxBufferBytes = 64 * 1024 * 1024;

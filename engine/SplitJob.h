@@ -34,6 +34,8 @@ public:
 private:
     // The split itself; Run adds what the engine keeps.
     TransferOutcome Transfer();
+    // Whether anything has the name, a link to nowhere included.
+    static bool EntryThere(const std::string& name);
     enum class PieceResult { Written, Failed, NothingFitted };
     // A piece this split gave its final name, to take back if the split fails.
     struct WrittenPiece {

@@ -20,7 +20,7 @@
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
 #include "texts/QtText.h"

@@ -4,7 +4,7 @@
 //   quorvel-hash-speed FILE [BLOCK_BYTES] [PIECE_BYTES]   defaults: 65536 104857600
 #include "engine/BackgroundHasher.h"
 #include "engine/PieceNaming.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 
 #include <fcntl.h>
 #include <unistd.h>

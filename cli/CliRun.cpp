@@ -4,7 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/StopSignals.h"
 #include "engine/ChecksumFile.h"
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetCheck.h"

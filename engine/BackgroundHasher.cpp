@@ -1,7 +1,7 @@
 #include "engine/BackgroundHasher.h"
 
-#include "engine/FileAccess.h"
-#include "engine/Sha256.h"
+#include "io/FileAccess.h"
+#include "io/Sha256.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

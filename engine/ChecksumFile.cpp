@@ -1,9 +1,9 @@
 #include "engine/ChecksumFile.h"
 
-#include "engine/FileAccess.h"
-#include "engine/OutputFile.h"
+#include "io/FileAccess.h"
+#include "io/OutputFile.h"
 #include "engine/PieceNaming.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "engine/Copying.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 
 #include <algorithm>
 #include <cerrno>

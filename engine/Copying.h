@@ -3,7 +3,7 @@
 // through a buffer, byte by byte). Standard library only.
 #pragma once
 
-#include "engine/PieceEngine.h"
+#include "engine/TransferView.h"
 
 #include <atomic>
 #include <cstdint>

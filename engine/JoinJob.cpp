@@ -1,24 +1,28 @@
+#include "engine/JoinJob.h"
+
 #include "engine/SetFiles.h"
-#include "engine/TransferJob.h"
+#include "engine/Staging.h"
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
-JoinJob::JoinJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode)
-    : TransferJob(engine, false, maxBuffer, marker, pauseMode) {}
+JoinJob::JoinJob(JoinRequest request, const TransferServices& services)
+    : TransferJob(services, false, request), request_(std::move(request)) {}
 
-TransferOutcome JoinJob::Run() {
-    TPieceEngine& e = engine_;
-    if (e.pieceCount_ == 0) return Refused(What::DisksNotEntered);  // nothing joined is not success
+TransferOutcome JoinJob::Run() { return Reported(Transfer()); }
+
+TransferOutcome JoinJob::Transfer() {
+    if (PieceCount() == 0) return Refused(What::DisksNotEntered);  // nothing joined is not success
     // Written over, one of the set's own files would destroy what is joined.
-    if (IsSetFile(e.bigFilePath_) || IsSetFile(LinkDestination(e.bigFilePath_))) {
-        return Refused(What::TargetInSet, 0, 0, e.bigFilePath_);
+    if (IsSetFile(request_.bigFile) || IsSetFile(LinkDestination(request_.bigFile))) {
+        return Refused(What::TargetInSet, 0, 0, request_.bigFile);
     }
-    if (e.useChecksums_ && !TakeSetFromChecksums()) return outcome_;
-    if (!e.useChecksums_) {
-        const Leftovers left = FindLeftovers(e.piecePrefix_, marker_);
+    if (request_.useChecksums && !TakeSetFromChecksums()) return outcome_;
+    if (!request_.useChecksums) {
+        const Leftovers left = FindLeftovers(request_.piecePrefix, request_.marker);
         if (!left.staging.empty()) outcome_.leftStaging = left.staging.front();
     }
     if (!OpenTarget()) return outcome_;
@@ -26,10 +30,10 @@ TransferOutcome JoinJob::Run() {
     StartShowing();
     if (!pausing_) {
         int64_t total = 0;
-        for (int32_t n = 1; n <= e.pieceCount_; ++n) total += std::max<int64_t>(e.pieceSizes_[std::size_t(n)], 0);
+        for (int32_t n = 1; n <= PieceCount(); ++n) total += std::max<int64_t>(sizes_[std::size_t(n)], 0);
         meter_.Scale(total);
     }
-    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
+    for (int32_t n = 1; n <= PieceCount(); ++n) {
         if (Stopped()) {
             Fail(What::Stopped);
             return outcome_;
@@ -50,44 +54,41 @@ TransferOutcome JoinJob::Run() {
 // sizes, and the digests to compare with. Fails when the file is unfinished
 // or damaged, or a piece it names is missing or of another size.
 bool JoinJob::TakeSetFromChecksums() {
-    TPieceEngine& e = engine_;
     using Status = LoadedSet::Status;
-    const LoadedSet loaded = LoadSet(e.piecePrefix_, marker_, e.bigFilePath_);
-    e.checksumFilePath_ = loaded.checksumPath;
+    const LoadedSet loaded = LoadSet(request_.piecePrefix, request_.marker, request_.bigFile);
+    checksumFile_ = loaded.checksumPath;
     outcome_.leftStaging = loaded.leftStaging;
     switch (loaded.status) {
     case Status::NoChecksumFile: return true;  // made elsewhere, or before checksums: counted
     case Status::LinkNotTrusted: return Refuse(What::ReadLinkNotTrusted, 0, 0, loaded.untrustedLink);
-    case Status::Unreadable:
-        return Refuse(What::ChecksumsUnreadable, loaded.read.error, 0, e.checksumFilePath_);
+    case Status::Unreadable: return Refuse(What::ChecksumsUnreadable, loaded.read.error, 0, checksumFile_);
     case Status::OtherSet:
-        Refuse(What::ChecksumsOfOtherSet, 0, 0, e.checksumFilePath_);
+        Refuse(What::ChecksumsOfOtherSet, 0, 0, checksumFile_);
         outcome_.related = loaded.related;
         return false;
     case Status::Unfinished:
         // What a killed split left: name the first planned piece not there.
         for (int32_t n = 1; n <= loaded.read.set.count; ++n) {
-            const std::string name = PieceName(e.piecePrefix_, marker_, n);
+            const std::string name = request_.PieceNamed(n);
             if (FileSizeOf(name) < 0) return Refuse(What::PieceMissing, 0, 0, name);
         }
-        return Refuse(What::ChecksumsUnfinished, 0, 0, e.checksumFilePath_);
-    case Status::Damaged:
-        return Refuse(What::ChecksumsDamaged, loaded.read.error, 0, e.checksumFilePath_);
+        return Refuse(What::ChecksumsUnfinished, 0, 0, checksumFile_);
+    case Status::Damaged: return Refuse(What::ChecksumsDamaged, loaded.read.error, 0, checksumFile_);
     case Status::Ok: break;
     }
     expected_ = loaded.read.set;
-    std::vector<int64_t> sizes{0};
-    sizes.insert(sizes.end(), expected_.sizes.begin(), expected_.sizes.end());
-    e.SetPieces(expected_.count, std::move(sizes));
+    sizes_.assign(1, 0);
+    sizes_.insert(sizes_.end(), expected_.sizes.begin(), expected_.sizes.end());
+    SetPieceCount(expected_.count);
     if (pausing_) return true;  // the pieces come disk by disk: each is checked as it is read
     // Every piece is at hand: one that is missing or of another size fails
     // the join before anything is written.
-    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
-        const std::string name = PieceName(e.piecePrefix_, marker_, n);
+    for (int32_t n = 1; n <= PieceCount(); ++n) {
+        const std::string name = request_.PieceNamed(n);
         const std::string file = PieceFile(n);
         int error = 0;
         const int64_t size = FileSizeOf(file, &error);
-        if (size == e.pieceSizes_[std::size_t(n)]) continue;
+        if (size == sizes_[std::size_t(n)]) continue;
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(Paths::Native(name), ec)))
             return Refuse(What::PieceMissing, 0, 0, name);
@@ -103,7 +104,7 @@ bool JoinJob::TakeSetFromChecksums() {
 // link that loops or leads into no folder is no place to write.
 bool JoinJob::OpenTarget() {
     std::string untrusted;
-    target_ = LinkDestination(engine_.bigFilePath_, &untrusted);
+    target_ = LinkDestination(request_.bigFile, &untrusted);
     if (!untrusted.empty()) return Refuse(What::LinkNotTrusted, 0, 0, untrusted);
     if (target_.empty()) return Refuse(What::CannotCreateBigFile);
     std::error_code ec;
@@ -119,43 +120,41 @@ bool JoinJob::OpenTarget() {
 // The set's pieces (any number, by name or as the same file), its checksum
 // file and its recovery files (<set>.par2, <set>.vol*.par2 beside the pieces).
 bool JoinJob::IsSetFile(const std::string& name) const {
-    const TPieceEngine& e = engine_;
     if (name.empty()) return false;
-    const std::string setName = FileNamePart(e.piecePrefix_), file = FileNamePart(name);
+    const std::string setName = FileNamePart(request_.piecePrefix), file = FileNamePart(name);
     // The checksum file is looked for beside the target as well: that name
     // is the set's wherever it lies.
-    if (file == setName + marker_ + kChecksumSuffix) return true;
+    if (file == setName + request_.marker + kChecksumSuffix) return true;
     std::error_code ec;
     const auto normal = [&ec](const std::string& path) {
         return fs::absolute(Paths::Native(path), ec).lexically_normal().u8string();
     };
-    if (normal(FolderOf(name)) == normal(FolderOf(e.piecePrefix_))) {
-        const std::string head = setName + marker_, vol = setName + ".vol", par2 = ".par2";
+    if (normal(FolderOf(name)) == normal(FolderOf(request_.piecePrefix))) {
+        const std::string head = setName + request_.marker, vol = setName + ".vol", par2 = ".par2";
         const auto endsWith = [&file](const std::string& end) {
             return file.size() >= end.size() && file.compare(file.size() - end.size(), end.size(), end) == 0;
         };
         if (file.compare(0, head.size(), head) == 0 && PieceNumberIn(file.substr(head.size())) > 0) return true;
         if (file == setName + par2 || (file.compare(0, vol.size(), vol) == 0 && endsWith(par2))) return true;
     }
-    if (SameFile(name, ChecksumFileName(e.piecePrefix_, marker_)) || SameFile(name, e.piecePrefix_ + ".par2")) {
+    if (SameFile(name, request_.ChecksumsBesidePieces()) || SameFile(name, request_.piecePrefix + ".par2")) {
         return true;
     }
-    for (int32_t n = 1; n <= e.pieceCount_; ++n) {
-        if (SameFile(name, PieceName(e.piecePrefix_, marker_, n))) return true;
+    for (int32_t n = 1; n <= PieceCount(); ++n) {
+        if (SameFile(name, request_.PieceNamed(n))) return true;
     }
     return false;
 }
 
 // Piece n's file: the piece, or what was rebuilt in its place.
 std::string JoinJob::PieceFile(int32_t n) const {
-    const auto rebuilt = engine_.rebuiltPieces_.find(n);
-    return rebuilt != engine_.rebuiltPieces_.end() ? rebuilt->second : PieceName(engine_.piecePrefix_, marker_, n);
+    const auto rebuilt = request_.rebuilt.find(n);
+    return rebuilt != request_.rebuilt.end() ? rebuilt->second : request_.PieceNamed(n);
 }
 
 bool JoinJob::ReadPiece(int32_t n) {
-    TPieceEngine& e = engine_;
     const std::string name = PieceFile(n);
-    e.currentPieceName_ = PieceName(e.piecePrefix_, marker_, n);
+    currentPiece_ = request_.PieceNamed(n);
     int error = 0;
     const int64_t size = FileSizeOf(name, &error);
     if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, size < 0 ? error : 0, n);
@@ -164,16 +163,16 @@ bool JoinJob::ReadPiece(int32_t n) {
     if (!untrusted.empty()) return Fail(What::ReadLinkNotTrusted, 0, n, untrusted);
     if (pausing_) {
         // Only the pieces reached so far are known.
-        e.SetPieceSize(n, size);
+        sizes_[std::size_t(n)] = size;
         int64_t sumSoFar = 0;
-        for (int32_t k = 1; k <= n; ++k) sumSoFar += e.pieceSizes_[std::size_t(k)];
-        meter_.PausingScale(sumSoFar, n, e.pieceCount_);
+        for (int32_t k = 1; k <= n; ++k) sumSoFar += sizes_[std::size_t(k)];
+        meter_.PausingScale(sumSoFar, n, PieceCount());
     }
     Stream piece;
     errno = 0;
     if (!piece.Open(name, "rb", mode_.buffered)) return Fail(What::CannotReadPiece, errno, n);
     ShowPiece(n);
-    const int64_t expected = e.pieceSizes_[std::size_t(n)];
+    const int64_t expected = sizes_[std::size_t(n)];
     Reserve(bigOut_.get(), done_, expected);
     if (hasher_) HashWhileCopying(bigOut_.get(), done_);
     error = 0;
@@ -201,8 +200,7 @@ bool JoinJob::TakeDigests(int32_t upTo, bool wait) {
         // A piece that could not be read back is no damaged piece.
         if (!digest.ok) return Fail(What::CannotReadPiece, digest.error, hashed_);
         if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) {
-            return Fail(What::PieceDamaged, 0, hashed_,
-                        FileNamePart(PieceName(engine_.piecePrefix_, marker_, hashed_)));
+            return Fail(What::PieceDamaged, 0, hashed_, FileNamePart(request_.PieceNamed(hashed_)));
         }
     }
     return true;
@@ -213,7 +211,7 @@ TransferOutcome JoinJob::Finish() {
     BackgroundHasher::Digest whole;
     if (hasher_) {
         whole = hasher_->Finish();
-        if (!TakeDigests(engine_.pieceCount_, true)) return outcome_;
+        if (!TakeDigests(PieceCount(), true)) return outcome_;
     }
     if (bigOut_.Size() != done_) {
         Fail(What::SizesDiffer, bigOut_.Error());
@@ -242,7 +240,7 @@ TransferOutcome JoinJob::Finish() {
     SyncFolder(FolderOf(target_));
     outcome_.checked = checked;
     // The set joined whole: what killed runs left beside it is of no more use.
-    RemoveLeftovers(FindLeftovers(engine_.piecePrefix_, marker_));
+    RemoveLeftovers(FindLeftovers(request_.piecePrefix, request_.marker));
     outcome_.leftStaging.clear();
     return outcome_;
 }

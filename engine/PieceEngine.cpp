@@ -1,15 +1,16 @@
 #include "engine/PieceEngine.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
+#include "engine/JoinJob.h"
 #include "engine/SetCheck.h"
 #include "engine/SetFiles.h"
 #include "engine/SetRepair.h"
-#include "engine/TransferJob.h"
+#include "engine/SplitJob.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -21,27 +22,10 @@ int64_t FreeBytesInFolder(const std::string& folder) {
     return static_cast<int64_t>(std::min(info.available, limit));
 }
 
-int32_t ProgressPosition(int64_t done, int64_t total) {
-    if (total <= 0 || done <= 0) return 0;
-    if (done >= total) return kProgressScale;
-    if (done <= std::numeric_limits<int64_t>::max() / kProgressScale) {
-        return static_cast<int32_t>(done * kProgressScale / total);
-    }
-    return static_cast<int32_t>(static_cast<long double>(done) * kProgressScale / static_cast<long double>(total));
+TPieceEngine::TPieceEngine(TextLookup texts, FreeSpaceQuery freeSpace) {
+    services_.texts = std::move(texts);
+    services_.freeSpace = std::move(freeSpace);
 }
-
-int32_t PausingJoinPosition(int64_t done, int64_t sumSoFar, int32_t piece, int32_t count) {
-    if (piece >= count) return ProgressPosition(done, sumSoFar);
-    if (sumSoFar <= 0 || done <= 0) return 0;
-    // kProgressScale * piece / (count - 0.5), written so that it is exact
-    // whenever it is a whole number; done == sumSoFar then lands on it exactly.
-    const double top = 2.0 * kProgressScale * piece / (2.0 * count - 1.0);
-    const double position = std::floor(top * (static_cast<double>(done) / static_cast<double>(sumSoFar)));
-    return static_cast<int32_t>(std::clamp(position, 0.0, double(kProgressScale)));
-}
-
-TPieceEngine::TPieceEngine(TextLookup texts, FreeSpaceQuery freeSpace)
-    : texts_(std::move(texts)), freeSpace_(std::move(freeSpace)) {}
 
 void TPieceEngine::SetPieceCount(int32_t count) {
     pieceCount_ = std::max(count, 0);
@@ -60,18 +44,43 @@ void TPieceEngine::SetPieces(int32_t count, std::vector<int64_t> sizes) {
     SetPieceCount(count);
 }
 
+void TPieceEngine::FillRequest(TransferRequest& request, int32_t maxBuffer, const std::string& marker,
+                               PauseMode pauseMode) const {
+    request.bigFile = bigFilePath_;
+    request.piecePrefix = piecePrefix_;
+    request.marker = marker;
+    request.maxBuffer = maxBuffer;
+    request.pauseMode = pauseMode;
+    request.useChecksums = useChecksums_;
+    // Sizes set beyond the count are no pieces.
+    request.pieceSizes = pieceSizes_;
+    request.pieceSizes.resize(static_cast<std::size_t>(pieceCount_) + 1, 0);
+}
+
+void TPieceEngine::Remember(const TransferOutcome& outcome) {
+    SetPieces(static_cast<int32_t>(outcome.pieceSizes.size()) - 1, outcome.pieceSizes);
+    checksumFilePath_ = outcome.checksumFile;
+    // A transfer that reached no piece leaves the one a join was chosen by.
+    if (!outcome.currentPiece.empty()) currentPieceName_ = outcome.currentPiece;
+}
+
 TransferOutcome TPieceEngine::Split(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                                     bool useFreeSpace) {
-    SetPieceCount(pieceCount_);
-    checksumFilePath_.clear();
-    return SplitJob(*this, maxBuffer, marker, pauseMode, useFreeSpace).Run();
+    SplitRequest request;
+    FillRequest(request, maxBuffer, marker, pauseMode);
+    request.useFreeSpace = useFreeSpace;
+    request.removeUnproven = removeUnproven_;
+    request.recovery = recovery_;
+    TransferOutcome outcome = SplitJob(std::move(request), services_).Run();
+    Remember(outcome);
+    return outcome;
 }
 
 TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) {
-    SetPieceCount(pieceCount_);
-    checksumFilePath_.clear();
-    rebuiltPieces_.clear();
-    TransferOutcome outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
+    JoinRequest request;
+    FillRequest(request, maxBuffer, marker, pauseMode);
+    TransferOutcome outcome = JoinJob(std::move(request), services_).Run();
+    Remember(outcome);
     using What = TransferOutcome::What;
     const bool lost = outcome.what == What::PieceDamaged || outcome.what == What::PieceMissing;
     if (!useChecksums_ || checksumFilePath_.empty()) return outcome;
@@ -85,7 +94,7 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
 }
 
 void TPieceEngine::ShowRecoveryProgress(int64_t done, int64_t total) {
-    if (view_ != nullptr) view_->SetProgress(std::max(1, ProgressPosition(done, total)));
+    if (services_.view != nullptr) services_.view->SetProgress(std::max(1, ProgressPosition(done, total)));
 }
 
 // The join failed on a missing or damaged piece: where recovery files lie
@@ -98,9 +107,9 @@ void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& m
     const std::string folder = FolderOf(piecePrefix_);
     const std::vector<int32_t> bad = BadPieces(loaded.read.set, marker, folder);
     const SetRepair repair =
-        RebuildPieces(loaded.read.set, marker, folder, bad, loaded.recoveryFiles, RebuildInto::Temporaries, stop_,
-                      [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
-    if (view_ != nullptr) view_->SetProgress(0);
+        RebuildPieces(loaded.read.set, marker, folder, bad, loaded.recoveryFiles, RebuildInto::Temporaries,
+                      services_.stop, [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
+    if (services_.view != nullptr) services_.view->SetProgress(0);
     if (!repair.ok) {
         if (repair.stopped) {
             outcome.what = TransferOutcome::What::Stopped;
@@ -111,21 +120,21 @@ void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& m
         }  // else: the recovery files are another file's; the piece stays damaged
         return;
     }
+    JoinRequest request;
+    FillRequest(request, maxBuffer, marker, pauseMode);
     // Locked while the join reads them: no other run takes them for leftovers.
     std::vector<FileLock> inUse(repair.files.size());
     for (std::size_t i = 0; i < repair.rebuilt.size(); ++i) {
-        rebuiltPieces_[repair.rebuilt[i]] = repair.files[i];
+        request.rebuilt[repair.rebuilt[i]] = repair.files[i];
         inUse[i].Take(repair.files[i]);
     }
     const std::string checksums = checksumFilePath_;
-    outcome = JoinJob(*this, maxBuffer, marker, pauseMode).Run();
-    checksumFilePath_ = checksums;
-    for (const auto& [n, file] : rebuiltPieces_) {
+    outcome = JoinJob(request, services_).Run();
+    outcome.checksumFile = checksums;  // the one the rebuild went by
+    Remember(outcome);
+    for (const auto& [n, file] : request.rebuilt) {
         std::error_code ec;
         std::filesystem::remove(Paths::Native(file), ec);
     }
-    rebuiltPieces_.clear();
     if (outcome.Ok()) outcome.rebuilt = repair.rebuilt;
 }
-
-std::string TPieceEngine::Text(EngineEntry::Id entry) const { return texts_ ? texts_(entry) : std::string(); }

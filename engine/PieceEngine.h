@@ -7,87 +7,32 @@
 #include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
 #include "engine/TransferOutcome.h"
+#include "engine/TransferView.h"
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-// What the engine shows while it works. The main window implements it on its
-// controls; tests use a recording implementation.
-class TransferView {
-public:
-    enum class Icon { Question, Exclamation };
-    virtual ~TransferView() = default;
-    virtual void ClearPieceList() = 0;
-    virtual void SetProgressRange(int32_t min, int32_t max) = 0;
-    virtual void SetProgress(int32_t position) = 0;
-    virtual void ShowCurrentPiece(const std::string& name) = 0;
-    virtual void AddPieceSize(const std::string& text) = 0;
-    virtual void SelectPiece(int32_t index) = 0;  // 0-based; -1 selects none
-    virtual void RepaintPieceList() = 0;
-    virtual bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) = 0;
-    virtual void RepaintMainWindow() = 0;
-    // A free-space piece came out shorter than shown (the disk filled up
-    // before its end): the size list shows what was written instead.
-    virtual void CorrectPieceSize(int32_t index, const std::string& text) { (void)index, (void)text; }
-};
-
-// The catalogue entries the engine shows, by their entry numbers. A plain
-// enum, so that a lookup written for entry numbers takes them as they are.
-namespace EngineEntry {
-enum Id : int {
-    ReadyForDiskNumber = 55,  // "Ready for diskette/file number "
-    ChangeDisk = 56,          // "Change diskette", the caption of the disk questions
-    NoRoomOnDisk = 230,       // "No available space on this diskette! "
-};
-}  // namespace EngineEntry
-
-// Catalogue text of an entry in the current language. Keeps the engine free
-// of the catalogue.
-using TextLookup = std::function<std::string(EngineEntry::Id entry)>;
-
-// Free bytes available to the user on the volume holding `folder`; 0 when the
-// query fails.
-using FreeSpaceQuery = std::function<int64_t(const std::string& folder)>;
+// The FreeSpaceQuery that asks the system.
 int64_t FreeBytesInFolder(const std::string& folder);
 
-// Largest copy buffer ever allocated, whatever the memory limit says.
-inline constexpr int64_t kMaxBufferBytes = 64 * 1024 * 1024;
-
-// The progress bar runs from 0 to this many steps.
-inline constexpr int32_t kProgressScale = 1000;
-
-// Progress bar position 0..1000 after `done` of `total` bytes; 0 when the
-// total is 0 (nothing to show), never beyond 1000.
-int32_t ProgressPosition(int64_t done, int64_t total);
-
-// Position in a join that pauses before each piece, where only the pieces
-// reached so far are known: after the `sumSoFar` bytes of pieces 1..piece
-// the bar stands near piece / (count - 0.5) of its length, and at exactly 1000
-// after the last piece.
-int32_t PausingJoinPosition(int64_t done, int64_t sumSoFar, int32_t piece, int32_t count);
-
-class TransferJob;
-class SplitJob;
-class JoinJob;
+struct TransferRequest;
 
 class TPieceEngine {
 public:
     explicit TPieceEngine(TextLookup texts = {}, FreeSpaceQuery freeSpace = FreeBytesInFolder);
 
-    void SetView(TransferView* view) { view_ = view; }
+    void SetView(TransferView* view) { services_.view = view; }
     // Called on the thread that starts the transfer: the lookup then answers
     // in the language of that moment, whatever the window does meanwhile.
-    void SetTextLookup(TextLookup texts) { texts_ = std::move(texts); }
-    void SetFreeSpaceQuery(FreeSpaceQuery query) { freeSpace_ = std::move(query); }
+    void SetTextLookup(TextLookup texts) { services_.texts = std::move(texts); }
+    void SetFreeSpaceQuery(FreeSpaceQuery query) { services_.freeSpace = std::move(query); }
     // Looked at before every block: once it is true the transfer ends
     // Stopped, leaving what a failure leaves. May be set from another thread
     // or a signal handler.
-    void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+    void SetStopFlag(const std::atomic<bool>* flag) { services_.stop = flag; }
     // A split writes the set's checksum file, a join checks it (on unless
     // turned off).
     void SetUseChecksums(bool on) { useChecksums_ = on; }
@@ -130,11 +75,11 @@ public:
     const std::string& ChecksumFilePath() const { return checksumFilePath_; }
 
 private:
-    friend class TransferJob;
-    friend class SplitJob;
-    friend class JoinJob;
-
-    std::string Text(EngineEntry::Id entry) const;
+    // What a split and a join are both given, from the engine's fields.
+    void FillRequest(TransferRequest& request, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode) const;
+    // Keeps what the transfer learnt: the pieces' count and sizes, the
+    // checksum file, the piece last in transfer.
+    void Remember(const TransferOutcome& outcome);
     void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
                                TransferOutcome& outcome);
     void ShowRecoveryProgress(int64_t done, int64_t total);
@@ -148,10 +93,5 @@ private:
     bool useChecksums_ = true;
     int32_t recovery_ = 0;
     bool removeUnproven_ = false;
-    std::map<int32_t, std::string> rebuiltPieces_;  // a join reads these in place of the pieces
-
-    TextLookup texts_;
-    FreeSpaceQuery freeSpace_;
-    TransferView* view_ = nullptr;
-    const std::atomic<bool>* stop_ = nullptr;
+    TransferServices services_;
 };

@@ -1,6 +1,6 @@
 #include "engine/PieceNaming.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/RemovableMedia.h"
 
 #include <cerrno>

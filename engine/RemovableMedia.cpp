@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 
 namespace fs = std::filesystem;
 

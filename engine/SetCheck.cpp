@@ -1,9 +1,9 @@
 #include "engine/SetCheck.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,8 @@
 #include "engine/SetFiles.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/SetRepair.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 #include "engine/Staging.h"
 
 #include <algorithm>

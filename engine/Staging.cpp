@@ -1,7 +1,7 @@
 #include "engine/Staging.h"
 
 #include "engine/ChecksumFile.h"
-#include "engine/OutputFile.h"
+#include "io/OutputFile.h"
 #include "engine/PieceNaming.h"
 
 #include <cerrno>

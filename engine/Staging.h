@@ -5,7 +5,7 @@
 // only.
 #pragma once
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 
 #include <string>
 #include <vector>

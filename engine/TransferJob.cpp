@@ -1,20 +1,28 @@
 #include "engine/TransferJob.h"
 
+#include <algorithm>
 #include <cerrno>
 
-TransferJob::TransferJob(TPieceEngine& engine, bool split, int32_t maxBuffer, const std::string& marker,
-                         PauseMode pauseMode)
-    : engine_(engine),
-      view_(engine.view_ != nullptr ? *engine.view_ : nullView_),
+TransferJob::TransferJob(const TransferServices& services, bool split, const TransferRequest& request)
+    : services_(services),
+      view_(services_.view != nullptr ? *services_.view : nullView_),
       split_(split),
-      marker_(marker),
-      pausing_(PausesBeforePieces(pauseMode, engine.piecePrefix_)),
-      mode_(maxBuffer),
-      meter_(view_) {
+      pausing_(PausesBeforePieces(request.pauseMode, request.piecePrefix)),
+      mode_(request.maxBuffer),
+      meter_(view_),
+      sizes_(request.pieceSizes) {
     outcome_.split = split;
+    if (sizes_.empty()) sizes_.push_back(0);
 }
 
-bool TransferJob::Stopped() const { return engine_.stop_ != nullptr && engine_.stop_->load(std::memory_order_relaxed); }
+void TransferJob::SetPieceCount(int32_t count) { sizes_.resize(static_cast<std::size_t>(std::max(count, 0)) + 1, 0); }
+
+TransferOutcome TransferJob::Reported(TransferOutcome outcome) const {
+    outcome.pieceSizes = sizes_;
+    outcome.checksumFile = checksumFile_;
+    outcome.currentPiece = currentPiece_;
+    return outcome;
+}
 
 TransferOutcome TransferJob::Refused(What what, int error, int32_t piece, std::string file) const {
     TransferOutcome outcome;
@@ -44,14 +52,14 @@ bool TransferJob::Fail(What what, int error, int32_t piece, std::string file) {
 }
 
 bool TransferJob::AskForDisk(int32_t n, bool diskFull) {
-    std::string question = engine_.Text(EngineEntry::ReadyForDiskNumber);
+    std::string question = services_.Text(EngineEntry::ReadyForDiskNumber);
     if (diskFull) {
-        std::string full = engine_.Text(EngineEntry::NoRoomOnDisk);
+        std::string full = services_.Text(EngineEntry::NoRoomOnDisk);
         // Not every language's text ends in a blank; the two sentences must not run together.
         if (!full.empty() && full.back() != ' ') full += ' ';
         question = full + question;
     }
-    return view_.AskYesNo(question + std::to_string(n) + "?", engine_.Text(EngineEntry::ChangeDisk),
+    return view_.AskYesNo(question + std::to_string(n) + "?", services_.Text(EngineEntry::ChangeDisk),
                           diskFull ? TransferView::Icon::Exclamation : TransferView::Icon::Question);
 }
 
@@ -62,8 +70,8 @@ void TransferJob::StartShowing() {
 }
 
 void TransferJob::ShowPiece(int32_t n) {
-    view_.ShowCurrentPiece(engine_.currentPieceName_);
-    const std::string size = std::to_string(engine_.pieceSizes_[std::size_t(n)]);
+    view_.ShowCurrentPiece(currentPiece_);
+    const std::string size = std::to_string(sizes_[std::size_t(n)]);
     if (n > listed_) {
         view_.AddPieceSize(size);
         listed_ = n;
@@ -85,13 +93,13 @@ void TransferJob::HashWhileCopying(std::FILE* out, int64_t outAt) {
 }
 
 bool TransferJob::Copy(std::FILE* in, std::FILE* out, int64_t count, int& error) {
-    const bool copied = CopyBytes(in, out, count, mode_, meter_, engine_.stop_, error);
+    const bool copied = CopyBytes(in, out, count, mode_, meter_, services_.stop, error);
     meter_.copied = nullptr;
     return copied;
 }
 
 bool TransferJob::StartHasher() {
     hasher_ = std::make_unique<BackgroundHasher>();
-    hasher_->SetStopFlag(engine_.stop_);
+    hasher_->SetStopFlag(services_.stop);
     return hasher_->Ok() || Fail(What::HashingFailed, EAGAIN);
 }

@@ -1,22 +1,36 @@
-// What a split and a join share: the view, the stop flag, the disk question,
-// the piece list, the hand-over to the hasher and the outcome of a failure.
-// Inside the engine only.
+// What a split and a join share: the services, the disk question, the piece
+// list and the pieces' sizes, the hand-over to the hasher, the outcome of a
+// failure and what the engine keeps of any outcome. Inside the engine only.
 #pragma once
 
 #include "engine/BackgroundHasher.h"
 #include "engine/ChecksumFile.h"
 #include "engine/Copying.h"
-#include "engine/FileAccess.h"
-#include "engine/OutputFile.h"
-#include "engine/PieceEngine.h"
-#include "engine/SetPlacing.h"
-#include "engine/SetRepair.h"
-#include "engine/Staging.h"
+#include "engine/PieceNaming.h"
+#include "engine/TransferOutcome.h"
+#include "engine/TransferView.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+// What a split and a join are both given.
+struct TransferRequest {
+    std::string bigFile;      // read by a split, written by a join (links followed)
+    std::string piecePrefix;  // the pieces' names up to the marker
+    std::string marker;
+    int32_t maxBuffer = 0;  // the memory limit of the copying
+    PauseMode pauseMode = PauseMode::Sometimes;
+    bool useChecksums = true;  // a split writes the set's checksum file, a join checks it
+    // pieceSizes[n] is piece n's size, element 0 holds no piece; the count
+    // is one less than the length.
+    std::vector<int64_t> pieceSizes{0};
+
+    std::string PieceNamed(int32_t n) const { return PieceName(piecePrefix, marker, n); }
+    std::string ChecksumsBesidePieces() const { return ChecksumFileName(piecePrefix, marker); }
+};
 
 // Stands in for a view where the engine has none.
 class NullView final : public TransferView {
@@ -37,12 +51,12 @@ class TransferJob {
 protected:
     using What = TransferOutcome::What;
 
-    TransferJob(TPieceEngine& engine, bool split, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
+    TransferJob(const TransferServices& services, bool split, const TransferRequest& request);
     virtual ~TransferJob() = default;
     TransferJob(const TransferJob&) = delete;
     TransferJob& operator=(const TransferJob&) = delete;
 
-    bool Stopped() const;
+    bool Stopped() const { return services_.Stopped(); }
     // The outcome of a failure, without undoing anything (nothing was done yet).
     TransferOutcome Refused(What what, int error = 0, int32_t piece = 0, std::string file = {}) const;
     // Records the failure and returns false, without undoing anything.
@@ -69,11 +83,18 @@ protected:
     // they cannot be started.
     bool StartHasher();
 
-    TPieceEngine& engine_;
+    int32_t PieceCount() const { return static_cast<int32_t>(sizes_.size()) - 1; }
+    // The sizes of pieces 1..N, piece 1's first.
+    std::vector<int64_t> SizesOfPieces() const { return {sizes_.begin() + 1, sizes_.end()}; }
+    // Sets the count; sizes of new pieces are 0, those beyond it go.
+    void SetPieceCount(int32_t count);
+    // The job's outcome with what the engine keeps of it.
+    TransferOutcome Reported(TransferOutcome outcome) const;
+
+    const TransferServices services_;
     NullView nullView_;
     TransferView& view_;
     const bool split_;
-    const std::string marker_;
     const bool pausing_;
     CopyMode mode_;
     ProgressMeter meter_;
@@ -81,92 +102,10 @@ protected:
     int32_t hashed_ = 0;  // pieces whose digest was recorded or compared
     int64_t done_ = 0;    // bytes of the whole file through so far
     TransferOutcome outcome_;
+    std::vector<int64_t> sizes_;  // sizes_[n] is piece n's size; element 0 holds no piece
+    std::string currentPiece_;    // the piece in transfer
+    std::string checksumFile_;    // the set's checksum file, once known
 
 private:
     int32_t listed_ = 0;  // pieces whose size the view lists
-};
-
-// A split: the big file cut into the planned pieces, or pieces as large as
-// each disk's free space.
-class SplitJob final : public TransferJob {
-public:
-    SplitJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
-             bool useFreeSpace);
-    TransferOutcome Run();
-
-private:
-    enum class PieceResult { Written, Failed, NothingFitted };
-    // A piece this split gave its final name, to take back if the split fails.
-    struct WrittenPiece {
-        std::string name;
-        FileIdentity id;
-    };
-
-    bool MorePieces(int32_t n) const;
-    // Where piece n and the checksum file are written: in the staging
-    // folder while the new set is not whole, else under their final names.
-    std::string WrittenName(const std::string& finalName) const;
-    bool PrepareStaging(int64_t bigSize);
-    bool RefuseUnproven();
-    int64_t RecoveryBytes() const;
-    ChecksumRead OlderChecksums() const;
-    bool PutSetInPlace();
-    bool PlacingFailed(const SetPlacement& placement);
-    std::string OwnNameBeside(const std::string& path) const;
-    bool BeginChecksums(int64_t bigSize);
-    bool PrepareDisk(int32_t n);
-    bool AskForNextDisk(int32_t n, bool diskFull);
-    bool SizeFromFreeSpace(int32_t n);
-    PieceResult Failing(What what, int error = 0, int32_t piece = 0);
-    PieceResult WritePiece(int32_t n);
-    PieceResult KeepWhatFitted(int32_t n);
-    bool CommitPiece(int32_t n);
-    bool TakeDigests(int32_t upTo, bool wait);
-    TransferOutcome Finish();
-    void RemoveOlderSet();
-    void Undo() override;
-    // Recovery files: a staged split makes them beside the copy, into the
-    // staging folder; a split onto disks makes them after the last piece,
-    // each volume on a disk of its own.
-    void StartRecovery();
-    bool MakeRecoveryFiles();
-    RecoveryCreate RecoveryOnDisks();
-    bool DiskForVolume(int32_t n, int64_t bytes);
-
-    const bool freeSpace_;
-    Stream bigIn_;
-    FileStamp bigStamp_;  // the big file when the split began
-    OutputFile pieceOut_;
-    ChecksumWriter sums_;
-    std::vector<WrittenPiece> written_;  // this split's pieces, under their final names
-    StagingFolder staging_;  // where the new set waits; none when pieces go to several disks
-    ChecksumRead older_;     // the older set's checksum file beside the pieces (a staged split)
-    std::vector<std::string> unproven_;  // files after the new set the user let it remove
-    int64_t remaining_ = 0;  // bytes a free-space split has still to place
-    bool diskFull_ = false;  // the last free-space piece filled its disk
-    std::unique_ptr<RecoveryTask> recovery_;
-    std::vector<RecoveryFile> recoveryFiles_;  // made, in the staging folder until the set is in place
-};
-
-// A join: the pieces 1..N one after another into the target, checked against
-// the set's checksum file where there is one.
-class JoinJob final : public TransferJob {
-public:
-    JoinJob(TPieceEngine& engine, int32_t maxBuffer, const std::string& marker, PauseMode pauseMode);
-    TransferOutcome Run();
-
-private:
-    bool TakeSetFromChecksums();
-    bool IsSetFile(const std::string& name) const;
-    bool OpenTarget();
-    std::string PieceFile(int32_t n) const;
-    bool ReadPiece(int32_t n);
-    bool TakeDigests(int32_t upTo, bool wait);
-    TransferOutcome Finish();
-    void Undo() override;
-
-    OutputFile bigOut_;
-    std::string target_;  // the target, links followed
-    bool replacing_ = false;
-    ChecksumSet expected_;  // the set's checksum file, where it has one
 };

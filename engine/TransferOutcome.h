@@ -64,5 +64,15 @@ struct TransferOutcome {
     // recovery files, which need every piece at hand at once.
     bool recoveryNeedsOneFolder = false;
 
+    // What the engine keeps of the transfer, however it ended. The pieces'
+    // sizes as the transfer left them (pieceSizes[n] is piece n's, element 0
+    // holds no piece): as a free-space split cut them, as a join's checksum
+    // file lists them. The set's checksum file: where a split wrote it, the
+    // one a join read; empty for none. The piece last in transfer; empty
+    // when none was reached.
+    std::vector<int64_t> pieceSizes;
+    std::string checksumFile;
+    std::string currentPiece;
+
     bool Ok() const { return what == What::Done; }
 };

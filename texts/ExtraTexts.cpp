@@ -1,6 +1,6 @@
 #include "texts/ExtraTexts.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceNaming.h"
 #include "engine/TransferOutcome.h"
 #include "texts/TextCatalogue.h"

@@ -1,7 +1,7 @@
 // The real quorvel-cli keeping sets whole: a split killed while its set takes
 // its names, stray files and other sets' names, other users' files in a
 // shared folder, a repair that cannot finish, and the modes of new files.
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tests/engine/EngineTestSupport.h"
 

@@ -3,7 +3,7 @@
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
 #include "engine/SetCheck.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>

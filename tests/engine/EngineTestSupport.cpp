@@ -3,9 +3,9 @@
 #include "engine/ChecksumFile.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
-#include "engine/Sha256.h"
+#include "io/Sha256.h"
 
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 
 #include <algorithm>
 #include <cstdlib>

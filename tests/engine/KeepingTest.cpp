@@ -2,7 +2,7 @@
 // names of other sets and other users stay theirs, a failing step puts back
 // what it moved, and the checksums vouch for the bytes as written.
 #include "engine/ChecksumFile.h"
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/SetFiles.h"
 #include "engine/Staging.h"

@@ -1,4 +1,4 @@
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
 #include "tests/engine/EngineTestSupport.h"

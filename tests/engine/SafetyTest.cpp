@@ -1,7 +1,7 @@
 // A transfer never destroys its input, never passes a failure off as success
 // and leaves exactly the set it made.
 #include "engine/ChecksumFile.h"
-#include "engine/FileAccess.h"
+#include "io/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"

@@ -1,3 +1,4 @@
+#include "engine/ChecksumFile.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -165,6 +166,39 @@ TEST_F(Transfer, PieceThatShrankEndsTheJoinAtOnce) {
     EXPECT_FALSE(Exists(dir / "restored"));
 }
 
+// The window shows the piece last reached and retries the same set with
+// what the engine kept.
+TEST_F(Transfer, JoinNamesThePieceItEndedOnAndKeepsTheChosenOneWhenRefused) {
+    SplitThenPrepareJoin(dir / "restored");
+    t.engine.SetCurrentPieceName(Piece(2));
+    t.engine.SetBigFilePath(Piece(3));
+    EXPECT_EQ(Join(), What::TargetInSet);
+    EXPECT_EQ(t.engine.CurrentPieceName(), Piece(2));
+
+    t.engine.SetBigFilePath(dir / "restored");
+    std::filesystem::remove(Piece(3));
+    EXPECT_EQ(Join(), (PieceOutcome{What::CannotReadPiece, 3}));
+    EXPECT_EQ(t.engine.CurrentPieceName(), Piece(3));
+    EXPECT_EQ(t.engine.PieceSizes(), (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
+}
+
+TEST_F(Transfer, JoinTakesTheCountAndSizesFromTheChecksumFile) {
+    t.engine.SetUseChecksums(true);
+    SplitThenPrepareJoin(dir / "restored");
+    t.Plan({5});  // a count the user gave, not the set's
+    ASSERT_EQ(Join(), What::Done);
+    EXPECT_TRUE(FileHolds(dir / "restored", bytes));
+    EXPECT_EQ(t.engine.PieceCount(), 3);
+    EXPECT_EQ(t.engine.PieceSizes(), (std::vector<int64_t>{0, 1457664, 1457664, 84672}));
+    EXPECT_EQ(t.engine.ChecksumFilePath(), ChecksumFileName(big, kMarker));
+
+    // Without a checksum file the join goes by the count it was given and names none.
+    std::filesystem::remove(ChecksumFileName(big, kMarker));
+    JoinInto(dir / "restored");
+    ASSERT_EQ(Join(), What::Done);
+    EXPECT_EQ(t.engine.ChecksumFilePath(), "");
+}
+
 TEST_F(Transfer, PausingJoinMovesTheBarByPiecesReachedSoFar) {
     t.engine.SetPiecePrefix(dir / "p");
     for (int n = 1; n <= 3; ++n) WriteFile(PieceName(dir / "p", kMarker, n), std::string(1000, 'a' + n));
@@ -288,6 +322,16 @@ TEST_F(FreeSpaceSplit, FullDiskAnsweredNoCreatesNothing) {
     t.view.answers = {false};
     EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::DisksNotEntered);
     EXPECT_EQ(t.view.questions[0].text, "Kein Platz! Ready for diskette/file number 1?");
+}
+
+TEST_F(FreeSpaceSplit, AnsweredNoKeepsThePiecesItHadCut) {
+    UseSwappedDisk();
+    t.view.answers = {true, false};  // disk 2 comes, disk 3 does not
+    EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, true), What::DisksNotEntered);
+    EXPECT_FALSE(Exists(Piece(1)));
+    EXPECT_EQ(t.engine.PieceCount(), 2);
+    EXPECT_EQ(t.engine.PieceSizes(), (std::vector<int64_t>{0, 1457664, 1457664}));
+    EXPECT_EQ(t.engine.CurrentPieceName(), Piece(2));
 }
 
 TEST_F(FreeSpaceSplit, RoomyDiskTakesTheWholeFileAndLargeCountsAreKept) {

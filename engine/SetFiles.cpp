@@ -102,8 +102,8 @@ LoadedSet LoadSet(const std::string& prefix, const std::string& marker, const st
     return loaded;
 }
 
-bool IsOtherSetsChecksumFile(const std::string& path, const std::string& prefix, const std::string& marker) {
-    const ChecksumRead ours = ReadChecksumFile(path, marker);
+bool IsOtherSetsChecksumFile(const std::string& path, const ChecksumRead& ours, const std::string& prefix,
+                             const std::string& marker) {
     if (ours.status == ChecksumRead::Status::Ok) return !NamesSet(ours.set, prefix);
     if (ours.status != ChecksumRead::Status::Malformed) return false;
     // Read as another set's: its big file's name and marker, cut anywhere.

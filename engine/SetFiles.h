@@ -66,7 +66,9 @@ std::string UntrustedLinkTo(const std::string& name);
 // Whether the finished checksum file at `path`, named for prefix + marker, is
 // another set's: its big file is not prefix's, whatever marker that set's
 // pieces take (big.Quorved with "_" and big with ".Quorved_" share names).
-bool IsOtherSetsChecksumFile(const std::string& path, const std::string& prefix, const std::string& marker);
+// `ours` is the file as read with this set's marker.
+bool IsOtherSetsChecksumFile(const std::string& path, const ChecksumRead& ours, const std::string& prefix,
+                             const std::string& marker);
 
 // The pieces of prefix that the older set's checksum file `older` proves to
 // be that set's: listed by name, a regular file of the listed size.

@@ -49,7 +49,7 @@ bool SplitJob::PrepareStaging(int64_t bigSize) {
     older_ = OlderChecksums();
     const std::string checksums = request_.ChecksumsBesidePieces();
     if (older_.status != ChecksumRead::Status::Absent &&
-        IsOtherSetsChecksumFile(checksums, request_.piecePrefix, request_.marker)) {
+        IsOtherSetsChecksumFile(checksums, older_, request_.piecePrefix, request_.marker)) {
         Refuse(What::NamesTaken);
         outcome_.untouched = {checksums};
         return false;

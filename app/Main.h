@@ -147,6 +147,11 @@ public:
     // from the command line and from a drop take the same way.
     void SplitChosenFile(const QString& chosen);
     void JoinChosenPiece(const QString& chosen);
+    // A set with a finished checksum file is the one it lists, whichever of
+    // its pieces are missing, as long as recovery files lie beside it to
+    // rebuild them (`missing`); false (nothing changed) when the set is to
+    // be counted.
+    bool TakeListedSet(const std::string& prefix, const std::string& marker, std::vector<int32_t>& missing);
     // ---- files from outside (MainOutside.cpp)
     // A file named on the command line or dropped on the window: a piece of a
     // set whose piece 1 is present is chosen for joining, anything else for

@@ -13,6 +13,7 @@
 #include "dialogs/DiskDialog.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
+#include "io/FileAccess.h"
 #include "settings/SettingsStore.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
@@ -54,7 +55,9 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     smallFiles_->SmallFileNames->setText(FromStd(PiecePattern(prefix, marker)));
     engine_.SetCurrentPieceName(PieceName(prefix, marker, 1));
 
-    if (PausesBeforePieces(PauseMode, prefix)) {
+    const bool pausing = PausesBeforePieces(PauseMode, prefix);
+    std::vector<int32_t> toRebuild;
+    if (pausing) {
         // The pieces are on several disks: the user says how many; the
         // engine measures each piece as it reaches it.
         if (windows_.frmDisk) Modal::InUse().ExecDialog(windows_.frmDisk);
@@ -65,6 +68,8 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     } else {
         ShowWorking(Text(Entry::CountingFiles));
         engine_.SetPieceCount(0);
+    }
+    if (!pausing && !TakeListedSet(prefix, marker, toRebuild)) {
         const DiscoveredPieces found = DiscoverPieces(prefix, marker, engine_.BigFilePath());
         if (found.firstMissing || found.end != DiscoveredPieces::End::Whole) {
             // Piece 1 is missing, or the set has a gap after the pieces
@@ -97,6 +102,32 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     bigFile_->BigFileName->setText(FromStd(engine_.BigFilePath()));
     ShowBigFileSize(BigUnit);
     ShowDone(Text(Entry::ReadyToRestore));
+    if (!toRebuild.empty()) {
+        status_.StatusPanel1->setText(Text(Entry::ReadyToRestore) + QStringLiteral(" ") +
+                                      FromStd(FillIn(ExtraText(Extra::PiecesToRebuild), {PieceNumbers(toRebuild)})));
+    }
+}
+
+bool TMain::TakeListedSet(const std::string& prefix, const std::string& marker, std::vector<int32_t>& missing) {
+    const LoadedSet loaded = LoadSet(prefix, marker, engine_.BigFilePath());
+    if (!loaded.Ok()) return false;
+    const ChecksumSet& set = loaded.read.set;
+    missing.clear();
+    for (int32_t n = 1; n <= set.count; ++n) {
+        if (FileSizeOf(PieceName(prefix, marker, n)) < 0) missing.push_back(n);
+    }
+    // Without recovery files a missing piece ends the set where it is missing, as for any set.
+    if (!missing.empty() && loaded.recoveryFiles.empty()) {
+        missing.clear();
+        return false;
+    }
+    std::vector<int64_t> sizes{0};
+    sizes.insert(sizes.end(), set.sizes.begin(), set.sizes.end());
+    SetPieces(set.count, sizes);
+    BigFileBytes = 0;
+    for (const int64_t size : set.sizes) BigFileBytes += size;
+    engine_.SetCurrentPieceName(PieceName(prefix, marker, set.count + 1));
+    return true;
 }
 
 void TMain::FindPlaceToBigFileClick() {

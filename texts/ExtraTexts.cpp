@@ -343,6 +343,11 @@ const ExtraRow kRows[] = {
      {"Smaller files %1 were rebuilt but could not be put in place.",
       "De mindre filerna %1 återskapades men kunde inte läggas på plats.",
       "Die Teile %1 wurden neu erstellt, konnten aber nicht an ihren Platz gelegt werden."}},
+    // The window's join of a set with pieces missing
+    {Extra::PiecesToRebuild,
+     {"Missing smaller files, to be rebuilt from the recovery files: %1",
+      "Mindre filer som saknas och återskapas med återställningsfilerna: %1",
+      "Fehlende Teile, die aus den Wiederherstellungsdateien neu erstellt werden: %1"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

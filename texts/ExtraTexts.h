@@ -87,6 +87,8 @@ enum class Extra {
     InterruptedSplitLeft,   // %1 the staging folder an interrupted split left
     PieceNotPlaced,         // %1 piece number: rebuilt, but it could not take its name
     PiecesNotPlaced,        // %1 piece numbers
+    // The window's join of a set with pieces missing
+    PiecesToRebuild,        // %1 piece numbers missing, the recovery files at hand
 
     Count  // not a text
 };

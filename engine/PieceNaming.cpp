@@ -1,6 +1,7 @@
 #include "engine/PieceNaming.h"
 
 #include "io/FileAccess.h"
+#include "engine/ChecksumFile.h"
 #include "engine/RemovableMedia.h"
 
 #include <cerrno>
@@ -127,5 +128,6 @@ std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::
 bool IsPieceOfPresentSet(const std::string& name, const std::string& marker) {
     const std::string prefix = PrefixFromPieceName(name, marker);
     if (prefix.empty() || PieceNumberIn(name.substr(prefix.size() + marker.size())) == 0) return false;
-    return FileSizeOf(PieceName(prefix, marker, 1)) >= 0;
+    // A set that lost piece 1 is still one where its checksum file names it.
+    return FileSizeOf(PieceName(prefix, marker, 1)) >= 0 || FileSizeOf(ChecksumFileName(prefix, marker)) >= 0;
 }

@@ -68,5 +68,6 @@ struct NumberedPiece {
 std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker);
 
 // True when name is a piece name -- prefix, marker, a piece number written as
-// PieceName writes it -- and piece 1 of that set can be opened.
+// PieceName writes it -- and piece 1 of that set, or its checksum file, can
+// be opened.
 bool IsPieceOfPresentSet(const std::string& name, const std::string& marker);

@@ -178,7 +178,7 @@ TEST(DiscoverPieces, CountsUpToTheFirstGapIncludingEmptyPieces) {
 
 }  // namespace
 
-TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOne) {
+TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOneOrTheChecksumFile) {
     TempFolder dir;
     WriteFile(dir / "S.Quorved_1", "a");
     WriteFile(dir / "S.Quorved_2", "b");
@@ -187,4 +187,9 @@ TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOne) {
     for (const char* name : {"S.Quorved_02", "S.Quorved_2x", "S.Quorved_sha256", "S.Quorved_", "T.Quorved_2"})
         EXPECT_FALSE(IsPieceOfPresentSet(dir / name, ".Quorved_")) << name;
     EXPECT_FALSE(IsPieceOfPresentSet(dir / "S.Quorved_2", ""));
+    // Piece 1 lost: the checksum file still says there is a set.
+    WriteFile(dir / "U.Quorved_2", "b");
+    EXPECT_FALSE(IsPieceOfPresentSet(dir / "U.Quorved_2", ".Quorved_"));
+    WriteFile(dir / "U.Quorved_sha256", "");
+    EXPECT_TRUE(IsPieceOfPresentSet(dir / "U.Quorved_2", ".Quorved_"));
 }

@@ -91,7 +91,11 @@ void TMain::FormCreate() {
     // edited by hand never stops the window.
 
     // Language, with Qt's own texts (file dialogs, message box buttons) in it.
-    LanguageIndex = static_cast<Language>(store_.Read(Settings::Language));
+    // A first start speaks the desktop's language where it is one of the three.
+    const bool languageStored =
+        store_.ReadIntSetting(Settings::Language.section, Settings::Language.name, -1) != -1;
+    LanguageIndex = languageStored ? static_cast<Language>(store_.Read(Settings::Language))
+                                   : DesktopLanguage(QLocale::system());
     menus_.CheckLanguage(LanguageIndex);
     ApplyQtLanguage(LanguageIndex);
 

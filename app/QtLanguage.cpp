@@ -38,7 +38,28 @@ QPointer<QTranslator> installedFile;
 
 }  // namespace
 
+QLocale NumbersLocale(Language language, const QLocale& desktop) {
+    switch (language) {
+    case Language::Swedish:
+        return desktop.language() == QLocale::Swedish ? desktop : QLocale(QLocale::Swedish, QLocale::Sweden);
+    case Language::German:
+        return desktop.language() == QLocale::German ? desktop : QLocale(QLocale::German, QLocale::Germany);
+    default:
+        // The plain C conventions count as English: a desktop without a locale keeps them.
+        return desktop.language() == QLocale::English || desktop.language() == QLocale::C
+                   ? desktop
+                   : QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+}
+
+Language DesktopLanguage(const QLocale& desktop) {
+    if (desktop.language() == QLocale::German) return Language::German;
+    if (desktop.language() == QLocale::Swedish) return Language::Swedish;
+    return Language::English;
+}
+
 void ApplyQtLanguage(Language language) {
+    QLocale::setDefault(NumbersLocale(language, QLocale::system()));
     QCoreApplication* app = QCoreApplication::instance();
     // Deleting a translator also uninstalls it.
     delete installedFallback.data();

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/QtLanguage.h"
 #include "tests/app/MainWindowFixture.h"
 
 namespace {
@@ -196,6 +197,26 @@ TEST_F(Language, StoredLanguageOutOfRangeReadsAsEnglish) {
     Item(1)->trigger();
     EXPECT_EQ(LanguageChecks(), (Checks{false, true, false}));
     EXPECT_EQ(StoredLanguage(), 1);
+}
+
+// Numbers are written as the chosen language writes them, whatever the
+// desktop's locale; a first start speaks the desktop's language.
+TEST_F(Language, NumbersFollowTheChosenLanguage) {
+    Item(2)->trigger();
+    EXPECT_EQ(QLocale().toString(qlonglong(2918772)), "2.918.772");
+    EXPECT_EQ(QLocale().decimalPoint(), ",");
+    Item(1)->trigger();
+    EXPECT_EQ(QLocale().toString(qlonglong(2918772)), QString::fromUtf8("2\u00a0918\u00a0772"));
+    const QLocale german(QLocale::German, QLocale::Germany), swiss(QLocale::German, QLocale::Switzerland);
+    EXPECT_EQ(NumbersLocale(::Language::English, german).toString(qlonglong(2918772)), "2,918,772");
+    EXPECT_EQ(NumbersLocale(::Language::Swedish, german).toString(qlonglong(2918772)),
+              QString::fromUtf8("2\u00a0918\u00a0772"));
+    // A desktop of the chosen language keeps its country's ways.
+    EXPECT_EQ(NumbersLocale(::Language::German, swiss).territory(), QLocale::Switzerland);
+
+    EXPECT_EQ(DesktopLanguage(QLocale(QLocale::German, QLocale::Austria)), ::Language::German);
+    EXPECT_EQ(DesktopLanguage(QLocale(QLocale::Swedish, QLocale::Finland)), ::Language::Swedish);
+    EXPECT_EQ(DesktopLanguage(QLocale(QLocale::French, QLocale::France)), ::Language::English);
 }
 
 }  // namespace

@@ -50,6 +50,57 @@ const char* CliUsage() {
            "         143 kill (SIGTERM), 129 closed terminal (SIGHUP)\n";
 }
 
+const char* CommandUsage(CliOptions::Command command) {
+    using Command = CliOptions::Command;
+    switch (command) {
+    case Command::Split:
+        return "usage: quorvel-cli split FILE --size SIZE|--free-space [OPTION...]\n"
+               "Cuts FILE into pieces FILE + marker + number and writes the set's checksum\n"
+               "file FILE + marker + \"sha256\" beside them.\n"
+               "  --size SIZE       bytes per piece, the last one holds the rest; a number\n"
+               "                    with K, M or G counts in powers of 1024 (700M, 4G)\n"
+               "  --free-space      each piece as large as the free space of its disk; the\n"
+               "                    next disk is asked for on the terminal\n"
+               "  --into FOLDER     where the pieces go (default: beside FILE)\n"
+               "  --pause MODE      ask for the next disk before each piece: always,\n"
+               "                    sometimes (default: removable media, drives A and B)\n"
+               "                    or never\n"
+               "  --recovery K      also write PAR 2.0 recovery files that rebuild any K\n"
+               "                    lost or damaged pieces\n"
+               "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  --max-ram BYTES   the copy buffer (default 100000; 0 copies byte by byte)\n"
+               "  --no-checksum     write no checksum file\n"
+               "  --remove-stray    remove files named like pieces that would follow the new\n"
+               "                    set and that no earlier split proves its own\n"
+               "  -h, --help        this help\n";
+    case Command::Join:
+        return "usage: quorvel-cli join PIECE [OPTION...]\n"
+               "Joins the set of PIECE (any one of its pieces) into the big file, checked\n"
+               "against the set's checksum file; pieces that are missing or damaged are\n"
+               "rebuilt from the set's recovery files where it has them.\n"
+               "  --to FILE         the joined file (default: the set's name beside the\n"
+               "                    pieces)\n"
+               "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  --max-ram BYTES   the copy buffer (default 100000; 0 copies byte by byte)\n"
+               "  --no-checksum     count the pieces and check nothing\n"
+               "  -h, --help        this help\n";
+    case Command::Check:
+        return "usage: quorvel-cli check PIECE [OPTION...]\n"
+               "Compares every piece of the set of PIECE, and the big file where it lies\n"
+               "beside them, with the set's checksum file, and says what the recovery files\n"
+               "could rebuild. Exit status 0 when every piece matches.\n"
+               "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  -h, --help        this help\n";
+    case Command::Repair:
+        return "usage: quorvel-cli repair PIECE [OPTION...]\n"
+               "Rebuilds the pieces of the set of PIECE that the checksum file finds missing\n"
+               "or damaged from the set's recovery files, checks each, and puts it in place.\n"
+               "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  -h, --help        this help\n";
+    default: return CliUsage();
+    }
+}
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ParsedCommandLine parsed;
     CliOptions& o = parsed.options;
@@ -70,6 +121,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         o.command = CliOptions::Command::Repair;
     else
         return Fail("unknown command: " + args[0]);
+    // Help wins over whatever else the line holds, as users of other tools expect.
+    for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            ParsedCommandLine help;
+            help.options.helpFor = o.command;
+            help.ok = true;
+            return help;
+        }
+    }
     const bool split = o.command == CliOptions::Command::Split;
     // check and repair take only the marker.
     const bool check = o.command == CliOptions::Command::Check || o.command == CliOptions::Command::Repair;
@@ -86,6 +146,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
+
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
             continue;

@@ -14,6 +14,7 @@ inline constexpr int32_t kMaxRecoveryPieces = 100;
 struct CliOptions {
     enum class Command { Help, Version, Split, Join, Check, Repair };
     Command command = Command::Help;
+    Command helpFor = Command::Help;  // with Help: the command whose help was asked for, or Help for them all
     std::string file;                            // the big file to split, or any piece of a set to join or check
     int64_t size = 0;                            // --size: bytes per piece (the last one holds the rest)
     bool freeSpace = false;                      // --free-space: each piece fills the free space of its disk
@@ -38,3 +39,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The usage text, one option per line.
 const char* CliUsage();
+
+// One command's usage and options (split, join, check, repair); CliUsage for any other.
+const char* CommandUsage(CliOptions::Command command);

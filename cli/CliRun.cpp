@@ -452,7 +452,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     const CliOptions& o = parsed.options;
     if (o.command == CliOptions::Command::Help) {
-        out << CliUsage();
+        out << CommandUsage(o.helpFor);
         return 0;
     }
     if (o.command == CliOptions::Command::Version) {

@@ -171,6 +171,24 @@ TEST(Cli, HelpVersionAndUsageErrors) {
     std::istringstream lines(o.out);
     for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
 
+    // Each command's own help, wherever the option stands and whatever else the line holds.
+    for (const char* command : {"split", "join", "check", "repair"}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{command, "--help"}, {command, "f", "--bogus", "-h"}}) {
+            o = RunQuorvel(args);
+            EXPECT_EQ(o.status, 0) << command;
+            EXPECT_EQ(o.out.rfind(std::string("usage: quorvel-cli ") + command + " ", 0), 0u) << o.out;
+            EXPECT_NE(o.out.find("--marker TEXT"), std::string::npos) << command;
+            EXPECT_TRUE(o.err.empty()) << o.err;
+            std::istringstream help(o.out);
+            for (std::string line; std::getline(help, line);) EXPECT_LE(line.size(), 80u) << line;
+        }
+    }
+    EXPECT_NE(RunQuorvel({"split", "-h"}).out.find("--recovery K"), std::string::npos);
+    EXPECT_EQ(RunQuorvel({"join", "-h"}).out.find("--recovery"), std::string::npos);
+    // After "--" it is a file's name.
+    EXPECT_EQ(RunQuorvel({"check", "--", "--help"}).status, 1);
+
     o = RunQuorvel({"--version"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "quorvel-cli (The File Quorvel) 1.7\n");

@@ -3,6 +3,7 @@
 #include "engine/PieceNaming.h"
 #include "planning/SizePlan.h"
 
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -135,10 +136,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const bool check = o.command == CliOptions::Command::Check || o.command == CliOptions::Command::Repair;
 
     bool sizeGiven = false, optionsEnded = false;
+    std::string sizeText;  // as written
+    std::size_t sizeAt = 0, unitAfterSize = SIZE_MAX;  // where the size stood, and the word right after it
     std::vector<std::string> files;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (sizeGiven && i == sizeAt + 1) unitAfterSize = files.size();
             files.push_back(arg);
             continue;
         }
@@ -179,6 +183,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                             "\"");
             }
             sizeGiven = true;
+            sizeText = value;
+            sizeAt = i;
         } else if (arg == "--into" && split) {
             if (value.empty()) return Fail("--into needs a folder");
             o.into = value;
@@ -219,7 +225,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
 
-    if (files.size() != 1) return Fail(split ? "split takes exactly one FILE" : args[0] + " takes exactly one PIECE");
+    if (files.size() > 1) {
+        // "--size 700 MB": the unit came apart from its number.
+        const std::size_t at = unitAfterSize < files.size() ? unitAfterSize : 1;
+        const std::string& extra = files[at];
+        const bool unit = at == unitAfterSize && !extra.empty() && (extra[0] < '0' || extra[0] > '9') &&
+                          ParseSize("1" + extra) > 0;
+        return Fail("unexpected argument '" + extra + "'" +
+                    (unit ? " (sizes are written without a space: " + sizeText + extra + ")" : std::string()));
+    }
+    if (files.empty()) return Fail(split ? "split takes a FILE" : args[0] + " takes a PIECE");
     o.file = files[0];
     if (split && sizeGiven == o.freeSpace) return Fail("split takes either --size BYTES or --free-space");
     parsed.ok = true;

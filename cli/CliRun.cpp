@@ -209,8 +209,10 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
     }
     if (!o.into.empty()) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(std::filesystem::u8path(o.into), ec)) {
-            err << English(Entry::FileMissing) << o.into << '\n';
+        const auto into = std::filesystem::status(std::filesystem::u8path(o.into), ec);
+        if (!std::filesystem::is_directory(into)) {
+            Report(err, FillIn(English(std::filesystem::exists(into) ? Extra::NotAFolder : Extra::FolderMissing),
+                               {o.into}));
             return 1;
         }
     }

@@ -348,6 +348,11 @@ const ExtraRow kRows[] = {
      {"Missing smaller files, to be rebuilt from the recovery files: %1",
       "Mindre filer som saknas och återskapas med återställningsfilerna: %1",
       "Fehlende Teile, die aus den Wiederherstellungsdateien neu erstellt werden: %1"}},
+    // A folder asked for where something else is
+    {Extra::NotAFolder,
+     {"%1 is a file, not a folder.", "%1 är en fil, inte en mapp.", "%1 ist eine Datei, kein Ordner."}},
+    {Extra::FolderMissing,
+     {"The folder %1 does not exist.", "Mappen %1 finns inte.", "Der Ordner %1 existiert nicht."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

@@ -89,6 +89,9 @@ enum class Extra {
     PiecesNotPlaced,        // %1 piece numbers
     // The window's join of a set with pieces missing
     PiecesToRebuild,        // %1 piece numbers missing, the recovery files at hand
+    // A folder asked for where something else is
+    NotAFolder,             // %1 the name, a file
+    FolderMissing,          // %1 the name
 
     Count  // not a text
 };

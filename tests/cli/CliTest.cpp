@@ -267,6 +267,19 @@ TEST(Cli, BadInputTouchesNoFile) {
     }
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"f"}));
     EXPECT_TRUE(FileHolds(dir / "f", "data"));
+
+    // A refusal says what is wrong with the word it could not use.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> said{
+        {{"split", dir / "f", "--size", "2", "--into", dir / "nowhere"},
+         "The folder " + (dir / "nowhere") + " does not exist.\n"},
+        {{"split", dir / "f", "--size", "2", "--into", dir / "f"}, (dir / "f") + " is a file, not a folder.\n"},
+        {{"split", dir / "f", "--size", "700", "MB"},
+         "quorvel-cli: unexpected argument 'MB' (sizes are written without a space: 700MB) (see quorvel-cli --help)\n"},
+        {{"split", "--size", "700", "MB", dir / "f"},
+         "quorvel-cli: unexpected argument 'MB' (sizes are written without a space: 700MB) (see quorvel-cli --help)\n"},
+        {{"split", dir / "f", "g", "--size", "10"}, "quorvel-cli: unexpected argument 'g' (see quorvel-cli --help)\n"},
+    };
+    for (const auto& [args, err] : said) EXPECT_EQ(RunQuorvel(args).err, err);
 }
 
 // The real program in a shell, beside split, cat and signals: Linux only.

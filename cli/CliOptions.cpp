@@ -26,7 +26,8 @@ const char* CliUsage() {
            "                 [--no-checksum]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
            "  quorvel-cli repair PIECE [--marker TEXT]\n"
-           "  quorvel-cli --help | --version\n"
+           "  quorvel-cli COMMAND --help | --help | --version\n"
+           "Every command takes --quiet (-q): errors and questions only.\n"
            "SIZE is a number of bytes, or one with K, M or G: powers of 1024, as the\n"
            "window's kB, MB and GB (700M = 700MB = 700MiB = 734003200 bytes; 4G, 1K).\n"
            "Pieces are named FILE + marker + number (default marker \".Quorved_\"); a join\n"
@@ -73,6 +74,7 @@ const char* CommandUsage(CliOptions::Command command) {
                "  --no-checksum     write no checksum file\n"
                "  --remove-stray    remove files named like pieces that would follow the new\n"
                "                    set and that no earlier split proves its own\n"
+               "  -q, --quiet       print errors and questions only\n"
                "  -h, --help        this help\n";
     case Command::Join:
         return "usage: quorvel-cli join PIECE [OPTION...]\n"
@@ -84,6 +86,7 @@ const char* CommandUsage(CliOptions::Command command) {
                "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
                "  --max-ram BYTES   the copy buffer (default 100000; 0 copies byte by byte)\n"
                "  --no-checksum     count the pieces and check nothing\n"
+               "  -q, --quiet       print errors and questions only\n"
                "  -h, --help        this help\n";
     case Command::Check:
         return "usage: quorvel-cli check PIECE [OPTION...]\n"
@@ -91,12 +94,14 @@ const char* CommandUsage(CliOptions::Command command) {
                "beside them, with the set's checksum file, and says what the recovery files\n"
                "could rebuild. Exit status 0 when every piece matches.\n"
                "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  -q, --quiet       print errors and questions only\n"
                "  -h, --help        this help\n";
     case Command::Repair:
         return "usage: quorvel-cli repair PIECE [OPTION...]\n"
                "Rebuilds the pieces of the set of PIECE that the checksum file finds missing\n"
                "or damaged from the set's recovery files, checks each, and puts it in place.\n"
                "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
+               "  -q, --quiet       print errors and questions only\n"
                "  -h, --help        this help\n";
     default: return CliUsage();
     }
@@ -151,6 +156,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
 
+        if (arg == "--quiet" || arg == "-q") {
+            o.quiet = true;
+            continue;
+        }
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
             continue;

@@ -435,6 +435,10 @@ int Written(std::ostream& out, std::ostream& err, int status) {
 
 }  // namespace
 
+namespace {
+int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, int progressWidth);
+}  // namespace
+
 std::string ProgressLine(const std::string& progress, const std::string& path, int width) {
     // A character in the last column makes some terminals wrap at once.
     const int room = width - 1;
@@ -461,6 +465,17 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         out << "quorvel-cli (" << kApplicationName << ") " << kVersionText << '\n';
         return 0;
     }
+    // Quiet: what would go to standard output, and the progress, go nowhere.
+    struct Discard : std::streambuf {
+        int overflow(int c) override { return traits_type::not_eof(c); }
+    } discard;
+    std::ostream nowhere(&discard);
+    return RunCommand(o, in, o.quiet ? nowhere : out, err, o.quiet ? 0 : progressWidth);
+}
+
+namespace {
+
+int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, int progressWidth) {
     Catalogue().Build(o.marker);
     if (o.command == CliOptions::Command::Check) return Written(out, err, Check(o, out, err));
     if (o.command == CliOptions::Command::Repair) {
@@ -480,3 +495,5 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     // result was in place changes nothing: the run has succeeded.
     return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
 }
+
+}  // namespace

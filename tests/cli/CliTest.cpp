@@ -230,6 +230,15 @@ TEST(Cli, ProgressStaysOnOneTerminalLine) {
     }
     EXPECT_NE(shown.find("100% \xC2\xB7 2.86 of 2.86 MB"), std::string::npos);
     EXPECT_NE(shown.find("file 3 of 3"), std::string::npos);
+
+    // Quiet: no progress and no report of success, but every error.
+    std::ostringstream quietOut, quietErr;
+    ASSERT_EQ(RunCli({"join", dir / "big.Quorved_2", "--to", dir / "again", "-q"}, in, quietOut, quietErr, 50), 0);
+    EXPECT_EQ(quietOut.str() + quietErr.str(), "");
+    EXPECT_EQ(ReadFile(dir / "again"), PatternBytes(3000000));
+    ASSERT_EQ(RunCli({"check", "--quiet", dir / "big.Quorved_9"}, in, quietOut, quietErr, 50), 1);
+    EXPECT_EQ(quietOut.str(), "");
+    EXPECT_NE(quietErr.str().find("big.Quorved_9"), std::string::npos) << quietErr.str();
 }
 
 TEST(Cli, AsksForDisksOnTheTerminal) {

@@ -133,7 +133,7 @@ void TMain::txtNewSizeChange() { SetControlState(ControlGroup::NewSizeEditing, t
 
 QString TMain::CurrentFolder() { return QDir::toNativeSeparators(QDir::currentPath()); }
 
-void TMain::ShowHintInStatusBar(const QString& hint) { status_.StatusPanel0->setText(hint); }
+void TMain::ShowHintInStatusBar(const QString& hint) { status_.ShowHint(hint); }
 
 // ---- TransferView
 
@@ -155,7 +155,7 @@ void TMain::SetProgress(int32_t position) {
     if (!TransferRunning()) status_.PBar->setValue(position);
 }
 
-void TMain::ShowCurrentPiece(const std::string& name) { status_.StatusPanel0->setText(FromStd(name)); }
+void TMain::ShowCurrentPiece(const std::string& name) { status_.ShowPath(FromStd(name)); }
 
 void TMain::AddPieceSize(const std::string& text) {
     pendingRows_ << FromStd(text);

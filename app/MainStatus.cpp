@@ -24,3 +24,13 @@ void TMainStatus::Build(QMainWindow* window, QWidget* content) {
 }
 
 void TMainStatus::ApplyTexts() { SetHints({{PBar, Entry::ProgressHint}}); }
+
+void TMainStatus::ShowHint(const QString& hint) {
+    static_cast<TElidingLabel*>(StatusPanel0)->SetElideMode(Qt::ElideRight);
+    StatusPanel0->setText(hint);
+}
+
+void TMainStatus::ShowPath(const QString& path) {
+    static_cast<TElidingLabel*>(StatusPanel0)->SetElideMode(Qt::ElideLeft);
+    StatusPanel0->setText(path);
+}

@@ -134,4 +134,7 @@ struct TMainStatus {
     // The progress bar in `content`; the status bar set on the window.
     void Build(QMainWindow* window, QWidget* content);
     void ApplyTexts();
+    // Panel 0: a hint, or the path of the piece in transfer.
+    void ShowHint(const QString& hint);
+    void ShowPath(const QString& path);
 };

@@ -18,6 +18,6 @@ void TElidingLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     drawFrame(&painter);
     QRect area = contentsRect().adjusted(margin() + 2, margin(), -margin() - 2, -margin());
-    QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    QString shown = fontMetrics().elidedText(text(), elide_, area.width());
     style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
 }

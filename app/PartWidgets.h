@@ -42,12 +42,18 @@ public:
     QSize sizeHint() const override {
         return asksForTextWidth_ ? QLabel::sizeHint() : QSize(0, QLabel::sizeHint().height());
     }
+    // A path gives way at its start, so that the file's name stays; words at their end.
+    void SetElideMode(Qt::TextElideMode mode) {
+        elide_ = mode;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     bool asksForTextWidth_;
+    Qt::TextElideMode elide_ = Qt::ElideRight;
 };
 
 // A push button that keeps room between its caption and its frame. The

@@ -56,17 +56,14 @@ std::string Cut(const std::string& text, int columns) {
     return cut;
 }
 
-// text in at most `columns` characters: its middle gives way to "…", so the
-// start and the end (a path's folder and file name) stay.
-std::string ShortenMiddle(const std::string& text, int columns) {
+// text in at most `columns` characters: its start gives way to "…", so the
+// end (a path's file name, with the piece's number) stays.
+std::string ShortenStart(const std::string& text, int columns) {
     const std::vector<std::string> characters = Characters(text);
     const int count = static_cast<int>(characters.size());
     if (count <= columns) return text;
-    const int head = (columns - 1) / 2, tail = columns - 1 - head;
-    std::string shortened;
-    for (int i = 0; i < head; ++i) shortened += characters[i];
-    shortened += "\xE2\x80\xA6";
-    for (int i = count - tail; i < count; ++i) shortened += characters[i];
+    std::string shortened = "\xE2\x80\xA6";
+    for (int i = count - (columns - 1); i < count; ++i) shortened += characters[i];
     return shortened;
 }
 
@@ -446,7 +443,7 @@ std::string ProgressLine(const std::string& progress, const std::string& path, i
     const int left = room - Columns(progress) - Columns(separator);
     // Too little room for a path to say anything: the progress alone.
     if (path.empty() || left < 12) return Cut(progress, room);
-    return progress + separator + ShortenMiddle(path, left);
+    return progress + separator + ShortenStart(path, left);
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,

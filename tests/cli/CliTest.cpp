@@ -201,14 +201,16 @@ TEST(Cli, HelpVersionAndUsageErrors) {
     }
 }
 
-// The progress line fits the terminal: the piece's path gives way in its middle.
+// The progress line fits the terminal: the piece's path gives way at its
+// start, so that the file's name and number stay.
 TEST(Cli, ProgressStaysOnOneTerminalLine) {
     const std::string progress = "37% \xC2\xB7 0.37 of 1.00 GB \xC2\xB7 piece 5 of 737";  // 38 columns
     const std::string path = "/home/user/archive/2026/Setup.exe.Quorved_5";               // 43 columns
     const std::vector<std::tuple<int, std::string>> cases{
         {100, progress + " \xC2\xB7 " + path},
-        {80, progress + " \xC2\xB7 /home/user/archive\xE2\x80\xA6Setup.exe.Quorved_5"},
-        {60, progress + " \xC2\xB7 /home/us\xE2\x80\xA6Quorved_5"},
+        {80, progress + " \xC2\xB7 \xE2\x80\xA6user/archive/2026/Setup.exe.Quorved_5"},
+        {63, progress + " \xC2\xB7 \xE2\x80\xA6/Setup.exe.Quorved_5"},
+        {60, progress + " \xC2\xB7 \xE2\x80\xA6tup.exe.Quorved_5"},
         {48, progress},                      // no room left for a path
         {20, "37% \xC2\xB7 0.37 of 1.00 "},  // cut at the end
     };

@@ -23,8 +23,12 @@ using Texts::Text;
 
 void TMain::JoinFilesClick() {
     // The marker filter matches as the join does: case-sensitively, hidden files too.
-    const QString chosen = Modal::InUse().OpenFileName(this, Text(Entry::ChoosePieceTitle), Text(Entry::PieceFilter),
-                                                       JoinPath, /*exactNames=*/true);
+    // Piece 1 first; the set's checksum and recovery files name it as well.
+    const QString marker = AddedFileType;
+    const QString filter = Text(Entry::PieceFilter) + QLatin1Char('|') + FromStd(ExtraText(Extra::SetFilesFilter)) +
+                           QStringLiteral("|*") + marker + QStringLiteral("sha256;*.par2");
+    const QString chosen = Modal::InUse().OpenFileName(this, Text(Entry::ChoosePieceTitle), filter, JoinPath,
+                                                       /*exactNames=*/true);
     if (chosen.isEmpty()) return;
     JoinChosenPiece(chosen);
 }
@@ -35,7 +39,7 @@ void TMain::JoinChosenPiece(const QString& chosen) {
     const std::string marker = ToStd(AddedFileType);
     engine_.SetCurrentPieceName(ToStd(chosen));
     // Any piece of a set may be chosen; the join always starts from piece 1.
-    const std::string prefix = PrefixFromPieceName(engine_.CurrentPieceName(), marker);
+    const std::string prefix = SetPrefixOf(engine_.CurrentPieceName(), marker);
     engine_.SetPiecePrefix(prefix);
     engine_.SetBigFilePath(prefix);
     const bool refused = RefuseFile(chosen, false);

@@ -14,17 +14,17 @@
 namespace {
 
 // Lists the folders and the files whose names match the chosen filter's
-// pattern: "*" followed by a literal ending (the marker and "1"), matched
-// case-sensitively and with something before it. Qt's own name filters
+// patterns: "*" followed by a literal ending (the marker and "1"), matched
+// case-sensitively and with something before it; ";" between patterns. Qt's own name filters
 // cannot take a marker with blanks or letters beyond ASCII, and read
 // brackets, "*" and "?" in it as wildcards.
 class TExactEndingFilter : public QSortFilterProxyModel {
 public:
     TExactEndingFilter(QFileDialog& dialog, QStringList endings)
         : QSortFilterProxyModel(&dialog), endings_(std::move(endings)) {
-        ending_ = endings_.value(0);
+        ending_ = endings_.value(0).split(QLatin1Char(';'));
         connect(&dialog, &QFileDialog::filterSelected, this, [this, &dialog](const QString& chosen) {
-            ending_ = endings_.value(std::max<qsizetype>(0, dialog.nameFilters().indexOf(chosen)));
+            ending_ = endings_.value(std::max<qsizetype>(0, dialog.nameFilters().indexOf(chosen))).split(QLatin1Char(';'));
             invalidateFilter();
         });
     }
@@ -36,12 +36,16 @@ protected:
         const QModelIndex index = files->index(row, 0, parent);
         if (files->isDir(index)) return true;
         const QString name = files->fileName(index);
-        return name.size() > ending_.size() && name.endsWith(ending_, Qt::CaseSensitive);
+        for (QString ending : ending_) {
+            if (ending.startsWith(QLatin1Char('*'))) ending.remove(0, 1);
+            if (name.size() > ending.size() && name.endsWith(ending, Qt::CaseSensitive)) return true;
+        }
+        return false;
     }
 
 private:
     QStringList endings_;
-    QString ending_;
+    QStringList ending_;  // of the chosen filter
 };
 
 class QtModal : public ModalSeam {
@@ -131,8 +135,7 @@ void ConfigureOpenDialog(QFileDialog& dialog, const QString& filter, bool exactN
     QStringList names, endings;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         names << parts[i] + QStringLiteral(" (*)");
-        QString pattern = parts[i + 1];
-        endings << (pattern.startsWith(QLatin1Char('*')) ? pattern.mid(1) : pattern);
+        endings << parts[i + 1];
     }
     if (names.isEmpty()) return;
     dialog.setNameFilters(names);

@@ -90,6 +90,29 @@ std::string PrefixFromPieceName(const std::string& pieceName, const std::string&
     return at == std::string::npos ? std::string() : pieceName.substr(0, at);
 }
 
+std::string SetPrefixOf(const std::string& name, const std::string& marker) {
+    const std::string piecePrefix = PrefixFromPieceName(name, marker);
+    if (!piecePrefix.empty()) return piecePrefix;
+    const std::string par2 = ".par2";
+    if (name.size() <= par2.size() || name.compare(name.size() - par2.size(), par2.size(), par2) != 0) return {};
+    std::string stem = name.substr(0, name.size() - par2.size());
+    const auto digits = [](const std::string& text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    // A volume: ".vol" NN "+" MM.
+    const std::string::size_type vol = stem.rfind(".vol");
+    if (vol != std::string::npos) {
+        const std::string counts = stem.substr(vol + 4);
+        const std::string::size_type plus = counts.find('+');
+        if (plus != std::string::npos && digits(counts.substr(0, plus)) && digits(counts.substr(plus + 1)))
+            stem.resize(vol);
+    }
+    // The recovery files of a set on disks of its own beside another set's: NAME~K.
+    const std::string::size_type tilde = stem.rfind('~');
+    if (tilde != std::string::npos && digits(stem.substr(tilde + 1))) stem.resize(tilde);
+    return FileNamePart(stem).empty() ? std::string() : stem;
+}
+
 std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder) {
     return Paths::InFolder(bigFileFolder, FileNamePart(prefix));
 }

@@ -40,6 +40,12 @@ std::string PiecePattern(const std::string& prefix, const std::string& marker);
 // Case-sensitive.
 std::string PrefixFromPieceName(const std::string& pieceName, const std::string& marker);
 
+// The prefix of the set a file belongs to by its name: a piece's or the
+// checksum file's (PrefixFromPieceName); for the recovery files NAME.par2,
+// NAME.volNN+MM.par2 and NAME~K.par2, which lie beside the pieces, their
+// folder and NAME. Empty when the name is none of these.
+std::string SetPrefixOf(const std::string& name, const std::string& marker);
+
 // Where a join writes the big file: Paths::InFolder(bigFileFolder, FileNamePart(prefix)).
 std::string BigFileTarget(const std::string& prefix, const std::string& bigFileFolder);
 

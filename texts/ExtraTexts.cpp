@@ -353,6 +353,8 @@ const ExtraRow kRows[] = {
      {"%1 is a file, not a folder.", "%1 är en fil, inte en mapp.", "%1 ist eine Datei, kein Ordner."}},
     {Extra::FolderMissing,
      {"The folder %1 does not exist.", "Mappen %1 finns inte.", "Der Ordner %1 existiert nicht."}},
+    {Extra::SetFilesFilter,
+     {"Checksum and recovery files", "Kontrollsummefiler och återställningsfiler", "Prüfsummen- und Wiederherstellungsdateien"}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -417,7 +419,7 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
     if (std::filesystem::is_directory(Paths::Native(name), ec))
         return FillIn(ExtraText(lang, Extra::IsAFolder), {name});
     if (split && FileSizeOf(name) == 0) return FillIn(ExtraText(lang, Extra::NothingToSplit), {name});
-    if (!split && FileSizeOf(name) >= 0 && PrefixFromPieceName(name, marker).empty())
+    if (!split && FileSizeOf(name) >= 0 && SetPrefixOf(name, marker).empty())
         return FillIn(ExtraText(lang, Extra::NotAPiece), {name, marker});
     return {};
 }

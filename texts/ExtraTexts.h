@@ -92,6 +92,7 @@ enum class Extra {
     // A folder asked for where something else is
     NotAFolder,             // %1 the name, a file
     FolderMissing,          // %1 the name
+    SetFilesFilter,         // the join dialog's filter of checksum and recovery files
 
     Count  // not a text
 };

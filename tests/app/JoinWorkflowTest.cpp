@@ -75,7 +75,7 @@ TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {
 
     const auto& open = modal.shown.front();
     EXPECT_EQ(open.title, "Select the first smaller file in a series");
-    EXPECT_EQ(open.filter, "Splitted Files (*.Quorved_1)|*.Quorved_1");
+    EXPECT_EQ(open.filter, "Splitted Files (*.Quorved_1)|*.Quorved_1|Checksum and recovery files|*.Quorved_sha256;*.par2");
     EXPECT_EQ(open.folder, Path("pieces"));
     EXPECT_TRUE(open.exactNames);
     EXPECT_FALSE(DiskDialogShown());

@@ -145,7 +145,7 @@ TEST_F(MarkerAndHelp, NewMarkerNamesTheNextSplitAndTheJoinFilter) {
     Main().JoinFilesClick();  // cancelled: only the filter matters here
     ASSERT_FALSE(modal.shown.empty());
     EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Open);
-    EXPECT_EQ(modal.shown[0].filter, "Splitted Files (*.part1)|*.part1");
+    EXPECT_EQ(modal.shown[0].filter, "Splitted Files (*.part1)|*.part1|Checksum and recovery files|*.partsha256;*.par2");
 }
 
 // ---- memory limit -------------------------------------------------------------

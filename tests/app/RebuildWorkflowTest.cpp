@@ -59,6 +59,15 @@ TEST_F(RebuildWorkflow, ASetIsTheOneItsChecksumFileListsWhateverIsMissing) {
               "Ready to restore the file! Missing smaller files, to be rebuilt from the recovery files: 1, 2");
     ExpectEnabled({"DoJoin", "DoJoinBtn"}, true);
 
+    // The set's recovery and checksum files name it as well as its pieces do.
+    for (const QString& name : {QStringLiteral("Setup.exe.vol1+1.par2"), QStringLiteral("Setup.exe.Quorved_sha256")}) {
+        const QStringList volumes = QDir(Path("pieces")).entryList({"Setup.exe.vol*.par2"});
+        ChoosePiece(Path("pieces/" + (name.contains("vol") && !volumes.isEmpty() ? volumes.last() : name)));
+        EXPECT_TRUE(modal.Messages().empty()) << name.toStdString();
+        EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
+        EXPECT_EQ(Parts().BigFileName->text(), Path("Setup.exe"));  // where the split took it from
+    }
+
     // Without its recovery files a set ends where a piece is missing, as any set does.
     for (const QString& name : QDir(Path("pieces")).entryList({"*.par2"})) QFile::remove(Path("pieces/" + name));
     ChoosePiece(Piece(prefix, 3));

@@ -178,6 +178,20 @@ TEST(DiscoverPieces, CountsUpToTheFirstGapIncludingEmptyPieces) {
 
 }  // namespace
 
+// Any file of a set names it: a piece, the checksum file, the recovery files.
+TEST(SetPrefix, AnyFileOfASetNamesIt) {
+    const std::string m = ".Quorved_";
+    for (const char* name : {"/d/Setup.exe.Quorved_3", "/d/Setup.exe.Quorved_sha256", "/d/Setup.exe.Quorved_sha256~2",
+                             "/d/Setup.exe.par2", "/d/Setup.exe.vol00+01.par2", "/d/Setup.exe.vol12+10.par2",
+                             "/d/Setup.exe~2.par2", "/d/Setup.exe~2.vol01+02.par2"})
+        EXPECT_EQ(SetPrefixOf(name, m), "/d/Setup.exe") << name;
+    // A name of its own that merely looks alike stays what it is.
+    EXPECT_EQ(SetPrefixOf("/d/notes.vol.par2", m), "/d/notes.vol");
+    EXPECT_EQ(SetPrefixOf("/d/a.volx+1.par2", m), "/d/a.volx+1");
+    for (const char* name : {"/d/Setup.exe", "/d/.par2", "/d/Setup.par", "/d/x.par2.txt"})
+        EXPECT_EQ(SetPrefixOf(name, m), "") << name;
+}
+
 TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOneOrTheChecksumFile) {
     TempFolder dir;
     WriteFile(dir / "S.Quorved_1", "a");

@@ -10,7 +10,8 @@ TransferJob::TransferJob(const TransferServices& services, bool split, const Tra
       pausing_(PausesBeforePieces(request.pauseMode, request.piecePrefix)),
       mode_(request.maxBuffer),
       meter_(view_),
-      sizes_(request.pieceSizes) {
+      sizes_(request.pieceSizes),
+      pieceStem_(FileNamePart(request.piecePrefix) + request.marker) {
     outcome_.split = split;
     if (sizes_.empty()) sizes_.push_back(0);
 }
@@ -21,6 +22,7 @@ TransferOutcome TransferJob::Reported(TransferOutcome outcome) const {
     outcome.pieceSizes = sizes_;
     outcome.checksumFile = checksumFile_;
     outcome.currentPiece = currentPiece_;
+    outcome.pieceStem = pieceStem_;
     return outcome;
 }
 

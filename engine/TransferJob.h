@@ -105,6 +105,7 @@ protected:
     std::vector<int64_t> sizes_;  // sizes_[n] is piece n's size; element 0 holds no piece
     std::string currentPiece_;    // the piece in transfer
     std::string checksumFile_;    // the set's checksum file, once known
+    const std::string pieceStem_;  // the pieces' file name up to the number
 
 private:
     int32_t listed_ = 0;  // pieces whose size the view lists

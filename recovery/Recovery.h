@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class OutputFile;
+
 // Why something failed: errno where the system gave one (0 otherwise) and a
 // reason in words, for logs and for the caller to translate into its own.
 struct RecoveryError {
@@ -102,9 +104,14 @@ struct RecoveryRepair {
     int64_t memoryLimit = 256 << 20;
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
+    // Into the big file itself (a join): `into` holds every sound piece at
+    // its offset in the big file; the sound slices are read from it and the
+    // lost pieces' ranges written into it at their offsets, so no piece file
+    // is read or written (`pieces` and `outputs` are not used).
+    OutputFile* into = nullptr;
 };
 
-// Rebuilds the lost pieces into `outputs`. Sound packets of our set only:
+// Rebuilds the lost pieces into `outputs` (or into `into`). Sound packets of our set only:
 // damaged packets and other sets' files are passed over. When the recovery
 // data cannot rebuild every lost piece, nothing is written and `missing` and
 // `rebuildable` say how far short it falls. On a failure or a stop, the

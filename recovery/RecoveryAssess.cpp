@@ -79,8 +79,9 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
 }
 
 bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
-    bool ok = request.pieces.size() == request.pieceSizes.size() && request.outputs.size() == request.lost.size();
-    for (const int piece : request.lost) ok = ok && piece >= 0 && std::size_t(piece) < request.pieces.size();
+    bool ok = request.into != nullptr ||
+              (request.pieces.size() == request.pieceSizes.size() && request.outputs.size() == request.lost.size());
+    for (const int piece : request.lost) ok = ok && piece >= 0 && std::size_t(piece) < request.pieceSizes.size();
     if (!ok) result.failure = Error(EINVAL, "the pieces, their sizes and the outputs do not match");
     return ok;
 }

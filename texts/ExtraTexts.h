@@ -88,6 +88,15 @@ enum class Extra {
     PieceNotPlaced,         // %1 piece number: rebuilt, but it could not take its name
     PiecesNotPlaced,        // %1 piece numbers
 
+    // A join rebuilding lost pieces straight into its target.
+    RebuiltPiecesLeftAsTheyWere,  // after a join with rebuilt pieces: the pieces on disk, and repair
+    MissingPiecesList,            // %1 pieces by number and name
+    DamagedPiecesList,            // %1 pieces by number and name
+    RecoveryShortByOne,           // the recovery files fall one piece short
+    RecoveryShortBy,              // %1 how many more pieces the recovery files would have to rebuild
+    RebuildingPiece,              // progress; %1 piece number
+    RebuildingPieces,             // progress; %1 piece numbers
+
     Count  // not a text
 };
 
@@ -120,3 +129,8 @@ std::string NamesList(const std::vector<std::string>& names);
 
 // "2, 5": piece numbers as the texts list them.
 std::string PieceNumbers(const std::vector<int32_t>& numbers);
+
+// "2 (Setup.exe.Quorved_2), 5 (Setup.exe.Quorved_5)": pieces by number and
+// file name (stem + number); by number alone when there is no stem or the
+// names would make the list too long to read.
+std::string NamedPieces(const std::vector<int32_t>& numbers, const std::string& stem);

@@ -483,7 +483,7 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
     }
     TerminalView view(in, err, progressWidth);
-    TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
+    TPieceEngine engine([](EngineEntry::Id entry) { return EngineText(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.SetUseChecksums(o.checksums);

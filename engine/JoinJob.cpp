@@ -102,8 +102,9 @@ bool JoinJob::TakeSetFromChecksums() {
     case Status::Ok: break;
     }
     expected_ = loaded.read.set;
-    // Disk by disk the set is never at hand as a whole.
+    // Disk by disk, the recovery files are gathered after the last piece.
     if (!pausing_) recoveryFiles_ = loaded.recoveryFiles;
+    mayRebuild_ = pausing_ ? !expected_.recoveryNames.empty() : !recoveryFiles_.empty();
     sizes_.assign(1, 0);
     sizes_.insert(sizes_.end(), expected_.sizes.begin(), expected_.sizes.end());
     SetPieceCount(expected_.count);
@@ -139,15 +140,15 @@ std::vector<int32_t> JoinJob::LeftPieces() const {
 }
 
 bool JoinJob::LeavePiece(int32_t n, bool missing) {
-    if (recoveryFiles_.empty()) return false;
+    if (!mayRebuild_) return false;
     if (!IsLeft(n)) (missing ? missing_ : damaged_).push_back(n);
     return true;
 }
 
-bool JoinJob::EnoughRecovery() {
+bool JoinJob::EnoughRecovery(uint32_t slicesToCome) {
     if (missing_.empty() && damaged_.empty()) return true;
-    const SetRepair count =
-        CountRebuildable(expected_, request_.marker, FolderOf(request_.piecePrefix), LeftPieces(), recoveryFiles_);
+    const SetRepair count = CountRebuildable(expected_, request_.marker, FolderOf(request_.piecePrefix), LeftPieces(),
+                                             recoveryFiles_, slicesToCome);
     if (count.rebuildable >= count.missing) return true;
     Refuse(What::RecoveryTooFew);
     outcome_.missing = count.missing;
@@ -174,7 +175,14 @@ void JoinJob::LeaveCopiedPiece(int32_t n) {
     PassOver(n);
 }
 
+void JoinJob::ScaleForPausing(int32_t n) {
+    int64_t sumSoFar = 0;
+    for (int32_t k = 1; k <= n; ++k) sumSoFar += sizes_[std::size_t(k)];
+    meter_.PausingScale(sumSoFar, n, PieceCount());
+}
+
 void JoinJob::PassOver(int32_t n) {
+    if (pausing_) ScaleForPausing(n);
     const int64_t size = sizes_[std::size_t(n)];
     done_ += size;
     meter_.Advance(size);
@@ -247,11 +255,14 @@ bool JoinJob::ReadPiece(int32_t n) {
     const std::string untrusted = UntrustedLinkTo(name);
     if (!untrusted.empty()) return Fail(What::ReadLinkNotTrusted, 0, n, untrusted);
     if (pausing_) {
+        // A piece of another size than its checksum file says is damaged.
+        if (!expected_.digests.empty() && size != sizes_[std::size_t(n)] && LeavePiece(n, false)) {
+            SkipPiece(n);
+            return true;
+        }
         // Only the pieces reached so far are known.
         sizes_[std::size_t(n)] = size;
-        int64_t sumSoFar = 0;
-        for (int32_t k = 1; k <= n; ++k) sumSoFar += sizes_[std::size_t(k)];
-        meter_.PausingScale(sumSoFar, n, PieceCount());
+        ScaleForPausing(n);
     }
     Stream piece;
     errno = 0;
@@ -319,6 +330,7 @@ TransferOutcome JoinJob::Finish() {
         if (!TakeDigests(PieceCount(), true)) return outcome_;
     }
     if (!missing_.empty() || !damaged_.empty()) {
+        if (pausing_ && !GatherRecoveryFiles()) return outcome_;
         // Damage found while copying may be more than the recovery files can make up for.
         if (!EnoughRecovery()) {
             hasher_.reset();
@@ -363,6 +375,74 @@ TransferOutcome JoinJob::Finish() {
     RemoveLeftovers(FindLeftovers(request_.piecePrefix, request_.marker));
     outcome_.leftStaging.clear();
     return outcome_;
+}
+
+// Disk by disk: the recovery files the checksum file lists, after the last
+// piece. Those beside the checksum file stay at hand (a split onto disks
+// leaves the index there); each volume is on a disk of its own after the
+// pieces', asked for as a piece's is, and copied beside the target before
+// its disk goes. Too few to rebuild the pieces left is said before any
+// disk is asked for.
+bool JoinJob::GatherRecoveryFiles() {
+    const std::vector<std::string>& names = expected_.recoveryNames;
+    const std::string sums = FolderOf(checksumFile_), drive = FolderOf(request_.piecePrefix);
+    const bool sumsOnDrive = SameFile(sums, drive);
+    std::vector<std::size_t> toCome;
+    uint32_t slicesToCome = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string beside = Paths::InFolder(sums, names[i]), inDrive = Paths::InFolder(drive, names[i]);
+        if (!sumsOnDrive && FileSizeOf(beside) >= 0 && UntrustedLinkTo(beside).empty()) {
+            recoveryFiles_.push_back(beside);
+        } else if (FileSizeOf(inDrive) >= 0 && UntrustedLinkTo(inDrive).empty()) {
+            if (!CopyRecoveryFile(inDrive)) return false;  // the disk in the drive now goes with the next question
+        } else if (i > 0) {
+            toCome.push_back(i);
+            slicesToCome += RecoverySlicesNamed(names[i]);
+        }
+    }
+    if (!recoveryFiles_.empty() && !EnoughRecovery(slicesToCome)) {
+        hasher_.reset();
+        Undo();
+        view_.SetProgress(0);
+        return false;
+    }
+    for (const std::size_t i : toCome) {
+        if (Stopped()) return Fail(What::Stopped);
+        if (!AskForDisk(PieceCount() + static_cast<int32_t>(i), false,
+                        services_.Text(EngineEntry::RecoveryFileInDrive))) {
+            return Fail(What::DisksNotEntered);
+        }
+        view_.RepaintMainWindow();
+        const std::string inDrive = Paths::InFolder(drive, names[i]);
+        // A disk without its volume leaves the others to make up for it.
+        if (FileSizeOf(inDrive) >= 0 && UntrustedLinkTo(inDrive).empty() && !CopyRecoveryFile(inDrive)) return false;
+    }
+    return true;
+}
+
+bool JoinJob::CopyRecoveryFile(const std::string& name) {
+    const std::string copy = TemporaryNameBeside(target_);
+    std::error_code ec;
+    fs::copy_file(Paths::Native(name), Paths::Native(copy), ec);
+    if (ec) {
+        RemoveFile(copy);
+        return Fail(What::CannotCreateBigFile, ec.value());
+    }
+    copies_.Add(copy);
+    recoveryFiles_.push_back(copy);
+    return true;
+}
+
+JoinJob::Copies::~Copies() {
+    locks_.clear();
+    for (const std::string& name : names_) RemoveFile(name);
+}
+
+void JoinJob::Copies::Add(const std::string& name) {
+    names_.push_back(name);
+    // Held while in use: no other run takes it for a leftover.
+    locks_.emplace_back();
+    locks_.back().Take(name);
 }
 
 // The left pieces rebuilt from the recovery files straight into the

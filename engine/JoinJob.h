@@ -6,6 +6,7 @@
 #include "engine/TransferJob.h"
 
 #include <cstdint>
+#include <list>
 #include <vector>
 #include <string>
 
@@ -46,7 +47,10 @@ private:
     void PassOver(int32_t n);
     // Whether the recovery files can rebuild every piece left so far; when
     // not, the failure names them all.
-    bool EnoughRecovery();
+    bool EnoughRecovery(uint32_t slicesToCome = 0);
+    bool GatherRecoveryFiles();
+    bool CopyRecoveryFile(const std::string& name);
+    void ScaleForPausing(int32_t n);
     bool RebuildLeftPieces();
     std::vector<int32_t> LeftPieces() const;
 
@@ -58,4 +62,21 @@ private:
     std::vector<std::string> recoveryFiles_;  // the set's recovery files at hand
     std::vector<int32_t> missing_, damaged_;  // pieces left, in the order found
     bool seekBeforeNext_ = false;             // the target's position is not where the next piece goes
+    bool mayRebuild_ = false;                 // the set has recovery files to leave lost pieces to
+
+    // Recovery files copied from their disks beside the target: removed
+    // when the join ends, however it ends.
+    class Copies {
+    public:
+        Copies() = default;
+        Copies(const Copies&) = delete;
+        Copies& operator=(const Copies&) = delete;
+        ~Copies();
+        void Add(const std::string& name);
+
+    private:
+        std::vector<std::string> names_;
+        std::list<FileLock> locks_;
+    };
+    Copies copies_;
 };

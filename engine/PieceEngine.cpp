@@ -2,8 +2,6 @@
 
 #include "io/FileAccess.h"
 #include "engine/JoinJob.h"
-#include "engine/SetCheck.h"
-#include "engine/SetFiles.h"
 #include "engine/SplitJob.h"
 
 #include <algorithm>
@@ -80,12 +78,5 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
     FillRequest(request, maxBuffer, marker, pauseMode);
     TransferOutcome outcome = JoinJob(std::move(request), services_).Run();
     Remember(outcome);
-    using What = TransferOutcome::What;
-    const bool lost = outcome.what == What::PieceDamaged || outcome.what == What::PieceMissing ||
-                      outcome.what == What::CannotReadPiece;
-    if (useChecksums_ && !checksumFilePath_.empty() && lost && PausesBeforePieces(pauseMode, piecePrefix_)) {
-        // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
-        outcome.recoveryNeedsOneFolder = !LoadSet(piecePrefix_, marker, bigFilePath_).read.set.recoveryNames.empty();
-    }
     return outcome;
 }

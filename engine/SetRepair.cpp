@@ -202,8 +202,9 @@ SetRepair PutInPlace(const RecoveryRepair& request, const std::vector<int32_t>& 
 }  // namespace
 
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
-                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles) {
-    SetRepair repair = From(CountRebuildable(RequestFor(set, marker, folder, bad, recoveryFiles)));
+                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
+                           uint32_t slicesToCome) {
+    SetRepair repair = From(CountRebuildable(RequestFor(set, marker, folder, bad, recoveryFiles), slicesToCome));
     repair.ok = true;
     return repair;
 }

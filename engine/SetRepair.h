@@ -101,9 +101,11 @@ enum class RebuildInto {
     Pieces,  // the pieces' own names, replacing what is there
 };
 
-// What the recovery files can do for the `bad` pieces (numbers from 1).
+// What the recovery files can do for the `bad` pieces (numbers from 1);
+// volumes still to come count with `slicesToCome` recovery slices.
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
-                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles);
+                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
+                           uint32_t slicesToCome = 0);
 
 // Rebuilds the `bad` pieces; nothing is written when not all of them can be.
 SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder,

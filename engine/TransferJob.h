@@ -67,8 +67,9 @@ protected:
     virtual void Undo() = 0;
 
     // Asks for disk n: "Ready for diskette/file number n?", or with the
-    // full-disk warning in front; false when the answer is No.
-    bool AskForDisk(int32_t n, bool diskFull);
+    // full-disk warning in front, and `line` under it where there is one;
+    // false when the answer is No.
+    bool AskForDisk(int32_t n, bool diskFull, const std::string& line = {});
     // Piece n is the one in transfer: named, listed with its size, selected.
     void ShowPiece(int32_t n);
     // The bar from 0, the piece list empty.

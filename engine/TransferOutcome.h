@@ -67,9 +67,6 @@ struct TransferOutcome {
     // The pieces' file name up to the number ("Setup.exe.Quorved_"), so
     // that pieces named by number can be named by file too; empty when not known.
     std::string pieceStem;
-    // A join disk by disk found a piece missing or damaged in a set with
-    // recovery files, which need every piece at hand at once.
-    bool recoveryNeedsOneFolder = false;
 
     // What the engine keeps of the transfer, however it ended. The pieces'
     // sizes as the transfer left them (pieceSizes[n] is piece n's, element 0

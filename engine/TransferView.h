@@ -40,6 +40,8 @@ enum Id : int {
     ReadyForDiskNumber = 55,  // "Ready for diskette/file number "
     ChangeDisk = 56,          // "Change diskette", the caption of the disk questions
     NoRoomOnDisk = 230,       // "No available space on this diskette! "
+    // Later than the catalogue (texts/ answers them from its later texts).
+    RecoveryFileInDrive = 100001,  // a line under a disk question: a recovery file goes in the drive
 };
 }  // namespace EngineEntry
 

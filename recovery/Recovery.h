@@ -119,5 +119,11 @@ struct RecoveryRepair {
 RecoveryResult RepairPieces(const RecoveryRepair& request);
 
 // What the recovery files present can do for these lost pieces, without
-// rebuilding anything: `missing` and `rebuildable` as above.
-RecoveryResult CountRebuildable(const RecoveryRepair& request);
+// rebuilding anything: `missing` and `rebuildable` as above. Volumes not at
+// hand yet (on disks still to come) count with their `slicesToCome`
+// recovery slices, as long as a file of the set (its index) is present.
+RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome = 0);
+
+// The recovery slices a volume holds, as its name says
+// (<stem>.volNN+MM.par2 holds MM); 0 for any other name.
+uint32_t RecoverySlicesNamed(const std::string& name);

@@ -271,13 +271,6 @@ const ExtraRow kRows[] = {
       "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
       "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
-    {Extra::RecoveryNeedsOneFolder,
-     {"The recovery files of this set can rebuild it: copy all smaller files and the recovery files into one folder "
-      "and join from there.",
-      "Uppsättningens återställningsfiler kan återskapa den: kopiera alla mindre filer och återställningsfilerna till "
-      "en och samma mapp och sätt ihop filen därifrån.",
-      "Die Wiederherstellungsdateien dieses Satzes können es neu erstellen: Kopieren Sie alle Teile und die "
-      "Wiederherstellungsdateien in einen gemeinsamen Ordner und fügen Sie die Datei von dort aus zusammen."}},
     {Extra::RebuiltPieceDiffers,
      {"Smaller file %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
@@ -366,6 +359,9 @@ const ExtraRow kRows[] = {
      {"Rebuilding smaller file %1", "Återskapar mindre fil %1", "Teil %1 wird neu erstellt"}},
     {Extra::RebuildingPieces,
      {"Rebuilding smaller files %1", "Återskapar mindre filer %1", "Teile %1 werden neu erstellt"}},
+    {Extra::RecoveryFileInDrive,
+     {"A recovery file goes in this drive.", "En återställningsfil ska in i den här enheten.",
+      "In dieses Laufwerk gehört eine Wiederherstellungsdatei."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -423,6 +419,11 @@ std::string PieceNumbers(const std::vector<int32_t>& numbers) {
     std::string list;
     for (const int32_t n : numbers) list += (list.empty() ? "" : ", ") + std::to_string(n);
     return list;
+}
+
+std::string EngineText(Language lang, EngineEntry::Id entry) {
+    if (entry == EngineEntry::RecoveryFileInDrive) return ExtraText(lang, Extra::RecoveryFileInDrive);
+    return Catalogue().Text(lang, static_cast<int>(entry));
 }
 
 std::string NamedPieces(const std::vector<int32_t>& numbers, const std::string& stem) {
@@ -525,7 +526,6 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;
-    if (outcome.recoveryNeedsOneFolder) text += "\n" + ExtraText(lang, Extra::RecoveryNeedsOneFolder);
     if (!outcome.leftStaging.empty())
         text += "\n" + FillIn(ExtraText(lang, Extra::InterruptedSplitLeft), {outcome.leftStaging});
     return text;

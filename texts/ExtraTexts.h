@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/TransferOutcome.h"
+#include "engine/TransferView.h"
 #include "texts/TextCatalogue.h"
 
 enum class Extra {
@@ -70,7 +71,6 @@ enum class Extra {
     RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
     RestoredWithRebuiltPiece,   // %1 piece number
     RebuiltPieceDiffers,        // %1 piece number
-    RecoveryNeedsOneFolder,     // a join disk by disk cannot rebuild: how to let it
 
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"
@@ -96,6 +96,7 @@ enum class Extra {
     RecoveryShortBy,              // %1 how many more pieces the recovery files would have to rebuild
     RebuildingPiece,              // progress; %1 piece number
     RebuildingPieces,             // progress; %1 piece numbers
+    RecoveryFileInDrive,          // a line under the disk question of a join asking for a recovery file
 
     Count  // not a text
 };
@@ -104,6 +105,10 @@ enum class Extra {
 const std::string& ExtraText(Language lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
+
+// The engine's texts in language lang: the catalogue's entries, and those
+// later than the catalogue from here.
+std::string EngineText(Language lang, EngineEntry::Id entry);
 
 // text with %1, %2, ... replaced by values[0], values[1], ...
 std::string FillIn(const std::string& text, const std::vector<std::string>& values);

@@ -140,6 +140,7 @@ std::string EnglishText(int entry) {
     case EngineEntry::ReadyForDiskNumber: return "Ready for diskette/file number ";
     case EngineEntry::ChangeDisk: return "Change diskette";
     case EngineEntry::NoRoomOnDisk: return "No available space on this diskette! ";
+    case EngineEntry::RecoveryFileInDrive: return "A recovery file goes in this drive.";
     default: return "<" + std::to_string(entry) + ">";
     }
 }

@@ -193,12 +193,106 @@ TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
     EXPECT_EQ(FolderEntries(dir.Path()), entries);
 }
 
-TEST_F(RecoveryTransfer, JoinDiskByDiskSaysHowToLetItRebuild) {
+// Disk by disk from one folder: the lost piece's range is left, and the
+// recovery files beside the pieces rebuild it; their copies are gone after.
+TEST_F(RecoveryTransfer, JoinDiskByDiskFromOneFolderRebuilds) {
     std::remove(Piece(2).c_str());
-    const TransferOutcome diskByDisk = t.engine.Join(100000, kMarker, PauseMode::Always);
-    EXPECT_EQ(diskByDisk, (PieceOutcome{What::CannotReadPiece, 2}));
-    EXPECT_TRUE(diskByDisk.recoveryNeedsOneFolder);
-    EXPECT_FALSE(Exists(dir / "joined"));
+    std::vector<std::string> entries = FolderEntries(dir.Path());
+    const TransferOutcome outcome = t.engine.Join(100000, kMarker, PauseMode::Always);
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, std::vector<int32_t>{2});
+    EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+    EXPECT_EQ(t.view.questions.size(), 5u);  // the pieces' disks; the recovery files were in the drive
+    entries.push_back("joined");
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(FolderEntries(dir.Path()), entries);
+}
+
+// A set split onto disks (each volume of the recovery files on a disk of its
+// own, the index beside the checksum file), joined disk by disk.
+class RecoveryDisks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(file, bytes);
+        fs::create_directory(drive);
+        EngineUnderTest split;
+        split.engine.SetBigFilePath(file);
+        split.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
+        split.engine.SetUseChecksums(true);
+        split.engine.SetRecovery(2);
+        split.view.onQuestion = [&] { TakeOut(); };
+        split.Plan({1000, 1000, 1000, 1000, 1000});
+        ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
+        TakeOut();
+        disks.erase(disks.begin());  // what was in the drive before disk 1
+        ASSERT_GE(disks.size(), 7u);  // five pieces and at least two volumes
+        fs::remove(file);
+    }
+    // The disk in the drive goes out, with what is on it.
+    void TakeOut() {
+        disks.emplace_back();
+        for (const auto& name : FolderEntries(drive)) {
+            disks.back()[name] = ReadFile(drive + kPathSeparator + name);
+            fs::remove(drive + kPathSeparator + name);
+        }
+    }
+    // Answers each disk question with that disk in the drive.
+    void PutInDisks(RecordingView& view) {
+        view.onQuestion = [this, &view] {
+            for (const auto& name : FolderEntries(drive)) fs::remove(drive + kPathSeparator + name);
+            const std::string& text = view.questions.back().text;
+            const std::size_t at = text.find_first_of("0123456789");
+            const auto n = std::size_t(std::stoi(text.substr(at)));
+            if (n >= 1 && n <= disks.size())
+                for (const auto& [name, content] : disks[n - 1]) WriteFile(drive + kPathSeparator + name, content);
+        };
+    }
+    TransferOutcome JoinDiskByDisk(EngineUnderTest& t) {
+        t.engine.SetUseChecksums(true);
+        t.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
+        t.engine.SetBigFilePath(file);
+        t.engine.SetPieceCount(1);
+        PutInDisks(t.view);
+        return t.engine.Join(100000, kMarker, PauseMode::Always);
+    }
+
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe", drive = dir / "drive", bytes = PatternBytes(5000);
+    std::vector<std::map<std::string, std::string>> disks;  // disks[n - 1]: disk n's files
+};
+
+TEST_F(RecoveryDisks, AJoinAsksForTheRecoveryDisksAfterTheLastPiece) {
+    disks[2].clear();                                        // piece 3 lost
+    disks[3].begin()->second = PatternBytes(1000, 3);        // piece 4 damaged, found while copying
+    std::vector<std::string> before = FolderEntries(dir.Path());
+    EngineUnderTest t;
+    const TransferOutcome outcome = JoinDiskByDisk(t);
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{3, 4}));
+    EXPECT_TRUE(FileHolds(file, bytes));
+    ASSERT_EQ(t.view.questions.size(), disks.size());
+    for (std::size_t n = 1; n <= disks.size(); ++n) {
+        const std::string question = EnglishText(55) + std::to_string(n) + "?";
+        EXPECT_EQ(t.view.questions[n - 1].text,
+                  n <= 5 ? question : question + "\nA recovery file goes in this drive.");
+    }
+    before.push_back("Setup.exe");
+    std::sort(before.begin(), before.end());
+    EXPECT_EQ(FolderEntries(dir.Path()), before);  // no copy of a recovery file left beside the target
+}
+
+TEST_F(RecoveryDisks, TooManyLostIsSaidBeforeAnyRecoveryDiskIsAskedFor) {
+    for (const int n : {1, 3, 5}) disks[std::size_t(n - 1)].clear();
+    WriteFile(file, "older");
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    EngineUnderTest t;
+    const TransferOutcome outcome = JoinDiskByDisk(t);
+    EXPECT_EQ(outcome, What::RecoveryTooFew);
+    EXPECT_EQ(outcome.missingPieces, (std::vector<int32_t>{1, 3, 5}));
+    EXPECT_EQ(outcome.rebuildable, 2);
+    EXPECT_EQ(t.view.questions.size(), 5u);
+    EXPECT_EQ(ReadFile(file), "older");
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
 // A new split over a set with recovery files: done, the older recovery

@@ -20,6 +20,7 @@
 
 #include "app/Main.h"
 #include "app/TransferRunner.h"
+#include "texts/ExtraTexts.h"
 #include "texts/TextCatalogue.h"
 
 bool TMain::TransferRunning() const { return runner_ && runner_->Running(); }
@@ -45,7 +46,7 @@ void TMain::RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64
     // The worker reads the engine's texts in the language of this moment;
     // a switch meanwhile changes the window only.
     engine_.SetTextLookup([language = LanguageIndex](EngineEntry::Id entry) {
-        return Catalogue().Text(language, static_cast<int>(entry));
+        return EngineText(language, entry);
     });
     runner_->Start(std::move(job));
 }

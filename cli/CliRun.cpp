@@ -100,6 +100,15 @@ public:
         progressShown_ = true;
     }
     void ShowCurrentPiece(const std::string& name) override { piece_ = name; }
+    // The bar now counts the rebuild: what it rebuilds takes the place of
+    // the piece's name, and bytes and "file n of N" are the copy's no more.
+    void StartRebuilding(const std::vector<int32_t>& pieces) override {
+        EndLine();
+        piece_ = FillIn(English(pieces.size() == 1 ? Extra::RebuildingPiece : Extra::RebuildingPieces),
+                        {PieceNumbers(pieces)});
+        status_.totalBytes = 0;
+        status_.piece = 0;
+    }
     void AddPieceSize(const std::string&) override {}
     void SelectPiece(int32_t index) override { status_.piece = index + 1; }
     void RepaintPieceList() override {}
@@ -281,7 +290,15 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
     if (listed && found.count == 0) engine.SetPieceCount(1);  // piece 1 is lost: the checksum file counts
-    view.Expect(found.total, found.count);
+    // The set's totals are the checksum file's, whatever pieces are lost.
+    const LoadedSet loaded = listed ? LoadSet(prefix, o.marker, target) : LoadedSet{};
+    if (loaded.Ok()) {
+        int64_t total = 0;
+        for (const int64_t size : loaded.read.set.sizes) total += size;
+        view.Expect(total, loaded.read.set.count);
+    } else {
+        view.Expect(found.total, found.count);
+    }
     // Every piece is at hand: the set was counted on disk, so nothing to pause for.
     const TransferOutcome outcome = engine.Join(o.maxRam, o.marker, PauseMode::Never);
     (outcome.Ok() ? out : err) << OutcomeText(Language::English, outcome) << '\n';
@@ -480,7 +497,7 @@ int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::os
         return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
     }
     TerminalView view(in, err, progressWidth);
-    TPieceEngine engine([](EngineEntry::Id entry) { return Catalogue().Text(Language::English, entry); });
+    TPieceEngine engine([](EngineEntry::Id entry) { return EngineText(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());
     engine.SetUseChecksums(o.checksums);

@@ -1,13 +1,29 @@
 #include "engine/JoinJob.h"
 
 #include "engine/SetFiles.h"
+#include "engine/SetRepair.h"
 #include "engine/Staging.h"
+#include "io/Sha256.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 #include <utility>
 
 namespace fs = std::filesystem;
+
+namespace {
+// Moves the stream, and the descriptor under it, to `offset`: the next
+// piece goes after a range left for the rebuild.
+bool SeekTo(std::FILE* file, int64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+}  // namespace
 
 JoinJob::JoinJob(JoinRequest request, const TransferServices& services)
     : TransferJob(services, false, request), request_(std::move(request)) {}
@@ -15,12 +31,17 @@ JoinJob::JoinJob(JoinRequest request, const TransferServices& services)
 TransferOutcome JoinJob::Run() { return Reported(Transfer()); }
 
 TransferOutcome JoinJob::Transfer() {
-    if (PieceCount() == 0) return Refused(What::DisksNotEntered);  // nothing joined is not success
+    // Nothing joined is not success; with a checksum file, the set is counted there (piece 1 may be lost).
+    if (PieceCount() == 0 && !request_.useChecksums) return Refused(What::DisksNotEntered);
     // Written over, one of the set's own files would destroy what is joined.
     if (IsSetFile(request_.bigFile) || IsSetFile(LinkDestination(request_.bigFile))) {
         return Refused(What::TargetInSet, 0, 0, request_.bigFile);
     }
     if (request_.useChecksums && !TakeSetFromChecksums()) return outcome_;
+    if (PieceCount() == 0) {
+        Refuse(What::DisksNotEntered);
+        return outcome_;
+    }
     if (!request_.useChecksums) {
         const Leftovers left = FindLeftovers(request_.piecePrefix, request_.marker);
         if (!left.staging.empty()) outcome_.leftStaging = left.staging.front();
@@ -44,6 +65,10 @@ TransferOutcome JoinJob::Transfer() {
                 return outcome_;
             }
             view_.RepaintMainWindow();
+        }
+        if (IsLeft(n)) {
+            SkipPiece(n);
+            continue;
         }
         if (!ReadPiece(n)) return outcome_;
     }
@@ -77,26 +102,93 @@ bool JoinJob::TakeSetFromChecksums() {
     case Status::Ok: break;
     }
     expected_ = loaded.read.set;
+    // Disk by disk, the recovery files are gathered after the last piece.
+    if (!pausing_) recoveryFiles_ = loaded.recoveryFiles;
+    mayRebuild_ = pausing_ ? !expected_.recoveryNames.empty() : !recoveryFiles_.empty();
     sizes_.assign(1, 0);
     sizes_.insert(sizes_.end(), expected_.sizes.begin(), expected_.sizes.end());
     SetPieceCount(expected_.count);
     if (pausing_) return true;  // the pieces come disk by disk: each is checked as it is read
-    // Every piece is at hand: one that is missing or of another size fails
-    // the join before anything is written.
+    // Every piece is at hand: one that is missing or of another size is
+    // left to the recovery files, or fails the join before anything is
+    // written; so do more of them than the recovery files can rebuild.
     for (int32_t n = 1; n <= PieceCount(); ++n) {
         const std::string name = request_.PieceNamed(n);
-        const std::string file = PieceFile(n);
         int error = 0;
-        const int64_t size = FileSizeOf(file, &error);
+        const int64_t size = FileSizeOf(name, &error);
         if (size == sizes_[std::size_t(n)]) continue;
         std::error_code ec;
-        if (!fs::exists(fs::symlink_status(Paths::Native(name), ec)))
-            return Refuse(What::PieceMissing, 0, 0, name);
+        const bool missing = !fs::exists(fs::symlink_status(Paths::Native(name), ec));
+        if (LeavePiece(n, missing)) continue;
+        if (missing) return Refuse(What::PieceMissing, 0, 0, name);
         // One that is there but cannot be read says nothing of its bytes.
         if (size < 0) return Refuse(What::CannotReadPiece, error, n);
         return Refuse(What::PieceDamaged, 0, n, FileNamePart(name));
     }
+    return EnoughRecovery();
+}
+
+bool JoinJob::IsLeft(int32_t n) const {
+    return std::count(missing_.begin(), missing_.end(), n) + std::count(damaged_.begin(), damaged_.end(), n) > 0;
+}
+
+std::vector<int32_t> JoinJob::LeftPieces() const {
+    std::vector<int32_t> left = missing_;
+    left.insert(left.end(), damaged_.begin(), damaged_.end());
+    std::sort(left.begin(), left.end());
+    return left;
+}
+
+bool JoinJob::LeavePiece(int32_t n, bool missing) {
+    if (!mayRebuild_) return false;
+    if (!IsLeft(n)) (missing ? missing_ : damaged_).push_back(n);
     return true;
+}
+
+bool JoinJob::EnoughRecovery(uint32_t slicesToCome) {
+    if (missing_.empty() && damaged_.empty()) return true;
+    const SetRepair count = CountRebuildable(expected_, request_.marker, FolderOf(request_.piecePrefix), LeftPieces(),
+                                             recoveryFiles_, slicesToCome);
+    if (count.rebuildable >= count.missing) return true;
+    Refuse(What::RecoveryTooFew);
+    outcome_.missing = count.missing;
+    outcome_.rebuildable = count.rebuildable;
+    outcome_.missingPieces = missing_;
+    outcome_.damagedPieces = damaged_;
+    std::sort(outcome_.missingPieces.begin(), outcome_.missingPieces.end());
+    std::sort(outcome_.damagedPieces.begin(), outcome_.damagedPieces.end());
+    return false;
+}
+
+// A left piece's range stays as it is until the rebuild; the piece list
+// and the bar go on as if it had been read.
+void JoinJob::SkipPiece(int32_t n) {
+    currentPiece_ = request_.PieceNamed(n);
+    ShowPiece(n);
+    PassOver(n);
+}
+
+// What was copied of a piece found damaged on the way is written over by the rebuild.
+void JoinJob::LeaveCopiedPiece(int32_t n) {
+    meter_.copied = nullptr;
+    meter_.Rewind(done_);
+    PassOver(n);
+}
+
+void JoinJob::ScaleForPausing(int32_t n) {
+    int64_t sumSoFar = 0;
+    for (int32_t k = 1; k <= n; ++k) sumSoFar += sizes_[std::size_t(k)];
+    meter_.PausingScale(sumSoFar, n, PieceCount());
+}
+
+void JoinJob::PassOver(int32_t n) {
+    if (pausing_) ScaleForPausing(n);
+    const int64_t size = sizes_[std::size_t(n)];
+    done_ += size;
+    meter_.Advance(size);
+    seekBeforeNext_ = true;
+    // The hasher counts pieces by their ends: this one's digest is not looked at.
+    if (hasher_) hasher_->EndPiece();
 }
 
 // The big file is written under a temporary name and takes the target's
@@ -146,41 +238,64 @@ bool JoinJob::IsSetFile(const std::string& name) const {
     return false;
 }
 
-// Piece n's file: the piece, or what was rebuilt in its place.
-std::string JoinJob::PieceFile(int32_t n) const {
-    const auto rebuilt = request_.rebuilt.find(n);
-    return rebuilt != request_.rebuilt.end() ? rebuilt->second : request_.PieceNamed(n);
-}
-
 bool JoinJob::ReadPiece(int32_t n) {
-    const std::string name = PieceFile(n);
-    currentPiece_ = request_.PieceNamed(n);
+    const std::string name = request_.PieceNamed(n);
+    currentPiece_ = name;
     int error = 0;
     const int64_t size = FileSizeOf(name, &error);
-    if (size < 0 || SameFile(name, target_)) return Fail(What::CannotReadPiece, size < 0 ? error : 0, n);
+    if (SameFile(name, target_)) return Fail(What::CannotReadPiece, 0, n);
+    if (size < 0) {
+        std::error_code ec;
+        const bool missing = !fs::exists(fs::symlink_status(Paths::Native(name), ec));
+        if (!LeavePiece(n, missing)) return Fail(What::CannotReadPiece, error, n);
+        SkipPiece(n);
+        return true;
+    }
     // Another user's link in a shared folder may lead to a file the user running the join may read and they may not.
     const std::string untrusted = UntrustedLinkTo(name);
     if (!untrusted.empty()) return Fail(What::ReadLinkNotTrusted, 0, n, untrusted);
     if (pausing_) {
+        // A piece of another size than its checksum file says is damaged.
+        if (!expected_.digests.empty() && size != sizes_[std::size_t(n)] && LeavePiece(n, false)) {
+            SkipPiece(n);
+            return true;
+        }
         // Only the pieces reached so far are known.
         sizes_[std::size_t(n)] = size;
-        int64_t sumSoFar = 0;
-        for (int32_t k = 1; k <= n; ++k) sumSoFar += sizes_[std::size_t(k)];
-        meter_.PausingScale(sumSoFar, n, PieceCount());
+        ScaleForPausing(n);
     }
     Stream piece;
     errno = 0;
-    if (!piece.Open(name, "rb", mode_.buffered)) return Fail(What::CannotReadPiece, errno, n);
-    ShowPiece(n);
+    if (!piece.Open(name, "rb", mode_.buffered)) {
+        if (!LeavePiece(n, false)) return Fail(What::CannotReadPiece, errno, n);
+        SkipPiece(n);
+        return true;
+    }
     const int64_t expected = sizes_[std::size_t(n)];
+    if (seekBeforeNext_) {
+        if (!SeekTo(bigOut_.get(), done_)) return Fail(What::SizesDiffer, errno);
+        seekBeforeNext_ = false;
+    }
+    ShowPiece(n);
     Reserve(bigOut_.get(), done_, expected);
     if (hasher_) HashWhileCopying(bigOut_.get(), done_);
     error = 0;
-    if (!Copy(piece.get(), bigOut_.get(), expected, error)) return Fail(What::SizesDiffer, error);
+    if (!Copy(piece.get(), bigOut_.get(), expected, error)) {
+        // A piece that ends early or cannot be read is a damaged one; a
+        // target that cannot be written, or a stop, fails the join.
+        const bool pieceFault = !Stopped() && (error == 0 || std::ferror(piece.get()) != 0);
+        if (!pieceFault || !LeavePiece(n, false)) return Fail(What::SizesDiffer, error);
+        LeaveCopiedPiece(n);
+        return true;
+    }
     errno = 0;
     if (!piece.Close()) return Fail(What::SizesDiffer, errno);
     // A piece that changed since it was measured is not the set's piece.
-    if (FileSizeOf(name) != expected) return Fail(What::SizesDiffer);
+    if (FileSizeOf(name) != expected) {
+        if (!LeavePiece(n, false)) return Fail(What::SizesDiffer);
+        LeaveCopiedPiece(n);
+        return true;
+    }
     if (hasher_) {
         hasher_->EndPiece();
         // Before the next disk goes in, this one's piece is checked.
@@ -199,7 +314,8 @@ bool JoinJob::TakeDigests(int32_t upTo, bool wait) {
         hashed_ += 1;
         // A piece that could not be read back is no damaged piece.
         if (!digest.ok) return Fail(What::CannotReadPiece, digest.error, hashed_);
-        if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)]) {
+        if (IsLeft(hashed_)) continue;  // left to the recovery files: its bytes are not the piece's
+        if (digest.hex != expected_.digests[std::size_t(hashed_ - 1)] && !LeavePiece(hashed_, false)) {
             return Fail(What::PieceDamaged, 0, hashed_, FileNamePart(request_.PieceNamed(hashed_)));
         }
     }
@@ -212,6 +328,22 @@ TransferOutcome JoinJob::Finish() {
     if (hasher_) {
         whole = hasher_->Finish();
         if (!TakeDigests(PieceCount(), true)) return outcome_;
+    }
+    if (!missing_.empty() || !damaged_.empty()) {
+        if (pausing_ && !GatherRecoveryFiles()) return outcome_;
+        // Damage found while copying may be more than the recovery files can make up for.
+        if (!EnoughRecovery()) {
+            hasher_.reset();
+            Undo();
+            view_.SetProgress(0);
+            return outcome_;
+        }
+        if (!RebuildLeftPieces()) return outcome_;
+        // The whole file's bytes came in two goes: they are hashed again as they now lie.
+        Sha256 hash;
+        whole = {};
+        whole.ok = HashFileRange(bigOut_.get(), 0, done_, hash, &whole.error);
+        if (whole.ok) whole.hex = hash.Final();
     }
     if (bigOut_.Size() != done_) {
         Fail(What::SizesDiffer, bigOut_.Error());
@@ -243,6 +375,100 @@ TransferOutcome JoinJob::Finish() {
     RemoveLeftovers(FindLeftovers(request_.piecePrefix, request_.marker));
     outcome_.leftStaging.clear();
     return outcome_;
+}
+
+// Disk by disk: the recovery files the checksum file lists, after the last
+// piece. Those beside the checksum file stay at hand (a split onto disks
+// leaves the index there); each volume is on a disk of its own after the
+// pieces', asked for as a piece's is, and copied beside the target before
+// its disk goes. Too few to rebuild the pieces left is said before any
+// disk is asked for.
+bool JoinJob::GatherRecoveryFiles() {
+    const std::vector<std::string>& names = expected_.recoveryNames;
+    const std::string sums = FolderOf(checksumFile_), drive = FolderOf(request_.piecePrefix);
+    const bool sumsOnDrive = SameFile(sums, drive);
+    std::vector<std::size_t> toCome;
+    uint32_t slicesToCome = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string beside = Paths::InFolder(sums, names[i]), inDrive = Paths::InFolder(drive, names[i]);
+        if (!sumsOnDrive && FileSizeOf(beside) >= 0 && UntrustedLinkTo(beside).empty()) {
+            recoveryFiles_.push_back(beside);
+        } else if (FileSizeOf(inDrive) >= 0 && UntrustedLinkTo(inDrive).empty()) {
+            if (!CopyRecoveryFile(inDrive)) return false;  // the disk in the drive now goes with the next question
+        } else if (i > 0) {
+            toCome.push_back(i);
+            slicesToCome += RecoverySlicesNamed(names[i]);
+        }
+    }
+    if (!recoveryFiles_.empty() && !EnoughRecovery(slicesToCome)) {
+        hasher_.reset();
+        Undo();
+        view_.SetProgress(0);
+        return false;
+    }
+    for (const std::size_t i : toCome) {
+        if (Stopped()) return Fail(What::Stopped);
+        if (!AskForDisk(PieceCount() + static_cast<int32_t>(i), false,
+                        services_.Text(EngineEntry::RecoveryFileInDrive))) {
+            return Fail(What::DisksNotEntered);
+        }
+        view_.RepaintMainWindow();
+        const std::string inDrive = Paths::InFolder(drive, names[i]);
+        // A disk without its volume leaves the others to make up for it.
+        if (FileSizeOf(inDrive) >= 0 && UntrustedLinkTo(inDrive).empty() && !CopyRecoveryFile(inDrive)) return false;
+    }
+    return true;
+}
+
+bool JoinJob::CopyRecoveryFile(const std::string& name) {
+    const std::string copy = TemporaryNameBeside(target_);
+    std::error_code ec;
+    fs::copy_file(Paths::Native(name), Paths::Native(copy), ec);
+    if (ec) {
+        RemoveFile(copy);
+        return Fail(What::CannotCreateBigFile, ec.value());
+    }
+    copies_.Add(copy);
+    recoveryFiles_.push_back(copy);
+    return true;
+}
+
+JoinJob::Copies::~Copies() {
+    locks_.clear();
+    for (const std::string& name : names_) RemoveFile(name);
+}
+
+void JoinJob::Copies::Add(const std::string& name) {
+    names_.push_back(name);
+    // Held while in use: no other run takes it for a leftover.
+    locks_.emplace_back();
+    locks_.back().Take(name);
+}
+
+// The left pieces rebuilt from the recovery files straight into the
+// target, each checked against the checksum file.
+bool JoinJob::RebuildLeftPieces() {
+    const std::vector<int32_t> left = LeftPieces();
+    view_.StartRebuilding(left);
+    const auto progress = [this](int64_t done, int64_t total) {
+        view_.SetProgress(std::max(1, ProgressPosition(done, total)));
+    };
+    const SetRepair repair = RebuildIntoBigFile(expected_, left, recoveryFiles_, bigOut_, services_.stop, progress);
+    if (repair.ok) {
+        outcome_.rebuilt = left;
+        return true;
+    }
+    if (repair.stopped || Stopped()) return Fail(What::Stopped);
+    if (repair.foreignData) return Fail(What::RebuiltPieceDiffers, 0, repair.rebuilt.front());
+    if (repair.rebuildable < repair.missing) {
+        Fail(What::RecoveryTooFew);
+        outcome_.missing = repair.missing;
+        outcome_.rebuildable = repair.rebuildable;
+        outcome_.missingPieces = missing_;
+        outcome_.damagedPieces = damaged_;
+        return false;
+    }
+    return Fail(What::SizesDiffer, repair.error);
 }
 
 void JoinJob::Undo() { bigOut_.Abandon(); }

@@ -2,9 +2,6 @@
 
 #include "io/FileAccess.h"
 #include "engine/JoinJob.h"
-#include "engine/SetCheck.h"
-#include "engine/SetFiles.h"
-#include "engine/SetRepair.h"
 #include "engine/SplitJob.h"
 
 #include <algorithm>
@@ -81,60 +78,5 @@ TransferOutcome TPieceEngine::Join(int32_t maxBuffer, const std::string& marker,
     FillRequest(request, maxBuffer, marker, pauseMode);
     TransferOutcome outcome = JoinJob(std::move(request), services_).Run();
     Remember(outcome);
-    using What = TransferOutcome::What;
-    const bool lost = outcome.what == What::PieceDamaged || outcome.what == What::PieceMissing;
-    if (!useChecksums_ || checksumFilePath_.empty()) return outcome;
-    if (!PausesBeforePieces(pauseMode, piecePrefix_)) {
-        if (lost) JoinWithRebuiltPieces(maxBuffer, marker, pauseMode, outcome);
-    } else if (lost || outcome.what == What::CannotReadPiece) {
-        // Pieces that come disk by disk are checked one at a time: the set is never at hand as a whole.
-        outcome.recoveryNeedsOneFolder = !LoadSet(piecePrefix_, marker, bigFilePath_).read.set.recoveryNames.empty();
-    }
     return outcome;
-}
-
-void TPieceEngine::ShowRecoveryProgress(int64_t done, int64_t total) {
-    if (services_.view != nullptr) services_.view->SetProgress(std::max(1, ProgressPosition(done, total)));
-}
-
-// The join failed on a missing or damaged piece: where recovery files lie
-// beside the set, the bad pieces are rebuilt into temporary files (the
-// user's pieces stay as they are) and the join runs again with those.
-void TPieceEngine::JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
-                                         TransferOutcome& outcome) {
-    const LoadedSet loaded = LoadSet(piecePrefix_, marker, bigFilePath_);
-    if (!loaded.Ok() || loaded.recoveryFiles.empty()) return;
-    const std::string folder = FolderOf(piecePrefix_);
-    const std::vector<int32_t> bad = BadPieces(loaded.read.set, marker, folder);
-    const SetRepair repair =
-        RebuildPieces(loaded.read.set, marker, folder, bad, loaded.recoveryFiles, RebuildInto::Temporaries,
-                      services_.stop, [this](int64_t done, int64_t total) { ShowRecoveryProgress(done, total); });
-    if (services_.view != nullptr) services_.view->SetProgress(0);
-    if (!repair.ok) {
-        if (repair.stopped) {
-            outcome.what = TransferOutcome::What::Stopped;
-        } else if (repair.rebuildable < repair.missing) {
-            outcome.what = TransferOutcome::What::RecoveryTooFew;
-            outcome.missing = repair.missing;
-            outcome.rebuildable = repair.rebuildable;
-        }  // else: the recovery files are another file's; the piece stays damaged
-        return;
-    }
-    JoinRequest request;
-    FillRequest(request, maxBuffer, marker, pauseMode);
-    // Locked while the join reads them: no other run takes them for leftovers.
-    std::vector<FileLock> inUse(repair.files.size());
-    for (std::size_t i = 0; i < repair.rebuilt.size(); ++i) {
-        request.rebuilt[repair.rebuilt[i]] = repair.files[i];
-        inUse[i].Take(repair.files[i]);
-    }
-    const std::string checksums = checksumFilePath_;
-    outcome = JoinJob(request, services_).Run();
-    outcome.checksumFile = checksums;  // the one the rebuild went by
-    Remember(outcome);
-    for (const auto& [n, file] : request.rebuilt) {
-        std::error_code ec;
-        std::filesystem::remove(Paths::Native(file), ec);
-    }
-    if (outcome.Ok()) outcome.rebuilt = repair.rebuilt;
 }

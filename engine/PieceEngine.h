@@ -80,9 +80,6 @@ private:
     // Keeps what the transfer learnt: the pieces' count and sizes, the
     // checksum file, the piece last in transfer.
     void Remember(const TransferOutcome& outcome);
-    void JoinWithRebuiltPieces(int32_t maxBuffer, const std::string& marker, PauseMode pauseMode,
-                               TransferOutcome& outcome);
-    void ShowRecoveryProgress(int64_t done, int64_t total);
 
     std::string bigFilePath_;
     std::string piecePrefix_;

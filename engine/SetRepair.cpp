@@ -202,8 +202,9 @@ SetRepair PutInPlace(const RecoveryRepair& request, const std::vector<int32_t>& 
 }  // namespace
 
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
-                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles) {
-    SetRepair repair = From(CountRebuildable(RequestFor(set, marker, folder, bad, recoveryFiles)));
+                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
+                           uint32_t slicesToCome) {
+    SetRepair repair = From(CountRebuildable(RequestFor(set, marker, folder, bad, recoveryFiles), slicesToCome));
     repair.ok = true;
     return repair;
 }
@@ -231,9 +232,42 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
             return repair;
         }
     }
-    if (into == RebuildInto::Pieces) return PutInPlace(request, bad, repair);
+    (void)into;  // the one place there is
+    return PutInPlace(request, bad, repair);
+}
+
+SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>& bad,
+                             const std::vector<std::string>& recoveryFiles, OutputFile& target,
+                             const std::atomic<bool>* stop, const RecoveryProgress& progress) {
+    RecoveryRepair request;
+    request.recoveryFiles = recoveryFiles;
+    request.name = set.bigFileName;
+    request.pieceSizes = set.sizes;
+    for (const int32_t n : bad) request.lost.push_back(n - 1);
+    request.memoryLimit = kRecoveryMemoryBytes;
+    request.stop = stop;
+    request.progress = progress;
+    request.into = &target;
+    const RecoveryResult result = RepairPieces(request);
+    SetRepair repair = From(result);
+    if (!result.ok) return repair;
+    std::vector<int64_t> starts(1, 0);
+    for (const int64_t size : set.sizes) starts.push_back(starts.back() + size);
+    // The recovery files may be those of another file of the same name and size.
+    for (const int32_t n : bad) {
+        const auto i = static_cast<std::size_t>(n) - 1;
+        Sha256 hash;
+        int error = 0;
+        const bool read = HashFileRange(target.get(), starts[i], set.sizes[i], hash, &error);
+        if (!read || hash.Final() != set.digests[i]) {
+            repair.foreignData = read;
+            repair.error = error;
+            repair.rebuilt = {n};
+            repair.reason = "piece " + std::to_string(n) + " came out different from its checksum";
+            return repair;
+        }
+    }
     repair.rebuilt = bad;
-    repair.files = request.outputs;
     repair.ok = true;
     return repair;
 }

@@ -7,6 +7,8 @@
 #include "engine/ChecksumFile.h"
 #include "recovery/Recovery.h"
 
+class OutputFile;
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -96,16 +98,26 @@ struct SetRepair {
 };
 
 enum class RebuildInto {
-    Temporaries,  // new files beside the pieces; the caller uses and removes them
-    Pieces,       // the pieces' own names, replacing what is there
+    Pieces,  // the pieces' own names, replacing what is there
 };
 
-// What the recovery files can do for the `bad` pieces (numbers from 1).
+// What the recovery files can do for the `bad` pieces (numbers from 1);
+// volumes still to come count with `slicesToCome` recovery slices.
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
-                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles);
+                           const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
+                           uint32_t slicesToCome = 0);
 
 // Rebuilds the `bad` pieces; nothing is written when not all of them can be.
 SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const std::string& folder,
                         const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
                         RebuildInto into, const std::atomic<bool>* stop = nullptr,
                         const RecoveryProgress& progress = {});
+
+// Rebuilds the `bad` pieces (numbers from 1) straight into `target`, the big
+// file a join writes, which holds every other piece of `set` at its offset:
+// nothing beside the pieces is read or written but the recovery files. Each
+// rebuilt piece's range is checked against the checksum file (`foreignData`
+// and the piece in `rebuilt` when it differs).
+SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>& bad,
+                             const std::vector<std::string>& recoveryFiles, OutputFile& target,
+                             const std::atomic<bool>* stop = nullptr, const RecoveryProgress& progress = {});

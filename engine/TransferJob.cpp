@@ -10,7 +10,8 @@ TransferJob::TransferJob(const TransferServices& services, bool split, const Tra
       pausing_(PausesBeforePieces(request.pauseMode, request.piecePrefix)),
       mode_(request.maxBuffer),
       meter_(view_),
-      sizes_(request.pieceSizes) {
+      sizes_(request.pieceSizes),
+      pieceStem_(FileNamePart(request.piecePrefix) + request.marker) {
     outcome_.split = split;
     if (sizes_.empty()) sizes_.push_back(0);
 }
@@ -21,6 +22,7 @@ TransferOutcome TransferJob::Reported(TransferOutcome outcome) const {
     outcome.pieceSizes = sizes_;
     outcome.checksumFile = checksumFile_;
     outcome.currentPiece = currentPiece_;
+    outcome.pieceStem = pieceStem_;
     return outcome;
 }
 
@@ -51,7 +53,7 @@ bool TransferJob::Fail(What what, int error, int32_t piece, std::string file) {
     return false;
 }
 
-bool TransferJob::AskForDisk(int32_t n, bool diskFull) {
+bool TransferJob::AskForDisk(int32_t n, bool diskFull, const std::string& line) {
     std::string question = services_.Text(EngineEntry::ReadyForDiskNumber);
     if (diskFull) {
         std::string full = services_.Text(EngineEntry::NoRoomOnDisk);
@@ -59,7 +61,9 @@ bool TransferJob::AskForDisk(int32_t n, bool diskFull) {
         if (!full.empty() && full.back() != ' ') full += ' ';
         question = full + question;
     }
-    return view_.AskYesNo(question + std::to_string(n) + "?", services_.Text(EngineEntry::ChangeDisk),
+    question += std::to_string(n) + "?";
+    if (!line.empty()) question += "\n" + line;
+    return view_.AskYesNo(question, services_.Text(EngineEntry::ChangeDisk),
                           diskFull ? TransferView::Icon::Exclamation : TransferView::Icon::Question);
 }
 

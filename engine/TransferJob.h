@@ -67,8 +67,9 @@ protected:
     virtual void Undo() = 0;
 
     // Asks for disk n: "Ready for diskette/file number n?", or with the
-    // full-disk warning in front; false when the answer is No.
-    bool AskForDisk(int32_t n, bool diskFull);
+    // full-disk warning in front, and `line` under it where there is one;
+    // false when the answer is No.
+    bool AskForDisk(int32_t n, bool diskFull, const std::string& line = {});
     // Piece n is the one in transfer: named, listed with its size, selected.
     void ShowPiece(int32_t n);
     // The bar from 0, the piece list empty.
@@ -105,6 +106,7 @@ protected:
     std::vector<int64_t> sizes_;  // sizes_[n] is piece n's size; element 0 holds no piece
     std::string currentPiece_;    // the piece in transfer
     std::string checksumFile_;    // the set's checksum file, once known
+    const std::string pieceStem_;  // the pieces' file name up to the number
 
 private:
     int32_t listed_ = 0;  // pieces whose size the view lists

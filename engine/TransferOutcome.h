@@ -37,6 +37,7 @@ struct TransferOutcome {
         UnprovenPieces,       // `untouched`: files named like pieces after the new set, not the older set's
         BigFileChanged,       // the big file changed while it was split
         ReadLinkNotTrusted,   // `file`, a link on the way to a file of the set, belongs to another user
+        RebuiltPieceDiffers,  // a join: rebuilt `piece` differs from its checksum (another file's recovery files)
     };
 
     What what = What::Done;
@@ -60,9 +61,12 @@ struct TransferOutcome {
     int64_t recoveryBytes = 0;
     std::vector<int32_t> rebuilt;
     int32_t missing = 0, rebuildable = 0;
-    // A join disk by disk found a piece missing or damaged in a set with
-    // recovery files, which need every piece at hand at once.
-    bool recoveryNeedsOneFolder = false;
+    // Too many lost for the recovery files (RecoveryTooFew): every piece
+    // missing and every one damaged (wrong size, unreadable, other bytes).
+    std::vector<int32_t> missingPieces, damagedPieces;
+    // The pieces' file name up to the number ("Setup.exe.Quorved_"), so
+    // that pieces named by number can be named by file too; empty when not known.
+    std::string pieceStem;
 
     // What the engine keeps of the transfer, however it ended. The pieces'
     // sizes as the transfer left them (pieceSizes[n] is piece n's, element 0

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What the engine shows while it works. The main window implements it on its
 // controls; tests use a recording implementation.
@@ -27,6 +28,9 @@ public:
     // A free-space piece came out shorter than shown (the disk filled up
     // before its end): the size list shows what was written instead.
     virtual void CorrectPieceSize(int32_t index, const std::string& text) { (void)index, (void)text; }
+    // A join rebuilds these pieces (numbers from 1) from the recovery files:
+    // the SetProgress calls that follow are the rebuild's, from its start.
+    virtual void StartRebuilding(const std::vector<int32_t>& pieces) { (void)pieces; }
 };
 
 // The catalogue entries the engine shows, by their entry numbers. A plain
@@ -36,6 +40,8 @@ enum Id : int {
     ReadyForDiskNumber = 55,  // "Ready for diskette/file number "
     ChangeDisk = 56,          // "Change diskette", the caption of the disk questions
     NoRoomOnDisk = 230,       // "No available space on this diskette! "
+    // Later than the catalogue (texts/ answers them from its later texts).
+    RecoveryFileInDrive = 100001,  // a line under a disk question: a recovery file goes in the drive
 };
 }  // namespace EngineEntry
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class OutputFile;
+
 // Why something failed: errno where the system gave one (0 otherwise) and a
 // reason in words, for logs and for the caller to translate into its own.
 struct RecoveryError {
@@ -102,9 +104,14 @@ struct RecoveryRepair {
     int64_t memoryLimit = 256 << 20;
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
+    // Into the big file itself (a join): `into` holds every sound piece at
+    // its offset in the big file; the sound slices are read from it and the
+    // lost pieces' ranges written into it at their offsets, so no piece file
+    // is read or written (`pieces` and `outputs` are not used).
+    OutputFile* into = nullptr;
 };
 
-// Rebuilds the lost pieces into `outputs`. Sound packets of our set only:
+// Rebuilds the lost pieces into `outputs` (or into `into`). Sound packets of our set only:
 // damaged packets and other sets' files are passed over. When the recovery
 // data cannot rebuild every lost piece, nothing is written and `missing` and
 // `rebuildable` say how far short it falls. On a failure or a stop, the
@@ -112,5 +119,11 @@ struct RecoveryRepair {
 RecoveryResult RepairPieces(const RecoveryRepair& request);
 
 // What the recovery files present can do for these lost pieces, without
-// rebuilding anything: `missing` and `rebuildable` as above.
-RecoveryResult CountRebuildable(const RecoveryRepair& request);
+// rebuilding anything: `missing` and `rebuildable` as above. Volumes not at
+// hand yet (on disks still to come) count with their `slicesToCome`
+// recovery slices, as long as a file of the set (its index) is present.
+RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome = 0);
+
+// The recovery slices a volume holds, as its name says
+// (<stem>.volNN+MM.par2 holds MM); 0 for any other name.
+uint32_t RecoverySlicesNamed(const std::string& name);

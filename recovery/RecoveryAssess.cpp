@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <set>
+#include <string>
 #include <utility>
 
 namespace RecoveryDetail {
@@ -35,7 +36,8 @@ const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResu
 
 }  // namespace
 
-Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result) {
+Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result,
+                  uint32_t slicesToCome) {
     Assessment a;
     a.set = OurSet(request, scan);
     std::set<std::size_t> trusted;
@@ -60,7 +62,8 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
         if (s.exponent < Gf16::kOrder) a.usable.push_back(s);
     std::sort(a.usable.begin(), a.usable.end(),
               [](const Par2::FoundSlice& x, const Par2::FoundSlice& y) { return x.exponent < y.exponent; });
-    if (a.lostSlices.size() <= a.usable.size()) {
+    const std::size_t usable = a.usable.size() + slicesToCome;
+    if (a.lostSlices.size() <= usable) {
         result.rebuildable = result.missing;
     } else {
         // As many of the lost pieces as fit, those touching the fewest slices first.
@@ -70,7 +73,7 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
         for (const auto& r : ranges) {
             std::set<int64_t> more = taken;
             for (int64_t s = r.first; s < r.last; ++s) more.insert(s);
-            if (more.size() > a.usable.size()) break;
+            if (more.size() > usable) break;
             taken.swap(more);
             ++result.rebuildable;
         }
@@ -79,19 +82,34 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
 }
 
 bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
-    bool ok = request.pieces.size() == request.pieceSizes.size() && request.outputs.size() == request.lost.size();
-    for (const int piece : request.lost) ok = ok && piece >= 0 && std::size_t(piece) < request.pieces.size();
+    bool ok = request.into != nullptr ||
+              (request.pieces.size() == request.pieceSizes.size() && request.outputs.size() == request.lost.size());
+    for (const int piece : request.lost) ok = ok && piece >= 0 && std::size_t(piece) < request.pieceSizes.size();
     if (!ok) result.failure = Error(EINVAL, "the pieces, their sizes and the outputs do not match");
     return ok;
 }
 
 }  // namespace RecoveryDetail
 
-RecoveryResult CountRebuildable(const RecoveryRepair& request) {
+RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome) {
     RecoveryResult result;
     if (!RecoveryDetail::ValidRequest(request, result)) return result;
     const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
-    RecoveryDetail::Assess(request, scan, result);
+    RecoveryDetail::Assess(request, scan, result, slicesToCome);
     result.ok = true;
     return result;
+}
+
+uint32_t RecoverySlicesNamed(const std::string& name) {
+    // <stem>.volNN+MM.par2: MM recovery slices from exponent NN on.
+    const std::string end = ".par2";
+    const std::string::size_type vol = name.rfind(".vol");
+    if (vol == std::string::npos || name.size() < end.size() ||
+        name.compare(name.size() - end.size(), end.size(), end) != 0)
+        return 0;
+    const std::string::size_type plus = name.find('+', vol);
+    if (plus == std::string::npos || plus > name.size() - end.size()) return 0;
+    const std::string count = name.substr(plus + 1, name.size() - end.size() - plus - 1);
+    if (count.empty() || count.size() > 5 || count.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return uint32_t(std::stoul(count));
 }

@@ -17,8 +17,10 @@ struct Assessment {
     std::vector<Par2::FoundSlice> usable;
 };
 
-// Fills `passedOver`, `missing` and `rebuildable` of result.
-Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result);
+// Fills `passedOver`, `missing` and `rebuildable` of result; `slicesToCome`
+// recovery slices of the set, not at hand yet, count as usable.
+Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result,
+                  uint32_t slicesToCome = 0);
 
 // False, with the failure in result, when the request's lists do not match.
 bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result);

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -103,7 +105,7 @@ private:
             if (i < inputs_) {
                 if (isLost_[i]) continue;
                 read = [this, i](std::size_t at, std::size_t size, unsigned char* buffer) {
-                    return big_.Read(int64_t(i) * sliceSize_ + int64_t(at), size, buffer, result_.failure);
+                    return ReadBig(int64_t(i) * sliceSize_ + int64_t(at), size, buffer);
                 };
                 const uint16_t constant = Par2::InputConstant(i);
                 for (std::size_t j = 0; j < m_; ++j) powers[j] = Gf16::Power(constant, chosen_[j].exponent);
@@ -133,6 +135,17 @@ private:
         return true;
     }
 
+    // A sound slice's bytes: from the pieces, or from the big file being
+    // rebuilt, where a sound slice lies within sound pieces only.
+    bool ReadBig(int64_t offset, std::size_t size, unsigned char* buffer) {
+        if (request_.into == nullptr) return big_.Read(offset, size, buffer, result_.failure);
+        const int64_t end = std::min<int64_t>(offset + int64_t(size), total_);
+        const auto inside = std::size_t(std::max<int64_t>(end - offset, 0));
+        std::memset(buffer + inside, 0, size - inside);  // the last slice is padded with zeros
+        if (inside == 0 || ReadAllAt(fileno(request_.into->get()), buffer, inside, offset)) return true;
+        return Fail(errno, errno == 0 ? "the joined file is shorter than it should be" : "cannot read the joined file");
+    }
+
     bool ReadRecovery(std::size_t j, std::size_t at, std::size_t size, unsigned char* buffer) {
         const std::string& name = request_.recoveryFiles[chosen_[j].file];
         PositionedReader& file = recoveryFiles_[chosen_[j].file];
@@ -151,6 +164,12 @@ private:
                 const int64_t from = std::max(begin, starts_[piece]);
                 const int64_t to = std::min(end, starts_[piece] + request_.pieceSizes[piece]);
                 if (from >= to) continue;
+                // Only the lost piece's part of a slice that straddles a sound one is written.
+                if (request_.into != nullptr) {
+                    if (!request_.into->WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from))
+                        return Fail(request_.into->Error(), "cannot write the joined file");
+                    continue;
+                }
                 if (!outputs[p].WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from - starts_[piece]))
                     return Fail(errno, "cannot write " + request_.outputs[p]);
             }
@@ -193,6 +212,16 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     if (!ChooseSlices(a, inverse, chosen)) {
         result.rebuildable = 0;
         result.failure = Error(0, "the recovery data present cannot solve for these pieces");
+        return result;
+    }
+    if (request.into != nullptr) {
+        // What the join wrote through the stream must be there for the reads.
+        if (std::fflush(request.into->get()) != 0) {
+            result.failure = Error(errno, "cannot write the joined file");
+            return result;
+        }
+        std::vector<OutputFile> none;
+        result.ok = Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(none);
         return result;
     }
     std::vector<OutputFile> outputs(request.lost.size());

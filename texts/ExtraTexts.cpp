@@ -271,13 +271,6 @@ const ExtraRow kRows[] = {
       "Filen är återskapad och kontrollerad; den mindre filen nummer %1 byggdes upp igen med "
       "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
-    {Extra::RecoveryNeedsOneFolder,
-     {"The recovery files of this set can rebuild it: copy all smaller files and the recovery files into one folder "
-      "and join from there.",
-      "Uppsättningens återställningsfiler kan återskapa den: kopiera alla mindre filer och återställningsfilerna till "
-      "en och samma mapp och sätt ihop filen därifrån.",
-      "Die Wiederherstellungsdateien dieses Satzes können es neu erstellen: Kopieren Sie alle Teile und die "
-      "Wiederherstellungsdateien in einen gemeinsamen Ordner und fügen Sie die Datei von dort aus zusammen."}},
     {Extra::RebuiltPieceDiffers,
      {"Smaller file %1 came out different from its checksum: the recovery files belong to another version of the file. "
       "Nothing was changed.",
@@ -355,6 +348,32 @@ const ExtraRow kRows[] = {
      {"The folder %1 does not exist.", "Mappen %1 finns inte.", "Der Ordner %1 existiert nicht."}},
     {Extra::SetFilesFilter,
      {"Checksum and recovery files", "Kontrollsummefiler och återställningsfiler", "Prüfsummen- und Wiederherstellungsdateien"}},
+
+    // A join rebuilding lost pieces straight into its target.
+    {Extra::RebuiltPiecesLeftAsTheyWere,
+     {"The smaller files on the disk were left as they were; a repair can rebuild them in place.",
+      "De mindre filerna på skivan lämnades som de var; en reparation kan återskapa dem på plats.",
+      "Die Teile auf dem Datenträger blieben unverändert; eine Reparatur kann sie an Ort und Stelle neu "
+      "erstellen."}},
+    {Extra::MissingPiecesList,
+     {"Missing smaller files: %1.", "Mindre filer som saknas: %1.", "Fehlende Teile: %1."}},
+    {Extra::DamagedPiecesList,
+     {"Damaged smaller files: %1.", "Skadade mindre filer: %1.", "Beschädigte Teile: %1."}},
+    {Extra::RecoveryShortByOne,
+     {"Recovery files that can rebuild one more smaller file would have been needed.",
+      "Det hade behövts återställningsfiler som räcker till ytterligare en mindre fil.",
+      "Es wären Wiederherstellungsdateien nötig gewesen, die einen Teil mehr neu erstellen können."}},
+    {Extra::RecoveryShortBy,
+     {"Recovery files that can rebuild %1 more smaller files would have been needed.",
+      "Det hade behövts återställningsfiler som räcker till ytterligare %1 mindre filer.",
+      "Es wären Wiederherstellungsdateien nötig gewesen, die %1 Teile mehr neu erstellen können."}},
+    {Extra::RebuildingPiece,
+     {"Rebuilding smaller file %1", "Återskapar mindre fil %1", "Teil %1 wird neu erstellt"}},
+    {Extra::RebuildingPieces,
+     {"Rebuilding smaller files %1", "Återskapar mindre filer %1", "Teile %1 werden neu erstellt"}},
+    {Extra::RecoveryFileInDrive,
+     {"A recovery file goes in this drive.", "En återställningsfil ska in i den här enheten.",
+      "In dieses Laufwerk gehört eine Wiederherstellungsdatei."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -414,6 +433,20 @@ std::string PieceNumbers(const std::vector<int32_t>& numbers) {
     return list;
 }
 
+std::string EngineText(Language lang, EngineEntry::Id entry) {
+    if (entry == EngineEntry::RecoveryFileInDrive) return ExtraText(lang, Extra::RecoveryFileInDrive);
+    return Catalogue().Text(lang, static_cast<int>(entry));
+}
+
+std::string NamedPieces(const std::vector<int32_t>& numbers, const std::string& stem) {
+    // Beyond a dozen, the names would bury the numbers.
+    if (stem.empty() || numbers.size() > 12) return PieceNumbers(numbers);
+    std::string list;
+    for (const int32_t n : numbers)
+        list += (list.empty() ? "" : ", ") + std::to_string(n) + " (" + stem + std::to_string(n) + ")";
+    return list;
+}
+
 std::string InputRefusal(Language lang, const std::string& name, bool split, const std::string& marker) {
     std::error_code ec;
     if (std::filesystem::is_directory(Paths::Native(name), ec))
@@ -443,7 +476,8 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
         if (!outcome.rebuilt.empty()) {
             return FillIn(ExtraText(lang, outcome.rebuilt.size() == 1 ? Extra::RestoredWithRebuiltPiece
                                                                       : Extra::RestoredWithRebuiltPieces),
-                          {PieceNumbers(outcome.rebuilt)});
+                          {NamedPieces(outcome.rebuilt, outcome.pieceStem)}) +
+                   "\n" + ExtraText(lang, Extra::RebuiltPiecesLeftAsTheyWere);
         }
         return outcome.checked ? ExtraText(lang, Extra::RestoredAndChecked) : catalogue.Text(lang, Entry::FileRestored);
     case What::Stopped: return ExtraText(lang, Extra::Stopped);
@@ -476,10 +510,21 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::HashingFailed: text = ExtraText(lang, Extra::HashingFailed); break;
     case What::TargetInSet: text = FillIn(ExtraText(lang, Extra::TargetInSet), {outcome.file}); break;
     case What::LinkNotTrusted: text = FillIn(ExtraText(lang, Extra::LinkNotTrusted), {outcome.file}); break;
-    case What::RecoveryTooFew:
+    case What::RecoveryTooFew: {
         text = FillIn(ExtraText(lang, Extra::RecoveryTooFew),
                       {std::to_string(outcome.missing), std::to_string(outcome.rebuildable)});
+        if (!outcome.missingPieces.empty())
+            text += "\n" + FillIn(ExtraText(lang, Extra::MissingPiecesList),
+                                  {NamedPieces(outcome.missingPieces, outcome.pieceStem)});
+        if (!outcome.damagedPieces.empty())
+            text += "\n" + FillIn(ExtraText(lang, Extra::DamagedPiecesList),
+                                  {NamedPieces(outcome.damagedPieces, outcome.pieceStem)});
+        const int32_t shortBy = outcome.missing - outcome.rebuildable;
+        if (shortBy == 1) text += "\n" + ExtraText(lang, Extra::RecoveryShortByOne);
+        if (shortBy > 1) text += "\n" + FillIn(ExtraText(lang, Extra::RecoveryShortBy), {std::to_string(shortBy)});
         break;
+    }
+    case What::RebuiltPieceDiffers: text = FillIn(ExtraText(lang, Extra::RebuiltPieceDiffers), {piece}); break;
     case What::RecoveryNotWritten: text = ExtraText(lang, Extra::RecoveryFilesNotWritten); break;
     case What::RecoveryFailed: text = ExtraText(lang, Extra::RecoveryFailed); break;
     case What::SplitRunning: text = ExtraText(lang, Extra::SplitRunning); break;
@@ -493,7 +538,6 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;
-    if (outcome.recoveryNeedsOneFolder) text += "\n" + ExtraText(lang, Extra::RecoveryNeedsOneFolder);
     if (!outcome.leftStaging.empty())
         text += "\n" + FillIn(ExtraText(lang, Extra::InterruptedSplitLeft), {outcome.leftStaging});
     return text;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/TransferOutcome.h"
+#include "engine/TransferView.h"
 #include "texts/TextCatalogue.h"
 
 enum class Extra {
@@ -70,7 +71,6 @@ enum class Extra {
     RestoredWithRebuiltPieces,  // %1 piece numbers, "2, 5"
     RestoredWithRebuiltPiece,   // %1 piece number
     RebuiltPieceDiffers,        // %1 piece number
-    RecoveryNeedsOneFolder,     // a join disk by disk cannot rebuild: how to let it
 
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"
@@ -94,6 +94,16 @@ enum class Extra {
     FolderMissing,          // %1 the name
     SetFilesFilter,         // the join dialog's filter of checksum and recovery files
 
+    // A join rebuilding lost pieces straight into its target.
+    RebuiltPiecesLeftAsTheyWere,  // after a join with rebuilt pieces: the pieces on disk, and repair
+    MissingPiecesList,            // %1 pieces by number and name
+    DamagedPiecesList,            // %1 pieces by number and name
+    RecoveryShortByOne,           // the recovery files fall one piece short
+    RecoveryShortBy,              // %1 how many more pieces the recovery files would have to rebuild
+    RebuildingPiece,              // progress; %1 piece number
+    RebuildingPieces,             // progress; %1 piece numbers
+    RecoveryFileInDrive,          // a line under the disk question of a join asking for a recovery file
+
     Count  // not a text
 };
 
@@ -101,6 +111,10 @@ enum class Extra {
 const std::string& ExtraText(Language lang, Extra id);
 // The text in LanguageIndex's language.
 const std::string& ExtraText(Extra id);
+
+// The engine's texts in language lang: the catalogue's entries, and those
+// later than the catalogue from here.
+std::string EngineText(Language lang, EngineEntry::Id entry);
 
 // text with %1, %2, ... replaced by values[0], values[1], ...
 std::string FillIn(const std::string& text, const std::vector<std::string>& values);
@@ -126,3 +140,8 @@ std::string NamesList(const std::vector<std::string>& names);
 
 // "2, 5": piece numbers as the texts list them.
 std::string PieceNumbers(const std::vector<int32_t>& numbers);
+
+// "2 (Setup.exe.Quorved_2), 5 (Setup.exe.Quorved_5)": pieces by number and
+// file name (stem + number); by number alone when there is no stem or the
+// names would make the list too long to read.
+std::string NamedPieces(const std::vector<int32_t>& numbers, const std::string& stem);

@@ -371,6 +371,28 @@ struct SignalOnText : std::streambuf {
     }
 };
 
+// A join that rebuilds a lost piece shows the set's totals while it copies
+// (the checksum file's, not the pieces found), then the rebuild, and prints
+// every rebuilt piece by number and name.
+TEST(Cli, JoinShowsTheSetsTotalsAndTheRebuild) {
+    TempFolder dir;
+    WriteFile(dir / "f", PatternBytes(300000));
+    ASSERT_EQ(RunQuorvel({"split", dir / "f", "--size", "100000", "--recovery", "2"}).status, 0);
+    std::remove((dir / "f.Quorved_2").c_str());
+    std::remove((dir / "f.Quorved_3").c_str());
+    std::istringstream in;
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"join", dir / "f.Quorved_1", "--to", dir / "joined"}, in, out, err, 200), 0) << err.str();
+    EXPECT_EQ(ReadFile(dir / "joined"), PatternBytes(300000));
+    EXPECT_NE(err.str().find(" of 293 kB"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("file 3 of 3"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("100% \xC2\xB7 Rebuilding smaller files 2, 3"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(),
+              "The file is restored and checked; smaller files 2 (f.Quorved_2), 3 (f.Quorved_3) were rebuilt from the "
+              "recovery files.\nThe smaller files on the disk were left as they were; a repair can rebuild them in "
+              "place.\n");
+}
+
 // A stop counts while the last piece is read (its name in the progress
 // line), and no more once the joined file is in place (its success text).
 TEST(CliSignals, AStopCountsOnlyUntilTheJoinedFileIsInPlace) {
@@ -603,7 +625,9 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     std::remove(first.c_str());
     o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, "The file is restored and checked; smaller file 1 was rebuilt from the recovery files.\n");
+    EXPECT_EQ(o.out,
+              "The file is restored and checked; smaller file 1 (Setup.exe.Quorved_1) was rebuilt from the recovery "
+              "files.\nThe smaller files on the disk were left as they were; a repair can rebuild them in place.\n");
     EXPECT_EQ(ReadFile(dir / "joined"), ReadFile(file));
     EXPECT_FALSE(std::filesystem::exists(first));
     std::remove((dir / "joined").c_str());
@@ -619,9 +643,10 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     EXPECT_EQ(FolderEntries(dir.Path()), before);
     o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(
-        o.err,
-        "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(o.err,
+              "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was "
+              "changed.\nDamaged smaller files: 1 (Setup.exe.Quorved_1), 2 (Setup.exe.Quorved_2), 3 "
+              "(Setup.exe.Quorved_3).\nRecovery files that can rebuild one more smaller file would have been needed.\n");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 
     // Recovery files of an earlier file of the same name and size are not

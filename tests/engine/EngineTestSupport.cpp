@@ -52,6 +52,27 @@ SmallDisk::~SmallDisk() {
 #endif
 }
 
+ReadOnlyView::ReadOnlyView(const std::string& folder, const std::string& at) : at_(at) {
+#ifdef __linux__
+    std::error_code ec;
+    fs::create_directory(at, ec);
+    if (mount(folder.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) return;
+    mounted_ = true;
+    if (mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        umount2(at_.c_str(), MNT_DETACH);
+        mounted_ = false;
+    }
+#else
+    (void)folder;
+#endif
+}
+
+ReadOnlyView::~ReadOnlyView() {
+#ifdef __linux__
+    if (mounted_) umount2(at_.c_str(), MNT_DETACH);
+#endif
+}
+
 std::string PatternBytes(int64_t count, unsigned seed) {
     std::string bytes(static_cast<std::size_t>(count), '\0');
     uint32_t state = seed * 2654435761u + 12345u;
@@ -119,6 +140,7 @@ std::string EnglishText(int entry) {
     case EngineEntry::ReadyForDiskNumber: return "Ready for diskette/file number ";
     case EngineEntry::ChangeDisk: return "Change diskette";
     case EngineEntry::NoRoomOnDisk: return "No available space on this diskette! ";
+    case EngineEntry::RecoveryFileInDrive: return "A recovery file goes in this drive.";
     default: return "<" + std::to_string(entry) + ">";
     }
 }

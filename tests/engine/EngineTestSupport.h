@@ -42,6 +42,22 @@ private:
     bool mounted_ = false;
 };
 
+// `folder` seen read-only at `at` (a bind mount, remounted read-only) for as
+// long as it lives, as a write-protected disk shows it. Needs root and
+// Linux; Mounted() says whether it worked.
+class ReadOnlyView {
+public:
+    ReadOnlyView(const std::string& folder, const std::string& at);
+    ~ReadOnlyView();
+    ReadOnlyView(const ReadOnlyView&) = delete;
+    ReadOnlyView& operator=(const ReadOnlyView&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string at_;
+    bool mounted_ = false;
+};
+
 // Bytes that differ from position to position, so that a piece copied from
 // the wrong offset is noticed.
 std::string PatternBytes(int64_t count, unsigned seed = 1);
@@ -88,6 +104,11 @@ public:
     void RepaintPieceList() override { calls.push_back("RepaintList"); }
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override { calls.push_back("RepaintMain"); }
+    void StartRebuilding(const std::vector<int32_t>& pieces) override {
+        std::string call = "Rebuild";
+        for (const int32_t n : pieces) call += " " + std::to_string(n);
+        calls.push_back(call);
+    }
     void CorrectPieceSize(int32_t index, const std::string& text) override {
         calls.push_back("Correct " + std::to_string(index) + " " + text);
         if (index >= 0 && std::size_t(index) < lines.size()) lines[std::size_t(index)] = text;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <map>
@@ -36,30 +37,21 @@ struct Set {
     std::string Expected(int n) const { return big.substr(std::size_t(n - 1) * 1000, 1000); }
 };
 
-TEST(SetRepair, RebuildsBadPiecesBesideThemOrInTheirPlace) {
-    struct Case {
-        RebuildInto into;
-        std::vector<int32_t> bad;
-    } const cases[] = {{RebuildInto::Temporaries, {2, 5}}, {RebuildInto::Pieces, {1, 4}}};
-    for (const auto& c : cases) {
+TEST(SetRepair, RebuildsBadPiecesInTheirPlace) {
+    for (const std::vector<int32_t>& bad : {std::vector<int32_t>{2, 5}, std::vector<int32_t>{1, 4}}) {
         Set set(2);
-        std::remove(set.Piece(c.bad[0]).c_str());
-        WriteFile(set.Piece(c.bad[1]), set.Expected(c.bad[1]).substr(1) + "!");  // one byte off, same size
-        ASSERT_EQ(BadPieces(set.sums, kMarker, set.dir.Path()), c.bad);
+        std::remove(set.Piece(bad[0]).c_str());
+        WriteFile(set.Piece(bad[1]), set.Expected(bad[1]).substr(1) + "!");  // one byte off, same size
+        ASSERT_EQ(BadPieces(set.sums, kMarker, set.dir.Path()), bad);
         const auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
-        const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), c.bad, recovery, c.into);
+        const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), bad, recovery, RebuildInto::Pieces);
         ASSERT_TRUE(repair.ok) << repair.reason;
-        EXPECT_EQ(repair.rebuilt, c.bad);
-        for (std::size_t i = 0; i < c.bad.size(); ++i) {
-            EXPECT_TRUE(FileHolds(repair.files[i], set.Expected(c.bad[i])));
-            EXPECT_EQ(repair.files[i] == set.Piece(c.bad[i]), c.into == RebuildInto::Pieces);
+        EXPECT_EQ(repair.rebuilt, bad);
+        for (std::size_t i = 0; i < bad.size(); ++i) {
+            EXPECT_TRUE(FileHolds(repair.files[i], set.Expected(bad[i])));
+            EXPECT_EQ(repair.files[i], set.Piece(bad[i]));
         }
-        if (c.into == RebuildInto::Temporaries) {  // the user's pieces as they were
-            EXPECT_FALSE(Exists(set.Piece(c.bad[0])));
-            EXPECT_EQ(ReadFile(set.Piece(c.bad[1])).back(), '!');
-        } else {
-            EXPECT_TRUE(BadPieces(set.sums, kMarker, set.dir.Path()).empty());
-        }
+        EXPECT_TRUE(BadPieces(set.sums, kMarker, set.dir.Path()).empty());
     }
 }
 
@@ -87,26 +79,220 @@ protected:
     }
 };
 
-TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesWithoutTouchingThem) {
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> Contents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& name : FolderEntries(folder)) {
+        const std::string path = folder + kPathSeparator + name;
+        contents[name] = fs::is_directory(path) ? "<folder>" : ReadFile(path);
+    }
+    return contents;
+}
+
+// Lost pieces, wherever they are in the set and however they are lost, are
+// rebuilt straight into the target: the pieces' folder is left as it was,
+// the rebuild has a bar of its own, and the totals are the set's.
+TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesIntoItsTarget) {
     const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
     ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
     EXPECT_FALSE(read.set.recoveryNames.empty());  // the split listed its recovery files
-    std::remove(Piece(2).c_str());
-    WriteFile(Piece(4), "damaged");
-    // Disk by disk the set is never at hand as a whole: the join says how to let it rebuild.
-    const TransferOutcome diskByDisk = t.engine.Join(100000, kMarker, PauseMode::Always);
-    EXPECT_EQ(diskByDisk, (PieceOutcome{What::CannotReadPiece, 2}));
-    EXPECT_TRUE(diskByDisk.recoveryNeedsOneFolder);
-    EXPECT_FALSE(Exists(dir / "joined"));
+    fs::create_directory(dir / "out");
+    const std::string target = dir / "out" + kPathSeparator + "joined";
+    enum class Loss { Missing, OtherBytes, WrongSize, Unreadable };
+    struct Case {
+        std::vector<std::pair<int, Loss>> lost;
+    } const cases[] = {
+        {{{1, Loss::Missing}}},
+        {{{3, Loss::Missing}}},
+        {{{5, Loss::WrongSize}}},
+        {{{2, Loss::Missing}, {4, Loss::OtherBytes}}},  // the damage found while copying
+        {{{1, Loss::Unreadable}, {5, Loss::Missing}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int32_t> numbers;
+        for (const auto& [n, loss] : c.lost) {
+            numbers.push_back(n);
+            const std::string piece = Piece(n);
+            std::remove(piece.c_str());
+            if (loss == Loss::OtherBytes) WriteFile(piece, PatternBytes(1000, 7));
+            if (loss == Loss::WrongSize) WriteFile(piece, "damaged");
+            if (loss == Loss::Unreadable) fs::create_directory(piece);
+        }
+        const std::map<std::string, std::string> before = Contents(dir.Path());
+        t.view = RecordingView();
+        JoinInto(target);
+        const TransferOutcome outcome = Join();
+        ASSERT_EQ(outcome, What::Done) << numbers[0];
+        EXPECT_EQ(outcome.rebuilt, numbers);
+        EXPECT_TRUE(outcome.checked);
+        EXPECT_TRUE(FileHolds(target, bytes));
+        EXPECT_TRUE(Contents(dir.Path()) == before) << "the pieces' folder changed";
+        // Five pieces listed, the bar through every byte of the set before
+        // the rebuild starts; the rebuild's own bar then ends at its end.
+        EXPECT_EQ(t.view.lines, std::vector<std::string>(5, "1000"));
+        const auto rebuild = std::find(t.view.calls.begin(), t.view.calls.end(), "Rebuild" + [&] {
+            std::string list;
+            for (const int32_t n : numbers) list += " " + std::to_string(n);
+            return list;
+        }());
+        ASSERT_NE(rebuild, t.view.calls.end());
+        EXPECT_NE(std::find(t.view.calls.begin(), rebuild, "Progress 1000"), rebuild);
+        EXPECT_NE(std::find(rebuild, t.view.calls.end(), "Progress 1000"), t.view.calls.end());
+        for (const auto& [n, loss] : c.lost) {
+            fs::remove_all(Piece(n));
+            WriteFile(Piece(n), bytes.substr(std::size_t(n - 1) * 1000, 1000));
+        }
+        fs::remove(target);
+    }
+}
+
+// Pieces on a write-protected disk: the join rebuilds into its target and
+// writes nothing beside them (it could not).
+TEST_F(RecoveryTransfer, JoinRebuildsFromAReadOnlyFolder) {
+    std::remove(Piece(3).c_str());
+    const std::map<std::string, std::string> before = Contents(dir.Path());
+    TempFolder elsewhere;
+    const std::string disk = elsewhere / "disk";
+    ReadOnlyView view(dir.Path(), disk);
+    if (!view.Mounted()) GTEST_SKIP() << "mounting is not permitted here";
+    const std::string target = elsewhere / "joined";
+    t.engine.SetPiecePrefix(disk + kPathSeparator + "Setup.exe");
+    JoinInto(target);
     const TransferOutcome outcome = Join();
     ASSERT_EQ(outcome, What::Done);
-    EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{2, 4}));
-    EXPECT_TRUE(outcome.checked);
+    EXPECT_EQ(outcome.rebuilt, std::vector<int32_t>{3});
+    EXPECT_TRUE(FileHolds(target, bytes));
+    std::map<std::string, std::string> after = Contents(disk);
+    EXPECT_TRUE(after == before);
+}
+
+// Recovery files of another version of the file rebuild other bytes: the
+// join fails naming the piece, and the older file at the target's name
+// stays as it was.
+TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
+    std::string other = bytes;
+    other[2500] ^= 1;
+    TempFolder elsewhere;
+    WriteFile(elsewhere / "Setup.exe", other);
+    EngineUnderTest split;
+    split.engine.SetUseChecksums(true);
+    split.engine.SetRecovery(2);
+    split.engine.SetBigFilePath(elsewhere / "Setup.exe");
+    split.engine.SetPiecePrefix(elsewhere / "Setup.exe");
+    split.Plan({1000, 1000, 1000, 1000, 1000});
+    ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
+    for (const auto& name : FolderEntries(elsewhere.Path()))
+        if (name.find(".par2") != std::string::npos) WriteFile(dir / name, ReadFile(elsewhere / name));
+    std::remove(Piece(3).c_str());
+    WriteFile(dir / "joined", "older");
+    const std::vector<std::string> entries = FolderEntries(dir.Path());
+    JoinInto(dir / "joined");
+    const TransferOutcome outcome = Join();
+    EXPECT_EQ(outcome, (PieceOutcome{What::RebuiltPieceDiffers, 3}));
+    EXPECT_EQ(ReadFile(dir / "joined"), "older");
+    EXPECT_EQ(FolderEntries(dir.Path()), entries);
+}
+
+// Disk by disk from one folder: the lost piece's range is left, and the
+// recovery files beside the pieces rebuild it; their copies are gone after.
+TEST_F(RecoveryTransfer, JoinDiskByDiskFromOneFolderRebuilds) {
+    std::remove(Piece(2).c_str());
+    std::vector<std::string> entries = FolderEntries(dir.Path());
+    const TransferOutcome outcome = t.engine.Join(100000, kMarker, PauseMode::Always);
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, std::vector<int32_t>{2});
     EXPECT_TRUE(FileHolds(dir / "joined", bytes));
-    EXPECT_FALSE(Exists(Piece(2)));
-    EXPECT_EQ(ReadFile(Piece(4)), "damaged");
-    EXPECT_EQ(FolderEntries(dir.Path()).size(),
-              12u);  // nothing rebuilt is left: big, joined, 4 pieces, sums, 5 recovery
+    EXPECT_EQ(t.view.questions.size(), 5u);  // the pieces' disks; the recovery files were in the drive
+    entries.push_back("joined");
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(FolderEntries(dir.Path()), entries);
+}
+
+// A set split onto disks (each volume of the recovery files on a disk of its
+// own, the index beside the checksum file), joined disk by disk.
+class RecoveryDisks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(file, bytes);
+        fs::create_directory(drive);
+        EngineUnderTest split;
+        split.engine.SetBigFilePath(file);
+        split.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
+        split.engine.SetUseChecksums(true);
+        split.engine.SetRecovery(2);
+        split.view.onQuestion = [&] { TakeOut(); };
+        split.Plan({1000, 1000, 1000, 1000, 1000});
+        ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
+        TakeOut();
+        disks.erase(disks.begin());  // what was in the drive before disk 1
+        ASSERT_GE(disks.size(), 7u);  // five pieces and at least two volumes
+        fs::remove(file);
+    }
+    // The disk in the drive goes out, with what is on it.
+    void TakeOut() {
+        disks.emplace_back();
+        for (const auto& name : FolderEntries(drive)) {
+            disks.back()[name] = ReadFile(drive + kPathSeparator + name);
+            fs::remove(drive + kPathSeparator + name);
+        }
+    }
+    // Answers each disk question with that disk in the drive.
+    void PutInDisks(RecordingView& view) {
+        view.onQuestion = [this, &view] {
+            for (const auto& name : FolderEntries(drive)) fs::remove(drive + kPathSeparator + name);
+            const std::string& text = view.questions.back().text;
+            const std::size_t at = text.find_first_of("0123456789");
+            const auto n = std::size_t(std::stoi(text.substr(at)));
+            if (n >= 1 && n <= disks.size())
+                for (const auto& [name, content] : disks[n - 1]) WriteFile(drive + kPathSeparator + name, content);
+        };
+    }
+    TransferOutcome JoinDiskByDisk(EngineUnderTest& t) {
+        t.engine.SetUseChecksums(true);
+        t.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
+        t.engine.SetBigFilePath(file);
+        t.engine.SetPieceCount(1);
+        PutInDisks(t.view);
+        return t.engine.Join(100000, kMarker, PauseMode::Always);
+    }
+
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe", drive = dir / "drive", bytes = PatternBytes(5000);
+    std::vector<std::map<std::string, std::string>> disks;  // disks[n - 1]: disk n's files
+};
+
+TEST_F(RecoveryDisks, AJoinAsksForTheRecoveryDisksAfterTheLastPiece) {
+    disks[2].clear();                                        // piece 3 lost
+    disks[3].begin()->second = PatternBytes(1000, 3);        // piece 4 damaged, found while copying
+    std::vector<std::string> before = FolderEntries(dir.Path());
+    EngineUnderTest t;
+    const TransferOutcome outcome = JoinDiskByDisk(t);
+    ASSERT_EQ(outcome, What::Done);
+    EXPECT_EQ(outcome.rebuilt, (std::vector<int32_t>{3, 4}));
+    EXPECT_TRUE(FileHolds(file, bytes));
+    ASSERT_EQ(t.view.questions.size(), disks.size());
+    for (std::size_t n = 1; n <= disks.size(); ++n) {
+        const std::string question = EnglishText(55) + std::to_string(n) + "?";
+        EXPECT_EQ(t.view.questions[n - 1].text,
+                  n <= 5 ? question : question + "\nA recovery file goes in this drive.");
+    }
+    before.push_back("Setup.exe");
+    std::sort(before.begin(), before.end());
+    EXPECT_EQ(FolderEntries(dir.Path()), before);  // no copy of a recovery file left beside the target
+}
+
+TEST_F(RecoveryDisks, TooManyLostIsSaidBeforeAnyRecoveryDiskIsAskedFor) {
+    for (const int n : {1, 3, 5}) disks[std::size_t(n - 1)].clear();
+    WriteFile(file, "older");
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    EngineUnderTest t;
+    const TransferOutcome outcome = JoinDiskByDisk(t);
+    EXPECT_EQ(outcome, What::RecoveryTooFew);
+    EXPECT_EQ(outcome.missingPieces, (std::vector<int32_t>{1, 3, 5}));
+    EXPECT_EQ(outcome.rebuildable, 2);
+    EXPECT_EQ(t.view.questions.size(), 5u);
+    EXPECT_EQ(ReadFile(file), "older");
+    EXPECT_EQ(FolderEntries(dir.Path()), before);
 }
 
 // A new split over a set with recovery files: done, the older recovery
@@ -190,14 +376,22 @@ TEST(RecoveryOnDisks, EachVolumeGoesToADiskOfItsOwn) {
     }
 }
 
-TEST_F(RecoveryTransfer, JoinWithTooManyLostSaysHowManyAndWritesNothing) {
-    for (const int n : {1, 3, 5}) std::remove(Piece(n).c_str());
+// More lost than the recovery files can rebuild is said before anything is
+// written, naming every missing and every damaged piece.
+TEST_F(RecoveryTransfer, JoinWithTooManyLostNamesThemAllAndWritesNothing) {
+    for (const int n : {1, 3}) std::remove(Piece(n).c_str());
+    WriteFile(Piece(5), "damaged");
     const std::vector<std::string> before = FolderEntries(dir.Path());
+    t.view = RecordingView();
     const TransferOutcome outcome = Join();
     EXPECT_EQ(outcome, What::RecoveryTooFew);
     EXPECT_EQ(outcome.missing, 3);
     EXPECT_EQ(outcome.rebuildable, 2);
+    EXPECT_EQ(outcome.missingPieces, (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(outcome.damagedPieces, std::vector<int32_t>{5});
+    EXPECT_EQ(outcome.pieceStem, "Setup.exe.Quorved_");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
+    EXPECT_TRUE(t.view.lines.empty());  // not a piece shown: nothing was under way
 }
 
 }  // namespace

@@ -348,4 +348,44 @@ TEST(ExtraTexts, EveryLanguageHasEveryTextWithTheSamePlaces) {
     EXPECT_EQ(FillIn("Piece %1 of %2, %3 and 100%", {"3", "/a %1"}), "Piece 3 of /a %1, %3 and 100%");
 }
 
+// A join's outcome names every piece it rebuilt, or every one it lacks and
+// how far the recovery files fall short, in every language; names give way
+// to numbers only in long lists.
+TEST(ExtraTexts, AJoinsOutcomeNamesEveryPieceRebuiltOrLost) {
+    TransferOutcome rebuilt;
+    rebuilt.rebuilt = {1, 4};
+    rebuilt.checked = true;
+    rebuilt.pieceStem = "Setup.exe.Quorved_";
+    TransferOutcome tooFew;
+    tooFew.what = TransferOutcome::What::RecoveryTooFew;
+    tooFew.missing = 5;
+    tooFew.rebuildable = 2;
+    tooFew.missingPieces = {1, 3};
+    tooFew.damagedPieces = {2, 6, 9};
+    tooFew.pieceStem = "Setup.exe.Quorved_";
+    for (int l = 0; l < kLanguageCount; ++l) {
+        const auto lang = static_cast<Language>(l);
+        const std::string done = OutcomeText(lang, rebuilt);
+        EXPECT_NE(done.find("1 (Setup.exe.Quorved_1), 4 (Setup.exe.Quorved_4)"), std::string::npos) << done;
+        EXPECT_NE(done.find(ExtraText(lang, Extra::RebuiltPiecesLeftAsTheyWere)), std::string::npos) << done;
+        const std::string failed = OutcomeText(lang, tooFew);
+        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::MissingPiecesList),
+                                     {"1 (Setup.exe.Quorved_1), 3 (Setup.exe.Quorved_3)"})),
+                  std::string::npos)
+            << failed;
+        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::DamagedPiecesList),
+                                     {"2 (Setup.exe.Quorved_2), 6 (Setup.exe.Quorved_6), 9 (Setup.exe.Quorved_9)"})),
+                  std::string::npos)
+            << failed;
+        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::RecoveryShortBy), {"3"})), std::string::npos) << failed;
+    }
+    tooFew.rebuildable = 4;
+    EXPECT_NE(OutcomeText(Language::English, tooFew).find(ExtraText(Language::English, Extra::RecoveryShortByOne)),
+              std::string::npos);
+    std::vector<int32_t> many;
+    for (int32_t n = 1; n <= 20; ++n) many.push_back(n);
+    EXPECT_EQ(NamedPieces(many, "x_"), PieceNumbers(many));
+    EXPECT_EQ(NamedPieces({7}, ""), "7");
+}
+
 }  // namespace

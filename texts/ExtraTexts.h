@@ -88,6 +88,24 @@ enum class Extra {
     PieceNotPlaced,         // %1 piece number: rebuilt, but it could not take its name
     PiecesNotPlaced,        // %1 piece numbers
 
+    // Checking and repairing a set, in the window and on the command line.
+    CheckCommand,          // menu item, with its access key
+    CheckHint,             // "short|long"
+    RepairCommand,         // menu item, with its access key
+    RepairHint,            // "short|long"
+    CheckingPieces,        // status while the check runs
+    RepairingPieces,       // status while the repair runs
+    AllPiecesMatch,        // %1 piece count
+    BadPiecesFound,        // %1 bad pieces, %2 piece count
+    BadPieceMissing,       // %1 piece number, %2 its file name
+    BadPieceWrongSize,     // %1 piece number, %2 its file name, %3 bytes found, %4 bytes expected
+    BadPieceUnreadable,    // %1 piece number, %2 its file name
+    BadPieceDamaged,       // %1 piece number, %2 its file name
+    BadPieceLink,          // %1 piece number, %2 its file name, %3 another user's link on the way
+    RecoveryShortBy,       // %1 pieces' worth of recovery data that would still be needed
+    RepairToRebuild,       // a check found pieces the recovery files can rebuild: how
+    RepairNothingToDo,     // %1 piece count: a repair found every piece intact
+
     Count  // not a text
 };
 

@@ -494,14 +494,16 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(dir / "Setup.exe.Quorved_3", piece);
     o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\n");
+    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
     EXPECT_TRUE(o.out.empty());
 #ifndef _WIN32
     EXPECT_EQ(Shell(program), 1);
 #endif
     std::remove(second.c_str());
+    // Every bad piece is named, not only the first.
     o = RunQuorvel({"check", dir / "Setup.exe.Quorved_1"});
-    EXPECT_EQ(o.err, "File is missing: " + second + "\n");
+    EXPECT_EQ(o.err, "File is missing: " + second +
+                         "\nSmaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
 
     // As a killed split leaves it: begun, no checksum written yet.
     const std::string begun = good.substr(0, good.find("# size 3 100000\n") + 16);
@@ -541,7 +543,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
         {{"check", third},
          1,
          "",
-         "File is missing: " + first +
+         "File is missing: " + first + "\nSmaller file 3 has the wrong size: 5 bytes instead of 100000." +
              "\n2 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"},
         {{"repair", third}, 0, "Rebuilt from the recovery files and checked: smaller files 1, 3.\n", ""},
         {{"check", third},

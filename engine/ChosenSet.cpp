@@ -10,6 +10,12 @@
 #include <chrono>
 #include <system_error>
 #include <thread>
+#ifdef _WIN32
+#include <filesystem>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -75,7 +81,7 @@ std::vector<int32_t> CheckedSet::BadNumbers() const {
 }
 
 CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, const std::atomic<bool>* stop,
-                          const SetProgress& progress) {
+                          const CheckProgress& progress) {
     CheckedSet checked;
     checked.prefix = prefix;
     checked.loaded = LoadSet(prefix, marker);
@@ -199,8 +205,18 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
     return checked;
 }
 
+bool MayRepairIn(const std::string& folder) {
+#ifdef _WIN32
+    std::error_code ec;
+    return std::filesystem::is_directory(Paths::Native(folder), ec) &&
+           _waccess(Paths::Native(folder).c_str(), 2) == 0;
+#else
+    return access(Paths::Native(folder).c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
 RepairedSet RepairChosenSet(const std::string& prefix, const std::string& marker, const std::atomic<bool>* stop,
-                            const SetProgress& progress) {
+                            const CheckProgress& progress) {
     RepairedSet repaired;
     repaired.check = CheckChosenSet(prefix, marker, stop, progress);
     const CheckedSet& check = repaired.check;

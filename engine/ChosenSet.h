@@ -16,7 +16,7 @@
 
 // Bytes done out of bytes to do; called on the caller's thread. A repair
 // calls it for its check, then again from 0 for its rebuilding.
-using SetProgress = std::function<void(int64_t done, int64_t total)>;
+using CheckProgress = std::function<void(int64_t done, int64_t total)>;
 
 // One piece that is not as the checksum file says.
 struct BadPiece {
@@ -79,7 +79,7 @@ struct CheckedSet {
 // whole file's on a thread of its own meanwhile; then counts what the
 // recovery files can rebuild.
 CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker,
-                          const std::atomic<bool>* stop = nullptr, const SetProgress& progress = {});
+                          const std::atomic<bool>* stop = nullptr, const CheckProgress& progress = {});
 
 struct RepairedSet {
     CheckedSet check;  // the set as it was found
@@ -94,8 +94,12 @@ struct RepairedSet {
     bool Ok() const { return check.loaded.Ok() && !check.stopped && (check.bad.empty() || repair.ok); }
 };
 
+// Whether rebuilt pieces can be put into `folder`: it is there and may be
+// written (a read-only mount may not, whoever asks).
+bool MayRepairIn(const std::string& folder);
+
 // Checks the set as CheckChosenSet does, then rebuilds its bad pieces in
 // place from its recovery files; nothing is written unless every bad piece
 // can be rebuilt and comes out as the checksum file says.
 RepairedSet RepairChosenSet(const std::string& prefix, const std::string& marker,
-                            const std::atomic<bool>* stop = nullptr, const SetProgress& progress = {});
+                            const std::atomic<bool>* stop = nullptr, const CheckProgress& progress = {});

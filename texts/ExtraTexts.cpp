@@ -401,6 +401,10 @@ const ExtraRow kRows[] = {
      {"All %1 smaller files match their checksums; there was nothing to repair.",
       "Alla %1 mindre filer stämmer med sina kontrollsummor; det fanns inget att reparera.",
       "Alle %1 Teile stimmen mit ihren Prüfsummen überein; es gab nichts zu reparieren."}},
+    {Extra::RepairFolderReadOnly,
+     {"The smaller files cannot be repaired where they are: the folder %1 cannot be written.",
+      "De mindre filerna kan inte repareras där de ligger: det går inte att skriva i mappen %1.",
+      "Die Teile können nicht an ihrem Ort repariert werden: In den Ordner %1 kann nicht geschrieben werden."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

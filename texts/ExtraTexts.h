@@ -105,6 +105,7 @@ enum class Extra {
     RecoveryShortBy,       // %1 pieces' worth of recovery data that would still be needed
     RepairToRebuild,       // a check found pieces the recovery files can rebuild: how
     RepairNothingToDo,     // %1 piece count: a repair found every piece intact
+    RepairFolderReadOnly,  // %1 the pieces' folder, which cannot be written
 
     Count  // not a text
 };

@@ -34,6 +34,8 @@ TEST_F(MainLayout, ToolButtonsRunTheMenuCommandsLeftToRight) {
         {Find<QToolButton>("JoinFilesBtn"), Parts().JoinFiles},
         {Parts().FindPlaceToBigFileBtn, Parts().FindPlaceToBigFile},
         {Parts().DoJoinBtn, Parts().DoJoin},
+        {Parts().CheckSmallFilesBtn, Parts().CheckSmallFiles},
+        {Parts().RepairSmallFilesBtn, Parts().RepairSmallFiles},
         {Parts().StopBtn, Find<QAction>("Stop")},
         {Parts().ExitBtn, Parts().Exit},
         {Parts().HintBtn, Parts().Hint},

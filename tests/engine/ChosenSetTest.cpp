@@ -73,6 +73,7 @@ TEST(ChosenSet, AGoodSetMatchesWithItsWholeFileAndCountsItsBytes) {
 TEST(ChosenSet, NamesEveryBadPieceAndWhatTheRecoveryFilesCanDo) {
     Set set(2);
     std::remove(set.Piece(2).c_str());
+    fs::remove(set.Piece(3));
     fs::create_directory(set.Piece(3));
     WriteFile(set.Piece(4), "short");
     WriteFile(set.Piece(5), set.Expected(5).substr(1) + "!");  // same size, one byte off

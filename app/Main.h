@@ -254,8 +254,6 @@ private:
     void ShowSetResult(const struct RepairedSet& result, bool repair);
     // Repair is offered only where the prepared set's folder can be written.
     void UpdateRepairCommand();
-    // The window stays wide enough for the whole tool bar.
-    void KeepToolBarWhole();
 
     // ======== What the window works with, and its own bookkeeping.
     TPieceEngine& engine_;

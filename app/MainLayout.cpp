@@ -1,14 +1,12 @@
 // The main window put together from its parts, its texts, and its hints in
 // the status bar.
 #include <QApplication>
-#include <QLayout>
 #include <QCursor>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/Main.h"
 #include "app/ToolIcons.h"
@@ -49,18 +47,6 @@ void TMain::ApplyTexts() {
     status_.ApplyTexts();
     ShowRecoveryPlan();
     smallFiles_->lblNrFiles->clear();
-    KeepToolBarWhole();
-}
-
-void TMain::KeepToolBarWhole() {
-    // A tool bar narrower than its buttons hides the last ones behind an
-    // extension arrow; the help button's caption differs by language.
-    QLayout* frame = layout();
-    if (frame == nullptr) return;
-    frame->activate();
-    const QSize content = frame->minimumSize();
-    const int bar = toolBar_->sizeHint().width();
-    setMinimumSize(std::max(content.width(), bar), content.height());
 }
 
 bool TMain::event(QEvent* e) {

@@ -85,3 +85,19 @@ TEST_F(MainLayout, EachControlIsDrawnInsideItsGroup) {
     for (int i = 1; i < 3; ++i) EXPECT_LE(column[i - 1]->geometry().bottom(), column[i]->geometry().top());
     EXPECT_EQ(Main().statusBar()->objectName(), "StatusBar");
 }
+
+// At its smallest, in the language with the longest captions, the window
+// still shows every tool button: none hides behind the tool bar's extension arrow.
+TEST_F(MainLayout, TheToolBarIsWholeAtTheSmallestWindow) {
+    for (const ::Language language : {::Language::English, ::Language::German}) {
+        Main().ChooseLanguage(language);
+        Main().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+        Main().resize(1, 1);  // as small as the window lets itself be
+        QTest::qWait(20);
+        const QWidget* last = Parts().HintBtn;
+        ASSERT_TRUE(last->isVisible()) << int(language);
+        EXPECT_LE(last->geometry().right(), Parts().SpeedBar->contentsRect().right()) << int(language);
+        EXPECT_GE(Main().width(), Parts().SpeedBar->sizeHint().width()) << int(language);
+    }
+}

@@ -162,6 +162,19 @@ TEST(ChosenSet, StopEndsTheCheckAndTheRepairLeavingThePiecesAsTheyWere) {
         EXPECT_TRUE(checked.stopped);
         EXPECT_FALSE(checked.Ok());
     }
+    {
+        // Stopped once the first piece is read: no other piece is read after it.
+        Set set(0);
+        std::remove(set.file.c_str());
+        std::atomic<bool> stop{false};
+        int64_t lastDone = 0;
+        const CheckedSet checked = CheckChosenSet(set.file, kMarker, &stop, [&](int64_t done, int64_t) {
+            lastDone = done;
+            if (done > 0) stop = true;
+        });
+        EXPECT_TRUE(checked.stopped);
+        EXPECT_EQ(lastDone, 1000);
+    }
     Set set(2);
     std::remove(set.Piece(2).c_str());
     WriteFile(set.Piece(3), "short");

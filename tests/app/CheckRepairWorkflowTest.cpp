@@ -117,6 +117,13 @@ TEST_F(CheckRepairWorkflow, AGoodSetIsCheckedOnTheWorkerWithTheWindowLocked) {
     EXPECT_EQ(Status1(), "All 3 smaller files match their checksums.");
     ExpectEnabled({"CheckSmallFiles", "RepairSmallFiles", "JoinFiles"}, true);
     EXPECT_FALSE(IsEnabled("Stop"));
+
+    // Without its checksum file there is nothing to check against: said, and why.
+    ASSERT_TRUE(QFile::remove(prefix + ".Quorved_sha256"));
+    Run(Parts().CheckSmallFilesBtn, Piece(prefix, 2));
+    ASSERT_EQ(modal.Messages().size(), 2u);
+    ExpectBox(modal.Messages().back(), "The File Quorvel",
+              "There is no checksum file for this set: " + prefix + ".Quorved_sha256", ModalSeam::Icon::Stop);
 }
 
 // The set prepared for joining is the one checked, without a dialog; the

@@ -568,9 +568,18 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     EXPECT_FALSE(std::filesystem::exists(first));
     std::remove((dir / "joined").c_str());
 
-    // Three lost of three: nothing changes.
+    // Three lost of three: check names each and how far the recovery files
+    // fall short; nothing changes.
     for (int n = 1; n <= 3; ++n) WriteFile(dir / ("Setup.exe.Quorved_" + std::to_string(n)), "x");
     const std::vector<std::string> before = FolderEntries(dir.Path());
+    o = RunQuorvel({"check", third});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "Smaller file 1 has the wrong size: 1 bytes instead of 100000.\n"
+              "Smaller file 2 has the wrong size: 1 bytes instead of 100000.\n"
+              "Smaller file 3 has the wrong size: 1 bytes instead of 100000.\n"
+              "3 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"
+              "Recovery data for 1 more smaller files would be needed to rebuild them all.\n");
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(

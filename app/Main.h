@@ -177,6 +177,9 @@ public slots:
     void JoinFilesClick();
     void FindPlaceToBigFileClick();
     void DoJoinClick();
+    // check and repair a set against its checksum file
+    void CheckSmallFilesClick();
+    void RepairSmallFilesClick();
     // stop
     void StopClick();
     // size display and plan
@@ -243,9 +246,19 @@ private:
     void RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
                      std::function<void(const TransferOutcome&)> then);
     void TransferFinished(const TransferOutcome& outcome);
+    TTransferRunner& Runner();  // made on first use
     void LockForTransfer(bool running);
     void ShowTransferStatus();  // the bar, the piece list and status panel 1 while a transfer runs
     void ShowPendingPieces();
+
+    // ---- checking and repairing a set (MainCheck.cpp)
+    // The prefix of the set the check and repair work on: the one prepared
+    // for joining, else that of a piece the user picks. Empty when none.
+    std::string SetToCheck(bool repair);
+    void RunSetCommand(bool repair);
+    void ShowSetResult(const struct RepairedSet& result, bool repair);
+    // Repair is offered only where the prepared set's folder can be written.
+    void UpdateRepairCommand();
 
     // ======== What the window works with, and its own bookkeeping.
     TPieceEngine& engine_;

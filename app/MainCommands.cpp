@@ -47,6 +47,9 @@ void TMainMenus::Build(QMenuBar* bar, TMain& main) {
     JoinFiles = item(File1, "JoinFiles");
     FindPlaceToBigFile = item(File1, "FindPlaceToBigFile");
     DoJoin = item(File1, "DoJoin");
+    N4 = Named(File1->addSeparator(), "N4");
+    CheckSmallFiles = item(File1, "CheckSmallFiles");
+    RepairSmallFiles = item(File1, "RepairSmallFiles");
     N3 = Named(File1->addSeparator(), "N3");
     Stop = item(File1, "Stop");
     N1 = Named(File1->addSeparator(), "N1");
@@ -75,6 +78,8 @@ void TMainMenus::Build(QMenuBar* bar, TMain& main) {
         {JoinFiles, Qt::CTRL | Qt::Key_D},
         {FindPlaceToBigFile, Qt::CTRL | Qt::Key_E},
         {DoJoin, Qt::CTRL | Qt::Key_J},
+        {CheckSmallFiles, Qt::CTRL | Qt::Key_K},
+        {RepairSmallFiles, Qt::CTRL | Qt::Key_R},
         {Exit, Qt::CTRL | Qt::Key_Q},
         {Stop, Qt::Key_Escape},
     };
@@ -103,6 +108,8 @@ void TMainMenus::Connect(TMain& main) {
         {JoinFiles, &TMain::JoinFilesClick},
         {FindPlaceToBigFile, &TMain::FindPlaceToBigFileClick},
         {DoJoin, &TMain::DoJoinClick},
+        {CheckSmallFiles, &TMain::CheckSmallFilesClick},
+        {RepairSmallFiles, &TMain::RepairSmallFilesClick},
         {Stop, &TMain::StopClick},
         {ClearRegistry, &TMain::ClearRegistryClick},
         {Exit, &TMain::ExitClick},
@@ -153,6 +160,10 @@ void TMainMenus::ApplyTexts() {
     Stop->setText(FromStd(ExtraText(Extra::StopCommand)));
     ApplyHint(Stop, FromStd(ExtraText(Extra::StopHint)));
     About->setText(FromStd(ExtraText(Extra::AboutMenuItem)));
+    CheckSmallFiles->setText(FromStd(ExtraText(Extra::CheckCommand)));
+    ApplyHint(CheckSmallFiles, FromStd(ExtraText(Extra::CheckHint)));
+    RepairSmallFiles->setText(FromStd(ExtraText(Extra::RepairCommand)));
+    ApplyHint(RepairSmallFiles, FromStd(ExtraText(Extra::RepairHint)));
 
     const std::pair<QMenu*, Entry> menus[] = {
         {File1, Entry::FileMenu},      {ChangeOfDisk, Entry::PauseMenu}, {Memory1, Entry::MemoryMenu},
@@ -167,7 +178,7 @@ void TMainMenus::CheckLanguage(Language language) { CheckChoice(languageChoices_
 
 std::vector<QMenu*> TMainMenus::LockedInTransfer() const { return {File1, ChangeOfDisk, Memory1, Filetype, Language1}; }
 
-// ---- the tool bar: the menus' split group, join group, Stop, Exit, the wide help button
+// ---- the tool bar: the menus' split group, join group, check and repair, Stop, Exit, the wide help button
 
 TMainToolBar::TMainToolBar(const TMainMenus& menus, QMainWindow* window) : QToolBar(window) {
     setObjectName(QStringLiteral("SpeedBar"));
@@ -186,6 +197,9 @@ TMainToolBar::TMainToolBar(const TMainMenus& menus, QMainWindow* window) : QTool
     JoinFilesBtn = AddCommand(menus.JoinFiles, ToolIcon::SelectPieces, "JoinFilesBtn");
     FindPlaceToBigFileBtn = AddCommand(menus.FindPlaceToBigFile, ToolIcon::PlaceForBigFile, "FindPlaceToBigFileBtn");
     DoJoinBtn = AddCommand(menus.DoJoin, ToolIcon::Join, "DoJoinBtn");
+    AddGap();
+    CheckSmallFilesBtn = AddCommand(menus.CheckSmallFiles, ToolIcon::CheckPieces, "CheckSmallFilesBtn");
+    RepairSmallFilesBtn = AddCommand(menus.RepairSmallFiles, ToolIcon::RepairPieces, "RepairSmallFilesBtn");
     AddGap();
     StopBtn = AddCommand(menus.Stop, ToolIcon::Stop, "StopBtn");
     menus.Stop->setIconVisibleInMenu(true);  // the one command the File menu shows with its icon

@@ -38,6 +38,7 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
     case ControlGroup::PlaceForPieces: menus_.FindPlaceToSmallFiles->setEnabled(enabled); break;
     case ControlGroup::JoinCommand:
         menus_.DoJoin->setEnabled(enabled);
+        UpdateRepairCommand();  // the prepared set's folder decides
         smallFiles_->CBBaseSize->setEnabled(!enabled && !UseFreeSpace);
         smallFiles_->rbSizeBase->setEnabled(!enabled);
         smallFiles_->rbSizeFree->setEnabled(!enabled);

@@ -29,13 +29,18 @@ void TMain::WaitForTransfer() {
     if (runner_) runner_->Wait();
 }
 
-void TMain::RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
-                        std::function<void(const TransferOutcome&)> then) {
+TTransferRunner& TMain::Runner() {
     if (!runner_) {
         runner_ = std::make_unique<TTransferRunner>(engine_, *this);
         connect(runner_.get(), &TTransferRunner::Delivered, this, &TMain::ShowTransferStatus);
         connect(runner_.get(), &TTransferRunner::Finished, this, &TMain::TransferFinished);
     }
+    return *runner_;
+}
+
+void TMain::RunTransfer(std::function<TransferOutcome(TPieceEngine&)> job, int64_t totalBytes, int32_t pieceCount,
+                        std::function<void(const TransferOutcome&)> then) {
+    Runner();
     afterTransfer_ = std::move(then);
     transferStatus_ = TransferStatus{};
     transferStatus_.totalBytes = totalBytes;

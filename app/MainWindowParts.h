@@ -41,6 +41,8 @@ struct TMainMenus {
     QAction *ChooseSplitAFile = nullptr, *FindPlaceToSmallFiles = nullptr, *DoSplit = nullptr, *N2 = nullptr,
             *JoinFiles = nullptr, *FindPlaceToBigFile = nullptr, *DoJoin = nullptr, *N3 = nullptr, *Stop = nullptr,
             *N1 = nullptr, *ClearRegistry = nullptr, *Exit = nullptr;
+    // Checking and repairing a set against its checksum file.
+    QAction *N4 = nullptr, *CheckSmallFiles = nullptr, *RepairSmallFiles = nullptr;
     QAction *ChangeAlways = nullptr, *ChangeSometimes = nullptr, *ChangeNever = nullptr;
     QAction* MemoryUsage = nullptr;
     QAction* ChooseFiletype = nullptr;
@@ -71,7 +73,7 @@ public:
 
     QToolButton *SplitAFileBtn = nullptr, *FindPlaceToSmallFilesBtn = nullptr, *DoSplitBtn = nullptr,
                 *JoinFilesBtn = nullptr, *FindPlaceToBigFileBtn = nullptr, *DoJoinBtn = nullptr, *StopBtn = nullptr,
-                *ExitBtn = nullptr, *HintBtn = nullptr;
+                *ExitBtn = nullptr, *HintBtn = nullptr, *CheckSmallFilesBtn = nullptr, *RepairSmallFilesBtn = nullptr;
 
 protected:
     void changeEvent(QEvent* e) override;

@@ -12,6 +12,8 @@ namespace {
 
 const QColor kPiece(120, 190, 120);
 const QColor kFolder(235, 190, 70);
+const QColor kTick(60, 190, 90);
+const QColor kSteel(160, 170, 185);
 
 // The colours an icon takes from the palette it is shown on: outlines in the
 // text colour and paper in the base colour keep every shape's edge legible on
@@ -119,6 +121,34 @@ void Draw(QPainter& p, ToolIcon which, const Ink& ink) {
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::white);
         p.drawRect(QRectF(4, 6.9, 8, 2.2));
+        break;
+    }
+    case ToolIcon::CheckPieces:
+        // The pieces, ticked off.
+        p.setBrush(kPiece);
+        Pieces(p, 1.5, 1.5);
+        Pieces(p, 4.5, 2.5);
+        p.setPen(QPen(ink.outline, 3.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(QPolygonF{{8, 10.5}, {10.5, 13.5}, {14.8, 6.5}});
+        p.setPen(QPen(kTick, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF{{8, 10.5}, {10.5, 13.5}, {14.8, 6.5}});
+        break;
+    case ToolIcon::RepairPieces: {
+        // The pieces and a wrench across them.
+        p.setBrush(kPiece);
+        Pieces(p, 1.5, 1.5);
+        Pieces(p, 4.5, 2.5);
+        p.setPen(QPen(ink.outline, 3.6, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8, 14.5), QPointF(11.5, 11));
+        p.setPen(QPen(kSteel, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8, 14.5), QPointF(11.5, 11));
+        // The head: a ring open toward the top right.
+        p.setPen(QPen(ink.outline, 1));
+        p.setBrush(kSteel);
+        p.drawEllipse(QPointF(12.3, 10.2), 3.2, 3.2);
+        p.setBrush(ink.paper);
+        p.drawPolygon(QPolygonF{{12.3, 10.2}, {13.2, 6.6}, {15.9, 9.3}});
         break;
     }
     case ToolIcon::Help: {

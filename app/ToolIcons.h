@@ -8,7 +8,7 @@
 #include <QPalette>
 #include <QPixmap>
 
-enum class ToolIcon { SelectBigFile, PlaceForPieces, Split, SelectPieces, PlaceForBigFile, Join, Exit, Help, Stop };
+enum class ToolIcon { SelectBigFile, PlaceForPieces, Split, SelectPieces, PlaceForBigFile, Join, Exit, Help, Stop, CheckPieces, RepairPieces };
 
 // The icon at 16 x 16 (and 32 x 32 for high-density screens).
 QIcon MakeToolIcon(ToolIcon which, const QPalette& palette = QApplication::palette());

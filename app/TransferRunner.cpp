@@ -150,6 +150,8 @@ bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
     return true;
 }
 
+TransferView& TTransferRunner::WorkerView() { return *relay_; }
+
 void TTransferRunner::Stop() {
     if (!running_) return;
     stop_.store(true);

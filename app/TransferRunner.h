@@ -37,6 +37,12 @@ public:
     bool Start(std::function<TransferOutcome(TPieceEngine&)> job);
     bool Running() const { return running_; }
 
+    // What a job that is no split or join reports through and looks at:
+    // the view the engine is given (calls reach the window's view on its
+    // thread) and the stop flag.
+    TransferView& WorkerView();
+    const std::atomic<bool>& StopFlag() const { return stop_; }
+
     // The engine ends at its next block; a pending disk question is taken as
     // No and a later one is not shown.
     void Stop();

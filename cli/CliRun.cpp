@@ -4,16 +4,16 @@
 #include "cli/CliOptions.h"
 #include "cli/StopSignals.h"
 #include "engine/ChecksumFile.h"
+#include "engine/ChosenSet.h"
 #include "io/FileAccess.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
-#include "engine/SetCheck.h"
 #include "engine/SetFiles.h"
 #include "engine/Staging.h"
-#include "engine/SetRepair.h"
 #include "planning/SizePlan.h"
 #include "texts/ExtraTexts.h"
 #include "texts/ProgressText.h"
+#include "texts/SetReport.h"
 #include "texts/TextCatalogue.h"
 
 #include <cerrno>
@@ -305,10 +305,10 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
     return outcome.Ok() ? 0 : 1;
 }
 
-// The finished set that the chosen file (any piece, or the checksum file
-// itself) belongs to: the pieces numbered after its prefix and marker, as a
-// join takes them. False after saying why there is none.
-bool SetToCheck(const CliOptions& o, std::ostream& err, std::string& prefix, LoadedSet& loaded) {
+// The prefix of the set that the chosen file (any piece, or the checksum
+// file itself) belongs to: the pieces numbered after its prefix and marker,
+// as a join takes them. False after saying why there is none.
+bool SetToCheck(const CliOptions& o, std::ostream& err, std::string& prefix) {
     if (Refused(o.file, false, o.marker, err)) return false;
     int error = 0;
     if (FileSizeOf(o.file, &error) < 0) {
@@ -316,59 +316,46 @@ bool SetToCheck(const CliOptions& o, std::ostream& err, std::string& prefix, Loa
         return false;
     }
     prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
-    loaded = LoadSet(prefix, o.marker);
-    const std::string& sums = loaded.checksumPath;
-    using Status = LoadedSet::Status;
-    switch (loaded.status) {
-    case Status::Ok: return true;
-    case Status::NoChecksumFile:
-        Report(err, FillIn(English(Extra::NoChecksumFile), {ChecksumFileName(prefix, o.marker)}));
-        break;
-    case Status::OtherSet: Report(err, FillIn(English(Extra::ChecksumFileOfOtherSet), {sums, loaded.related})); break;
-    case Status::LinkNotTrusted: Report(err, FillIn(English(Extra::ReadLinkNotTrusted), {loaded.untrustedLink})); break;
-    case Status::Unreadable:
-        if (loaded.read.status == ChecksumRead::Status::Absent)  // gone since it was found
-            Report(err, FillIn(English(Extra::NoChecksumFile), {sums}));
-        else
-            Report(err, FillIn(English(Extra::FileUnreadable), {sums}), loaded.read.error);
-        break;
-    case Status::Damaged:
-        Report(err, loaded.read.line > 0
-                        ? FillIn(English(Extra::ChecksumFileDamagedAt), {sums, std::to_string(loaded.read.line)})
-                        : FillIn(English(Extra::ChecksumFileDamaged), {sums}));
-        break;
-    case Status::Unfinished: Report(err, FillIn(English(Extra::ChecksumFileUnfinished), {sums})); break;
-    }
-    ReportLeftStaging(err, loaded);
+    return true;
+}
+
+// Why the set cannot be checked, when it cannot; false then.
+bool SetLoaded(const CheckedSet& checked, const CliOptions& o, std::ostream& err) {
+    if (checked.loaded.Ok()) return true;
+    err << SetStatusText(Language::English, checked.loaded, checked.prefix, o.marker) << '\n';
     return false;
 }
 
-// What the recovery files beside the set could rebuild of its bad pieces;
-// nothing when there are none.
-void ReportRebuildable(const LoadedSet& loaded, const CliOptions& o, const std::string& folder, std::ostream& err) {
-    const ChecksumSet& set = loaded.read.set;
-    if (loaded.recoveryFiles.empty()) return;
-    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
-    if (bad.empty()) return;
-    const SetRepair count = CountRebuildable(set, o.marker, folder, bad, loaded.recoveryFiles);
-    err << FillIn(English(Extra::RecoveryCanRebuild),
-                  {std::to_string(count.missing), std::to_string(count.rebuildable)})
-        << '\n';
+// One bad piece on a line of its own, in the words a join uses for it.
+void ReportBadPiece(std::ostream& err, const BadPiece& piece) {
+    const std::string number = std::to_string(piece.number);
+    switch (piece.why) {
+    case BadPiece::Why::Missing: Report(err, English(Entry::FileMissing) + piece.file); break;
+    case BadPiece::Why::LinkNotTrusted: Report(err, FillIn(English(Extra::ReadLinkNotTrusted), {piece.link})); break;
+    case BadPiece::Why::Unreadable: Report(err, English(Entry::CannotReadPiece) + number, piece.error); break;
+    case BadPiece::Why::WrongSize:
+        Report(err, FillIn(English(Extra::PieceWrongSize),
+                           {number, std::to_string(piece.actualSize), std::to_string(piece.expectedSize)}));
+        break;
+    case BadPiece::Why::Damaged: Report(err, FillIn(English(Extra::PieceDamaged), {number})); break;
+    }
 }
 
 int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
     std::string prefix;
-    LoadedSet loaded;
-    if (!SetToCheck(o, err, prefix, loaded)) return 1;
-    const ChecksumSet& set = loaded.read.set;
-    const std::string folder = FolderOf(prefix);
-    const std::vector<int32_t> bad = BadPieces(set, o.marker, folder);
-    if (bad.empty()) {
-        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
+    if (!SetToCheck(o, err, prefix)) return 1;
+    const RepairedSet repaired = RepairChosenSet(prefix, o.marker, &StopRequested());
+    const CheckedSet& check = repaired.check;
+    if (!SetLoaded(check, o, err)) return 1;
+    if (check.stopped) {
+        Report(err, English(Extra::Stopped));
+        return 1;
+    }
+    if (check.bad.empty()) {
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(check.count)}) << '\n';
         return 0;
     }
-    const std::vector<std::string>& recovery = loaded.recoveryFiles;
-    const SetRepair repair = RebuildPieces(set, o.marker, folder, bad, recovery, RebuildInto::Pieces, &StopRequested());
+    const SetRepair& repair = repaired.repair;
     for (const auto& f : repair.passedOver) err << FillIn(English(Extra::RecoveryFilePassedOver), {f}) << '\n';
     // What was put in place is said even when other pieces could not be.
     if (!repair.rebuilt.empty()) {
@@ -376,61 +363,39 @@ int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
         out << FillIn(English(text), {PieceNumbers(repair.rebuilt)}) << '\n';
     }
     if (repair.ok) return 0;
-    if (!repair.notPlaced.empty()) {
-        const Extra text = repair.notPlaced.size() == 1 ? Extra::PieceNotPlaced : Extra::PiecesNotPlaced;
-        Report(err, FillIn(English(text), {PieceNumbers(repair.notPlaced)}), repair.error);
-    } else if (repair.stopped) {
-        Report(err, English(Extra::Stopped));
-    } else if (repair.foreignData) {
-        Report(err, FillIn(English(Extra::RebuiltPieceDiffers), {std::to_string(bad.front())}));
-    } else if (repair.rebuildable < repair.missing) {
-        Report(err, repair.rebuildable == 0 && repair.passedOver.size() == recovery.size()
-                        ? English(Extra::RecoveryNone)
-                        : FillIn(English(Extra::RecoveryTooFew),
-                                 {std::to_string(repair.missing), std::to_string(repair.rebuildable)}));
-    } else {
-        Report(err, English(Extra::NothingJoined), repair.error);
-    }
+    err << RepairFailureText(Language::English, repaired) << '\n';
     return 1;
 }
 
+// Names every missing and damaged piece, then what the recovery files can
+// do about them; or the whole file beside the pieces where only it differs.
 int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
     std::string prefix;
-    LoadedSet loaded;
-    if (!SetToCheck(o, err, prefix, loaded)) return 1;
-    const ChecksumSet& set = loaded.read.set;
-    const std::string folder = FolderOf(prefix);
-    const SetCheck check = CheckSet(set, o.marker, prefix);
-    const std::string number = std::to_string(check.piece);
-    const bool piece = check.piece > 0;
-    switch (check.problem) {
-    case SetCheck::Problem::None:
-        out << FillIn(English(Extra::PiecesChecked), {std::to_string(set.count)}) << '\n';
-        if (check.wholeChecked) {
-            out << FillIn(English(Extra::WholeFileChecked), {prefix}) << '\n';
-        }
-        return 0;
-    case SetCheck::Problem::Missing: Report(err, English(Entry::FileMissing) + check.file); break;
-    case SetCheck::Problem::LinkNotTrusted: Report(err, FillIn(English(Extra::ReadLinkNotTrusted), {check.file})); break;
-    case SetCheck::Problem::Unreadable:
-        Report(err,
-               piece ? English(Entry::CannotReadPiece) + number : FillIn(English(Extra::FileUnreadable), {check.file}),
-               check.error);
-        break;
-    case SetCheck::Problem::WrongSize:
-        if (piece) {
-            Report(err, FillIn(English(Extra::PieceWrongSize),
-                               {number, std::to_string(check.actualSize), std::to_string(check.expectedSize)}));
-            break;
-        }
-        [[fallthrough]];
-    case SetCheck::Problem::Damaged:
-        Report(err, piece ? FillIn(English(Extra::PieceDamaged), {number})
-                          : FillIn(English(Extra::FileDamaged), {check.file}));
-        break;
+    if (!SetToCheck(o, err, prefix)) return 1;
+    const CheckedSet checked = CheckChosenSet(prefix, o.marker, &StopRequested());
+    if (!SetLoaded(checked, o, err)) return 1;
+    if (checked.stopped) {
+        Report(err, English(Extra::Stopped));
+        return 1;
     }
-    if (piece) ReportRebuildable(loaded, o, folder, err);
-    ReportLeftStaging(err, loaded);
+    if (checked.Ok()) {
+        out << FillIn(English(Extra::PiecesChecked), {std::to_string(checked.count)}) << '\n';
+        if (checked.whole == CheckedSet::Whole::Matched)
+            out << FillIn(English(Extra::WholeFileChecked), {checked.wholeFile}) << '\n';
+        return 0;
+    }
+    for (const BadPiece& piece : checked.bad) ReportBadPiece(err, piece);
+    if (checked.bad.empty()) {
+        // Every piece is good: the whole file beside them is what differs.
+        Report(err,
+               checked.whole == CheckedSet::Whole::Unreadable
+                   ? FillIn(English(Extra::FileUnreadable), {checked.wholeFile})
+                   : FillIn(English(Extra::FileDamaged), {checked.wholeFile}),
+               checked.wholeError);
+    } else {
+        err << RecoveryVerdictText(Language::English, checked) << '\n';
+    }
+    ReportLeftStaging(err, checked.loaded);
     return 1;
 }
 
@@ -491,9 +456,9 @@ namespace {
 
 int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, int progressWidth) {
     Catalogue().Build(o.marker);
-    if (o.command == CliOptions::Command::Check) return Written(out, err, Check(o, out, err));
-    if (o.command == CliOptions::Command::Repair) {
-        const int status = Repair(o, out, err);
+    if (o.command == CliOptions::Command::Check || o.command == CliOptions::Command::Repair) {
+        // Both hash every piece, which takes a while: a signal stops them as it stops a transfer.
+        const int status = o.command == CliOptions::Command::Check ? Check(o, out, err) : Repair(o, out, err);
         return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
     }
     TerminalView view(in, err, progressWidth);

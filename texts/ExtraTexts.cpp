@@ -360,13 +360,9 @@ const ExtraRow kRows[] = {
     {Extra::DamagedPiecesList,
      {"Damaged smaller files: %1.", "Skadade mindre filer: %1.", "Beschädigte Teile: %1."}},
     {Extra::RecoveryShortByOne,
-     {"Recovery files that can rebuild one more smaller file would have been needed.",
-      "Det hade behövts återställningsfiler som räcker till ytterligare en mindre fil.",
-      "Es wären Wiederherstellungsdateien nötig gewesen, die einen Teil mehr neu erstellen können."}},
-    {Extra::RecoveryShortBy,
-     {"Recovery files that can rebuild %1 more smaller files would have been needed.",
-      "Det hade behövts återställningsfiler som räcker till ytterligare %1 mindre filer.",
-      "Es wären Wiederherstellungsdateien nötig gewesen, die %1 Teile mehr neu erstellen können."}},
+     {"Recovery data for one more smaller file would be needed to rebuild them all.",
+      "Det skulle behövas återställningsdata för ytterligare en mindre fil för att återskapa alla.",
+      "Um alle neu zu erstellen, wären Wiederherstellungsdaten für einen weiteren Teil nötig."}},
     {Extra::RebuildingPiece,
      {"Rebuilding smaller file %1", "Återskapar mindre fil %1", "Teil %1 wird neu erstellt"}},
     {Extra::RebuildingPieces,
@@ -374,6 +370,68 @@ const ExtraRow kRows[] = {
     {Extra::RecoveryFileInDrive,
      {"A recovery file goes in this drive.", "En återställningsfil ska in i den här enheten.",
       "In dieses Laufwerk gehört eine Wiederherstellungsdatei."}},
+
+    // Checking and repairing a set, in the window and on the command line.
+    {Extra::CheckCommand, {"&Check the smaller files", "&Kontrollera de mindre filerna", "Kleinere Dateien &prüfen"}},
+    {Extra::CheckHint,
+     {"Check the smaller files|Compares every smaller file of a set with its checksum file and names those missing "
+      "or damaged",
+      "Kontrollera de mindre filerna|Jämför varje mindre fil i en serie med dess kontrollsummefil och visar vilka "
+      "som saknas eller är skadade",
+      "Kleinere Dateien prüfen|Vergleicht jeden Teil einer Reihe mit ihrer Prüfsummendatei und nennt die fehlenden "
+      "und beschädigten"}},
+    {Extra::RepairCommand,
+     {"R&epair the smaller files", "R&eparera de mindre filerna", "Kleinere Dateien &reparieren"}},
+    {Extra::RepairHint,
+     {"Repair the smaller files|Rebuilds missing or damaged smaller files in their folder from the set's recovery "
+      "files",
+      "Reparera de mindre filerna|Återskapar saknade eller skadade mindre filer i deras mapp med seriens "
+      "återställningsfiler",
+      "Kleinere Dateien reparieren|Erstellt fehlende oder beschädigte Teile in ihrem Ordner aus den "
+      "Wiederherstellungsdateien der Reihe neu"}},
+    {Extra::CheckingPieces,
+     {"Checking the smaller files...", "Kontrollerar de mindre filerna...", "Die Teile werden geprüft..."}},
+    {Extra::RepairingPieces,
+     {"Repairing the smaller files...", "Reparerar de mindre filerna...", "Die Teile werden repariert..."}},
+    {Extra::AllPiecesMatch,
+     {"All %1 smaller files match their checksums.", "Alla %1 mindre filer stämmer med sina kontrollsummor.",
+      "Alle %1 Teile stimmen mit ihren Prüfsummen überein."}},
+    {Extra::BadPiecesFound,
+     {"%1 of %2 smaller files are missing or damaged:", "%1 av %2 mindre filer saknas eller är skadade:",
+      "%1 von %2 Teilen fehlen oder sind beschädigt:"}},
+    {Extra::BadPieceMissing,
+     {"Smaller file %1 (%2) is missing.", "Den mindre filen nummer %1 (%2) saknas.", "Teil %1 (%2) fehlt."}},
+    {Extra::BadPieceWrongSize,
+     {"Smaller file %1 (%2) has the wrong size: %3 bytes instead of %4.",
+      "Den mindre filen nummer %1 (%2) har fel storlek: %3 byte i stället för %4.",
+      "Teil %1 (%2) hat die falsche Größe: %3 Byte statt %4."}},
+    {Extra::BadPieceUnreadable,
+     {"Smaller file %1 (%2) cannot be read.", "Den mindre filen nummer %1 (%2) kan inte läsas.",
+      "Teil %1 (%2) kann nicht gelesen werden."}},
+    {Extra::BadPieceDamaged,
+     {"Smaller file %1 (%2) is damaged: its checksum differs.",
+      "Den mindre filen nummer %1 (%2) är skadad: kontrollsumman stämmer inte.",
+      "Teil %1 (%2) ist beschädigt: die Prüfsumme stimmt nicht."}},
+    {Extra::BadPieceLink,
+     {"Smaller file %1 (%2) was not read: %3 is a link that belongs to another user.",
+      "Den mindre filen nummer %1 (%2) lästes inte: %3 är en länk som tillhör en annan användare.",
+      "Teil %1 (%2) wurde nicht gelesen: %3 ist eine Verknüpfung, die einem anderen Benutzer gehört."}},
+    {Extra::RecoveryShortBy,
+     {"Recovery data for %1 more smaller files would be needed to rebuild them all.",
+      "Det skulle behövas återställningsdata för ytterligare %1 mindre filer för att återskapa alla.",
+      "Um alle neu zu erstellen, wären Wiederherstellungsdaten für %1 weitere Teile nötig."}},
+    {Extra::RepairToRebuild,
+     {"\"Repair the smaller files\" in the File menu puts them back in place.",
+      "”Reparera de mindre filerna” i menyn Arkiv lägger tillbaka dem på plats.",
+      "„Kleinere Dateien reparieren“ im Menü Datei stellt sie wieder an ihren Platz."}},
+    {Extra::RepairNothingToDo,
+     {"All %1 smaller files match their checksums; there was nothing to repair.",
+      "Alla %1 mindre filer stämmer med sina kontrollsummor; det fanns inget att reparera.",
+      "Alle %1 Teile stimmen mit ihren Prüfsummen überein; es gab nichts zu reparieren."}},
+    {Extra::RepairFolderReadOnly,
+     {"The smaller files cannot be repaired where they are: the folder %1 cannot be written.",
+      "De mindre filerna kan inte repareras där de ligger: det går inte att skriva i mappen %1.",
+      "Die Teile können nicht an ihrem Ort repariert werden: In den Ordner %1 kann nicht geschrieben werden."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -457,6 +515,12 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
     return {};
 }
 
+std::string RecoveryShortText(Language lang, int32_t pieces) {
+    if (pieces <= 0) return {};
+    if (pieces == 1) return ExtraText(lang, Extra::RecoveryShortByOne);
+    return FillIn(ExtraText(lang, Extra::RecoveryShortBy), {std::to_string(pieces)});
+}
+
 std::string NamesList(const std::vector<std::string>& names) {
     std::string list;
     const std::size_t shown = std::min<std::size_t>(names.size(), 5);
@@ -520,8 +584,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
             text += "\n" + FillIn(ExtraText(lang, Extra::DamagedPiecesList),
                                   {NamedPieces(outcome.damagedPieces, outcome.pieceStem)});
         const int32_t shortBy = outcome.missing - outcome.rebuildable;
-        if (shortBy == 1) text += "\n" + ExtraText(lang, Extra::RecoveryShortByOne);
-        if (shortBy > 1) text += "\n" + FillIn(ExtraText(lang, Extra::RecoveryShortBy), {std::to_string(shortBy)});
+        if (shortBy > 0) text += "\n" + RecoveryShortText(lang, shortBy);
         break;
     }
     case What::RebuiltPieceDiffers: text = FillIn(ExtraText(lang, Extra::RebuiltPieceDiffers), {piece}); break;

@@ -99,10 +99,28 @@ enum class Extra {
     MissingPiecesList,            // %1 pieces by number and name
     DamagedPiecesList,            // %1 pieces by number and name
     RecoveryShortByOne,           // the recovery files fall one piece short
-    RecoveryShortBy,              // %1 how many more pieces the recovery files would have to rebuild
     RebuildingPiece,              // progress; %1 piece number
     RebuildingPieces,             // progress; %1 piece numbers
     RecoveryFileInDrive,          // a line under the disk question of a join asking for a recovery file
+
+    // Checking and repairing a set, in the window and on the command line.
+    CheckCommand,          // menu item, with its access key
+    CheckHint,             // "short|long"
+    RepairCommand,         // menu item, with its access key
+    RepairHint,            // "short|long"
+    CheckingPieces,        // status while the check runs
+    RepairingPieces,       // status while the repair runs
+    AllPiecesMatch,        // %1 piece count
+    BadPiecesFound,        // %1 bad pieces, %2 piece count
+    BadPieceMissing,       // %1 piece number, %2 its file name
+    BadPieceWrongSize,     // %1 piece number, %2 its file name, %3 bytes found, %4 bytes expected
+    BadPieceUnreadable,    // %1 piece number, %2 its file name
+    BadPieceDamaged,       // %1 piece number, %2 its file name
+    BadPieceLink,          // %1 piece number, %2 its file name, %3 another user's link on the way
+    RecoveryShortBy,       // %1 (more than one) pieces' worth of recovery data that would still be needed
+    RepairToRebuild,       // a check found pieces the recovery files can rebuild: how
+    RepairNothingToDo,     // %1 piece count: a repair found every piece intact
+    RepairFolderReadOnly,  // %1 the pieces' folder, which cannot be written
 
     Count  // not a text
 };
@@ -137,6 +155,10 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome);
 
 // "a, b, c": up to five names as the texts list them, then "...".
 std::string NamesList(const std::vector<std::string>& names);
+
+// How many more pieces' worth of recovery data a set lacks, in the right
+// number; empty when it lacks none.
+std::string RecoveryShortText(Language lang, int32_t pieces);
 
 // "2, 5": piece numbers as the texts list them.
 std::string PieceNumbers(const std::vector<int32_t>& numbers);

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <vector>
 #include <QUrl>
 
 #include "app/ToolIcons.h"
@@ -127,7 +128,11 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
         };
         return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
     };
-    for (int which = 0; which <= int(ToolIcon::Help); ++which) {
+    std::vector<int> icons;
+    for (int which = 0; which <= int(ToolIcon::Help); ++which) icons.push_back(which);
+    icons.push_back(int(ToolIcon::CheckPieces));
+    icons.push_back(int(ToolIcon::RepairPieces));
+    for (const int which : icons) {
         // The icon's rim: drawn pixels beside undrawn ones, as seen on the window.
         const QImage icon =
             ToolPixmap(ToolIcon(which), 32, true, dark).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -160,6 +165,8 @@ TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) 
                                                          {"JoinFilesBtn", Parts().JoinFiles},
                                                          {"FindPlaceToBigFileBtn", Parts().FindPlaceToBigFile},
                                                          {"DoJoinBtn", Parts().DoJoin},
+                                                         {"CheckSmallFilesBtn", Parts().CheckSmallFiles},
+                                                         {"RepairSmallFilesBtn", Parts().RepairSmallFiles},
                                                          {"ExitBtn", Parts().Exit},
                                                          {"HintBtn", Parts().Hint}};
     for (const auto& [name, command] : commands) {

@@ -74,6 +74,8 @@ TEST_F(MainHints, OnlyTheChosenControlsShowTooltips) {
                                   "JoinFilesBtn",
                                   "FindPlaceToBigFileBtn",
                                   "DoJoinBtn",
+                                  "CheckSmallFilesBtn",
+                                  "RepairSmallFilesBtn",
                                   "StopBtn",
                                   "ExitBtn",
                                   "HintBtn",

@@ -34,6 +34,8 @@ TEST_F(MainLayout, ToolButtonsRunTheMenuCommandsLeftToRight) {
         {Find<QToolButton>("JoinFilesBtn"), Parts().JoinFiles},
         {Parts().FindPlaceToBigFileBtn, Parts().FindPlaceToBigFile},
         {Parts().DoJoinBtn, Parts().DoJoin},
+        {Parts().CheckSmallFilesBtn, Parts().CheckSmallFiles},
+        {Parts().RepairSmallFilesBtn, Parts().RepairSmallFiles},
         {Parts().StopBtn, Find<QAction>("Stop")},
         {Parts().ExitBtn, Parts().Exit},
         {Parts().HintBtn, Parts().Hint},
@@ -82,4 +84,20 @@ TEST_F(MainLayout, EachControlIsDrawnInsideItsGroup) {
     const QWidget* column[] = {Parts().BigFileGB, Parts().ActualSizeGB, Parts().PBar};
     for (int i = 1; i < 3; ++i) EXPECT_LE(column[i - 1]->geometry().bottom(), column[i]->geometry().top());
     EXPECT_EQ(Main().statusBar()->objectName(), "StatusBar");
+}
+
+// At its smallest, in the language with the longest captions, the window
+// still shows every tool button: none hides behind the tool bar's extension arrow.
+TEST_F(MainLayout, TheToolBarIsWholeAtTheSmallestWindow) {
+    for (const ::Language language : {::Language::English, ::Language::German}) {
+        Main().ChooseLanguage(language);
+        Main().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+        Main().resize(1, 1);  // as small as the window lets itself be
+        QTest::qWait(20);
+        const QWidget* last = Parts().HintBtn;
+        ASSERT_TRUE(last->isVisible()) << int(language);
+        EXPECT_LE(last->geometry().right(), Parts().SpeedBar->contentsRect().right()) << int(language);
+        EXPECT_GE(Main().width(), Parts().SpeedBar->sizeHint().width()) << int(language);
+    }
 }

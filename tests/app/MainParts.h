@@ -38,6 +38,8 @@ public:
     QToolButton* const& StopBtn = main_.toolBar_->StopBtn;
     QToolButton* const& ExitBtn = main_.toolBar_->ExitBtn;
     QToolButton* const& HintBtn = main_.toolBar_->HintBtn;
+    QToolButton* const& CheckSmallFilesBtn = main_.toolBar_->CheckSmallFilesBtn;
+    QToolButton* const& RepairSmallFilesBtn = main_.toolBar_->RepairSmallFilesBtn;
     QGroupBox* const BigFileGB = main_.bigFile_;
     QLabel* const& lblBigFileName = main_.bigFile_->lblBigFileName;
     QLabel* const& BigFileName = main_.bigFile_->BigFileName;
@@ -70,6 +72,8 @@ public:
     QAction* const& JoinFiles = main_.menus_.JoinFiles;
     QAction* const& FindPlaceToBigFile = main_.menus_.FindPlaceToBigFile;
     QAction* const& DoJoin = main_.menus_.DoJoin;
+    QAction* const& CheckSmallFiles = main_.menus_.CheckSmallFiles;
+    QAction* const& RepairSmallFiles = main_.menus_.RepairSmallFiles;
     QAction* const& ClearRegistry = main_.menus_.ClearRegistry;
     QAction* const& Exit = main_.menus_.Exit;
     QAction* const& ChangeAlways = main_.menus_.ChangeAlways;

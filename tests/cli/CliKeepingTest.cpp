@@ -275,7 +275,9 @@ TEST_F(CliKeepingShared, AnotherUsersLinkAfterTheSetIsNotRead) {
     ASSERT_EQ(Shell("runuser -u nobody -- ln -s secret " + In("sums.Quorved_2")), 0);
     const Outcome checked = RunProcess({"check", In("sums.Quorved_1")});
     EXPECT_EQ(checked.status, 1);
-    EXPECT_EQ(checked.err, In("sums.Quorved_2") + " is a link that belongs to another user; it is not read.\n");
+    EXPECT_EQ(checked.err, In("sums.Quorved_2") +
+                               " is a link that belongs to another user; it is not read.\n"
+                               "There are no usable recovery files for this set.\n");
 }
 
 #endif

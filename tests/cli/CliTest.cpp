@@ -558,14 +558,16 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(dir / "Setup.exe.Quorved_3", piece);
     o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\n");
+    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
     EXPECT_TRUE(o.out.empty());
 #ifndef _WIN32
     EXPECT_EQ(Shell(program), 1);
 #endif
     std::remove(second.c_str());
+    // Every bad piece is named, not only the first.
     o = RunQuorvel({"check", dir / "Setup.exe.Quorved_1"});
-    EXPECT_EQ(o.err, "File is missing: " + second + "\n");
+    EXPECT_EQ(o.err, "File is missing: " + second +
+                         "\nSmaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
 
     // As a killed split leaves it: begun, no checksum written yet.
     const std::string begun = good.substr(0, good.find("# size 3 100000\n") + 16);
@@ -605,7 +607,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
         {{"check", third},
          1,
          "",
-         "File is missing: " + first +
+         "File is missing: " + first + "\nSmaller file 3 has the wrong size: 5 bytes instead of 100000." +
              "\n2 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"},
         {{"repair", third}, 0, "Rebuilt from the recovery files and checked: smaller files 1, 3.\n", ""},
         {{"check", third},
@@ -632,9 +634,18 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     EXPECT_FALSE(std::filesystem::exists(first));
     std::remove((dir / "joined").c_str());
 
-    // Three lost of three: nothing changes.
+    // Three lost of three: check names each and how far the recovery files
+    // fall short; nothing changes.
     for (int n = 1; n <= 3; ++n) WriteFile(dir / ("Setup.exe.Quorved_" + std::to_string(n)), "x");
     const std::vector<std::string> before = FolderEntries(dir.Path());
+    o = RunQuorvel({"check", third});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "Smaller file 1 has the wrong size: 1 bytes instead of 100000.\n"
+              "Smaller file 2 has the wrong size: 1 bytes instead of 100000.\n"
+              "Smaller file 3 has the wrong size: 1 bytes instead of 100000.\n"
+              "3 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"
+              "Recovery data for one more smaller file would be needed to rebuild them all.\n");
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(
@@ -646,7 +657,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     EXPECT_EQ(o.err,
               "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was "
               "changed.\nDamaged smaller files: 1 (Setup.exe.Quorved_1), 2 (Setup.exe.Quorved_2), 3 "
-              "(Setup.exe.Quorved_3).\nRecovery files that can rebuild one more smaller file would have been needed.\n");
+              "(Setup.exe.Quorved_3).\nRecovery data for one more smaller file would be needed to rebuild them all.\n");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 
     // Recovery files of an earlier file of the same name and size are not

@@ -190,6 +190,7 @@ public slots:
 
 protected:
     bool event(QEvent* e) override;                    // status tips into panel 0
+    bool eventFilter(QObject* watched, QEvent* e) override;  // Escape stops even in the menu bar's keyboard mode
     void closeEvent(QCloseEvent* e) override;          // same as Exit
     void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
     void dropEvent(QDropEvent* e) override;            // the first file counts

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDirIterator>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -143,5 +144,30 @@ TEST_F(StopWorkflow, ClosingTheWindowMidCopyStopsAndEndsTheWorker) {
     EXPECT_FALSE(WorkerThreadAlive());
     EXPECT_TRUE(seam.Messages().empty());  // the window goes: nothing to report
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ExpectOnlyWholePieces();
+}
+
+// Alt pressed and let go (as on coming back to the window with Alt+Tab) gives
+// the menu bar the keyboard; its Escape used to only leave that mode while
+// the split went on.
+TEST_F(StopWorkflow, EscapeStopsASplitWhileTheMenuBarHasTheKeyboard) {
+    bigBytes = Pattern(40000000, 3);
+    ASSERT_TRUE(Write(big, bigBytes));
+    Main().SelectPauseMode(PauseMode::Never);
+    Parts().MaxRAM = 512;
+    Main().show();
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    ChooseToSplit(big);
+    Main().DoSplitClick();
+    ASSERT_TRUE(Main().TransferRunning());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Alt);
+    ASSERT_EQ(QApplication::focusWidget(), Main().menuBar());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    Main().WaitForTransfer();
+
+    ExpectStoppedAndUnlocked();
+    EXPECT_NE(QApplication::focusWidget(), Main().menuBar());  // and the menu bar let go of the keyboard
     ExpectOnlyWholePieces();
 }

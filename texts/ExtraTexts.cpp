@@ -287,17 +287,21 @@ const ExtraRow kRows[] = {
       "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
     {Extra::RecoveryLabel,
-     {"Smaller files that may be lost:", "Mindre filer som får gå förlorade:", "Verlierbare Teile:"}},
+     {"Smaller files that can be rebuilt if lost:", "Mindre filer som kan återskapas vid förlust:",
+      "Kleinere Dateien, die sich bei Verlust neu erstellen lassen:"}},
     {Extra::RecoveryHint,
-     {"Recovery files|How many smaller files may be lost or damaged and still be rebuilt from PAR 2.0 recovery files "
-      "written beside them; 0 writes none",
-      "Återställningsfiler|Hur många mindre filer som får gå förlorade eller skadas och ändå kan återskapas ur "
-      "PAR 2.0-återställningsfiler bredvid dem; 0 skriver inga",
-      "Wiederherstellungsdateien|Wie viele Teile verloren gehen oder beschädigt werden dürfen und sich trotzdem aus "
-      "PAR-2.0-Wiederherstellungsdateien daneben wiederherstellen lassen; 0 schreibt keine"}},
+     {"The split also writes PAR 2.0 recovery files beside the smaller files. If up to this many smaller files "
+      "are lost or damaged, they can be rebuilt from them; 0 writes none.|How many smaller files can be lost or "
+      "damaged and still be rebuilt from the recovery files; 0 writes none",
+      "Uppdelningen skriver också PAR 2.0-återställningsfiler bredvid de mindre filerna. Om högst så här många "
+      "mindre filer går förlorade eller skadas kan de återskapas med dem; 0 skriver inga.|Hur många mindre filer "
+      "som kan gå förlorade eller skadas och ändå återskapas med återställningsfilerna; 0 skriver inga",
+      "Beim Aufteilen entstehen neben den kleineren Dateien auch PAR-2.0-Wiederherstellungsdateien. Gehen bis zu "
+      "so viele kleinere Dateien verloren oder werden beschädigt, lassen sie sich damit neu erstellen; 0 legt "
+      "keine an.|Wie viele kleinere Dateien verloren gehen oder beschädigt werden dürfen und sich trotzdem aus den "
+      "Wiederherstellungsdateien neu erstellen lassen; 0 legt keine an"}},
     {Extra::RecoveryPlan,
-     {"%1 recovery files, %2 bytes in all", "%1 återställningsfiler, sammanlagt %2 byte",
-      "%1 Wiederherstellungsdateien, zusammen %2 Bytes"}},
+     {"%1 recovery files, %2 MB", "%1 återställningsfiler, %2 MB", "%1 Wiederherstellungsdateien, %2 MB"}},
     {Extra::RecoveryFailed,
      {"The recovery files could not be written. Nothing was changed.",
       "Återställningsfilerna kunde inte skrivas. Inget har ändrats.",
@@ -343,6 +347,27 @@ const ExtraRow kRows[] = {
      {"Smaller files %1 were rebuilt but could not be put in place.",
       "De mindre filerna %1 återskapades men kunde inte läggas på plats.",
       "Die Teile %1 wurden neu erstellt, konnten aber nicht an ihren Platz gelegt werden."}},
+    // The window's recovery control, stopping and closing, and the split's report.
+    {Extra::RecoveryPlanTooSmall,
+     {"The smaller files are too small to carry recovery files for this file. Choose a larger base size or "
+      "fewer files to rebuild.",
+      "De mindre filerna är för små för att rymma återställningsfiler för den här filen. Välj en större "
+      "basstorlek eller färre filer att återskapa.",
+      "Die kleineren Dateien sind zu klein für Wiederherstellungsdateien zu dieser Datei. Wählen Sie eine größere "
+      "Grundgröße oder weniger neu zu erstellende Dateien."}},
+    {Extra::CloseStopsTransferAsk,
+     {"A split or restore is still running. Stop it and close the window?\nNothing half-written is left behind.",
+      "En uppdelning eller återskapning pågår fortfarande. Vill du avbryta den och stänga fönstret?\nInga "
+      "halvfärdiga filer lämnas kvar.",
+      "Ein Aufteilen oder Wiederherstellen läuft noch. Möchten Sie es abbrechen und das Fenster schließen?\nEs "
+      "bleiben keine halb geschriebenen Dateien zurück."}},
+    {Extra::RecoveryFilesWrittenIn,
+     {"%1 recovery files, %2 MB in all, were written to %3. Any %4 lost or damaged smaller files can be rebuilt "
+      "from them.",
+      "%1 återställningsfiler, sammanlagt %2 MB, skrevs till %3. Upp till %4 förlorade eller skadade mindre filer "
+      "kan återskapas med dem.",
+      "%1 Wiederherstellungsdateien, zusammen %2 MB, wurden in %3 geschrieben. Bis zu %4 verlorene oder "
+      "beschädigte kleinere Dateien lassen sich damit neu erstellen."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

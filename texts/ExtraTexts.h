@@ -74,7 +74,7 @@ enum class Extra {
 
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"
-    RecoveryPlan,   // %1 file count, %2 bytes in all
+    RecoveryPlan,   // %1 file count, %2 megabytes in all (the window's MB); also after a split's text in the status bar
 
     // Keeping what was there.
     RecoveryFailed,         // a split into one folder could not write its recovery files
@@ -87,6 +87,11 @@ enum class Extra {
     InterruptedSplitLeft,   // %1 the staging folder an interrupted split left
     PieceNotPlaced,         // %1 piece number: rebuilt, but it could not take its name
     PiecesNotPlaced,        // %1 piece numbers
+
+    // The window's recovery control, stopping and closing, and the split's report.
+    RecoveryPlanTooSmall,     // the planned pieces cannot carry recovery files: why, and what helps
+    CloseStopsTransferAsk,    // a Yes/No question when the window closes during a split or join
+    RecoveryFilesWrittenIn,   // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
 
     Count  // not a text
 };

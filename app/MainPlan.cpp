@@ -101,6 +101,7 @@ void TMain::ApplySizeMode() {
     } else if (BigFileBytes > 0) {
         PlanPieceSizes(0);
     }
+    ShowRecoveryPlan();
 }
 
 void TMain::rbSizeBaseClick() {

@@ -21,7 +21,7 @@ enum class Extra {
     AboutTitle,
     NoDesktopSession,        // %1 the window program's command; one line
     WindowUsage,             // %1 the window program's command; lines
-    AboutText,               // lines, the first a heading
+    AboutText,               // lines; the first and each after an empty line a heading
     HelpAdditions,           // How It Works lines after the catalogue's, the first a heading
     HelpFileKept,            // %1 the help file, kept for the desktop's viewer
     IsAFolder,               // %1 the name

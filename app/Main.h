@@ -193,10 +193,11 @@ public slots:
 
 protected:
     bool event(QEvent* e) override;                    // status tips into panel 0
-    bool eventFilter(QObject* watched, QEvent* e) override;  // Escape stops even in the menu bar's keyboard mode
     void closeEvent(QCloseEvent* e) override;          // same as Exit
     void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
     void dropEvent(QDropEvent* e) override;            // the first file counts
+    // Escape stops a transfer even in the menu bar's keyboard mode (MainTransfer.cpp).
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     // ======== The window's state: the settings it runs with, read at start
@@ -236,12 +237,12 @@ private:
     bool MayWriteJoinTarget();  // asks before replacing a target the user did not pick
     bool MayRemoveStrayPieces(bool& remove);  // asks before a split removes files it cannot prove its set's
     void RestoreCursor();       // undoes ShowWorking's hourglass, if it set one
+    void Quit();                // ends the program; the close handler then saves nothing
     // The recovery files a split of the planned pieces would write so that
     // `lostPieces` of them can be rebuilt.
     RecoveryPlan PlannedRecovery(int32_t lostPieces) const;
     // Before a split: false, with the reason shown, when the planned pieces cannot carry recovery files.
     bool RecoveryPlanUsable();
-    void Quit();                // ends the program; the close handler then saves nothing
 
     // Starts `job` on the worker with the window locked; `then` does what
     // follows once it has ended (not when the window closes meanwhile).

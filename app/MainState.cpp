@@ -96,9 +96,9 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
             const std::string count = std::to_string(outcome.recoveryFiles);
             const std::string megabytes = ToStd(BigFileSizeText(outcome.recoveryBytes, SizeUnit::Megabytes, QLocale()));
             status += QStringLiteral(" \u00b7 ") + FromStd(FillIn(ExtraText(Extra::RecoveryPlan), {count, megabytes}));
-            notes << FromStd(FillIn(ExtraText(Extra::RecoveryFilesWrittenIn),
-                                    {count, megabytes, FolderOf(Engine().PiecePrefix()),
-                                     std::to_string(Engine().Recovery())}));
+            notes << FromStd(
+                FillIn(ExtraText(Extra::RecoveryFilesWrittenIn),
+                       {count, megabytes, FolderOf(Engine().PiecePrefix()), std::to_string(Engine().Recovery())}));
         }
         ShowDone(status);
         const std::string& sums = Engine().ChecksumFilePath();

@@ -6,10 +6,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>

@@ -66,7 +66,8 @@ void TSmallerFilesGroup::Arrange(const QFontMetrics& metrics) {
     baseColumn->addWidget(rbSizeFree);
     baseColumn->addWidget(ApplyBaseSize, 0, Qt::AlignLeft);
     // The caption over the spin box, which has room for five digits, and the
-    // plan on one line beside it: the column stays as wide as the size list.
+    // plan on one line beside it: the column stays about as wide as the base
+    // size list.
     baseColumn->addSpacing(metrics.height() / 2);
     baseColumn->addWidget(lblRecovery);
     auto* recoveryRow = new QHBoxLayout;

@@ -89,9 +89,9 @@ enum class Extra {
     PiecesNotPlaced,        // %1 piece numbers
 
     // The window's recovery control, stopping and closing, and the split's report.
-    RecoveryPlanTooSmall,     // the planned pieces cannot carry recovery files: why, and what helps
-    CloseStopsTransferAsk,    // a Yes/No question when the window closes during a split or join
-    RecoveryFilesWrittenIn,   // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
+    RecoveryPlanTooSmall,    // the planned pieces cannot carry recovery files: why, and what helps
+    CloseStopsTransferAsk,   // a Yes/No question when the window closes during a split or join
+    RecoveryFilesWrittenIn,  // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
 
     Count  // not a text
 };

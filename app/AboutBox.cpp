@@ -64,9 +64,13 @@ void TAboutBox::ApplyTexts() {
     Version->setText(QLatin1String(kVersionText));
     // The catalogue's installation lines were written for a program run from
     // a diskette without any library; this one comes as a package.
+    // Headings: the first line and each after an empty one.
     QStringList lines = FromStd(ExtraText(Extra::AboutText)).split(QLatin1Char('\n'));
-    lines[0] = QStringLiteral("<b>") + lines[0].toHtmlEscaped() + QStringLiteral("</b>");
-    for (int i = 1; i < lines.size(); ++i) lines[i] = lines[i].toHtmlEscaped();
+    for (int i = 0; i < lines.size(); ++i) {
+        const bool heading = i == 0 || lines[i - 1].isEmpty();
+        lines[i] = heading ? QStringLiteral("<b>") + lines[i].toHtmlEscaped() + QStringLiteral("</b>")
+                           : lines[i].toHtmlEscaped();
+    }
     Installation->setText(lines.join(QStringLiteral("<br>")));
 }
 

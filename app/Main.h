@@ -39,6 +39,7 @@
 #include "app/TransferStatus.h"
 #include "engine/PieceEngine.h"
 #include "planning/SizePlan.h"
+#include "recovery/Recovery.h"
 #include "texts/Entries.h"
 #include "texts/TextCatalogue.h"
 
@@ -138,7 +139,9 @@ public:
     void PlanPieceSizes(int32_t keep);
     // The engine's piece count and sizes (sizes[0] holds no piece), and the list showing them.
     void SetPieces(int32_t count, const std::vector<int64_t>& sizes);
-    // What the recovery files of the planned pieces come to, under the spin box.
+    // What the recovery files of the planned pieces come to, under the spin box,
+    // or why the pieces cannot carry any; the spin box goes no higher than
+    // the planned set has pieces.
     void ShowRecoveryPlan();
     void ApplySizeMode();
     void LoadBaseSizes();
@@ -201,6 +204,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;          // same as Exit
     void dragEnterEvent(QDragEnterEvent* e) override;  // local files only
     void dropEvent(QDropEvent* e) override;            // the first file counts
+    // Escape stops a transfer even in the menu bar's keyboard mode (MainTransfer.cpp).
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     // ======== The window's state: the settings it runs with, read at start
@@ -216,7 +221,9 @@ private:
     // The big file's size as last measured: the chosen file's, or the set's
     // a join found; shown in the chosen unit and planned from.
     int64_t BigFileBytes = 0;
-    int32_t RecoveryPieces = 0;  // pieces that may be lost and still be rebuilt; 0: no recovery files
+    // Pieces that may be lost and still be rebuilt, as the user asked (stored);
+    // a smaller set takes as many as it has pieces (the spin box's value). 0: no recovery files.
+    int32_t RecoveryPieces = 0;
     // The base size presets and the one in use.
     int32_t BaseSizeCount = 0;
     int32_t BaseSizeIndex = 0;
@@ -239,6 +246,11 @@ private:
     bool MayRemoveStrayPieces(bool& remove);  // asks before a split removes files it cannot prove its set's
     void RestoreCursor();       // undoes ShowWorking's hourglass, if it set one
     void Quit();                // ends the program; the close handler then saves nothing
+    // The recovery files a split of the planned pieces would write so that
+    // `lostPieces` of them can be rebuilt.
+    RecoveryPlan PlannedRecovery(int32_t lostPieces) const;
+    // Before a split: false, with the reason shown, when the planned pieces cannot carry recovery files.
+    bool RecoveryPlanUsable();
 
     // Starts `job` on the worker with the window locked; `then` does what
     // follows once it has ended (not when the window closes meanwhile).

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
@@ -17,6 +18,7 @@ std::string ToStd(const QString& text) { return text.toStdString(); }
 
 void TMain::BuildLayout() {
     menus_.Build(menuBar(), *this);
+    menuBar()->installEventFilter(this);  // Escape during a transfer (MainTransfer.cpp)
     toolBar_ = new TMainToolBar(menus_, this);
     auto* content = new QWidget(this);
     bigFile_ = new TBigFileGroup(content, *this);

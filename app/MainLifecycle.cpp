@@ -19,6 +19,7 @@
 #include "app/QtLanguage.h"
 #include "app/TransferRunner.h"
 #include "settings/SettingsStore.h"
+#include "texts/ExtraTexts.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
@@ -187,8 +188,16 @@ void TMain::ExitClick() {
 }
 
 void TMain::closeEvent(QCloseEvent* e) {
+    // Closing during a transfer (Alt+F4, the title bar) asks first: No keeps it going.
+    if (TransferRunning() && !exiting_ &&
+        !Modal::InUse().Message(this, Text(Entry::ProgramName), FromStd(ExtraText(Extra::CloseStopsTransferAsk)),
+                                ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo)) {
+        e->ignore();
+        return;
+    }
     if (TransferRunning()) {
-        // Stop first, then close: no thread outlives the window.
+        // Stop first, then close: no thread outlives the window; the engine
+        // takes back what the transfer had half written.
         closing_ = true;
         StopClick();
         WaitForTransfer();

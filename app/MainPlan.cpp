@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 
 #include <algorithm>
 #include "app/Main.h"
@@ -100,6 +101,7 @@ void TMain::ApplySizeMode() {
     } else if (BigFileBytes > 0) {
         PlanPieceSizes(0);
     }
+    ShowRecoveryPlan();
 }
 
 void TMain::rbSizeBaseClick() {
@@ -190,19 +192,45 @@ void TMain::spnRecoveryChange(int lostPieces) {
     ShowRecoveryPlan();
 }
 
+RecoveryPlan TMain::PlannedRecovery(int32_t lostPieces) const {
+    const int32_t count = engine_.PieceCount();
+    const std::vector<int64_t> sizes(engine_.PieceSizes().begin() + 1, engine_.PieceSizes().begin() + 1 + count);
+    return PlanRecoveryFiles(sizes, lostPieces, engine_.BigFilePath());
+}
+
 void TMain::ShowRecoveryPlan() {
     if (smallFiles_ == nullptr) return;  // not built yet
+    QSpinBox* const spin = smallFiles_->spnRecovery;
+    QLabel* const line = smallFiles_->lblRecoveryPlan;
     // Free-space pieces are known only as the split goes; a join writes none.
     const int32_t count = engine_.PieceCount();
-    if (RecoveryPieces <= 0 || count <= 0 || UseFreeSpace || !menus_.DoSplit->isEnabled()) {
-        smallFiles_->lblRecoveryPlan->clear();
+    const bool planned = count > 0 && !UseFreeSpace && menus_.DoSplit->isEnabled();
+    {
+        // No more than the set has pieces; what the user asked for stays
+        // stored for a larger set. Not the user's change: no change event.
+        const QSignalBlocker blocker(spin);
+        spin->setMaximum(planned ? std::min(count, Settings::RecoveryPieces.max) : Settings::RecoveryPieces.max);
+        spin->setValue(std::min(RecoveryPieces, spin->maximum()));
+    }
+    if (spin->value() <= 0 || !planned) {
+        line->clear();
         return;
     }
-    const std::vector<int64_t> sizes(engine_.PieceSizes().begin() + 1, engine_.PieceSizes().begin() + 1 + count);
-    const RecoveryPlan plan = PlanRecoveryFiles(sizes, RecoveryPieces, engine_.BigFilePath());
-    smallFiles_->lblRecoveryPlan->setText(
-        plan.ok
-            ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),
-                             {std::to_string(plan.FileCount()), ToStd(QLocale().toString(qlonglong(plan.totalBytes)))}))
-            : QString());
+    const RecoveryPlan plan = PlannedRecovery(spin->value());
+    // The plan is one short line; the reason why there is none may take two.
+    line->setWordWrap(!plan.ok);
+    line->setText(plan.ok ? FromStd(FillIn(ExtraText(Extra::RecoveryPlan),
+                                           {std::to_string(plan.FileCount()),
+                                            ToStd(BigFileSizeText(plan.totalBytes, SizeUnit::Megabytes, QLocale()))}))
+                          : FromStd(ExtraText(Extra::RecoveryPlanTooSmall)));
+}
+
+bool TMain::RecoveryPlanUsable() {
+    const int32_t lost = smallFiles_->spnRecovery->value();
+    if (UseFreeSpace || lost <= 0 || engine_.PieceCount() <= 0 || PlannedRecovery(lost).ok) return true;
+    // Said before the split, rather than after every piece has been copied.
+    const QString why = FromStd(ExtraText(Extra::RecoveryPlanTooSmall));
+    Modal::InUse().Message(this, Text(Entry::ProgramName), why, ModalSeam::Icon::Exclamation, ModalSeam::Buttons::Ok);
+    status_.StatusPanel1->setText(why);
+    return false;
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QSpinBox>
 
 #include "app/Main.h"
 #include "app/ModalSeam.h"
@@ -98,7 +99,7 @@ bool TMain::MayRemoveStrayPieces(bool& remove) {
 }
 
 void TMain::DoSplitClick() {
-    if (TransferRunning()) return;
+    if (TransferRunning() || !RecoveryPlanUsable()) return;
     bool removeStray = false;
     if (!MayRemoveStrayPieces(removeStray)) return;
     ShowWorking(Text(Entry::SplitsTheFile));
@@ -109,7 +110,7 @@ void TMain::DoSplitClick() {
     const ::PauseMode pauseMode = PauseMode;
     const bool useFreeSpace = UseFreeSpace;
     const std::string marker = ToStd(AddedFileType);
-    const int32_t lostPieces = RecoveryPieces;
+    const int32_t lostPieces = smallFiles_->spnRecovery->value();
     RunTransfer(
         [=](TPieceEngine& engine) {
             engine.SetRecovery(lostPieces);
@@ -120,9 +121,12 @@ void TMain::DoSplitClick() {
         [this, listWasEnabled](const TransferOutcome& outcome) {
             smallFiles_->SmallerSizesLB->setEnabled(listWasEnabled);
             ReportTransferResult(outcome);
-            // To split again the user chooses a file again.
-            SetControlState(ControlGroup::SplitCommand, false);
-            SetControlState(ControlGroup::PlaceForPieces, false);
+            // To split again the user chooses a file again; a stopped split
+            // can be started again at once, as a stopped join can.
+            if (outcome.what != TransferOutcome::What::Stopped) {
+                SetControlState(ControlGroup::SplitCommand, false);
+                SetControlState(ControlGroup::PlaceForPieces, false);
+            }
             SetControlState(ControlGroup::NewSizeEditing, false);
         });
 }

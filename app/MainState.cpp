@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 #include <algorithm>
@@ -23,6 +25,7 @@
 #include "io/FileAccess.h"
 #include "texts/ExtraTexts.h"
 #include "texts/QtHints.h"
+#include "texts/QtSizeText.h"
 #include "texts/QtText.h"
 #include "texts/TextCatalogue.h"
 
@@ -43,6 +46,9 @@ void TMain::SetControlState(ControlGroup group, bool enabled) {
         smallFiles_->rbSizeBase->setEnabled(!enabled);
         smallFiles_->rbSizeFree->setEnabled(!enabled);
         smallFiles_->ApplyBaseSize->setEnabled(!enabled);
+        // A join writes no recovery files.
+        smallFiles_->lblRecovery->setEnabled(!enabled);
+        smallFiles_->spnRecovery->setEnabled(!enabled);
         break;
     case ControlGroup::PlaceForBigFile: menus_.FindPlaceToBigFile->setEnabled(enabled); break;
     case ControlGroup::BaseSizeChoice: smallFiles_->CBBaseSize->setEnabled(enabled); break;
@@ -83,12 +89,24 @@ void TMain::RestoreCursor() {
 void TMain::ReportTransferResult(const TransferOutcome& outcome) {
     const QString text = FromStd(OutcomeText(LanguageIndex, outcome));
     if (outcome.Ok()) {
-        ShowDone(text);
+        // A split's end message: where its recovery files and, when the
+        // pieces went to disks of their own, the set's checksums are.
+        QStringList notes;
+        QString status = text;
+        if (outcome.split && outcome.recoveryFiles > 0) {
+            const std::string count = std::to_string(outcome.recoveryFiles);
+            const std::string megabytes = ToStd(BigFileSizeText(outcome.recoveryBytes, SizeUnit::Megabytes, QLocale()));
+            status += QStringLiteral(" \u00b7 ") + FromStd(FillIn(ExtraText(Extra::RecoveryPlan), {count, megabytes}));
+            notes << FromStd(
+                FillIn(ExtraText(Extra::RecoveryFilesWrittenIn),
+                       {count, megabytes, FolderOf(Engine().PiecePrefix()), std::to_string(Engine().Recovery())}));
+        }
+        ShowDone(status);
         const std::string& sums = Engine().ChecksumFilePath();
-        if (outcome.split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix())) {
-            // The pieces went to disks of their own: say where the set's checksums are.
-            Modal::InUse().Message(this, Text(Entry::ProgramName),
-                                   FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums})),
+        if (outcome.split && !sums.empty() && FolderOf(sums) != FolderOf(Engine().PiecePrefix()))
+            notes << FromStd(FillIn(ExtraText(Extra::ChecksumFileBesideBigFile), {sums}));
+        if (!notes.isEmpty()) {
+            Modal::InUse().Message(this, Text(Entry::ProgramName), notes.join(QStringLiteral("\n\n")),
                                    ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
         }
     } else if (outcome.what == TransferOutcome::What::Stopped) {

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -126,4 +128,19 @@ void TMain::ShowTransferStatus() {
 
 void TMain::StopClick() {
     if (runner_) runner_->Stop();
+}
+
+// Alt pressed and let go (as on coming back with Alt+Tab) puts the menu bar
+// in its keyboard mode: it then takes Escape for itself, to leave that mode,
+// and Stop never saw the key while the transfer went on. While one runs,
+// that Escape stops it too; the menu bar still leaves its mode. (An open
+// menu keeps its Escape: it closes the menu, as everywhere.)
+bool TMain::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride && watched == menuBar() && menus_.Stop->isEnabled() &&
+        menuBar()->activeAction() != nullptr) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (menus_.Stop->shortcut().matches(QKeySequence(key->keyCombination())) == QKeySequence::ExactMatch)
+            menus_.Stop->trigger();
+    }
+    return QMainWindow::eventFilter(watched, e);
 }

@@ -35,8 +35,8 @@ TSmallerFilesGroup::TSmallerFilesGroup(QWidget* parent, TMain& main) : QGroupBox
     spnRecovery = Named(new QSpinBox(this), "spnRecovery");
     spnRecovery->setRange(Settings::RecoveryPieces.min, Settings::RecoveryPieces.max);
     lblRecovery->setBuddy(spnRecovery);
+    lblRecovery->setWordWrap(true);  // the longest caption in the column: it may take two lines
     lblRecoveryPlan = Named(new QLabel(this), "lblRecoveryPlan");
-    lblRecoveryPlan->setWordWrap(true);
     lblNrFiles = Named(new QLabel(this), "lblNrFiles");
     lblNrFiles->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SmallerSize = Named(new QLabel(this), "SmallerSize");
@@ -65,12 +65,16 @@ void TSmallerFilesGroup::Arrange(const QFontMetrics& metrics) {
     baseColumn->addWidget(rbSizeBase);
     baseColumn->addWidget(rbSizeFree);
     baseColumn->addWidget(ApplyBaseSize, 0, Qt::AlignLeft);
+    // The caption over the spin box, which has room for five digits, and the
+    // plan on one line beside it: the column stays about as wide as the base
+    // size list.
+    baseColumn->addSpacing(metrics.height() / 2);
+    baseColumn->addWidget(lblRecovery);
     auto* recoveryRow = new QHBoxLayout;
-    recoveryRow->addWidget(lblRecovery);
+    recoveryRow->setSpacing(metrics.height() / 2);  // a gap, whatever spacing the style gives
     recoveryRow->addWidget(spnRecovery);
-    recoveryRow->addStretch(1);
+    recoveryRow->addWidget(lblRecoveryPlan, 1);
     baseColumn->addLayout(recoveryRow);
-    baseColumn->addWidget(lblRecoveryPlan);
     baseColumn->addStretch(1);
     auto* listColumn = new QVBoxLayout;
     listColumn->addWidget(SmallerSize);

@@ -67,7 +67,8 @@ inline constexpr StringSetting SplitPath{"Path", "SplitPath", "", TextKind::Fold
 inline constexpr StringSetting JoinPath{"Path", "JoinPath", "", TextKind::Folder};
 inline constexpr BoolSetting UseFreeSpace{"BaseSize", "UseFreeSpace", false};
 // How many pieces may be lost and still be rebuilt from recovery files; 0 writes none.
-inline constexpr IntSetting RecoveryPieces{"Recovery", "LostPieces", 0, 0, 8};
+// Each lost piece takes at least one of the PAR 2.0 format's 32768 recovery slices.
+inline constexpr IntSetting RecoveryPieces{"Recovery", "LostPieces", 0, 0, 32768};
 // The presets limit the index to their list and the count to the presets
 // actually stored (planning/Presets.h).
 inline constexpr IntSetting BaseSizeIndex{"BaseSize", "BaseSizeIndex", 1};

@@ -64,21 +64,46 @@ const ExtraRow kRows[] = {
       "quorvel is the window; quorvel-cli splits, restores and checks\n"
       "on the command line. The settings are kept for each user.\n"
       "How It Works in the Help menu explains the program, and its\n"
-      "text can be opened as a file to read or print.",
+      "text can be opened as a file to read or print.\n"
+      "\n"
+      "RECOVERY FILES, CHECK AND REPAIR\n"
+      "A split can also write PAR 2.0 recovery files beside the\n"
+      "smaller files; lost or damaged smaller files are rebuilt\n"
+      "from them. Check the smaller files in the File menu compares\n"
+      "a set with its checksum file; Repair the smaller files\n"
+      "rebuilds missing or damaged ones in place. On the command\n"
+      "line: quorvel-cli check and quorvel-cli repair.",
       "INSTALLATION\n"
       "Filquorvelen levereras som ett paket för skrivbordet. Det behöver\n"
       "Qt 6-biblioteken, som pakethanteraren installerar tillsammans med det.\n"
       "quorvel är fönstret; quorvel-cli delar upp, återskapar och\n"
       "kontrollerar från kommandoraden. Inställningarna sparas för varje\n"
       "användare. Hur det funkar i Hjälp-menyn förklarar programmet, och\n"
-      "texten kan öppnas som en fil för att läsas eller skrivas ut.",
+      "texten kan öppnas som en fil för att läsas eller skrivas ut.\n"
+      "\n"
+      "ÅTERSTÄLLNINGSFILER, KONTROLL OCH REPARATION\n"
+      "En uppdelning kan också skriva PAR 2.0-återställningsfiler bredvid\n"
+      "de mindre filerna; förlorade eller skadade mindre filer återskapas\n"
+      "med dem. Kontrollera de mindre filerna i Arkiv-menyn jämför en\n"
+      "serie med dess kontrollsummefil; Reparera de mindre filerna\n"
+      "återskapar saknade eller skadade filer på plats. På kommandoraden:\n"
+      "quorvel-cli check och quorvel-cli repair.",
       "INSTALLATION\n"
       "Dateiquorvel wird als Paket für den Desktop ausgeliefert. Es braucht\n"
       "die Qt-6-Bibliotheken, die die Paketverwaltung gleich mitinstalliert.\n"
       "quorvel ist das Fenster; quorvel-cli teilt auf, stellt wieder her\n"
       "und prüft auf der Kommandozeile. Die Einstellungen werden für jeden\n"
       "Benutzer gespeichert. „Wie es funktioniert“ im Menü Hilfe erklärt\n"
-      "das Programm; der Text lässt sich als Datei lesen oder ausdrucken."}},
+      "das Programm; der Text lässt sich als Datei lesen oder ausdrucken.\n"
+      "\n"
+      "WIEDERHERSTELLUNGSDATEIEN, PRÜFEN UND REPARIEREN\n"
+      "Beim Aufteilen können neben den kleineren Dateien auch\n"
+      "PAR-2.0-Wiederherstellungsdateien entstehen; verlorene oder\n"
+      "beschädigte kleinere Dateien werden damit neu erstellt.\n"
+      "„Kleinere Dateien prüfen“ im Menü Datei vergleicht eine Reihe\n"
+      "mit ihrer Prüfsummendatei; „Kleinere Dateien reparieren“ stellt\n"
+      "fehlende oder beschädigte an ihrem Platz neu her. Auf der\n"
+      "Kommandozeile: quorvel-cli check und quorvel-cli repair."}},
     {Extra::HelpAdditions,
      {"WHAT THIS VERSION ADDS\n"
       "o   A split also writes a checksum file beside the smaller\n"
@@ -89,8 +114,22 @@ const ExtraRow kRows[] = {
       "    half-written is left behind.\n"
       "o   A file named on the command line (quorvel FILE), or\n"
       "    dropped on the window, opens as if it had been chosen.\n"
-      "o   quorvel-cli splits, restores and checks on the command\n"
-      "    line, for scripts and servers (quorvel-cli --help).",
+      "o   Recovery files: with \"Smaller files that can be rebuilt\n"
+      "    if lost\" above 0, a split also writes PAR 2.0 recovery\n"
+      "    files (FILE.par2, FILE.volNN+MM.par2) beside the smaller\n"
+      "    files; the line under it tells how many and how large.\n"
+      "    If up to that many smaller files are lost or damaged, a\n"
+      "    restore rebuilds them from the recovery files and checks\n"
+      "    them against the checksum file.\n"
+      "o   Check the smaller files (File menu) compares the chosen\n"
+      "    set with its checksum file and names every smaller file\n"
+      "    that is missing or damaged.\n"
+      "o   Repair the smaller files (File menu) rebuilds missing or\n"
+      "    damaged smaller files in place from the recovery files,\n"
+      "    so that the set is whole again.\n"
+      "o   quorvel-cli splits, restores, checks and repairs on the\n"
+      "    command line (quorvel-cli check, quorvel-cli repair), for\n"
+      "    scripts and servers (quorvel-cli --help).",
       "NYTT I DEN HÄR VERSIONEN\n"
       "o   En uppdelning skriver också en kontrollsummefil bredvid\n"
       "    de mindre filerna (namnet slutar på sha256). Vid\n"
@@ -100,8 +139,24 @@ const ExtraRow kRows[] = {
       "    återskapning; inga halvfärdiga filer lämnas kvar.\n"
       "o   En fil som anges på kommandoraden (quorvel FIL) eller\n"
       "    släpps på fönstret öppnas som om den hade valts.\n"
-      "o   quorvel-cli delar upp, återskapar och kontrollerar från\n"
-      "    kommandoraden, för skript och servrar (quorvel-cli --help).",
+      "o   Återställningsfiler: när \"Mindre filer som kan återskapas\n"
+      "    vid förlust\" är större än 0 skriver en uppdelning också\n"
+      "    PAR 2.0-återställningsfiler (FIL.par2, FIL.volNN+MM.par2)\n"
+      "    bredvid de mindre filerna; raden under visar hur många\n"
+      "    och hur stora. Om högst så många mindre filer går\n"
+      "    förlorade eller skadas återskapas de med\n"
+      "    återställningsfilerna vid återskapningen och kontrolleras\n"
+      "    mot kontrollsummefilen.\n"
+      "o   Kontrollera de mindre filerna (Arkiv-menyn) jämför den\n"
+      "    valda serien med dess kontrollsummefil och nämner varje\n"
+      "    mindre fil som saknas eller är skadad.\n"
+      "o   Reparera de mindre filerna (Arkiv-menyn) återskapar\n"
+      "    saknade eller skadade mindre filer på plats med\n"
+      "    återställningsfilerna, så att serien blir hel igen.\n"
+      "o   quorvel-cli delar upp, återskapar, kontrollerar och\n"
+      "    reparerar från kommandoraden (quorvel-cli check,\n"
+      "    quorvel-cli repair), för skript och servrar\n"
+      "    (quorvel-cli --help).",
       "NEU IN DIESER VERSION\n"
       "o   Beim Aufteilen entsteht neben den kleineren Dateien auch\n"
       "    eine Prüfsummendatei (ihr Name endet auf sha256). Beim\n"
@@ -113,8 +168,26 @@ const ExtraRow kRows[] = {
       "o   Eine Datei, die auf der Kommandozeile genannt (quorvel\n"
       "    DATEI) oder auf das Fenster gezogen wird, wird geöffnet,\n"
       "    als wäre sie gewählt worden.\n"
-      "o   quorvel-cli teilt auf, stellt wieder her und prüft auf der\n"
-      "    Kommandozeile, für Skripte und Server (quorvel-cli --help)."}},
+      "o   Wiederherstellungsdateien: Steht „Kleinere Dateien, die\n"
+      "    sich bei Verlust neu erstellen lassen“ über 0, entstehen\n"
+      "    beim Aufteilen neben den kleineren Dateien auch\n"
+      "    PAR-2.0-Wiederherstellungsdateien (DATEI.par2,\n"
+      "    DATEI.volNN+MM.par2); die Zeile darunter nennt ihre Zahl\n"
+      "    und Größe. Gehen bis zu so viele kleinere Dateien\n"
+      "    verloren oder werden beschädigt, erstellt das\n"
+      "    Wiederherstellen sie daraus neu und prüft sie mit der\n"
+      "    Prüfsummendatei.\n"
+      "o   „Kleinere Dateien prüfen“ (Menü Datei) vergleicht die\n"
+      "    gewählte Reihe mit ihrer Prüfsummendatei und nennt jede\n"
+      "    kleinere Datei, die fehlt oder beschädigt ist.\n"
+      "o   „Kleinere Dateien reparieren“ (Menü Datei) erstellt\n"
+      "    fehlende oder beschädigte kleinere Dateien an ihrem Platz\n"
+      "    aus den Wiederherstellungsdateien neu, sodass die Reihe\n"
+      "    wieder vollständig ist.\n"
+      "o   quorvel-cli teilt auf, stellt wieder her, prüft und\n"
+      "    repariert auf der Kommandozeile (quorvel-cli check,\n"
+      "    quorvel-cli repair), für Skripte und Server\n"
+      "    (quorvel-cli --help)."}},
     {Extra::HelpFileKept,
      {"No text editor was found to show the text. It has been saved in this file, which is kept until the "
       "program ends:\n%1",
@@ -280,17 +353,21 @@ const ExtraRow kRows[] = {
       "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
     {Extra::RecoveryLabel,
-     {"Smaller files that may be lost:", "Mindre filer som får gå förlorade:", "Verlierbare Teile:"}},
+     {"Smaller files that can be rebuilt if lost:", "Mindre filer som kan återskapas vid förlust:",
+      "Kleinere Dateien, die sich bei Verlust neu erstellen lassen:"}},
     {Extra::RecoveryHint,
-     {"Recovery files|How many smaller files may be lost or damaged and still be rebuilt from PAR 2.0 recovery files "
-      "written beside them; 0 writes none",
-      "Återställningsfiler|Hur många mindre filer som får gå förlorade eller skadas och ändå kan återskapas ur "
-      "PAR 2.0-återställningsfiler bredvid dem; 0 skriver inga",
-      "Wiederherstellungsdateien|Wie viele Teile verloren gehen oder beschädigt werden dürfen und sich trotzdem aus "
-      "PAR-2.0-Wiederherstellungsdateien daneben wiederherstellen lassen; 0 schreibt keine"}},
+     {"The split also writes PAR 2.0 recovery files beside the smaller files. If up to this many smaller files "
+      "are lost or damaged, they can be rebuilt from them; 0 writes none.|How many smaller files can be lost or "
+      "damaged and still be rebuilt from the recovery files; 0 writes none",
+      "Uppdelningen skriver också PAR 2.0-återställningsfiler bredvid de mindre filerna. Om högst så här många "
+      "mindre filer går förlorade eller skadas kan de återskapas med dem; 0 skriver inga.|Hur många mindre filer "
+      "som kan gå förlorade eller skadas och ändå återskapas med återställningsfilerna; 0 skriver inga",
+      "Beim Aufteilen entstehen neben den kleineren Dateien auch PAR-2.0-Wiederherstellungsdateien. Gehen bis zu "
+      "so viele kleinere Dateien verloren oder werden beschädigt, lassen sie sich damit neu erstellen; 0 legt "
+      "keine an.|Wie viele kleinere Dateien verloren gehen oder beschädigt werden dürfen und sich trotzdem aus den "
+      "Wiederherstellungsdateien neu erstellen lassen; 0 legt keine an"}},
     {Extra::RecoveryPlan,
-     {"%1 recovery files, %2 bytes in all", "%1 återställningsfiler, sammanlagt %2 byte",
-      "%1 Wiederherstellungsdateien, zusammen %2 Bytes"}},
+     {"%1 recovery files, %2 MB", "%1 återställningsfiler, %2 MB", "%1 Wiederherstellungsdateien, %2 MB"}},
     {Extra::RecoveryFailed,
      {"The recovery files could not be written. Nothing was changed.",
       "Återställningsfilerna kunde inte skrivas. Inget har ändrats.",
@@ -432,6 +509,27 @@ const ExtraRow kRows[] = {
      {"The smaller files cannot be repaired where they are: the folder %1 cannot be written.",
       "De mindre filerna kan inte repareras där de ligger: det går inte att skriva i mappen %1.",
       "Die Teile können nicht an ihrem Ort repariert werden: In den Ordner %1 kann nicht geschrieben werden."}},
+    // The window's recovery control, stopping and closing, and the split's report.
+    {Extra::RecoveryPlanTooSmall,
+     {"The smaller files are too small to carry recovery files for this file. Choose a larger base size or "
+      "fewer files to rebuild.",
+      "De mindre filerna är för små för att rymma återställningsfiler för den här filen. Välj en större "
+      "basstorlek eller färre filer att återskapa.",
+      "Die kleineren Dateien sind zu klein für Wiederherstellungsdateien zu dieser Datei. Wählen Sie eine größere "
+      "Grundgröße oder weniger neu zu erstellende Dateien."}},
+    {Extra::CloseStopsTransferAsk,
+     {"A split or restore is still running. Stop it and close the window?\nNothing half-written is left behind.",
+      "En uppdelning eller återskapning pågår fortfarande. Vill du avbryta den och stänga fönstret?\nInga "
+      "halvfärdiga filer lämnas kvar.",
+      "Ein Aufteilen oder Wiederherstellen läuft noch. Möchten Sie es abbrechen und das Fenster schließen?\nEs "
+      "bleiben keine halb geschriebenen Dateien zurück."}},
+    {Extra::RecoveryFilesWrittenIn,
+     {"%1 recovery files, %2 MB in all, were written to %3. Any %4 lost or damaged smaller files can be rebuilt "
+      "from them.",
+      "%1 återställningsfiler, sammanlagt %2 MB, skrevs till %3. Upp till %4 förlorade eller skadade mindre filer "
+      "kan återskapas med dem.",
+      "%1 Wiederherstellungsdateien, zusammen %2 MB, wurden in %3 geschrieben. Bis zu %4 verlorene oder "
+      "beschädigte kleinere Dateien lassen sich damit neu erstellen."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 

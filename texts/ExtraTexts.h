@@ -22,7 +22,7 @@ enum class Extra {
     AboutTitle,
     NoDesktopSession,        // %1 the window program's command; one line
     WindowUsage,             // %1 the window program's command; lines
-    AboutText,               // lines, the first a heading
+    AboutText,               // lines; the first and each after an empty line a heading
     HelpAdditions,           // How It Works lines after the catalogue's, the first a heading
     HelpFileKept,            // %1 the help file, kept for the desktop's viewer
     IsAFolder,               // %1 the name
@@ -74,7 +74,7 @@ enum class Extra {
 
     RecoveryLabel,  // the spin box's caption
     RecoveryHint,   // "short|long"
-    RecoveryPlan,   // %1 file count, %2 bytes in all
+    RecoveryPlan,   // %1 file count, %2 megabytes in all (the window's MB); also after a split's text in the status bar
 
     // Keeping what was there.
     RecoveryFailed,         // a split into one folder could not write its recovery files
@@ -121,6 +121,11 @@ enum class Extra {
     RepairToRebuild,       // a check found pieces the recovery files can rebuild: how
     RepairNothingToDo,     // %1 piece count: a repair found every piece intact
     RepairFolderReadOnly,  // %1 the pieces' folder, which cannot be written
+
+    // The window's recovery control, stopping and closing, and the split's report.
+    RecoveryPlanTooSmall,    // the planned pieces cannot carry recovery files: why, and what helps
+    CloseStopsTransferAsk,   // a Yes/No question when the window closes during a split or join
+    RecoveryFilesWrittenIn,  // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
 
     Count  // not a text
 };

@@ -59,15 +59,9 @@ protected:
         bytes = Pattern(kBigSize, 3);
         ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
         // Split by the window with recovery files for any two pieces.
-        modal.SetNextFileName(Path("Setup.exe"));
-        Main().ChooseSplitAFileClick();
-        Parts().spnRecovery->setValue(2);
-        Main().DoSplitClick();
-        Main().WaitForTransfer();
-        ASSERT_EQ(Status1(), "The file is splitted!");
+        SplitFromTheWindow(Path("Setup.exe"), 2);
         for (int n = 1; n <= 3; ++n) pieces << Read(Piece(prefix, n));
         ASSERT_EQ(pieces[2].size(), kBigSize - 2 * pieces[0].size());
-        modal.shown.clear();
     }
 
     // Runs a command from its tool button, answering a file dialog with

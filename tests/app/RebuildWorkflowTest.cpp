@@ -24,16 +24,9 @@ protected:
     // Splits `bytes` from the window into diskette-sized pieces with recovery
     // files that rebuild any `lost` of them.
     void SplitWithRecovery(const QByteArray& bytes, int lost) {
-        const QString original = Path("Setup.exe");
-        ASSERT_TRUE(Write(original, bytes));
-        modal.SetNextFileName(original);
-        Main().ChooseSplitAFileClick();
-        Parts().spnRecovery->setValue(lost);
-        Main().DoSplitClick();
-        Main().WaitForTransfer();
-        ASSERT_EQ(Status1(), "The file is splitted!");
+        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
+        SplitFromTheWindow(Path("Setup.exe"), lost);
         ASSERT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.par2")));
-        modal.shown.clear();
     }
     void ChoosePiece(const QString& name) {
         modal.SetNextFileName(name);

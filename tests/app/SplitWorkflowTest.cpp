@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
@@ -122,18 +123,35 @@ TEST_F(SplitWorkflow, AStrayPieceAfterTheSetGoesOnlyWhenTheUserSaysSo) {
 }
 
 // The recovery spin box is stored, shows what the planned pieces' recovery
-// files come to, and the split writes them beside the pieces.
-TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredAndWritten) {
+// files come to, and the split writes them beside the pieces and ends by
+// saying how many it wrote, where, and their size: the files on disk.
+TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredWrittenAndReported) {
     Choose(big);
     EXPECT_TRUE(Parts().lblRecoveryPlan->text().isEmpty());
     Parts().spnRecovery->setValue(1);
     EXPECT_EQ(store.Read(Settings::RecoveryPieces), 1);
     EXPECT_TRUE(Parts().lblRecoveryPlan->text().contains("recovery files"))
         << Parts().lblRecoveryPlan->text().toStdString();
+    const QString planned = Parts().lblRecoveryPlan->text();
     QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
-    EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.par2")));
+
+    int64_t bytes = 0;
+    const QFileInfoList written = QDir(Path("pieces")).entryInfoList({"*.par2"}, QDir::Files);
+    for (const QFileInfo& f : written) bytes += f.size();
+    ASSERT_GE(written.size(), 2);
+    const QString count = QString::number(written.size());
+    const QString megabytes = QString::number(double(bytes) / (1 << 20), 'f', 3).remove(QRegularExpression("\\.?0+$"));
+    const QString what = count + " recovery files, " + megabytes + " MB";
+    EXPECT_EQ(planned, what);  // the plan said what the split wrote
+    EXPECT_EQ(Status1(), "The file is splitted! \u00b7 " + what);
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    ExpectBox(modal.Messages()[0], "The File Quorvel",
+              what + " in all, were written to " + QDir::toNativeSeparators(QDir(Path("pieces")).absolutePath()) +
+                  ". Any 1 lost or damaged smaller files can be rebuilt from them.",
+              ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
+
     Start();  // the next run takes the stored count
     EXPECT_EQ(Parts().spnRecovery->value(), 1);
 }

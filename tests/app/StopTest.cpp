@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDirIterator>
+#include <QFileInfo>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -61,6 +63,19 @@ protected:
         ExpectEnabled({"Exit", "ExitBtn", "LanguageGerman", "JoinFiles", "ChooseSplitAFile", "MemoryUsage"}, true);
     }
 
+    // Small blocks and a bigger file: the copy is still running when the test acts.
+    void StartSlowSplit() {
+        bigBytes = Pattern(40000000, 3);
+        ASSERT_TRUE(Write(big, bigBytes));
+        Main().SelectPauseMode(PauseMode::Never);
+        seam.answers.clear();  // no disk questions: the next answer is the test's
+        Parts().MaxRAM = 512;
+        Main().show();
+        ChooseToSplit(big);
+        Main().DoSplitClick();
+        ASSERT_TRUE(Main().TransferRunning());
+    }
+
     QuestionWatchingModal seam;
     QString big;
     QByteArray bigBytes;
@@ -93,6 +108,14 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
     ExpectStoppedAndUnlocked();
     ExpectOnlyWholePieces();
     EXPECT_EQ(Read(big), bigBytes);
+
+    // The same split can be started again at once, as a stopped join can.
+    ExpectEnabled({"DoSplit", "DoSplitBtn", "FindPlaceToSmallFiles"}, true);
+    Main().SelectPauseMode(PauseMode::Never);
+    QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
+    Main().WaitForTransfer();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 3)), bigBytes.mid(2 * 1457664));
 }
 
 TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
@@ -127,21 +150,57 @@ TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"Restored.exe", "Setup.exe"}));
 }
 
-TEST_F(StopWorkflow, ClosingTheWindowMidCopyStopsAndEndsTheWorker) {
-    // Small blocks and a bigger file: the copy is still running when the window closes.
-    bigBytes = Pattern(40000000, 3);
-    ASSERT_TRUE(Write(big, bigBytes));
-    Main().SelectPauseMode(PauseMode::Never);
-    Parts().MaxRAM = 512;
-    ChooseToSplit(big);
-    Main().DoSplitClick();
-    ASSERT_TRUE(Main().TransferRunning());
+// Closing the window (Alt+F4, the title bar) while a split runs asks first;
+// Yes stops it, waits for the worker and closes.
+TEST_F(StopWorkflow, ClosingTheWindowMidCopyAsksThenStopsAndEndsTheWorker) {
+    StartSlowSplit();
+    seam.SetNextAnswer(true);
 
-    Main().close();
+    EXPECT_TRUE(Main().close());
 
     EXPECT_FALSE(Main().TransferRunning());
     EXPECT_FALSE(WorkerThreadAlive());
-    EXPECT_TRUE(seam.Messages().empty());  // the window goes: nothing to report
+    ASSERT_EQ(seam.Messages().size(), 1u);  // the question; the window goes: nothing else to report
+    ExpectBox(seam.Messages()[0], "The File Quorvel",
+              "A split or restore is still running. Stop it and close the window?\nNothing half-written is left "
+              "behind.",
+              ModalSeam::Icon::Question, ModalSeam::Buttons::YesNo);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ExpectOnlyWholePieces();
+}
+
+// No keeps the split going to its end, with the window open.
+TEST_F(StopWorkflow, ClosingTheWindowMidCopyAnsweredNoKeepsTheSplitGoing) {
+    StartSlowSplit();
+    seam.SetNextAnswer(false);
+
+    EXPECT_FALSE(Main().close());
+
+    EXPECT_TRUE(Main().TransferRunning());
+    EXPECT_TRUE(Main().isVisible());
+    Main().WaitForTransfer();
+    EXPECT_EQ(Status1(), "The file is splitted!");
+    EXPECT_EQ(seam.Messages().size(), 1u);
+    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 1)), bigBytes.left(1457664));
+    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 28)), bigBytes.mid(27 * 1457664));
+    EXPECT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.Quorved_sha256")));
+}
+
+// Alt pressed and let go (as on coming back to the window with Alt+Tab) gives
+// the menu bar the keyboard; its Escape used to only leave that mode while
+// the split went on.
+TEST_F(StopWorkflow, EscapeStopsASplitWhileTheMenuBarHasTheKeyboard) {
+    Main().show();
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    StartSlowSplit();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Alt);
+    ASSERT_EQ(QApplication::focusWidget(), Main().menuBar());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    Main().WaitForTransfer();
+
+    ExpectStoppedAndUnlocked();
+    EXPECT_NE(QApplication::focusWidget(), Main().menuBar());  // and the menu bar let go of the keyboard
     ExpectOnlyWholePieces();
 }

@@ -2,6 +2,7 @@
 // temporary folder, answered through the scripted seam.
 #pragma once
 
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include "engine/PieceNaming.h"
@@ -26,6 +27,19 @@ protected:
         QByteArray bytes(int(size), Qt::Uninitialized);
         for (int i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7 + i / 251 + seed) & 0xff);
         return bytes;
+    }
+
+    // Splits `file` from the window, with recovery files that rebuild any
+    // `lost` pieces where it is not 0, into the pieces' place chosen before;
+    // the split's end message is taken off the list.
+    void SplitFromTheWindow(const QString& file, int lost) {
+        modal.SetNextFileName(file);
+        Main().ChooseSplitAFileClick();
+        Parts().spnRecovery->setValue(lost);
+        Main().DoSplitClick();
+        Main().WaitForTransfer();
+        ASSERT_TRUE(Status1().startsWith("The file is splitted!")) << Status1().toStdString();
+        modal.shown.clear();
     }
 
     QString StoredPath(const char* name) { return store.ReadStringSetting("Path", name, "(none)"); }

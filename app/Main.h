@@ -119,6 +119,7 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override;
     void RepaintMainWindow() override;
     void CorrectPieceSize(int32_t index, const std::string& text) override;
+    void StartRebuilding(const std::vector<int32_t>& pieces) override;
 
     // ---- the transfer on the worker thread (MainTransfer.cpp)
     bool TransferRunning() const;

@@ -92,7 +92,10 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
         // A split's end message: where its recovery files and, when the
         // pieces went to disks of their own, the set's checksums are.
         QStringList notes;
-        QString status = text;
+        // The status bar has room for the first line; a join that rebuilt
+        // pieces names them all in the box.
+        QString status = text.section(QLatin1Char('\n'), 0, 0);
+        if (!outcome.split && !outcome.rebuilt.empty()) notes << text;
         if (outcome.split && outcome.recoveryFiles > 0) {
             const std::string count = std::to_string(outcome.recoveryFiles);
             const std::string megabytes = ToStd(BigFileSizeText(outcome.recoveryBytes, SizeUnit::Megabytes, QLocale()));
@@ -175,6 +178,15 @@ void TMain::SetProgress(int32_t position) {
 }
 
 void TMain::ShowCurrentPiece(const std::string& name) { status_.ShowPath(FromStd(name)); }
+
+// The bar now counts the rebuild: what is rebuilt takes the piece's place in
+// panel 0, and the copy's bytes and "file n of N" are over.
+void TMain::StartRebuilding(const std::vector<int32_t>& pieces) {
+    status_.ShowHint(FromStd(FillIn(ExtraText(pieces.size() == 1 ? Extra::RebuildingPiece : Extra::RebuildingPieces),
+                                    {PieceNumbers(pieces)})));
+    transferStatus_.totalBytes = 0;
+    transferStatus_.piece = 0;
+}
 
 void TMain::AddPieceSize(const std::string& text) {
     pendingRows_ << FromStd(text);

@@ -57,6 +57,9 @@ public:
     void CorrectPieceSize(int32_t index, const std::string& text) override {
         runner_.Queue([index, text](TransferView& v) { v.CorrectPieceSize(index, text); });
     }
+    void StartRebuilding(const std::vector<int32_t>& pieces) override {
+        runner_.Queue([pieces](TransferView& v) { v.StartRebuilding(pieces); });
+    }
 
     bool AskYesNo(const std::string& text, const std::string& caption, Icon icon) override {
         TTransferRunner* runner = &runner_;

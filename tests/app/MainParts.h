@@ -27,6 +27,7 @@ public:
     int32_t& BaseSizeCount = main_.BaseSizeCount;
     int32_t& BaseSizeIndex = main_.BaseSizeIndex;
     std::vector<int64_t>& BaseSizeValues = main_.BaseSizeValues;
+    const TransferStatus& Progress = main_.transferStatus_;  // what the status bar's progress counts
 
     // The controls; the window's parts keep them, the tests only use them.
     QToolBar* const SpeedBar = main_.toolBar_;

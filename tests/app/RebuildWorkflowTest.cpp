@@ -32,6 +32,14 @@ protected:
         modal.SetNextFileName(name);
         Main().JoinFilesClick();
     }
+    // Starts joining the chosen set into big/Setup.exe, answering the place
+    // dialog; WaitForTransfer ends it.
+    void StartJoinIntoBig() {
+        modal.SetNextFileName(Path("big/Setup.exe"));
+        QTest::mouseClick(Parts().FindPlaceToBigFileBtn, Qt::LeftButton);
+        QTest::mouseClick(Parts().DoJoinBtn, Qt::LeftButton);
+    }
+    QStringList PiecesFolder() const { return QDir(Path("pieces")).entryList(QDir::Files, QDir::Name); }
 
     QString prefix;
 };
@@ -67,4 +75,68 @@ TEST_F(RebuildWorkflow, ASetIsTheOneItsChecksumFileListsWhateverIsMissing) {
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_EQ(modal.Messages()[0].text, "File is missing: " + Piece(prefix, 1));
     EXPECT_EQ(engine.PieceCount(), 0);
+}
+
+// Missing or damaged pieces, any of them: the join rebuilds them into the file
+// it restores, counts the set's pieces and bytes, names every piece it rebuilt
+// in a box, and leaves the pieces' folder as it was.
+TEST_F(RebuildWorkflow, AJoinRebuildsWhateverTheRecoveryFilesCover) {
+    const QByteArray bytes = Pattern(3000000, 7);
+    SplitWithRecovery(bytes, 2);
+    const QByteArray second = Read(Piece(prefix, 2));
+    struct Case {
+        QList<int> missing, damaged;
+        QString rebuilt;
+    };
+    const QList<Case> cases{
+        {{1}, {}, "1 (Setup.exe.Quorved_1)"},
+        {{2}, {}, "2 (Setup.exe.Quorved_2)"},
+        {{1, 3}, {}, "1 (Setup.exe.Quorved_1), 3 (Setup.exe.Quorved_3)"},
+        {{}, {2}, "2 (Setup.exe.Quorved_2)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rebuilt.toStdString());
+        QFile::remove(Path("big/Setup.exe"));
+        for (int n = 1; n <= 3; ++n) ASSERT_TRUE(Write(Piece(prefix, n), bytes.mid((n - 1) * 1457664, 1457664)));
+        for (const int n : c.missing) QFile::remove(Piece(prefix, n));
+        QByteArray changed = second;
+        changed[1000] = char(changed[1000] ^ 0x40);
+        for (const int n : c.damaged) ASSERT_TRUE(Write(Piece(prefix, n), changed));
+        const QStringList before = PiecesFolder();
+        modal.shown.clear();
+
+        ChoosePiece(Piece(prefix, c.missing.contains(3) ? 2 : 3));
+        StartJoinIntoBig();
+        // The bar counts the set, not the pieces found.
+        EXPECT_EQ(Parts().Progress.pieceCount, 3);
+        EXPECT_EQ(Parts().Progress.totalBytes, 3000000);
+        Main().WaitForTransfer();
+
+        EXPECT_EQ(Read(Path("big/Setup.exe")), bytes);
+        ASSERT_EQ(modal.Messages().size(), 1u) << MessageTexts().join("\n").toStdString();
+        const QString said = modal.Messages()[0].text;
+        EXPECT_EQ(modal.Messages()[0].icon, ModalSeam::Icon::Information);
+        EXPECT_TRUE(said.contains(c.rebuilt)) << said.toStdString();
+        EXPECT_TRUE(said.contains("a repair can rebuild them in place")) << said.toStdString();
+        EXPECT_TRUE(Status1().startsWith("The file is restored and checked;")) << Status1().toStdString();
+        EXPECT_EQ(PiecesFolder(), before);
+        for (const int n : c.damaged) EXPECT_EQ(Read(Piece(prefix, n)), changed);
+    }
+}
+
+// More lost than the recovery files cover: every lost piece is named, and
+// nothing is written.
+TEST_F(RebuildWorkflow, TooManyLostPiecesAreAllNamed) {
+    SplitWithRecovery(Pattern(3000000, 9), 1);
+    ASSERT_TRUE(QFile::remove(Piece(prefix, 1)));
+    ASSERT_TRUE(QFile::remove(Piece(prefix, 3)));
+    ChoosePiece(Piece(prefix, 2));
+    StartJoinIntoBig();
+    Main().WaitForTransfer();
+    ASSERT_EQ(modal.Messages().size(), 1u);
+    const QString said = modal.Messages()[0].text;
+    EXPECT_TRUE(said.contains("Missing smaller files: 1 (Setup.exe.Quorved_1), 3 (Setup.exe.Quorved_3).")) << said.toStdString();
+    EXPECT_TRUE(said.contains("Recovery data for one more smaller file would be needed")) << said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("big/Setup.exe")));
+    EXPECT_EQ(QDir(Path("big")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }

@@ -8,43 +8,13 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
-#ifdef __linux__
-#include <sys/mount.h>
-#endif
-
 #include "tests/app/WorkflowFixture.h"
+#include "tests/engine/EngineTestSupport.h"
 
 namespace {
 
 // 3 MB in pieces of the default base size: two whole ones and a short third.
 constexpr int kBigSize = 3000000;
-
-// A folder's read-only view of another, for as long as it lives (Linux,
-// root); Mounted() says whether the system allowed it.
-class ReadOnlyView {
-public:
-    ReadOnlyView(const QString& of, const QString& at) : at_(at.toStdString()) {
-#ifdef __linux__
-        QDir().mkpath(at);
-        const std::string from = of.toStdString();
-        mounted_ = mount(from.c_str(), at_.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        if (mounted_ && mount(nullptr, at_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-            umount2(at_.c_str(), MNT_DETACH);
-            mounted_ = false;
-        }
-#endif
-    }
-    ~ReadOnlyView() {
-#ifdef __linux__
-        if (mounted_) umount2(at_.c_str(), MNT_DETACH);
-#endif
-    }
-    bool Mounted() const { return mounted_; }
-
-private:
-    std::string at_;
-    bool mounted_ = false;
-};
 
 }  // namespace
 
@@ -189,7 +159,7 @@ TEST_F(CheckRepairWorkflow, MoreBadPiecesThanTheRecoveryFilesCoverAreNamedAndLef
 // is prepared, and refused for a piece chosen there; Check still works.
 TEST_F(CheckRepairWorkflow, RepairIsOfferedOnlyWhereThePiecesFolderCanBeWritten) {
     Damage(2);
-    ReadOnlyView view(Path("pieces"), Path("readonly"));
+    ReadOnlyView view(Path("pieces").toStdString(), Path("readonly").toStdString());
     if (!view.Mounted()) GTEST_SKIP() << "mounting is not permitted here";
     const QString seen = QDir::toNativeSeparators(Path("readonly") + "/Setup.exe");
 

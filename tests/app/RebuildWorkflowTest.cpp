@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <iostream>
 
 #include "tests/app/WorkflowFixture.h"
+#include "tests/engine/EngineTestSupport.h"
 
 class RebuildWorkflow : public WorkflowFixture {
 protected:
@@ -139,4 +142,43 @@ TEST_F(RebuildWorkflow, TooManyLostPiecesAreAllNamed) {
     EXPECT_TRUE(said.contains("Recovery data for one more smaller file would be needed")) << said.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path("big/Setup.exe")));
     EXPECT_EQ(QDir(Path("big")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+// Pieces on read-only media, and pieces that come disk by disk: a lost piece
+// is rebuilt all the same, and nothing is written beside the pieces.
+TEST_F(RebuildWorkflow, ReadOnlyMediaAndDiskByDiskRebuildToo) {
+    const QByteArray bytes = Pattern(3000000, 11);
+    SplitWithRecovery(bytes, 1);
+    ASSERT_TRUE(QFile::remove(Piece(prefix, 2)));
+    const QStringList before = PiecesFolder();
+    {
+        ReadOnlyView disk(Path("pieces").toStdString(), Path("cd").toStdString());
+        if (disk.Mounted()) {
+            ChoosePiece(Piece(Path("cd/Setup.exe"), 1));
+            StartJoinIntoBig();
+            Main().WaitForTransfer();
+            EXPECT_EQ(Read(Path("big/Setup.exe")), bytes);
+            ASSERT_EQ(modal.Messages().size(), 1u) << MessageTexts().join("\n").toStdString();
+            EXPECT_TRUE(modal.Messages()[0].text.contains("2 (Setup.exe.Quorved_2)"));
+        } else {
+            std::cerr << "read-only media left out: a bind mount is not permitted here\n";
+        }
+    }
+    ASSERT_TRUE(QFile::remove(Path("big/Setup.exe")));
+
+    // Disk by disk: every question answered, the recovery files found beside the checksum file.
+    modal.shown.clear();
+    Main().SelectPauseMode(PauseMode::Always);
+    modal.SetNextDialogAction([](QDialog* d) {
+        d->findChild<QSpinBox*>("txtNr")->setValue(3);
+        QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        return d->result();
+    });
+    ChoosePiece(Piece(prefix, 1));
+    for (int i = 0; i < 6; ++i) modal.SetNextAnswer(true);
+    StartJoinIntoBig();
+    Main().WaitForTransfer();
+    EXPECT_EQ(Read(Path("big/Setup.exe")), bytes);
+    EXPECT_TRUE(MessageTexts().join("\n").contains("2 (Setup.exe.Quorved_2)")) << MessageTexts().join("\n").toStdString();
+    EXPECT_EQ(PiecesFolder(), before);
 }

@@ -63,7 +63,9 @@ void WrittenPieces::End() {
 bool WrittenPieces::WaitFor(int64_t upTo, const std::atomic<bool>* stop, RecoveryError& failure) {
     std::unique_lock<std::mutex> lock(mutex_);
     // The stop flag is another's and never notifies: it is looked at now and then.
+    ++waiting_;
     while (bytes_ < upTo && !ended_ && !RecoveryDetail::Stopped(stop)) written_.wait_for(lock, kStopLook);
+    --waiting_;
     if (bytes_ >= upTo) return true;
     failure = RecoveryDetail::Stopped(stop) ? Error(ECANCELED, "stopped")
                                             : Error(0, "the pieces ended after " + std::to_string(bytes_) + " bytes");
@@ -85,4 +87,9 @@ bool WrittenPieces::Open(std::size_t index, PositionedReader& reader, RecoveryEr
     }
     failure = Error(0, "piece " + std::to_string(index + 1) + " is not being written");
     return false;
+}
+
+int WrittenPieces::Waiting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waiting_;
 }

@@ -43,6 +43,8 @@ public:
     bool WaitFor(int64_t upTo, const std::atomic<bool>* stop, RecoveryError& failure);
     // Opens piece `index` for reading, once any of its bytes are written.
     bool Open(std::size_t index, PositionedReader& reader, RecoveryError& failure);
+    // Readers waiting for bytes now (for a progress note, or a test).
+    int Waiting();
 
 private:
     const std::vector<int64_t> sizes_;
@@ -52,4 +54,5 @@ private:
     std::vector<std::string> paths_;
     int64_t bytes_ = 0;
     bool ended_ = false;
+    int waiting_ = 0;
 };

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "engine/ChecksumFile.h"
+#include "io/FileAccess.h"
+#include "io/OutputFile.h"
 #include "engine/SetPlacing.h"
 #include "engine/SetRepair.h"
 #include "engine/Staging.h"
 #include "engine/TransferJob.h"
-#include "io/FileAccess.h"
-#include "io/OutputFile.h"
 #include "recovery/WrittenPieces.h"
 
 #include <cstdint>
@@ -83,12 +83,12 @@ private:
     OutputFile pieceOut_;
     ChecksumWriter sums_;
     std::vector<WrittenPiece> written_;  // this split's pieces, under their final names
-    StagingFolder staging_;              // where the new set waits; none when pieces go to several disks
-    ChecksumRead older_;                 // the older set's checksum file beside the pieces (a staged split)
+    StagingFolder staging_;  // where the new set waits; none when pieces go to several disks
+    ChecksumRead older_;     // the older set's checksum file beside the pieces (a staged split)
     std::vector<std::string> unproven_;  // files after the new set the user let it remove
-    int64_t remaining_ = 0;              // bytes a free-space split has still to place
-    bool diskFull_ = false;              // the last free-space piece filled its disk
+    int64_t remaining_ = 0;  // bytes a free-space split has still to place
+    bool diskFull_ = false;  // the last free-space piece filled its disk
     std::unique_ptr<RecoveryTask> recovery_;
     std::shared_ptr<WrittenPieces> writtenPieces_;  // what the recovery task reads
-    std::vector<RecoveryFile> recoveryFiles_;       // made, in the staging folder until the set is in place
+    std::vector<RecoveryFile> recoveryFiles_;  // made, in the staging folder until the set is in place
 };

@@ -56,10 +56,10 @@ struct RecoveryFile {
 class WrittenPieces;  // recovery/WrittenPieces.h
 
 struct RecoveryCreate {
-    std::string bigFile;   // read, unless `written` is given
-    std::string name;      // stored in the set; the big file's own name when empty
-    std::string fileStem;  // the files' names: <stem>.par2, <stem>.volNN+MM.par2; `name` when empty
-    std::string folder;    // where the recovery files go
+    std::string bigFile;  // read, unless `written` is given
+    std::string name;     // stored in the set; the big file's own name when empty
+    std::string fileStem; // the files' names: <stem>.par2, <stem>.volNN+MM.par2; `name` when empty
+    std::string folder;   // where the recovery files go
     std::vector<int64_t> pieceSizes;
     int lostPieces = 1;
     int64_t largestFile = 0;          // no recovery file larger; 0: the largest piece

@@ -1,10 +1,10 @@
 // Rebuilding lost pieces: the recovery slices to use, and the passes that
 // solve for the lost slices and write them into the pieces.
+#include "recovery/BigFileBytes.h"
+#include "recovery/Buffers.h"
 #include "io/FileAccess.h"
 #include "io/OutputFile.h"
 #include "io/PositionedReader.h"
-#include "recovery/BigFileBytes.h"
-#include "recovery/Buffers.h"
 #include "recovery/Gf16.h"
 #include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"

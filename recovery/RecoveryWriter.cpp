@@ -1,12 +1,12 @@
 // Writing a recovery set: the passes over the big file (or the pieces a
 // copy writes), the index and the volumes, each under a temporary name
 // first; and finding a set's files.
+#include "recovery/BigFileBytes.h"
+#include "recovery/Buffers.h"
 #include "io/Digests.h"
 #include "io/FileAccess.h"
 #include "io/OutputFile.h"
 #include "io/PositionedReader.h"
-#include "recovery/BigFileBytes.h"
-#include "recovery/Buffers.h"
 #include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"
 #include "recovery/RecoveryDetail.h"
@@ -68,7 +68,8 @@ public:
         const uint32_t volume = exponent / plan_.slicesPerFile;
         const uint32_t first = volume * plan_.slicesPerFile;
         const uint32_t count = std::min(plan_.slicesPerFile, plan_.recoverySlices - first);
-        const std::string path = Paths::InFolder(volumeFolder_, VolumeName(name_, first, count, plan_.recoverySlices));
+        const std::string path =
+            Paths::InFolder(volumeFolder_, VolumeName(name_, first, count, plan_.recoverySlices));
         const auto size = std::size_t(plan_.sliceSize);
         if (exponent == first && beforeVolume_) {
             const int64_t bytes =

@@ -262,7 +262,8 @@ std::string SplitJob::OwnNameBeside(const std::string& path) const {
 // Takes back the pieces this split wrote, where their names still lead to
 // them (a disk that was changed holds other files), and its checksum file.
 void SplitJob::Undo() {
-    recovery_.reset();  // stopped and ended before its folder goes
+    if (writtenPieces_) writtenPieces_->End();  // no more bytes come: a read waiting for them fails
+    recovery_.reset();                          // stopped and ended before its folder goes
     pieceOut_.Abandon();
     if (!staging_.Empty()) {
         staging_.Remove();
@@ -295,10 +296,11 @@ void SplitJob::FeedRecoveryWhileCopying() {
     std::function<void(int64_t)> hash = std::move(meter_.copied);
     // Small blocks may still sit in the stream's buffer; the hashing flushes them itself.
     const bool flush = mode_.buffered && !hash;
-    meter_.copied = [hash = std::move(hash), flush, out = pieceOut_.get(), pieces = writtenPieces_.get(),
+    meter_.copied = [this, hash = std::move(hash), flush, out = pieceOut_.get(), pieces = writtenPieces_.get(),
                      at = done_](int64_t bytes) mutable {
         if (hash) hash(bytes);
-        if (flush) std::fflush(out);
+        // Bytes a failed flush dropped are never said to be written: the copy fails instead.
+        if ((flush && !FlushForReaders(out)) || (hash && std::ferror(out))) return;
         at += bytes;
         pieces->Written(at);
     };

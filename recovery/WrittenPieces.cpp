@@ -45,11 +45,13 @@ void WrittenPieces::Named(std::size_t index, const std::string& path) {
 }
 
 void WrittenPieces::Written(int64_t bytes) {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         bytes_ = std::max(bytes_, bytes);
+        wake = !awaited_.empty() && *awaited_.begin() <= bytes_;
     }
-    written_.notify_all();
+    if (wake) written_.notify_all();
 }
 
 void WrittenPieces::End() {
@@ -63,9 +65,9 @@ void WrittenPieces::End() {
 bool WrittenPieces::WaitFor(int64_t upTo, const std::atomic<bool>* stop, RecoveryError& failure) {
     std::unique_lock<std::mutex> lock(mutex_);
     // The stop flag is another's and never notifies: it is looked at now and then.
-    ++waiting_;
+    const auto awaiting = awaited_.insert(upTo);
     while (bytes_ < upTo && !ended_ && !RecoveryDetail::Stopped(stop)) written_.wait_for(lock, kStopLook);
-    --waiting_;
+    awaited_.erase(awaiting);
     if (bytes_ >= upTo) return true;
     failure = RecoveryDetail::Stopped(stop) ? Error(ECANCELED, "stopped")
                                             : Error(0, "the pieces ended after " + std::to_string(bytes_) + " bytes");
@@ -91,5 +93,5 @@ bool WrittenPieces::Open(std::size_t index, PositionedReader& reader, RecoveryEr
 
 int WrittenPieces::Waiting() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_;
+    return int(awaited_.size());
 }

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,7 @@ private:
     std::vector<std::string> paths_;
     int64_t bytes_ = 0;
     bool ended_ = false;
-    int waiting_ = 0;
+    // What each waiting reader waits for: a reader is woken when its bytes
+    // are in, not at every block the copy writes.
+    std::multiset<int64_t> awaited_;
 };

@@ -24,14 +24,19 @@ std::string BigFileBytes::NameOf(std::size_t piece) const {
 }
 
 bool BigFileBytes::OpenPiece(std::size_t piece, RecoveryError& failure) {
-    reader_.Close();
-    open_ = piece;
-    const bool opened = written_ ? written_->Open(piece, reader_, failure) : reader_.Open(files_[piece]);
-    if (!opened) {
-        open_ = SIZE_MAX;
-        if (!written_) failure = Error(errno, "cannot open " + files_[piece]);
+    open_ = SIZE_MAX;
+    if (written_) {
+        reader_ = written_->Open(piece, failure);
+        if (!reader_) return false;
+    } else {
+        reader_ = std::make_shared<PositionedReader>();
+        if (!reader_->Open(files_[piece])) {
+            failure = Error(errno, "cannot open " + files_[piece]);
+            return false;
+        }
     }
-    return opened;
+    open_ = piece;
+    return true;
 }
 
 bool BigFileBytes::Read(int64_t offset, std::size_t size, unsigned char* buffer, RecoveryError& failure) {
@@ -46,7 +51,7 @@ bool BigFileBytes::Read(int64_t offset, std::size_t size, unsigned char* buffer,
         const int64_t part = std::min(end - offset, sizes_[piece] - within);
         if (part > 0) {
             if (open_ != piece && !OpenPiece(piece, failure)) return false;
-            if (!reader_.ReadAt(buffer, std::size_t(part), within)) {
+            if (!reader_->ReadAt(buffer, std::size_t(part), within)) {
                 failure = Error(errno, errno == 0 ? NameOf(piece) + " is shorter than it should be"
                                                   : "cannot read " + NameOf(piece));
                 return false;

@@ -35,7 +35,9 @@ private:
     std::vector<std::string> files_;
     std::vector<int64_t> sizes_, starts_;
     int64_t total_;
-    PositionedReader reader_;
+    // Shared with the pieces being written: a piece without a name yet is
+    // read through their one descriptor of it.
+    std::shared_ptr<PositionedReader> reader_;
     std::size_t open_ = SIZE_MAX;
 };
 

@@ -15,24 +15,17 @@ constexpr auto kStopLook = std::chrono::milliseconds(20);
 }  // namespace
 
 WrittenPieces::WrittenPieces(std::vector<int64_t> sizes)
-    : sizes_(std::move(sizes)), writing_(sizes_.size(), -1), paths_(sizes_.size()) {}
-
-WrittenPieces::~WrittenPieces() {
-    for (const int fd : writing_)
-        if (fd >= 0) CloseDescriptor(fd);
-}
+    : sizes_(std::move(sizes)), writing_(sizes_.size()), paths_(sizes_.size()) {}
 
 bool WrittenPieces::Writing(std::size_t index, int fd) {
-    const int own = OwnReadingDescriptor(fd);
-    if (own < 0) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
     if (index >= writing_.size()) {
-        CloseDescriptor(own);
         errno = EINVAL;
         return false;
     }
-    if (writing_[index] >= 0) CloseDescriptor(writing_[index]);
-    writing_[index] = own;
+    auto reader = std::make_shared<PositionedReader>();
+    if (!reader->OpenOwn(fd)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    writing_[index] = std::move(reader);
     return true;
 }
 
@@ -40,8 +33,7 @@ void WrittenPieces::Named(std::size_t index, const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (index >= paths_.size()) return;
     paths_[index] = path;
-    if (writing_[index] >= 0) CloseDescriptor(writing_[index]);
-    writing_[index] = -1;
+    writing_[index].reset();  // closed once no reader holds it
 }
 
 void WrittenPieces::Written(int64_t bytes) {
@@ -74,21 +66,17 @@ bool WrittenPieces::WaitFor(int64_t upTo, const std::atomic<bool>* stop, Recover
     return false;
 }
 
-bool WrittenPieces::Open(std::size_t index, PositionedReader& reader, RecoveryError& failure) {
+std::shared_ptr<PositionedReader> WrittenPieces::Open(std::size_t index, RecoveryError& failure) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (index < paths_.size() && !paths_[index].empty()) {
-        if (reader.Open(paths_[index])) return true;
+        auto reader = std::make_shared<PositionedReader>();
+        if (reader->Open(paths_[index])) return reader;
         failure = Error(errno, "cannot open " + paths_[index]);
-        return false;
+        return nullptr;
     }
-    if (index < writing_.size() && writing_[index] >= 0) {
-        // A descriptor of the reader's own: the copy lets go of its own once the piece has a name.
-        if (reader.OpenOwn(writing_[index])) return true;
-        failure = Error(errno, "cannot read piece " + std::to_string(index + 1));
-        return false;
-    }
+    if (index < writing_.size() && writing_[index]) return writing_[index];
     failure = Error(0, "piece " + std::to_string(index + 1) + " is not being written");
-    return false;
+    return nullptr;
 }
 
 int WrittenPieces::Waiting() {

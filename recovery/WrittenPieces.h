@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -20,7 +21,6 @@
 class WrittenPieces {
 public:
     explicit WrittenPieces(std::vector<int64_t> sizes);
-    ~WrittenPieces();
     WrittenPieces(const WrittenPieces&) = delete;
     WrittenPieces& operator=(const WrittenPieces&) = delete;
 
@@ -42,8 +42,10 @@ public:
     // The readers' side. Waits until bytes [0, upTo) are written; false (and
     // why) when the writing ended short of them or a stop came first.
     bool WaitFor(int64_t upTo, const std::atomic<bool>* stop, RecoveryError& failure);
-    // Opens piece `index` for reading, once any of its bytes are written.
-    bool Open(std::size_t index, PositionedReader& reader, RecoveryError& failure);
+    // Piece `index` for reading, once any of its bytes are written: opened
+    // by its name, or (not named yet) the one descriptor of it kept here,
+    // which reads at offsets and so may be shared. Null (and why) on failure.
+    std::shared_ptr<PositionedReader> Open(std::size_t index, RecoveryError& failure);
     // Readers waiting for bytes now (for a progress note, or a test).
     int Waiting();
 
@@ -51,7 +53,7 @@ private:
     const std::vector<int64_t> sizes_;
     std::mutex mutex_;
     std::condition_variable written_;
-    std::vector<int> writing_;  // the descriptors of pieces not named yet; -1 for none
+    std::vector<std::shared_ptr<PositionedReader>> writing_;  // pieces not named yet
     std::vector<std::string> paths_;
     int64_t bytes_ = 0;
     bool ended_ = false;

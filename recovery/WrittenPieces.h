@@ -46,7 +46,7 @@ public:
     // by its name, or (not named yet) the one descriptor of it kept here,
     // which reads at offsets and so may be shared. Null (and why) on failure.
     std::shared_ptr<PositionedReader> Open(std::size_t index, RecoveryError& failure);
-    // Readers waiting for bytes now (for a progress note, or a test).
+    // How many readers wait for bytes now: a test stops one that waits.
     int Waiting();
 
 private:

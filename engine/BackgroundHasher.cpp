@@ -1,6 +1,7 @@
 #include "engine/BackgroundHasher.h"
 
 #include "io/FileAccess.h"
+#include "io/PositionedReader.h"
 #include "io/Sha256.h"
 
 #include <fcntl.h>
@@ -44,22 +45,6 @@ bool Describe(int fd, FdFacts& facts) {
     return true;
 }
 
-// A descriptor of the hasher's own, on the file behind fd. Not a duplicate:
-// a duplicate shares the caller's position, and every read at an offset
-// moves it on Windows, under the caller's feet.
-int DuplicateFd(int fd) {
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    // Only for a caller's handle that reads: a read of nothing tells, without moving it.
-    char none;
-    DWORD read = 0;
-    if (handle == INVALID_HANDLE_VALUE || !ReadFile(handle, &none, 0, &read, nullptr)) return -1;
-    const HANDLE own = ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-    if (own == INVALID_HANDLE_VALUE) return -1;
-    const int result = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
-    if (result < 0) CloseHandle(own);
-    return result;
-}
-
 #else
 
 bool Describe(int fd, FdFacts& facts) {
@@ -71,17 +56,7 @@ bool Describe(int fd, FdFacts& facts) {
     return true;
 }
 
-int DuplicateFd(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
-
 #endif
-
-void CloseFd(int fd) {
-#ifdef _WIN32
-    _close(fd);
-#else
-    close(fd);
-#endif
-}
 
 }  // namespace
 
@@ -98,7 +73,7 @@ struct BackgroundHasher::Source {
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
     ~Source() {
-        if (fd >= 0) CloseFd(fd);
+        if (fd >= 0) CloseDescriptor(fd);
     }
 };
 
@@ -149,7 +124,7 @@ std::shared_ptr<BackgroundHasher::Source> BackgroundHasher::SourceFor(int fd) {
         }
     }
     auto source = std::make_shared<Source>();
-    source->fd = DuplicateFd(fd);
+    source->fd = OwnReadingDescriptor(fd);
     if (source->fd < 0) return nullptr;
     source->callerFd = fd;
     source->device = facts.device;

@@ -58,8 +58,9 @@ bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marke
                        const std::vector<RecoveryFile>& files, RecoverySetWritten& written);
 
 // Recovery files made on a thread of their own while a split copies: they
-// read the big file, which is whole from the start, so the two run side by
-// side. Destroying the task stops it and waits for its thread.
+// read the pieces as the copy writes them (request.written), waiting for
+// bytes not written yet, so the two run side by side. Destroying the task
+// stops it and waits for its thread.
 class RecoveryTask {
 public:
     explicit RecoveryTask(RecoveryCreate request);

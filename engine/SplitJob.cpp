@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <system_error>
 #include <utility>
 
@@ -145,11 +146,15 @@ SplitJob::PieceResult SplitJob::WritePiece(int32_t n) {
     if (!pieceOut_.Open(WrittenName(name), mode_.buffered)) {
         return Failing(What::CannotCreatePiece, pieceOut_.Error(), n);
     }
+    if (writtenPieces_ && !writtenPieces_->Writing(std::size_t(n - 1), fileno(pieceOut_.get()))) {
+        return Failing(What::RecoveryFailed, errno);
+    }
     ShowPiece(n);
     const int64_t size = sizes_[std::size_t(n)];
     Reserve(pieceOut_.get(), 0, size);
     // A free-space piece is hashed only once it is whole: the disk may take less.
     if (hasher_ && !request_.useFreeSpace) HashWhileCopying(pieceOut_.get(), 0);
+    FeedRecoveryWhileCopying();
     int error = 0;
     if (!Copy(bigIn_.get(), pieceOut_.get(), size, error)) {
         if (Stopped()) return Failing(What::Stopped);
@@ -191,6 +196,7 @@ bool SplitJob::CommitPiece(int32_t n) {
     if (hasher_ && request_.useFreeSpace) hasher_->Submit(pieceOut_.get(), 0, size, BackgroundHasher::Lane::Both);
     if (!pieceOut_.Commit(EntryThere(name))) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
     written_.push_back({name, IdentityOf(name)});
+    if (writtenPieces_) writtenPieces_->Named(std::size_t(n - 1), name);
     if (hasher_) {
         hasher_->EndPiece();
         if (!TakeDigests(n, false)) return false;
@@ -213,6 +219,7 @@ bool SplitJob::TakeDigests(int32_t upTo, bool wait) {
 }
 
 TransferOutcome SplitJob::Finish() {
+    if (writtenPieces_) writtenPieces_->End();
     view_.SelectPiece(-1);
     BackgroundHasher::Digest whole;
     if (hasher_) {
@@ -226,7 +233,7 @@ TransferOutcome SplitJob::Finish() {
     }
     if (!MakeRecoveryFiles()) return outcome_;
     // The pieces hold what was read; a file that changed meanwhile may differ
-    // from them, and so may the recovery data read from it.
+    // from them (and the recovery data of a split onto disks is read from it).
     if (StampOf(request_.bigFile) != bigStamp_) {
         Fail(What::BigFileChanged);
         return outcome_;
@@ -255,7 +262,8 @@ std::string SplitJob::OwnNameBeside(const std::string& path) const {
 // Takes back the pieces this split wrote, where their names still lead to
 // them (a disk that was changed holds other files), and its checksum file.
 void SplitJob::Undo() {
-    recovery_.reset();  // stopped and ended before its folder goes
+    if (writtenPieces_) writtenPieces_->End();  // no more bytes come: a read waiting for them fails
+    recovery_.reset();                          // stopped and ended before its folder goes
     pieceOut_.Abandon();
     if (!staging_.Empty()) {
         staging_.Remove();
@@ -272,10 +280,30 @@ void SplitJob::Undo() {
     bigIn_.Close();
 }
 
+// The recovery data comes from the staged pieces as they are written: the
+// big file is read once, by the copy, and the recovery files vouch for the
+// bytes the set holds.
 void SplitJob::StartRecovery() {
     if (staging_.Empty() || request_.recovery <= 0 || PieceCount() <= 0 || FileSizeOf(request_.bigFile) <= 0) return;
-    recovery_ = std::make_unique<RecoveryTask>(
-        RecoveryRequest(request_.bigFile, SizesOfPieces(), request_.recovery, staging_.Path()));
+    RecoveryCreate request = RecoveryRequest(request_.bigFile, SizesOfPieces(), request_.recovery, staging_.Path());
+    writtenPieces_ = std::make_shared<WrittenPieces>(request.pieceSizes);
+    request.written = writtenPieces_;
+    recovery_ = std::make_unique<RecoveryTask>(std::move(request));
+}
+
+void SplitJob::FeedRecoveryWhileCopying() {
+    if (!writtenPieces_) return;
+    std::function<void(int64_t)> hash = std::move(meter_.copied);
+    // Small blocks may still sit in the stream's buffer; the hashing flushes them itself.
+    const bool flush = mode_.buffered && !hash;
+    meter_.copied = [this, hash = std::move(hash), flush, out = pieceOut_.get(), pieces = writtenPieces_.get(),
+                     at = done_](int64_t bytes) mutable {
+        if (hash) hash(bytes);
+        // Bytes a failed flush dropped are never said to be written: the copy fails instead.
+        if ((flush && !FlushForReaders(out)) || (hash && std::ferror(out))) return;
+        at += bytes;
+        pieces->Written(at);
+    };
 }
 
 // Once the pieces are whole. A staged split that cannot make them (or is

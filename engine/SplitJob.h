@@ -8,6 +8,7 @@
 #include "engine/SetRepair.h"
 #include "engine/Staging.h"
 #include "engine/TransferJob.h"
+#include "recovery/WrittenPieces.h"
 
 #include <cstdint>
 #include <memory>
@@ -70,6 +71,8 @@ private:
     // staging folder; a split onto disks makes them after the last piece,
     // each volume on a disk of its own.
     void StartRecovery();
+    // The recovery task is told of each run of bytes once it is in the piece's file.
+    void FeedRecoveryWhileCopying();
     bool MakeRecoveryFiles();
     RecoveryCreate RecoveryOnDisks();
     bool DiskForVolume(int32_t n, int64_t bytes);
@@ -86,5 +89,6 @@ private:
     int64_t remaining_ = 0;  // bytes a free-space split has still to place
     bool diskFull_ = false;  // the last free-space piece filled its disk
     std::unique_ptr<RecoveryTask> recovery_;
+    std::shared_ptr<WrittenPieces> writtenPieces_;  // what the recovery task reads
     std::vector<RecoveryFile> recoveryFiles_;  // made, in the staging folder until the set is in place
 };

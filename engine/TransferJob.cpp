@@ -89,17 +89,27 @@ void TransferJob::ShowPiece(int32_t n) {
 void TransferJob::HashWhileCopying(std::FILE* out, int64_t outAt) {
     BackgroundHasher* hasher = hasher_.get();
     const bool flush = mode_.buffered;  // small blocks may still sit in the stream's buffer
-    meter_.copied = [hasher, flush, out, outAt](int64_t bytes) mutable {
-        if (flush) std::fflush(out);
+    meter_.copied = [this, hasher, flush, out, outAt](int64_t bytes) mutable {
+        if (flush && !FlushForReaders(out)) return;
         hasher->Submit(out, outAt, bytes, BackgroundHasher::Lane::Both);
         outAt += bytes;
     };
 }
 
+bool TransferJob::FlushForReaders(std::FILE* out) {
+    errno = 0;
+    if (std::fflush(out) == 0) return true;
+    if (flushError_ == 0) flushError_ = errno != 0 ? errno : EIO;
+    return false;
+}
+
 bool TransferJob::Copy(std::FILE* in, std::FILE* out, int64_t count, int& error) {
+    flushError_ = 0;
     const bool copied = CopyBytes(in, out, count, mode_, meter_, services_.stop, error);
     meter_.copied = nullptr;
-    return copied;
+    if (flushError_ == 0) return copied;
+    if (error == 0) error = flushError_;
+    return false;
 }
 
 bool TransferJob::StartHasher() {

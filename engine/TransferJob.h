@@ -79,6 +79,10 @@ protected:
     // of a join): what the checksums vouch for is what is on the disk, not
     // what was read.
     void HashWhileCopying(std::FILE* out, int64_t outAt);
+    // Puts what a stream's buffer holds into the file, for the threads that
+    // read it there. A flush that fails (a full disk) has dropped those
+    // bytes: false, and Copy fails with its reason.
+    bool FlushForReaders(std::FILE* out);
     bool Copy(std::FILE* in, std::FILE* out, int64_t count, int& error);
     // The hasher's threads, told of a stop; false (the failure recorded) when
     // they cannot be started.
@@ -110,4 +114,5 @@ protected:
 
 private:
     int32_t listed_ = 0;  // pieces whose size the view lists
+    int flushError_ = 0;  // errno of a flush for the readers that failed during this copy
 };

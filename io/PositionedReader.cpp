@@ -56,6 +56,31 @@ bool ReadAllAt(int fd, void* buffer, std::size_t size, int64_t offset) {
     return true;
 }
 
+#ifdef _WIN32
+
+int OwnReadingDescriptor(int fd) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    // Only for a caller's handle that reads: a read of nothing tells, without moving it.
+    char none;
+    DWORD read = 0;
+    if (handle == INVALID_HANDLE_VALUE || !ReadFile(handle, &none, 0, &read, nullptr)) return errno = EBADF, -1;
+    const HANDLE own = ReOpenFile(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (own == INVALID_HANDLE_VALUE) return errno = EACCES, -1;
+    const int result = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_RDONLY | _O_BINARY);
+    if (result < 0) CloseHandle(own);
+    return result;
+}
+
+void CloseDescriptor(int fd) { _close(fd); }
+
+#else
+
+int OwnReadingDescriptor(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
+
+void CloseDescriptor(int fd) { close(fd); }
+
+#endif
+
 PositionedReader::PositionedReader(PositionedReader&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
 PositionedReader& PositionedReader::operator=(PositionedReader&& other) noexcept {
@@ -80,6 +105,12 @@ bool PositionedReader::Open(const std::string& name) {
     return fd_ >= 0;
 }
 
+bool PositionedReader::OpenOwn(int fd) {
+    Close();
+    fd_ = OwnReadingDescriptor(fd);
+    return fd_ >= 0;
+}
+
 int64_t PositionedReader::Size() const {
 #ifdef _WIN32
     struct _stat64 info {};
@@ -91,10 +122,6 @@ int64_t PositionedReader::Size() const {
 }
 
 void PositionedReader::Close() {
-#ifdef _WIN32
-    if (fd_ >= 0) _close(fd_);
-#else
-    if (fd_ >= 0) close(fd_);
-#endif
+    if (fd_ >= 0) CloseDescriptor(fd_);
     fd_ = -1;
 }

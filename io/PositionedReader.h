@@ -15,6 +15,13 @@ int64_t ReadSomeAt(int fd, void* buffer, std::size_t size, int64_t offset);
 // end (errno 0).
 bool ReadAllAt(int fd, void* buffer, std::size_t size, int64_t offset);
 
+// A descriptor of one's own for reading the file a caller's descriptor fd
+// is open on (fd must read); -1 when none can be had. Not a plain duplicate
+// on Windows: there a read at an offset moves the handle's position, and a
+// duplicate would move the caller's under its feet.
+int OwnReadingDescriptor(int fd);
+void CloseDescriptor(int fd);
+
 // A file open for reading; closes itself.
 class PositionedReader {
 public:
@@ -26,6 +33,9 @@ public:
     PositionedReader& operator=(const PositionedReader&) = delete;
 
     bool Open(const std::string& name);  // false with errno set
+    // Reads the file a caller's descriptor is open on, through a descriptor
+    // of its own (OwnReadingDescriptor); false with errno set.
+    bool OpenOwn(int fd);
     bool IsOpen() const { return fd_ >= 0; }
     // Reads exactly size bytes at offset; false on a failure (errno) or an
     // early end (errno 0).

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,10 @@ struct RecoveryFile {
     std::string sha256;  // of what was written, in hex (create): a volume's disk may be gone by the end
 };
 
+class WrittenPieces;  // recovery/WrittenPieces.h
+
 struct RecoveryCreate {
-    std::string bigFile;  // read
+    std::string bigFile;  // read, unless `written` is given
     std::string name;     // stored in the set; the big file's own name when empty
     std::string fileStem; // the files' names: <stem>.par2, <stem>.volNN+MM.par2; `name` when empty
     std::string folder;   // where the recovery files go
@@ -63,6 +66,10 @@ struct RecoveryCreate {
     int lostPieces = 1;
     int64_t largestFile = 0;          // no recovery file larger; 0: the largest piece
     int64_t memoryLimit = 256 << 20;  // for the recovery data; more passes over the big file beyond
+    // The pieces as a copy writes them: every pass reads them, waiting for
+    // bytes not written yet, and the big file is not read at all. Their
+    // sizes must be pieceSizes.
+    std::shared_ptr<WrittenPieces> written;
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
     // Where the volumes go when not beside the index (a disk of their own),

@@ -1,5 +1,6 @@
-// Writing a recovery set: the passes over the big file, the index and the
-// volumes, each under a temporary name first; and finding a set's files.
+// Writing a recovery set: the passes over the big file (or the pieces a
+// copy writes), the index and the volumes, each under a temporary name
+// first; and finding a set's files.
 #include "recovery/BigFileBytes.h"
 #include "recovery/Buffers.h"
 #include "io/Digests.h"
@@ -12,6 +13,7 @@
 #include "recovery/SliceFeed.h"
 #include "recovery/Threads.h"
 #include "recovery/WholeFileMd5.h"
+#include "recovery/WrittenPieces.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -204,8 +206,16 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
         return result;
     }
     const int64_t total = SumOf(request.pieceSizes);
-    if (!BigFileFits(request, total, result.failure)) return result;
-    BigFileBytes big({request.bigFile}, {total});
+    if (request.written && request.written->Sizes() != request.pieceSizes) {
+        result.failure = Error(EINVAL, "the pieces written are not those planned");
+        return result;
+    }
+    if (!request.written && !BigFileFits(request, total, result.failure)) return result;
+    // Each reader its own: the slices and the whole file's MD5 go through different parts at a time.
+    const auto source = [&] {
+        return request.written ? BigFileBytes(request.written, request.stop) : BigFileBytes({request.bigFile}, {total});
+    };
+    BigFileBytes big = source();
     const uint32_t rowsPerPass =
         uint32_t(std::clamp<int64_t>(request.memoryLimit / plan.sliceSize, 1, plan.recoverySlices));
     const uint32_t passes = (plan.recoverySlices + rowsPerPass - 1) / rowsPerPass;
@@ -213,7 +223,7 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     // The whole file's MD5 is the one chain of steps no core can share:
     // beside a copy that keeps both cores busy it comes first, and the
     // slices' work, which can wait, runs below it.
-    WholeFileMd5 whole(request.bigFile, total, request.stop);
+    WholeFileMd5 whole(source(), request.stop);
     const ThreadPriority below(ThreadPriority::Below);
     Team team;
     std::vector<Par2::SliceChecksum> checksums(plan.inputSlices);

@@ -1,21 +1,23 @@
 // The whole file's MD5 and that of its first 16 KiB, read in order on a
 // thread of its own: one MD5 is one chain of steps, and it runs beside the
-// slices' hashing and the code instead of holding them up.
+// slices' hashing and the code instead of holding them up. It reads what
+// the slices are read from (the big file or the pieces written), so that
+// every hash of the set speaks of the same bytes.
 #pragma once
 
 #include "io/Digests.h"
+#include "recovery/BigFileBytes.h"
 #include "recovery/Recovery.h"
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <thread>
 
 namespace RecoveryDetail {
 
 class WholeFileMd5 {
 public:
-    WholeFileMd5(std::string file, int64_t total, const std::atomic<bool>* stop);
+    WholeFileMd5(BigFileBytes source, const std::atomic<bool>* stop);
     ~WholeFileMd5();
     WholeFileMd5(const WholeFileMd5&) = delete;
     WholeFileMd5& operator=(const WholeFileMd5&) = delete;
@@ -25,8 +27,7 @@ public:
 private:
     void Run();
 
-    std::string file_;
-    int64_t total_;
+    BigFileBytes source_;
     const std::atomic<bool>* stop_;
     std::atomic<bool> quit_{false};
     Md5Digest whole_{}, first16k_{};

@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -169,6 +170,32 @@ TEST_F(Faults, FreeSpacePiecesThatOverfillTheirDiskAreCutAndContinued) {
     ASSERT_EQ(restored, What::Done);
     EXPECT_TRUE(restored.checked);
     EXPECT_TRUE(FileHolds(dir / "restored", bytes));
+}
+
+// A disk that fills up under a staged split (it claimed room enough) fails
+// the split at once, though its recovery files wait for bytes that will never
+// come; nothing is left on the disk.
+TEST_F(Faults, AStagedSplitWhoseDiskFillsUpEndsItsRecoveryFilesAndLeavesNothing) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Linux only: a small tmpfs";
+#endif
+    SmallDisk disk(dir / "disk", "256k");
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    MakeBigFile("big", 600000);
+    t.engine.SetPiecePrefix(dir / "disk/big");
+    t.engine.SetFreeSpaceQuery([](const std::string&) { return int64_t(1) << 40; });
+    t.engine.SetRecovery(1);
+    for (const int32_t maxBuffer : {1000, 100000}) {
+        for (const bool checksums : {false, true}) {
+            SCOPED_TRACE("memory " + std::to_string(maxBuffer) + (checksums ? " with checksums" : ""));
+            t.engine.SetUseChecksums(checksums);
+            t.Plan({100000, 100000, 100000, 100000, 100000, 100000});
+            const TransferOutcome outcome = t.engine.Split(maxBuffer, kMarker, PauseMode::Never, false);
+            EXPECT_EQ(outcome, What::SizesDiffer);
+            EXPECT_EQ(outcome.error, ENOSPC);
+            EXPECT_TRUE(FolderEntries(dir / "disk").empty());
+        }
+    }
 }
 
 // A split onto disks of their own keeps its checksum file beside the big file,

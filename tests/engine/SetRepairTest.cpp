@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -373,6 +374,96 @@ TEST(RecoveryOnDisks, EachVolumeGoesToADiskOfItsOwn) {
         EXPECT_EQ(t.view.questions.back().text, EnglishText(55) + std::to_string(5 + volumes) + "?");
         for (std::size_t v = 1; v <= volumes; ++v)
             EXPECT_EQ(disks[5 + v], std::vector<std::string>{read.set.recoveryNames[v]});
+    }
+}
+
+// The recovery files in a folder by name, with their bytes.
+std::map<std::string, std::string> RecoveryFilesIn(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& f : FindRecoveryFiles(folder, "Setup.exe")) files[FileNamePart(f)] = ReadFile(f);
+    return files;
+}
+
+// A staged split makes its recovery files from the pieces as it writes them,
+// whatever the copy mode, hashing or not (a stream's buffer is flushed before
+// its bytes are read): they are those of the whole file, and rebuild a piece.
+TEST(RecoveryWhileCopying, ASplitsRecoveryFilesAreThoseOfItsPiecesInEveryCopyMode) {
+    const std::vector<int64_t> sizes{100000, 100000, 100000, 100000, 60000};
+    TempFolder reference;
+    WriteFile(reference / "Setup.exe", PatternBytes(460000, 7));
+    ASSERT_TRUE(WriteRecoverySet(reference / "Setup.exe", sizes, 2, reference.Path(), "", kMarker).ok);
+    const std::map<std::string, std::string> expected = RecoveryFilesIn(reference.Path());
+    struct Case {
+        int32_t maxBuffer;  // 0: byte by byte; under 64 KiB: through the streams' buffers; else inside the kernel
+        bool checksums;
+    } const cases[] = {{0, false}, {1000, false}, {1000, true}, {100000, true}, {100000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("memory " + std::to_string(c.maxBuffer) + (c.checksums ? " with checksums" : ""));
+        TempFolder dir;
+        const std::string file = dir / "Setup.exe", bytes = PatternBytes(460000, 7);
+        WriteFile(file, bytes);
+        EngineUnderTest t;
+        t.engine.SetBigFilePath(file);
+        t.engine.SetPiecePrefix(file);
+        t.engine.SetUseChecksums(c.checksums);
+        t.engine.SetRecovery(2);
+        t.Plan(sizes);
+        ASSERT_EQ(t.engine.Split(c.maxBuffer, kMarker, PauseMode::Never, false), What::Done);
+        EXPECT_TRUE(RecoveryFilesIn(dir.Path()) == expected);
+        if (!c.checksums) continue;
+        const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+        ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+        const std::string piece3 = dir / "Setup.exe.Quorved_3";
+        std::remove(piece3.c_str());
+        const SetRepair repair = RebuildPieces(read.set, kMarker, dir.Path(), {3},
+                                               RecoveryFilesOf(read.set, dir.Path(), dir.Path()), RebuildInto::Pieces);
+        ASSERT_TRUE(repair.ok) << repair.reason;
+        EXPECT_TRUE(FileHolds(piece3, bytes.substr(200000, 100000)));
+    }
+}
+
+// The big file is read once, by the copy: bytes changed in it right after
+// the copy read them never reach the set. The split fails (the file's stamp
+// changed), or the set it leaves is whole as written: every piece matches
+// the checksum file and the recovery files rebuild the bytes the pieces hold.
+TEST(RecoveryWhileCopying, BytesChangedInTheBigFileAfterTheCopyReadThemNeverReachTheSet) {
+    for (const int32_t maxBuffer : {0, 1000, 100000}) {
+        SCOPED_TRACE("memory " + std::to_string(maxBuffer));
+        TempFolder dir;
+        const std::string file = dir / "Setup.exe", bytes = PatternBytes(500000, 3);
+        WriteFile(file, bytes);
+        EngineUnderTest t;
+        t.engine.SetBigFilePath(file);
+        t.engine.SetPiecePrefix(file);
+        t.engine.SetUseChecksums(true);
+        t.engine.SetRecovery(1);
+        bool changed = false;
+        t.view.onProgress = [&](int32_t position) {
+            if (changed || position < kProgressScale * 3 / 10) return;  // piece 1 copied, piece 2 under way
+            changed = true;
+            std::fstream big(file, std::ios::in | std::ios::out | std::ios::binary);
+            std::string other = bytes.substr(0, 100000);
+            for (char& c : other) c = char(~c);
+            big.write(other.data(), std::streamsize(other.size()));
+        };
+        t.Plan({100000, 100000, 100000, 100000, 100000});
+        const TransferOutcome outcome = t.engine.Split(maxBuffer, kMarker, PauseMode::Never, false);
+        ASSERT_TRUE(changed);
+        if (outcome == What::BigFileChanged) {
+            EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"Setup.exe"});
+            continue;
+        }
+        ASSERT_EQ(outcome, What::Done);
+        const ChecksumRead read = ReadChecksumFile(t.engine.ChecksumFilePath(), kMarker);
+        ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+        EXPECT_TRUE(BadPieces(read.set, kMarker, dir.Path()).empty());
+        const std::string piece1 = dir / "Setup.exe.Quorved_1";
+        EXPECT_TRUE(FileHolds(piece1, bytes.substr(0, 100000)));  // as the copy read it
+        std::remove(piece1.c_str());
+        const SetRepair repair = RebuildPieces(read.set, kMarker, dir.Path(), {1},
+                                               RecoveryFilesOf(read.set, dir.Path(), dir.Path()), RebuildInto::Pieces);
+        ASSERT_TRUE(repair.ok) << repair.reason;
+        EXPECT_TRUE(FileHolds(piece1, bytes.substr(0, 100000)));
     }
 }
 

@@ -1,15 +1,19 @@
-#include "recovery/Recovery.h"
-
 #include "io/OutputFile.h"
+#include "recovery/Recovery.h"
+#include "recovery/WrittenPieces.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
 #include <numeric>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -79,6 +83,38 @@ protected:
         for (const auto& entry : fs::directory_iterator(dir_)) entries.push_back(entry.path());
         std::sort(entries.begin(), entries.end());
         return entries;
+    }
+
+    // Writes bytes [0, upTo) of the big file into pieces in `folder` as a
+    // split's copy does: each piece into a nameless file that takes its name
+    // when whole, `written` told of every few bytes once they are in it.
+    void WritePieces(WrittenPieces& written, const fs::path& folder, int64_t upTo) const {
+        fs::create_directories(folder);
+        int64_t at = 0;
+        for (std::size_t i = 0; i < sizes_.size() && at < upTo; ++i) {
+            const std::string name = (folder / ("big.bin." + std::to_string(i + 1))).string();
+            OutputFile out;
+            ASSERT_TRUE(out.Open(name, false));
+            ASSERT_TRUE(written.Writing(i, fileno(out.get())));
+            const int64_t end = std::min(at + sizes_[i], upTo);
+            for (int64_t within = 0; at < end; std::this_thread::yield()) {
+                const int64_t run = std::min<int64_t>(1000, end - at);
+                ASSERT_TRUE(out.WriteAt(big_.data() + at, std::size_t(run), within));
+                within += run;
+                at += run;
+                written.Written(at);
+            }
+            if (at - (end - sizes_[i]) < sizes_[i]) return;  // stopped within this piece: never named
+            ASSERT_TRUE(out.Commit(false));
+            written.Named(i, name);
+        }
+    }
+
+    std::map<std::string, std::string> RecoveryFilesIn(const fs::path& folder) const {
+        std::map<std::string, std::string> files;
+        for (const auto& f : FindRecoveryFiles(folder.string(), "big.bin"))
+            files[fs::path(f).filename().string()] = Read(f);
+        return files;
     }
 
     std::string Piece(int p) const {
@@ -207,6 +243,98 @@ TEST_F(RecoveryTest, AStopLeavesNoRecoveryFile) {
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(FindRecoveryFiles(dir_.string(), "big.bin").empty());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);  // the file and its pieces
+}
+
+// Made while a copy writes the pieces, the recovery files are those of the
+// whole file, without reading it (it is gone): every pass, the slices' and
+// the whole file's MD5 read the pieces, waiting for bytes not written yet.
+TEST_F(RecoveryTest, FilesMadeFromPiecesAsTheyAreWrittenAreThoseOfTheWholeFile) {
+    struct Case {
+        std::vector<int64_t> sizes;
+        int k;
+        int64_t memory;
+    } const cases[] = {
+        {{4096, 4096, 4096, 1000}, 1, 256 << 20},
+        {{8192, 8192, 8192, 8192, 8192, 777}, 4, 5000},  // several passes over the pieces
+        {{3000, 5002, 4096, 7010, 123}, 2, 256 << 20},   // slices cross pieces
+        {{65536, 65536, 65536, 65536, 65536, 20000}, 2, 256 << 20},
+    };
+    for (const auto& c : cases) {
+        MakeSet(c.sizes);
+        ASSERT_TRUE(Create(c.k, c.memory).ok);
+        const auto expected = RecoveryFilesIn(dir_);
+        for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) fs::remove(f);
+        const fs::path made = dir_ / "made", written = dir_ / "written";
+        fs::create_directories(made);
+        RecoveryCreate request;
+        request.bigFile = Path("gone.bin");
+        request.name = "big.bin";
+        request.folder = made.string();
+        request.pieceSizes = sizes_;
+        request.lostPieces = c.k;
+        request.memoryLimit = c.memory;
+        request.written = std::make_shared<WrittenPieces>(sizes_);
+        std::thread copy([&] {
+            WritePieces(*request.written, written, int64_t(big_.size()));
+            request.written->End();
+        });
+        const RecoveryResult result = CreateRecoveryFiles(request);
+        copy.join();
+        ASSERT_TRUE(result.ok) << result.failure.reason;
+        EXPECT_EQ(result.files.size(), expected.size());
+        EXPECT_TRUE(RecoveryFilesIn(made) == expected) << "K=" << c.k;
+        fs::remove_all(made);
+        fs::remove_all(written);
+    }
+    // Pieces other than those planned (here one more) are refused: the files would speak of another file.
+    RecoveryCreate request;
+    request.bigFile = Path("big.bin");
+    request.folder = dir_.string();
+    request.pieceSizes = {sizes_.begin(), sizes_.end() - 1};
+    request.written = std::make_shared<WrittenPieces>(sizes_);
+    WritePieces(*request.written, dir_ / "written", int64_t(big_.size()));
+    request.written->End();
+    EXPECT_FALSE(CreateRecoveryFiles(request).ok);
+    EXPECT_TRUE(RecoveryFilesIn(dir_).empty());
+}
+
+// A create waiting for bytes a copy has not written ends when a stop comes,
+// or when the copy ends short of them (it failed), and leaves no file.
+TEST_F(RecoveryTest, AWaitForBytesNotWrittenEndsWithAStopOrAShortCopy) {
+    MakeSet({4096, 4096, 4096, 4096});
+    for (const bool stopping : {true, false}) {
+        SCOPED_TRACE(stopping ? "stopped" : "copy failed");
+        const fs::path made = dir_ / "made";
+        fs::create_directories(made);
+        std::atomic<bool> stop{false};
+        RecoveryCreate request;
+        request.bigFile = Path("big.bin");
+        request.folder = made.string();
+        request.pieceSizes = sizes_;
+        request.stop = &stop;
+        request.written = std::make_shared<WrittenPieces>(sizes_);
+        WritePieces(*request.written, dir_ / "written", 6000);  // a piece and a half
+        auto result = std::async(std::launch::async, [&] { return CreateRecoveryFiles(request); });
+        while (request.written->Waiting() == 0 &&
+               result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+        }
+        if (stopping)
+            stop = true;
+        else
+            request.written->End();
+        // A wait that missed what ended it would last for ever: let it go, and fail.
+        if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            ADD_FAILURE() << "the create went on waiting";
+            stop = true;
+            request.written->End();
+        }
+        const RecoveryResult got = result.get();
+        EXPECT_FALSE(got.ok);
+        EXPECT_EQ(got.stopped, stopping) << got.failure.reason;
+        EXPECT_TRUE(fs::is_empty(made));
+        fs::remove_all(made);
+        fs::remove_all(dir_ / "written");
+    }
 }
 
 TEST_F(RecoveryTest, DamageAnywhereInTheRecoveryFilesNeverGivesWrongBytes) {

@@ -192,14 +192,17 @@ TEST(SetPrefix, AnyFileOfASetNamesIt) {
         EXPECT_EQ(SetPrefixOf(name, m), "") << name;
 }
 
-TEST(PieceOfPresentSet, NeedsAWrittenNumberAndPieceOneOrTheChecksumFile) {
+TEST(PieceOfPresentSet, NeedsAFileOfTheSetAndPieceOneOrTheChecksumFile) {
     TempFolder dir;
     WriteFile(dir / "S.Quorved_1", "a");
     WriteFile(dir / "S.Quorved_2", "b");
     EXPECT_TRUE(IsPieceOfPresentSet(dir / "S.Quorved_2", ".Quorved_"));
     EXPECT_TRUE(IsPieceOfPresentSet(dir / "S.Quorved_9", ".Quorved_"));  // beyond the set: the join reports it
-    for (const char* name : {"S.Quorved_02", "S.Quorved_2x", "S.Quorved_sha256", "S.Quorved_", "T.Quorved_2"})
+    for (const char* name : {"S.Quorved_02", "S.Quorved_2x", "S.Quorved_", "T.Quorved_2", "S.Quorved_sha256x"})
         EXPECT_FALSE(IsPieceOfPresentSet(dir / name, ".Quorved_")) << name;
+    // The set's checksum and recovery files name it too.
+    for (const char* name : {"S.Quorved_sha256", "S.par2", "S.vol03+02.par2"})
+        EXPECT_TRUE(IsPieceOfPresentSet(dir / name, ".Quorved_")) << name;
     EXPECT_FALSE(IsPieceOfPresentSet(dir / "S.Quorved_2", ""));
     // Piece 1 lost: the checksum file still says there is a set.
     WriteFile(dir / "U.Quorved_2", "b");

@@ -38,7 +38,7 @@ std::string TMain::SetToCheck(bool repair) {
         }
         JoinPath = CurrentFolder();
         store_.Write(Settings::JoinPath, JoinPath);
-        prefix = PrefixFromPieceName(ToStd(chosen), ToStd(AddedFileType));
+        prefix = SetPrefixOf(ToStd(chosen), ToStd(AddedFileType));
     }
     if (repair && !MayRepairIn(FolderOf(prefix))) {
         ReportRefusedFile(FromStd(FillIn(ExtraText(Extra::RepairFolderReadOnly), {FolderOf(prefix)})));

@@ -23,7 +23,7 @@ const char* CliUsage() {
            "                 [--pause always|sometimes|never] [--recovery K]\n"
            "                 [--remove-stray]\n"
            "  quorvel-cli join PIECE [--to FILE] [--marker TEXT] [--max-ram BYTES]\n"
-           "                 [--no-checksum]\n"
+           "                 [--no-checksum] [--force]\n"
            "  quorvel-cli check PIECE [--marker TEXT]\n"
            "  quorvel-cli repair PIECE [--marker TEXT]\n"
            "  quorvel-cli COMMAND --help | --help | --version\n"
@@ -88,6 +88,8 @@ const char* CommandUsage(CliOptions::Command command) {
                "  --marker TEXT     the text between name and number (default \".Quorved_\")\n"
                "  --max-ram BYTES   the copy buffer (default 100000; 0 copies byte by byte)\n"
                "  --no-checksum     count the pieces and check nothing\n"
+               "  --force           replace a file at the target (without it a join refuses,\n"
+               "                    unless that file already is the set's big file)\n"
                "  -q, --quiet       print errors and questions only\n"
                "  -h, --help        this help\n";
     case Command::Check:
@@ -164,6 +166,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (arg == "--free-space" && split) {
             o.freeSpace = true;
+            continue;
+        }
+        if (arg == "--force" && o.command == CliOptions::Command::Join) {
+            o.force = true;
             continue;
         }
         if (arg == "--remove-stray" && split) {

@@ -25,6 +25,7 @@ struct CliOptions {
     PauseMode pauseMode = PauseMode::Sometimes;  // --pause
     bool checksums = true;                       // --no-checksum: a split writes no checksum file, a join checks none
     int32_t recovery = 0;                        // --recovery: pieces a split's recovery files can rebuild
+    bool force = false;        // --force: a join replaces a file at its target
     bool quiet = false;        // --quiet: errors and questions only, no progress, no report of success
     bool removeStray = false;  // --remove-stray: a split removes files after its set that no earlier one proves its own
 };

@@ -6,6 +6,7 @@
 #include "engine/ChecksumFile.h"
 #include "engine/ChosenSet.h"
 #include "io/FileAccess.h"
+#include "io/Sha256.h"
 #include "engine/PieceEngine.h"
 #include "engine/PieceNaming.h"
 #include "engine/SetFiles.h"
@@ -258,6 +259,27 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
     return 0;
 }
 
+// A join replaces no file unasked (--force). The set's own big file, whole
+// (its SHA-256 is the checksum file's), is no reason to refuse: there is
+// nothing left to do. The exit status, or -1 to go on with the join.
+int ExistingTarget(const CliOptions& o, const std::string& prefix, const std::string& target, std::ostream& out,
+                   std::ostream& err) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(Paths::Native(target), ec);
+    // A folder is no file to replace: the join says it cannot write there.
+    if (o.force || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return -1;
+    const LoadedSet loaded = o.checksums ? LoadSet(prefix, o.marker, target) : LoadedSet{};
+    if (loaded.Ok() && FileSizeOf(target) == loaded.read.set.total) {
+        const FileDigest whole = HashFile(target);
+        if (whole.ok && whole.hex == loaded.read.set.wholeDigest) {
+            out << FillIn(English(Extra::TargetIsTheSet), {target}) << '\n';
+            return 0;
+        }
+    }
+    Report(err, FillIn(English(Extra::TargetExists), {target}));
+    return 1;
+}
+
 int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
     if (Refused(o.file, false, o.marker, err)) return 1;
     int error = 0;
@@ -265,7 +287,7 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
         ReportNoSize(err, o.file, error);
         return 1;
     }
-    const std::string prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
+    const std::string prefix = SetPrefixOf(Absolute(o.file), o.marker);
     if (prefix.empty()) {  // no marker in the name: no set to look for
         err << English(Entry::FileMissing) << o.file << '\n';
         return 1;
@@ -286,6 +308,8 @@ int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ost
         ReportLeftStaging(err, prefix, o.marker);
         return 1;
     }
+    const int existing = ExistingTarget(o, prefix, target, out, err);
+    if (existing >= 0) return existing;
     engine.SetPiecePrefix(prefix);
     engine.SetBigFilePath(target);
     engine.SetPieces(found.count, found.sizes);
@@ -315,7 +339,7 @@ bool SetToCheck(const CliOptions& o, std::ostream& err, std::string& prefix) {
         ReportNoSize(err, o.file, error);
         return false;
     }
-    prefix = PrefixFromPieceName(Absolute(o.file), o.marker);
+    prefix = SetPrefixOf(Absolute(o.file), o.marker);
     return true;
 }
 

@@ -423,6 +423,13 @@ const ExtraRow kRows[] = {
      {"%1 is a file, not a folder.", "%1 är en fil, inte en mapp.", "%1 ist eine Datei, kein Ordner."}},
     {Extra::FolderMissing,
      {"The folder %1 does not exist.", "Mappen %1 finns inte.", "Der Ordner %1 existiert nicht."}},
+    {Extra::TargetExists,
+     {"%1 exists already; --force replaces it.", "%1 finns redan; --force ersätter den.",
+      "%1 gibt es schon; --force ersetzt die Datei."}},
+    {Extra::TargetIsTheSet,
+     {"%1 is already this set's file, whole and checked: there is nothing to join.",
+      "%1 är redan den här seriens fil, hel och kontrollerad: det finns inget att sätta ihop.",
+      "%1 ist bereits die Datei dieser Teile, vollständig und geprüft: Es gibt nichts zusammenzufügen."}},
     {Extra::SetFilesFilter,
      {"Checksum and recovery files", "Kontrollsummefiler och återställningsfiler", "Prüfsummen- und Wiederherstellungsdateien"}},
 

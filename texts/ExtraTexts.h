@@ -93,6 +93,8 @@ enum class Extra {
     NotAFolder,             // %1 the name, a file
     FolderMissing,          // %1 the name
     SetFilesFilter,         // the join dialog's filter of checksum and recovery files
+    TargetExists,           // %1 the file a join would replace; how to let the command line replace it
+    TargetIsTheSet,         // %1 the join's target, already the set's whole file
 
     // A join rebuilding lost pieces straight into its target.
     RebuiltPiecesLeftAsTheyWere,  // after a join with rebuilt pieces: the pieces on disk, and repair

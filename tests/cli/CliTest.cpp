@@ -528,6 +528,34 @@ TEST(Cli, AFullDiskSaysSo) {
     EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
+// Any file of the set names it, and a join replaces a file only when told
+// to, or finds there is nothing to do when that file already is the set's.
+TEST(Cli, AnyFileOfTheSetNamesItAndAJoinReplacesNothingUnasked) {
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe", bytes = PatternBytes(300000, 4);
+    WriteFile(file, bytes);
+    ASSERT_EQ(RunQuorvel({"split", file, "--size", "100000", "--recovery", "1"}).status, 0);
+    for (const char* name : {"Setup.exe.par2", "Setup.exe.Quorved_sha256"}) {
+        const Outcome o = RunQuorvel({"check", dir / name});
+        EXPECT_EQ(o.status, 0) << name << ": " << o.err;
+        EXPECT_EQ(o.out.rfind("Smaller files checked: 3, all intact.", 0), 0u) << o.out;
+    }
+    Outcome o = RunQuorvel({"join", dir / "Setup.exe.vol00+01.par2"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, file + " is already this set's file, whole and checked: there is nothing to join.\n");
+
+    WriteFile(file, PatternBytes(300000, 5));  // of the set's size, other bytes
+    EXPECT_EQ(RunQuorvel({"join", dir / "Setup.exe.Quorved_2"}).status, 1);
+    WriteFile(file, "an older file of that name");
+    o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, file + " exists already; --force replaces it.\n");
+    EXPECT_TRUE(FileHolds(file, "an older file of that name"));
+    o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2", "--force"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(FileHolds(file, bytes));
+}
+
 TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     TempFolder dir;
     const std::string file = dir / "Setup.exe";

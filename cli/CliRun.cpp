@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <istream>
 #include <ostream>
@@ -81,6 +82,13 @@ public:
     void Expect(int64_t totalBytes, int32_t pieceCount) {
         status_.totalBytes = totalBytes;
         status_.pieceCount = pieceCount;
+    }
+    // A check's or repair's bytes done of its total, on the same line.
+    std::function<void(int64_t, int64_t)> Progress() {
+        return [this](int64_t done, int64_t total) {
+            status_.totalBytes = total;
+            SetProgress(std::max(1, ProgressPosition(done, total)));
+        };
     }
 
     void ClearPieceList() override {}
@@ -365,10 +373,11 @@ void ReportBadPiece(std::ostream& err, const BadPiece& piece) {
     }
 }
 
-int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
+int Repair(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostream& err) {
     std::string prefix;
     if (!SetToCheck(o, err, prefix)) return 1;
-    const RepairedSet repaired = RepairChosenSet(prefix, o.marker, &StopRequested());
+    const RepairedSet repaired = RepairChosenSet(prefix, o.marker, &StopRequested(), view.Progress());
+    view.SetProgress(0);  // the line ends before the report
     const CheckedSet& check = repaired.check;
     if (!SetLoaded(check, o, err)) return 1;
     if (check.stopped) {
@@ -393,10 +402,11 @@ int Repair(const CliOptions& o, std::ostream& out, std::ostream& err) {
 
 // Names every missing and damaged piece, then what the recovery files can
 // do about them; or the whole file beside the pieces where only it differs.
-int Check(const CliOptions& o, std::ostream& out, std::ostream& err) {
+int Check(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostream& err) {
     std::string prefix;
     if (!SetToCheck(o, err, prefix)) return 1;
-    const CheckedSet checked = CheckChosenSet(prefix, o.marker, &StopRequested());
+    const CheckedSet checked = CheckChosenSet(prefix, o.marker, &StopRequested(), view.Progress());
+    view.SetProgress(0);  // the line ends before the report
     if (!SetLoaded(checked, o, err)) return 1;
     if (checked.stopped) {
         Report(err, English(Extra::Stopped));
@@ -430,7 +440,7 @@ int Written(std::ostream& out, std::ostream& err, int status) {
     out.flush();
     if (out.good()) return status;
     const int error = errno;
-    err << "quorvel-cli: the output could not be written\n";
+    err << "the output could not be written\n";
     const std::string reason = ReasonText(Language::English, error);
     if (!reason.empty()) err << reason << '\n';
     return status == 0 ? 1 : status;
@@ -439,7 +449,29 @@ int Written(std::ostream& out, std::ostream& err, int status) {
 }  // namespace
 
 namespace {
-int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, int progressWidth);
+int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, std::ostream& terminal,
+               int progressWidth);
+
+// Writes every line through `to` with `prefix` in front.
+class PrefixedLines final : public std::streambuf {
+public:
+    PrefixedLines(std::streambuf* to, std::string prefix) : to_(to), prefix_(std::move(prefix)) {}
+
+protected:
+    int overflow(int c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        if (lineStart_ && to_->sputn(prefix_.data(), std::streamsize(prefix_.size())) != std::streamsize(prefix_.size()))
+            return traits_type::eof();
+        lineStart_ = traits_type::to_char_type(c) == '\n';
+        return to_->sputc(traits_type::to_char_type(c));
+    }
+    int sync() override { return to_->pubsync(); }
+
+private:
+    std::streambuf* to_;
+    std::string prefix_;
+    bool lineStart_ = true;
+};
 }  // namespace
 
 std::string ProgressLine(const std::string& progress, const std::string& path, int width) {
@@ -473,19 +505,26 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         int overflow(int c) override { return traits_type::not_eof(c); }
     } discard;
     std::ostream nowhere(&discard);
-    return RunCommand(o, in, o.quiet ? nowhere : out, err, o.quiet ? 0 : progressWidth);
+    // Errors and notices say whose they are, as Unix tools' do; the progress
+    // line and the questions, which the user watches, need no name.
+    PrefixedLines named(err.rdbuf(), "quorvel-cli: ");
+    std::ostream reports(&named);
+    return RunCommand(o, in, o.quiet ? nowhere : out, reports, err, o.quiet ? 0 : progressWidth);
 }
 
 namespace {
 
-int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, int progressWidth) {
+int RunCommand(const CliOptions& o, std::istream& in, std::ostream& out, std::ostream& err, std::ostream& terminal,
+               int progressWidth) {
     Catalogue().Build(o.marker);
+    TerminalView view(in, terminal, progressWidth);
     if (o.command == CliOptions::Command::Check || o.command == CliOptions::Command::Repair) {
-        // Both hash every piece, which takes a while: a signal stops them as it stops a transfer.
-        const int status = o.command == CliOptions::Command::Check ? Check(o, out, err) : Repair(o, out, err);
+        // Both hash every piece, which takes a while: the same progress line
+        // as a transfer's, and a signal stops them as it stops a transfer.
+        const int status =
+            o.command == CliOptions::Command::Check ? Check(o, view, out, err) : Repair(o, view, out, err);
         return status != 0 && CaughtSignal() != 0 ? 128 + CaughtSignal() : Written(out, err, status);
     }
-    TerminalView view(in, err, progressWidth);
     TPieceEngine engine([](EngineEntry::Id entry) { return EngineText(Language::English, entry); });
     engine.SetView(&view);
     engine.SetStopFlag(&StopRequested());

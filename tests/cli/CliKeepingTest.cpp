@@ -158,10 +158,9 @@ TEST(CliKeeping, StrayPiecesAfterASetWithoutChecksumsGoOnlyWhenAsked) {
     const auto before = Snapshot(dir.Path());
     Outcome o = RunProcess({"split", f, "--size", "10000", "--no-checksum"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "1 files named like this set's smaller files would follow the new ones, and no earlier split of "
-              "this file is known to have made them: " +
-                  dir / "f.Quorved_3" + ". Nothing was changed.\nTo remove them, split again with --remove-stray.\n");
+    EXPECT_EQ(o.err, Said("1 files named like this set's smaller files would follow the new ones, and no earlier split "
+                          "of this file is known to have made them: " +
+                          dir / "f.Quorved_3" + ". Nothing was changed.\nTo remove them, split again with --remove-stray.\n"));
     EXPECT_EQ(Snapshot(dir.Path()), before);
 
     o = RunProcess({"split", f, "--size", "10000", "--no-checksum", "--remove-stray"});
@@ -264,7 +263,7 @@ TEST_F(CliKeepingShared, AnotherUsersLinkAfterTheSetIsNotRead) {
     const auto before = FolderEntries(shared);
     const Outcome o = RunProcess({"join", In("set.Quorved_1"), "--no-checksum", "--to", In("joined")});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, In("set.Quorved_4") + " is a link that belongs to another user; it is not read.\n");
+    EXPECT_EQ(o.err, Said(In("set.Quorved_4") + " is a link that belongs to another user; it is not read.\n"));
     EXPECT_EQ(FolderEntries(shared), before);
 
     // A checksummed set whose lost piece 2 another user put back as a link:
@@ -275,9 +274,9 @@ TEST_F(CliKeepingShared, AnotherUsersLinkAfterTheSetIsNotRead) {
     ASSERT_EQ(Shell("runuser -u nobody -- ln -s secret " + In("sums.Quorved_2")), 0);
     const Outcome checked = RunProcess({"check", In("sums.Quorved_1")});
     EXPECT_EQ(checked.status, 1);
-    EXPECT_EQ(checked.err, In("sums.Quorved_2") +
+    EXPECT_EQ(checked.err, Said(In("sums.Quorved_2") +
                                " is a link that belongs to another user; it is not read.\n"
-                               "There are no usable recovery files for this set.\n");
+                               "There are no usable recovery files for this set.\n"));
 }
 
 #endif
@@ -302,7 +301,7 @@ TEST(CliKeeping, ARepairSaysWhatItPutInPlaceAndWhatItCouldNot) {
     const Outcome o = RunProcess({"repair", dir / "f.Quorved_1"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "Rebuilt from the recovery files and checked: smaller file 2.\n");
-    EXPECT_EQ(o.err.rfind("Smaller file 3 was rebuilt but could not be put in place.\n", 0), 0u) << o.err;
+    EXPECT_EQ(o.err.rfind(Said("Smaller file 3 was rebuilt but could not be put in place.\n"), 0), 0u) << o.err;
     EXPECT_EQ(o.err.find("Nothing was changed"), std::string::npos) << o.err;
     EXPECT_TRUE(FileHolds(second, piece2));
     EXPECT_EQ(FolderEntries(third), std::vector<std::string>{"inside"});
@@ -353,8 +352,8 @@ TEST(CliKeeping, ASplitNeverTakesTheNamesOfAnotherSet) {
     auto before = Snapshot(dir.Path());
     Outcome o = RunProcess({"split", dir / "big.bin.Quorved", "--size", "100K", "--marker", "_"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "These files belong to another set and would be replaced: " + dir / "big.bin.Quorved_sha256" +
-                         ". Nothing was changed.\n");
+    EXPECT_EQ(o.err, Said("These files belong to another set and would be replaced: " + dir / "big.bin.Quorved_sha256" +
+                         ". Nothing was changed.\n"));
     EXPECT_EQ(Snapshot(dir.Path()), before);
 
     WriteFile(dir / "slash.bin", PatternBytes(30000, 14));

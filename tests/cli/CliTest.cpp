@@ -127,13 +127,13 @@ TEST(Cli, ReportsOutcomesInTheProgramsTexts) {
 
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_1", "--to", dir / "no/such/restored"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Possible invalid path! Could not recreate the big file.\n");
+    EXPECT_EQ(o.err, Said("Possible invalid path! Could not recreate the big file.\n"));
 
     o = RunQuorvel({"split", file, "--size", "9"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
-              "Too many files! A set has at most 32760 smaller files: for this file each must hold at least 10 "
-              "bytes.\n");
+              Said("Too many files! A set has at most 32760 smaller files: for this file each must hold at least 10 "
+                   "bytes.\n"));
 }
 
 TEST(Cli, SaysWhyItRefusesAnInput) {
@@ -156,7 +156,7 @@ TEST(Cli, SaysWhyItRefusesAnInput) {
     for (const auto& [args, err] : cases) {
         const Outcome o = RunQuorvel(args);
         EXPECT_EQ(o.status, 1) << args[0] << " " << args[1];
-        EXPECT_EQ(o.err, err);
+        EXPECT_EQ(o.err, Said(err));
         EXPECT_TRUE(o.out.empty());
     }
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"big.bin", "empty", "sub.Quorved_1"}));
@@ -233,6 +233,13 @@ TEST(Cli, ProgressStaysOnOneTerminalLine) {
     EXPECT_NE(shown.find("100% \xC2\xB7 2.86 of 2.86 MB"), std::string::npos);
     EXPECT_NE(shown.find("file 3 of 3"), std::string::npos);
 
+    // check and repair show the same line while they hash the pieces.
+    std::ostringstream checkOut, checkErr;
+    ASSERT_EQ(RunCli({"check", dir / "big.Quorved_2"}, in, checkOut, checkErr, 50), 0);
+    EXPECT_NE(checkErr.str().find("\r100%"), std::string::npos) << checkErr.str();
+    EXPECT_EQ(checkErr.str().back(), '\n');
+    EXPECT_EQ(checkOut.str().rfind("Smaller files checked: 3, all intact.", 0), 0u);
+
     // Quiet: no progress and no report of success, but every error.
     std::ostringstream quietOut, quietErr;
     ASSERT_EQ(RunCli({"join", dir / "big.Quorved_2", "--to", dir / "again", "-q"}, in, quietOut, quietErr, 50), 0);
@@ -252,7 +259,7 @@ TEST(Cli, AsksForDisksOnTheTerminal) {
     EXPECT_EQ(o.err,
               "Change diskette: Ready for diskette/file number 1? [y/n] "
               "Change diskette: Ready for diskette/file number 2? [y/n] "
-              "Not all diskettes were entered.\n");
+              "quorvel-cli: Not all diskettes were entered.\n");  // no echo of the answer here
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"f"}));
 }
 
@@ -282,8 +289,9 @@ TEST(Cli, BadInputTouchesNoFile) {
     // A refusal says what is wrong with the word it could not use.
     const std::vector<std::pair<std::vector<std::string>, std::string>> said{
         {{"split", dir / "f", "--size", "2", "--into", dir / "nowhere"},
-         "The folder " + (dir / "nowhere") + " does not exist.\n"},
-        {{"split", dir / "f", "--size", "2", "--into", dir / "f"}, (dir / "f") + " is a file, not a folder.\n"},
+         "quorvel-cli: The folder " + (dir / "nowhere") + " does not exist.\n"},
+        {{"split", dir / "f", "--size", "2", "--into", dir / "f"},
+         "quorvel-cli: " + (dir / "f") + " is a file, not a folder.\n"},
         {{"split", dir / "f", "--size", "700", "MB"},
          "quorvel-cli: unexpected argument 'MB' (sizes are written without a space: 700MB) (see quorvel-cli --help)\n"},
         {{"split", "--size", "700", "MB", dir / "f"},
@@ -447,7 +455,7 @@ TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {
     }
     const Outcome o = RunQuorvel({"join", dir / "f.Quorved_1", "--to", dir / "joined"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "File is missing: " + (dir / "f.Quorved_2") + "\n");
+    EXPECT_EQ(o.err, Said("File is missing: " + (dir / "f.Quorved_2") + "\n"));
     EXPECT_FALSE(Exists(dir / "joined"));
 }
 
@@ -483,12 +491,12 @@ TEST(Cli, CheckNamesTheCauseOfEveryFailure) {
         {[&] { chmod((big + ".Quorved_2").c_str(), 0); }, asNobody + big + ".Quorved_1",
          "Could not read smaller file number: 2\nPermission denied.\n"},
         {[] {}, check + big + ".Quorved_3 >/dev/full",
-         "quorvel-cli: the output could not be written\nThe disk is full.\n"},
+         "the output could not be written\nThe disk is full.\n"},
     };
     for (const auto& [prepare, command, expected] : cases) {
         prepare();
         EXPECT_EQ(Shell(command + " 2>" + dir / "err"), 1) << command;
-        EXPECT_EQ(ReadFile(dir / "err").substr(0, expected.size()), expected) << command;
+        EXPECT_EQ(ReadFile(dir / "err").substr(0, Said(expected).size()), Said(expected)) << command;
     }
 }
 
@@ -523,8 +531,8 @@ TEST(Cli, AFullDiskSaysSo) {
     const Outcome o = RunQuorvel({"split", dir / "f", "--size", "100000", "--into", dir / "disk"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
-              "There is no room for the new smaller files beside the old ones: 200000 bytes are needed. Nothing was "
-              "changed.\nThe disk is full.\n");
+              Said("There is no room for the new smaller files beside the old ones: 200000 bytes are needed. Nothing "
+                   "was changed.\nThe disk is full.\n"));
     EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
@@ -549,7 +557,7 @@ TEST(Cli, AnyFileOfTheSetNamesItAndAJoinReplacesNothingUnasked) {
     WriteFile(file, "an older file of that name");
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, file + " exists already; --force replaces it.\n");
+    EXPECT_EQ(o.err, Said(file + " exists already; --force replaces it.\n"));
     EXPECT_TRUE(FileHolds(file, "an older file of that name"));
     o = RunQuorvel({"join", dir / "Setup.exe.Quorved_2", "--force"});
     EXPECT_EQ(o.status, 0) << o.err;
@@ -569,7 +577,7 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     std::remove(sums.c_str());
     Outcome o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "There is no checksum file for this set: " + sums + "\n");
+    EXPECT_EQ(o.err, Said("There is no checksum file for this set: " + sums + "\n"));
 
     ASSERT_EQ(WriteChecksumsFor(file, kMarker), sums);
     const std::string good = ReadFile(sums);
@@ -586,7 +594,7 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     WriteFile(dir / "Setup.exe.Quorved_3", piece);
     o = RunQuorvel({"check", second});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Smaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
+    EXPECT_EQ(o.err, Said("Smaller file 3 is damaged.\nThere are no usable recovery files for this set.\n"));
     EXPECT_TRUE(o.out.empty());
 #ifndef _WIN32
     EXPECT_EQ(Shell(program), 1);
@@ -594,19 +602,19 @@ TEST(Cli, ChecksASetAgainstItsChecksumFile) {
     std::remove(second.c_str());
     // Every bad piece is named, not only the first.
     o = RunQuorvel({"check", dir / "Setup.exe.Quorved_1"});
-    EXPECT_EQ(o.err, "File is missing: " + second +
-                         "\nSmaller file 3 is damaged.\nThere are no usable recovery files for this set.\n");
+    EXPECT_EQ(o.err, Said("File is missing: " + second +
+                         "\nSmaller file 3 is damaged.\nThere are no usable recovery files for this set.\n"));
 
     // As a killed split leaves it: begun, no checksum written yet.
     const std::string begun = good.substr(0, good.find("# size 3 100000\n") + 16);
     WriteFile(sums, begun.substr(0, begun.find("finished")) + "un" + begun.substr(begun.find("finished")));
     o = RunQuorvel({"check", sums});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "The split that wrote " + sums + " did not finish: the set is incomplete.\n");
+    EXPECT_EQ(o.err, Said("The split that wrote " + sums + " did not finish: the set is incomplete.\n"));
     WriteFile(sums, good + "junk\n");
     o = RunQuorvel({"check", sums});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "The checksum file " + sums + " is damaged (line 12).\n");
+    EXPECT_EQ(o.err, Said("The checksum file " + sums + " is damaged (line 12).\n"));
 }
 
 TEST(Cli, RepairsASetFromItsRecoveryFiles) {
@@ -647,7 +655,7 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
         o = RunQuorvel(step.args);
         EXPECT_EQ(o.status, step.status) << step.args[0];
         EXPECT_EQ(o.out, step.out);
-        EXPECT_EQ(o.err, step.err);
+        EXPECT_EQ(o.err, Said(step.err));
     }
     EXPECT_EQ(ReadFile(third), piece3);
 
@@ -668,24 +676,22 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     const std::vector<std::string> before = FolderEntries(dir.Path());
     o = RunQuorvel({"check", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "Smaller file 1 has the wrong size: 1 bytes instead of 100000.\n"
-              "Smaller file 2 has the wrong size: 1 bytes instead of 100000.\n"
-              "Smaller file 3 has the wrong size: 1 bytes instead of 100000.\n"
-              "3 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"
-              "Recovery data for one more smaller file would be needed to rebuild them all.\n");
+    EXPECT_EQ(o.err, Said("Smaller file 1 has the wrong size: 1 bytes instead of 100000.\n"
+                          "Smaller file 2 has the wrong size: 1 bytes instead of 100000.\n"
+                          "Smaller file 3 has the wrong size: 1 bytes instead of 100000.\n"
+                          "3 smaller files are missing or damaged; the recovery files can rebuild 2 of them.\n"
+                          "Recovery data for one more smaller file would be needed to rebuild them all.\n"));
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(
-        o.err,
-        "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was changed.\n");
+    EXPECT_EQ(o.err, Said("3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing "
+                          "was changed.\n"));
     EXPECT_EQ(FolderEntries(dir.Path()), before);
     o = RunQuorvel({"join", third, "--to", dir / "joined"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing was "
-              "changed.\nDamaged smaller files: 1 (Setup.exe.Quorved_1), 2 (Setup.exe.Quorved_2), 3 "
-              "(Setup.exe.Quorved_3).\nRecovery data for one more smaller file would be needed to rebuild them all.\n");
+    EXPECT_EQ(o.err, Said("3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing "
+                          "was changed.\nDamaged smaller files: 1 (Setup.exe.Quorved_1), 2 (Setup.exe.Quorved_2), 3 "
+                          "(Setup.exe.Quorved_3).\nRecovery data for one more smaller file would be needed to rebuild "
+                          "them all.\n"));
     EXPECT_EQ(FolderEntries(dir.Path()), before);
 
     // Recovery files of an earlier file of the same name and size are not
@@ -703,9 +709,8 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     std::remove(first.c_str());
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err,
-              "Smaller file 1 came out different from its checksum: the recovery files belong to another version of "
-              "the file. Nothing was changed.\n");
+    EXPECT_EQ(o.err, Said("Smaller file 1 came out different from its checksum: the recovery files belong to another "
+                          "version of the file. Nothing was changed.\n"));
     EXPECT_FALSE(std::filesystem::exists(first));
 }
 

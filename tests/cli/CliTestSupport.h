@@ -17,6 +17,19 @@
 #include <cstdlib>
 #endif
 
+// What quorvel-cli says on standard error: every line under its name.
+inline std::string Said(const std::string& lines) {
+    std::string named;
+    std::size_t from = 0;
+    while (from < lines.size()) {
+        const std::size_t end = lines.find('\n', from);
+        const std::size_t next = end == std::string::npos ? lines.size() : end + 1;
+        named += "quorvel-cli: " + lines.substr(from, next - from);
+        from = next;
+    }
+    return named;
+}
+
 struct Outcome {
     int status;
     std::string out, err;

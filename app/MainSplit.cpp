@@ -85,7 +85,8 @@ bool TMain::MayRemoveStrayPieces(bool& remove) {
                                                              engine_.BigFilePath(), engine_.PieceCount());
     if (stray.empty()) return true;
     const QString question = FromStd(
-        FillIn(ExtraText(Extra::RemoveUnprovenAsk), {std::to_string(stray.size()), NamesList(stray)}));
+        FillIn(CountedText(LanguageIndex, Extra::RemoveUnprovenAsk, int64_t(stray.size())),
+               {std::to_string(stray.size()), NamesList(stray)}));
     remove = Modal::InUse().Message(this, Text(Entry::ProgramName), question, ModalSeam::Icon::Question,
                                     ModalSeam::Buttons::YesNo);
     if (!remove) {

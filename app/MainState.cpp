@@ -101,7 +101,7 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
             const std::string megabytes = ToStd(BigFileSizeText(outcome.recoveryBytes, SizeUnit::Megabytes, QLocale()));
             status += QStringLiteral(" \u00b7 ") + FromStd(FillIn(ExtraText(Extra::RecoveryPlan), {count, megabytes}));
             notes << FromStd(
-                FillIn(ExtraText(Extra::RecoveryFilesWrittenIn),
+                FillIn(CountedText(LanguageIndex, Extra::RecoveryFilesWrittenIn, Engine().Recovery()),
                        {count, megabytes, FolderOf(Engine().PiecePrefix()), std::to_string(Engine().Recovery())}));
         }
         ShowDone(status);

@@ -250,7 +250,10 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
     const TransferOutcome outcome = engine.Split(o.maxRam, o.marker, o.pauseMode, o.freeSpace);
     if (!outcome.Ok()) {
         err << OutcomeText(Language::English, outcome) << '\n';
-        if (outcome.what == TransferOutcome::What::UnprovenPieces) err << English(Extra::RemoveUnprovenOption) << '\n';
+        if (outcome.what == TransferOutcome::What::UnprovenPieces) {
+            const auto count = int64_t(outcome.untouched.size());
+            err << CountedText(Language::English, Extra::RemoveUnprovenOption, count) << '\n';
+        }
         return 1;
     }
     out << OutcomeText(Language::English, outcome) << '\n' << English(Entry::NrOfFiles) << engine.PieceCount() << '\n';
@@ -259,7 +262,7 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
     if (outcome.recoveryFiles > 0) {
-        out << FillIn(English(Extra::RecoveryFilesWritten),
+        out << FillIn(CountedText(Language::English, Extra::RecoveryFilesWritten, engine.Recovery()),
                       {std::to_string(outcome.recoveryFiles), std::to_string(outcome.recoveryBytes),
                        std::to_string(engine.Recovery())})
             << '\n';

@@ -558,6 +558,88 @@ const std::string& ExtraText(Language lang, Extra id) {
 
 const std::string& ExtraText(Extra id) { return ExtraText(LanguageIndex, id); }
 
+namespace {
+
+// The forms for one of the texts with a count: the count they agree with is
+// named beside each.
+const ExtraRow kForOne[] = {
+    // %1 missing or damaged
+    {Extra::RecoveryCanRebuild,
+     {"1 smaller file is missing or damaged; the recovery files can rebuild %2 of 1.",
+      "1 mindre fil saknas eller är skadad; återställningsfilerna kan återskapa %2 av 1.",
+      "1 Teil fehlt oder ist beschädigt; die Wiederherstellungsdateien können %2 von 1 neu erstellen."}},
+    // %1 missing or damaged, %2 (then 0) rebuildable
+    {Extra::RecoveryTooFew,
+     {"1 smaller file is missing or damaged, but the recovery files cannot rebuild it. Nothing was changed.",
+      "1 mindre fil saknas eller är skadad, men återställningsfilerna kan inte återskapa den. Ingenting ändrades.",
+      "1 Teil fehlt oder ist beschädigt, die Wiederherstellungsdateien können ihn aber nicht neu erstellen. Es "
+      "wurde nichts geändert."}},
+    // %3 pieces that can be rebuilt
+    {Extra::RecoveryFilesWritten,
+     {"Recovery files: %1, %2 bytes in all. Any one lost or damaged smaller file can be rebuilt from them.",
+      "Återställningsfiler: %1, sammanlagt %2 byte. En förlorad eller skadad mindre fil kan återskapas med dem.",
+      "Wiederherstellungsdateien: %1, zusammen %2 Byte. Ein verlorener oder beschädigter Teil lässt sich damit neu "
+      "erstellen."}},
+    // %4 pieces that can be rebuilt
+    {Extra::RecoveryFilesWrittenIn,
+     {"%1 recovery files, %2 MB in all, were written to %3. Any one lost or damaged smaller file can be rebuilt "
+      "from them.",
+      "%1 återställningsfiler, sammanlagt %2 MB, skrevs till %3. En förlorad eller skadad mindre fil kan "
+      "återskapas med dem.",
+      "%1 Wiederherstellungsdateien, zusammen %2 MB, wurden in %3 geschrieben. Ein verlorener oder beschädigter "
+      "Teil lässt sich damit neu erstellen."}},
+    // %1 files
+    {Extra::UnprovenPieces,
+     {"1 file named like this set's smaller files would follow the new ones, and no earlier split of this file "
+      "is known to have made it: %2. Nothing was changed.",
+      "1 fil som heter som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
+      "någon tidigare uppdelning av filen har gjort den: %2. Inget har ändrats.",
+      "1 Datei, die wie ein Teil dieser Aufteilung heißt, würde auf die neuen Teile folgen, und es ist nicht "
+      "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2. Es wurde nichts verändert."}},
+    {Extra::RemoveUnprovenAsk,
+     {"1 file named like this set's smaller files would follow the new ones, and no earlier split of this file "
+      "is known to have made it: %2\nA later join would take it for part of the file. Remove it?",
+      "1 fil som heter som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
+      "någon tidigare uppdelning av filen har gjort den: %2\nEn senare sammanfogning skulle ta den för en del av "
+      "filen. Ska den tas bort?",
+      "1 Datei, die wie ein Teil dieser Aufteilung heißt, würde auf die neuen Teile folgen, und es ist nicht "
+      "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2\nEin späteres Zusammenfügen würde "
+      "sie für einen Teil der Datei halten. Soll sie gelöscht werden?"}},
+    // the files just named
+    {Extra::RemoveUnprovenOption,
+     {"To remove it, split again with --remove-stray.", "Dela upp filen igen med --remove-stray för att ta bort den.",
+      "Um sie zu löschen, teilen Sie die Datei erneut mit --remove-stray auf."}},
+    // %1 pieces in the set
+    {Extra::AllPiecesMatch,
+     {"The 1 smaller file matches its checksum.", "Den enda mindre filen stämmer med sin kontrollsumma.",
+      "Der eine Teil stimmt mit seiner Prüfsumme überein."}},
+    {Extra::RepairNothingToDo,
+     {"The 1 smaller file matches its checksum; there was nothing to repair.",
+      "Den enda mindre filen stämmer med sin kontrollsumma; det fanns inget att reparera.",
+      "Der eine Teil stimmt mit seiner Prüfsumme überein; es gab nichts zu reparieren."}},
+    // %1 bad of %2
+    {Extra::BadPiecesFound,
+     {"1 of %2 smaller files is missing or damaged:", "1 av %2 mindre filer saknas eller är skadad:",
+      "1 von %2 Teilen fehlt oder ist beschädigt:"}},
+};
+
+}  // namespace
+
+const std::string& CountedText(Language lang, Extra id, int64_t count) {
+    // Built once, as ExtraText's table: callers keep references to the texts.
+    static const auto forOne = [] {
+        std::array<std::array<std::string, static_cast<std::size_t>(Extra::Count)>, kLanguageCount> t;
+        for (const ExtraRow& row : kForOne) {
+            for (int l = 0; l < kLanguageCount; ++l) t[l][static_cast<std::size_t>(row.id)] = row.text[l];
+        }
+        return t;
+    }();
+    int l = static_cast<int>(lang);
+    if (l < 0 || l >= kLanguageCount) l = 0;
+    const std::string& one = forOne[l][static_cast<std::size_t>(id)];
+    return count == 1 && !one.empty() ? one : ExtraText(lang, id);
+}
+
 std::string FillIn(const std::string& text, const std::vector<std::string>& values) {
     std::string result;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -680,7 +762,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::TargetInSet: text = FillIn(ExtraText(lang, Extra::TargetInSet), {outcome.file}); break;
     case What::LinkNotTrusted: text = FillIn(ExtraText(lang, Extra::LinkNotTrusted), {outcome.file}); break;
     case What::RecoveryTooFew: {
-        text = FillIn(ExtraText(lang, Extra::RecoveryTooFew),
+        text = FillIn(CountedText(lang, Extra::RecoveryTooFew, outcome.missing),
                       {std::to_string(outcome.missing), std::to_string(outcome.rebuildable)});
         if (!outcome.missingPieces.empty())
             text += "\n" + FillIn(ExtraText(lang, Extra::MissingPiecesList),
@@ -698,7 +780,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     case What::SplitRunning: text = ExtraText(lang, Extra::SplitRunning); break;
     case What::NamesTaken: text = FillIn(ExtraText(lang, Extra::NamesTaken), {NamesList(outcome.untouched)}); break;
     case What::UnprovenPieces:
-        text = FillIn(ExtraText(lang, Extra::UnprovenPieces),
+        text = FillIn(CountedText(lang, Extra::UnprovenPieces, int64_t(outcome.untouched.size())),
                       {std::to_string(outcome.untouched.size()), NamesList(outcome.untouched)});
         break;
     case What::BigFileChanged: text = ExtraText(lang, Extra::BigFileChanged); break;

@@ -141,6 +141,11 @@ const std::string& ExtraText(Extra id);
 // later than the catalogue from here.
 std::string EngineText(Language lang, EngineEntry::Id entry);
 
+// The text for `count` things: the form for one where the text has one (its
+// count is one of its values), else ExtraText's. The three languages need no
+// forms beyond one and other.
+const std::string& CountedText(Language lang, Extra id, int64_t count);
+
 // text with %1, %2, ... replaced by values[0], values[1], ...
 std::string FillIn(const std::string& text, const std::vector<std::string>& values);
 

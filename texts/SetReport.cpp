@@ -33,14 +33,14 @@ std::string WholeFileText(Language lang, const CheckedSet& checked) {
 }
 
 std::string BadPiecesText(Language lang, const CheckedSet& checked) {
-    std::string text = FillIn(ExtraText(lang, Extra::BadPiecesFound),
+    std::string text = FillIn(CountedText(lang, Extra::BadPiecesFound, int64_t(checked.bad.size())),
                               {std::to_string(checked.bad.size()), std::to_string(checked.count)});
     for (const BadPiece& piece : checked.bad) AddLine(text, BadPieceText(lang, piece));
     return text;
 }
 
 std::string AllGoodText(Language lang, const CheckedSet& checked, Extra allGood) {
-    std::string text = FillIn(ExtraText(lang, allGood), {std::to_string(checked.count)});
+    std::string text = FillIn(CountedText(lang, allGood, checked.count), {std::to_string(checked.count)});
     if (checked.whole == CheckedSet::Whole::Matched)
         AddLine(text, FillIn(ExtraText(lang, Extra::WholeFileChecked), {checked.wholeFile}));
     AddLine(text, WholeFileText(lang, checked));
@@ -106,7 +106,7 @@ std::string RecoveryVerdictText(Language lang, const CheckedSet& checked) {
         AddLine(text, ExtraText(lang, Extra::RecoveryNone));
         return text;
     }
-    AddLine(text, FillIn(ExtraText(lang, Extra::RecoveryCanRebuild),
+    AddLine(text, FillIn(CountedText(lang, Extra::RecoveryCanRebuild, int64_t(checked.bad.size())),
                          {std::to_string(checked.bad.size()), std::to_string(checked.rebuildable)}));
     AddLine(text, RecoveryShortText(lang, checked.RecoveryShortBy()));
     return text;
@@ -126,7 +126,7 @@ std::string RepairFailureText(Language lang, const RepairedSet& repaired) {
     if (repair.rebuildable < repair.missing) {
         return repair.rebuildable == 0 && repair.passedOver.size() == check.loaded.recoveryFiles.size()
                    ? ExtraText(lang, Extra::RecoveryNone)
-                   : FillIn(ExtraText(lang, Extra::RecoveryTooFew),
+                   : FillIn(CountedText(lang, Extra::RecoveryTooFew, repair.missing),
                             {std::to_string(repair.missing), std::to_string(repair.rebuildable)});
     }
     return WithReason(lang, ExtraText(lang, Extra::NothingJoined), repair.error);

@@ -108,7 +108,7 @@ TEST_F(SplitWorkflow, AStrayPieceAfterTheSetGoesOnlyWhenTheUserSaysSo) {
     Main().WaitForTransfer();
     ASSERT_EQ(modal.Messages().size(), 1u);
     EXPECT_TRUE(modal.Messages()[0].text.contains(Piece(prefix, 4))) << modal.Messages()[0].text.toStdString();
-    EXPECT_TRUE(modal.Messages()[0].text.endsWith("Remove them?"));
+    EXPECT_TRUE(modal.Messages()[0].text.endsWith("Remove it?")) << modal.Messages()[0].text.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
     EXPECT_EQ(Read(Piece(prefix, 4)), QByteArray("not a piece of this split"));
     EXPECT_TRUE(Status1().endsWith("Nothing was changed.")) << Status1().toStdString();
@@ -149,7 +149,7 @@ TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredWrittenAndReported) {
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "The File Quorvel",
               what + " in all, were written to " + QDir::toNativeSeparators(QDir(Path("pieces")).absolutePath()) +
-                  ". Any 1 lost or damaged smaller files can be rebuilt from them.",
+                  ". Any one lost or damaged smaller file can be rebuilt from them.",
               ModalSeam::Icon::Information, ModalSeam::Buttons::Ok);
 
     Start();  // the next run takes the stored count

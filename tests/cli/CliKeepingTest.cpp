@@ -158,9 +158,9 @@ TEST(CliKeeping, StrayPiecesAfterASetWithoutChecksumsGoOnlyWhenAsked) {
     const auto before = Snapshot(dir.Path());
     Outcome o = RunProcess({"split", f, "--size", "10000", "--no-checksum"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, Said("1 files named like this set's smaller files would follow the new ones, and no earlier split "
-                          "of this file is known to have made them: " +
-                          dir / "f.Quorved_3" + ". Nothing was changed.\nTo remove them, split again with --remove-stray.\n"));
+    EXPECT_EQ(o.err, Said("1 file named like this set's smaller files would follow the new ones, and no earlier split "
+                          "of this file is known to have made it: " +
+                          dir / "f.Quorved_3" + ". Nothing was changed.\nTo remove it, split again with --remove-stray.\n"));
     EXPECT_EQ(Snapshot(dir.Path()), before);
 
     o = RunProcess({"split", f, "--size", "10000", "--no-checksum", "--remove-stray"});

@@ -389,3 +389,24 @@ TEST(ExtraTexts, AJoinsOutcomeNamesEveryPieceRebuiltOrLost) {
 }
 
 }  // namespace
+
+// A count of one reads in the singular in every language: the texts with a
+// count have a form for one.
+TEST(ExtraTexts, ACountOfOneReadsInTheSingular) {
+    const Extra counted[] = {Extra::RecoveryCanRebuild, Extra::RecoveryTooFew,   Extra::RecoveryFilesWritten,
+                             Extra::RecoveryFilesWrittenIn, Extra::UnprovenPieces, Extra::RemoveUnprovenAsk,
+                             Extra::AllPiecesMatch,     Extra::RepairNothingToDo, Extra::BadPiecesFound};
+    const char* plurals[] = {"1 smaller files", "Any 1 ", "1 mindre filer ", "Upp till 1 ", "1 Teile ", "Bis zu 1 ",
+                             "1 files", "1 filer", "1 Dateien", "All 1 ", "Alla 1 ", "Alle 1 "};
+    for (const Language lang : {Language::English, Language::Swedish, Language::German}) {
+        for (const Extra id : counted) {
+            const std::string one = CountedText(lang, id, 1), other = CountedText(lang, id, 2);
+            EXPECT_EQ(other, ExtraText(lang, id));
+            EXPECT_NE(one, other) << one;
+            const std::vector<std::string> values{"1", "3", "3", "3"};  // the count 1, others not
+            const std::string filled = FillIn(one, values);
+            for (const char* plural : plurals) EXPECT_EQ(filled.find(plural), std::string::npos) << filled;
+        }
+        EXPECT_EQ(RecoveryShortText(lang, 1), ExtraText(lang, Extra::RecoveryShortByOne));
+    }
+}

@@ -188,7 +188,7 @@ TEST(SetPrefix, AnyFileOfASetNamesIt) {
     // A name of its own that merely looks alike stays what it is.
     EXPECT_EQ(SetPrefixOf("/d/notes.vol.par2", m), "/d/notes.vol");
     EXPECT_EQ(SetPrefixOf("/d/a.volx+1.par2", m), "/d/a.volx+1");
-    for (const char* name : {"/d/Setup.exe", "/d/.par2", "/d/Setup.par", "/d/x.par2.txt"})
+    for (const char* name : {"/d/Setup.exe", ".par2", "/d/Setup.par", "/d/x.par2.txt"})
         EXPECT_EQ(SetPrefixOf(name, m), "") << name;
 }
 

@@ -74,7 +74,7 @@ const ExtraRow kRows[] = {
       "rebuilds missing or damaged ones in place. On the command\n"
       "line: quorvel-cli check and quorvel-cli repair.",
       "INSTALLATION\n"
-      "Filquorvelen levereras som ett paket för skrivbordet. Det behöver\n"
+      "Filquorvelen levereras som ett paket för skrivbordet. Programmet behöver\n"
       "Qt 6-biblioteken, som pakethanteraren installerar tillsammans med det.\n"
       "quorvel är fönstret; quorvel-cli delar upp, återskapar och\n"
       "kontrollerar från kommandoraden. Inställningarna sparas för varje\n"
@@ -199,7 +199,7 @@ const ExtraRow kRows[] = {
      {"%1 is a folder, not a file.", "%1 är en mapp, inte en fil.", "%1 ist ein Ordner, keine Datei."}},
     {Extra::NotAPiece,
      {"%1 is not one of a set's smaller files: its name does not contain \"%2\".",
-      "%1 är ingen mindre fil i en serie: namnet innehåller inte \"%2\".",
+      "%1 är ingen mindre fil i en serie: namnet innehåller inte ”%2”.",
       "%1 ist kein Teil einer Reihe: Der Name enthält nicht „%2“."}},
     {Extra::NothingToSplit,
      {"%1 is empty; there is nothing to split.", "%1 är tom; det finns inget att dela upp.",
@@ -252,7 +252,7 @@ const ExtraRow kRows[] = {
      {"The file %1 already exists. Replace it?", "Filen %1 finns redan. Vill du ersätta den?",
       "Die Datei %1 ist bereits vorhanden. Soll sie ersetzt werden?"}},
     {Extra::NothingJoined,
-     {"Nothing was restored; no file was changed.", "Inget återskapades; ingen fil ändrades.",
+     {"Nothing was restored; no file was changed.", "Inget återskapades och ingen fil ändrades.",
       "Es wurde nichts wiederhergestellt und keine Datei verändert."}},
     {Extra::StopCommand, {"S&top", "&Stoppa", "&Abbrechen"}},
     {Extra::StopHint,
@@ -272,17 +272,17 @@ const ExtraRow kRows[] = {
     {Extra::NoRoomForSet,
      {"There is no room for the new smaller files beside the old ones: %1 bytes are needed. Nothing was changed.",
       "Det finns inte plats för de nya mindre filerna bredvid de gamla: %1 byte behövs. Inget har ändrats.",
-      "Für die neuen Teile ist neben den alten kein Platz: %1 Bytes werden gebraucht. Es wurde nichts verändert."}},
+      "Für die neuen Teile ist neben den alten kein Platz: %1 Byte werden benötigt. Es wurde nichts verändert."}},
     {Extra::UnprovenPieces,
      {"%1 files named like this set's smaller files would follow the new ones, and no earlier split of this file "
       "is known to have made them: %2. Nothing was changed.",
-      "%1 filer som heter som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
+      "%1 filer med samma namn som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
       "någon tidigare uppdelning av filen har gjort dem: %2. Inget har ändrats.",
       "%1 Dateien, die wie Teile dieser Aufteilung heißen, würden auf die neuen Teile folgen, und es ist nicht "
       "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2. Es wurde nichts verändert."}},
     {Extra::ChecksumFileOfOtherSet,
      {"The checksum file %1 belongs to other smaller files (%2) and is not used to check these.",
-      "Kontrollsummefilen %1 hör till andra delar (%2) och används inte för att kontrollera de här.",
+      "Kontrollsummefilen %1 hör till andra mindre filer (%2) och används inte för att kontrollera de här.",
       "Die Prüfsummendatei %1 gehört zu anderen Teilen (%2) und wird zum Prüfen dieser Teile nicht verwendet."}},
     {Extra::TargetInSet,
      {"%1 belongs to the set being joined; the big file cannot be written there. Choose another name.",
@@ -314,8 +314,8 @@ const ExtraRow kRows[] = {
       "%1 Teile fehlen oder sind beschädigt; die Wiederherstellungsdateien können %2 davon neu erstellen."}},
     {Extra::RecoveryTooFew,
      {"%1 smaller files are missing or damaged, but the recovery files can rebuild only %2. Nothing was changed.",
-      "%1 mindre filer saknas eller är skadade, men återställningsfilerna räcker bara till %2. Ingenting "
-      "ändrades.",
+      "%1 mindre filer saknas eller är skadade, men återställningsfilerna räcker bara till %2. Inget har "
+      "ändrats.",
       "%1 Teile fehlen oder sind beschädigt, die Wiederherstellungsdateien reichen aber nur für %2. Es wurde "
       "nichts geändert."}},
     {Extra::RecoveryNone,
@@ -345,12 +345,11 @@ const ExtraRow kRows[] = {
       "återställningsfilerna.",
       "Die Datei ist wiederhergestellt und geprüft; Teil %1 wurde aus den Wiederherstellungsdateien neu erstellt."}},
     {Extra::RebuiltPieceDiffers,
-     {"Smaller file %1 came out different from its checksum: the recovery files belong to another version of the file. "
-      "Nothing was changed.",
-      "Den mindre filen nummer %1 blev inte som sin kontrollsumma: återställningsfilerna hör till en annan "
-      "version av filen. "
-      "Ingenting ändrades.",
-      "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: die Wiederherstellungsdateien gehören "
+     {"Smaller file %1 does not match its checksum after rebuilding: the recovery files belong to another version "
+      "of the file. Nothing was changed.",
+      "Den mindre filen nummer %1 stämmer inte med sin kontrollsumma efter återskapandet: återställningsfilerna hör "
+      "till en annan version av filen. Inget har ändrats.",
+      "Teil %1 stimmt nach dem Neuerstellen nicht mit der Prüfsumme überein: Die Wiederherstellungsdateien gehören "
       "zu einer anderen Fassung der Datei. Es wurde nichts geändert."}},
     {Extra::RecoveryLabel,
      {"Smaller files that can be rebuilt if lost:", "Mindre filer som kan återskapas vid förlust:",
@@ -360,12 +359,12 @@ const ExtraRow kRows[] = {
       "are lost or damaged, they can be rebuilt from them; 0 writes none.|How many smaller files can be lost or "
       "damaged and still be rebuilt from the recovery files; 0 writes none",
       "Uppdelningen skriver också PAR 2.0-återställningsfiler bredvid de mindre filerna. Om högst så här många "
-      "mindre filer går förlorade eller skadas kan de återskapas med dem; 0 skriver inga.|Hur många mindre filer "
-      "som kan gå förlorade eller skadas och ändå återskapas med återställningsfilerna; 0 skriver inga",
+      "mindre filer går förlorade eller skadas kan de återskapas med dem; med 0 skrivs inga.|Hur många mindre filer "
+      "som kan gå förlorade eller skadas och ändå återskapas med återställningsfilerna; med 0 skrivs inga",
       "Beim Aufteilen entstehen neben den kleineren Dateien auch PAR-2.0-Wiederherstellungsdateien. Gehen bis zu "
-      "so viele kleinere Dateien verloren oder werden beschädigt, lassen sie sich damit neu erstellen; 0 legt "
-      "keine an.|Wie viele kleinere Dateien verloren gehen oder beschädigt werden dürfen und sich trotzdem aus den "
-      "Wiederherstellungsdateien neu erstellen lassen; 0 legt keine an"}},
+      "so viele kleinere Dateien verloren oder werden beschädigt, lassen sie sich damit neu erstellen; bei 0 "
+      "werden keine geschrieben.|Wie viele kleinere Dateien verloren gehen oder beschädigt werden dürfen und sich trotzdem aus den "
+      "Wiederherstellungsdateien neu erstellen lassen; bei 0 werden keine geschrieben"}},
     {Extra::RecoveryPlan,
      {"%1 recovery files, %2 MB", "%1 återställningsfiler, %2 MB", "%1 Wiederherstellungsdateien, %2 MB"}},
     {Extra::RecoveryFailed,
@@ -383,7 +382,7 @@ const ExtraRow kRows[] = {
     {Extra::RemoveUnprovenAsk,
      {"%1 files named like this set's smaller files would follow the new ones, and no earlier split of this file "
       "is known to have made them: %2\nA later join would take them for part of the file. Remove them?",
-      "%1 filer som heter som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
+      "%1 filer med samma namn som mindre filer i den här serien skulle följa efter de nya, och det är inte känt att "
       "någon tidigare uppdelning av filen har gjort dem: %2\nEn senare sammanfogning skulle ta dem för en del av "
       "filen. Ska de tas bort?",
       "%1 Dateien, die wie Teile dieser Aufteilung heißen, würden auf die neuen Teile folgen, und es ist nicht "
@@ -571,7 +570,7 @@ const ExtraRow kForOne[] = {
     // %1 missing or damaged, %2 (then 0) rebuildable
     {Extra::RecoveryTooFew,
      {"1 smaller file is missing or damaged, but the recovery files cannot rebuild it. Nothing was changed.",
-      "1 mindre fil saknas eller är skadad, men återställningsfilerna kan inte återskapa den. Ingenting ändrades.",
+      "1 mindre fil saknas eller är skadad, men återställningsfilerna kan inte återskapa den. Inget har ändrats.",
       "1 Teil fehlt oder ist beschädigt, die Wiederherstellungsdateien können ihn aber nicht neu erstellen. Es "
       "wurde nichts geändert."}},
     // %3 pieces that can be rebuilt
@@ -592,14 +591,14 @@ const ExtraRow kForOne[] = {
     {Extra::UnprovenPieces,
      {"1 file named like this set's smaller files would follow the new ones, and no earlier split of this file "
       "is known to have made it: %2. Nothing was changed.",
-      "1 fil som heter som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
+      "1 fil med samma namn som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
       "någon tidigare uppdelning av filen har gjort den: %2. Inget har ändrats.",
       "1 Datei, die wie ein Teil dieser Aufteilung heißt, würde auf die neuen Teile folgen, und es ist nicht "
       "bekannt, dass eine frühere Aufteilung dieser Datei sie angelegt hat: %2. Es wurde nichts verändert."}},
     {Extra::RemoveUnprovenAsk,
      {"1 file named like this set's smaller files would follow the new ones, and no earlier split of this file "
       "is known to have made it: %2\nA later join would take it for part of the file. Remove it?",
-      "1 fil som heter som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
+      "1 fil med samma namn som en mindre fil i den här serien skulle följa efter de nya, och det är inte känt att "
       "någon tidigare uppdelning av filen har gjort den: %2\nEn senare sammanfogning skulle ta den för en del av "
       "filen. Ska den tas bort?",
       "1 Datei, die wie ein Teil dieser Aufteilung heißt, würde auf die neuen Teile folgen, und es ist nicht "

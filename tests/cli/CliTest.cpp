@@ -709,8 +709,8 @@ TEST(Cli, RepairsASetFromItsRecoveryFiles) {
     std::remove(first.c_str());
     o = RunQuorvel({"repair", third});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, Said("Smaller file 1 came out different from its checksum: the recovery files belong to another "
-                          "version of the file. Nothing was changed.\n"));
+    EXPECT_EQ(o.err, Said("Smaller file 1 does not match its checksum after rebuilding: the recovery files belong to "
+                          "another version of the file. Nothing was changed.\n"));
     EXPECT_FALSE(std::filesystem::exists(first));
 }
 

@@ -8,7 +8,7 @@
 #include <QUrl>
 
 #include "app/Main.h"
-#include "engine/PieceNaming.h"
+#include "engine/SetFiles.h"
 
 namespace {
 // The first local file among the dropped items; empty when there is none.

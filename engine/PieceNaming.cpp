@@ -1,7 +1,6 @@
 #include "engine/PieceNaming.h"
 
 #include "io/FileAccess.h"
-#include "engine/ChecksumFile.h"
 #include "engine/RemovableMedia.h"
 
 #include <cerrno>
@@ -148,16 +147,3 @@ std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::
     return pieces;
 }
 
-bool IsPieceOfPresentSet(const std::string& name, const std::string& marker) {
-    const std::string prefix = SetPrefixOf(name, marker);
-    if (prefix.empty()) return false;
-    const std::string rest = name.substr(prefix.size());
-    const bool piece = rest.compare(0, marker.size(), marker) == 0 && PieceNumberIn(rest.substr(marker.size())) > 0;
-    const std::string sums = ChecksumFileName(prefix, marker);
-    const bool checksums = name.compare(0, sums.size(), sums) == 0 &&
-                           (name.size() == sums.size() || name[sums.size()] == '~');
-    const bool recovery = rest.size() >= 5 && rest.compare(rest.size() - 5, 5, ".par2") == 0;
-    if (!piece && !checksums && !recovery) return false;
-    // A set that lost piece 1 is still one where its checksum file names it.
-    return FileSizeOf(PieceName(prefix, marker, 1)) >= 0 || FileSizeOf(sums) >= 0;
-}

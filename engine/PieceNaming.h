@@ -73,8 +73,3 @@ struct NumberedPiece {
 // on Windows in any letter case, as the file system sees names.
 std::vector<NumberedPiece> ExistingPieces(const std::string& prefix, const std::string& marker);
 
-// True when name is a file of a set -- a piece (prefix, marker, a piece
-// number written as PieceName writes it), the checksum file or a recovery
-// file (SetPrefixOf) -- and piece 1 of that set, or its checksum file, can be
-// opened.
-bool IsPieceOfPresentSet(const std::string& name, const std::string& marker);

@@ -53,6 +53,12 @@ struct LoadedSet {
     bool Ok() const { return status == Status::Ok; }
 };
 
+// True when name is a file of a set -- a piece (prefix, marker, a piece
+// number written as PieceName writes it), the checksum file or a recovery
+// file (SetPrefixOf) -- and piece 1 of that set, or its checksum file, can be
+// opened.
+bool IsPieceOfPresentSet(const std::string& name, const std::string& marker);
+
 // The set of the pieces prefix + marker + number, with its checksum file
 // beside them or beside `target` (the big file), when one is given.
 LoadedSet LoadSet(const std::string& prefix, const std::string& marker, const std::string& target = {});

@@ -292,6 +292,12 @@ int ExistingTarget(const CliOptions& o, const std::string& prefix, const std::st
 }
 
 int Join(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::ostream& out, std::ostream& err) {
+    // A folder is no file to write: said before anything is looked for.
+    std::error_code ec;
+    if (!o.to.empty() && std::filesystem::is_directory(Paths::Native(o.to), ec)) {
+        Report(err, FillIn(English(Extra::IsAFolder), {o.to}));
+        return 1;
+    }
     if (Refused(o.file, false, o.marker, err)) return 1;
     int error = 0;
     if (FileSizeOf(o.file, &error) < 0) {

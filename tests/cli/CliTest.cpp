@@ -297,6 +297,7 @@ TEST(Cli, BadInputTouchesNoFile) {
         {{"split", "--size", "700", "MB", dir / "f"},
          "quorvel-cli: unexpected argument 'MB' (sizes are written without a space: 700MB) (see quorvel-cli --help)\n"},
         {{"split", dir / "f", "g", "--size", "10"}, "quorvel-cli: unexpected argument 'g' (see quorvel-cli --help)\n"},
+        {{"join", dir / "f.Quorved_1", "--to", dir.Path()}, "quorvel-cli: " + dir.Path() + " is a folder, not a file.\n"},
     };
     for (const auto& [args, err] : said) EXPECT_EQ(RunQuorvel(args).err, err);
 }

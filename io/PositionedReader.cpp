@@ -100,7 +100,18 @@ bool PositionedReader::Open(const std::string& name) {
         fd_ = -1;
     }
 #else
-    fd_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO planted under a recovery file's name would
+    // block the open until someone writes to it. Only a regular file is read.
+    fd_ = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) return false;
+    struct stat info {};
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        Close();
+        errno = error;
+        return false;
+    }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 #endif
     return fd_ >= 0;
 }

@@ -32,7 +32,9 @@ public:
     PositionedReader(const PositionedReader&) = delete;
     PositionedReader& operator=(const PositionedReader&) = delete;
 
-    bool Open(const std::string& name);  // false with errno set
+    // A regular file only, opened without waiting; false with errno set
+    // (EISDIR for a folder, EINVAL for a FIFO or device).
+    bool Open(const std::string& name);
     // Reads the file a caller's descriptor is open on, through a descriptor
     // of its own (OwnReadingDescriptor); false with errno set.
     bool OpenOwn(int fd);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -422,6 +423,21 @@ const ExtraRow kRows[] = {
      {"%1 is a file, not a folder.", "%1 är en fil, inte en mapp.", "%1 ist eine Datei, kein Ordner."}},
     {Extra::FolderMissing,
      {"The folder %1 does not exist.", "Mappen %1 finns inte.", "Der Ordner %1 existiert nicht."}},
+    // More reasons of the system's, in words
+    {Extra::ReasonTooManyOpen,
+     {"Too many files are open at once.", "För många filer är öppna samtidigt.", "Es sind zu viele Dateien gleichzeitig geöffnet."}},
+    {Extra::ReasonFileTooLarge,
+     {"The file is too large for this disk.", "Filen är för stor för den här disken.",
+      "Die Datei ist für diesen Datenträger zu groß."}},
+    {Extra::ReasonLinkLoop,
+     {"The path runs through links in a loop.", "Sökvägen går genom länkar i en slinga.",
+      "Der Pfad führt im Kreis durch Verknüpfungen."}},
+    {Extra::ReasonInUse,
+     {"The file is in use.", "Filen används.", "Die Datei wird gerade verwendet."}},
+    {Extra::ReasonGone,
+     {"The file is not there.", "Filen finns inte där.", "Die Datei ist nicht vorhanden."}},
+    {Extra::ReasonOther,
+     {"The system says: %1.", "Systemet säger: %1.", "Das System meldet: %1."}},
     {Extra::TargetExists,
      {"%1 exists already; --force replaces it.", "%1 finns redan; --force ersätter den.",
       "%1 gibt es schon; --force ersetzt die Datei."}},
@@ -667,7 +683,22 @@ std::string ReasonText(Language lang, int systemError) {
     case ENAMETOOLONG: return ExtraText(lang, Extra::ReasonNameTooLong);
     case EROFS: return ExtraText(lang, Extra::ReasonReadOnlyDisk);
     case EIO: return ExtraText(lang, Extra::ReasonIoError);
-    default: return {};
+    case EMFILE:
+    case ENFILE: return ExtraText(lang, Extra::ReasonTooManyOpen);
+    case EFBIG: return ExtraText(lang, Extra::ReasonFileTooLarge);
+#ifdef ELOOP
+    case ELOOP: return ExtraText(lang, Extra::ReasonLinkLoop);
+#endif
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return ExtraText(lang, Extra::ReasonInUse);
+    case ENOENT: return ExtraText(lang, Extra::ReasonGone);
+    case 0: return {};
+    default:
+        // Any other has the system's own words: a reason is never lost.
+        return FillIn(ExtraText(lang, Extra::ReasonOther), {std::generic_category().message(systemError)});
     }
 }
 

@@ -93,6 +93,13 @@ enum class Extra {
     NotAFolder,             // %1 the name, a file
     FolderMissing,          // %1 the name
     SetFilesFilter,         // the join dialog's filter of checksum and recovery files
+    // More reasons of the system's, in words
+    ReasonTooManyOpen,      // EMFILE, ENFILE
+    ReasonFileTooLarge,     // EFBIG
+    ReasonLinkLoop,         // ELOOP
+    ReasonInUse,            // EBUSY, ETXTBSY
+    ReasonGone,             // ENOENT
+    ReasonOther,            // %1 the system's own message, in English
     TargetExists,           // %1 the file a join would replace; how to let the command line replace it
     TargetIsTheSet,         // %1 the join's target, already the set's whole file
 
@@ -149,9 +156,10 @@ const std::string& CountedText(Language lang, Extra id, int64_t count);
 // text with %1, %2, ... replaced by values[0], values[1], ...
 std::string FillIn(const std::string& text, const std::vector<std::string>& values);
 
-// Why a file operation failed, for the errno values a user can act on (disk
-// full, no permission, name too long, read-only disk, I/O error); empty for
-// any other value.
+// Why a file operation failed: in words of our own for the errno values a
+// user meets most (disk full, no permission, name too long, read-only disk,
+// I/O error, too many open files, file too large, a link loop, in use, gone), in the
+// system's own words for any other; empty for 0.
 std::string ReasonText(Language lang, int systemError);
 
 // Why the file `name` cannot be split (split) or be the piece a join or check

@@ -310,7 +310,7 @@ TEST_F(JoinWorkflow, FailureOnPieceTwoLeavesAnExistingTargetAsItWas) {
     Main().WaitForTransfer();
 
     ASSERT_EQ(modal.Messages().size(), 2u);
-    EXPECT_EQ(modal.Messages()[1].text, "Could not read smaller file number: 2");
+    EXPECT_EQ(modal.Messages()[1].text, "Could not read smaller file number: 2\nThe file is not there.");
     EXPECT_EQ(modal.Messages()[1].icon, ModalSeam::Icon::Stop);
     EXPECT_EQ(Status1(), "Abnormal termination!");
     EXPECT_EQ(Read(target), old);

@@ -2,6 +2,8 @@
 // access-key rule, bounds, and the help text's layout in the window's order.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <set>
 #include <string>
@@ -409,4 +411,17 @@ TEST(ExtraTexts, ACountOfOneReadsInTheSingular) {
         }
         EXPECT_EQ(RecoveryShortText(lang, 1), ExtraText(lang, Extra::RecoveryShortByOne));
     }
+}
+
+// Every reason the system gives has words: our own for those met most, in
+// each language, the system's own for the rest.
+TEST(ExtraTexts, EveryReasonHasWords) {
+    EXPECT_EQ(ReasonText(Language::English, 0), "");
+    for (const Language lang : {Language::English, Language::Swedish, Language::German}) {
+        for (int error = 1; error < 134; ++error) EXPECT_FALSE(ReasonText(lang, error).empty()) << error;
+        for (const int own : {ENOSPC, EACCES, ENAMETOOLONG, EROFS, EIO, EMFILE, EFBIG, EBUSY, ENOENT})
+            EXPECT_EQ(ReasonText(lang, own).find(ReasonText(lang, EXDEV).substr(0, 8)), std::string::npos) << own;
+    }
+    EXPECT_EQ(ReasonText(Language::German, EMFILE), "Es sind zu viele Dateien gleichzeitig geöffnet.");
+    EXPECT_EQ(ReasonText(Language::English, EXDEV).rfind("The system says: ", 0), 0u);
 }

@@ -161,6 +161,8 @@ public:
     // set whose piece 1 is present is chosen for joining, anything else for
     // splitting.
     void OpenFromOutside(const QString& name);
+    // Says once that a settings file too large to read was moved to `aside`.
+    void ReportSettingsSetAside(const QString& aside);
 
     // ---- the Pause and Language menus (MainLifecycle.cpp, MainLanguage.cpp):
     // choosing the checked item changes and writes nothing.

@@ -8,6 +8,9 @@
 #include <QUrl>
 
 #include "app/Main.h"
+#include "app/ModalSeam.h"
+#include "texts/ExtraTexts.h"
+#include "texts/QtText.h"
 #include "engine/SetFiles.h"
 
 namespace {
@@ -32,6 +35,12 @@ void TMain::OpenFromOutside(const QString& name) {
         JoinChosenPiece(full);
     else
         SplitChosenFile(full);
+}
+
+void TMain::ReportSettingsSetAside(const QString& aside) {
+    const QString text = FromStd(FillIn(ExtraText(Extra::SettingsSetAside), {ToStd(aside)}));
+    Modal::InUse().Message(this, Texts::Text(Entry::ProgramName), text, ModalSeam::Icon::Information,
+                           ModalSeam::Buttons::Ok);
 }
 
 void TMain::dragEnterEvent(QDragEnterEvent* e) {

@@ -65,6 +65,8 @@ int AnswerWithoutWindow(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything reads the settings: QSettings parses a whole file first.
+    const QString setAside = SetAsideOversizedStore();
     const int answered = AnswerWithoutWindow(argc, argv);
     if (answered >= 0) return answered;
     TQuorvelApplication app(argc, argv);
@@ -82,10 +84,10 @@ int main(int argc, char** argv) {
         const QString named = arguments.size() > 1 ? arguments.at(1) : QString();
         return RunWindows([&] {
             TWindows windows = CreateWindows(engine, store);
-            if (!named.isEmpty()) {
-                TMain* main = windows.Main.get();
-                QTimer::singleShot(0, main, [main, named] { main->OpenFromOutside(named); });
-            }
+            TMain* main = windows.Main.get();
+            if (!setAside.isEmpty())
+                QTimer::singleShot(0, main, [main, setAside] { main->ReportSettingsSetAside(setAside); });
+            if (!named.isEmpty()) QTimer::singleShot(0, main, [main, named] { main->OpenFromOutside(named); });
             return windows;
         });
     } catch (const std::exception& e) {

@@ -1,6 +1,8 @@
 #include "settings/SettingsStore.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
@@ -17,6 +19,19 @@ namespace {
 // One QSettings per operation: nothing stays open between calls, and every
 // store in the program sees what any other one wrote.
 QSettings OpenStore() { return {QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName}; }
+
+// The store's file, found without reading it: the file of a store of another
+// name, which does not exist, is in the same folder.
+QString StoreFileName() {
+    const QString probe = QStringLiteral("quorvel-no-such-store");
+    const QSettings other(QSettings::NativeFormat, QSettings::UserScope, probe, probe);
+    const QFileInfo otherFile(other.fileName());
+    if (!otherFile.isAbsolute()) return {};  // no file: the registry
+    const QString folder = otherFile.dir().absolutePath();  // <base>/<organization>
+    const QString suffix = otherFile.suffix().isEmpty() ? QString() : QLatin1Char('.') + otherFile.suffix();
+    return QFileInfo(folder).dir().filePath(QLatin1String(kOrganizationName) + QLatin1Char('/') +
+                                            QLatin1String(kApplicationName) + suffix);
+}
 
 // A name that would reach outside its own section (empty, or holding a key
 // separator) must never be used: "v1.7/" alone is the whole version key.
@@ -227,4 +242,13 @@ bool TSettingsStore::ResetToDefaults() {
     // Every section is tried even when one fails, so a reset removes all it can.
     for (const char* section : Settings::ResetOrder) ok = DeleteSection(QString::fromUtf8(section)) && ok;
     return ok;
+}
+
+QString SetAsideOversizedStore() {
+    const QString name = StoreFileName();
+    const QFileInfo file(name);
+    if (name.isEmpty() || !file.isFile() || file.size() <= kMaxSettingsFileBytes) return {};
+    const QString aside =
+        name + QStringLiteral(".too-large-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    return QFile::rename(name, aside) ? aside : QString();
 }

@@ -44,6 +44,16 @@ inline constexpr int kMaxStoredTextBytes = 4096;
 // C:\ on Windows, the home folder elsewhere (a user cannot write to /).
 QString DefaultFolder();
 
+// The largest settings file read: the program writes a few kilobytes, and
+// QSettings parses a whole file before it answers anything.
+inline constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
+
+// Moves a settings file larger than kMaxSettingsFileBytes aside, under its
+// name with ".too-large" and the time added, so the program starts with its
+// defaults without reading it; returns the new name, empty when nothing was
+// moved (or the store is no file, as the registry on Windows).
+QString SetAsideOversizedStore();
+
 // Every value the program stores, with its default. Callers read defaults from
 // here instead of repeating literals.
 namespace Settings {

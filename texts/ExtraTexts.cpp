@@ -438,6 +438,13 @@ const ExtraRow kRows[] = {
      {"The file is not there.", "Filen finns inte där.", "Die Datei ist nicht vorhanden."}},
     {Extra::ReasonOther,
      {"The system says: %1.", "Systemet säger: %1.", "Das System meldet: %1."}},
+    {Extra::SettingsSetAside,
+     {"The settings file was far larger than any this program writes, so it was not read. It was moved to %1, "
+      "and the program starts with its usual settings.",
+      "Inställningsfilen var mycket större än någon som programmet skriver och lästes därför inte. Den flyttades "
+      "till %1, och programmet startar med sina vanliga inställningar.",
+      "Die Einstellungsdatei war weit größer als jede, die dieses Programm schreibt, und wurde deshalb nicht "
+      "gelesen. Sie wurde nach %1 verschoben; das Programm startet mit seinen üblichen Einstellungen."}},
     {Extra::TargetExists,
      {"%1 exists already; --force replaces it.", "%1 finns redan; --force ersätter den.",
       "%1 gibt es schon; --force ersetzt die Datei."}},

@@ -100,6 +100,7 @@ enum class Extra {
     ReasonInUse,            // EBUSY, ETXTBSY
     ReasonGone,             // ENOENT
     ReasonOther,            // %1 the system's own message, in English
+    SettingsSetAside,       // %1 where a settings file too large to read was moved
     TargetExists,           // %1 the file a join would replace; how to let the command line replace it
     TargetIsTheSet,         // %1 the join's target, already the set's whole file
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -10,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 
@@ -279,3 +281,29 @@ TEST_F(SettingsStoreTest, AWriteThatCannotBeStoredReportsFalse) {
 }
 
 }  // namespace
+
+// A settings file of 50 MB is never read: it is moved aside under a name that
+// says why, once, and the store starts from its defaults. A file of a normal
+// size stays where it is.
+TEST_F(SettingsStoreTest, AnOversizedFileIsMovedAsideUnread) {
+    TSettingsStore store;
+    ASSERT_TRUE(store.Write(Settings::Language, 2));
+    const QString name = QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName)
+                             .fileName();
+    EXPECT_EQ(SetAsideOversizedStore(), QString());  // a few bytes: kept
+    EXPECT_EQ(store.Read(Settings::Language), 2);
+
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    const QByteArray line = "; " + QByteArray(1022, 'x') + "\n";
+    for (int i = 0; i < 50 * 1024; ++i) ASSERT_EQ(file.write(line), line.size());
+    file.close();
+    const QString aside = SetAsideOversizedStore();
+    ASSERT_FALSE(aside.isEmpty());
+    EXPECT_TRUE(aside.startsWith(name + ".too-large-")) << aside.toStdString();
+    EXPECT_FALSE(QFile::exists(name));
+    EXPECT_GT(QFileInfo(aside).size(), 50 * 1000 * 1000);  // moved whole
+    EXPECT_EQ(store.Read(Settings::Language), 0);
+    EXPECT_EQ(SetAsideOversizedStore(), QString());  // said once
+    QFile::remove(aside);
+}

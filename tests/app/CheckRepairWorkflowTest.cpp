@@ -53,7 +53,6 @@ protected:
         return false;
     }
 
-    QString prefix;
     QByteArray bytes;
     QList<QByteArray> pieces;
 };

@@ -25,12 +25,7 @@ class JoinWorkflow : public WorkflowFixture {
 protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
-        // The folders as if chosen earlier: never the user's home.
-        Parts().JoinPath = Path("pieces");
-        Parts().SplitPath = Path("big");
-        prefix = Path("pieces/Setup.exe");
+        UsePiecesAndBigFolders();
         target = Path("big/Setup.exe");
     }
 
@@ -64,7 +59,7 @@ protected:
         return false;
     }
 
-    QString prefix, target;
+    QString target;
 };
 
 TEST_F(JoinWorkflow, PickingAMiddlePieceListsTheWholeSet) {

@@ -17,11 +17,7 @@ class RebuildWorkflow : public WorkflowFixture {
 protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
-        Parts().JoinPath = Path("pieces");
-        Parts().SplitPath = Path("big");
-        prefix = Path("pieces/Setup.exe");
+        UsePiecesAndBigFolders();
     }
 
     // Splits `bytes` from the window into diskette-sized pieces with recovery
@@ -44,7 +40,6 @@ protected:
     }
     QStringList PiecesFolder() const { return QDir(Path("pieces")).entryList(QDir::Files, QDir::Name); }
 
-    QString prefix;
 };
 
 // Pieces 1 and 2 of three gone: the checksum file still names the set, so the

@@ -29,6 +29,16 @@ protected:
         return bytes;
     }
 
+    // The folders "pieces" and "big" as if chosen earlier (never the user's
+    // home), and the prefix of a set of Setup.exe in "pieces".
+    void UsePiecesAndBigFolders() {
+        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
+        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
+        Parts().JoinPath = Path("pieces");
+        Parts().SplitPath = Path("big");
+        prefix = Path("pieces/Setup.exe");
+    }
+
     // Splits `file` from the window, with recovery files that rebuild any
     // `lost` pieces where it is not 0, into the pieces' place chosen before;
     // the split's end message is taken off the list.
@@ -52,6 +62,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    QString prefix;  // the set's pieces' names up to the marker
 };
 
 // A scripted seam that also runs `onQuestion` whenever a Yes/No question is

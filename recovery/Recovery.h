@@ -103,6 +103,14 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
 
 struct RecoveryRepair {
     std::vector<std::string> recoveryFiles;
+    // The first this many of recoveryFiles are those the set's checksum file
+    // lists, with the SHA-256 it gives: their slices are used first, the
+    // others only where these are not enough.
+    std::size_t trustedFiles = 0;
+    // Whether the bytes rebuilt for lost[i] are that piece's (its checksum);
+    // null when nothing beyond the index's slice MD5s can tell. Slices whose
+    // result does not fit are dropped and others tried in their place.
+    std::function<bool(std::size_t lostIndex)> rebuiltFits;
     std::string name;                 // the big file's name, to choose among sets of the same size
     std::vector<std::string> pieces;  // every piece, in order (those lost need not exist)
     std::vector<int64_t> pieceSizes;

@@ -14,7 +14,8 @@ inline constexpr int64_t kPieceBytes = 1000;
 
 // The big file's bytes: the same in the harness and in the seeds it was made from.
 std::string BigFileBytes();
-// The folder that holds big.Quorved_1 and big.Quorved_3 (made on first use).
+// The folder that holds big.Quorved_1 and big.Quorved_3 (made on first use,
+// removed when the process ends).
 const std::string& SetFolder();
 
 }  // namespace Fuzzed

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& folder = Fuzzed::SetFolder();
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ifstream in(request.outputs[0], std::ios::binary | std::ios::ate);
         if (in.tellg() != Fuzzed::kPieceBytes) std::abort();
     }
-    unlink(request.outputs[0].c_str());
+    std::filesystem::remove(request.outputs[0]);
     return 0;
 }
 

@@ -101,8 +101,8 @@ void TMain::ReportTransferResult(const TransferOutcome& outcome) {
             const std::string megabytes = ToStd(BigFileSizeText(outcome.recoveryBytes, SizeUnit::Megabytes, QLocale()));
             status += QStringLiteral(" \u00b7 ") + FromStd(FillIn(ExtraText(Extra::RecoveryPlan), {count, megabytes}));
             notes << FromStd(
-                FillIn(CountedText(LanguageIndex, Extra::RecoveryFilesWrittenIn, Engine().Recovery()),
-                       {count, megabytes, FolderOf(Engine().PiecePrefix()), std::to_string(Engine().Recovery())}));
+                FillIn(CountedText(LanguageIndex, Extra::RecoveryFilesWrittenIn, outcome.recoveryLost),
+                       {count, megabytes, FolderOf(Engine().PiecePrefix()), std::to_string(outcome.recoveryLost)}));
         }
         ShowDone(status);
         const std::string& sums = Engine().ChecksumFilePath();

@@ -262,9 +262,9 @@ int Split(const CliOptions& o, TPieceEngine& engine, TerminalView& view, std::os
         out << FillIn(English(Extra::ChecksumFileBesideBigFile), {sums}) << '\n';
     }
     if (outcome.recoveryFiles > 0) {
-        out << FillIn(CountedText(Language::English, Extra::RecoveryFilesWritten, engine.Recovery()),
+        out << FillIn(CountedText(Language::English, Extra::RecoveryFilesWritten, outcome.recoveryLost),
                       {std::to_string(outcome.recoveryFiles), std::to_string(outcome.recoveryBytes),
-                       std::to_string(engine.Recovery())})
+                       std::to_string(outcome.recoveryLost)})
             << '\n';
     }
     return 0;

@@ -340,6 +340,7 @@ bool SplitJob::MakeRecoveryFiles() {
     sums_.ListRecovery(std::move(listing.names), std::move(listing.digests));
     recoveryFiles_ = made.files;
     outcome_.recoveryFiles = static_cast<int32_t>(made.files.size());
+    outcome_.recoveryLost = made.plan.lostPieces;
     for (const RecoveryFile& f : made.files) outcome_.recoveryBytes += f.bytes;
     return true;
 }

@@ -59,6 +59,7 @@ struct TransferOutcome {
     // (numbers from 1), or how far they fell short.
     int32_t recoveryFiles = 0;
     int64_t recoveryBytes = 0;
+    int32_t recoveryLost = 0;  // any this many lost pieces can be rebuilt: never more than there are
     std::vector<int32_t> rebuilt;
     int32_t missing = 0, rebuildable = 0;
     // Too many lost for the recovery files (RecoveryTooFew): every piece

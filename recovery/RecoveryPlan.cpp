@@ -129,6 +129,6 @@ RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces
         };
         if (!best.ok || key(p) < key(best)) best = p;
     }
-    best.lostPieces = lostPieces;
+    best.lostPieces = lost;
     return best;
 }

@@ -145,6 +145,8 @@ TEST(RecoveryPlan, SplitsFullMediumPiecesIntoFewFilesNoLargerThanAPiece) {
     // No slicing fits: pieces too small for the slices' checksums in the index.
     EXPECT_FALSE(PlanRecovery(std::vector<int64_t>(100000, 100), 1, 100, "big.iso").ok);
     EXPECT_FALSE(PlanRecovery({}, 1, 100, "big.iso").ok);
+    // More lost pieces than the set has is every piece, and says so.
+    EXPECT_EQ(PlanRecovery({1000, 1000, 1000}, 5, 1000, "big.iso").lostPieces, 3);
     for (const auto& c : cases) {
         std::vector<int64_t> sizes(std::size_t(c.total / c.piece), c.piece);
         if (c.total % c.piece) sizes.push_back(c.total % c.piece);

@@ -8,8 +8,9 @@
 
 #include "engine/PieceNaming.h"
 
-// The most pieces a split's recovery files may be asked to rebuild.
-inline constexpr int32_t kMaxRecoveryPieces = 100;
+// The most pieces a split's recovery files may be asked to rebuild: as many
+// as one recovery set covers, and as many as the window allows.
+inline constexpr int32_t kMaxRecoveryPieces = 32768;
 
 struct CliOptions {
     enum class Command { Help, Version, Split, Join, Check, Repair };

@@ -55,7 +55,7 @@ TEST(CliCommandLine, RefusesWhatItCannotUnderstand) {
         {"check", "p", "q"},
         {"check", "p", "--to", "x"},
         {"check", "p", "--max-ram", "0"},
-        {"split", "f", "--size", "10", "--recovery", "101"},
+        {"split", "f", "--size", "10", "--recovery", "32769"},
         {"split", "f", "--size", "10", "--recovery", "-1"},
         {"join", "p", "--recovery", "1"},
         {"repair", "p", "--to", "x"},

@@ -22,9 +22,7 @@ protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
         UsePiecesAndBigFolders();
-        bytes = Pattern(kBigSize, 3);
-        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
-        SplitFromTheWindow(Path("Setup.exe"), 2);
+        SplitWithRecovery(Pattern(kBigSize, 3), 2);
         for (int n = 1; n <= 3; ++n) pieces << Read(Piece(prefix, n));
         ASSERT_EQ(pieces[2].size(), kBigSize - 2 * pieces[0].size());
     }
@@ -48,7 +46,6 @@ protected:
         return false;
     }
 
-    QByteArray bytes;
     QList<QByteArray> pieces;
 };
 

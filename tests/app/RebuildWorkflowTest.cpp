@@ -18,13 +18,6 @@ protected:
         UsePiecesAndBigFolders();
     }
 
-    // Splits `bytes` from the window into diskette-sized pieces with recovery
-    // files that rebuild any `lost` of them.
-    void SplitWithRecovery(const QByteArray& bytes, int lost) {
-        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
-        SplitFromTheWindow(Path("Setup.exe"), lost);
-        ASSERT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.par2")));
-    }
     // Starts joining the chosen set into big/Setup.exe, answering the place
     // dialog; WaitForTransfer ends it.
     void StartJoinIntoBig() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -65,15 +66,17 @@ protected:
         });
     }
 
-    // Splits `file` from the window, with recovery files that rebuild any
-    // `lost` pieces where it is not 0, into the pieces' place chosen before;
-    // the split's end message is taken off the list.
-    void SplitFromTheWindow(const QString& file, int lost) {
-        ChooseToSplit(file);
+    // Writes `bytes` as Setup.exe and splits it from the window into the
+    // pieces' folder, with recovery files that rebuild any `lost` pieces; the
+    // split's end message is taken off the list.
+    void SplitWithRecovery(const QByteArray& bytes, int lost) {
+        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
+        ChooseToSplit(Path("Setup.exe"));
         Parts().spnRecovery->setValue(lost);
         Main().DoSplitClick();
         Main().WaitForTransfer();
         ASSERT_TRUE(Status1().startsWith("The file is splitted!")) << Status1().toStdString();
+        ASSERT_TRUE(QFileInfo::exists(prefix + ".par2"));
         modal.shown.clear();
     }
 

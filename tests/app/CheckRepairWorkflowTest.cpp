@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 #include "tests/app/WorkflowFixture.h"
@@ -22,14 +21,8 @@ class CheckRepairWorkflow : public WorkflowFixture {
 protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        Parts().JoinPath = Path("pieces");
-        Parts().SplitPath = dir.path();
-        prefix = Path("pieces/Setup.exe");
-        bytes = Pattern(kBigSize, 3);
-        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
-        // Split by the window with recovery files for any two pieces.
-        SplitFromTheWindow(Path("Setup.exe"), 2);
+        UsePiecesAndBigFolders();
+        SplitWithRecovery(Pattern(kBigSize, 3), 2);
         for (int n = 1; n <= 3; ++n) pieces << Read(Piece(prefix, n));
         ASSERT_EQ(pieces[2].size(), kBigSize - 2 * pieces[0].size());
     }
@@ -53,7 +46,6 @@ protected:
         return false;
     }
 
-    QByteArray bytes;
     QList<QByteArray> pieces;
 };
 
@@ -94,8 +86,7 @@ TEST_F(CheckRepairWorkflow, AGoodSetIsCheckedOnTheWorkerWithTheWindowLocked) {
 TEST_F(CheckRepairWorkflow, DamagedPiecesOfThePreparedSetAreNamedAndRepaired) {
     Damage(1);
     Damage(3);
-    modal.SetNextFileName(Piece(prefix, 2));
-    Main().JoinFilesClick();
+    ChoosePiece(Piece(prefix, 2));
     ASSERT_TRUE(IsEnabled("DoJoin"));
     EXPECT_TRUE(IsEnabled("RepairSmallFiles"));
     modal.shown.clear();
@@ -131,7 +122,7 @@ TEST_F(CheckRepairWorkflow, MoreBadPiecesThanTheRecoveryFilesCoverAreNamedAndLef
     ASSERT_TRUE(QFile::remove(Piece(prefix, 1)));
     ASSERT_TRUE(Write(Piece(prefix, 2), "short"));
     Damage(3);
-    const QStringList before = QDir(Path("pieces")).entryList(QDir::Files);
+    const QStringList before = PiecesFolder();
 
     Run(Parts().CheckSmallFilesBtn, Piece(prefix, 3));
     ASSERT_EQ(modal.Messages().size(), 1u);
@@ -150,7 +141,7 @@ TEST_F(CheckRepairWorkflow, MoreBadPiecesThanTheRecoveryFilesCoverAreNamedAndLef
     EXPECT_EQ(modal.Messages().back().text,
               found + "3 smaller files are missing or damaged, but the recovery files can rebuild only 2. Nothing "
                       "was changed.\nRecovery data for one more smaller file would be needed to rebuild them all.");
-    EXPECT_EQ(QDir(Path("pieces")).entryList(QDir::Files), before);
+    EXPECT_EQ(PiecesFolder(), before);
     EXPECT_EQ(Read(Piece(prefix, 2)), "short");
 }
 
@@ -162,8 +153,7 @@ TEST_F(CheckRepairWorkflow, RepairIsOfferedOnlyWhereThePiecesFolderCanBeWritten)
     if (!view.Mounted()) GTEST_SKIP() << "mounting is not permitted here";
     const QString seen = QDir::toNativeSeparators(Path("readonly") + "/Setup.exe");
 
-    modal.SetNextFileName(Piece(seen, 1));
-    Main().JoinFilesClick();
+    ChoosePiece(Piece(seen, 1));
     ASSERT_TRUE(IsEnabled("DoJoin"));
     ExpectEnabled({"RepairSmallFiles", "RepairSmallFilesBtn"}, false);
     ExpectEnabled({"CheckSmallFiles", "CheckSmallFilesBtn"}, true);
@@ -174,8 +164,7 @@ TEST_F(CheckRepairWorkflow, RepairIsOfferedOnlyWhereThePiecesFolderCanBeWritten)
 
     // A file chosen to split ends the prepared join: Repair asks again, and
     // refuses a piece in the read-only folder before any work starts.
-    modal.SetNextFileName(Path("Setup.exe"));
-    Main().ChooseSplitAFileClick();
+    ChooseToSplit(Path("Setup.exe"));
     EXPECT_TRUE(IsEnabled("RepairSmallFiles"));
     modal.shown.clear();
     Run(Parts().RepairSmallFilesBtn, Piece(seen, 1));

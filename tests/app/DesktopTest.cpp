@@ -9,9 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
-#include <QToolButton>
-#include <vector>
 #include <QUrl>
+#include <vector>
 
 #include "app/ToolIcons.h"
 #include "dialogs/HelpWindow.h"
@@ -158,28 +157,8 @@ TEST(ToolIconsOnDark, EveryIconsOutlineStandsOutFromADarkWindow) {
     }
 }
 
-TEST_F(DesktopTest, ToolButtonsAreTheMenuCommandsAndTheirIconsFollowThePalette) {
-    const std::pair<const char*, QAction*> commands[] = {{"SplitAFileBtn", Parts().ChooseSplitAFile},
-                                                         {"FindPlaceToSmallFilesBtn", Parts().FindPlaceToSmallFiles},
-                                                         {"DoSplitBtn", Parts().DoSplit},
-                                                         {"JoinFilesBtn", Parts().JoinFiles},
-                                                         {"FindPlaceToBigFileBtn", Parts().FindPlaceToBigFile},
-                                                         {"DoJoinBtn", Parts().DoJoin},
-                                                         {"CheckSmallFilesBtn", Parts().CheckSmallFiles},
-                                                         {"RepairSmallFilesBtn", Parts().RepairSmallFiles},
-                                                         {"ExitBtn", Parts().Exit},
-                                                         {"HintBtn", Parts().Hint}};
-    for (const auto& [name, command] : commands) {
-        SCOPED_TRACE(name);
-        auto* button = Find<QToolButton>(name);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->defaultAction(), command);
-        EXPECT_FALSE(command->isIconVisibleInMenu());
-        // The command switches its button.
-        command->setEnabled(!command->isEnabled());
-        EXPECT_EQ(button->isEnabled(), command->isEnabled());
-    }
-
+// The tool bar's icons are drawn for the palette in use.
+TEST_F(DesktopTest, ToolIconsFollowThePalette) {
     QPalette dark = Main().palette();
     dark.setColor(QPalette::Window, QColor(45, 45, 48));
     dark.setColor(QPalette::WindowText, QColor(230, 230, 230));

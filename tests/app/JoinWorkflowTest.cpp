@@ -40,19 +40,6 @@ protected:
         }
         return whole;
     }
-    void ChoosePiece(const QString& name) {
-        modal.SetNextFileName(name);
-        Main().JoinFilesClick();
-    }
-    // The disk number dialog answers with OK on `count`.
-    void AnswerDiskCount(int count) { AnswerDiskCount(modal, count); }
-    static void AnswerDiskCount(ScriptedModal& seam, int count) {
-        seam.SetNextDialogAction([count](QDialog* d) {
-            d->findChild<QSpinBox*>("txtNr")->setValue(count);
-            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
-            return d->result();
-        });
-    }
     bool DiskDialogShown() const {
         for (const auto& s : modal.shown)
             if (s.kind == ScriptedModal::Shown::Kind::Dialog && s.dialog == windows.Others().frmDisk) return true;
@@ -96,8 +83,7 @@ TEST_F(JoinWorkflow, SplitFileJoinedBackFromTheMiddlePieceIsTheSameFile) {
     const QString original = Path("Setup.exe");
     const QByteArray bytes = Pattern(3000000, 5);
     ASSERT_TRUE(Write(original, bytes));
-    modal.SetNextFileName(original);
-    Main().ChooseSplitAFileClick();
+    ChooseToSplit(original);
     Main().DoSplitClick();
     Main().WaitForTransfer();
     ASSERT_EQ(Status1(), "The file is splitted!");
@@ -151,7 +137,7 @@ TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {
         SCOPED_TRACE(testing::Message() << "pause mode " << c.mode);
         modal.shown.clear();
         Parts().PauseMode = static_cast<PauseMode>(c.mode);
-        AnswerDiskCount(4);
+        AnswerDiskCount(modal, 4);
         ChoosePiece(Piece(prefix, 1));
         EXPECT_EQ(DiskDialogShown(), c.asks);
         EXPECT_EQ(Sizes(), c.asks ? QStringList({"?", "?", "?", "?"}) : QStringList({"10", "20", "30"}));
@@ -202,8 +188,7 @@ TEST_F(JoinWorkflow, MissingPieceOneTurnsOffTheSplitCommandsOnly) {
     // A file chosen for splitting earlier, in another folder.
     const QString other = Path("big/Other.bin");
     ASSERT_TRUE(Write(other, Pattern(5000)));
-    modal.SetNextFileName(other);
-    Main().ChooseSplitAFileClick();
+    ChooseToSplit(other);
     ASSERT_TRUE(IsEnabled("DoSplit"));
     const QStringList unchanged = {"DoJoin", "FindPlaceToBigFile", "CBBaseSize", "rbSizeBase", "ApplyBaseSize"};
     std::map<QString, bool> before;
@@ -377,8 +362,7 @@ TEST_F(JoinWorkflow, ChoosingAFileToSplitEndsAPreparedJoin) {
     MakeSet({10, 20});
     ASSERT_TRUE(Write(Path("big/Empty.bin"), {}));
     ChoosePiece(Piece(prefix, 1));
-    modal.SetNextFileName(Path("big/Empty.bin"));
-    Main().ChooseSplitAFileClick();
+    ChooseToSplit(Path("big/Empty.bin"));
     EXPECT_TRUE(Sizes().isEmpty());
     EXPECT_EQ(engine.PieceCount(), 0);
     ExpectEnabled({"DoJoin", "DoJoinBtn", "FindPlaceToBigFile", "FindPlaceToBigFileBtn"}, false);

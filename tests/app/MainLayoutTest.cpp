@@ -47,6 +47,10 @@ TEST_F(MainLayout, ToolButtonsRunTheMenuCommandsLeftToRight) {
         SCOPED_TRACE(button->objectName().toStdString());
         EXPECT_EQ(button->parentWidget(), Parts().SpeedBar);
         EXPECT_EQ(button->defaultAction(), command);
+        EXPECT_EQ(command->isIconVisibleInMenu(), command->objectName() == "Stop");
+        // The command switches its button.
+        command->setEnabled(!command->isEnabled());
+        EXPECT_EQ(button->isEnabled(), command->isEnabled());
         EXPECT_GT(button->x(), left);
         left = button->x();
     }

@@ -13,23 +13,15 @@ class RecoveryControl : public WorkflowFixture {
 protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        StartWithPiecesHere();
-    }
-    // The pieces' folder as if chosen earlier: never the user's home.
-    void StartWithPiecesHere() {
-        Start();
-        Parts().JoinPath = Path("pieces");
+        UsePiecesFolder();
     }
     // A file of `size` bytes chosen to split, at the base size in use.
     void ChooseFile(const QString& name, int64_t size) {
         ASSERT_TRUE(Write(Path(name), Pattern(size)));
-        modal.SetNextFileName(Path(name));
-        Main().ChooseSplitAFileClick();
+        ChooseToSplit(Path(name));
     }
     QSpinBox* Spin() { return Parts().spnRecovery; }
     QString PlanLine() { return Parts().lblRecoveryPlan->text(); }
-    QStringList PiecesFolder() { return QDir(Path("pieces")).entryList(QDir::Files | QDir::Hidden); }
 
     static constexpr int64_t kFloppy = 1457664;  // the base size of a first start
 };
@@ -38,7 +30,8 @@ protected:
 // number the user chose is kept for a larger set, and stored as chosen.
 TEST_F(RecoveryControl, TheLimitFollowsThePlannedPieceCount) {
     store.Write(Settings::RecoveryPieces, 5);
-    StartWithPiecesHere();
+    Start();
+    Parts().JoinPath = Path("pieces");
     // Nothing planned: the format's limit, and the stored number (more than
     // the few pieces an earlier version allowed) read back as it was.
     EXPECT_EQ(Spin()->maximum(), 32768);
@@ -95,11 +88,10 @@ TEST_F(RecoveryControl, AJoinBeingPreparedTurnsTheControlOff) {
     Main().SelectPauseMode(PauseMode::Never);
     Main().DoSplitClick();
     Main().WaitForTransfer();
-    ASSERT_TRUE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+    ASSERT_TRUE(QFileInfo::exists(Piece(prefix, 1)));
     EXPECT_TRUE(Spin()->isEnabled());
 
-    modal.SetNextFileName(Piece(Path("pieces/Setup.exe"), 1));
-    Main().JoinFilesClick();
+    ChoosePiece(Piece(prefix, 1));
     ASSERT_TRUE(Parts().DoJoin->isEnabled());
     EXPECT_FALSE(Spin()->isEnabled());
     EXPECT_FALSE(Main().findChild<QLabel*>("lblRecovery")->isEnabled());

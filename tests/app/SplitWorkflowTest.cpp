@@ -24,18 +24,12 @@ class SplitWorkflow : public WorkflowFixture {
 protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        // The pieces' folder as if chosen earlier: never the user's home.
-        Parts().JoinPath = Path("pieces");
+        UsePiecesFolder();
         big = Path("Setup.exe");
         bigBytes = Pattern(kBigSize);
         ASSERT_TRUE(Write(big, bigBytes));
     }
 
-    void Choose(const QString& name) {
-        modal.SetNextFileName(name);
-        Main().ChooseSplitAFileClick();
-    }
     // The big file's bytes from offset on, `size` of them.
     QByteArray Slice(int64_t offset, int64_t size) const { return bigBytes.mid(int(offset), int(size)); }
 
@@ -48,7 +42,7 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
     // Commands of a join being prepared go off when a file to split is chosen.
     Main().SetControlState(ControlGroup::JoinCommand, true);
     Main().SetControlState(ControlGroup::PlaceForBigFile, true);
-    Choose(big);
+    ChooseToSplit(big);
 
     ASSERT_EQ(modal.shown.size(), 1u);
     EXPECT_EQ(modal.shown[0].kind, ScriptedModal::Shown::Kind::Open);
@@ -73,11 +67,10 @@ TEST_F(SplitWorkflow, ChoosingAFileShowsItPlansItAndOffersTheSplit) {
 }
 
 TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
-    Choose(big);
+    ChooseToSplit(big);
     QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
 
-    const QString prefix = Path("pieces/Setup.exe");
     EXPECT_EQ(Read(Piece(prefix, 1)), Slice(0, kFloppy));
     EXPECT_EQ(Read(Piece(prefix, 2)), Slice(kFloppy, kFloppy));
     EXPECT_EQ(Read(Piece(prefix, 3)), Slice(2 * kFloppy, kBigSize - 2 * kFloppy));
@@ -100,9 +93,8 @@ TEST_F(SplitWorkflow, SplitWritesTheSlicesAndTurnsTheCommandsOff) {
 // proves to be a piece: No leaves every file as it was, Yes removes it with
 // the split, so that no later join takes it in.
 TEST_F(SplitWorkflow, AStrayPieceAfterTheSetGoesOnlyWhenTheUserSaysSo) {
-    const QString prefix = Path("pieces/Setup.exe");
     ASSERT_TRUE(Write(Piece(prefix, 4), "not a piece of this split"));
-    Choose(big);
+    ChooseToSplit(big);
     modal.SetNextAnswer(false);
     QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
@@ -126,7 +118,7 @@ TEST_F(SplitWorkflow, AStrayPieceAfterTheSetGoesOnlyWhenTheUserSaysSo) {
 // files come to, and the split writes them beside the pieces and ends by
 // saying how many it wrote, where, and their size: the files on disk.
 TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredWrittenAndReported) {
-    Choose(big);
+    ChooseToSplit(big);
     EXPECT_TRUE(Parts().lblRecoveryPlan->text().isEmpty());
     Parts().spnRecovery->setValue(1);
     EXPECT_EQ(store.Read(Settings::RecoveryPieces), 1);
@@ -157,7 +149,7 @@ TEST_F(SplitWorkflow, RecoveryFilesArePlannedStoredWrittenAndReported) {
 }
 
 TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
-    Choose(big);
+    ChooseToSplit(big);
     Main().ChooseSplitAFileClick();  // nothing queued: cancelled
 
     EXPECT_EQ(Status1(), "No file selected!");
@@ -168,10 +160,10 @@ TEST_F(SplitWorkflow, CancelledOpenDialogKeepsTheEarlierChoice) {
 }
 
 TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
-    Choose(big);
+    ChooseToSplit(big);
     const QString storedFolder = StoredPath("SplitPath");
     const QString missing = Path("pieces/Nothing.bin");
-    Choose(missing);
+    ChooseToSplit(missing);
 
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Abnormal termination!", "File is missing: " + missing, ModalSeam::Icon::Stop);
@@ -186,13 +178,13 @@ TEST_F(SplitWorkflow, NameOfNoFileIsReportedAndLaterSplitCannotReadIt) {
     Main().WaitForTransfer();
     ASSERT_EQ(modal.Messages().size(), 2u);
     EXPECT_EQ(modal.Messages()[1].text, "Could not read the big file.");
-    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
 }
 
 TEST_F(SplitWorkflow, AFolderIsSaidToBeOne) {
     const QString folder = Path("pieces");
     ASSERT_TRUE(QDir().mkpath(folder));
-    Choose(folder);
+    ChooseToSplit(folder);
     ASSERT_EQ(modal.Messages().size(), 1u);
     ExpectBox(modal.Messages()[0], "Abnormal termination!", folder + " is a folder, not a file.",
               ModalSeam::Icon::Stop);
@@ -203,7 +195,7 @@ TEST_F(SplitWorkflow, AFolderIsSaidToBeOne) {
 TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {
     const QString empty = Path("Empty.txt");
     ASSERT_TRUE(Write(empty, {}));
-    Choose(empty);
+    ChooseToSplit(empty);
 
     EXPECT_EQ(Parts().BigFileName->text(), empty);
     EXPECT_EQ(Parts().BigFileBytes, 0);
@@ -214,7 +206,7 @@ TEST_F(SplitWorkflow, EmptyFileIsShownButNotPlanned) {
 }
 
 TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
-    Choose(big);
+    ChooseToSplit(big);
     ASSERT_TRUE(QDir(dir.path()).mkdir("backup"));
     const QString backup = Path("backup/Backup");
     modal.SetNextFileName(backup);
@@ -235,22 +227,22 @@ TEST_F(SplitWorkflow, PlaceDialogWithAnotherNameNamesThePiecesAfterIt) {
     Main().WaitForTransfer();
     EXPECT_EQ(Read(Piece(backup, 1)), Slice(0, kFloppy));
     EXPECT_EQ(Read(Piece(backup, 3)).size(), kBigSize - 2 * kFloppy);
-    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
 }
 
 TEST_F(SplitWorkflow, PlaceDialogWithTheSameNameStillStoresTheFolder) {
-    Choose(big);
+    ChooseToSplit(big);
     store.DeleteSetting("Path", "JoinPath");
-    modal.SetNextFileName(Path("pieces/Setup.exe"));
+    modal.SetNextFileName(prefix);
     Main().FindPlaceToSmallFilesClick();
 
     EXPECT_EQ(Status1(), "Ready to split the file!");  // no "New place selected!"
-    EXPECT_EQ(engine.PiecePrefix(), Path("pieces/Setup.exe").toStdString());
+    EXPECT_EQ(engine.PiecePrefix(), prefix.toStdString());
     EXPECT_EQ(StoredPath("JoinPath"), Path("pieces"));
 }
 
 TEST_F(SplitWorkflow, CancelledPlaceDialogPutsThePiecesBesideTheBigFile) {
-    Choose(big);
+    ChooseToSplit(big);
     const QString shownNames = Parts().SmallFileNames->text();
     Main().FindPlaceToSmallFilesClick();  // cancelled
 
@@ -260,7 +252,7 @@ TEST_F(SplitWorkflow, CancelledPlaceDialogPutsThePiecesBesideTheBigFile) {
     Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(Read(Piece(big, 2)), Slice(kFloppy, kFloppy));
-    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
 }
 
 TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
@@ -270,7 +262,7 @@ TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
         return int64_t(1200000);
     });
     Main().rbSizeFreeClick();
-    Choose(big);
+    ChooseToSplit(big);
     EXPECT_TRUE(Sizes().isEmpty());
     ExpectEnabled(kSplitCommands, true);
 
@@ -280,15 +272,15 @@ TEST_F(SplitWorkflow, FreeSpaceModeListsTheSizesActuallyWritten) {
     EXPECT_EQ(Sizes(), QStringList({"1200000", "1200000", "600000"}));
     EXPECT_EQ(Parts().lblNrFiles->text(), "Nr. of files: 3");
     EXPECT_EQ(Parts().ActualSizeGB->statusTip(), "The * in the names is an integer from 1 to 3");
-    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 3)), Slice(2400000, 600000));
+    EXPECT_EQ(Read(Piece(prefix, 3)), Slice(2400000, 600000));
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(QString::fromStdString(asked.front()), Path("pieces"));
 }
 
 TEST_F(SplitWorkflow, SplitFailingAtPieceThreeReportsItsNumber) {
-    Choose(big);
+    ChooseToSplit(big);
     // A folder in the way: piece 3 cannot be created.
-    ASSERT_TRUE(QDir().mkdir(Piece(Path("pieces/Setup.exe"), 3)));
+    ASSERT_TRUE(QDir().mkdir(Piece(prefix, 3)));
     Main().DoSplitClick();
     Main().WaitForTransfer();
 
@@ -299,8 +291,8 @@ TEST_F(SplitWorkflow, SplitFailingAtPieceThreeReportsItsNumber) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ExpectEnabled(kSplitCommands, false);
     // Pieces written before the failure are taken back: no set is left that joins.
-    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 1)));
-    EXPECT_FALSE(QFileInfo::exists(Piece(Path("pieces/Setup.exe"), 2)));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 1)));
+    EXPECT_FALSE(QFileInfo::exists(Piece(prefix, 2)));
 }
 
 TEST_F(SplitWorkflow, PiecesNamedLikeTheBigFileItselfAreRefused) {
@@ -308,7 +300,7 @@ TEST_F(SplitWorkflow, PiecesNamedLikeTheBigFileItselfAreRefused) {
     // piece 1 that very file.
     const QString odd = Path("Data.Quorved_1");
     ASSERT_TRUE(Write(odd, bigBytes));
-    Choose(odd);
+    ChooseToSplit(odd);
     modal.SetNextFileName(Path("Data"));
     Main().FindPlaceToSmallFilesClick();
     Main().DoSplitClick();

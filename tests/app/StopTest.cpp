@@ -2,12 +2,9 @@
 // and closing the window, each at a disk question or in the middle of a copy.
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -30,8 +27,7 @@ protected:
     void SetUp() override {
         WorkflowFixture::SetUp();
         Modal::Install(&seam);
-        ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        Parts().JoinPath = Path("pieces");
+        UsePiecesFolder();
         big = Path("Setup.exe");
         bigBytes = Pattern(3000000);
         ASSERT_TRUE(Write(big, bigBytes));
@@ -43,6 +39,7 @@ protected:
         Modal::Install(&modal);
         WorkflowFixture::TearDown();
     }
+    // The fixture's, answered by this test's own seam.
     void ChooseToSplit(const QString& name) {
         seam.SetNextFileName(name);
         Main().ChooseSplitAFileClick();
@@ -115,7 +112,7 @@ TEST_F(StopWorkflow, EscapeDuringASplitLeavesOnlyWholePiecesOrNone) {
     QTest::mouseClick(Parts().DoSplitBtn, Qt::LeftButton);
     Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
-    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 3)), bigBytes.mid(2 * 1457664));
+    EXPECT_EQ(Read(Piece(prefix, 3)), bigBytes.mid(2 * 1457664));
 }
 
 TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
@@ -129,12 +126,8 @@ TEST_F(StopWorkflow, StopDuringAJoinLeavesTheExistingTargetByteForByte) {
     ASSERT_TRUE(Write(target, old));
 
     Main().SelectPauseMode(PauseMode::Always);
-    seam.SetNextDialogAction([](QDialog* d) {  // the disk count
-        d->findChild<QSpinBox*>("txtNr")->setValue(3);
-        QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
-        return d->result();
-    });
-    seam.SetNextFileName(Piece(Path("pieces/Setup.exe"), 1));
+    AnswerDiskCount(seam, 3);
+    seam.SetNextFileName(Piece(prefix, 1));
     Main().JoinFilesClick();
     seam.SetNextFileName(target);
     Main().FindPlaceToBigFileClick();
@@ -181,8 +174,8 @@ TEST_F(StopWorkflow, ClosingTheWindowMidCopyAnsweredNoKeepsTheSplitGoing) {
     Main().WaitForTransfer();
     EXPECT_EQ(Status1(), "The file is splitted!");
     EXPECT_EQ(seam.Messages().size(), 1u);
-    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 1)), bigBytes.left(1457664));
-    EXPECT_EQ(Read(Piece(Path("pieces/Setup.exe"), 28)), bigBytes.mid(27 * 1457664));
+    EXPECT_EQ(Read(Piece(prefix, 1)), bigBytes.left(1457664));
+    EXPECT_EQ(Read(Piece(prefix, 28)), bigBytes.mid(27 * 1457664));
     EXPECT_TRUE(QFileInfo::exists(Path("pieces/Setup.exe.Quorved_sha256")));
 }
 

@@ -2,8 +2,12 @@
 // temporary folder, answered through the scripted seam.
 #pragma once
 
+#include <QDialog>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "engine/PieceNaming.h"
 #include "tests/app/MainWindowFixture.h"
@@ -29,26 +33,50 @@ protected:
         return bytes;
     }
 
-    // The folders "pieces" and "big" as if chosen earlier (never the user's
-    // home), and the prefix of a set of Setup.exe in "pieces".
-    void UsePiecesAndBigFolders() {
+    // The pieces' folder as if chosen earlier (never the user's home), and
+    // the prefix of a set of Setup.exe in it.
+    void UsePiecesFolder() {
         ASSERT_TRUE(QDir(dir.path()).mkdir("pieces"));
-        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
         Parts().JoinPath = Path("pieces");
-        Parts().SplitPath = Path("big");
         prefix = Path("pieces/Setup.exe");
     }
+    // And "big" as the folder a file to split was chosen from before.
+    void UsePiecesAndBigFolders() {
+        UsePiecesFolder();
+        ASSERT_TRUE(QDir(dir.path()).mkdir("big"));
+        Parts().SplitPath = Path("big");
+    }
+    QStringList PiecesFolder() const { return QDir(Path("pieces")).entryList(QDir::Files | QDir::Hidden); }
 
-    // Splits `file` from the window, with recovery files that rebuild any
-    // `lost` pieces where it is not 0, into the pieces' place chosen before;
-    // the split's end message is taken off the list.
-    void SplitFromTheWindow(const QString& file, int lost) {
-        modal.SetNextFileName(file);
+    // The file dialogs of choosing a file to split and a piece to join, answered with `name`.
+    void ChooseToSplit(const QString& name) {
+        modal.SetNextFileName(name);
         Main().ChooseSplitAFileClick();
+    }
+    void ChoosePiece(const QString& name) {
+        modal.SetNextFileName(name);
+        Main().JoinFilesClick();
+    }
+    // The disk number dialog answers with OK on `count`.
+    static void AnswerDiskCount(ScriptedModal& seam, int count) {
+        seam.SetNextDialogAction([count](QDialog* d) {
+            d->findChild<QSpinBox*>("txtNr")->setValue(count);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            return d->result();
+        });
+    }
+
+    // Writes `bytes` as Setup.exe and splits it from the window into the
+    // pieces' folder, with recovery files that rebuild any `lost` pieces; the
+    // split's end message is taken off the list.
+    void SplitWithRecovery(const QByteArray& bytes, int lost) {
+        ASSERT_TRUE(Write(Path("Setup.exe"), bytes));
+        ChooseToSplit(Path("Setup.exe"));
         Parts().spnRecovery->setValue(lost);
         Main().DoSplitClick();
         Main().WaitForTransfer();
         ASSERT_TRUE(Status1().startsWith("The file is splitted!")) << Status1().toStdString();
+        ASSERT_TRUE(QFileInfo::exists(prefix + ".par2"));
         modal.shown.clear();
     }
 

@@ -11,7 +11,6 @@
 #include <limits>
 #include <vector>
 
-#include "ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 
@@ -280,16 +279,12 @@ TEST_F(SettingsStoreTest, AWriteThatCannotBeStoredReportsFalse) {
     ASSERT_TRUE(QDir(TestSettingsFile()).removeRecursively());
 }
 
-}  // namespace
-
 // A settings file of 50 MB is never read: it is moved aside under a name that
 // says why, once, and the store starts from its defaults. A file of a normal
 // size stays where it is.
 TEST_F(SettingsStoreTest, AnOversizedFileIsMovedAsideUnread) {
-    TSettingsStore store;
     ASSERT_TRUE(store.Write(Settings::Language, 2));
-    const QString name = QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName)
-                             .fileName();
+    const QString name = TestSettingsFile();
     EXPECT_EQ(SetAsideOversizedStore(), QString());  // a few bytes: kept
     EXPECT_EQ(store.Read(Settings::Language), 2);
 
@@ -307,3 +302,5 @@ TEST_F(SettingsStoreTest, AnOversizedFileIsMovedAsideUnread) {
     EXPECT_EQ(SetAsideOversizedStore(), QString());  // said once
     QFile::remove(aside);
 }
+
+}  // namespace

@@ -365,32 +365,30 @@ TEST(ExtraTexts, AJoinsOutcomeNamesEveryPieceRebuiltOrLost) {
     tooFew.missingPieces = {1, 3};
     tooFew.damagedPieces = {2, 6, 9};
     tooFew.pieceStem = "Setup.exe.Quorved_";
+    TransferOutcome oneShort = tooFew;
+    oneShort.rebuildable = 4;
     for (int l = 0; l < kLanguageCount; ++l) {
         const auto lang = static_cast<Language>(l);
-        const std::string done = OutcomeText(lang, rebuilt);
-        EXPECT_NE(done.find("1 (Setup.exe.Quorved_1), 4 (Setup.exe.Quorved_4)"), std::string::npos) << done;
-        EXPECT_NE(done.find(ExtraText(lang, Extra::RebuiltPiecesLeftAsTheyWere)), std::string::npos) << done;
-        const std::string failed = OutcomeText(lang, tooFew);
-        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::MissingPiecesList),
-                                     {"1 (Setup.exe.Quorved_1), 3 (Setup.exe.Quorved_3)"})),
-                  std::string::npos)
-            << failed;
-        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::DamagedPiecesList),
-                                     {"2 (Setup.exe.Quorved_2), 6 (Setup.exe.Quorved_6), 9 (Setup.exe.Quorved_9)"})),
-                  std::string::npos)
-            << failed;
-        EXPECT_NE(failed.find(FillIn(ExtraText(lang, Extra::RecoveryShortBy), {"3"})), std::string::npos) << failed;
+        const std::pair<const TransferOutcome*, std::vector<std::string>> said[] = {
+            {&rebuilt,
+             {"1 (Setup.exe.Quorved_1), 4 (Setup.exe.Quorved_4)", ExtraText(lang, Extra::RebuiltPiecesLeftAsTheyWere)}},
+            {&tooFew,
+             {FillIn(ExtraText(lang, Extra::MissingPiecesList), {"1 (Setup.exe.Quorved_1), 3 (Setup.exe.Quorved_3)"}),
+              FillIn(ExtraText(lang, Extra::DamagedPiecesList),
+                     {"2 (Setup.exe.Quorved_2), 6 (Setup.exe.Quorved_6), 9 (Setup.exe.Quorved_9)"}),
+              FillIn(ExtraText(lang, Extra::RecoveryShortBy), {"3"})}},
+            {&oneShort, {ExtraText(lang, Extra::RecoveryShortByOne)}},
+        };
+        for (const auto& [outcome, parts] : said) {
+            const std::string text = OutcomeText(lang, *outcome);
+            for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << text;
+        }
     }
-    tooFew.rebuildable = 4;
-    EXPECT_NE(OutcomeText(Language::English, tooFew).find(ExtraText(Language::English, Extra::RecoveryShortByOne)),
-              std::string::npos);
     std::vector<int32_t> many;
     for (int32_t n = 1; n <= 20; ++n) many.push_back(n);
     EXPECT_EQ(NamedPieces(many, "x_"), PieceNumbers(many));
     EXPECT_EQ(NamedPieces({7}, ""), "7");
 }
-
-}  // namespace
 
 // A count of one reads in the singular in every language: the texts with a
 // count have a form for one.
@@ -405,8 +403,7 @@ TEST(ExtraTexts, ACountOfOneReadsInTheSingular) {
             const std::string one = CountedText(lang, id, 1), other = CountedText(lang, id, 2);
             EXPECT_EQ(other, ExtraText(lang, id));
             EXPECT_NE(one, other) << one;
-            const std::vector<std::string> values{"1", "3", "3", "3"};  // the count 1, others not
-            const std::string filled = FillIn(one, values);
+            const std::string filled = FillIn(one, {"1", "3", "3", "3"});  // the count 1, others not
             for (const char* plural : plurals) EXPECT_EQ(filled.find(plural), std::string::npos) << filled;
         }
         EXPECT_EQ(RecoveryShortText(lang, 1), ExtraText(lang, Extra::RecoveryShortByOne));
@@ -425,3 +422,5 @@ TEST(ExtraTexts, EveryReasonHasWords) {
     EXPECT_EQ(ReasonText(Language::German, EMFILE), "Es sind zu viele Dateien gleichzeitig geöffnet.");
     EXPECT_EQ(ReasonText(Language::English, EXDEV).rfind("The system says: ", 0), 0u);
 }
+
+}  // namespace

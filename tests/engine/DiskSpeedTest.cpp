@@ -1,10 +1,8 @@
 // Copying at the disk's own speed without giving up what the disk holds: the
 // kernel copies in large calls (blocks shared on a copy-on-write file system,
-// a stop still heard inside a piece), staged pieces are waited for once
-// before they take their names, and the recovery data's memory comes from
-// the machine.
+// a stop still heard inside a piece), and staged pieces are waited for once
+// before they take their names.
 #include "engine/PieceEngine.h"
-#include "recovery/Recovery.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -174,17 +172,6 @@ TEST_F(DiskSpeed, PiecesTheDiskCouldNotWriteNeverTakeTheirNames) {
     EXPECT_NE(outcome.error, 0);
     EXPECT_EQ(FolderEntries(dir / "ext2"), (std::vector<std::string>{"big", "lost+found"}));
 #endif
-}
-
-// A quarter of the machine's memory, never under the old 256 MiB nor over 2 GiB.
-TEST(RecoveryMemory, AQuarterOfTheMachineWithinItsBounds) {
-    constexpr int64_t kMiB = 1 << 20;
-    EXPECT_EQ(RecoveryMemoryFor(0), 256 * kMiB);  // unknown
-    EXPECT_EQ(RecoveryMemoryFor(512 * kMiB), 256 * kMiB);
-    EXPECT_EQ(RecoveryMemoryFor(2048 * kMiB), 512 * kMiB);
-    EXPECT_EQ(RecoveryMemoryFor(64 * 1024 * kMiB), 2048 * kMiB);
-    EXPECT_GE(RecoveryMemoryLimit(), 256 * kMiB);
-    EXPECT_LE(RecoveryMemoryLimit(), 2048 * kMiB);
 }
 
 }  // namespace

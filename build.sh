@@ -16,9 +16,10 @@ esac
 run_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev qt6-svg-dev
               qt6-translations-l10n fonts-dejavu-core libssl-dev libgf-complete-dev zlib1g-dev)
 # What only the tests need: GoogleTest, the desktop's validators for the
-# installed files, par2 for the recovery files, and the cross compiler for
-# Windows with Wine to run its tests.
-test_packages=(libgtest-dev desktop-file-utils appstream par2 g++-mingw-w64-x86-64-posix wine64)
+# installed files, par2 for the recovery files, the cross compiler for
+# Windows with Wine to run its tests, and xfsprogs for the copy-on-write
+# file system the shared-blocks tests and bench make on a loop file.
+test_packages=(libgtest-dev desktop-file-utils appstream par2 g++-mingw-w64-x86-64-posix wine64 xfsprogs)
 
 installed() {  # for any of the machine's architectures
   local status

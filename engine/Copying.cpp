@@ -16,6 +16,11 @@ namespace {
 // From this block size on, the stream's own buffer only adds copying.
 constexpr int32_t kDirectBlockBytes = 64 * 1024;
 constexpr int64_t kPageBytes = 4096;
+// A copy inside the kernel needs no buffer of ours, so the memory setting
+// does not size it. Each call is one clone on a copy-on-write file system:
+// small calls made a join of 1 GiB there 100 times slower than cat. A call
+// of this size is still short on a slow disk, so the bar and a stop answer.
+constexpr int64_t kKernelChunkBytes = 64 * 1024 * 1024;
 }  // namespace
 
 void ProgressMeter::Start() {
@@ -151,12 +156,13 @@ int64_t KernelCopy(std::FILE* in, std::FILE* out, int64_t count, bool& unsupport
 
 enum class Copied { All, Failed, NoBuffer };
 
-// Copies blocks inside the kernel while the files allow it; turns the mode's
-// kernel copy off (and returns true with the positions still in step) where
-// they do not.
-bool KernelBlocks(std::FILE* in, std::FILE* out, int64_t count, int64_t size, CopyMode& mode, int64_t& copied,
+// Copies in chunks of kKernelChunkBytes inside the kernel while the files
+// allow it; turns the mode's kernel copy off (and returns true with the
+// positions still in step) where they do not.
+bool KernelBlocks(std::FILE* in, std::FILE* out, int64_t count, CopyMode& mode, int64_t& copied,
                   ProgressMeter& meter, const std::atomic<bool>* stop, int& error) {
-    while (mode.kernelCopy && size > 0 && copied < count) {
+    const int64_t size = kKernelChunkBytes;
+    while (mode.kernelCopy && copied < count) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
         const int64_t chunk = std::min(size, count - copied);
         int64_t done = 0;
@@ -238,7 +244,7 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, CopyMode& mode, Pro
     if (count <= 0) return true;
     const int64_t size = BlockSize(mode.maxBuffer, count);
     int64_t copied = 0;
-    if (!KernelBlocks(in, out, count, size, mode, copied, meter, stop, error)) return false;
+    if (!KernelBlocks(in, out, count, mode, copied, meter, stop, error)) return false;
     if (copied == count) return true;
     switch (BufferCopy(in, out, count, size, copied, meter, stop, error)) {
     case Copied::All: return true;

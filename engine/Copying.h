@@ -44,7 +44,9 @@ private:
 // How a transfer copies, from its memory limit: a limit under one large
 // block copies through the streams' buffers, larger ones inside the kernel
 // where the files allow it (turned off for the rest of the transfer where
-// they do not), 0 byte by byte.
+// they do not), 0 byte by byte. The limit sizes only a buffer of ours: the
+// kernel copies in calls of 64 MiB, which on a copy-on-write file system
+// share the blocks where the pieces start on block borders.
 struct CopyMode {
     explicit CopyMode(int32_t maxBuffer);
     int32_t maxBuffer;

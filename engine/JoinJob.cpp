@@ -301,6 +301,9 @@ bool JoinJob::ReadPiece(int32_t n) {
         // Before the next disk goes in, this one's piece is checked.
         if (!TakeDigests(n, pausing_)) return false;
     }
+    // The disk writes this piece's bytes while the next one is copied: the
+    // one flush at the end then has little left to wait for.
+    bigOut_.StartWriteBack(done_, expected);
     done_ += expected;
     return true;
 }

@@ -20,7 +20,7 @@ RecoveryCreate RecoveryRequest(const std::string& bigFile, const std::vector<int
     request.folder = folder;
     request.pieceSizes = pieceSizes;
     request.lostPieces = lostPieces;
-    request.memoryLimit = kRecoveryMemoryBytes;
+    request.memoryLimit = RecoveryMemoryLimit();
     return request;
 }
 
@@ -155,7 +155,7 @@ RecoveryRepair RequestFor(const ChecksumSet& set, const std::string& marker, con
         request.lost.push_back(n - 1);
         request.outputs.push_back(TemporaryNameBeside(request.pieces[static_cast<std::size_t>(n) - 1]));
     }
-    request.memoryLimit = kRecoveryMemoryBytes;
+    request.memoryLimit = RecoveryMemoryLimit();
     return request;
 }
 
@@ -244,7 +244,7 @@ SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>&
     request.name = set.bigFileName;
     request.pieceSizes = set.sizes;
     for (const int32_t n : bad) request.lost.push_back(n - 1);
-    request.memoryLimit = kRecoveryMemoryBytes;
+    request.memoryLimit = RecoveryMemoryLimit();
     request.stop = stop;
     request.progress = progress;
     request.into = &target;

@@ -15,9 +15,6 @@ class OutputFile;
 #include <thread>
 #include <vector>
 
-// The memory the recovery data may take; beyond it, more passes over the file.
-inline constexpr int64_t kRecoveryMemoryBytes = 256 << 20;
-
 struct RecoverySetWritten {
     bool ok = false;
     bool stopped = false;

@@ -194,7 +194,11 @@ bool SplitJob::CommitPiece(int32_t n) {
     if (size != sizes_[std::size_t(n)]) return Fail(What::SizesDiffer, pieceOut_.Error());
     // A free-space piece is hashed as the disk took it.
     if (hasher_ && request_.useFreeSpace) hasher_->Submit(pieceOut_.get(), 0, size, BackgroundHasher::Lane::Both);
-    if (!pieceOut_.Commit(EntryThere(name))) return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
+    // A staged piece goes to the disk while the next one is copied; the set
+    // waits for all of them once, before it takes its names.
+    if (!pieceOut_.Commit(EntryThere(name), staging_.Empty())) {
+        return Fail(What::CannotCreatePiece, pieceOut_.Error(), n);
+    }
     written_.push_back({name, IdentityOf(name)});
     if (writtenPieces_) writtenPieces_->Named(std::size_t(n - 1), name);
     if (hasher_) {

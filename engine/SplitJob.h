@@ -53,6 +53,7 @@ private:
     int64_t RecoveryBytes() const;
     ChecksumRead OlderChecksums() const;
     bool PutSetInPlace();
+    bool StagedPiecesOnDisk();
     bool PlacingFailed(const SetPlacement& placement);
     std::string OwnNameBeside(const std::string& path) const;
     bool BeginChecksums(int64_t bigSize);

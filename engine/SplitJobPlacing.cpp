@@ -99,6 +99,8 @@ int64_t SplitJob::RecoveryBytes() const {
 // is missing, or (without checksums) no piece 1. A step that fails puts
 // everything back. The last moment a stop is honoured.
 bool SplitJob::PutSetInPlace() {
+    // The wait for the disk comes before the last look at the stop flag.
+    if (!StagedPiecesOnDisk()) return false;
     if (Stopped()) return Fail(What::Stopped);
     const std::string folder = FolderOf(request_.piecePrefix);
     const std::string checksums = request_.ChecksumsBesidePieces();
@@ -146,6 +148,18 @@ bool SplitJob::PutSetInPlace() {
     written_.clear();  // in place: a failure from here on takes nothing back
     staging_.Remove();
     SyncFolder(folder);
+    return true;
+}
+
+// The staged pieces were committed without waiting for the disk: no piece
+// takes its name before all of them are there.
+bool SplitJob::StagedPiecesOnDisk() {
+    for (std::size_t i = 0; i < written_.size(); ++i) {
+        errno = 0;
+        if (!SyncFile(written_[i].name)) {
+            return Fail(What::CannotCreatePiece, errno != 0 ? errno : EIO, static_cast<int32_t>(i + 1));
+        }
+    }
     return true;
 }
 

@@ -45,11 +45,20 @@ public:
     // before a last check.
     bool Sync();
 
+    // Lets the disk start writing `length` bytes from `offset` on (0: to the
+    // end) while the program goes on; waits for nothing and reports nothing.
+    // What the stream's buffer holds is not included.
+    void StartWriteBack(int64_t offset = 0, int64_t length = 0);
+
     // Gives the file its final name, once its bytes are on the disk. replace: an existing file of that name
     // is replaced in one step, keeping its permission bits; otherwise an
     // existing entry makes this fail. False when it cannot be done; the
     // final name then holds what it held before.
-    bool Commit(bool replace);
+    // waitForDisk false (for a name no one reads yet, in a staging folder):
+    // the disk only starts writing, and SyncFile(name) must succeed before
+    // the file counts as written. Where the system cannot start a write-back
+    // and go on (Windows), it is flushed here all the same.
+    bool Commit(bool replace, bool waitForDisk = true);
 
     // Throws the file away; the final name is untouched.
     void Abandon();
@@ -77,6 +86,11 @@ std::string RandomLetters(int count);
 // killed run never block a later one; short, so that it fits wherever
 // `name` itself does.
 std::string TemporaryNameBeside(const std::string& name);
+
+// Waits until the bytes of the named file, written and committed without
+// waiting, are on the disk. False, with errno set, when they could not all
+// be written there (a failing disk, a file system out of room underneath).
+bool SyncFile(const std::string& name);
 
 // Puts the folder's entries on the disk: files given their final names keep
 // them after a power loss. False, with errno set, when that failed; a file

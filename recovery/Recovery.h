@@ -14,6 +14,13 @@
 
 class OutputFile;
 
+// The memory the recovery data may take on a machine with `physical` bytes
+// of it: a quarter, at most 2 GiB, at least 256 MiB (0: unknown, 256 MiB).
+// Beyond it the data is made in more passes over the pieces.
+int64_t RecoveryMemoryFor(int64_t physical);
+// The same for this machine.
+int64_t RecoveryMemoryLimit();
+
 // Why something failed: errno where the system gave one (0 otherwise) and a
 // reason in words, for logs and for the caller to translate into its own.
 struct RecoveryError {
@@ -65,7 +72,7 @@ struct RecoveryCreate {
     std::vector<int64_t> pieceSizes;
     int lostPieces = 1;
     int64_t largestFile = 0;          // no recovery file larger; 0: the largest piece
-    int64_t memoryLimit = 256 << 20;  // for the recovery data; more passes over the big file beyond
+    int64_t memoryLimit = RecoveryMemoryLimit();  // for the recovery data; more passes over the big file beyond
     // The pieces as a copy writes them: every pass reads them, waiting for
     // bytes not written yet, and the big file is not read at all. Their
     // sizes must be pieceSizes.
@@ -116,7 +123,7 @@ struct RecoveryRepair {
     std::vector<int64_t> pieceSizes;
     std::vector<int> lost;             // indexes (from 0) of the missing or damaged pieces
     std::vector<std::string> outputs;  // where each lost piece's bytes go: new files, created exclusively
-    int64_t memoryLimit = 256 << 20;
+    int64_t memoryLimit = RecoveryMemoryLimit();
     const std::atomic<bool>* stop = nullptr;
     RecoveryProgress progress;
     // Into the big file itself (a join): `into` holds every sound piece at

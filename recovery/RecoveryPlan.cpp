@@ -13,6 +13,11 @@
 #include <string>
 #include <tuple>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 using namespace RecoveryDetail;
 
@@ -131,4 +136,27 @@ RecoveryPlan PlanRecovery(const std::vector<int64_t>& pieceSizes, int lostPieces
     }
     best.lostPieces = lost;
     return best;
+}
+
+int64_t RecoveryMemoryFor(int64_t physical) {
+    constexpr int64_t kLeast = int64_t(256) << 20, kMost = int64_t(2) << 30;
+    // A quarter leaves the machine the rest; K = 4 in 100 MiB pieces (400 MiB)
+    // then fits in one pass on a machine of 2 GiB.
+    return std::clamp<int64_t>(physical / 4, kLeast, kMost);
+}
+
+int64_t RecoveryMemoryLimit() {
+    static const int64_t limit = [] {
+        int64_t physical = 0;
+#ifdef _WIN32
+        MEMORYSTATUSEX status{};
+        status.dwLength = sizeof status;
+        if (GlobalMemoryStatusEx(&status)) physical = static_cast<int64_t>(status.ullTotalPhys);
+#else
+        const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
+        if (pages > 0 && page > 0) physical = static_cast<int64_t>(pages) * page;
+#endif
+        return RecoveryMemoryFor(physical);
+    }();
+    return limit;
 }

@@ -64,6 +64,17 @@ bool ChangesSoon(const std::string& name, ino_t before, bool named) {
     return false;
 }
 
+// Waits until a staging folder in `folder` holds `piece`: the split is
+// writing its new set, the disk only told to start on it; a few seconds at most.
+bool StagedSoon(const std::string& folder, const std::string& piece) {
+    for (int i = 0; i < 10000; ++i) {
+        for (const std::string& staging : StagingFolders(folder))
+            if (Exists(folder + kPathSeparator + staging + kPathSeparator + piece)) return true;
+        usleep(1000);
+    }
+    return false;
+}
+
 std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
     args.insert(args.end(), more.begin(), more.end());
     return args;
@@ -71,10 +82,12 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
 
 #endif
 
-// The older set's files go aside from piece 1 on, then the new set takes its
-// names from the last piece (after its checksum file) to the first. A kill at
-// any of those moments leaves what joins to the old file, to the new one, or
-// fails saying what the split left; and the next split mends it all.
+// The new set's pieces are staged, each handed to the disk without waiting
+// for it, and waited for all at once; then the older set's files go aside
+// from piece 1 on, and the new set takes its names from the last piece (after
+// its checksum file) to the first. A kill at any of those moments leaves what
+// joins to the old file, to the new one, or fails saying what the split left;
+// and the next split mends it all.
 TEST(CliKeeping, AKillWhileTheNewSetTakesItsNamesNeverJoinsToAMix) {
 #ifdef _WIN32
     GTEST_SKIP() << "Linux only: a real process killed";
@@ -87,11 +100,17 @@ TEST(CliKeeping, AKillWhileTheNewSetTakesItsNamesNeverJoinsToAMix) {
         const std::string olderSize = checksums ? "8000" : "10000";
         // The first name the new set takes: its checksum file, or its last piece.
         const std::string firstPlaced = checksums ? "f.Quorved_sha256" : "f.Quorved_200";
-        const std::vector<std::pair<bool, int>> kills{{false, 0}, {false, 200}, {true, 0},
-                                                      {true, 20}, {true, 350},  {true, 700}};
-        for (const auto& [placing, delay] : kills) {
+        enum class After { Staged, Aside, Placing };
+        const std::vector<std::pair<After, int>> kills{
+            {After::Staged, 0}, {After::Staged, 5},   {After::Staged, 40},  {After::Aside, 0},   {After::Aside, 200},
+            {After::Placing, 0}, {After::Placing, 20}, {After::Placing, 350}, {After::Placing, 700}};
+        for (const auto& [after, delay] : kills) {
+            const bool placing = after == After::Placing;
             SCOPED_TRACE(std::string(checksums ? "checksums" : "no checksums") + ", killed " + std::to_string(delay) +
-                         " ms after " + (placing ? "the new set began to take its names" : "piece 1 went aside"));
+                         " ms after " +
+                         (after == After::Staged  ? "the first new piece was staged"
+                          : after == After::Aside ? "piece 1 went aside"
+                                                  : "the new set began to take its names"));
             TempFolder dir;
             const std::string f = dir / "f";
             WriteFile(f, oldBytes);
@@ -101,7 +120,10 @@ TEST(CliKeeping, AKillWhileTheNewSetTakesItsNamesNeverJoinsToAMix) {
             const ino_t older = Inode(watched);
             {
                 CliProcess cli(dir.Path(), With({"split", "f", "--size", "10000"}, flags), {"", "3"});
-                ASSERT_TRUE(ChangesSoon(watched, older, placing));
+                if (after == After::Staged)
+                    ASSERT_TRUE(StagedSoon(dir.Path(), "f.Quorved_1"));
+                else
+                    ASSERT_TRUE(ChangesSoon(watched, older, placing));
                 usleep(static_cast<useconds_t>(delay) * 1000);
                 cli.Signal(SIGKILL);
                 cli.Wait();

@@ -13,7 +13,7 @@ printf '#!/bin/bash\necho "$FAKE_UID"\n' >"$bin/id"
 printf '#!/bin/bash\necho "${0##*/} $*" >>"$LOG"\n' >"$bin/apt-get"
 printf '#!/bin/bash\necho "cmake" >>"$LOG"; exit 3\n' >"$bin/cmake"
 chmod +x "$bin"/*
-test_only="libgtest-dev par2 wine64 g++-mingw-w64-x86-64-posix desktop-file-utils appstream"
+test_only="libgtest-dev par2 wine64 g++-mingw-w64-x86-64-posix desktop-file-utils appstream xfsprogs"
 failures=0
 fail() { echo "FAIL ($case): $*"; cat "$bin/out"; failures=$((failures + 1)); }
 expect() { grep -q "$@" "$bin/out" || fail "$@"; }        # a line of the output matches

@@ -123,7 +123,7 @@ bool UsesSimdLibrary() {
 #endif
 }
 
-bool Invert(uint16_t* m, std::size_t n) {
+bool Invert(uint16_t* m, std::size_t n, const std::function<bool(std::size_t done)>& goOn) {
     // Gauss-Jordan on [m | I].
     std::vector<uint16_t> inv(n * n, 0);
     for (std::size_t i = 0; i < n; ++i) inv[i * n + i] = 1;
@@ -150,6 +150,7 @@ bool Invert(uint16_t* m, std::size_t n) {
                 inv[row * n + k] ^= Multiply(f, inv[col * n + k]);
             }
         }
+        if (goOn && !goOn(col + 1)) return false;
     }
     std::memcpy(m, inv.data(), n * n * sizeof(uint16_t));
     return true;

@@ -212,7 +212,8 @@ private:
     // Whether the packet's MD5 holds. Packets that fail are paid for out of
     // a budget of twice the file: damage costs at most the packets it hit,
     // while headers planted to claim the rest of the file would each have
-    // it hashed again. Once spent, the rest of the file is not trusted.
+    // it hashed again. A packet longer than what is left of the budget is
+    // taken as failed unread.
     bool Sound(const char* header, int64_t at, uint64_t length) {
         if (length > failBudget_) return false;
         Md5 md5;

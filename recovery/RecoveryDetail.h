@@ -42,11 +42,12 @@ inline RecoveryError Error(int error, std::string reason) { return RecoveryError
 inline bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
 
 // The most lost slices a rebuild solves for within `memoryLimit`: their
-// matrix and its inverse (two bytes an entry each, both held while it is
-// inverted) and at least one row of the rebuilt data. 0 when not even that.
+// matrix and, while it is inverted, the matrix beside its inverse (two
+// bytes an entry each: six bytes an entry in all), and at least one row of
+// the rebuilt data. 0 when not even that.
 inline std::size_t MostLostSlices(int64_t memoryLimit, int64_t sliceSize) {
     if (sliceSize <= 0 || sliceSize >= memoryLimit) return 0;
-    const int64_t left = (memoryLimit - sliceSize) / 4;
+    const int64_t left = (memoryLimit - sliceSize) / 6;
     auto m = int64_t(std::sqrt(double(left)));
     while (m > 0 && m * m > left) --m;
     while ((m + 1) * (m + 1) <= left) ++m;

@@ -34,5 +34,5 @@ public:
     }
 
     Par2::Id setId{};
-    std::string critical;  // the main and the file description packets
+    std::string critical;  // the main packet and the one naming the file
 };

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace Gf16 {
 
@@ -32,7 +33,9 @@ void MultiplyAddTables(const void* src, void* dest, uint16_t factor, std::size_t
 // Whether MultiplyAdd uses gf-complete.
 bool UsesSimdLibrary();
 
-// Inverts the n x n matrix (row-major) in place; false when it is singular.
-bool Invert(uint16_t* matrix, std::size_t n);
+// Inverts the n x n matrix (row-major) in place; false when it is singular,
+// or when `goOn` (asked after each of the n columns, with the count done)
+// says to end, leaving the matrix undefined. Large matrices take long.
+bool Invert(uint16_t* matrix, std::size_t n, const std::function<bool(std::size_t done)>& goOn = {});
 
 }  // namespace Gf16

@@ -4,6 +4,7 @@
 #include "recovery/Gf16.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 
@@ -138,24 +139,31 @@ uint16_t InputConstant(uint32_t index) {
 
 namespace {
 
-// Reads one file's packets: the sound ones go into `sets`, by set ID.
+// Reads one file's packets: the sound ones go into `sets`, by set ID. The
+// file goes through one window of bytes, each read once on the way: a
+// search for the next packet and small packets are served from it.
 class FileScanner {
 public:
-    FileScanner(PositionedReader& file, std::size_t index, std::map<Id, FoundSet>& sets)
-        : file_(file), index_(index), sets_(sets), size_(file.Size()) {}
+    FileScanner(PositionedReader& file, std::size_t index, std::map<Id, FoundSet>& sets, std::vector<char>& window,
+                const std::atomic<bool>* stop)
+        : file_(file), index_(index), sets_(sets), window_(window), stop_(stop), size_(file.Size()) {}
 
     // False when a packet failed its MD5 or none was sound.
     bool Run() {
         int64_t at = 0;
         bool damaged = false, found = false;
         while (at + int64_t(kHeaderBytes) <= size_) {
+            if (Stopped()) return false;
             const int64_t next = NextMagic(at);
             if (next < 0) break;
             if (next != at) damaged = true;
             at = next;
+            const char* bytes = Bytes(at, kHeaderBytes);
+            if (bytes == nullptr) return false;
             char header[kHeaderBytes];
-            if (!file_.ReadAt(header, kHeaderBytes, at)) return false;
+            std::memcpy(header, bytes, kHeaderBytes);
             const uint64_t length = GetLe(header + 8, 8);
+            // Checked against what is left before any sum is taken with it.
             if (length < kHeaderBytes || length % 4 != 0 || length > uint64_t(size_ - at) ||
                 !Sound(header, at, length)) {
                 damaged = true;
@@ -166,39 +174,62 @@ public:
             Take(header, at, length);
             at += static_cast<int64_t>(length);
         }
-        return found && !damaged;
+        return found && !damaged && !Stopped();
     }
 
 private:
+    bool Stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+
+    // Bytes [at, at + size) of the file, from the window when it holds
+    // them, read into it from `at` on otherwise; null when they cannot be
+    // read or do not fit the window.
+    const char* Bytes(int64_t at, std::size_t size) {
+        if (at >= windowAt_ && at + int64_t(size) <= windowAt_ + int64_t(windowLength_))
+            return window_.data() + (at - windowAt_);
+        const auto length = static_cast<std::size_t>(std::min<int64_t>(int64_t(window_.size()), size_ - at));
+        windowLength_ = 0;
+        if (length < size || !file_.ReadAt(window_.data(), length, at)) return nullptr;
+        windowAt_ = at;
+        windowLength_ = length;
+        return window_.data();
+    }
+
     // The first offset from `at` (in steps of 4) where a packet may start; -1
-    // when none is left.
+    // when none is left. The search goes on through the window already read
+    // and reads on only past its end.
     int64_t NextMagic(int64_t at) {
-        constexpr std::size_t kWindow = 1 << 20;
-        std::vector<char> window;
         while (at + 8 <= size_) {
-            const auto length = static_cast<std::size_t>(std::min<int64_t>(kWindow, size_ - at));
-            window.resize(length);
-            if (!file_.ReadAt(window.data(), length, at)) return -1;
-            for (std::size_t i = 0; i + 8 <= length; i += 4)
-                if (std::memcmp(window.data() + i, kMagic, 8) == 0) return at + int64_t(i);
-            if (length < kWindow) return -1;
-            at += int64_t(length) - 4;  // a magic across the window's end
+            if (Stopped()) return -1;
+            const char* p = Bytes(at, 8);
+            if (p == nullptr) return -1;
+            const int64_t end = windowAt_ + int64_t(windowLength_);
+            for (; at + 8 <= end; at += 4, p += 4)
+                if (std::memcmp(p, kMagic, 8) == 0) return at;
         }
         return -1;
     }
 
+    // Whether the packet's MD5 holds. Packets that fail are paid for out of
+    // a budget of twice the file: damage costs at most the packets it hit,
+    // while headers planted to claim the rest of the file would each have
+    // it hashed again. A packet longer than what is left of the budget is
+    // taken as failed unread.
     bool Sound(const char* header, int64_t at, uint64_t length) {
+        if (length > failBudget_) return false;
         Md5 md5;
         md5.Update(header + 32, kHeaderBytes - 32);
-        std::vector<char> buffer(std::min<uint64_t>(length - kHeaderBytes, 1 << 20));
         for (uint64_t done = kHeaderBytes; done < length;) {
-            const auto part = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), length - done));
-            if (!file_.ReadAt(buffer.data(), part, at + int64_t(done))) return false;
-            md5.Update(buffer.data(), part);
+            if (Stopped()) return false;
+            const auto part = static_cast<std::size_t>(std::min<uint64_t>(window_.size(), length - done));
+            const char* bytes = Bytes(at + int64_t(done), part);
+            if (bytes == nullptr) return false;
+            md5.Update(bytes, part);
             done += part;
         }
         Md5Digest digest{};
-        return md5.Final(digest) && std::memcmp(digest.data(), header + 16, 16) == 0;
+        if (md5.Final(digest) && std::memcmp(digest.data(), header + 16, 16) == 0) return true;
+        failBudget_ -= length;
+        return false;
     }
 
     void Take(const char* header, int64_t at, uint64_t length) {
@@ -210,17 +241,18 @@ private:
         const uint64_t bodyLength = length - kHeaderBytes;
         if (type == PacketType::RecoverySlice) {
             if (bodyLength < 4) return;
-            char exponent[4];
-            if (!file_.ReadAt(exponent, 4, at + int64_t(kHeaderBytes))) return;
+            const char* exponent = Bytes(at + int64_t(kHeaderBytes), 4);
+            if (exponent == nullptr) return;
             const auto e = static_cast<uint32_t>(GetLe(exponent, 4));
             const bool known =
                 std::any_of(set.slices.begin(), set.slices.end(), [e](const FoundSlice& s) { return s.exponent == e; });
-            if (!known) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead)});
+            if (!known) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead), bodyLength - 4});
             return;
         }
-        if ((type != PacketType::Main && type != PacketType::FileDescription) || bodyLength > (1 << 24)) return;
-        std::string body(bodyLength, '\0');
-        if (!file_.ReadAt(&body[0], body.size(), at + int64_t(kHeaderBytes))) return;
+        if ((type != PacketType::Main && type != PacketType::FileDescription) || bodyLength > window_.size()) return;
+        const char* bytes = Bytes(at + int64_t(kHeaderBytes), std::size_t(bodyLength));
+        if (bytes == nullptr) return;
+        const std::string body(bytes, std::size_t(bodyLength));
         if (type == PacketType::Main && !set.haveMain && body.size() >= 12) {
             // The set's ID is the MD5 of this body: anything else is not its main packet.
             if (SetIdOf(body) != setId) return;
@@ -246,17 +278,24 @@ private:
     PositionedReader& file_;
     std::size_t index_;
     std::map<Id, FoundSet>& sets_;
-    int64_t size_;
+    std::vector<char>& window_;
+    const std::atomic<bool>* stop_;
+    const int64_t size_;
+    int64_t windowAt_ = 0;
+    std::size_t windowLength_ = 0;
+    uint64_t failBudget_ = 2 * uint64_t(std::max<int64_t>(size_, 0)) + (1 << 20);
 };
 
 }  // namespace
 
-ScanResult ScanFiles(const std::vector<std::string>& names) {
+ScanResult ScanFiles(const std::vector<std::string>& names, const std::atomic<bool>* stop) {
     std::map<Id, FoundSet> sets;
     ScanResult result;
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    std::vector<char> window(kScanWindow);
+    for (std::size_t i = 0; i < names.size() && !result.stopped; ++i) {
         PositionedReader file;
-        if (!file.Open(names[i]) || !FileScanner(file, i, sets).Run()) result.damaged.push_back(i);
+        if (!file.Open(names[i]) || !FileScanner(file, i, sets, window, stop).Run()) result.damaged.push_back(i);
+        result.stopped = stop != nullptr && stop->load(std::memory_order_relaxed);
     }
     for (auto& entry : sets) result.sets.push_back(std::move(entry.second));
     return result;

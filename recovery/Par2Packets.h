@@ -6,6 +6,7 @@
 
 #include "io/Digests.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,6 +59,7 @@ struct FoundSlice {
     uint32_t exponent = 0;
     std::size_t file = 0;  // index into the names scanned
     int64_t offset = 0;
+    uint64_t bytes = 0;  // its data as the packet holds it: a slice counts only at the set's slice size
 };
 
 // What the sound packets of one recovery set say.
@@ -76,8 +78,13 @@ struct ScanResult {
     // Files (index into the names) with a packet that failed its MD5 or that
     // hold no sound packet at all.
     std::vector<std::size_t> damaged;
+    bool stopped = false;  // the scan ended early on a stop: what it found is not all there is
 };
 
-ScanResult ScanFiles(const std::vector<std::string>& names);
+// The window a scan reads files through: packets larger are hashed through
+// it a part at a time.
+inline constexpr std::size_t kScanWindow = 1 << 20;
+
+ScanResult ScanFiles(const std::vector<std::string>& names, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace Par2

@@ -14,6 +14,23 @@ namespace RecoveryDetail {
 
 namespace {
 
+// Whether a recovery slice found can go into the code: its exponent within
+// the field's group, and exactly a slice of data in its packet (a packet
+// holding less would have the rebuild read past it).
+bool Usable(const Par2::FoundSlice& s, uint64_t sliceSize) { return s.exponent < Gf16::kOrder && s.bytes == sliceSize; }
+
+// Whether the slice size a set's main packet gives can be ours. The size
+// comes from a file anyone may have made: it is checked against the big
+// file (which also keeps the slice counts from overflowing), the memory
+// the rows may take, and the slices the packets present hold.
+bool SliceSizeFits(const Par2::FoundSet& s, uint64_t total, int64_t memoryLimit) {
+    const uint64_t size = s.sliceSize;
+    if (size == 0 || size % 4 != 0 || size > total || size > uint64_t(std::max<int64_t>(memoryLimit, 0))) return false;
+    if ((total + size - 1) / size > Par2::kMaxInputSlices) return false;
+    return s.slices.empty() || std::any_of(s.slices.begin(), s.slices.end(),
+                                           [size](const Par2::FoundSlice& f) { return f.bytes >= size; });
+}
+
 // The set for our big file: one file of our size, its slicing sound, and
 // its description present; of several, one of our name first, then the one
 // with the most recovery slices. Null when there is none.
@@ -24,11 +41,11 @@ const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResu
         return std::make_pair(s.files.size() == 1 && s.files[0].name == request.name, s.slices.size());
     };
     for (const auto& s : scan.sets) {
-        if (!s.haveMain || s.fileIds.size() != 1 || s.sliceSize == 0 || s.sliceSize % 4 != 0) continue;
+        if (!s.haveMain || s.fileIds.size() != 1 || total <= 0) continue;
         const auto file = std::find_if(s.files.begin(), s.files.end(),
                                        [&](const Par2::FileEntry& f) { return f.fileId == s.fileIds[0]; });
         if (file == s.files.end() || file->length != uint64_t(total)) continue;
-        if ((uint64_t(total) + s.sliceSize - 1) / s.sliceSize > Par2::kMaxInputSlices) continue;
+        if (!SliceSizeFits(s, uint64_t(total), request.memoryLimit)) continue;
         if (set == nullptr || rank(s) > rank(*set)) set = &s;
     }
     return set;
@@ -59,10 +76,12 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
     }
     a.lostSlices.assign(lost.begin(), lost.end());
     for (const auto& s : a.set->slices)
-        if (s.exponent < Gf16::kOrder) a.usable.push_back(s);
+        if (Usable(s, a.set->sliceSize)) a.usable.push_back(s);
     std::sort(a.usable.begin(), a.usable.end(),
               [](const Par2::FoundSlice& x, const Par2::FoundSlice& y) { return x.exponent < y.exponent; });
-    const std::size_t usable = a.usable.size() + slicesToCome;
+    // No more slices than the matrix for them can take in memory.
+    a.mostLost = MostLostSlices(request.memoryLimit, sliceSize);
+    const std::size_t usable = std::min(a.usable.size() + slicesToCome, a.mostLost);
     if (a.lostSlices.size() <= usable) {
         result.rebuildable = result.missing;
     } else {
@@ -94,7 +113,12 @@ bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
 RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome) {
     RecoveryResult result;
     if (!RecoveryDetail::ValidRequest(request, result)) return result;
-    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles, request.stop);
+    if (scan.stopped) {
+        result.stopped = true;
+        result.failure = RecoveryDetail::Error(ECANCELED, "stopped");
+        return result;
+    }
     RecoveryDetail::Assess(request, scan, result, slicesToCome);
     result.ok = true;
     return result;

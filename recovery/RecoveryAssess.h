@@ -15,6 +15,7 @@ struct Assessment {
     const Par2::FoundSet* set = nullptr;
     std::vector<int64_t> lostSlices;  // sorted
     std::vector<Par2::FoundSlice> usable;
+    std::size_t mostLost = 0;  // lost slices the memory allows to solve for
 };
 
 // Fills `passedOver`, `missing` and `rebuildable` of result; `slicesToCome`

@@ -4,7 +4,9 @@
 
 #include "recovery/Recovery.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
@@ -38,6 +40,25 @@ inline std::vector<int64_t> Starts(const std::vector<int64_t>& sizes) {
 inline RecoveryError Error(int error, std::string reason) { return RecoveryError{error, std::move(reason)}; }
 
 inline bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+// The most lost slices a rebuild solves for within `memoryLimit`: their
+// matrix and, while it is inverted, the matrix beside its inverse (two
+// bytes an entry each: six bytes an entry in all), and at least one row of
+// the rebuilt data. 0 when not even that.
+inline std::size_t MostLostSlices(int64_t memoryLimit, int64_t sliceSize) {
+    if (sliceSize <= 0 || sliceSize >= memoryLimit) return 0;
+    const int64_t left = (memoryLimit - sliceSize) / 6;
+    auto m = int64_t(std::sqrt(double(left)));
+    while (m > 0 && m * m > left) --m;
+    while ((m + 1) * (m + 1) <= left) ++m;
+    return std::size_t(m);
+}
+
+// Rows of the rebuilt data one pass holds: what the matrix leaves of the memory.
+inline std::size_t RowsPerPass(int64_t memoryLimit, int64_t sliceSize, std::size_t lostSlices) {
+    const int64_t left = memoryLimit - 2 * int64_t(lostSlices) * int64_t(lostSlices);
+    return std::size_t(std::clamp<int64_t>(left / sliceSize, 1, int64_t(std::max<std::size_t>(lostSlices, 1))));
+}
 
 // Slices go through the code a part at a time, so that the hashes and the
 // rows find the part still in the processor's cache.

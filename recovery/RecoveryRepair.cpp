@@ -25,23 +25,35 @@ using namespace RecoveryDetail;
 
 namespace {
 
+// Sets of recovery slices tried before giving up on a matrix that cannot
+// be inverted: each try costs a whole inversion.
+constexpr std::size_t kMostTries = 16;
+
 // m recovery slices whose matrix over the lost slices can be inverted, and
 // that inverse: the lowest exponents first (with no gaps that matrix always
-// can be). False when none of the tries can.
-bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen) {
+// can be). False when none of the tries can, or when `goOn` (asked after
+// each column of an inversion) says to end.
+bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen,
+                  const std::function<bool(std::size_t)>& goOn) {
     const std::size_t m = a.lostSlices.size();
     if (m == 0) return true;
-    for (std::size_t skip = 0; skip + m <= a.usable.size(); ++skip) {
+    for (std::size_t skip = 0; skip + m <= a.usable.size() && skip < kMostTries; ++skip) {
         std::vector<Par2::FoundSlice> pick(a.usable.begin(), a.usable.begin() + std::ptrdiff_t(m - (skip > 0)));
         if (skip > 0) pick.push_back(a.usable[m - 1 + skip]);
         inverse.assign(m * m, 0);
         for (std::size_t j = 0; j < m; ++j)
             for (std::size_t l = 0; l < m; ++l)
                 inverse[j * m + l] = Gf16::Power(Par2::InputConstant(uint32_t(a.lostSlices[l])), pick[j].exponent);
-        if (Gf16::Invert(inverse.data(), m)) {
+        bool stopped = false;
+        const bool inverted = Gf16::Invert(inverse.data(), m, [&](std::size_t done) {
+            stopped = !goOn(done);
+            return !stopped;
+        });
+        if (inverted) {
             chosen = std::move(pick);
             return true;
         }
+        if (stopped) return false;
     }
     return false;
 }
@@ -53,12 +65,9 @@ bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vect
 // with sum_j inverse[l][j] * constant^exponent_j.
 class Rebuild {
 public:
-    Rebuild(const RecoveryRepair& request, const Assessment& a, std::vector<uint16_t> inverse,
-            std::vector<Par2::FoundSlice> chosen, RecoveryResult& result)
+    Rebuild(const RecoveryRepair& request, const Assessment& a, RecoveryResult& result)
         : request_(request),
           a_(a),
-          inverse_(std::move(inverse)),
-          chosen_(std::move(chosen)),
           result_(result),
           m_(a.lostSlices.size()),
           sliceSize_(int64_t(a.set->sliceSize)),
@@ -70,20 +79,34 @@ public:
           isLost_(inputs_, false),
           input_(std::min(std::size_t(sliceSize_), kPartBytes)) {
         for (const int64_t slice : a.lostSlices) isLost_[std::size_t(slice)] = true;
-    }
-
-    bool Run(std::vector<OutputFile>& outputs) {
-        const std::size_t rowsPerPass = std::size_t(
-            std::clamp<int64_t>(request_.memoryLimit / sliceSize_, 1, int64_t(std::max<std::size_t>(m_, 1))));
-        const std::size_t passes = (m_ + rowsPerPass - 1) / rowsPerPass;
+        rowsPerPass_ = RowsPerPass(request.memoryLimit, sliceSize_, m_);
+        passes_ = (m_ + rowsPerPass_ - 1) / rowsPerPass_;
         // Each pass reads the sound slices and the chosen recovery slices.
         perPass_ = int64_t(m_) * sliceSize_;
         for (uint32_t i = 0; i < inputs_; ++i)
             if (!isLost_[i]) perPass_ += std::min<int64_t>(sliceSize_, total_ - int64_t(i) * sliceSize_);
-        work_ = int64_t(passes) * perPass_;
-        for (std::size_t pass = 0; pass < passes; ++pass) {
-            const std::size_t firstRow = pass * rowsPerPass;
-            Rows out(std::min(rowsPerPass, m_ - firstRow), std::size_t(sliceSize_));
+        work_ = int64_t(passes_) * perPass_;
+    }
+
+    // The recovery slices to use and the inverse of their matrix. A large
+    // matrix takes long to invert: each column looks at the stop and
+    // reports that nothing is read yet.
+    bool Choose() {
+        const bool chosen = ChooseSlices(a_, inverse_, chosen_, [this](std::size_t) {
+            if (request_.progress) request_.progress(0, work_);
+            return !Stopped(request_.stop);
+        });
+        if (chosen) return true;
+        if (Stopped(request_.stop)) return Halt();
+        result_.rebuildable = 0;
+        return Fail(0, "the recovery data present cannot solve for these pieces");
+    }
+
+    bool Run(std::vector<OutputFile>& outputs) {
+        for (std::size_t pass = 0; pass < passes_; ++pass) {
+            if (Stopped(request_.stop)) return Halt();
+            const std::size_t firstRow = pass * rowsPerPass_;
+            Rows out(std::min(rowsPerPass_, m_ - firstRow), std::size_t(sliceSize_));
             if (input_.data == nullptr || !out.Ok()) return Fail(ENOMEM, "not enough memory for the rebuilt data");
             done_ = int64_t(pass) * perPass_;
             if (!Pass(out, firstRow) || !WriteRows(out, firstRow, outputs)) return false;
@@ -95,6 +118,11 @@ private:
     bool Fail(int error, std::string reason) {
         result_.failure = Error(error, std::move(reason));
         return false;
+    }
+
+    bool Halt() {
+        result_.stopped = true;
+        return Fail(ECANCELED, "stopped");
     }
 
     bool Pass(Rows& out, std::size_t firstRow) {
@@ -125,11 +153,8 @@ private:
                 done_ += sliceSize_;
             }
             const auto none = [](std::size_t, const unsigned char*, std::size_t, std::size_t) {};
-            if (!FeedSlice(team_, out, input_, std::size_t(sliceSize_), factors.data(), 0, request_.stop, read, none)) {
-                result_.stopped = Stopped(request_.stop);
-                if (result_.stopped) result_.failure = Error(ECANCELED, "stopped");
-                return false;
-            }
+            if (!FeedSlice(team_, out, input_, std::size_t(sliceSize_), factors.data(), 0, request_.stop, read, none))
+                return Stopped(request_.stop) ? Halt() : false;
             if (request_.progress) request_.progress(done_, work_);
         }
         return true;
@@ -179,8 +204,8 @@ private:
 
     const RecoveryRepair& request_;
     const Assessment& a_;
-    const std::vector<uint16_t> inverse_;
-    const std::vector<Par2::FoundSlice> chosen_;
+    std::vector<uint16_t> inverse_;
+    std::vector<Par2::FoundSlice> chosen_;
     RecoveryResult& result_;
     const std::size_t m_;
     const int64_t sliceSize_, total_;
@@ -191,6 +216,7 @@ private:
     std::vector<bool> isLost_;
     AlignedBuffer input_;
     Team team_;
+    std::size_t rowsPerPass_ = 1, passes_ = 0;
     int64_t perPass_ = 0, work_ = 0, done_ = 0;
 };
 
@@ -199,21 +225,24 @@ private:
 RecoveryResult RepairPieces(const RecoveryRepair& request) {
     RecoveryResult result;
     if (!ValidRequest(request, result)) return result;
-    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles, request.stop);
+    if (scan.stopped) {
+        result.stopped = true;
+        result.failure = Error(ECANCELED, "stopped");
+        return result;
+    }
     const Assessment a = Assess(request, scan, result);
     if (a.set == nullptr || result.rebuildable < result.missing) {
-        result.failure =
-            Error(0, std::to_string(result.missing) + " pieces are missing or damaged; the recovery data can rebuild " +
-                         std::to_string(result.rebuildable));
+        std::string reason = std::to_string(result.missing) +
+                             " pieces are missing or damaged; the recovery data can rebuild " +
+                             std::to_string(result.rebuildable);
+        if (a.set != nullptr && a.lostSlices.size() > a.mostLost && a.lostSlices.size() <= a.usable.size())
+            reason += ": the memory allowed for recovery data is too small to solve for all of them";
+        result.failure = Error(0, reason);
         return result;
     }
-    std::vector<uint16_t> inverse;
-    std::vector<Par2::FoundSlice> chosen;
-    if (!ChooseSlices(a, inverse, chosen)) {
-        result.rebuildable = 0;
-        result.failure = Error(0, "the recovery data present cannot solve for these pieces");
-        return result;
-    }
+    Rebuild rebuild(request, a, result);
+    if (!rebuild.Choose()) return result;
     if (request.into != nullptr) {
         // What the join wrote through the stream must be there for the reads.
         if (std::fflush(request.into->get()) != 0) {
@@ -221,7 +250,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
             return result;
         }
         std::vector<OutputFile> none;
-        result.ok = Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(none);
+        result.ok = rebuild.Run(none);
         return result;
     }
     std::vector<OutputFile> outputs(request.lost.size());
@@ -231,7 +260,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
             return result;
         }
     }
-    if (!Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(outputs)) return result;
+    if (!rebuild.Run(outputs)) return result;
     for (std::size_t p = 0; p < outputs.size(); ++p) {
         if (!outputs[p].Commit(false)) {
             result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -72,15 +73,30 @@ TEST(Gf16, RegionProductAgreesWithSingleProductsAtAnyAlignment) {
     }
 }
 
+// Sizes whose rows of [m | I] fill the aligned row stride unevenly.
 TEST(Gf16, InvertsAMatrixAndRefusesASingularOne) {
-    std::vector<uint16_t> m = {1, 1, Par2::InputConstant(0), Par2::InputConstant(1)};
-    const std::vector<uint16_t> original = m;
-    ASSERT_TRUE(Gf16::Invert(m.data(), 2));
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 2; ++c)
-            EXPECT_EQ(Gf16::Multiply(original[r * 2], m[c]) ^ Gf16::Multiply(original[r * 2 + 1], m[2 + c]), r == c);
-    std::vector<uint16_t> singular = {3, 6, 3, 6};
-    EXPECT_FALSE(Gf16::Invert(singular.data(), 2));
+    for (const std::size_t n : {1u, 2u, 37u, 130u}) {
+        std::vector<uint16_t> m(n * n);
+        for (std::size_t j = 0; j < n; ++j)
+            for (std::size_t l = 0; l < n; ++l) m[j * n + l] = Gf16::Power(Par2::InputConstant(uint32_t(l)), j);
+        const std::vector<uint16_t> original = m;
+        ASSERT_TRUE(Gf16::Invert(m.data(), n)) << n;
+        for (std::size_t r = 0; r < n; ++r)
+            for (std::size_t c = 0; c < n; ++c) {
+                uint16_t sum = 0;
+                for (std::size_t k = 0; k < n; ++k) sum ^= Gf16::Multiply(original[r * n + k], m[k * n + c]);
+                ASSERT_EQ(sum, r == c) << n << ": " << r << ", " << c;
+            }
+        if (n < 2) continue;
+        std::vector<uint16_t> singular = original;
+        std::copy_n(original.begin(), n, singular.end() - std::ptrdiff_t(n));  // two rows alike
+        EXPECT_FALSE(Gf16::Invert(singular.data(), n)) << n;
+        // Asked after each column whether to go on: No ends it there.
+        std::size_t asked = 0;
+        singular = original;
+        EXPECT_FALSE(Gf16::Invert(singular.data(), n, [&](std::size_t done) { return ++asked, done < 2; })) << n;
+        EXPECT_EQ(asked, 2u);
+    }
 }
 
 }  // namespace

@@ -1,8 +1,17 @@
+#include "CraftedPar2.h"
 #include "io/OutputFile.h"
+#include "recovery/Gf16.h"
 #include "recovery/Recovery.h"
 #include "recovery/WrittenPieces.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -437,6 +446,149 @@ TEST_F(RecoveryTest, DamagedAndForeignRecoveryFilesArePassedOver) {
             EXPECT_EQ(Read(request.outputs[0]), Piece(2));
         }
     }
+}
+
+// Crafted recovery files: what check counts is what repair rebuilds, and a
+// repair that cannot leaves nothing.
+void ExpectRebuilds(const RecoveryRepair& request, const std::string& piece, bool rebuilds) {
+    const RecoveryResult counted = CountRebuildable(request), repaired = RepairPieces(request);
+    EXPECT_EQ(counted.rebuildable, rebuilds ? 1 : 0);
+    EXPECT_EQ(repaired.ok, rebuilds) << repaired.failure.reason;
+    EXPECT_EQ(repaired.rebuildable, counted.rebuildable);
+    EXPECT_EQ(fs::exists(request.outputs[0]), rebuilds);
+    if (rebuilds) {
+        EXPECT_TRUE(Read(request.outputs[0]) == piece);
+    }
+    fs::remove(request.outputs[0]);
+}
+
+// The most memory the process has held so far; 0 where the system does not say.
+int64_t PeakBytes() {
+#ifdef _WIN32
+    return 0;
+#else
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return int64_t(usage.ru_maxrss) * 1024;
+#endif
+}
+
+// What a crafted set claims is held to the big file, the memory and the
+// slices present, and takes no memory beyond.
+TEST_F(RecoveryTest, CraftedSetsCountOnlyWhatCanBeRebuiltWithinTheMemory) {
+    MakeSet({1000, 1000, 1000});
+    auto slice = [&](uint32_t e, std::size_t bytes) {  // the true one of exponent e for 1000-byte slices
+        std::string data(1000, '\0');
+        for (uint32_t i = 0; i < 3; ++i)
+            Gf16::MultiplyAddTables(big_.data() + 1000 * i, data.data(), Gf16::Power(Par2::InputConstant(i), e), 1000);
+        data.resize(bytes, '\0');
+        return data;
+    };
+    struct Case {
+        const char* what;
+        uint64_t sliceSize;
+        uint32_t slices;  // of `bytes` each, exponents from 0
+        std::size_t bytes;
+        bool wholeAfter;  // then one of 1000 bytes
+        int64_t memory;
+        bool rebuilds, passedOver;
+    } const cases[] = {
+        {"a slice of the slice size", 1000, 1, 1000, false, 256 << 20, true, false},
+        {"a 4-byte slice against 1000-byte slices", 1000, 1, 4, false, 256 << 20, false, true},
+        {"a 4-byte slice before a whole one", 1000, 1, 4, true, 256 << 20, true, false},
+        {"empty slices, 96 bytes said", 96, 10500, 0, false, 256 << 20, false, true},
+        {"more lost slices than the memory takes a matrix of", 4, 10500, 4, false, 64 << 10, false, false},
+        {"slices larger than the memory", 1000, 1, 1000, false, 512, false, true},
+        {"slices larger than the file", 4000, 1, 4000, false, 256 << 20, false, true},
+        {"1 GiB slices", uint64_t(1) << 30, 1, 4, false, 256 << 20, false, true},
+        {"4 GiB slices", uint64_t(4) << 30, 1, 4, false, 256 << 20, false, true},
+        {"a slice size that wraps a sum", 0xFFFFFFFFFFFFFFFCull, 1, 4, false, 256 << 20, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const CraftedPar2 set("big.bin", 3000, c.sliceSize);
+        std::string file = set.critical;
+        for (uint32_t e = 0; e < c.slices; ++e) file += set.Slice(e, slice(e, c.bytes));
+        if (c.wholeAfter) file += set.Slice(c.slices, slice(c.slices, 1000));
+        Write(Path("big.bin.par2"), file);
+        const RecoveryRepair request = Repair({1}, c.memory);
+        const int64_t peak = PeakBytes();
+        ExpectRebuilds(request, Piece(1), c.rebuilds);
+        EXPECT_LT(PeakBytes() - peak, 64 << 20);
+        EXPECT_EQ(CountRebuildable(request).passedOver.size(), c.passedOver ? 1u : 0u);
+    }
+}
+
+// Junk before the genuine packets is read once on the way to them: magics
+// over and over, tiny sound packets by the hundred thousand. Planted
+// volumes are passed over without a hang: one whose headers each claim the
+// rest of it (hashing it again and again), a FIFO (its open would wait).
+TEST_F(RecoveryTest, JunkAndPlantedVolumesArePassedOnTheWayToTheGenuinePackets) {
+    MakeSet({1000, 1000, 1000});
+    ASSERT_TRUE(Create(1).ok);
+    std::map<std::string, std::string> genuine;
+    for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) genuine[f] = Read(f);
+    const std::string magic("PAR2\0PKT", 8);
+    const std::string tiny = CraftedPar2("other.bin", 3000, 1000).Packet(Par2::PacketType::Creator, "");
+    for (const bool magics : {true, false}) {
+        SCOPED_TRACE(magics ? "magics" : "tiny packets");
+        for (const auto& [name, bytes] : genuine) {
+            std::string junk;
+            for (int i = 0; i < (magics ? (3 << 20) / 8 : 200000); ++i) junk += magics ? magic : tiny;
+            Write(name, junk + bytes);
+        }
+        ExpectRebuilds(Repair({1}), Piece(1), true);
+    }
+    std::string claims;
+    for (uint64_t at = 0, size = 64 * 100000; at < size; at += 64) {
+        claims += magic;
+        for (int i = 0; i < 8; ++i) claims += char(((size - at) >> (8 * i)) & 0xff);
+        claims.append(48, '\x11');
+    }
+    std::vector<std::string> planted = {Path("big.bin.vol90+1.par2")};
+    Write(planted[0], claims);
+#ifndef _WIN32
+    planted.push_back(Path("big.bin.vol99+1.par2"));
+    ASSERT_EQ(mkfifo(planted[1].c_str(), 0600), 0);
+#endif
+    const RecoveryRepair request = Repair({1});
+    auto repaired = std::async(std::launch::async, [&] { return RepairPieces(request); });
+    if (repaired.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "the repair waits in the FIFO";
+#ifndef _WIN32
+        close(open(planted.back().c_str(), O_RDWR));  // lets it go
+#endif
+    }
+    const RecoveryResult result = repaired.get();
+    ASSERT_TRUE(result.ok) << result.failure.reason;
+    EXPECT_EQ(result.passedOver, planted);
+    EXPECT_TRUE(Read(request.outputs[0]) == Piece(1));
+}
+
+// A stop is looked at while the files are scanned, while the matrix is
+// inverted (reported as nothing read yet) and in every pass; it ends with
+// `stopped` and no piece written.
+TEST_F(RecoveryTest, AStopEndsTheScanTheInversionAndThePasses) {
+    MakeSet({1000, 1000, 1000});
+    ASSERT_TRUE(Create(1).ok);
+    std::atomic<bool> stop{false};
+    RecoveryRepair request = Repair({1});
+    request.stop = &stop;
+    for (const bool inverting : {true, false}) {
+        SCOPED_TRACE(inverting ? "inverting" : "in a pass");
+        stop = false;
+        int64_t stoppedAt = -1;
+        request.progress = [&](int64_t done, int64_t) {
+            if (stoppedAt < 0 && (inverting || done > 0)) stop = true, stoppedAt = done;
+        };
+        const RecoveryResult result = RepairPieces(request);
+        EXPECT_TRUE(result.stopped && !result.ok);
+        EXPECT_EQ(stoppedAt == 0, inverting);
+        EXPECT_FALSE(fs::exists(request.outputs[0]));
+    }
+    stop = true;
+    const RecoveryResult counted = CountRebuildable(request);
+    EXPECT_TRUE(counted.stopped && !counted.ok);
 }
 
 // The par2 tool reads our sets, and we read its.

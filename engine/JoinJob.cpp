@@ -342,7 +342,11 @@ TransferOutcome JoinJob::Finish() {
         // The whole file's bytes came in two goes: they are hashed again as they now lie.
         Sha256 hash;
         whole = {};
-        whole.ok = HashFileRange(bigOut_.get(), 0, done_, hash, &whole.error);
+        whole.ok = HashRangeUnlessStopped(bigOut_.get(), 0, done_, hash, services_.stop, &whole.error, nullptr);
+        if (Stopped()) {
+            Fail(What::Stopped);
+            return outcome_;
+        }
         if (whole.ok) whole.hex = hash.Final();
     }
     if (bigOut_.Size() != done_) {

@@ -213,12 +213,14 @@ private:
             char exponent[4];
             if (!file_.ReadAt(exponent, 4, at + int64_t(kHeaderBytes))) return;
             const auto e = static_cast<uint32_t>(GetLe(exponent, 4));
-            const bool known =
-                std::any_of(set.slices.begin(), set.slices.end(), [e](const FoundSlice& s) { return s.exponent == e; });
+            const bool known = std::any_of(set.slices.begin(), set.slices.end(),
+                                           [&](const FoundSlice& s) { return s.exponent == e && s.file == index_; });
             if (!known) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead)});
             return;
         }
-        if ((type != PacketType::Main && type != PacketType::FileDescription) || bodyLength > (1 << 24)) return;
+        const bool wanted = type == PacketType::Main || type == PacketType::FileDescription ||
+                            (type == PacketType::SliceChecksums && set.sliceChecksums.empty());
+        if (!wanted || bodyLength > (1 << 24)) return;
         std::string body(bodyLength, '\0');
         if (!file_.ReadAt(&body[0], body.size(), at + int64_t(kHeaderBytes))) return;
         if (type == PacketType::Main && !set.haveMain && body.size() >= 12) {
@@ -240,6 +242,12 @@ private:
             const bool known = std::any_of(set.files.begin(), set.files.end(),
                                            [&](const FileEntry& f) { return f.fileId == entry.fileId; });
             if (!known) set.files.push_back(entry);
+        } else if (type == PacketType::SliceChecksums && body.size() >= 16) {
+            // Only our file's; the main packet may come later in the file, so
+            // the ID is compared where the set is chosen.
+            set.checksumsFileId = GetId(body.data());
+            for (std::size_t at = 16; at + 20 <= body.size(); at += 20)
+                set.sliceChecksums.push_back({GetId(body.data() + at), uint32_t(GetLe(body.data() + at + 16, 4))});
         }
     }
 

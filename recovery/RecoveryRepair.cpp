@@ -25,15 +25,16 @@ using namespace RecoveryDetail;
 
 namespace {
 
-// m recovery slices whose matrix over the lost slices can be inverted, and
-// that inverse: the lowest exponents first (with no gaps that matrix always
+// m of `usable` whose matrix over the lost slices can be inverted, and
+// that inverse: the first ones first (lowest exponents with no gaps always
 // can be). False when none of the tries can.
-bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen) {
+bool ChooseSlices(const Assessment& a, const std::vector<Par2::FoundSlice>& usable, std::vector<uint16_t>& inverse,
+                  std::vector<Par2::FoundSlice>& chosen) {
     const std::size_t m = a.lostSlices.size();
     if (m == 0) return true;
-    for (std::size_t skip = 0; skip + m <= a.usable.size(); ++skip) {
-        std::vector<Par2::FoundSlice> pick(a.usable.begin(), a.usable.begin() + std::ptrdiff_t(m - (skip > 0)));
-        if (skip > 0) pick.push_back(a.usable[m - 1 + skip]);
+    for (std::size_t skip = 0; skip + m <= usable.size(); ++skip) {
+        std::vector<Par2::FoundSlice> pick(usable.begin(), usable.begin() + std::ptrdiff_t(m - (skip > 0)));
+        if (skip > 0) pick.push_back(usable[m - 1 + skip]);
         inverse.assign(m * m, 0);
         for (std::size_t j = 0; j < m; ++j)
             for (std::size_t l = 0; l < m; ++l)
@@ -44,6 +45,44 @@ bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vect
         }
     }
     return false;
+}
+
+// Rebuilds of the lost slices a repair tries in turn, while the result does
+// not fit: each slice's first choice; then, where an exponent has slices
+// from several files, every exponent's next one; then each next one alone;
+// then each chosen exponent left out for a spare one. A planted or damaged
+// file costs a bounded number of passes, never an endless search.
+constexpr std::size_t kMostTries = 12;
+
+std::vector<std::vector<Par2::FoundSlice>> Tries(const Assessment& a) {
+    std::vector<std::vector<Par2::FoundSlice>> tries{a.usable};
+    const std::size_t m = std::min(a.lostSlices.size(), a.usable.size());
+    std::vector<Par2::FoundSlice> allNext = a.usable;
+    bool any = false;
+    for (std::size_t i = 0; i < m; ++i) {
+        if (a.alternatives[i].empty()) continue;
+        allNext[i] = a.alternatives[i].front();
+        any = true;
+    }
+    if (any) tries.push_back(allNext);
+    for (std::size_t i = 0; i < m; ++i) {
+        for (const Par2::FoundSlice& other : a.alternatives[i]) {
+            tries.push_back(a.usable);
+            tries.back()[i] = other;
+        }
+    }
+    for (std::size_t i = 0; i < m && a.usable.size() > m; ++i) {
+        tries.push_back(a.usable);
+        tries.back().erase(tries.back().begin() + std::ptrdiff_t(i));
+    }
+    if (tries.size() > kMostTries) tries.resize(kMostTries);
+    return tries;
+}
+
+bool SameSlices(const std::vector<Par2::FoundSlice>& x, const std::vector<Par2::FoundSlice>& y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const Par2::FoundSlice& p, const Par2::FoundSlice& q) {
+        return p.exponent == q.exponent && p.file == q.file && p.offset == q.offset;
+    });
 }
 
 // The lost slices rebuilt from the sound ones and the chosen recovery
@@ -70,7 +109,13 @@ public:
           isLost_(inputs_, false),
           input_(std::min(std::size_t(sliceSize_), kPartBytes)) {
         for (const int64_t slice : a.lostSlices) isLost_[std::size_t(slice)] = true;
+        const Par2::FoundSet& set = *a.set;
+        if (!set.fileIds.empty() && set.checksumsFileId == set.fileIds[0] && set.sliceChecksums.size() == inputs_)
+            md5s_ = &set.sliceChecksums;
     }
+
+    // False when a rebuilt slice differs from the index's checksum of it.
+    bool Fits() const { return fits_; }
 
     bool Run(std::vector<OutputFile>& outputs) {
         const std::size_t rowsPerPass = std::size_t(
@@ -157,7 +202,10 @@ private:
     // Each rebuilt slice's bytes go to the lost pieces it overlaps.
     bool WriteRows(const Rows& out, std::size_t firstRow, std::vector<OutputFile>& outputs) {
         for (std::size_t r = 0; r < out.Count(); ++r) {
-            const int64_t begin = a_.lostSlices[firstRow + r] * sliceSize_;
+            const int64_t slice = a_.lostSlices[firstRow + r];
+            if (md5s_ != nullptr && Md5Of(out.Row(r), std::size_t(sliceSize_)) != (*md5s_)[std::size_t(slice)].md5)
+                fits_ = false;
+            const int64_t begin = slice * sliceSize_;
             const int64_t end = std::min(begin + sliceSize_, total_);
             for (std::size_t p = 0; p < request_.lost.size(); ++p) {
                 const auto piece = std::size_t(request_.lost[p]);
@@ -192,7 +240,31 @@ private:
     AlignedBuffer input_;
     Team team_;
     int64_t perPass_ = 0, work_ = 0, done_ = 0;
+    const std::vector<Par2::SliceChecksum>* md5s_ = nullptr;
+    bool fits_ = true;
 };
+
+// Whether what a rebuild wrote is every lost piece's: its slices agree with
+// the index's checksums, and the caller's own check says so. Pieces of
+// their own are put under their names first, for the caller to read.
+bool Fits(const RecoveryRepair& request, const Rebuild& rebuild, std::vector<OutputFile>& outputs,
+          RecoveryResult& result) {
+    if (!rebuild.Fits()) return false;
+    if (!request.rebuiltFits) return true;
+    if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
+        result.failure = Error(errno, "cannot write the joined file");
+        return false;
+    }
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Commit(false)) {
+            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+            return false;
+        }
+    }
+    for (std::size_t p = 0; p < request.lost.size(); ++p)
+        if (!request.rebuiltFits(p)) return false;
+    return true;
+}
 
 }  // namespace
 
@@ -207,39 +279,63 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
                          std::to_string(result.rebuildable));
         return result;
     }
-    std::vector<uint16_t> inverse;
-    std::vector<Par2::FoundSlice> chosen;
-    if (!ChooseSlices(a, inverse, chosen)) {
+    if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
+        // What the join wrote through the stream must be there for the reads.
+        result.failure = Error(errno, "cannot write the joined file");
+        return result;
+    }
+    std::vector<OutputFile> outputs(request.into != nullptr ? 0 : request.lost.size());
+    // A try that does not fit leaves nothing: its pieces may already have their names.
+    auto removeOutputs = [&] {
+        for (std::size_t p = 0; p < outputs.size(); ++p) {
+            outputs[p].Abandon();
+            RemoveFile(request.outputs[p]);
+        }
+    };
+    std::vector<std::vector<Par2::FoundSlice>> tried;
+    bool solvable = false;
+    for (const std::vector<Par2::FoundSlice>& usable : Tries(a)) {
+        std::vector<uint16_t> inverse;
+        std::vector<Par2::FoundSlice> chosen;
+        if (!ChooseSlices(a, usable, inverse, chosen)) continue;
+        solvable = true;
+        if (std::any_of(tried.begin(), tried.end(), [&](const auto& t) { return SameSlices(t, chosen); })) continue;
+        tried.push_back(chosen);
+        for (std::size_t p = 0; p < outputs.size(); ++p) {
+            if (!outputs[p].Open(request.outputs[p], false)) {
+                result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
+                removeOutputs();
+                return result;
+            }
+        }
+        Rebuild rebuild(request, a, std::move(inverse), std::move(chosen), result);
+        if (!rebuild.Run(outputs)) {
+            removeOutputs();
+            return result;
+        }
+        if (Fits(request, rebuild, outputs, result)) {
+            for (std::size_t p = 0; p < outputs.size(); ++p) {
+                if (request.rebuiltFits == nullptr && !outputs[p].Commit(false)) {
+                    result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+                    removeOutputs();
+                    return result;
+                }
+                result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
+            }
+            result.ok = true;
+            return result;
+        }
+        removeOutputs();
+        result.stopped = Stopped(request.stop);
+        if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+        if (result.stopped || !result.failure.reason.empty()) return result;
+    }
+    if (!solvable) {
         result.rebuildable = 0;
         result.failure = Error(0, "the recovery data present cannot solve for these pieces");
         return result;
     }
-    if (request.into != nullptr) {
-        // What the join wrote through the stream must be there for the reads.
-        if (std::fflush(request.into->get()) != 0) {
-            result.failure = Error(errno, "cannot write the joined file");
-            return result;
-        }
-        std::vector<OutputFile> none;
-        result.ok = Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(none);
-        return result;
-    }
-    std::vector<OutputFile> outputs(request.lost.size());
-    for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Open(request.outputs[p], false)) {
-            result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
-            return result;
-        }
-    }
-    if (!Rebuild(request, a, std::move(inverse), std::move(chosen), result).Run(outputs)) return result;
-    for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Commit(false)) {
-            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
-            for (std::size_t q = 0; q < p; ++q) RemoveFile(request.outputs[q]);
-            return result;
-        }
-        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
-    }
-    result.ok = true;
+    result.notFitting = true;
+    result.failure = Error(0, "every way the recovery data present rebuilds the pieces gives other bytes");
     return result;
 }

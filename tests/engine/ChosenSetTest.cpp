@@ -239,6 +239,30 @@ TEST(ChosenSet, AWholeFileLineThePiecesDoNotMatchIsCaughtWithoutTheWholeFile) {
     }
 }
 
+// A stop once the rebuilding's passes are through, while the rebuilt piece
+// is checked against its digest, still ends the repair: the piece is not
+// put in place and nothing of it is left.
+TEST(ChosenSet, AStopWhileTheRebuiltPieceIsCheckedEndsTheRepair) {
+    Set set(1);
+    std::remove(set.Piece(2).c_str());
+    const auto before = set.Files();
+    std::atomic<bool> stop{false};
+    bool checkEnded = false, rebuilding = false;
+    int ends = 0;
+    const RepairedSet repaired = RepairChosenSet(set.file, kMarker, &stop, [&](int64_t done, int64_t total) {
+        // The check ends at done == total; the rebuilding starts over and
+        // ends there too, its passes through.
+        if (checkEnded && done < total) rebuilding = true;
+        if (done == total) checkEnded = true;
+        if (rebuilding && done == total) stop = true, ++ends;
+    });
+    ASSERT_TRUE(repaired.attempted);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(repaired.repair.stopped);
+    EXPECT_TRUE(repaired.repair.rebuilt.empty());
+    EXPECT_TRUE(set.Files() == before);
+}
+
 TEST(ChosenSet, RepairNeedsAFolderItMayWrite) {
     TempFolder dir;
     EXPECT_TRUE(MayRepairIn(dir.Path()));

@@ -153,6 +153,7 @@ bool JoinJob::EnoughRecovery(uint32_t slicesToCome) {
     Refuse(What::RecoveryTooFew);
     outcome_.missing = count.missing;
     outcome_.rebuildable = count.rebuildable;
+    outcome_.recoveryOfOtherVersion = count.otherVersion && count.rebuildable == 0;
     outcome_.missingPieces = missing_;
     outcome_.damagedPieces = damaged_;
     std::sort(outcome_.missingPieces.begin(), outcome_.missingPieces.end());

@@ -821,6 +821,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
         if (!outcome.damagedPieces.empty())
             text += "\n" + FillIn(ExtraText(lang, Extra::DamagedPiecesList),
                                   {NamedPieces(outcome.damagedPieces, outcome.pieceStem)});
+        if (outcome.recoveryOfOtherVersion) text += "\n" + ExtraText(lang, Extra::RecoveryOfOtherVersion);
         const int32_t shortBy = outcome.missing - outcome.rebuildable;
         if (shortBy > 0) text += "\n" + RecoveryShortText(lang, shortBy);
         break;

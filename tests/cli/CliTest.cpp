@@ -511,6 +511,11 @@ TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.err.find("The recovery files belong to another version of the file"), std::string::npos)
         << check.err;
+    const Outcome join = RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"});
+    EXPECT_EQ(join.status, 1);
+    EXPECT_NE(join.err.find("The recovery files belong to another version of the file"), std::string::npos)
+        << join.err;
+    EXPECT_FALSE(Exists(dir / "joined"));
 }
 
 TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {

@@ -53,7 +53,7 @@ bool OtherBytes(const RecoveryRepair& request, const Par2::FoundSet& s) {
 }
 
 // The set for our big file: one file of our name (when the request gives
-// one) and size, its slicing sound, its description present, and its bytes
+// one) and size, its slicing sound, its file entry present, and its bytes
 // those of our pieces; of several, one the trusted files hold first, then
 // one of our name, then the one with the most recovery slices. Null when
 // there is none; `otherBytes` then says whether a set of our name and size

@@ -430,11 +430,14 @@ int Check(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostre
     for (const BadPiece& piece : checked.bad) ReportBadPiece(err, piece);
     if (checked.bad.empty()) {
         // Every piece is good: the whole file beside them is what differs.
-        Report(err,
-               checked.whole == CheckedSet::Whole::Unreadable
-                   ? FillIn(English(Extra::FileUnreadable), {checked.wholeFile})
-                   : FillIn(English(Extra::FileDamaged), {checked.wholeFile}),
-               checked.wholeError);
+        if (checked.whole == CheckedSet::Whole::JoinedDiffers)
+            Report(err, FillIn(English(Extra::JoinedPiecesDiffer), {checked.loaded.checksumPath}));
+        else
+            Report(err,
+                   checked.whole == CheckedSet::Whole::Unreadable
+                       ? FillIn(English(Extra::FileUnreadable), {checked.wholeFile})
+                       : FillIn(English(Extra::FileDamaged), {checked.wholeFile}),
+                   checked.wholeError);
     } else {
         err << RecoveryVerdictText(Language::English, checked) << '\n';
     }

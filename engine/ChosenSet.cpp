@@ -3,6 +3,7 @@
 #include "engine/PieceNaming.h"
 #include "io/FileAccess.h"
 #include "io/Paths.h"
+#include "io/PositionedReader.h"
 #include "io/Sha256.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <system_error>
 #include <thread>
+#include <vector>
 #ifdef _WIN32
 #include <filesystem>
 #include <io.h>
@@ -24,6 +26,23 @@ constexpr int64_t kSliceBytes = 4 << 20;
 
 bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
 
+// Bytes [offset, offset + length) of the file into both hashes.
+bool HashTwice(std::FILE* file, int64_t offset, int64_t length, Sha256& one, Sha256& two, int* error) {
+    std::vector<char> buffer(kHashReadBytes);
+    for (int64_t done = 0; done < length;) {
+        const auto part = static_cast<std::size_t>(std::min<int64_t>(int64_t(buffer.size()), length - done));
+        errno = 0;
+        if (!ReadAllAt(fileno(file), buffer.data(), part, offset + done)) {
+            *error = errno;
+            return false;
+        }
+        one.Update(buffer.data(), part);
+        two.Update(buffer.data(), part);
+        done += int64_t(part);
+    }
+    return true;
+}
+
 struct Hashed {
     bool ok = false;
     bool stopped = false;
@@ -34,8 +53,11 @@ struct Hashed {
 // Hashes `size` bytes of a file slice by slice, adding each slice to `done`
 // and giving up at `cancel` or `stop`. A file that is longer than measured
 // now is not the file that was measured.
+// `joined`, when given, is fed the same bytes: the pieces in order are the
+// whole file, hashed in the one read.
 Hashed HashInSlices(const std::string& name, int64_t size, std::atomic<int64_t>& done, const std::atomic<bool>& cancel,
-                    const std::atomic<bool>* stop, const std::function<void()>& between = {}) {
+                    const std::atomic<bool>* stop, const std::function<void()>& between = {},
+                    Sha256* joined = nullptr) {
     Hashed result;
     std::FILE* file = OpenFile(name, "rb");
     if (file == nullptr) {
@@ -52,7 +74,8 @@ Hashed HashInSlices(const std::string& name, int64_t size, std::atomic<int64_t>&
             return result;
         }
         const int64_t slice = std::min(kSliceBytes, size - hashed);
-        ok = HashFileRange(file, hashed, slice, hash, &result.error);
+        ok = joined == nullptr ? HashFileRange(file, hashed, slice, hash, &result.error)
+                               : HashTwice(file, hashed, slice, hash, *joined, &result.error);
         if (ok) {
             hashed += slice;
             done += slice;
@@ -147,12 +170,15 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
     };
     report();
 
+    // Without the whole file, its line is checked against the pieces in order.
+    const bool hashJoined = checked.bad.empty() && checked.wholeSize < 0;
+    Sha256 joined;
     const std::atomic<bool> never{false};
     for (int32_t n = 1; n <= set.count && !checked.stopped; ++n) {
         if (!toHash[static_cast<std::size_t>(n)]) continue;
         const std::string name = PieceName(prefix, marker, n);
         const int64_t size = set.sizes[static_cast<std::size_t>(n) - 1];
-        const Hashed digest = HashInSlices(name, size, done, never, stop, report);
+        const Hashed digest = HashInSlices(name, size, done, never, stop, report, hashJoined ? &joined : nullptr);
         if (digest.stopped) {
             checked.stopped = true;
             break;
@@ -182,7 +208,8 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
               [](const BadPiece& a, const BadPiece& b) { return a.number < b.number; });
 
     if (checked.wholeSize < 0) {
-        checked.whole = CheckedSet::Whole::Absent;
+        const bool differs = hashJoined && !checked.stopped && checked.bad.empty() && joined.Final() != set.wholeDigest;
+        checked.whole = differs ? CheckedSet::Whole::JoinedDiffers : CheckedSet::Whole::Absent;
     } else if (!hashWhole && checked.bad.empty() && checked.wholeSize != set.total) {
         checked.whole = CheckedSet::Whole::WrongSize;
     } else if (!hashWhole || whole.stopped || !checked.bad.empty() || checked.stopped) {
@@ -200,6 +227,7 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
             CountRebuildable(set, marker, folder, checked.BadNumbers(), checked.loaded.recoveryFiles);
         checked.rebuildable = count.rebuildable;
         checked.passedOver = count.passedOver;
+        checked.recoveryOfOtherVersion = count.otherVersion && count.rebuildable == 0;
     }
     if (progress && !checked.stopped) progress(total, total);
     return checked;

@@ -55,6 +55,10 @@ struct CheckedSet {
         WrongSize,   // wholeSize instead of the set's total
         Unreadable,  // wholeError
         Damaged,     // its digest differs
+        // Not there, and every piece matches its own line, but the pieces
+        // joined in order do not match the whole file's: the checksum file
+        // is wrong, or of another file, and a join would refuse them.
+        JoinedDiffers,
     };
     Whole whole = Whole::Absent;
     std::string wholeFile;
@@ -65,6 +69,9 @@ struct CheckedSet {
     // there are bad pieces and recovery files.
     int32_t rebuildable = 0;
     std::vector<std::string> passedOver;  // recovery files damaged or of another set
+    // The recovery files hold a set of the big file's name and size made
+    // from other bytes: another version of the file, which rebuilds nothing.
+    bool recoveryOfOtherVersion = false;
 
     bool Ok() const { return loaded.Ok() && !stopped && bad.empty() && (whole == Whole::Absent || whole == Whole::Matched); }
     bool HasRecoveryFiles() const { return !loaded.recoveryFiles.empty(); }
@@ -76,8 +83,9 @@ struct CheckedSet {
 
 // Checks the set of the pieces prefix + marker + number against its checksum
 // file: every piece's size first (they cost nothing), then every digest, the
-// whole file's on a thread of its own meanwhile; then counts what the
-// recovery files can rebuild.
+// whole file's on a thread of its own meanwhile (when it is not there, the
+// pieces in order, in the same read, against its line); then counts what
+// the recovery files can rebuild.
 CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker,
                           const std::atomic<bool>* stop = nullptr, const CheckProgress& progress = {});
 

@@ -153,6 +153,7 @@ bool JoinJob::EnoughRecovery(uint32_t slicesToCome) {
     Refuse(What::RecoveryTooFew);
     outcome_.missing = count.missing;
     outcome_.rebuildable = count.rebuildable;
+    outcome_.recoveryOfOtherVersion = count.otherVersion && count.rebuildable == 0;
     outcome_.missingPieces = missing_;
     outcome_.damagedPieces = damaged_;
     std::sort(outcome_.missingPieces.begin(), outcome_.missingPieces.end());
@@ -345,7 +346,11 @@ TransferOutcome JoinJob::Finish() {
         // The whole file's bytes came in two goes: they are hashed again as they now lie.
         Sha256 hash;
         whole = {};
-        whole.ok = HashFileRange(bigOut_.get(), 0, done_, hash, &whole.error);
+        whole.ok = HashRangeUnlessStopped(bigOut_.get(), 0, done_, hash, services_.stop, &whole.error, nullptr);
+        if (Stopped()) {
+            Fail(What::Stopped);
+            return outcome_;
+        }
         if (whole.ok) whole.hex = hash.Final();
     }
     if (bigOut_.Size() != done_) {

@@ -122,22 +122,38 @@ std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::stri
                                          const std::string& checksumFolder) {
     const bool twoFolders = !checksumFolder.empty() && !SameFile(checksumFolder, pieceFolder);
     std::vector<std::string> files;
-    // Those the checksum file lists are the set's own: beside another set's
-    // recovery files of the same big file, only they are used.
+    auto add = [&](const std::string& path) {
+        if (std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
+    };
+    // Those the checksum file lists first: they are read, and trusted, first.
     for (const std::string& name : set.recoveryNames) {
         for (const std::string& folder : {pieceFolder, twoFolders ? checksumFolder : pieceFolder}) {
             const std::string path = Paths::InFolder(folder, name);
-            if (FileSizeOf(path) >= 0 && std::find(files.begin(), files.end(), path) == files.end())
-                files.push_back(path);
+            if (FileSizeOf(path) >= 0) add(path);
         }
     }
-    if (!set.recoveryNames.empty()) return files;
-    // Made by another tool: named after the big file, beside the pieces or the checksum file.
-    files = FindRecoveryFiles(pieceFolder, set.bigFileName);
+    // Others named after the big file: made by another tool, or planted.
+    for (const std::string& path : FindRecoveryFiles(pieceFolder, set.bigFileName)) add(path);
     if (twoFolders) {
-        for (auto& f : FindRecoveryFiles(checksumFolder, set.bigFileName)) files.push_back(std::move(f));
+        for (const std::string& path : FindRecoveryFiles(checksumFolder, set.bigFileName)) add(path);
     }
     return files;
+}
+
+bool HashRangeUnlessStopped(std::FILE* file, int64_t offset, int64_t length, Sha256& hash,
+                            const std::atomic<bool>* stop, int* error, bool* stopped) {
+    // Small enough that a stop is answered within a moment on a slow disk.
+    constexpr int64_t kStepBytes = 4 << 20;
+    for (int64_t done = 0; done < length;) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            if (stopped != nullptr) *stopped = true;
+            return false;
+        }
+        const int64_t step = std::min(kStepBytes, length - done);
+        if (!HashFileRange(file, offset + done, step, hash, error)) return false;
+        done += step;
+    }
+    return true;
 }
 
 namespace {
@@ -159,6 +175,30 @@ RecoveryRepair RequestFor(const ChecksumSet& set, const std::string& marker, con
     return request;
 }
 
+// The recovery files whose SHA-256 the checksum file gives go first, and
+// are trusted: a file planted beside them cannot shadow their slices.
+void TrustListed(const ChecksumSet& set, RecoveryRepair& request, const std::atomic<bool>* stop) {
+    std::vector<std::string> trusted, others;
+    for (const std::string& file : request.recoveryFiles) {
+        bool listed = false;
+        if (!set.recoveryDigests.empty() && !(stop != nullptr && *stop)) {
+            std::FILE* in = OpenFile(file, "rb");
+            const int64_t size = FileSizeOf(file);
+            Sha256 hash;
+            if (in != nullptr && size >= 0 && HashRangeUnlessStopped(in, 0, size, hash, stop, nullptr, nullptr)) {
+                const std::string hex = hash.Final();
+                listed = std::find(set.recoveryDigests.begin(), set.recoveryDigests.end(), hex) !=
+                         set.recoveryDigests.end();
+            }
+            if (in != nullptr) std::fclose(in);
+        }
+        (listed ? trusted : others).push_back(file);
+    }
+    request.trustedFiles = trusted.size();
+    request.recoveryFiles = std::move(trusted);
+    request.recoveryFiles.insert(request.recoveryFiles.end(), others.begin(), others.end());
+}
+
 SetRepair From(const RecoveryResult& r) {
     SetRepair repair;
     repair.stopped = r.stopped;
@@ -167,6 +207,8 @@ SetRepair From(const RecoveryResult& r) {
     repair.missing = r.missing;
     repair.rebuildable = r.rebuildable;
     repair.passedOver = r.passedOver;
+    repair.otherVersion = r.otherVersion;
+    repair.foreignData = r.notFitting;
     return repair;
 }
 
@@ -204,7 +246,9 @@ SetRepair PutInPlace(const RecoveryRepair& request, const std::vector<int32_t>& 
 SetRepair CountRebuildable(const ChecksumSet& set, const std::string& marker, const std::string& folder,
                            const std::vector<int32_t>& bad, const std::vector<std::string>& recoveryFiles,
                            uint32_t slicesToCome) {
-    SetRepair repair = From(CountRebuildable(RequestFor(set, marker, folder, bad, recoveryFiles), slicesToCome));
+    RecoveryRepair request = RequestFor(set, marker, folder, bad, recoveryFiles);
+    TrustListed(set, request, nullptr);
+    SetRepair repair = From(CountRebuildable(request, slicesToCome));
     repair.ok = true;
     return repair;
 }
@@ -215,22 +259,36 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
     RecoveryRepair request = RequestFor(set, marker, folder, bad, recoveryFiles);
     request.stop = stop;
     request.progress = progress;
+    TrustListed(set, request, stop);
+    // The recovery files may be those of another file of the same name and
+    // size, or carry slices planted among them: a rebuilt piece is taken
+    // only with the checksum file's digest.
+    int32_t differs = 0;
+    int error = 0;
+    request.rebuiltFits = [&](std::size_t i) {
+        Sha256 hash;
+        std::FILE* in = OpenFile(request.outputs[i], "rb");
+        const int64_t size = set.sizes[static_cast<std::size_t>(bad[i]) - 1];
+        const bool read = in != nullptr && HashRangeUnlessStopped(in, 0, size, hash, stop, &error, nullptr) &&
+                          FileSizeOf(request.outputs[i]) == size;
+        if (in == nullptr) error = errno;
+        if (in != nullptr) std::fclose(in);
+        const bool fits = read && hash.Final() == set.digests[static_cast<std::size_t>(bad[i]) - 1];
+        if (!fits && differs == 0) differs = bad[i];
+        return fits;
+    };
     const RecoveryResult result = RepairPieces(request);
     SetRepair repair = From(result);
-    if (!result.ok) return repair;
-    auto removeAll = [&] {
-        for (const auto& out : request.outputs) RemoveFile(out);
-    };
-    // The recovery files may be those of another file of the same name and size.
-    for (std::size_t i = 0; i < bad.size(); ++i) {
-        const FileDigest digest = HashFile(request.outputs[i]);
-        if (!digest.ok || digest.hex != set.digests[static_cast<std::size_t>(bad[i]) - 1]) {
-            removeAll();
-            repair.foreignData = digest.ok;
-            repair.error = digest.error;
-            repair.reason = "piece " + std::to_string(bad[i]) + " came out different from its checksum";
-            return repair;
+    if (!result.ok) {
+        // A rebuilt piece that could not be read back says nothing of the recovery files.
+        if (repair.foreignData && error != 0) {
+            repair.foreignData = false;
+            repair.error = error;
+            repair.reason = "cannot read a rebuilt piece back";
+        } else if (repair.foreignData) {
+            repair.reason = "piece " + std::to_string(differs) + " came out different from its checksum";
         }
+        return repair;
     }
     (void)into;  // the one place there is
     return PutInPlace(request, bad, repair);
@@ -248,24 +306,34 @@ SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>&
     request.stop = stop;
     request.progress = progress;
     request.into = &target;
-    const RecoveryResult result = RepairPieces(request);
-    SetRepair repair = From(result);
-    if (!result.ok) return repair;
+    TrustListed(set, request, stop);
     std::vector<int64_t> starts(1, 0);
     for (const int64_t size : set.sizes) starts.push_back(starts.back() + size);
-    // The recovery files may be those of another file of the same name and size.
-    for (const int32_t n : bad) {
-        const auto i = static_cast<std::size_t>(n) - 1;
+    // The recovery files may be those of another file of the same name and
+    // size, or carry slices planted among them: each rebuilt range is
+    // checked as it now lies in the target.
+    int32_t differs = 0;
+    int error = 0;
+    request.rebuiltFits = [&](std::size_t p) {
+        const auto i = static_cast<std::size_t>(bad[p]) - 1;
         Sha256 hash;
-        int error = 0;
-        const bool read = HashFileRange(target.get(), starts[i], set.sizes[i], hash, &error);
-        if (!read || hash.Final() != set.digests[i]) {
-            repair.foreignData = read;
+        const bool read = HashRangeUnlessStopped(target.get(), starts[i], set.sizes[i], hash, stop, &error, nullptr);
+        const bool fits = read && hash.Final() == set.digests[i];
+        if (!fits && differs == 0) differs = bad[p];
+        return fits;
+    };
+    const RecoveryResult result = RepairPieces(request);
+    SetRepair repair = From(result);
+    if (!result.ok) {
+        if (repair.foreignData && error != 0) {
+            repair.foreignData = false;
             repair.error = error;
-            repair.rebuilt = {n};
-            repair.reason = "piece " + std::to_string(n) + " came out different from its checksum";
-            return repair;
+            repair.reason = "cannot read the joined file";
+        } else if (repair.foreignData) {
+            repair.rebuilt = {differs};
+            repair.reason = "piece " + std::to_string(differs) + " came out different from its checksum";
         }
+        return repair;
     }
     repair.rebuilt = bad;
     repair.ok = true;

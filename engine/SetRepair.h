@@ -5,12 +5,14 @@
 #pragma once
 
 #include "engine/ChecksumFile.h"
+#include "io/Sha256.h"
 #include "recovery/Recovery.h"
 
 class OutputFile;
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,14 +79,26 @@ private:
     std::thread thread_;
 };
 
-// The recovery files of a set beside its pieces and beside its checksum file.
+// The recovery files of a set beside its pieces and beside its checksum
+// file: those the checksum file lists first, then any others named after
+// the big file (a file planted beside them, or made by another tool).
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,
                                          const std::string& checksumFolder);
+
+// Feeds bytes [offset, offset + length) of an open file into `hash` a few
+// megabytes at a time, looking at `stop` between them: a long hash ends
+// within a moment of a stop (`stopped`). False when a read fails (`error`)
+// or the stop came.
+bool HashRangeUnlessStopped(std::FILE* file, int64_t offset, int64_t length, Sha256& hash,
+                            const std::atomic<bool>* stop, int* error, bool* stopped);
 
 struct SetRepair {
     bool ok = false;
     bool stopped = false;
     bool foreignData = false;  // rebuilt bytes differ from the checksum file: the recovery files are another file's
+    // Counting found recovery data of the big file's name and size made from
+    // other bytes than the pieces': another version of the file.
+    bool otherVersion = false;
     int error = 0;
     std::string reason;                   // English, for logs
     int32_t missing = 0;                  // pieces missing or damaged

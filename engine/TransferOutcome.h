@@ -65,6 +65,8 @@ struct TransferOutcome {
     // Too many lost for the recovery files (RecoveryTooFew): every piece
     // missing and every one damaged (wrong size, unreadable, other bytes).
     std::vector<int32_t> missingPieces, damagedPieces;
+    // The recovery files at hand are another version's of the file (RecoveryTooFew).
+    bool recoveryOfOtherVersion = false;
     // The pieces' file name up to the number ("Setup.exe.Quorved_"), so
     // that pieces named by number can be named by file too; empty when not known.
     std::string pieceStem;

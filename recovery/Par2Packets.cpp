@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace Par2 {
 namespace {
@@ -244,12 +245,13 @@ private:
             const char* exponent = Bytes(at + int64_t(kHeaderBytes), 4);
             if (exponent == nullptr) return;
             const auto e = static_cast<uint32_t>(GetLe(exponent, 4));
-            const bool known =
-                std::any_of(set.slices.begin(), set.slices.end(), [e](const FoundSlice& s) { return s.exponent == e; });
-            if (!known) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead), bodyLength - 4});
+            // One slice per exponent and file: the first in the file counts.
+            if (seen_.insert({&set, e}).second) set.slices.push_back({e, index_, at + int64_t(kSliceOverhead), bodyLength - 4});
             return;
         }
-        if ((type != PacketType::Main && type != PacketType::FileDescription) || bodyLength > window_.size()) return;
+        const bool wanted = type == PacketType::Main || type == PacketType::FileDescription ||
+                            (type == PacketType::SliceChecksums && set.sliceChecksums.empty());
+        if (!wanted || bodyLength > window_.size()) return;
         const char* bytes = Bytes(at + int64_t(kHeaderBytes), std::size_t(bodyLength));
         if (bytes == nullptr) return;
         const std::string body(bytes, std::size_t(bodyLength));
@@ -272,6 +274,12 @@ private:
             const bool known = std::any_of(set.files.begin(), set.files.end(),
                                            [&](const FileEntry& f) { return f.fileId == entry.fileId; });
             if (!known) set.files.push_back(entry);
+        } else if (type == PacketType::SliceChecksums && body.size() >= 16) {
+            // Only our file's; the main packet may come later in the file, so
+            // the ID is compared where the set is chosen.
+            set.checksumsFileId = GetId(body.data());
+            for (std::size_t at = 16; at + 20 <= body.size(); at += 20)
+                set.sliceChecksums.push_back({GetId(body.data() + at), uint32_t(GetLe(body.data() + at + 16, 4))});
         }
     }
 
@@ -284,6 +292,7 @@ private:
     int64_t windowAt_ = 0;
     std::size_t windowLength_ = 0;
     uint64_t failBudget_ = 2 * uint64_t(std::max<int64_t>(size_, 0)) + (1 << 20);
+    std::set<std::pair<const FoundSet*, uint32_t>> seen_;  // exponents this file gave each set
 };
 
 }  // namespace

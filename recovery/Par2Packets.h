@@ -69,8 +69,15 @@ struct FoundSet {
     uint64_t sliceSize = 0;
     std::vector<Id> fileIds;  // of the files the set can rebuild
     std::vector<FileEntry> files;
-    std::vector<FoundSlice> slices;    // one per exponent
+    // Every slice found, in the order of the files scanned (one per
+    // exponent and file): a file planted beside the others may carry
+    // another slice for an exponent, so none is taken for the only one.
+    std::vector<FoundSlice> slices;
     std::vector<std::size_t> sources;  // the files that held packets of this set
+    // The input slices' checksums of the first sound index packet found
+    // (the file it is for: checksumsFileId); empty when there was none.
+    Id checksumsFileId{};
+    std::vector<SliceChecksum> sliceChecksums;
 };
 
 struct ScanResult {

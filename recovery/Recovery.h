@@ -95,6 +95,13 @@ struct RecoveryResult {
     std::vector<std::string> passedOver;  // recovery files damaged or of another set
     int missing = 0;                      // pieces to rebuild (repair)
     int rebuildable = 0;                  // of those, how many the recovery data can rebuild
+    // A recovery set of the big file's name and size is there, but it was
+    // made from other bytes than the sound pieces' (repair, count): it
+    // rebuilds nothing.
+    bool otherVersion = false;
+    // Every way of rebuilding that was tried came out different from what
+    // `rebuiltFits` or the index's slice checksums expect (repair).
+    bool notFitting = false;
     RecoveryPlan plan;
 };
 

@@ -1,6 +1,7 @@
 // Which recovery set is ours, and how many of the lost pieces it can rebuild.
 #include "recovery/RecoveryAssess.h"
 
+#include "recovery/BigFileBytes.h"
 #include "recovery/Gf16.h"
 #include "recovery/RecoveryDetail.h"
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace RecoveryDetail {
@@ -31,14 +33,55 @@ bool SliceSizeFits(const Par2::FoundSet& s, uint64_t total, int64_t memoryLimit)
                                            [size](const Par2::FoundSlice& f) { return f.bytes >= size; });
 }
 
-// The set for our big file: one file of our size, its slicing sound, and
-// its description present; of several, one of our name first, then the one
-// with the most recovery slices. Null when there is none.
-const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResult& scan) {
+// Whether the sound slices of the pieces agree with the set's own
+// checksums of them: a set of a file of our name and size made from other
+// bytes does not. Two slices away from the lost pieces (the first and the
+// last whole one) are read; what cannot be read or compared says nothing.
+bool OtherBytes(const RecoveryRepair& request, const Par2::FoundSet& s) {
+    if (request.into != nullptr || request.pieces.size() != request.pieceSizes.size() || s.fileIds.empty() ||
+        s.checksumsFileId != s.fileIds[0])
+        return false;
+    const int64_t total = SumOf(request.pieceSizes);
+    const auto sliceSize = int64_t(s.sliceSize);
+    const int64_t whole = total / sliceSize;  // slices that end within the file
+    if (s.sliceChecksums.size() != std::size_t((total + sliceSize - 1) / sliceSize) || sliceSize > (64 << 20))
+        return false;
+    const std::vector<int64_t> starts = Starts(request.pieceSizes);
+    auto sound = [&](int64_t slice) {
+        for (const int piece : request.lost) {
+            const SliceRange r = Touched(starts[std::size_t(piece)], request.pieceSizes[std::size_t(piece)], sliceSize);
+            if (slice >= r.first && slice < r.last) return false;
+        }
+        return true;
+    };
+    std::vector<int64_t> samples;
+    for (int64_t i = 0; i < whole && samples.empty(); ++i)
+        if (sound(i)) samples.push_back(i);
+    for (int64_t i = whole - 1; i >= 0 && samples.size() == 1 && i > samples[0]; --i)
+        if (sound(i)) samples.push_back(i);
+    BigFileBytes big(request.pieces, request.pieceSizes);
+    std::vector<unsigned char> buffer(std::size_t(sliceSize), 0);
+    for (const int64_t i : samples) {
+        RecoveryError failure;
+        if (!big.Read(i * sliceSize, buffer.size(), buffer.data(), failure)) return false;
+        if (Md5Of(buffer.data(), buffer.size()) != s.sliceChecksums[std::size_t(i)].md5) return true;
+    }
+    return false;
+}
+
+// The set for our big file: one file of our name (when the request gives
+// one) and size, its slicing sound, its file entry present, and its bytes
+// those of our pieces; of several, one the trusted files hold first, then
+// one of our name, then the one with the most recovery slices. Null when
+// there is none; `otherBytes` then says whether a set of our name and size
+// was passed over for its bytes.
+const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResult& scan, bool& otherBytes) {
     const Par2::FoundSet* set = nullptr;
     const int64_t total = SumOf(request.pieceSizes);
     auto rank = [&](const Par2::FoundSet& s) {
-        return std::make_pair(s.files.size() == 1 && s.files[0].name == request.name, s.slices.size());
+        const bool trusted = std::any_of(s.sources.begin(), s.sources.end(),
+                                         [&](std::size_t f) { return f < request.trustedFiles; });
+        return std::make_tuple(trusted, s.files.size() == 1 && s.files[0].name == request.name, s.slices.size());
     };
     for (const auto& s : scan.sets) {
         if (!s.haveMain || s.fileIds.size() != 1 || total <= 0) continue;
@@ -46,8 +89,14 @@ const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResu
                                        [&](const Par2::FileEntry& f) { return f.fileId == s.fileIds[0]; });
         if (file == s.files.end() || file->length != uint64_t(total)) continue;
         if (!SliceSizeFits(s, uint64_t(total), request.memoryLimit)) continue;
+        if (!request.name.empty() && file->name != request.name) continue;
+        if (OtherBytes(request, s)) {
+            otherBytes = true;
+            continue;
+        }
         if (set == nullptr || rank(s) > rank(*set)) set = &s;
     }
+    if (set != nullptr) otherBytes = false;
     return set;
 }
 
@@ -56,7 +105,7 @@ const Par2::FoundSet* OurSet(const RecoveryRepair& request, const Par2::ScanResu
 Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, RecoveryResult& result,
                   uint32_t slicesToCome) {
     Assessment a;
-    a.set = OurSet(request, scan);
+    a.set = OurSet(request, scan, result.otherVersion);
     std::set<std::size_t> trusted;
     if (a.set != nullptr) trusted.insert(a.set->sources.begin(), a.set->sources.end());
     for (std::size_t i = 0; i < request.recoveryFiles.size(); ++i) {
@@ -75,10 +124,35 @@ Assessment Assess(const RecoveryRepair& request, const Par2::ScanResult& scan, R
         for (int64_t s = r.first; s < r.last; ++s) lost.insert(s);
     }
     a.lostSlices.assign(lost.begin(), lost.end());
+    // By exponent, each exponent's slices in the order found: the trusted
+    // files are scanned first.
+    std::vector<Par2::FoundSlice> found;
     for (const auto& s : a.set->slices)
-        if (Usable(s, a.set->sliceSize)) a.usable.push_back(s);
-    std::sort(a.usable.begin(), a.usable.end(),
-              [](const Par2::FoundSlice& x, const Par2::FoundSlice& y) { return x.exponent < y.exponent; });
+        if (Usable(s, a.set->sliceSize)) found.push_back(s);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Par2::FoundSlice& x, const Par2::FoundSlice& y) { return x.exponent < y.exponent; });
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (i > 0 && found[i].exponent == found[i - 1].exponent) {
+            a.alternatives.back().push_back(found[i]);
+            continue;
+        }
+        a.usable.push_back(found[i]);
+        a.alternatives.emplace_back();
+    }
+    // Exponents the trusted files hold before those only others do.
+    std::vector<std::size_t> order(a.usable.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return Trusted(request, a.usable[x]) && !Trusted(request, a.usable[y]);
+    });
+    Assessment sorted;
+    sorted.set = a.set;
+    sorted.lostSlices = a.lostSlices;
+    for (const std::size_t i : order) {
+        sorted.usable.push_back(a.usable[i]);
+        sorted.alternatives.push_back(std::move(a.alternatives[i]));
+    }
+    a = std::move(sorted);
     // No more slices than the matrix for them can take in memory.
     a.mostLost = MostLostSlices(request.memoryLimit, sliceSize);
     const std::size_t usable = std::min(a.usable.size() + slicesToCome, a.mostLost);

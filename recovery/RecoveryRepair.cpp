@@ -27,19 +27,19 @@ namespace {
 
 // Sets of recovery slices tried before giving up on a matrix that cannot
 // be inverted: each try costs a whole inversion.
-constexpr std::size_t kMostTries = 16;
+constexpr std::size_t kMostInversions = 16;
 
-// m recovery slices whose matrix over the lost slices can be inverted, and
-// that inverse: the lowest exponents first (with no gaps that matrix always
+// m of `usable` whose matrix over the lost slices can be inverted, and
+// that inverse: the first ones first (lowest exponents with no gaps always
 // can be). False when none of the tries can, or when `goOn` (asked after
 // each column of an inversion) says to end.
-bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen,
+bool ChooseSlices(const Assessment& a, const std::vector<Par2::FoundSlice>& usable, std::vector<uint16_t>& inverse, std::vector<Par2::FoundSlice>& chosen,
                   const std::function<bool(std::size_t)>& goOn) {
     const std::size_t m = a.lostSlices.size();
     if (m == 0) return true;
-    for (std::size_t skip = 0; skip + m <= a.usable.size() && skip < kMostTries; ++skip) {
-        std::vector<Par2::FoundSlice> pick(a.usable.begin(), a.usable.begin() + std::ptrdiff_t(m - (skip > 0)));
-        if (skip > 0) pick.push_back(a.usable[m - 1 + skip]);
+    for (std::size_t skip = 0; skip + m <= usable.size() && skip < kMostInversions; ++skip) {
+        std::vector<Par2::FoundSlice> pick(usable.begin(), usable.begin() + std::ptrdiff_t(m - (skip > 0)));
+        if (skip > 0) pick.push_back(usable[m - 1 + skip]);
         inverse.assign(m * m, 0);
         for (std::size_t j = 0; j < m; ++j)
             for (std::size_t l = 0; l < m; ++l)
@@ -56,6 +56,44 @@ bool ChooseSlices(const Assessment& a, std::vector<uint16_t>& inverse, std::vect
         if (stopped) return false;
     }
     return false;
+}
+
+// Rebuilds of the lost slices a repair tries in turn, while the result does
+// not fit: each slice's first choice; then, where an exponent has slices
+// from several files, every exponent's next one; then each next one alone;
+// then each chosen exponent left out for a spare one. A planted or damaged
+// file costs a bounded number of passes, never an endless search.
+constexpr std::size_t kMostTries = 12;
+
+std::vector<std::vector<Par2::FoundSlice>> Tries(const Assessment& a) {
+    std::vector<std::vector<Par2::FoundSlice>> tries{a.usable};
+    const std::size_t m = std::min(a.lostSlices.size(), a.usable.size());
+    std::vector<Par2::FoundSlice> allNext = a.usable;
+    bool any = false;
+    for (std::size_t i = 0; i < m; ++i) {
+        if (a.alternatives[i].empty()) continue;
+        allNext[i] = a.alternatives[i].front();
+        any = true;
+    }
+    if (any) tries.push_back(allNext);
+    for (std::size_t i = 0; i < m; ++i) {
+        for (const Par2::FoundSlice& other : a.alternatives[i]) {
+            tries.push_back(a.usable);
+            tries.back()[i] = other;
+        }
+    }
+    for (std::size_t i = 0; i < m && a.usable.size() > m; ++i) {
+        tries.push_back(a.usable);
+        tries.back().erase(tries.back().begin() + std::ptrdiff_t(i));
+    }
+    if (tries.size() > kMostTries) tries.resize(kMostTries);
+    return tries;
+}
+
+bool SameSlices(const std::vector<Par2::FoundSlice>& x, const std::vector<Par2::FoundSlice>& y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](const Par2::FoundSlice& p, const Par2::FoundSlice& q) {
+        return p.exponent == q.exponent && p.file == q.file && p.offset == q.offset;
+    });
 }
 
 // The lost slices rebuilt from the sound ones and the chosen recovery
@@ -79,6 +117,9 @@ public:
           isLost_(inputs_, false),
           input_(std::min(std::size_t(sliceSize_), kPartBytes)) {
         for (const int64_t slice : a.lostSlices) isLost_[std::size_t(slice)] = true;
+        const Par2::FoundSet& set = *a.set;
+        if (!set.fileIds.empty() && set.checksumsFileId == set.fileIds[0] && set.sliceChecksums.size() == inputs_)
+            md5s_ = &set.sliceChecksums;
         rowsPerPass_ = RowsPerPass(request.memoryLimit, sliceSize_, m_);
         passes_ = (m_ + rowsPerPass_ - 1) / rowsPerPass_;
         // Each pass reads the sound slices and the chosen recovery slices.
@@ -88,19 +129,24 @@ public:
         work_ = int64_t(passes_) * perPass_;
     }
 
-    // The recovery slices to use and the inverse of their matrix. A large
-    // matrix takes long to invert: each column looks at the stop and
-    // reports that nothing is read yet.
-    bool Choose() {
-        const bool chosen = ChooseSlices(a_, inverse_, chosen_, [this](std::size_t) {
+    // The recovery slices to use, of `usable`, and the inverse of their
+    // matrix. A large matrix takes long to invert: each column looks at the
+    // stop and reports that nothing is read yet. False when none of them
+    // can be inverted, or on a stop (`result` then says stopped).
+    bool Choose(const std::vector<Par2::FoundSlice>& usable) {
+        fits_ = true;
+        const bool chosen = ChooseSlices(a_, usable, inverse_, chosen_, [this](std::size_t) {
             if (request_.progress) request_.progress(0, work_);
             return !Stopped(request_.stop);
         });
-        if (chosen) return true;
-        if (Stopped(request_.stop)) return Halt();
-        result_.rebuildable = 0;
-        return Fail(0, "the recovery data present cannot solve for these pieces");
+        if (!chosen && Stopped(request_.stop)) Halt();
+        return chosen;
     }
+
+    const std::vector<Par2::FoundSlice>& Chosen() const { return chosen_; }
+
+    // False when a rebuilt slice differs from the index's checksum of it.
+    bool Fits() const { return fits_; }
 
     bool Run(std::vector<OutputFile>& outputs) {
         for (std::size_t pass = 0; pass < passes_; ++pass) {
@@ -182,7 +228,10 @@ private:
     // Each rebuilt slice's bytes go to the lost pieces it overlaps.
     bool WriteRows(const Rows& out, std::size_t firstRow, std::vector<OutputFile>& outputs) {
         for (std::size_t r = 0; r < out.Count(); ++r) {
-            const int64_t begin = a_.lostSlices[firstRow + r] * sliceSize_;
+            const int64_t slice = a_.lostSlices[firstRow + r];
+            if (md5s_ != nullptr && Md5Of(out.Row(r), std::size_t(sliceSize_)) != (*md5s_)[std::size_t(slice)].md5)
+                fits_ = false;
+            const int64_t begin = slice * sliceSize_;
             const int64_t end = std::min(begin + sliceSize_, total_);
             for (std::size_t p = 0; p < request_.lost.size(); ++p) {
                 const auto piece = std::size_t(request_.lost[p]);
@@ -218,7 +267,31 @@ private:
     Team team_;
     std::size_t rowsPerPass_ = 1, passes_ = 0;
     int64_t perPass_ = 0, work_ = 0, done_ = 0;
+    const std::vector<Par2::SliceChecksum>* md5s_ = nullptr;
+    bool fits_ = true;
 };
+
+// Whether what a rebuild wrote is every lost piece's: its slices agree with
+// the index's checksums, and the caller's own check says so. Pieces of
+// their own are put under their names first, for the caller to read.
+bool Fits(const RecoveryRepair& request, const Rebuild& rebuild, std::vector<OutputFile>& outputs,
+          RecoveryResult& result) {
+    if (!rebuild.Fits()) return false;
+    if (!request.rebuiltFits) return true;
+    if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
+        result.failure = Error(errno, "cannot write the joined file");
+        return false;
+    }
+    for (std::size_t p = 0; p < outputs.size(); ++p) {
+        if (!outputs[p].Commit(false)) {
+            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+            return false;
+        }
+    }
+    for (std::size_t p = 0; p < request.lost.size(); ++p)
+        if (!request.rebuiltFits(p)) return false;
+    return true;
+}
 
 }  // namespace
 
@@ -241,34 +314,65 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
         result.failure = Error(0, reason);
         return result;
     }
-    Rebuild rebuild(request, a, result);
-    if (!rebuild.Choose()) return result;
-    if (request.into != nullptr) {
+    if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
         // What the join wrote through the stream must be there for the reads.
-        if (std::fflush(request.into->get()) != 0) {
-            result.failure = Error(errno, "cannot write the joined file");
-            return result;
-        }
-        std::vector<OutputFile> none;
-        result.ok = rebuild.Run(none);
+        result.failure = Error(errno, "cannot write the joined file");
         return result;
     }
-    std::vector<OutputFile> outputs(request.lost.size());
-    for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Open(request.outputs[p], false)) {
-            result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
+    std::vector<OutputFile> outputs(request.into != nullptr ? 0 : request.lost.size());
+    // A try that does not fit leaves nothing: its pieces may already have their names.
+    auto removeOutputs = [&] {
+        for (std::size_t p = 0; p < outputs.size(); ++p) {
+            outputs[p].Abandon();
+            RemoveFile(request.outputs[p]);
+        }
+    };
+    Rebuild rebuild(request, a, result);
+    std::vector<std::vector<Par2::FoundSlice>> tried;
+    bool solvable = false;
+    for (const std::vector<Par2::FoundSlice>& usable : Tries(a)) {
+        if (!rebuild.Choose(usable)) {
+            if (result.stopped) return result;
+            continue;
+        }
+        solvable = true;
+        if (std::any_of(tried.begin(), tried.end(), [&](const auto& t) { return SameSlices(t, rebuild.Chosen()); }))
+            continue;
+        tried.push_back(rebuild.Chosen());
+        for (std::size_t p = 0; p < outputs.size(); ++p) {
+            if (!outputs[p].Open(request.outputs[p], false)) {
+                result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
+                removeOutputs();
+                return result;
+            }
+        }
+        if (!rebuild.Run(outputs)) {
+            removeOutputs();
             return result;
         }
-    }
-    if (!rebuild.Run(outputs)) return result;
-    for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Commit(false)) {
-            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
-            for (std::size_t q = 0; q < p; ++q) RemoveFile(request.outputs[q]);
+        if (Fits(request, rebuild, outputs, result)) {
+            for (std::size_t p = 0; p < outputs.size(); ++p) {
+                if (request.rebuiltFits == nullptr && !outputs[p].Commit(false)) {
+                    result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+                    removeOutputs();
+                    return result;
+                }
+                result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
+            }
+            result.ok = true;
             return result;
         }
-        result.files.push_back({request.outputs[p], request.pieceSizes[std::size_t(request.lost[p])], {}});
+        removeOutputs();
+        result.stopped = Stopped(request.stop);
+        if (result.stopped) result.failure = Error(ECANCELED, "stopped");
+        if (result.stopped || !result.failure.reason.empty()) return result;
     }
-    result.ok = true;
+    if (!solvable) {
+        result.rebuildable = 0;
+        result.failure = Error(0, "the recovery data present cannot solve for these pieces");
+        return result;
+    }
+    result.notFitting = true;
+    result.failure = Error(0, "every way the recovery data present rebuilds the pieces gives other bytes");
     return result;
 }

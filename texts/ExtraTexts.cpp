@@ -559,6 +559,20 @@ const ExtraRow kRows[] = {
       "kan återskapas med dem.",
       "%1 Wiederherstellungsdateien, zusammen %2 MB, wurden in %3 geschrieben. Bis zu %4 verlorene oder "
       "beschädigte kleinere Dateien lassen sich damit neu erstellen."}},
+    // Checking a set: the whole file's line against the pieces, recovery files of another version.
+    {Extra::JoinedPiecesDiffer,
+     {"Each smaller file matches its own checksum, but joined in order they do not match the checksum of the whole "
+      "file in %1. The file cannot be restored from them.",
+      "Varje mindre fil stämmer med sin egen kontrollsumma, men sammanfogade i ordning stämmer de inte med "
+      "kontrollsumman för hela filen i %1. Filen kan inte återskapas från dem.",
+      "Jeder Teil stimmt mit seiner eigenen Prüfsumme überein, aber der Reihe nach zusammengefügt stimmen sie nicht "
+      "mit der Prüfsumme der ganzen Datei in %1 überein. Die Datei lässt sich daraus nicht wiederherstellen."}},
+    {Extra::RecoveryOfOtherVersion,
+     {"The recovery files belong to another version of the file: they cannot rebuild any of these smaller files.",
+      "Återställningsfilerna hör till en annan version av filen: de kan inte återskapa någon av de här mindre "
+      "filerna.",
+      "Die Wiederherstellungsdateien gehören zu einer anderen Fassung der Datei: Sie können keinen dieser Teile neu "
+      "erstellen."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -807,6 +821,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
         if (!outcome.damagedPieces.empty())
             text += "\n" + FillIn(ExtraText(lang, Extra::DamagedPiecesList),
                                   {NamedPieces(outcome.damagedPieces, outcome.pieceStem)});
+        if (outcome.recoveryOfOtherVersion) text += "\n" + ExtraText(lang, Extra::RecoveryOfOtherVersion);
         const int32_t shortBy = outcome.missing - outcome.rebuildable;
         if (shortBy > 0) text += "\n" + RecoveryShortText(lang, shortBy);
         break;

@@ -137,6 +137,10 @@ enum class Extra {
     CloseStopsTransferAsk,   // a Yes/No question when the window closes during a split or join
     RecoveryFilesWrittenIn,  // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
 
+    // Checking a set: the whole file's line against the pieces, recovery files of another version.
+    JoinedPiecesDiffer,      // %1 the checksum file: every piece matches, the pieces joined do not
+    RecoveryOfOtherVersion,  // the recovery files are another version's: they rebuild nothing
+
     Count  // not a text
 };
 

@@ -25,6 +25,8 @@ std::string WholeFileText(Language lang, const CheckedSet& checked) {
     case Whole::Damaged: return FillIn(ExtraText(lang, Extra::FileDamaged), {checked.wholeFile});
     case Whole::Unreadable:
         return WithReason(lang, FillIn(ExtraText(lang, Extra::FileUnreadable), {checked.wholeFile}), checked.wholeError);
+    case Whole::JoinedDiffers:
+        return FillIn(ExtraText(lang, Extra::JoinedPiecesDiffer), {checked.loaded.checksumPath});
     case Whole::Matched:
     case Whole::Absent:
     case Whole::NotChecked: break;
@@ -101,6 +103,11 @@ std::string RecoveryVerdictText(Language lang, const CheckedSet& checked) {
     std::string text;
     for (const std::string& file : checked.passedOver)
         AddLine(text, FillIn(ExtraText(lang, Extra::RecoveryFilePassedOver), {file}));
+    if (checked.recoveryOfOtherVersion) {
+        AddLine(text, ExtraText(lang, Extra::RecoveryOfOtherVersion));
+        AddLine(text, RecoveryShortText(lang, checked.RecoveryShortBy()));
+        return text;
+    }
     if (!checked.HasRecoveryFiles() || (checked.rebuildable == 0 && checked.passedOver.size() ==
                                                                         checked.loaded.recoveryFiles.size())) {
         AddLine(text, ExtraText(lang, Extra::RecoveryNone));

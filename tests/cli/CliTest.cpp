@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/StopSignals.h"
+#include "io/Sha256.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -425,6 +426,98 @@ TEST(CliSignals, AStopCountsOnlyUntilTheJoinedFileIsInPlace) {
         EXPECT_EQ(WEXITSTATUS(wait), status) << trigger;
         EXPECT_EQ(std::filesystem::remove(dir / "joined"), status == 0) << trigger;
     }
+}
+
+// Raises `signal` once the text written through it holds `trigger`.
+struct RaiseOnText : std::streambuf {
+    std::string trigger, text;
+    int signal = SIGINT;
+    int_type overflow(int_type c) override {
+        text += static_cast<char>(c);
+        if (!trigger.empty() && text.find(trigger) != std::string::npos) trigger.clear(), std::raise(signal);
+        return c;
+    }
+};
+
+// A signal during a repair's rebuilding (its check is at 100%) or during a
+// join's ends it with the shell's status for the signal, and nothing is
+// left half written: the lost piece stays lost, no joined file appears.
+TEST(CliSignals, RepairAndARebuildingJoinStopAndLeaveNothingHalfWritten) {
+    TempFolder dir;
+    WriteFile(dir / "big", PatternBytes(3000));
+    ASSERT_EQ(RunQuorvel({"split", dir / "big", "--size", "1000", "--recovery", "1"}).status, 0);
+    std::remove((dir / "big").c_str());
+    std::remove((dir / "big.Quorved_2").c_str());
+    const std::vector<std::string> before = FolderEntries(dir.Path());
+    struct Case {
+        std::vector<std::string> args;
+        std::string trigger;
+    } const cases[] = {
+        {{"repair", dir / "big.Quorved_1"}, "100%"},
+        {{"join", dir / "big.Quorved_1", "--to", dir / "joined"}, "Rebuilding"},
+        // Its passes through: the rebuilt piece's check is what the stop meets.
+        {{"join", dir / "big.Quorved_1", "--to", dir / "joined"}, "100% \xC2\xB7 Rebuilding"},
+    };
+    for (const auto& c : cases) {
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(c.args[0] + " " + std::to_string(signal));
+            const pid_t pid = fork();
+            if (pid == 0) {  // a caught signal stays caught: a process of its own
+                CatchStopSignals();
+                RaiseOnText raising;
+                raising.trigger = c.trigger;
+                raising.signal = signal;
+                std::ostream stream(&raising);
+                std::istringstream in;
+                _exit(RunCli(c.args, in, stream, stream, 400));
+            }
+            int wait = 0;
+            waitpid(pid, &wait, 0);
+            EXPECT_EQ(WEXITSTATUS(wait), 128 + signal);
+            EXPECT_EQ(FolderEntries(dir.Path()), before);
+        }
+    }
+    // Not stopped, the same repair puts the piece back.
+    ASSERT_EQ(RunQuorvel({"repair", dir / "big.Quorved_1"}).status, 0);
+    EXPECT_TRUE(FileHolds(dir / "big.Quorved_2", PatternBytes(3000).substr(1000, 1000)));
+}
+
+// What check says of a set whose checksum file's whole-file line is wrong
+// (the file itself not there), and of recovery files of another version.
+TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
+    TempFolder dir;
+    WriteFile(dir / "big", PatternBytes(3000));
+    ASSERT_EQ(RunQuorvel({"split", dir / "big", "--size", "1000"}).status, 0);
+    std::remove((dir / "big").c_str());
+    const std::string sums = dir / "big.Quorved_sha256", lines = ReadFile(sums);
+    const std::string whole = Sha256Hex(PatternBytes(3000));
+    ASSERT_NE(lines.find(whole), std::string::npos);
+    std::string zeroed = lines;
+    zeroed.replace(zeroed.find(whole), whole.size(), std::string(64, '0'));
+    WriteFile(sums, zeroed);
+    Outcome check = RunQuorvel({"check", dir / "big.Quorved_1"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.err.find("joined in order they do not match the checksum of the whole file"), std::string::npos)
+        << check.err;
+    EXPECT_EQ(RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"}).status, 1);
+
+    // Recovery files made from another version of the file, under the set's names.
+    TempFolder other;
+    WriteFile(other / "big", PatternBytes(3000, 5));
+    ASSERT_EQ(RunQuorvel({"split", other / "big", "--size", "1000", "--recovery", "1"}).status, 0);
+    WriteFile(sums, lines);
+    for (const auto& name : FolderEntries(other.Path()))
+        if (name.find(".par2") != std::string::npos) WriteFile(dir / name, ReadFile(other / name));
+    std::remove((dir / "big.Quorved_2").c_str());
+    check = RunQuorvel({"check", dir / "big.Quorved_1"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.err.find("The recovery files belong to another version of the file"), std::string::npos)
+        << check.err;
+    const Outcome join = RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"});
+    EXPECT_EQ(join.status, 1);
+    EXPECT_NE(join.err.find("The recovery files belong to another version of the file"), std::string::npos)
+        << join.err;
+    EXPECT_FALSE(Exists(dir / "joined"));
 }
 
 TEST(CliSignals, KilledSplitOverAnOlderSetLeavesNoMixOfOldAndNew) {

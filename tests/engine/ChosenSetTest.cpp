@@ -193,6 +193,76 @@ TEST(ChosenSet, StopEndsTheCheckAndTheRepairLeavingThePiecesAsTheyWere) {
     EXPECT_TRUE(set.Files() == before);
 }
 
+// Recovery files of another version of the file (same name, same size,
+// other bytes) in place of the set's own: the check counts nothing they
+// could rebuild, and says why.
+TEST(ChosenSet, RecoveryFilesOfAnotherVersionCountNothing) {
+    Set set(1);
+    TempFolder elsewhere;
+    WriteFile(elsewhere / "Setup.exe", PatternBytes(4500, 7));
+    ASSERT_TRUE(WriteRecoverySet(elsewhere / "Setup.exe", {1000, 1000, 1000, 1000, 500}, 1, elsewhere.Path(), {},
+                                 kMarker)
+                    .ok);
+    for (const auto& name : FolderEntries(elsewhere.Path()))
+        if (name.find(".par2") != std::string::npos) WriteFile(set.dir / name, ReadFile(elsewhere / name));
+    std::remove(set.Piece(2).c_str());
+    std::remove(set.file.c_str());
+    const CheckedSet checked = CheckChosenSet(set.file, kMarker);
+    ASSERT_EQ(checked.BadNumbers(), std::vector<int32_t>{2});
+    EXPECT_EQ(checked.rebuildable, 0);
+    EXPECT_TRUE(checked.recoveryOfOtherVersion);
+    EXPECT_EQ(checked.RecoveryShortBy(), 1);
+}
+
+// Without the whole file beside them, the pieces in order are weighed
+// against the checksum file's line for it, in the same read as their own:
+// a line that no join would accept fails the check too.
+TEST(ChosenSet, AWholeFileLineThePiecesDoNotMatchIsCaughtWithoutTheWholeFile) {
+    Set set(0);
+    std::remove(set.file.c_str());
+    const std::string sums = set.dir / "Setup.exe.Quorved_sha256";
+    const ChecksumRead read = ReadChecksumFile(sums, kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+    for (const bool zeroed : {false, true}) {
+        SCOPED_TRACE(zeroed);
+        ChecksumSet lines = read.set;
+        if (zeroed) lines.wholeDigest = std::string(64, '0');
+        ChecksumWriter writer;
+        ASSERT_TRUE(writer.Rewrite(sums, kMarker, lines));
+        int64_t lastTotal = 0;
+        const CheckedSet checked =
+            CheckChosenSet(set.file, kMarker, nullptr, [&](int64_t, int64_t total) { lastTotal = total; });
+        EXPECT_TRUE(checked.bad.empty());
+        EXPECT_EQ(checked.whole, zeroed ? CheckedSet::Whole::JoinedDiffers : CheckedSet::Whole::Absent);
+        EXPECT_EQ(checked.Ok(), !zeroed);
+        EXPECT_EQ(lastTotal, 4500);  // the pieces are read once
+    }
+}
+
+// A stop once the rebuilding's passes are through, while the rebuilt piece
+// is checked against its digest, still ends the repair: the piece is not
+// put in place and nothing of it is left.
+TEST(ChosenSet, AStopWhileTheRebuiltPieceIsCheckedEndsTheRepair) {
+    Set set(1);
+    std::remove(set.Piece(2).c_str());
+    const auto before = set.Files();
+    std::atomic<bool> stop{false};
+    bool checkEnded = false, rebuilding = false;
+    int ends = 0;
+    const RepairedSet repaired = RepairChosenSet(set.file, kMarker, &stop, [&](int64_t done, int64_t total) {
+        // The check ends at done == total; the rebuilding starts over and
+        // ends there too, its passes through.
+        if (checkEnded && done < total) rebuilding = true;
+        if (done == total) checkEnded = true;
+        if (rebuilding && done == total) stop = true, ++ends;
+    });
+    ASSERT_TRUE(repaired.attempted);
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(repaired.repair.stopped);
+    EXPECT_TRUE(repaired.repair.rebuilt.empty());
+    EXPECT_TRUE(set.Files() == before);
+}
+
 TEST(ChosenSet, RepairNeedsAFolderItMayWrite) {
     TempFolder dir;
     EXPECT_TRUE(MayRepairIn(dir.Path()));

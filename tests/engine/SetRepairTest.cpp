@@ -1,6 +1,7 @@
 #include "engine/ChecksumFile.h"
 #include "engine/SetCheck.h"
 #include "engine/SetRepair.h"
+#include "recovery/Par2Packets.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,106 @@ TEST(SetRepair, ChangesNothingWhenTheRecoveryFilesFallShort) {
     EXPECT_EQ(count.rebuildable, 1);
     const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {1, 3}, recovery, RebuildInto::Pieces);
     EXPECT_FALSE(repair.ok);
+    EXPECT_EQ(FolderEntries(set.dir.Path()), before);
+}
+
+// A volume that sorts before the genuine ones and carries their set's ID,
+// with a slice of garbage for each exponent they hold, every MD5 valid.
+std::string PlantedVolume(const std::vector<std::string>& genuine) {
+    const Par2::ScanResult scan = Par2::ScanFiles(genuine);
+    EXPECT_EQ(scan.sets.size(), 1u);
+    const Par2::FoundSet& set = scan.sets.at(0);
+    const std::string garbage(std::size_t(set.sliceSize), '\x33');
+    std::string planted;
+    for (const auto& slice : set.slices)
+        planted += Par2::RecoverySliceHeader(set.setId, slice.exponent, garbage.data(), garbage.size()) + garbage;
+    return planted;
+}
+
+// The index without its slice checksums (as another tool may write it), so
+// that only the pieces' own digests can tell a planted slice.
+void DropSliceChecksums(const std::string& index) {
+    const std::string bytes = ReadFile(index);
+    std::string kept;
+    for (std::size_t at = 0; at + Par2::kHeaderBytes <= bytes.size();) {
+        uint64_t length = 0;
+        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + std::size_t(i)]);
+        if (bytes.compare(at + 56, 4, "IFSC") != 0) kept += bytes.substr(at, std::size_t(length));
+        at += std::size_t(length);
+    }
+    WriteFile(index, kept);
+}
+
+// The checksum file at `path` as one that lists no recovery files.
+void Unlist(const std::string& path) {
+    ChecksumRead read = ReadChecksumFile(path, kMarker);
+    ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
+    read.set.recoveryNames.clear();
+    read.set.recoveryDigests.clear();
+    ChecksumWriter writer;
+    ASSERT_TRUE(writer.Rewrite(path, kMarker, read.set));
+}
+
+std::vector<std::string> ParFilesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    for (const auto& name : FolderEntries(folder))
+        if (name.find(".par2") != std::string::npos) files.push_back(folder + kPathSeparator + name);
+    return files;
+}
+
+// A planted Setup.exe.vol00+00.par2 with the genuine set's ID: listed, the
+// genuine files are used first; unlisted (and without the index's slice
+// checksums), its slices are tried, fail the piece's digest and are
+// dropped for the genuine ones. The repair rebuilds exactly either way.
+TEST(SetRepair, APlantedVolumeWithTheSetsIdDoesNotShadowTheGenuineOnes) {
+    for (const bool listed : {true, false}) {
+        SCOPED_TRACE(listed);
+        Set set(1);
+        const std::string planted = set.dir / "Setup.exe.vol00+00.par2";
+        WriteFile(planted, PlantedVolume(ParFilesIn(set.dir.Path())));
+        if (!listed) {
+            Unlist(set.dir / "Setup.exe.Quorved_sha256");
+            DropSliceChecksums(set.dir / "Setup.exe.par2");
+            set.sums = ReadChecksumFile(set.dir / "Setup.exe.Quorved_sha256", kMarker).set;
+        }
+        std::remove(set.Piece(2).c_str());
+        const auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+        EXPECT_NE(std::find(recovery.begin(), recovery.end(), planted), recovery.end());
+        EXPECT_EQ(CountRebuildable(set.sums, kMarker, set.dir.Path(), {2}, recovery).rebuildable, 1);
+        const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {2}, recovery, RebuildInto::Pieces);
+        ASSERT_TRUE(repair.ok) << repair.reason;
+        EXPECT_TRUE(FileHolds(set.Piece(2), set.Expected(2)));
+    }
+}
+
+// Files the checksum file does not vouch for make up for listed ones that
+// are gone; with only planted slices to make up, nothing is changed.
+TEST(SetRepair, UnlistedFilesServeOnlyWhereTheListedOnesFallShort) {
+    Set set(1);
+    std::remove(set.Piece(2).c_str());
+    const std::vector<std::string> genuine = ParFilesIn(set.dir.Path());
+    ASSERT_EQ(genuine.size(), 3u);  // the index and two volumes
+    const std::string volume = genuine[2], copy = set.dir / "Setup.exe.vol07+01.par2", bytes = ReadFile(volume);
+    const std::string planted = PlantedVolume(genuine);
+    std::remove(volume.c_str());
+    auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+    EXPECT_EQ(CountRebuildable(set.sums, kMarker, set.dir.Path(), {2}, recovery).rebuildable, 0);
+    // Another file of the volume's packets: not what the checksum file lists.
+    WriteFile(copy, bytes + std::string(8, '\0'));
+    recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+    EXPECT_EQ(recovery.back(), copy);
+    EXPECT_EQ(CountRebuildable(set.sums, kMarker, set.dir.Path(), {2}, recovery).rebuildable, 1);
+    SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {2}, recovery, RebuildInto::Pieces);
+    ASSERT_TRUE(repair.ok) << repair.reason;
+    EXPECT_TRUE(FileHolds(set.Piece(2), set.Expected(2)));
+
+    std::remove(set.Piece(2).c_str());
+    WriteFile(copy, planted);
+    const std::vector<std::string> before = FolderEntries(set.dir.Path());
+    recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
+    repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {2}, recovery, RebuildInto::Pieces);
+    EXPECT_FALSE(repair.ok);
+    EXPECT_TRUE(repair.foreignData);
     EXPECT_EQ(FolderEntries(set.dir.Path()), before);
 }
 
@@ -192,6 +293,27 @@ TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
     EXPECT_EQ(outcome, (PieceOutcome{What::RebuiltPieceDiffers, 3}));
     EXPECT_EQ(ReadFile(dir / "joined"), "older");
     EXPECT_EQ(FolderEntries(dir.Path()), entries);
+}
+
+// A join rebuilds past a planted volume as a repair does: with the files
+// listed, and with neither listing nor the index's slice checksums.
+TEST_F(RecoveryTransfer, JoinRebuildsPastAPlantedVolume) {
+    WriteFile(dir / "Setup.exe.vol00+00.par2", PlantedVolume(ParFilesIn(dir.Path())));
+    std::remove(Piece(3).c_str());
+    for (const bool listed : {true, false}) {
+        SCOPED_TRACE(listed);
+        if (!listed) {
+            Unlist(t.engine.ChecksumFilePath());
+            DropSliceChecksums(dir / "Setup.exe.par2");
+        }
+        t.view = RecordingView();
+        JoinInto(dir / "joined");
+        const TransferOutcome outcome = Join();
+        ASSERT_EQ(outcome, What::Done);
+        EXPECT_EQ(outcome.rebuilt, std::vector<int32_t>{3});
+        EXPECT_TRUE(FileHolds(dir / "joined", bytes));
+        fs::remove(dir / "joined");
+    }
 }
 
 // Disk by disk from one folder: the lost piece's range is left, and the

@@ -1,6 +1,7 @@
 #include "CraftedPar2.h"
 #include "io/OutputFile.h"
 #include "recovery/Gf16.h"
+#include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"
 #include "recovery/WrittenPieces.h"
 
@@ -589,6 +590,145 @@ TEST_F(RecoveryTest, AStopEndsTheScanTheInversionAndThePasses) {
     stop = true;
     const RecoveryResult counted = CountRebuildable(request);
     EXPECT_TRUE(counted.stopped && !counted.ok);
+}
+
+// A file that carries the genuine set's ID and a slice of garbage for each
+// exponent the genuine volumes hold, every packet's MD5 valid.
+std::string PlantedSlices(const std::string& index, const std::vector<std::string>& volumes) {
+    std::vector<std::string> files{index};
+    files.insert(files.end(), volumes.begin(), volumes.end());
+    const Par2::ScanResult scan = Par2::ScanFiles(files);
+    EXPECT_EQ(scan.sets.size(), 1u);
+    const Par2::FoundSet& set = scan.sets.at(0);
+    const std::string garbage(std::size_t(set.sliceSize), '\x5a');
+    std::string planted;
+    for (const auto& slice : set.slices)
+        planted += Par2::RecoverySliceHeader(set.setId, slice.exponent, garbage.data(), garbage.size()) + garbage;
+    return planted;
+}
+
+// The file's packets without those of one type (the type's name in the header, e.g. "IFSC").
+std::string WithoutPackets(const std::string& bytes, const std::string& type) {
+    std::string kept;
+    for (std::size_t at = 0; at + Par2::kHeaderBytes <= bytes.size();) {
+        uint64_t length = 0;
+        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + std::size_t(i)]);
+        if (bytes.compare(at + 56, type.size(), type) != 0) kept += bytes.substr(at, std::size_t(length));
+        at += std::size_t(length);
+    }
+    return kept;
+}
+
+// A planted volume that sorts before the genuine ones, with their set's ID:
+// its slices are tried, found not to fit, and dropped for the genuine ones
+// of the same exponent -- told by the index's slice checksums, or without
+// them by the caller's check; the files the caller trusts are used first.
+TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
+    MakeSet({1000, 1000, 1000});
+    const RecoveryResult made = Create(1);
+    ASSERT_TRUE(made.ok) << made.failure.reason;
+    std::vector<std::string> volumes;
+    for (std::size_t i = 1; i < made.files.size(); ++i) volumes.push_back(made.files[i].name);
+    const std::string index = made.files[0].name, withChecksums = Read(index);
+    Write(Path("big.bin.vol00+00.par2"), PlantedSlices(index, volumes));
+    fs::remove(pieces_[1]);
+    struct Case {
+        bool sliceChecksums, callerChecks, trustGenuine;
+        int fitsCalls;  // how often the caller was asked: 1 when the first rebuild was right
+    } const cases[] = {
+        {true, false, false, 0},  // the index's MD5s alone find the planted slices out
+        {false, true, false, 2},  // without them, the caller's check does
+        {true, true, true, 1},    // trusted genuine files: the planted one is never needed
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sliceChecksums) + std::to_string(c.callerChecks) + std::to_string(c.trustGenuine));
+        Write(index, c.sliceChecksums ? withChecksums : WithoutPackets(withChecksums, "IFSC"));
+        RecoveryRepair request = Repair({1});
+        ASSERT_EQ(fs::path(request.recoveryFiles[1]).filename(), "big.bin.vol00+00.par2");  // it sorts first
+        if (c.trustGenuine) {
+            std::rotate(request.recoveryFiles.begin() + 1, request.recoveryFiles.begin() + 2,
+                        request.recoveryFiles.end());
+            request.trustedFiles = request.recoveryFiles.size() - 1;
+        }
+        int calls = 0;
+        if (c.callerChecks) {
+            request.rebuiltFits = [&](std::size_t i) {
+                ++calls;
+                return Read(request.outputs[i]) == Piece(request.lost[i]);
+            };
+        }
+        const RecoveryResult result = RepairPieces(request);
+        ASSERT_TRUE(result.ok) << result.failure.reason;
+        EXPECT_TRUE(Read(request.outputs[0]) == Piece(1)) << "the rebuilt piece is not the lost one";
+        EXPECT_EQ(calls, c.fitsCalls);
+        fs::remove(request.outputs[0]);
+    }
+    // Only planted slices: every try fails, and nothing is left behind.
+    for (const auto& v : volumes) fs::remove(v);
+    RecoveryRepair request = Repair({1});
+    request.rebuiltFits = [&](std::size_t i) { return Read(request.outputs[i]) == Piece(request.lost[i]); };
+    const std::vector<fs::path> before = Entries();
+    const RecoveryResult result = RepairPieces(request);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.notFitting);
+    EXPECT_EQ(Entries(), before);
+}
+
+// Exponents the trusted files hold are used before lower ones only others
+// hold: the genuine volumes of the lowest exponents are gone, and a planted
+// file holds garbage for them.
+TEST_F(RecoveryTest, TheTrustedFilesSlicesAreUsedBeforeOthers) {
+    MakeSet({1000, 1000, 1000});
+    const RecoveryResult made = Create(2);
+    ASSERT_TRUE(made.ok) << made.failure.reason;
+    std::vector<std::string> volumes;
+    for (std::size_t i = 1; i < made.files.size(); ++i) volumes.push_back(made.files[i].name);
+    ASSERT_EQ(volumes.size(), 4u);
+    const std::string planted = Path("big.bin.vol00+00.par2");
+    Write(planted, PlantedSlices(made.files[0].name, volumes));
+    fs::remove(volumes[0]);
+    fs::remove(volumes[1]);
+    fs::remove(pieces_[1]);
+    RecoveryRepair request = Repair({1});
+    request.recoveryFiles = {made.files[0].name, volumes[2], volumes[3], planted};
+    request.trustedFiles = 3;
+    int calls = 0;
+    request.rebuiltFits = [&](std::size_t i) {
+        ++calls;
+        return Read(request.outputs[i]) == Piece(request.lost[i]);
+    };
+    const RecoveryResult result = RepairPieces(request);
+    ASSERT_TRUE(result.ok) << result.failure.reason;
+    EXPECT_TRUE(Read(request.outputs[0]) == Piece(1)) << "the rebuilt piece is not the lost one";
+    EXPECT_EQ(calls, 1);
+}
+
+// Recovery files of another file of the same name and size, or of another
+// name, rebuild nothing: the count says so before any rebuild is tried.
+TEST_F(RecoveryTest, ASetOfOtherBytesOrAnotherNameCountsNothing) {
+    const fs::path other = dir_ / "other";
+    fs::create_directories(other);
+    MakeSet({1000, 1000, 1000}, 2);
+    RecoveryCreate elsewhere;
+    elsewhere.bigFile = Path("big.bin");
+    elsewhere.folder = other.string();
+    elsewhere.pieceSizes = sizes_;
+    ASSERT_TRUE(CreateRecoveryFiles(elsewhere).ok);
+    MakeSet({1000, 1000, 1000}, 1);
+    for (const auto& f : FindRecoveryFiles(other.string(), "big.bin")) fs::copy_file(f, dir_ / fs::path(f).filename());
+    fs::remove(pieces_[1]);
+    RecoveryResult count = CountRebuildable(Repair({1}));
+    EXPECT_EQ(count.rebuildable, 0);
+    EXPECT_TRUE(count.otherVersion);
+
+    for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) fs::remove(f);
+    ASSERT_TRUE(Create(1).ok);
+    count = CountRebuildable(Repair({1}));
+    EXPECT_EQ(count.rebuildable, 1);
+    EXPECT_FALSE(count.otherVersion);
+    RecoveryRepair renamed = Repair({1});
+    renamed.name = "other.bin";
+    EXPECT_EQ(CountRebuildable(renamed).rebuildable, 0);
 }
 
 // The par2 tool reads our sets, and we read its.

@@ -92,12 +92,14 @@ bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
 }  // namespace RecoveryDetail
 
 RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome) {
-    RecoveryResult result;
-    if (!RecoveryDetail::ValidRequest(request, result)) return result;
-    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
-    RecoveryDetail::Assess(request, scan, result, slicesToCome);
-    result.ok = true;
-    return result;
+    return RecoveryDetail::Guarded([&] {
+        RecoveryResult result;
+        if (!RecoveryDetail::ValidRequest(request, result)) return result;
+        const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles);
+        RecoveryDetail::Assess(request, scan, result, slicesToCome);
+        result.ok = true;
+        return result;
+    });
 }
 
 uint32_t RecoverySlicesNamed(const std::string& name) {

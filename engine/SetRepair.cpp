@@ -7,7 +7,7 @@
 #include "io/Paths.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -86,19 +86,41 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
     return written;
 }
 
-RecoveryTask::RecoveryTask(RecoveryCreate request) : request_(std::move(request)) {
+RecoveryTask::RecoveryTask(RecoveryCreate request) : request_(std::move(request)), outerStop_(request_.stop) {
     request_.stop = &stop_;
     request_.progress = [this](int64_t done, int64_t total) {
-        done_ = done;
-        total_ = total;
+        // The caller's stop reaches the work here, between its steps.
+        if (outerStop_ != nullptr && outerStop_->load()) stop_ = true;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = done;
+            total_ = total;
+            ++moves_;
+        }
+        changed_.notify_all();
     };
     try {
         thread_ = std::thread([this] {
-            result_ = CreateRecoveryFiles(request_);
-            finished_ = true;
+            // CreateRecoveryFiles turns what its work throws into a failure;
+            // what is left (the result's own memory) must not end the process either.
+            RecoveryResult result;
+            try {
+                result = CreateRecoveryFiles(request_);
+            } catch (...) {
+                result = RecoveryResult{};
+                result.failure.error = ENOMEM;
+                result.failure.reason = "not enough memory";
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                result_ = std::move(result);
+                finished_ = true;
+            }
+            changed_.notify_all();
         });
     } catch (const std::system_error& e) {
-        result_.failure = RecoveryError{e.code().value(), "cannot start a thread"};
+        result_.failure.error = e.code().value();
+        result_.failure.reason = "cannot start a thread";
         finished_ = true;
     }
 }
@@ -109,13 +131,32 @@ RecoveryTask::~RecoveryTask() {
 }
 
 RecoveryResult RecoveryTask::Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    uint64_t seen = moves_;
     while (!finished_) {
-        if (stop != nullptr && *stop) stop_ = true;
-        if (progress && total_ > 0) progress(done_, total_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        changed_.wait(lock, [&] { return finished_ || moves_ != seen; });
+        seen = moves_;
+        if (stop != nullptr && stop->load()) stop_ = true;
+        if (finished_ || !progress || total_ <= 0) continue;
+        const int64_t done = done_, total = total_;
+        lock.unlock();
+        progress(done, total);
+        lock.lock();
     }
+    lock.unlock();
     if (thread_.joinable()) thread_.join();
     return result_;
+}
+
+TransferOutcome::What FailedWhat(RecoveryError::Step step) {
+    using What = TransferOutcome::What;
+    switch (step) {
+    case RecoveryError::Step::Read: return What::ReadFailed;
+    case RecoveryError::Step::Write: return What::WriteFailed;
+    case RecoveryError::Step::Flush: return What::FlushFailed;
+    case RecoveryError::Step::None: break;
+    }
+    return What::Done;
 }
 
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,
@@ -159,11 +200,18 @@ RecoveryRepair RequestFor(const ChecksumSet& set, const std::string& marker, con
     return request;
 }
 
-SetRepair From(const RecoveryResult& r) {
+// `pieces`: every piece's own name, for a failure in a piece's file (the
+// rebuilt ones are written under temporary names); empty for none.
+SetRepair From(const RecoveryResult& r, const std::vector<std::string>& pieces = {}) {
     SetRepair repair;
     repair.stopped = r.stopped;
     repair.error = r.failure.error;
     repair.reason = r.failure.reason;
+    repair.failedStep = r.failure.step;
+    repair.failedFile = r.failure.file;
+    repair.failedPiece = r.failure.piece >= 0 ? r.failure.piece + 1 : 0;
+    if (r.failure.piece >= 0 && std::size_t(r.failure.piece) < pieces.size())
+        repair.failedFile = pieces[std::size_t(r.failure.piece)];
     repair.missing = r.missing;
     repair.rebuildable = r.rebuildable;
     repair.passedOver = r.passedOver;
@@ -216,7 +264,7 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
     request.stop = stop;
     request.progress = progress;
     const RecoveryResult result = RepairPieces(request);
-    SetRepair repair = From(result);
+    SetRepair repair = From(result, request.pieces);
     if (!result.ok) return repair;
     auto removeAll = [&] {
         for (const auto& out : request.outputs) RemoveFile(out);
@@ -228,6 +276,11 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
             removeAll();
             repair.foreignData = digest.ok;
             repair.error = digest.error;
+            if (!digest.ok) {
+                repair.failedStep = RecoveryError::Step::Read;
+                repair.failedPiece = bad[i];
+                repair.failedFile = request.pieces[static_cast<std::size_t>(bad[i]) - 1];
+            }
             repair.reason = "piece " + std::to_string(bad[i]) + " came out different from its checksum";
             return repair;
         }
@@ -262,6 +315,7 @@ SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>&
         if (!read || hash.Final() != set.digests[i]) {
             repair.foreignData = read;
             repair.error = error;
+            if (!read) repair.failedStep = RecoveryError::Step::Read;
             repair.rebuilt = {n};
             repair.reason = "piece " + std::to_string(n) + " came out different from its checksum";
             return repair;

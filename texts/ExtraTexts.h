@@ -137,6 +137,15 @@ enum class Extra {
     CloseStopsTransferAsk,   // a Yes/No question when the window closes during a split or join
     RecoveryFilesWrittenIn,  // %1 file count, %2 megabytes in all, %3 the folder, %4 pieces that may be lost
 
+    // A file that could not be read, written or put on the disk, and a rebuild that failed.
+    ReadPieceFailed,    // %1 piece number, %2 its file
+    ReadFileFailed,     // %1 the file
+    WritePieceFailed,   // %1 piece number, %2 the file it went to
+    WriteFileFailed,    // %1 the file
+    FlushPieceFailed,   // %1 piece number, %2 its file
+    FlushFileFailed,    // %1 the file
+    RebuildFailed,      // lost or damaged pieces could not be rebuilt (the reason follows)
+
     Count  // not a text
 };
 
@@ -173,6 +182,9 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
 // reason behind the system's error where there is one a user can act on. The
 // one rule for the window and the command line.
 std::string OutcomeText(Language lang, const TransferOutcome& outcome);
+// A file that could not be read, written or flushed (ReadFailed, WriteFailed,
+// FlushFailed): by piece number and file, or by file where piece is 0.
+std::string FileFailureText(Language lang, TransferOutcome::What what, int32_t piece, const std::string& file);
 
 // "a, b, c": up to five names as the texts list them, then "...".
 std::string NamesList(const std::vector<std::string>& names);

@@ -45,6 +45,7 @@ struct TransferOutcome {
         WriteFailed,
         FlushFailed,
         RebuildFailed,  // a join could not rebuild its lost pieces, for `error` (memory, a thread)
+        WorkFailed,     // the transfer could not go on, for `error`: no memory, no thread for it
     };
 
     What what = What::Done;

@@ -581,6 +581,11 @@ const ExtraRow kRows[] = {
      {"The lost or damaged smaller files could not be rebuilt.",
       "De förlorade eller skadade mindre filerna gick inte att återskapa.",
       "Die verlorenen oder beschädigten Teile konnten nicht neu erstellt werden."}},
+    {Extra::WorkFailed,
+     {"The work could not go on: the program could not get the memory or threads it needs.",
+      "Arbetet kunde inte fortsätta: programmet fick inte det minne eller de trådar det behöver.",
+      "Die Arbeit konnte nicht fortgesetzt werden: Das Programm bekam nicht den Speicher oder die Threads, die es "
+      "braucht."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -860,6 +865,7 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
         if (outcome.rebuilding) text = ExtraText(lang, Extra::RebuildFailed) + "\n" + text;
         break;
     case What::RebuildFailed: text = ExtraText(lang, Extra::RebuildFailed); break;
+    case What::WorkFailed: text = ExtraText(lang, Extra::WorkFailed); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

@@ -145,6 +145,7 @@ enum class Extra {
     FlushPieceFailed,   // %1 piece number, %2 its file
     FlushFileFailed,    // %1 the file
     RebuildFailed,      // lost or damaged pieces could not be rebuilt (the reason follows)
+    WorkFailed,         // the program lacked memory or a thread to go on (the reason follows)
 
     Count  // not a text
 };

@@ -132,16 +132,22 @@ RecoveryTask::~RecoveryTask() {
 
 RecoveryResult RecoveryTask::Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress) {
     std::unique_lock<std::mutex> lock(mutex_);
-    uint64_t seen = moves_;
-    while (!finished_) {
+    // Progress made before the wait, and the last made before the end, are
+    // shown too: the bar ends where the work did.
+    uint64_t seen = 0;
+    for (;;) {
         changed_.wait(lock, [&] { return finished_ || moves_ != seen; });
-        seen = moves_;
         if (stop != nullptr && stop->load()) stop_ = true;
-        if (finished_ || !progress || total_ <= 0) continue;
-        const int64_t done = done_, total = total_;
-        lock.unlock();
-        progress(done, total);
-        lock.lock();
+        if (moves_ != seen) {
+            seen = moves_;
+            if (!progress || total_ <= 0) continue;
+            const int64_t done = done_, total = total_;
+            lock.unlock();
+            progress(done, total);
+            lock.lock();
+            continue;
+        }
+        if (finished_) break;
     }
     lock.unlock();
     if (thread_.joinable()) thread_.join();

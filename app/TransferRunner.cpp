@@ -4,9 +4,12 @@
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
+#include <cerrno>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <utility>
 #ifdef __linux__
 #include <pthread.h>
@@ -123,6 +126,24 @@ bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
     engine_.SetView(relay_.get());
     running_ = true;
     deliverTimer_->start();
+    // Without a thread the transfer ends at once, failed with the reason, as
+    // any ended transfer does: the window never waits for a worker that is not there.
+    try {
+        StartWorker(std::move(job));
+    } catch (const std::system_error& e) {
+        TransferOutcome outcome;
+        outcome.what = TransferOutcome::What::WorkFailed;
+        outcome.error = e.code().value();
+        Queue([this, outcome](TransferView&) {
+            ended_ = true;
+            endOutcome_ = outcome;
+        });
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void TTransferRunner::StartWorker(std::function<TransferOutcome(TPieceEngine&)> job) {
     thread_ = std::thread([this, job = std::move(job)] {
 #ifdef __linux__
         // Named for the system's tools (and the tests that look for it).
@@ -131,12 +152,18 @@ bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
         // What escapes the engine (memory running out) is shown as the
         // window's thread shows it, and the transfer counts as failed.
         TransferOutcome outcome;
-        outcome.what = TransferOutcome::What::SizesDiffer;
+        outcome.what = TransferOutcome::What::WorkFailed;
         bool thrown = true;
         QString failure;
         try {
             outcome = job(engine_);
             thrown = false;
+        } catch (const std::bad_alloc& e) {
+            outcome.error = ENOMEM;
+            failure = QString::fromLocal8Bit(e.what());
+        } catch (const std::system_error& e) {
+            outcome.error = e.code().value();
+            failure = QString::fromLocal8Bit(e.what());
         } catch (const std::exception& e) {
             failure = QString::fromLocal8Bit(e.what());
         } catch (...) {
@@ -150,7 +177,6 @@ bool TTransferRunner::Start(std::function<TransferOutcome(TPieceEngine&)> job) {
         });
         QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
     });
-    return true;
 }
 
 TransferView& TTransferRunner::WorkerView() { return *relay_; }

@@ -69,6 +69,7 @@ private:
     void Queue(Call call);  // on the worker
     void Done(const TransferOutcome& outcome);
     void JoinThread();
+    void StartWorker(std::function<TransferOutcome(TPieceEngine&)> job);  // throws when no thread starts
 
     TPieceEngine& engine_;
     TransferView& view_;

@@ -219,7 +219,7 @@ BackgroundHasher::Digest BackgroundHasher::WaitPiece(int32_t n) {
     if (n < 1 || n > endedPieces_ || !started_) return Failed(started_ ? EINVAL : EAGAIN);
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [&] { return stopping_ || pieces_.size() >= static_cast<std::size_t>(n); });
-    if (pieces_.size() < static_cast<std::size_t>(n)) return Failed(EINTR);
+    if (pieces_.size() < static_cast<std::size_t>(n)) return Failed(broken_ != 0 ? broken_ : EINTR);
     return pieces_[static_cast<std::size_t>(n) - 1];
 }
 
@@ -235,10 +235,26 @@ BackgroundHasher::Digest BackgroundHasher::Finish() {
     done_.wait(lock, [&] {
         return stopping_ || (!whole_.empty() && pieces_.size() >= static_cast<std::size_t>(endedPieces_));
     });
-    return whole_.empty() ? Failed(EINTR) : whole_.front();
+    return whole_.empty() ? Failed(broken_ != 0 ? broken_ : EINTR) : whole_.front();
 }
 
+// A lane that throws (memory running out) would end the process: it stops
+// the hasher instead, and every digest waited for fails with the reason.
 void BackgroundHasher::Run(int lane) {
+    try {
+        Serve(lane);
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            broken_ = ENOMEM;
+            stopping_ = true;
+        }
+        work_.notify_all();
+        done_.notify_all();
+    }
+}
+
+void BackgroundHasher::Serve(int lane) {
     LaneState& state = lanes_[lane];
     Sha256 hash;
     Digest running;  // what this lane has hashed since its last End

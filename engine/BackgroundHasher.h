@@ -117,6 +117,7 @@ private:
     static constexpr int kWholeLane = 1;
 
     void Run(int lane);
+    void Serve(int lane);
     void Queue(Job job, Lane lane);
     std::shared_ptr<Source> SourceFor(int fd);
     static Digest Failed(int error);
@@ -127,6 +128,7 @@ private:
     std::condition_variable done_;  // a lane finished a job
     LaneState lanes_[2];
     bool stopping_ = false;
+    int broken_ = 0;  // errno of a lane that failed outside any job (memory): every waiter's digest fails with it
     std::vector<Digest> pieces_;  // pieces_[n - 1]: piece n, once hashed
     std::vector<Digest> whole_;   // one element once the whole lane ended
     bool started_ = false;

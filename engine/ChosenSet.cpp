@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -150,14 +152,34 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
     const bool hashWhole = checked.bad.empty() && checked.wholeSize >= 0 && checked.wholeSize == set.total &&
                            UntrustedLinkTo(checked.wholeFile).empty();
     std::atomic<int64_t> done{0};
-    std::atomic<bool> cancelWhole{false}, wholeEnded{false};
+    std::atomic<bool> cancelWhole{false};
+    // The whole file's thread wakes this one at each slice and at its end.
+    std::mutex wholeMutex;
+    std::condition_variable wholeMoved;
+    bool wholeEnded = false;
+    uint64_t wholeSlices = 0;
+    const auto moved = [&](bool ended) {
+        {
+            std::lock_guard<std::mutex> lock(wholeMutex);
+            wholeEnded = wholeEnded || ended;
+            ++wholeSlices;
+        }
+        wholeMoved.notify_all();
+    };
     Hashed whole;
     std::thread wholeThread;
     if (hashWhole) {
         total += checked.wholeSize;
         auto run = [&] {
-            whole = HashInSlices(checked.wholeFile, checked.wholeSize, done, cancelWhole, stop);
-            wholeEnded = true;
+            // Memory running out must not end the process from this thread.
+            try {
+                whole = HashInSlices(checked.wholeFile, checked.wholeSize, done, cancelWhole, stop,
+                                     [&] { moved(false); });
+            } catch (const std::bad_alloc&) {
+                whole = Hashed{};
+                whole.error = ENOMEM;
+            }
+            moved(true);
         };
         try {
             wholeThread = std::thread(run);
@@ -197,10 +219,16 @@ CheckedSet CheckChosenSet(const std::string& prefix, const std::string& marker, 
     }
     if (wholeThread.joinable()) {
         // The whole file may be on a slower disk than the pieces: its progress goes on.
-        while (!wholeEnded.load() && !cancelWhole.load()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::unique_lock<std::mutex> lock(wholeMutex);
+        uint64_t seen = wholeSlices;
+        while (!wholeEnded && !cancelWhole.load()) {
+            wholeMoved.wait(lock, [&] { return wholeEnded || wholeSlices != seen; });
+            seen = wholeSlices;
+            lock.unlock();
             report();
+            lock.lock();
         }
+        lock.unlock();
         wholeThread.join();
     }
     if (Stopped(stop)) checked.stopped = true;

@@ -274,7 +274,7 @@ bool JoinJob::ReadPiece(int32_t n) {
     }
     const int64_t expected = sizes_[std::size_t(n)];
     if (seekBeforeNext_) {
-        if (!SeekTo(bigOut_.get(), done_)) return Fail(What::SizesDiffer, errno);
+        if (!SeekTo(bigOut_.get(), done_)) return Fail(What::WriteFailed, errno, 0, target_);
         seekBeforeNext_ = false;
     }
     ShowPiece(n);
@@ -285,12 +285,15 @@ bool JoinJob::ReadPiece(int32_t n) {
         // A piece that ends early or cannot be read is a damaged one; a
         // target that cannot be written, or a stop, fails the join.
         const bool pieceFault = !Stopped() && (error == 0 || std::ferror(piece.get()) != 0);
-        if (!pieceFault || !LeavePiece(n, false)) return Fail(What::SizesDiffer, error);
+        if (!pieceFault) return Fail(What::WriteFailed, error, 0, target_);
+        if (!LeavePiece(n, false)) {
+            return error == 0 ? Fail(What::SizesDiffer) : Fail(What::ReadFailed, error, n, name);
+        }
         LeaveCopiedPiece(n);
         return true;
     }
     errno = 0;
-    if (!piece.Close()) return Fail(What::SizesDiffer, errno);
+    if (!piece.Close()) return Fail(What::ReadFailed, errno, n, name);
     // A piece that changed since it was measured is not the set's piece.
     if (FileSizeOf(name) != expected) {
         if (!LeavePiece(n, false)) return Fail(What::SizesDiffer);
@@ -353,8 +356,13 @@ TransferOutcome JoinJob::Finish() {
         }
         if (whole.ok) whole.hex = hash.Final();
     }
-    if (bigOut_.Size() != done_) {
-        Fail(What::SizesDiffer, bigOut_.Error());
+    const int64_t joined = bigOut_.Size();
+    if (joined != done_) {
+        if (joined < 0 || bigOut_.Error() != 0) {
+            Fail(What::WriteFailed, bigOut_.Error(), 0, target_);
+        } else {
+            Fail(What::SizesDiffer);
+        }
         return outcome_;
     }
     if (hasher_ && (!whole.ok || whole.hex != expected_.wholeDigest)) {
@@ -364,7 +372,7 @@ TransferOutcome JoinJob::Finish() {
     // The flush takes its time before the last look at the stop flag: once
     // the target has its name, the join has happened.
     if (!bigOut_.Sync()) {
-        Fail(What::SizesDiffer, bigOut_.Error());
+        Fail(What::FlushFailed, bigOut_.Error(), 0, target_);
         return outcome_;
     }
     if (Stopped()) {
@@ -476,7 +484,16 @@ bool JoinJob::RebuildLeftPieces() {
         outcome_.damagedPieces = damaged_;
         return false;
     }
-    return Fail(What::SizesDiffer, repair.error);
+    // Which file failed, reading or writing, and why; a failure that is
+    // neither (memory, a thread) keeps its reason.
+    const What what = FailedWhat(repair.failedStep);
+    if (what == What::Done) {
+        Fail(What::RebuildFailed, repair.error);
+    } else {
+        Fail(what, repair.error, repair.failedPiece, repair.failedFile.empty() ? target_ : repair.failedFile);
+    }
+    outcome_.rebuilding = true;
+    return false;
 }
 
 void JoinJob::Undo() { bigOut_.Abandon(); }

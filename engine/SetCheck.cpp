@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -96,7 +97,15 @@ SetCheck CheckSet(const ChecksumSet& set, const std::string& marker, const std::
     const bool checkWhole = firstBad == 0 && wholeSize >= 0 && wholeSize == set.total;
     if (checkWhole) {
         try {
-            wholeThread = std::thread([&] { whole = HashWholeFile(path(0), wholeSize, cancel); });
+            wholeThread = std::thread([&] {
+                // Memory running out must not end the process from this thread.
+                try {
+                    whole = HashWholeFile(path(0), wholeSize, cancel);
+                } catch (const std::bad_alloc&) {
+                    whole = FileDigest{};
+                    whole.error = ENOMEM;
+                }
+            });
         } catch (const std::system_error&) {
             whole = HashWholeFile(path(0), wholeSize, cancel);
         }

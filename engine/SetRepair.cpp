@@ -5,9 +5,10 @@
 #include "engine/PieceNaming.h"
 #include "io/Sha256.h"
 #include "io/Paths.h"
+#include "io/PositionedReader.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -86,19 +87,41 @@ RecoverySetWritten WriteRecoverySet(const std::string& bigFile, const std::vecto
     return written;
 }
 
-RecoveryTask::RecoveryTask(RecoveryCreate request) : request_(std::move(request)) {
+RecoveryTask::RecoveryTask(RecoveryCreate request) : request_(std::move(request)), outerStop_(request_.stop) {
     request_.stop = &stop_;
     request_.progress = [this](int64_t done, int64_t total) {
-        done_ = done;
-        total_ = total;
+        // The caller's stop reaches the work here, between its steps.
+        if (outerStop_ != nullptr && outerStop_->load()) stop_ = true;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = done;
+            total_ = total;
+            ++moves_;
+        }
+        changed_.notify_all();
     };
     try {
         thread_ = std::thread([this] {
-            result_ = CreateRecoveryFiles(request_);
-            finished_ = true;
+            // CreateRecoveryFiles turns what its work throws into a failure;
+            // what is left (the result's own memory) must not end the process either.
+            RecoveryResult result;
+            try {
+                result = CreateRecoveryFiles(request_);
+            } catch (...) {
+                result = RecoveryResult{};
+                result.failure.error = ENOMEM;
+                result.failure.reason = "not enough memory";
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                result_ = std::move(result);
+                finished_ = true;
+            }
+            changed_.notify_all();
         });
     } catch (const std::system_error& e) {
-        result_.failure = RecoveryError{e.code().value(), "cannot start a thread"};
+        result_.failure.error = e.code().value();
+        result_.failure.reason = "cannot start a thread";
         finished_ = true;
     }
 }
@@ -109,13 +132,38 @@ RecoveryTask::~RecoveryTask() {
 }
 
 RecoveryResult RecoveryTask::Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress) {
-    while (!finished_) {
-        if (stop != nullptr && *stop) stop_ = true;
-        if (progress && total_ > 0) progress(done_, total_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Progress made before the wait, and the last made before the end, are
+    // shown too: the bar ends where the work did.
+    uint64_t seen = 0;
+    for (;;) {
+        changed_.wait(lock, [&] { return finished_ || moves_ != seen; });
+        if (stop != nullptr && stop->load()) stop_ = true;
+        if (moves_ != seen) {
+            seen = moves_;
+            if (!progress || total_ <= 0) continue;
+            const int64_t done = done_, total = total_;
+            lock.unlock();
+            progress(done, total);
+            lock.lock();
+            continue;
+        }
+        if (finished_) break;
     }
+    lock.unlock();
     if (thread_.joinable()) thread_.join();
     return result_;
+}
+
+TransferOutcome::What FailedWhat(RecoveryError::Step step) {
+    using What = TransferOutcome::What;
+    switch (step) {
+    case RecoveryError::Step::Read: return What::ReadFailed;
+    case RecoveryError::Step::Write: return What::WriteFailed;
+    case RecoveryError::Step::Flush: return What::FlushFailed;
+    case RecoveryError::Step::None: break;
+    }
+    return What::Done;
 }
 
 std::vector<std::string> RecoveryFilesOf(const ChecksumSet& set, const std::string& pieceFolder,
@@ -175,22 +223,35 @@ RecoveryRepair RequestFor(const ChecksumSet& set, const std::string& marker, con
     return request;
 }
 
+// A recovery file's SHA-256 in hex, opened as only regular files are: a
+// FIFO planted under its name cannot hold the repair. Empty when it cannot
+// be read, or on a stop.
+std::string Sha256OfRegularFile(const std::string& name, const std::atomic<bool>* stop) {
+    PositionedReader file;
+    if (!file.Open(name)) return {};
+    const int64_t size = file.Size();
+    Sha256 hash;
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (int64_t at = 0; at < size;) {
+        if (stop != nullptr && *stop) return {};
+        const auto n = static_cast<std::size_t>(std::min<int64_t>(int64_t(buffer.size()), size - at));
+        if (!file.ReadAt(buffer.data(), n, at)) return {};
+        hash.Update(buffer.data(), n);
+        at += int64_t(n);
+    }
+    return size < 0 ? std::string() : hash.Final();
+}
+
 // The recovery files whose SHA-256 the checksum file gives go first, and
 // are trusted: a file planted beside them cannot shadow their slices.
 void TrustListed(const ChecksumSet& set, RecoveryRepair& request, const std::atomic<bool>* stop) {
     std::vector<std::string> trusted, others;
     for (const std::string& file : request.recoveryFiles) {
         bool listed = false;
-        if (!set.recoveryDigests.empty() && !(stop != nullptr && *stop)) {
-            std::FILE* in = OpenFile(file, "rb");
-            const int64_t size = FileSizeOf(file);
-            Sha256 hash;
-            if (in != nullptr && size >= 0 && HashRangeUnlessStopped(in, 0, size, hash, stop, nullptr, nullptr)) {
-                const std::string hex = hash.Final();
-                listed = std::find(set.recoveryDigests.begin(), set.recoveryDigests.end(), hex) !=
-                         set.recoveryDigests.end();
-            }
-            if (in != nullptr) std::fclose(in);
+        if (!set.recoveryDigests.empty()) {
+            const std::string hex = Sha256OfRegularFile(file, stop);
+            listed = !hex.empty() && std::find(set.recoveryDigests.begin(), set.recoveryDigests.end(), hex) !=
+                                         set.recoveryDigests.end();
         }
         (listed ? trusted : others).push_back(file);
     }
@@ -199,11 +260,18 @@ void TrustListed(const ChecksumSet& set, RecoveryRepair& request, const std::ato
     request.recoveryFiles.insert(request.recoveryFiles.end(), others.begin(), others.end());
 }
 
-SetRepair From(const RecoveryResult& r) {
+// `pieces`: every piece's own name, for a failure in a piece's file (the
+// rebuilt ones are written under temporary names); empty for none.
+SetRepair From(const RecoveryResult& r, const std::vector<std::string>& pieces = {}) {
     SetRepair repair;
     repair.stopped = r.stopped;
     repair.error = r.failure.error;
     repair.reason = r.failure.reason;
+    repair.failedStep = r.failure.step;
+    repair.failedFile = r.failure.file;
+    repair.failedPiece = r.failure.piece >= 0 ? r.failure.piece + 1 : 0;
+    if (r.failure.piece >= 0 && std::size_t(r.failure.piece) < pieces.size())
+        repair.failedFile = pieces[std::size_t(r.failure.piece)];
     repair.missing = r.missing;
     repair.rebuildable = r.rebuildable;
     repair.passedOver = r.passedOver;
@@ -278,12 +346,15 @@ SetRepair RebuildPieces(const ChecksumSet& set, const std::string& marker, const
         return fits;
     };
     const RecoveryResult result = RepairPieces(request);
-    SetRepair repair = From(result);
+    SetRepair repair = From(result, request.pieces);
     if (!result.ok) {
         // A rebuilt piece that could not be read back says nothing of the recovery files.
         if (repair.foreignData && error != 0) {
             repair.foreignData = false;
             repair.error = error;
+            repair.failedStep = RecoveryError::Step::Read;
+            repair.failedPiece = differs;
+            repair.failedFile = request.pieces[static_cast<std::size_t>(differs) - 1];
             repair.reason = "cannot read a rebuilt piece back";
         } else if (repair.foreignData) {
             repair.reason = "piece " + std::to_string(differs) + " came out different from its checksum";
@@ -328,6 +399,7 @@ SetRepair RebuildIntoBigFile(const ChecksumSet& set, const std::vector<int32_t>&
         if (repair.foreignData && error != 0) {
             repair.foreignData = false;
             repair.error = error;
+            repair.failedStep = RecoveryError::Step::Read;
             repair.reason = "cannot read the joined file";
         } else if (repair.foreignData) {
             repair.rebuilt = {differs};

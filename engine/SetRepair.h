@@ -6,13 +6,16 @@
 
 #include "engine/ChecksumFile.h"
 #include "io/Sha256.h"
+#include "engine/TransferOutcome.h"
 #include "recovery/Recovery.h"
 
 class OutputFile;
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,22 +62,29 @@ bool ListRecoveryFiles(const std::string& checksumPath, const std::string& marke
 // Recovery files made on a thread of their own while a split copies: they
 // read the pieces as the copy writes them (request.written), waiting for
 // bytes not written yet, so the two run side by side. Destroying the task
-// stops it and waits for its thread.
+// stops it and waits for its thread. A thread that cannot be started makes
+// the task's result a failure with its reason. request.stop, when given, is
+// looked at along with the task's own stop.
 class RecoveryTask {
 public:
     explicit RecoveryTask(RecoveryCreate request);
     ~RecoveryTask();
     RecoveryTask(const RecoveryTask&) = delete;
     RecoveryTask& operator=(const RecoveryTask&) = delete;
-    // Waits for the end; `stop` is looked at and `progress` called on the
-    // caller's thread every few hundredths of a second meanwhile.
+    // Waits for the end, calling `progress` on the caller's thread as the
+    // work moves on; `stop` is looked at as often (the work itself looks at
+    // the request's stop).
     RecoveryResult Wait(const std::atomic<bool>* stop, const RecoveryProgress& progress);
 
 private:
     RecoveryCreate request_;
+    const std::atomic<bool>* outerStop_ = nullptr;
     std::atomic<bool> stop_{false};
-    std::atomic<int64_t> done_{0}, total_{0};
-    std::atomic<bool> finished_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;  // progress or the end
+    int64_t done_ = 0, total_ = 0;
+    uint64_t moves_ = 0;
+    bool finished_ = false;
     RecoveryResult result_;
     std::thread thread_;
 };
@@ -101,6 +111,12 @@ struct SetRepair {
     bool otherVersion = false;
     int error = 0;
     std::string reason;                   // English, for logs
+    // A rebuild that failed reading, writing or flushing: the file, and the
+    // piece (from 1) it holds or was to hold, 0 for none. A rebuilt piece's
+    // file is named as the piece, not as the temporary it was written to.
+    RecoveryError::Step failedStep = RecoveryError::Step::None;
+    std::string failedFile;
+    int32_t failedPiece = 0;
     int32_t missing = 0;                  // pieces missing or damaged
     int32_t rebuildable = 0;              // of those, how many the recovery files can rebuild
     std::vector<int32_t> rebuilt;         // piece numbers (from 1), in place where rebuilt into the pieces
@@ -108,6 +124,10 @@ struct SetRepair {
     std::vector<std::string> files;       // where each rebuilt piece now is
     std::vector<std::string> passedOver;  // recovery files damaged or of another set
 };
+
+// The outcome a failed rebuild's step makes: ReadFailed, WriteFailed or
+// FlushFailed; Done for a failure that is none of these.
+TransferOutcome::What FailedWhat(RecoveryError::Step step);
 
 enum class RebuildInto {
     Pieces,  // the pieces' own names, replacing what is there

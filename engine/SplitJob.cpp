@@ -127,8 +127,8 @@ bool SplitJob::SizeFromFreeSpace(int32_t n) {
     return true;
 }
 
-SplitJob::PieceResult SplitJob::Failing(What what, int error, int32_t piece) {
-    Fail(what, error, piece);
+SplitJob::PieceResult SplitJob::Failing(What what, int error, int32_t piece, std::string file) {
+    Fail(what, error, piece, std::move(file));
     return PieceResult::Failed;
 }
 
@@ -158,7 +158,11 @@ SplitJob::PieceResult SplitJob::WritePiece(int32_t n) {
     int error = 0;
     if (!Copy(bigIn_.get(), pieceOut_.get(), size, error)) {
         if (Stopped()) return Failing(What::Stopped);
-        if (!request_.useFreeSpace || !IsDiskFull(error)) return Failing(What::SizesDiffer, error);
+        if (!request_.useFreeSpace || !IsDiskFull(error)) {
+            if (error == 0) return Failing(What::SizesDiffer);  // the big file ended early
+            if (std::ferror(bigIn_.get()) != 0) return Failing(What::ReadFailed, error, 0, request_.bigFile);
+            return Failing(What::WriteFailed, error, n, name);
+        }
         const PieceResult kept = KeepWhatFitted(n);
         if (kept != PieceResult::Written) return kept;
     }
@@ -172,9 +176,9 @@ SplitJob::PieceResult SplitJob::KeepWhatFitted(int32_t n) {
     const int64_t size = sizes_[std::size_t(n)];
     const int64_t block = FileSystemBlock(pieceOut_.get());
     const int64_t kept = std::clamp<int64_t>(pieceOut_.Size(), 0, size) / block * block;
-    if (!pieceOut_.Truncate(kept)) return Failing(What::SizesDiffer, pieceOut_.Error());
+    if (!pieceOut_.Truncate(kept)) return Failing(What::WriteFailed, pieceOut_.Error(), n, currentPiece_);
     if (fseeko(bigIn_.get(), static_cast<off_t>(done_ + kept), SEEK_SET) != 0) {
-        return Failing(What::SizesDiffer, errno);
+        return Failing(What::ReadFailed, errno, 0, request_.bigFile);
     }
     meter_.Rewind(done_ + kept);
     remaining_ += size - kept;
@@ -191,7 +195,11 @@ SplitJob::PieceResult SplitJob::KeepWhatFitted(int32_t n) {
 bool SplitJob::CommitPiece(int32_t n) {
     const std::string name = WrittenName(currentPiece_);
     const int64_t size = pieceOut_.Size();
-    if (size != sizes_[std::size_t(n)]) return Fail(What::SizesDiffer, pieceOut_.Error());
+    if (size != sizes_[std::size_t(n)]) {
+        // A stream that could not write out what it held is a write that failed.
+        if (pieceOut_.Error() != 0) return Fail(What::WriteFailed, pieceOut_.Error(), n, currentPiece_);
+        return Fail(What::SizesDiffer);
+    }
     // A free-space piece is hashed as the disk took it.
     if (hasher_ && request_.useFreeSpace) hasher_->Submit(pieceOut_.get(), 0, size, BackgroundHasher::Lane::Both);
     // A staged piece goes to the disk while the next one is copied; the set
@@ -292,6 +300,7 @@ void SplitJob::StartRecovery() {
     RecoveryCreate request = RecoveryRequest(request_.bigFile, SizesOfPieces(), request_.recovery, staging_.Path());
     writtenPieces_ = std::make_shared<WrittenPieces>(request.pieceSizes);
     request.written = writtenPieces_;
+    request.stop = services_.stop;
     recovery_ = std::make_unique<RecoveryTask>(std::move(request));
 }
 

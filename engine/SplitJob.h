@@ -60,7 +60,7 @@ private:
     bool PrepareDisk(int32_t n);
     bool AskForNextDisk(int32_t n, bool diskFull);
     bool SizeFromFreeSpace(int32_t n);
-    PieceResult Failing(What what, int error = 0, int32_t piece = 0);
+    PieceResult Failing(What what, int error = 0, int32_t piece = 0, std::string file = {});
     PieceResult WritePiece(int32_t n);
     PieceResult KeepWhatFitted(int32_t n);
     bool CommitPiece(int32_t n);

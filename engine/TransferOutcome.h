@@ -11,7 +11,7 @@ struct TransferOutcome {
     enum class What {
         Done,
         Stopped,              // the user (or a signal) asked the transfer to stop
-        SizesDiffer,          // a read came back short, a write failed, or the sizes do not add up
+        SizesDiffer,          // a read came back short, or the sizes do not add up
         CannotReadBigFile,    // a split cannot read its big file
         CannotCreateBigFile,  // a join cannot write its target
         DisksNotEntered,      // a disk question was answered No, or there was nothing to join
@@ -38,6 +38,14 @@ struct TransferOutcome {
         BigFileChanged,       // the big file changed while it was split
         ReadLinkNotTrusted,   // `file`, a link on the way to a file of the set, belongs to another user
         RebuiltPieceDiffers,  // a join: rebuilt `piece` differs from its checksum (another file's recovery files)
+        // A file could not be read, written or put on the disk: `file`, which
+        // holds `piece` (0 for none), with `error`; `rebuilding` when it was
+        // while lost pieces were rebuilt from the recovery files.
+        ReadFailed,
+        WriteFailed,
+        FlushFailed,
+        RebuildFailed,  // a join could not rebuild its lost pieces, for `error` (memory, a thread)
+        WorkFailed,     // the transfer could not go on, for `error`: no memory, no thread for it
     };
 
     What what = What::Done;
@@ -48,6 +56,7 @@ struct TransferOutcome {
     std::string related;   // a second name it concerns, where there is one
     bool checked = false;  // a join compared every byte with the set's checksum file
     int64_t bytes = 0;     // the bytes a split needs room for (NoRoomForSet)
+    bool rebuilding = false;  // ReadFailed, WriteFailed, FlushFailed while rebuilding lost pieces
     // Files named like pieces of this set that a split could not prove to be
     // pieces of an earlier one, or files of another set it would replace:
     // the split refused them and left them as they were.

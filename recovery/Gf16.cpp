@@ -101,14 +101,32 @@ void MultiplyAddTables(const void* src, void* dest, uint16_t factor, std::size_t
 void MultiplyAdd(const void* src, void* dest, uint16_t factor, std::size_t bytes) {
 #ifdef QUORVEL_HAVE_GF_COMPLETE
     Library& lib = Lib();
-    if (lib.ok) {
-        constexpr std::size_t kPart = std::size_t{1} << 30;
+    // It takes no word at an odd address either: that goes by the tables.
+    if (lib.ok && (reinterpret_cast<std::uintptr_t>(dest) & 1) == 0) {
         const auto* in = static_cast<const char*>(src);
         auto* out = static_cast<char*>(dest);
+        const std::size_t misfit = (reinterpret_cast<std::uintptr_t>(src) ^ reinterpret_cast<std::uintptr_t>(dest)) & 15;
+        if (misfit == 0) {
+            constexpr std::size_t kPart = std::size_t{1} << 30;
+            for (std::size_t done = 0; done < bytes;) {
+                const std::size_t part = std::min(kPart, bytes - done);
+                lib.field.multiply_region.w32(&lib.field, const_cast<char*>(in + done), out + done, factor,
+                                              static_cast<int>(part), 1);
+                done += part;
+            }
+            return;
+        }
+        // The library aborts the process on a source aligned unlike its
+        // destination: such a source goes through a buffer aligned as the
+        // destination is, a part at a time (parts of whole 16 bytes keep
+        // the destination's alignment from part to part).
+        constexpr std::size_t kBounce = 16 << 10;
+        alignas(16) char bounce[kBounce + 16];
+        char* const copy = bounce + (reinterpret_cast<std::uintptr_t>(dest) & 15);
         for (std::size_t done = 0; done < bytes;) {
-            const std::size_t part = std::min(kPart, bytes - done);
-            lib.field.multiply_region.w32(&lib.field, const_cast<char*>(in + done), out + done, factor,
-                                          static_cast<int>(part), 1);
+            const std::size_t part = std::min(kBounce, bytes - done);
+            std::memcpy(copy, in + done, part);
+            lib.field.multiply_region.w32(&lib.field, copy, out + done, factor, static_cast<int>(part), 1);
             done += part;
         }
         return;

@@ -24,6 +24,8 @@ uint16_t Exp(uint32_t exponent);
 
 // dest[i] ^= factor * src[i] for `bytes / 2` words; bytes is even. src and
 // dest are best aligned alike (16 bytes); then the SIMD code runs throughout.
+// Any other alignment is sound, only slower: src is copied first (dest
+// at an odd address takes the split-table loop).
 void MultiplyAdd(const void* src, void* dest, uint16_t factor, std::size_t bytes);
 
 // The same with the split-table loop whatever is built in: the bench

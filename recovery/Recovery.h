@@ -26,6 +26,13 @@ int64_t RecoveryMemoryLimit();
 struct RecoveryError {
     int error = 0;
     std::string reason;
+    // What failed, where it was a file: reading it, writing it or putting it
+    // on the disk; the file, and the piece (from 0) whose bytes it holds or
+    // was to hold, -1 for none (a recovery file, the joined file).
+    enum class Step { None, Read, Write, Flush };
+    Step step = Step::None;
+    std::string file;
+    int piece = -1;
 };
 
 // Bytes done out of bytes to do, through every pass.

@@ -185,17 +185,19 @@ bool ValidRequest(const RecoveryRepair& request, RecoveryResult& result) {
 }  // namespace RecoveryDetail
 
 RecoveryResult CountRebuildable(const RecoveryRepair& request, uint32_t slicesToCome) {
-    RecoveryResult result;
-    if (!RecoveryDetail::ValidRequest(request, result)) return result;
-    const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles, request.stop);
-    if (scan.stopped) {
-        result.stopped = true;
-        result.failure = RecoveryDetail::Error(ECANCELED, "stopped");
+    return RecoveryDetail::Guarded([&] {
+        RecoveryResult result;
+        if (!RecoveryDetail::ValidRequest(request, result)) return result;
+        const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles, request.stop);
+        if (scan.stopped) {
+            result.stopped = true;
+            result.failure = RecoveryDetail::Error(ECANCELED, "stopped");
+            return result;
+        }
+        RecoveryDetail::Assess(request, scan, result, slicesToCome);
+        result.ok = true;
         return result;
-    }
-    RecoveryDetail::Assess(request, scan, result, slicesToCome);
-    result.ok = true;
-    return result;
+    });
 }
 
 uint32_t RecoverySlicesNamed(const std::string& name) {

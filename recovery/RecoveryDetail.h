@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cerrno>
+#include <exception>
+#include <new>
+#include <system_error>
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
@@ -37,7 +41,42 @@ inline std::vector<int64_t> Starts(const std::vector<int64_t>& sizes) {
     return starts;
 }
 
-inline RecoveryError Error(int error, std::string reason) { return RecoveryError{error, std::move(reason)}; }
+inline RecoveryError Error(int error, std::string reason) {
+    RecoveryError e;
+    e.error = error;
+    e.reason = std::move(reason);
+    return e;
+}
+
+// A failure reading, writing or flushing `file` (piece `piece`, from 0).
+inline RecoveryError FileError(RecoveryError::Step step, int error, std::string reason, std::string file,
+                               int piece = -1) {
+    RecoveryError e = Error(error, std::move(reason));
+    e.step = step;
+    e.file = std::move(file);
+    e.piece = piece;
+    return e;
+}
+
+// What escapes the work (memory running out, above all) as a failure: the
+// work runs on threads of ours, where an exception would end the process.
+template <class Work>
+RecoveryResult Guarded(Work&& work) {
+    RecoveryResult result;
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        result.failure = Error(ENOMEM, "not enough memory");
+    } catch (const std::system_error& e) {
+        const std::error_condition errnoLike = e.code().default_error_condition();
+        result.failure = Error(errnoLike.category() == std::generic_category() ? errnoLike.value() : 0, e.what());
+    } catch (const std::exception& e) {
+        result.failure = Error(0, e.what());
+    } catch (...) {
+        result.failure = Error(0, "an unexpected failure");
+    }
+    return result;
+}
 
 inline bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
 

@@ -165,6 +165,10 @@ private:
         result_.failure = Error(error, std::move(reason));
         return false;
     }
+    bool Fail(RecoveryError failure) {
+        result_.failure = std::move(failure);
+        return false;
+    }
 
     bool Halt() {
         result_.stopped = true;
@@ -209,12 +213,24 @@ private:
     // A sound slice's bytes: from the pieces, or from the big file being
     // rebuilt, where a sound slice lies within sound pieces only.
     bool ReadBig(int64_t offset, std::size_t size, unsigned char* buffer) {
-        if (request_.into == nullptr) return big_.Read(offset, size, buffer, result_.failure);
+        if (request_.into == nullptr) {
+            if (big_.Read(offset, size, buffer, result_.failure)) return true;
+            // The sound piece that failed: the one the offset lies in, or a later one it runs into.
+            if (result_.failure.step == RecoveryError::Step::None) {
+                const auto at = std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin() - 1;
+                result_.failure.step = RecoveryError::Step::Read;
+                result_.failure.piece = int(at);
+                result_.failure.file = request_.pieces[std::size_t(at)];
+            }
+            return false;
+        }
         const int64_t end = std::min<int64_t>(offset + int64_t(size), total_);
         const auto inside = std::size_t(std::max<int64_t>(end - offset, 0));
         std::memset(buffer + inside, 0, size - inside);  // the last slice is padded with zeros
         if (inside == 0 || ReadAllAt(fileno(request_.into->get()), buffer, inside, offset)) return true;
-        return Fail(errno, errno == 0 ? "the joined file is shorter than it should be" : "cannot read the joined file");
+        return Fail(FileError(RecoveryError::Step::Read, errno,
+                              errno == 0 ? "the joined file is shorter than it should be" : "cannot read the joined file",
+                              {}));
     }
 
     bool ReadRecovery(std::size_t j, std::size_t at, std::size_t size, unsigned char* buffer) {
@@ -222,7 +238,7 @@ private:
         PositionedReader& file = recoveryFiles_[chosen_[j].file];
         if ((file.IsOpen() || file.Open(name)) && file.ReadAt(buffer, size, chosen_[j].offset + int64_t(at)))
             return true;
-        return Fail(errno, "cannot read " + name);
+        return Fail(FileError(RecoveryError::Step::Read, errno, "cannot read " + name, name));
     }
 
     // Each rebuilt slice's bytes go to the lost pieces it overlaps.
@@ -241,11 +257,13 @@ private:
                 // Only the lost piece's part of a slice that straddles a sound one is written.
                 if (request_.into != nullptr) {
                     if (!request_.into->WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from))
-                        return Fail(request_.into->Error(), "cannot write the joined file");
+                        return Fail(FileError(RecoveryError::Step::Write, request_.into->Error(),
+                                              "cannot write the joined file", {}, int(piece)));
                     continue;
                 }
                 if (!outputs[p].WriteAt(out.Row(r) + (from - begin), std::size_t(to - from), from - starts_[piece]))
-                    return Fail(errno, "cannot write " + request_.outputs[p]);
+                    return Fail(FileError(RecoveryError::Step::Write, outputs[p].Error(),
+                                          "cannot write " + request_.outputs[p], request_.outputs[p], int(piece)));
             }
         }
         return true;
@@ -271,6 +289,16 @@ private:
     bool fits_ = true;
 };
 
+// Puts rebuilt piece p under its name, on the disk first: a flush that
+// fails is told apart from a write.
+bool Commit(const RecoveryRepair& request, std::vector<OutputFile>& outputs, std::size_t p, RecoveryResult& result) {
+    const bool synced = outputs[p].Sync();
+    if (synced && outputs[p].Commit(false)) return true;
+    result.failure = FileError(synced ? RecoveryError::Step::Write : RecoveryError::Step::Flush, outputs[p].Error(),
+                               "cannot write " + request.outputs[p], request.outputs[p], request.lost[p]);
+    return false;
+}
+
 // Whether what a rebuild wrote is every lost piece's: its slices agree with
 // the index's checksums, and the caller's own check says so. Pieces of
 // their own are put under their names first, for the caller to read.
@@ -279,15 +307,11 @@ bool Fits(const RecoveryRepair& request, const Rebuild& rebuild, std::vector<Out
     if (!rebuild.Fits()) return false;
     if (!request.rebuiltFits) return true;
     if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
-        result.failure = Error(errno, "cannot write the joined file");
+        result.failure = FileError(RecoveryError::Step::Write, errno, "cannot write the joined file", {});
         return false;
     }
-    for (std::size_t p = 0; p < outputs.size(); ++p) {
-        if (!outputs[p].Commit(false)) {
-            result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
-            return false;
-        }
-    }
+    for (std::size_t p = 0; p < outputs.size(); ++p)
+        if (!Commit(request, outputs, p, result)) return false;
     for (std::size_t p = 0; p < request.lost.size(); ++p)
         if (!request.rebuiltFits(p)) return false;
     return true;
@@ -295,7 +319,9 @@ bool Fits(const RecoveryRepair& request, const Rebuild& rebuild, std::vector<Out
 
 }  // namespace
 
-RecoveryResult RepairPieces(const RecoveryRepair& request) {
+namespace {
+
+RecoveryResult Repair(const RecoveryRepair& request) {
     RecoveryResult result;
     if (!ValidRequest(request, result)) return result;
     const Par2::ScanResult scan = Par2::ScanFiles(request.recoveryFiles, request.stop);
@@ -316,7 +342,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     }
     if (request.into != nullptr && std::fflush(request.into->get()) != 0) {
         // What the join wrote through the stream must be there for the reads.
-        result.failure = Error(errno, "cannot write the joined file");
+        result.failure = FileError(RecoveryError::Step::Write, errno, "cannot write the joined file", {});
         return result;
     }
     std::vector<OutputFile> outputs(request.into != nullptr ? 0 : request.lost.size());
@@ -341,7 +367,8 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
         tried.push_back(rebuild.Chosen());
         for (std::size_t p = 0; p < outputs.size(); ++p) {
             if (!outputs[p].Open(request.outputs[p], false)) {
-                result.failure = Error(outputs[p].Error(), "cannot create " + request.outputs[p]);
+                result.failure = FileError(RecoveryError::Step::Write, outputs[p].Error(),
+                                           "cannot create " + request.outputs[p], request.outputs[p], request.lost[p]);
                 removeOutputs();
                 return result;
             }
@@ -352,8 +379,7 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
         }
         if (Fits(request, rebuild, outputs, result)) {
             for (std::size_t p = 0; p < outputs.size(); ++p) {
-                if (request.rebuiltFits == nullptr && !outputs[p].Commit(false)) {
-                    result.failure = Error(outputs[p].Error(), "cannot write " + request.outputs[p]);
+                if (request.rebuiltFits == nullptr && !Commit(request, outputs, p, result)) {
                     removeOutputs();
                     return result;
                 }
@@ -375,4 +401,10 @@ RecoveryResult RepairPieces(const RecoveryRepair& request) {
     result.notFitting = true;
     result.failure = Error(0, "every way the recovery data present rebuilds the pieces gives other bytes");
     return result;
+}
+
+}  // namespace
+
+RecoveryResult RepairPieces(const RecoveryRepair& request) {
+    return Guarded([&] { return Repair(request); });
 }

@@ -196,7 +196,9 @@ std::vector<std::string> FindRecoveryFiles(const std::string& folder, const std:
     return found;
 }
 
-RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
+namespace {
+
+RecoveryResult Create(const RecoveryCreate& request) {
     RecoveryResult result;
     const std::string name = request.name.empty() ? FileNamePart(request.bigFile) : request.name;
     result.plan = PlanRecovery(request.pieceSizes, request.lostPieces, request.largestFile, name);
@@ -247,4 +249,10 @@ RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
     result.files = writer.Finish();
     result.ok = true;
     return result;
+}
+
+}  // namespace
+
+RecoveryResult CreateRecoveryFiles(const RecoveryCreate& request) {
+    return Guarded([&] { return Create(request); });
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -35,7 +36,15 @@ ThreadPriority::~ThreadPriority() {
 
 Team::Team() {
     const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    for (unsigned i = 1; i < cores; ++i) helpers_.emplace_back([this] { Serve(); });
+    helpers_.reserve(cores);
+    for (unsigned i = 1; i < cores; ++i) {
+        // Out of threads, the calling thread does the helpers' share: slower, never wrong.
+        try {
+            helpers_.emplace_back([this] { Serve(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
 }
 
 Team::~Team() {
@@ -54,13 +63,31 @@ void Team::Run(std::size_t units, const std::function<void(std::size_t)>& work) 
         units_ = units;
         next_ = 0;
         busy_ = helpers_.size();
+        thrown_ = nullptr;
         ++round_;
     }
     wake_.notify_all();
-    Claim(work);
+    ClaimGuarded(work);
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [this] { return busy_ == 0; });
     work_ = nullptr;
+    if (thrown_) {
+        const std::exception_ptr thrown = thrown_;
+        thrown_ = nullptr;
+        std::rethrow_exception(thrown);
+    }
+}
+
+// An exception must not end a helper (std::terminate) nor leave the caller
+// waiting for units no one claims: it is kept for Run and the round ends.
+void Team::ClaimGuarded(const std::function<void(std::size_t)>& work) {
+    try {
+        Claim(work);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!thrown_) thrown_ = std::current_exception();
+        next_ = units_;
+    }
 }
 
 void Team::Claim(const std::function<void(std::size_t)>& work) {
@@ -86,7 +113,7 @@ void Team::Serve() {
             seen = round_;
             work = work_;
         }
-        Claim(*work);
+        ClaimGuarded(*work);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             --busy_;

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -28,7 +29,10 @@ private:
 
 // Runs numbered units of work on this thread and on helpers, each unit
 // once, returning when all are done. Units are claimed in order, so that
-// uneven units (a hash next to a few rows of the code) even out.
+// uneven units (a hash next to a few rows of the code) even out. Helpers
+// that cannot be started leave more to this thread; a unit that throws
+// ends the round, and Run throws that on the calling thread once every
+// helper is back.
 class Team {
 public:
     Team();
@@ -36,9 +40,11 @@ public:
     Team(const Team&) = delete;
     Team& operator=(const Team&) = delete;
     void Run(std::size_t units, const std::function<void(std::size_t)>& work);
+    std::size_t Helpers() const { return helpers_.size(); }
 
 private:
     void Claim(const std::function<void(std::size_t)>& work);
+    void ClaimGuarded(const std::function<void(std::size_t)>& work);
     void Serve();
 
     std::vector<std::thread> helpers_;
@@ -48,6 +54,7 @@ private:
     std::size_t units_ = 0, next_ = 0, busy_ = 0;
     uint64_t round_ = 0;
     bool quit_ = false;
+    std::exception_ptr thrown_;  // the round's first exception
 };
 
 }  // namespace RecoveryDetail

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
 namespace RecoveryDetail {
 
@@ -13,7 +14,12 @@ WholeFileMd5::WholeFileMd5(BigFileBytes source, const std::atomic<bool>* stop)
     // Ended early, the owner stops this thread and waits for it: a wait for
     // bytes not written yet must end then too.
     source_.StopWaitingOn(&quit_);
-    thread_ = std::thread([this] { Run(); });
+    // Without a thread of its own the MD5 is taken in Wait, on the caller's:
+    // the same bytes, later.
+    try {
+        thread_ = std::thread([this] { RunGuarded(); });
+    } catch (const std::system_error&) {
+    }
 }
 
 WholeFileMd5::~WholeFileMd5() {
@@ -22,11 +28,27 @@ WholeFileMd5::~WholeFileMd5() {
 }
 
 bool WholeFileMd5::Wait(Md5Digest& whole, Md5Digest& first16k, RecoveryError& failure) {
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    } else if (!ran_) {
+        RunGuarded();
+    }
     whole = whole_;
     first16k = first16k_;
     if (!ok_) failure = failure_;
     return ok_;
+}
+
+void WholeFileMd5::RunGuarded() {
+    ran_ = true;
+    const RecoveryResult result = RecoveryDetail::Guarded([this] {
+        Run();
+        return RecoveryResult{};
+    });
+    if (!result.failure.reason.empty()) {
+        ok_ = false;
+        failure_ = result.failure;
+    }
 }
 
 void WholeFileMd5::Run() {

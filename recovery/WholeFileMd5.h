@@ -26,12 +26,14 @@ public:
 
 private:
     void Run();
+    void RunGuarded();  // Run, with what it throws as its failure
 
     BigFileBytes source_;
     const std::atomic<bool>* stop_;
     std::atomic<bool> quit_{false};
     Md5Digest whole_{}, first16k_{};
     bool ok_ = false;
+    bool ran_ = false;
     RecoveryError failure_;
     std::thread thread_;
 };

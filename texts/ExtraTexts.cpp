@@ -573,6 +573,33 @@ const ExtraRow kRows[] = {
       "filerna.",
       "Die Wiederherstellungsdateien gehören zu einer anderen Fassung der Datei: Sie können keinen dieser Teile neu "
       "erstellen."}},
+    // A file that could not be read, written or put on the disk, and a rebuild that failed.
+    {Extra::ReadPieceFailed,
+     {"Smaller file %1 (%2) could not be read.", "Den mindre filen nummer %1 (%2) gick inte att läsa.",
+      "Teil %1 (%2) konnte nicht gelesen werden."}},
+    {Extra::ReadFileFailed,
+     {"%1 could not be read.", "%1 gick inte att läsa.", "%1 konnte nicht gelesen werden."}},
+    {Extra::WritePieceFailed,
+     {"Smaller file %1 could not be written to %2.", "Den mindre filen nummer %1 gick inte att skriva till %2.",
+      "Teil %1 konnte nicht nach %2 geschrieben werden."}},
+    {Extra::WriteFileFailed,
+     {"%1 could not be written.", "%1 gick inte att skriva.", "%1 konnte nicht geschrieben werden."}},
+    {Extra::FlushPieceFailed,
+     {"Smaller file %1 (%2) could not be saved to the disk.",
+      "Den mindre filen nummer %1 (%2) gick inte att spara på skivan.",
+      "Teil %1 (%2) konnte nicht auf dem Datenträger gesichert werden."}},
+    {Extra::FlushFileFailed,
+     {"%1 could not be saved to the disk.", "%1 gick inte att spara på skivan.",
+      "%1 konnte nicht auf dem Datenträger gesichert werden."}},
+    {Extra::RebuildFailed,
+     {"The lost or damaged smaller files could not be rebuilt.",
+      "De förlorade eller skadade mindre filerna gick inte att återskapa.",
+      "Die verlorenen oder beschädigten Teile konnten nicht neu erstellt werden."}},
+    {Extra::WorkFailed,
+     {"The work could not go on: the program could not get the memory or threads it needs.",
+      "Arbetet kunde inte fortsätta: programmet fick inte det minne eller de trådar det behöver.",
+      "Die Arbeit konnte nicht fortgesetzt werden: Das Programm bekam nicht den Speicher oder die Threads, die es "
+      "braucht."}},
 };
 static_assert(sizeof(kRows) / sizeof(kRows[0]) == static_cast<std::size_t>(Extra::Count), "one row per text");
 
@@ -767,6 +794,15 @@ std::string NamesList(const std::vector<std::string>& names) {
     return list;
 }
 
+std::string FileFailureText(Language lang, TransferOutcome::What what, int32_t piece, const std::string& file) {
+    using What = TransferOutcome::What;
+    const bool byPiece = piece > 0;
+    Extra text = byPiece ? Extra::ReadPieceFailed : Extra::ReadFileFailed;
+    if (what == What::WriteFailed) text = byPiece ? Extra::WritePieceFailed : Extra::WriteFileFailed;
+    if (what == What::FlushFailed) text = byPiece ? Extra::FlushPieceFailed : Extra::FlushFileFailed;
+    return byPiece ? FillIn(ExtraText(lang, text), {std::to_string(piece), file}) : FillIn(ExtraText(lang, text), {file});
+}
+
 std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
     using What = TransferOutcome::What;
     const TextCatalogue& catalogue = Catalogue();
@@ -837,6 +873,14 @@ std::string OutcomeText(Language lang, const TransferOutcome& outcome) {
         break;
     case What::BigFileChanged: text = ExtraText(lang, Extra::BigFileChanged); break;
     case What::ReadLinkNotTrusted: text = FillIn(ExtraText(lang, Extra::ReadLinkNotTrusted), {outcome.file}); break;
+    case What::ReadFailed:
+    case What::WriteFailed:
+    case What::FlushFailed:
+        text = FileFailureText(lang, outcome.what, outcome.piece, outcome.file);
+        if (outcome.rebuilding) text = ExtraText(lang, Extra::RebuildFailed) + "\n" + text;
+        break;
+    case What::RebuildFailed: text = ExtraText(lang, Extra::RebuildFailed); break;
+    case What::WorkFailed: text = ExtraText(lang, Extra::WorkFailed); break;
     }
     const std::string reason = ReasonText(lang, outcome.error);
     if (!reason.empty()) text += (text.empty() ? "" : "\n") + reason;

@@ -140,6 +140,15 @@ enum class Extra {
     // Checking a set: the whole file's line against the pieces, recovery files of another version.
     JoinedPiecesDiffer,      // %1 the checksum file: every piece matches, the pieces joined do not
     RecoveryOfOtherVersion,  // the recovery files are another version's: they rebuild nothing
+    // A file that could not be read, written or put on the disk, and a rebuild that failed.
+    ReadPieceFailed,    // %1 piece number, %2 its file
+    ReadFileFailed,     // %1 the file
+    WritePieceFailed,   // %1 piece number, %2 the file it went to
+    WriteFileFailed,    // %1 the file
+    FlushPieceFailed,   // %1 piece number, %2 its file
+    FlushFileFailed,    // %1 the file
+    RebuildFailed,      // lost or damaged pieces could not be rebuilt (the reason follows)
+    WorkFailed,         // the program lacked memory or a thread to go on (the reason follows)
 
     Count  // not a text
 };
@@ -177,6 +186,9 @@ std::string InputRefusal(Language lang, const std::string& name, bool split, con
 // reason behind the system's error where there is one a user can act on. The
 // one rule for the window and the command line.
 std::string OutcomeText(Language lang, const TransferOutcome& outcome);
+// A file that could not be read, written or flushed (ReadFailed, WriteFailed,
+// FlushFailed): by piece number and file, or by file where piece is 0.
+std::string FileFailureText(Language lang, TransferOutcome::What what, int32_t piece, const std::string& file);
 
 // "a, b, c": up to five names as the texts list them, then "...".
 std::string NamesList(const std::vector<std::string>& names);

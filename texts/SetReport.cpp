@@ -136,6 +136,14 @@ std::string RepairFailureText(Language lang, const RepairedSet& repaired) {
                    : FillIn(CountedText(lang, Extra::RecoveryTooFew, repair.missing),
                             {std::to_string(repair.missing), std::to_string(repair.rebuildable)});
     }
+    // Which file failed, reading or writing, and why.
+    const TransferOutcome::What failed = FailedWhat(repair.failedStep);
+    if (failed != TransferOutcome::What::Done) {
+        return WithReason(lang,
+                          ExtraText(lang, Extra::RebuildFailed) + "\n" +
+                              FileFailureText(lang, failed, repair.failedPiece, repair.failedFile),
+                          repair.error);
+    }
     return WithReason(lang, ExtraText(lang, Extra::NothingJoined), repair.error);
 }
 

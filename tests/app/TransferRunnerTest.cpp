@@ -7,13 +7,18 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/TransferRunner.h"
 #include "app/TransferStatus.h"
 #include "engine/PieceNaming.h"
+#include "tests/support/ScriptedModal.h"
 #include "tests/support/TestSupport.h"
 #include "texts/TextCatalogue.h"
 
@@ -113,6 +118,43 @@ TEST_F(TransferRunnerTest, DiskQuestionHoldsOnlyTheWorker) {
     EXPECT_EQ(SplitOnTheWorker(view), TransferOutcome::What::Done);
     EXPECT_EQ(asked, 3);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(PieceName(big, kDefaultMarker, 3))));
+}
+
+// What escapes a transfer on the worker thread ends it as a failure with
+// its reason and a box naming it, never the process; the runner is free
+// for the next transfer.
+TEST_F(TransferRunnerTest, AJobThatThrowsEndsAsAFailureWithItsReason) {
+    ScriptedModal modal;
+    Modal::Install(&modal);
+    struct Case {
+        std::function<TransferOutcome(TPieceEngine&)> job;
+        int error;
+    } const cases[] = {
+        {[](TPieceEngine&) -> TransferOutcome { throw std::bad_alloc(); }, ENOMEM},
+        {[](TPieceEngine&) -> TransferOutcome { throw std::system_error(EAGAIN, std::generic_category()); }, EAGAIN},
+        {[](TPieceEngine&) -> TransferOutcome { throw 7; }, 0},
+    };
+    RecordingView view;
+    TTransferRunner runner(engine, view);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        modal.shown.clear();
+        TransferOutcome ended;
+        ended.what = TransferOutcome::What::Done;
+        int finished = 0;
+        const auto connection = QObject::connect(&runner, &TTransferRunner::Finished, [&](const TransferOutcome& o) {
+            ended = o;
+            ++finished;
+        });
+        ASSERT_TRUE(runner.Start(c.job));
+        runner.Wait();
+        QObject::disconnect(connection);
+        EXPECT_EQ(finished, 1);
+        EXPECT_EQ(ended.what, TransferOutcome::What::WorkFailed);
+        EXPECT_EQ(ended.error, c.error);
+        EXPECT_EQ(modal.Messages().size(), 1u);
+    }
+    Modal::Install(nullptr);
 }
 
 TEST(TransferStatusText, TellsWhatIsKnown) {

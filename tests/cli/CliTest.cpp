@@ -630,6 +630,42 @@ TEST(Cli, AFullDiskSaysSo) {
     EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
+// A rebuild that cannot write says so on the terminal, the same for a repair
+// in place and a join: which piece could not be written where, and why.
+TEST(Cli, ARebuildThatCannotWriteSaysWhereAndWhy) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Linux only: mounts";
+#endif
+    TempFolder dir;
+    const std::string file = dir / "Setup.exe";
+    WriteFile(file, PatternBytes(5 * 40960));
+    Outcome o = RunQuorvel({"split", file, "--size", "40960", "--recovery", "1"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::remove((dir / "Setup.exe.Quorved_2").c_str());
+    ReadOnlyView view(dir.Path(), dir / "ro");
+    if (!view.Mounted()) GTEST_SKIP() << "needs root to mount";
+    SmallDisk disk(dir / "disk", "160k");  // room for the four sound pieces only
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    const std::string roPiece = dir / "ro/Setup.exe.Quorved_2", joined = dir / "disk/joined";
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    } const cases[] = {
+        {{"repair", dir / "ro/Setup.exe.Quorved_1"},
+         "The lost or damaged smaller files could not be rebuilt.\n"
+         "Smaller file 2 could not be written to " + roPiece + ".\nThe disk is write-protected.\n"},
+        {{"join", dir / "Setup.exe.Quorved_1", "--to", joined},
+         "The lost or damaged smaller files could not be rebuilt.\n"
+         "Smaller file 2 could not be written to " + joined + ".\nThe disk is full.\n"},
+    };
+    for (const Case& c : cases) {
+        o = RunQuorvel(c.args);
+        EXPECT_EQ(o.status, 1) << c.args[0];
+        EXPECT_EQ(o.err, Said(c.err)) << c.args[0];
+    }
+    EXPECT_TRUE(FolderEntries(dir / "disk").empty());
+}
+
 // Any file of the set names it, and a join replaces a file only when told
 // to, or finds there is nothing to do when that file already is the set's.
 TEST(Cli, AnyFileOfTheSetNamesItAndAJoinReplacesNothingUnasked) {

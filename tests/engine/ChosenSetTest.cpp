@@ -1,11 +1,16 @@
 #include "engine/ChosenSet.h"
+#include "engine/PieceNaming.h"
+#include "io/OutputFile.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -261,6 +266,57 @@ TEST(ChosenSet, AStopWhileTheRebuiltPieceIsCheckedEndsTheRepair) {
     EXPECT_TRUE(repaired.repair.stopped);
     EXPECT_TRUE(repaired.repair.rebuilt.empty());
     EXPECT_TRUE(set.Files() == before);
+}
+
+// A rebuild that cannot finish says which file it failed on, reading or
+// writing, and why; the rebuilt piece's temporary file is named as the
+// piece, and nothing is left behind.
+TEST(ChosenSet, AFailedRebuildNamesTheFileTheStepAndTheReason) {
+    using Step = RecoveryError::Step;
+    enum class Spoil { ReadOnlyFolder, SoundPieceGoneWhileRebuilding };
+    struct Case {
+        Spoil spoil;
+        Step step;
+        int32_t piece;
+        int error;
+    } const cases[] = {
+        {Spoil::ReadOnlyFolder, Step::Write, 2, EROFS},
+        {Spoil::SoundPieceGoneWhileRebuilding, Step::Read, 5, ENOENT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.spoil));
+        Set set(1);
+        std::remove(set.Piece(2).c_str());
+        TempFolder elsewhere;
+        std::string file = set.file, folder = set.dir.Path();
+        std::unique_ptr<ReadOnlyView> view;
+        if (c.spoil == Spoil::ReadOnlyFolder) {
+            folder = elsewhere / "disk";
+            view = std::make_unique<ReadOnlyView>(set.dir.Path(), folder);
+            if (!view->Mounted()) GTEST_SKIP() << "mounting is not permitted here";
+            file = folder + kPathSeparator + "Setup.exe";
+        }
+        bool checkEnded = false, spoiled = false;
+        const RepairedSet repaired = RepairChosenSet(file, kMarker, nullptr, [&](int64_t done, int64_t total) {
+            // The check ends at done == total; the next call is the rebuilding's.
+            if (checkEnded && !spoiled && c.spoil == Spoil::SoundPieceGoneWhileRebuilding) {
+                spoiled = true;
+                std::remove(set.Piece(5).c_str());
+            }
+            if (done == total) checkEnded = true;
+        });
+        ASSERT_TRUE(repaired.attempted);
+        EXPECT_FALSE(repaired.Ok());
+        const SetRepair& repair = repaired.repair;
+        EXPECT_EQ(repair.failedStep, c.step);
+        EXPECT_EQ(repair.failedPiece, c.piece);
+        EXPECT_EQ(repair.failedFile, PieceName(folder + kPathSeparator + "Setup.exe", kMarker, c.piece));
+        EXPECT_EQ(repair.error, c.error);
+        EXPECT_TRUE(repair.rebuilt.empty());
+        EXPECT_FALSE(Exists(set.Piece(2)));
+        for (const std::string& name : FolderEntries(set.dir.Path()))
+            EXPECT_EQ(name.rfind(kTemporaryNameStart, 0), std::string::npos) << name << " was left behind";
+    }
 }
 
 TEST(ChosenSet, RepairNeedsAFolderItMayWrite) {

@@ -191,8 +191,9 @@ TEST_F(Faults, AStagedSplitWhoseDiskFillsUpEndsItsRecoveryFilesAndLeavesNothing)
             t.engine.SetUseChecksums(checksums);
             t.Plan({100000, 100000, 100000, 100000, 100000, 100000});
             const TransferOutcome outcome = t.engine.Split(maxBuffer, kMarker, PauseMode::Never, false);
-            EXPECT_EQ(outcome, What::SizesDiffer);
+            EXPECT_EQ(outcome, What::WriteFailed);
             EXPECT_EQ(outcome.error, ENOSPC);
+            EXPECT_EQ(outcome.file, PieceName(dir / "disk/big", kMarker, outcome.piece));
             EXPECT_TRUE(FolderEntries(dir / "disk").empty());
         }
     }

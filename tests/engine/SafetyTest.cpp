@@ -359,7 +359,12 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     EXPECT_TRUE(FolderEntries(disk).empty());
     // A disk that says it has room and then fills: the pieces that fitted are taken back.
     t.engine.SetFreeSpaceQuery([](const std::string&) { return int64_t(1) << 40; });
-    EXPECT_EQ(SplitPlan({1000000, 1000000, 1000000}), What::SizesDiffer);
+    // Writing the piece failed, with the disk's reason: no sizes differ.
+    const TransferOutcome filled = SplitPlan({1000000, 1000000, 1000000});
+    EXPECT_EQ(filled, What::WriteFailed);
+    EXPECT_EQ(filled.error, ENOSPC);
+    EXPECT_GT(filled.piece, 0);
+    EXPECT_EQ(filled.file, PieceName(disk + "/big", kMarker, filled.piece));
     EXPECT_TRUE(FileHolds(big, input));
     EXPECT_TRUE(FolderEntries(disk).empty());
 
@@ -367,12 +372,18 @@ TEST_F(Safety, FullDiskFailsWithoutHarmingTheInputOrAnExistingTarget) {
     ASSERT_EQ(SplitPlan({1000000, 1000000, 1000000}), What::Done);
     WriteFile(disk + "/target", "old contents");
     JoinInto(disk + "/target");
-    EXPECT_EQ(Join(), What::SizesDiffer);
+    const TransferOutcome overTarget = Join();
+    EXPECT_EQ(overTarget, What::WriteFailed);
+    EXPECT_EQ(overTarget.error, ENOSPC);
+    EXPECT_EQ(overTarget.file, disk + "/target");
     EXPECT_TRUE(FileHolds(disk + "/target", "old contents"));
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
 
     JoinInto(disk + "/fresh");
-    EXPECT_EQ(Join(), What::SizesDiffer);
+    const TransferOutcome fresh = Join();
+    EXPECT_EQ(fresh, What::WriteFailed);
+    EXPECT_EQ(fresh.error, ENOSPC);
+    EXPECT_EQ(fresh.file, disk + "/fresh");
     EXPECT_EQ(FolderEntries(disk), (std::vector<std::string>{"target"}));
     EXPECT_TRUE(FileHolds(big, input));
 #endif

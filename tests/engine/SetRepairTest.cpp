@@ -11,6 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <cerrno>
+#include <system_error>
+#include <stdexcept>
+#include <new>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -266,6 +271,29 @@ TEST_F(RecoveryTransfer, JoinRebuildsFromAReadOnlyFolder) {
     EXPECT_TRUE(FileHolds(target, bytes));
     std::map<std::string, std::string> after = Contents(disk);
     EXPECT_TRUE(after == before);
+}
+
+// A target whose disk fills up while a lost piece is rebuilt into it: the
+// join says it was rebuilding, which piece could not be written where, and
+// that the disk is full; no target is left.
+TEST_F(EngineTest, AJoinWhoseRebuildFindsTheDiskFullSaysWhereAndWhy) {
+    MakeBigFile("Setup.exe", 5 * 40960);
+    t.engine.SetUseChecksums(true);
+    t.engine.SetRecovery(1);
+    ASSERT_EQ(SplitPlan({40960, 40960, 40960, 40960, 40960}), What::Done);
+    std::remove(Piece(3).c_str());
+    // Room for the four sound pieces, none for the fifth.
+    SmallDisk disk(dir / "disk", "160k");
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    const std::string target = dir / "disk" + kPathSeparator + "joined";
+    JoinInto(target);
+    const TransferOutcome outcome = Join();
+    EXPECT_EQ(outcome, What::WriteFailed);
+    EXPECT_TRUE(outcome.rebuilding);
+    EXPECT_EQ(outcome.piece, 3);
+    EXPECT_EQ(outcome.file, target);
+    EXPECT_EQ(outcome.error, ENOSPC);
+    EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
 // Recovery files of another version of the file rebuild other bytes: the
@@ -605,6 +633,46 @@ TEST_F(RecoveryTransfer, JoinWithTooManyLostNamesThemAllAndWritesNothing) {
     EXPECT_EQ(outcome.pieceStem, "Setup.exe.Quorved_");
     EXPECT_EQ(FolderEntries(dir.Path()), before);
     EXPECT_TRUE(t.view.lines.empty());  // not a piece shown: nothing was under way
+}
+
+// Whatever escapes the recovery work on the task's thread (memory running
+// out while a volume's disk is asked for) ends the task with a reason, never
+// the process; the progress made until then reached the waiting thread.
+TEST(RecoveryTaskFailure, WhatTheWorkThrowsBecomesTheTasksFailure) {
+    struct Case {
+        const char* name;
+        std::function<void()> thrower;
+        int error;
+    } const cases[] = {
+        {"memory", [] { throw std::bad_alloc(); }, ENOMEM},
+        {"threads", [] { throw std::system_error(EAGAIN, std::generic_category()); }, EAGAIN},
+        {"other", [] { throw std::runtime_error("odd"); }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const std::string file = dir / "Setup.exe";
+        WriteFile(file, PatternBytes(5000));
+        RecoveryCreate request = RecoveryRequest(file, {1000, 1000, 1000, 1000, 1000}, 2, dir.Path());
+        request.volumeFolder = dir / "volumes";
+        fs::create_directory(request.volumeFolder);
+        request.beforeVolume = [&](uint32_t, int64_t) -> bool {
+            c.thrower();
+            return true;
+        };
+        RecoveryTask task(std::move(request));
+        int progressCalls = 0;
+        const RecoveryResult result = task.Wait(nullptr, [&](int64_t done, int64_t total) {
+            EXPECT_LE(done, total);
+            ++progressCalls;
+        });
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.failure.error, c.error);
+        EXPECT_FALSE(result.failure.reason.empty());
+        EXPECT_GT(progressCalls, 0);
+        EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"Setup.exe", "volumes"}));
+        EXPECT_TRUE(FolderEntries(dir / "volumes").empty());
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -74,6 +75,35 @@ TEST(Gf16, RegionProductAgreesWithSingleProductsAtAnyAlignment) {
 }
 
 // Sizes whose rows of [m | I] fill the aligned row stride unevenly.
+// Buffers come from different allocators (a slice read into a part, a row
+// of the rebuilt data): nothing makes their addresses agree modulo 16.
+TEST(Gf16, RegionProductOfBuffersAlignedUnlikeAgreesWithTheTables) {
+    struct Case {
+        std::size_t srcShift, destShift;
+    } const cases[] = {{0, 2}, {2, 0}, {0, 8}, {14, 4}, {1, 0}, {0, 1}, {3, 16}, {16, 7}};
+    std::mt19937 random(13);
+    for (const std::size_t bytes : {2u, 34u, 16384u, 16386u, 70002u}) {
+        for (const Case& c : cases) {
+            // 16-aligned storage, so that the shifts are the addresses' own.
+            std::vector<uint64_t> srcStore(bytes / 8 + 4), destStore(bytes / 8 + 4);
+            auto* src = reinterpret_cast<unsigned char*>(srcStore.data()) + c.srcShift;
+            auto* dest = reinterpret_cast<unsigned char*>(destStore.data()) + c.destShift;
+            ASSERT_EQ(reinterpret_cast<std::uintptr_t>(srcStore.data()) % 16, 0u);
+            ASSERT_EQ(reinterpret_cast<std::uintptr_t>(destStore.data()) % 16, 0u);
+            for (std::size_t i = 0; i < bytes; ++i) src[i] = uint8_t(random());
+            for (std::size_t i = 0; i < bytes; ++i) dest[i] = uint8_t(random());
+            std::vector<unsigned char> expected(dest, dest + bytes);
+            const std::vector<unsigned char> source(src, src + bytes);
+            const auto factor = uint16_t(random() | 2);
+            Gf16::MultiplyAddTables(source.data(), expected.data(), factor, bytes);
+            Gf16::MultiplyAdd(src, dest, factor, bytes);
+            EXPECT_EQ(std::vector<unsigned char>(dest, dest + bytes), expected)
+                << bytes << " bytes, source at " << c.srcShift << ", destination at " << c.destShift;
+            EXPECT_EQ(std::vector<unsigned char>(src, src + bytes), source) << "the source is left as it was";
+        }
+    }
+}
+
 TEST(Gf16, InvertsAMatrixAndRefusesASingularOne) {
     for (const std::size_t n : {1u, 2u, 37u, 130u}) {
         std::vector<uint16_t> m(n * n);

@@ -3,6 +3,7 @@
 #include "recovery/Gf16.h"
 #include "recovery/Par2Packets.h"
 #include "recovery/Recovery.h"
+#include "recovery/Threads.h"
 #include "recovery/WrittenPieces.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,15 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <numeric>
 #include <random>
 #include <thread>
@@ -776,4 +780,49 @@ TEST_F(Par2ToolTest, OurRepairUsesItsFiles) {
     EXPECT_EQ(Read(request.outputs[1]), Piece(5));
 }
 
+// A unit of work that throws, on whichever thread claims it, ends the round
+// with that exception on the calling thread once every helper is back (not
+// std::terminate), and the team serves the next round in full.
+TEST(RecoveryTeam, AUnitThatThrowsFailsTheRoundOnTheCallersThread) {
+    RecoveryDetail::Team team;
+    struct Case {
+        std::size_t units, throwing;
+    } const cases[] = {{1, 0}, {64, 0}, {64, 37}, {64, 63}, {1000, 500}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.throwing) + " of " + std::to_string(c.units));
+        std::vector<std::atomic<int>> runs(c.units);
+        EXPECT_THROW(team.Run(c.units,
+                              [&](std::size_t unit) {
+                                  if (unit == c.throwing) throw std::bad_alloc();
+                                  // Slow enough that the helpers claim units meanwhile.
+                                  std::this_thread::yield();
+                                  runs[unit]++;
+                              }),
+                     std::bad_alloc);
+        for (const auto& r : runs) EXPECT_LE(r.load(), 1);
+        std::vector<std::atomic<int>> again(c.units);
+        team.Run(c.units, [&](std::size_t unit) { again[unit]++; });
+        for (const auto& r : again) EXPECT_EQ(r.load(), 1);
+    }
+    // On a helper for certain: every unit a helper claims throws.
+    if (team.Helpers() == 0) GTEST_SKIP() << "one core: no helpers";
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<bool> helperThrew{false};
+    for (int round = 0; round < 50 && !helperThrew; ++round) {
+        try {
+            team.Run(256, [&](std::size_t) {
+                if (std::this_thread::get_id() != caller) {
+                    helperThrew = true;
+                    throw std::runtime_error("from a helper");
+                }
+                std::this_thread::yield();
+            });
+        } catch (const std::runtime_error&) {
+            EXPECT_TRUE(helperThrew.load());
+        }
+    }
+    EXPECT_TRUE(helperThrew.load());
+}
+
 }  // namespace
+

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "texts/ExtraTexts.h"
+#include "texts/SetReport.h"
 #include "texts/TextCatalogue.h"
 
 namespace {
@@ -388,6 +389,72 @@ TEST(ExtraTexts, AJoinsOutcomeNamesEveryPieceRebuiltOrLost) {
     for (int32_t n = 1; n <= 20; ++n) many.push_back(n);
     EXPECT_EQ(NamedPieces(many, "x_"), PieceNumbers(many));
     EXPECT_EQ(NamedPieces({7}, ""), "7");
+}
+
+// A read, a write and a flush that failed each say which, of what file
+// (by piece where it held one), and why; a rebuild's failure says so first.
+// The sizes-differ text is left to sizes that differ.
+TEST(ExtraTexts, AFailedReadWriteOrFlushNamesItsFileAndReason) {
+    using What = TransferOutcome::What;
+    struct Case {
+        What what;
+        int32_t piece;
+        bool rebuilding;
+        int error;
+        const char* english;
+    } const cases[] = {
+        {What::ReadFailed, 3, false, EIO,
+         "Smaller file 3 (/d/big.Quorved_3) could not be read.\n"
+         "The disk could not be read or written (input/output error)."},
+        {What::ReadFailed, 0, true, ENOENT,
+         "The lost or damaged smaller files could not be rebuilt.\n/d/big.Quorved_3 could not be read."},
+        {What::WriteFailed, 2, true, ENOSPC,
+         "The lost or damaged smaller files could not be rebuilt.\n"
+         "Smaller file 2 could not be written to /d/big.Quorved_3.\nThe disk is full."},
+        {What::WriteFailed, 0, false, EROFS, "/d/big.Quorved_3 could not be written.\nThe disk is write-protected."},
+        {What::FlushFailed, 0, false, EIO,
+         "/d/big.Quorved_3 could not be saved to the disk.\n"
+         "The disk could not be read or written (input/output error)."},
+        {What::FlushFailed, 4, false, 0, "Smaller file 4 (/d/big.Quorved_3) could not be saved to the disk."},
+    };
+    for (const Case& c : cases) {
+        TransferOutcome outcome;
+        outcome.what = c.what;
+        outcome.piece = c.piece;
+        outcome.rebuilding = c.rebuilding;
+        outcome.error = c.error;
+        outcome.file = "/d/big.Quorved_3";
+        const std::string english = OutcomeText(Language::English, outcome);
+        if (c.error != ENOENT) {
+            EXPECT_EQ(english, c.english);
+        } else {
+            EXPECT_EQ(english.rfind(c.english, 0), 0u) << english;
+        }
+        for (const Language lang : {Language::Swedish, Language::German}) {
+            const std::string text = OutcomeText(lang, outcome);
+            EXPECT_NE(text, english);
+            EXPECT_NE(text.find("/d/big.Quorved_3"), std::string::npos) << text;
+            if (c.error != 0) {
+                EXPECT_NE(text.find(ReasonText(lang, c.error)), std::string::npos) << text;
+            }
+            EXPECT_EQ(text.find(ExtraText(lang, Extra::RebuildFailed)) == 0, c.rebuilding) << text;
+        }
+    }
+    TransferOutcome differ;
+    differ.what = What::SizesDiffer;
+    EXPECT_EQ(OutcomeText(Language::English, differ), "The sizes of the files differ. The disk may be full.");
+
+    // A repair of a chosen set words its failure the same way.
+    RepairedSet repaired;
+    repaired.attempted = true;
+    repaired.check.bad.resize(1);
+    repaired.repair.failedStep = RecoveryError::Step::Write;
+    repaired.repair.failedPiece = 2;
+    repaired.repair.failedFile = "/d/big.Quorved_2";
+    repaired.repair.error = EROFS;
+    EXPECT_EQ(RepairFailureText(Language::English, repaired),
+              "The lost or damaged smaller files could not be rebuilt.\n"
+              "Smaller file 2 could not be written to /d/big.Quorved_2.\nThe disk is write-protected.");
 }
 
 // A count of one reads in the singular in every language: the texts with a

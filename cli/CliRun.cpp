@@ -382,6 +382,18 @@ void ReportBadPiece(std::ostream& err, const BadPiece& piece) {
     }
 }
 
+// Every piece is good: the whole file beside them, or the pieces joined in
+// order, is what differs from the whole file's checksum.
+void ReportWholeFile(std::ostream& err, const CheckedSet& checked) {
+    if (checked.whole == CheckedSet::Whole::JoinedDiffers)
+        Report(err, FillIn(English(Extra::JoinedPiecesDiffer), {checked.loaded.checksumPath}));
+    else
+        Report(err,
+               checked.whole == CheckedSet::Whole::Unreadable ? FillIn(English(Extra::FileUnreadable), {checked.wholeFile})
+                                                               : FillIn(English(Extra::FileDamaged), {checked.wholeFile}),
+               checked.wholeError);
+}
+
 int Repair(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostream& err) {
     std::string prefix;
     if (!SetToCheck(o, err, prefix)) return 1;
@@ -391,6 +403,11 @@ int Repair(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostr
     if (!SetLoaded(check, o, err)) return 1;
     if (check.stopped) {
         Report(err, English(Extra::Stopped));
+        return 1;
+    }
+    if (check.bad.empty() && !check.Ok()) {
+        // Nothing to rebuild, but the whole file is not what the pieces make.
+        ReportWholeFile(err, check);
         return 1;
     }
     if (check.bad.empty()) {
@@ -429,15 +446,7 @@ int Check(const CliOptions& o, TerminalView& view, std::ostream& out, std::ostre
     }
     for (const BadPiece& piece : checked.bad) ReportBadPiece(err, piece);
     if (checked.bad.empty()) {
-        // Every piece is good: the whole file beside them is what differs.
-        if (checked.whole == CheckedSet::Whole::JoinedDiffers)
-            Report(err, FillIn(English(Extra::JoinedPiecesDiffer), {checked.loaded.checksumPath}));
-        else
-            Report(err,
-                   checked.whole == CheckedSet::Whole::Unreadable
-                       ? FillIn(English(Extra::FileUnreadable), {checked.wholeFile})
-                       : FillIn(English(Extra::FileDamaged), {checked.wholeFile}),
-                   checked.wholeError);
+        ReportWholeFile(err, checked);
     } else {
         err << RecoveryVerdictText(Language::English, checked) << '\n';
     }

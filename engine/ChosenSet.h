@@ -99,7 +99,8 @@ struct RepairedSet {
 
     bool Stopped() const { return check.stopped || repair.stopped; }
     // The set is whole now: it was, or every bad piece is in place again.
-    bool Ok() const { return check.loaded.Ok() && !check.stopped && (check.bad.empty() || repair.ok); }
+    // With nothing to rebuild, what the check found of the whole file counts.
+    bool Ok() const { return check.bad.empty() ? check.Ok() : check.loaded.Ok() && !check.stopped && repair.ok; }
 };
 
 // Whether rebuilt pieces can be put into `folder`: it is there and may be

@@ -482,7 +482,7 @@ TEST(CliSignals, RepairAndARebuildingJoinStopAndLeaveNothingHalfWritten) {
     EXPECT_TRUE(FileHolds(dir / "big.Quorved_2", PatternBytes(3000).substr(1000, 1000)));
 }
 
-// What check says of a set whose checksum file's whole-file line is wrong
+// What check and repair say of a set whose checksum file's whole-file line is wrong
 // (the file itself not there), and of recovery files of another version.
 TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
     TempFolder dir;
@@ -499,6 +499,9 @@ TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
     EXPECT_EQ(check.status, 1);
     EXPECT_NE(check.err.find("joined in order they do not match the checksum of the whole file"), std::string::npos)
         << check.err;
+    const Outcome repair = RunQuorvel({"repair", dir / "big.Quorved_1"});  // nothing to rebuild is no "intact"
+    EXPECT_EQ(repair.status, 1);
+    EXPECT_NE(repair.err.find("joined in order they do not match"), std::string::npos) << repair.err;
     EXPECT_EQ(RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"}).status, 1);
 
     // Recovery files made from another version of the file, under the set's names.

@@ -241,6 +241,7 @@ TEST(ChosenSet, AWholeFileLineThePiecesDoNotMatchIsCaughtWithoutTheWholeFile) {
         EXPECT_EQ(checked.whole, zeroed ? CheckedSet::Whole::JoinedDiffers : CheckedSet::Whole::Absent);
         EXPECT_EQ(checked.Ok(), !zeroed);
         EXPECT_EQ(lastTotal, 4500);  // the pieces are read once
+        EXPECT_EQ(RepairChosenSet(set.file, kMarker, nullptr, nullptr).Ok(), !zeroed);
     }
 }
 

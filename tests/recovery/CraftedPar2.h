@@ -59,7 +59,7 @@ inline std::string WithoutPackets(const std::string& bytes, const std::string& t
     std::string kept;
     for (std::size_t at = 0; at + Par2::kHeaderBytes <= bytes.size();) {
         uint64_t length = 0;
-        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + std::size_t(i)]);
+        for (int i = 7; i >= 0; --i) length = (length << 8) | uint8_t(bytes[at + 8 + std::size_t(i)]);
         if (bytes.compare(at + 56, type.size(), type) != 0) kept += bytes.substr(at, std::size_t(length));
         at += std::size_t(length);
     }

@@ -630,7 +630,8 @@ TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
         RecoveryRepair request = Repair({1});
         ASSERT_EQ(fs::path(request.recoveryFiles[1]).filename(), "big.bin.vol00+00.par2");  // it sorts first
         if (c.trustGenuine) {
-            std::rotate(request.recoveryFiles.begin() + 1, request.recoveryFiles.begin() + 2, request.recoveryFiles.end());
+            std::rotate(request.recoveryFiles.begin() + 1, request.recoveryFiles.begin() + 2,
+                        request.recoveryFiles.end());
             request.trustedFiles = request.recoveryFiles.size() - 1;
         }
         int calls = 0;

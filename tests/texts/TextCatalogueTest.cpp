@@ -434,7 +434,9 @@ TEST(ExtraTexts, AFailedReadWriteOrFlushNamesItsFileAndReason) {
             const std::string text = OutcomeText(lang, outcome);
             EXPECT_NE(text, english);
             EXPECT_NE(text.find("/d/big.Quorved_3"), std::string::npos) << text;
-            if (c.error != 0) EXPECT_NE(text.find(ReasonText(lang, c.error)), std::string::npos) << text;
+            if (c.error != 0) {
+                EXPECT_NE(text.find(ReasonText(lang, c.error)), std::string::npos) << text;
+            }
             EXPECT_EQ(text.find(ExtraText(lang, Extra::RebuildFailed)) == 0, c.rebuilding) << text;
         }
     }

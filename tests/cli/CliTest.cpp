@@ -495,14 +495,15 @@ TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
     std::string zeroed = lines;
     zeroed.replace(zeroed.find(whole), whole.size(), std::string(64, '0'));
     WriteFile(sums, zeroed);
-    Outcome check = RunQuorvel({"check", dir / "big.Quorved_1"});
-    EXPECT_EQ(check.status, 1);
-    EXPECT_NE(check.err.find("joined in order they do not match the checksum of the whole file"), std::string::npos)
-        << check.err;
-    const Outcome repair = RunQuorvel({"repair", dir / "big.Quorved_1"});  // nothing to rebuild is no "intact"
-    EXPECT_EQ(repair.status, 1);
-    EXPECT_NE(repair.err.find("joined in order they do not match"), std::string::npos) << repair.err;
-    EXPECT_EQ(RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"}).status, 1);
+    const auto failsSaying = [](const std::vector<std::string>& args, const std::string& says) {
+        const Outcome o = RunQuorvel(args);
+        EXPECT_EQ(o.status, 1) << args[0];
+        EXPECT_NE(o.err.find(says), std::string::npos) << o.err;
+    };
+    const std::string first = dir / "big.Quorved_1";
+    failsSaying({"check", first}, "joined in order they do not match the checksum of the whole file");
+    failsSaying({"repair", first}, "joined in order they do not match");  // nothing to rebuild is no "intact"
+    EXPECT_EQ(RunQuorvel({"join", first, "--to", dir / "joined"}).status, 1);
 
     // Recovery files made from another version of the file, under the set's names.
     TempFolder other;
@@ -512,14 +513,8 @@ TEST(Cli, CheckSaysWhatAJoinAndARepairWouldMeet) {
     for (const auto& name : FolderEntries(other.Path()))
         if (name.find(".par2") != std::string::npos) WriteFile(dir / name, ReadFile(other / name));
     std::remove((dir / "big.Quorved_2").c_str());
-    check = RunQuorvel({"check", dir / "big.Quorved_1"});
-    EXPECT_EQ(check.status, 1);
-    EXPECT_NE(check.err.find("The recovery files belong to another version of the file"), std::string::npos)
-        << check.err;
-    const Outcome join = RunQuorvel({"join", dir / "big.Quorved_1", "--to", dir / "joined"});
-    EXPECT_EQ(join.status, 1);
-    EXPECT_NE(join.err.find("The recovery files belong to another version of the file"), std::string::npos)
-        << join.err;
+    failsSaying({"check", first}, "The recovery files belong to another version of the file");
+    failsSaying({"join", first, "--to", dir / "joined"}, "The recovery files belong to another version of the file");
     EXPECT_FALSE(Exists(dir / "joined"));
 }
 

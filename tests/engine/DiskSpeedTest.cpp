@@ -53,9 +53,7 @@ public:
         }
         mounted_ = true;
     }
-    ~LoopDisk() {
-        if (mounted_) umount2(at_.c_str(), 0);
-    }
+    ~LoopDisk() { if (mounted_) umount2(at_.c_str(), 0); }
     LoopDisk(const LoopDisk&) = delete;
     LoopDisk& operator=(const LoopDisk&) = delete;
     bool Mounted() const { return mounted_; }
@@ -130,8 +128,8 @@ TEST_F(DiskSpeed, AStopIsHeardInsideALargePieceCopiedByTheKernel) {
     t.Plan({256 << 20});
     ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
     const int32_t whole = *std::max_element(t.view.progress.begin(), t.view.progress.end());
-    int32_t inside = 0;
-    for (const int32_t p : t.view.progress) inside += p > 0 && p < whole ? 1 : 0;
+    const auto& seen = t.view.progress;
+    const auto inside = std::count_if(seen.begin(), seen.end(), [&](int32_t p) { return p > 0 && p < whole; });
     // A bar that stands still until the whole piece is copied has no stop either.
     EXPECT_GE(inside, 3);
 
@@ -141,9 +139,7 @@ TEST_F(DiskSpeed, AStopIsHeardInsideALargePieceCopiedByTheKernel) {
     t.engine.SetBigFilePath(file);
     t.engine.SetPiecePrefix(dir / "again");
     t.Plan({256 << 20});
-    t.view.onProgress = [&stop](int32_t position) {
-        if (position > 0) stop = true;
-    };
+    t.view.onProgress = [&stop](int32_t position) { if (position > 0) stop = true; };
     EXPECT_EQ(t.engine.Split(100000, kMarker, PauseMode::Never, false), What::Stopped);
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"sparse", "sparse.Quorved_1"}));
 }

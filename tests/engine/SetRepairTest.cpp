@@ -1,8 +1,8 @@
 #include "engine/ChecksumFile.h"
 #include "engine/SetCheck.h"
 #include "engine/SetRepair.h"
-#include "recovery/Par2Packets.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/recovery/CraftedPar2.h"
 
 #include <gtest/gtest.h>
 
@@ -79,32 +79,9 @@ TEST(SetRepair, ChangesNothingWhenTheRecoveryFilesFallShort) {
     EXPECT_EQ(FolderEntries(set.dir.Path()), before);
 }
 
-// A volume that sorts before the genuine ones and carries their set's ID,
-// with a slice of garbage for each exponent they hold, every MD5 valid.
-std::string PlantedVolume(const std::vector<std::string>& genuine) {
-    const Par2::ScanResult scan = Par2::ScanFiles(genuine);
-    EXPECT_EQ(scan.sets.size(), 1u);
-    const Par2::FoundSet& set = scan.sets.at(0);
-    const std::string garbage(std::size_t(set.sliceSize), '\x33');
-    std::string planted;
-    for (const auto& slice : set.slices)
-        planted += Par2::RecoverySliceHeader(set.setId, slice.exponent, garbage.data(), garbage.size()) + garbage;
-    return planted;
-}
-
 // The index without its slice checksums (as another tool may write it), so
 // that only the pieces' own digests can tell a planted slice.
-void DropSliceChecksums(const std::string& index) {
-    const std::string bytes = ReadFile(index);
-    std::string kept;
-    for (std::size_t at = 0; at + Par2::kHeaderBytes <= bytes.size();) {
-        uint64_t length = 0;
-        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + std::size_t(i)]);
-        if (bytes.compare(at + 56, 4, "IFSC") != 0) kept += bytes.substr(at, std::size_t(length));
-        at += std::size_t(length);
-    }
-    WriteFile(index, kept);
-}
+void DropSliceChecksums(const std::string& index) { WriteFile(index, WithoutPackets(ReadFile(index), "IFSC")); }
 
 // The checksum file at `path` as one that lists no recovery files.
 void Unlist(const std::string& path) {
@@ -132,7 +109,7 @@ TEST(SetRepair, APlantedVolumeWithTheSetsIdDoesNotShadowTheGenuineOnes) {
         SCOPED_TRACE(listed);
         Set set(1);
         const std::string planted = set.dir / "Setup.exe.vol00+00.par2";
-        WriteFile(planted, PlantedVolume(ParFilesIn(set.dir.Path())));
+        WriteFile(planted, PlantedSlices(ParFilesIn(set.dir.Path()), '\x33'));
 #ifndef _WIN32
         // Named like a volume, but a FIFO: weighing the files must not wait in it.
         ASSERT_EQ(mkfifo((set.dir / "Setup.exe.vol99+1.par2").c_str(), 0600), 0);
@@ -160,7 +137,7 @@ TEST(SetRepair, UnlistedFilesServeOnlyWhereTheListedOnesFallShort) {
     const std::vector<std::string> genuine = ParFilesIn(set.dir.Path());
     ASSERT_EQ(genuine.size(), 3u);  // the index and two volumes
     const std::string volume = genuine[2], copy = set.dir / "Setup.exe.vol07+01.par2", bytes = ReadFile(volume);
-    const std::string planted = PlantedVolume(genuine);
+    const std::string planted = PlantedSlices(genuine, '\x33');
     std::remove(volume.c_str());
     auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
     EXPECT_EQ(CountRebuildable(set.sums, kMarker, set.dir.Path(), {2}, recovery).rebuildable, 0);
@@ -334,7 +311,7 @@ TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
 // A join rebuilds past a planted volume as a repair does: with the files
 // listed, and with neither listing nor the index's slice checksums.
 TEST_F(RecoveryTransfer, JoinRebuildsPastAPlantedVolume) {
-    WriteFile(dir / "Setup.exe.vol00+00.par2", PlantedVolume(ParFilesIn(dir.Path())));
+    WriteFile(dir / "Setup.exe.vol00+00.par2", PlantedSlices(ParFilesIn(dir.Path()), '\x33'));
     std::remove(Piece(3).c_str());
     for (const bool listed : {true, false}) {
         SCOPED_TRACE(listed);
@@ -664,10 +641,7 @@ TEST(RecoveryTaskFailure, WhatTheWorkThrowsBecomesTheTasksFailure) {
         RecoveryCreate request = RecoveryRequest(file, {1000, 1000, 1000, 1000, 1000}, 2, dir.Path());
         request.volumeFolder = dir / "volumes";
         fs::create_directory(request.volumeFolder);
-        request.beforeVolume = [&](uint32_t, int64_t) -> bool {
-            c.thrower();
-            return true;
-        };
+        request.beforeVolume = [&](uint32_t, int64_t) { return c.thrower(), true; };
         RecoveryTask task(std::move(request));
         int progressCalls = 0;
         const RecoveryResult result = task.Wait(nullptr, [&](int64_t done, int64_t total) {

@@ -131,6 +131,14 @@ protected:
         return files;
     }
 
+    // Has the repair ask whether each rebuilt piece is the lost one, counting the asks.
+    void CheckRebuilt(RecoveryRepair& request, int& calls) const {
+        request.rebuiltFits = [this, &request, &calls](std::size_t i) {
+            ++calls;
+            return Read(request.outputs[i]) == Piece(request.lost[i]);
+        };
+    }
+
     std::string Piece(int p) const {
         const auto at = std::accumulate(sizes_.begin(), sizes_.begin() + p, int64_t{0});
         return big_.substr(std::size_t(at), std::size_t(sizes_[std::size_t(p)]));
@@ -531,8 +539,7 @@ TEST_F(RecoveryTest, CraftedSetsCountOnlyWhatCanBeRebuiltWithinTheMemory) {
 TEST_F(RecoveryTest, JunkAndPlantedVolumesArePassedOnTheWayToTheGenuinePackets) {
     MakeSet({1000, 1000, 1000});
     ASSERT_TRUE(Create(1).ok);
-    std::map<std::string, std::string> genuine;
-    for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) genuine[f] = Read(f);
+    const std::map<std::string, std::string> genuine = RecoveryFilesIn(dir_);
     const std::string magic("PAR2\0PKT", 8);
     const std::string tiny = CraftedPar2("other.bin", 3000, 1000).Packet(Par2::PacketType::Creator, "");
     for (const bool magics : {true, false}) {
@@ -540,7 +547,7 @@ TEST_F(RecoveryTest, JunkAndPlantedVolumesArePassedOnTheWayToTheGenuinePackets) 
         for (const auto& [name, bytes] : genuine) {
             std::string junk;
             for (int i = 0; i < (magics ? (3 << 20) / 8 : 200000); ++i) junk += magics ? magic : tiny;
-            Write(name, junk + bytes);
+            Write(Path(name), junk + bytes);
         }
         ExpectRebuilds(Repair({1}), Piece(1), true);
     }
@@ -596,33 +603,6 @@ TEST_F(RecoveryTest, AStopEndsTheScanTheInversionAndThePasses) {
     EXPECT_TRUE(counted.stopped && !counted.ok);
 }
 
-// A file that carries the genuine set's ID and a slice of garbage for each
-// exponent the genuine volumes hold, every packet's MD5 valid.
-std::string PlantedSlices(const std::string& index, const std::vector<std::string>& volumes) {
-    std::vector<std::string> files{index};
-    files.insert(files.end(), volumes.begin(), volumes.end());
-    const Par2::ScanResult scan = Par2::ScanFiles(files);
-    EXPECT_EQ(scan.sets.size(), 1u);
-    const Par2::FoundSet& set = scan.sets.at(0);
-    const std::string garbage(std::size_t(set.sliceSize), '\x5a');
-    std::string planted;
-    for (const auto& slice : set.slices)
-        planted += Par2::RecoverySliceHeader(set.setId, slice.exponent, garbage.data(), garbage.size()) + garbage;
-    return planted;
-}
-
-// The file's packets without those of one type (the type's name in the header, e.g. "IFSC").
-std::string WithoutPackets(const std::string& bytes, const std::string& type) {
-    std::string kept;
-    for (std::size_t at = 0; at + Par2::kHeaderBytes <= bytes.size();) {
-        uint64_t length = 0;
-        for (int i = 7; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + std::size_t(i)]);
-        if (bytes.compare(at + 56, type.size(), type) != 0) kept += bytes.substr(at, std::size_t(length));
-        at += std::size_t(length);
-    }
-    return kept;
-}
-
 // A planted volume that sorts before the genuine ones, with their set's ID:
 // its slices are tried, found not to fit, and dropped for the genuine ones
 // of the same exponent -- told by the index's slice checksums, or without
@@ -631,10 +611,10 @@ TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
     MakeSet({1000, 1000, 1000});
     const RecoveryResult made = Create(1);
     ASSERT_TRUE(made.ok) << made.failure.reason;
-    std::vector<std::string> volumes;
-    for (std::size_t i = 1; i < made.files.size(); ++i) volumes.push_back(made.files[i].name);
-    const std::string index = made.files[0].name, withChecksums = Read(index);
-    Write(Path("big.bin.vol00+00.par2"), PlantedSlices(index, volumes));
+    std::vector<std::string> files;  // the index first
+    for (const auto& f : made.files) files.push_back(f.name);
+    const std::string index = files[0], withChecksums = Read(index);
+    Write(Path("big.bin.vol00+00.par2"), PlantedSlices(files, '\x5a'));
     fs::remove(pieces_[1]);
     struct Case {
         bool sliceChecksums, callerChecks, trustGenuine;
@@ -655,12 +635,7 @@ TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
             request.trustedFiles = request.recoveryFiles.size() - 1;
         }
         int calls = 0;
-        if (c.callerChecks) {
-            request.rebuiltFits = [&](std::size_t i) {
-                ++calls;
-                return Read(request.outputs[i]) == Piece(request.lost[i]);
-            };
-        }
+        if (c.callerChecks) CheckRebuilt(request, calls);
         const RecoveryResult result = RepairPieces(request);
         ASSERT_TRUE(result.ok) << result.failure.reason;
         EXPECT_TRUE(Read(request.outputs[0]) == Piece(1)) << "the rebuilt piece is not the lost one";
@@ -668,9 +643,10 @@ TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
         fs::remove(request.outputs[0]);
     }
     // Only planted slices: every try fails, and nothing is left behind.
-    for (const auto& v : volumes) fs::remove(v);
+    for (std::size_t i = 1; i < files.size(); ++i) fs::remove(files[i]);
     RecoveryRepair request = Repair({1});
-    request.rebuiltFits = [&](std::size_t i) { return Read(request.outputs[i]) == Piece(request.lost[i]); };
+    int calls = 0;
+    CheckRebuilt(request, calls);
     const std::vector<fs::path> before = Entries();
     const RecoveryResult result = RepairPieces(request);
     EXPECT_FALSE(result.ok);
@@ -685,22 +661,17 @@ TEST_F(RecoveryTest, TheTrustedFilesSlicesAreUsedBeforeOthers) {
     MakeSet({1000, 1000, 1000});
     const RecoveryResult made = Create(2);
     ASSERT_TRUE(made.ok) << made.failure.reason;
-    std::vector<std::string> volumes;
-    for (std::size_t i = 1; i < made.files.size(); ++i) volumes.push_back(made.files[i].name);
-    ASSERT_EQ(volumes.size(), 4u);
+    std::vector<std::string> files;  // the index and four volumes
+    for (const auto& f : made.files) files.push_back(f.name);
+    ASSERT_EQ(files.size(), 5u);
     const std::string planted = Path("big.bin.vol00+00.par2");
-    Write(planted, PlantedSlices(made.files[0].name, volumes));
-    fs::remove(volumes[0]);
-    fs::remove(volumes[1]);
-    fs::remove(pieces_[1]);
+    Write(planted, PlantedSlices(files, '\x5a'));
+    for (const std::string& gone : {files[1], files[2], pieces_[1]}) fs::remove(gone);
     RecoveryRepair request = Repair({1});
-    request.recoveryFiles = {made.files[0].name, volumes[2], volumes[3], planted};
+    request.recoveryFiles = {files[0], files[3], files[4], planted};
     request.trustedFiles = 3;
     int calls = 0;
-    request.rebuiltFits = [&](std::size_t i) {
-        ++calls;
-        return Read(request.outputs[i]) == Piece(request.lost[i]);
-    };
+    CheckRebuilt(request, calls);
     const RecoveryResult result = RepairPieces(request);
     ASSERT_TRUE(result.ok) << result.failure.reason;
     EXPECT_TRUE(Read(request.outputs[0]) == Piece(1)) << "the rebuilt piece is not the lost one";
@@ -791,14 +762,12 @@ TEST(RecoveryTeam, AUnitThatThrowsFailsTheRoundOnTheCallersThread) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.throwing) + " of " + std::to_string(c.units));
         std::vector<std::atomic<int>> runs(c.units);
-        EXPECT_THROW(team.Run(c.units,
-                              [&](std::size_t unit) {
-                                  if (unit == c.throwing) throw std::bad_alloc();
-                                  // Slow enough that the helpers claim units meanwhile.
-                                  std::this_thread::yield();
-                                  runs[unit]++;
-                              }),
-                     std::bad_alloc);
+        const auto unitOrThrow = [&](std::size_t unit) {
+            if (unit == c.throwing) throw std::bad_alloc();
+            std::this_thread::yield();  // slow enough that the helpers claim units meanwhile
+            runs[unit]++;
+        };
+        EXPECT_THROW(team.Run(c.units, unitOrThrow), std::bad_alloc);
         for (const auto& r : runs) EXPECT_LE(r.load(), 1);
         std::vector<std::atomic<int>> again(c.units);
         team.Run(c.units, [&](std::size_t unit) { again[unit]++; });

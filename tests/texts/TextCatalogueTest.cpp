@@ -395,6 +395,7 @@ TEST(ExtraTexts, AJoinsOutcomeNamesEveryPieceRebuiltOrLost) {
 // (by piece where it held one), and why; a rebuild's failure says so first.
 // The sizes-differ text is left to sizes that differ.
 TEST(ExtraTexts, AFailedReadWriteOrFlushNamesItsFileAndReason) {
+    BuildCatalogue(".Quorved_");  // the sizes-differ text is the catalogue's
     using What = TransferOutcome::What;
     struct Case {
         What what;

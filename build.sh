@@ -70,10 +70,11 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:prin
   UBSAN_OPTIONS=print_stacktrace=1 \
   bash -c 'cd build-asan && ctest --output-on-failure -j'"$jobs"' -LE plain-only'
 # Splits and joins run on a worker thread: the engine's and the window's
-# tests once more under ThreadSanitizer (only those two programs are
-# built there; the others' placeholders are left out).
+# tests once more under ThreadSanitizer, and the recovery files' seeds, whose
+# counting and rebuilding run on threads of their own (only those programs
+# are built there; the others' placeholders are left out).
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE_THREAD=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests quorvel
+cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests quorvel fuzz_recovery_files fuzz_checksum_file
 TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp" \
   bash -c 'cd build-tsan && ctest --output-on-failure -j'"$jobs"' -LE plain-only -E _NOT_BUILT'
 # The standard-library parts and quorvel-cli for Windows, their tests under Wine.

@@ -127,8 +127,13 @@ build=$work/build
 started=$(date +%s)
 echo "qt-for-windows: configuring $source_dir for x86_64-w64-mingw32 into $prefix"
 # Only what the window program and its tests use; the libraries Windows
-# lacks come bundled. Debian's source leaves out the wintab header, hence no
-# tablet events.
+# lacks come bundled. OpenGL goes altogether: with only its feature off,
+# dynamic OpenGL stays on and the windows platform plugin does not build
+# (all three are named, as a rerun keeps the features of the first). Without
+# Direct2D (a platform plugin of its own) the DirectWrite font database, an
+# option the windows plugin is not started with by default, goes too: it is
+# built only with Direct2D. Debian's source leaves out the wintab header,
+# hence no tablet events.
 cmake -G Ninja -S "$source_dir" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release \
@@ -137,9 +142,10 @@ cmake -G Ninja -S "$source_dir" -B "$build" \
   -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
   -DBUILD_SHARED_LIBS=ON \
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
-  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF \
+  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
+  -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_opengl_dynamic=OFF -DFEATURE_dynamicgl=OFF \
   -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF \
-  -DFEATURE_direct2d=OFF \
+  -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF \
   -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
   -DFEATURE_tabletevent=OFF ||

@@ -2,10 +2,11 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 #include <QPolygonF>
-#include <QSvgRenderer>
 #include <cmath>
 
 namespace {
@@ -206,17 +207,76 @@ QIcon MakeToolIcon(ToolIcon which, const QPalette& palette) {
     return icon;
 }
 
+void DrawProgramIcon(QPainter& p) {
+    // The same picture as data/org.vornholt.Quorvel.svg, on its 128 x 128
+    // grid, drawn in code because Qt's SVG module is not there on every
+    // platform the window is built for. Outlines are SVG's: flat ends unless
+    // round, round corners, each shape filled before it is stroked.
+    const QColor ink(0x28, 0x32, 0x4a);
+    const auto pen = [](const QColor& colour, qreal width, Qt::PenCapStyle cap) {
+        return QPen(colour, width, Qt::SolidLine, cap, Qt::RoundJoin);
+    };
+    // Gradients run top to bottom over each shape's own box, as in the SVG.
+    const auto topToBottom = [](const QColor& top, const QColor& bottom) {
+        QLinearGradient gradient(0, 0, 0, 1);
+        gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+        gradient.setColorAt(0, top);
+        gradient.setColorAt(1, bottom);
+        return QBrush(gradient);
+    };
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // The big file: a sheet with a folded corner and four lines of text.
+    QPainterPath sheet;
+    sheet.moveTo(10, 14);
+    sheet.lineTo(48, 14);
+    sheet.lineTo(64, 30);
+    sheet.lineTo(64, 112);
+    sheet.lineTo(10, 112);
+    sheet.closeSubpath();
+    p.setPen(pen(ink, 4, Qt::FlatCap));
+    p.setBrush(topToBottom(QColor(0xff, 0xff, 0xff), QColor(0xdf, 0xe6, 0xef)));
+    p.drawPath(sheet);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF{{48, 14}, {48, 30}, {64, 30}});
+    p.setPen(pen(QColor(0x8a, 0x97, 0xab), 4, Qt::RoundCap));
+    for (qreal y : {46, 60, 74})
+        p.drawLine(QPointF(20, y), QPointF(52, y));
+    p.drawLine(QPointF(20, 88), QPointF(44, 88));
+
+    // The cut: an arrow from the file to its pieces.
+    const QColor blue(0x2a, 0x6e, 0xc8);
+    p.setPen(pen(blue, 7, Qt::RoundCap));
+    p.drawLine(QPointF(66, 64), QPointF(86, 64));
+    p.setPen(pen(blue, 3, Qt::FlatCap));
+    p.setBrush(blue);
+    p.drawPolygon(QPolygonF{{84, 52}, {98, 64}, {84, 76}});
+
+    // The pieces, each with a white line of text.
+    p.setPen(pen(ink, 4, Qt::FlatCap));
+    p.setBrush(topToBottom(QColor(0x8f, 0xd4, 0x8f), QColor(0x4f, 0x9f, 0x5a)));
+    for (qreal y : {20, 52, 84})
+        p.drawRoundedRect(QRectF(100, y, 22, 24), 3, 3);
+    p.setOpacity(0.85);
+    p.setPen(pen(Qt::white, 4, Qt::RoundCap));
+    for (qreal y : {32, 64, 96})
+        p.drawLine(QPointF(106, y), QPointF(116, y));
+    p.restore();
+}
+
+QImage ProgramIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(size / 128.0, size / 128.0);
+    DrawProgramIcon(p);
+    return image;
+}
+
 QIcon ProgramIcon() {
-    // Drawn from the same picture the desktop shows for the program.
-    QSvgRenderer picture(QStringLiteral(":/icons/org.vornholt.Quorvel.svg"));
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        picture.render(&p);
-        p.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }

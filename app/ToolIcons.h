@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 
@@ -14,5 +16,8 @@ enum class ToolIcon { SelectBigFile, PlaceForPieces, Split, SelectPieces, PlaceF
 QIcon MakeToolIcon(ToolIcon which, const QPalette& palette = QApplication::palette());
 // One image of it: the drawing, or its greyed disabled look.
 QPixmap ToolPixmap(ToolIcon which, int size, bool enabled, const QPalette& palette = QApplication::palette());
-// The program's icon (the one the desktop entry names), for its windows.
+// The program's icon (the picture the desktop entry names), for its windows.
 QIcon ProgramIcon();
+// That picture at size x size, and its drawing on a 128 x 128 grid.
+QImage ProgramIconImage(int size);
+void DrawProgramIcon(QPainter& p);

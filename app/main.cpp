@@ -19,10 +19,12 @@ namespace {
 
 constexpr const char* kCommand = "quorvel";
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
 bool Set(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
 }
+#endif
 
 // Whether Qt will find a screen to open the window on. Without one it aborts
 // with an advice to reinstall, which helps no one: the check comes first.

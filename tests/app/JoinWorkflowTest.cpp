@@ -114,6 +114,7 @@ TEST_F(JoinWorkflow, GapOrUnreadablePieceRefusesTheJoin) {
               ModalSeam::Icon::Stop);
     ExpectEnabled({"DoJoin", "DoJoinBtn"}, false);
 
+#ifndef _WIN32  // Linux only: FIFOs
     // Piece 3 there, but a FIFO: counted as unreadable, not as the set's end.
     modal.shown.clear();
     ASSERT_EQ(mkfifo(Piece(prefix, 3).toUtf8().constData(), 0600), 0);
@@ -123,6 +124,7 @@ TEST_F(JoinWorkflow, GapOrUnreadablePieceRefusesTheJoin) {
               ModalSeam::Icon::Stop);
     ExpectEnabled({"DoJoin", "DoJoinBtn"}, false);
     EXPECT_FALSE(QFileInfo::exists(target));
+#endif
 }
 
 TEST_F(JoinWorkflow, PauseRuleDecidesBetweenCountingAndAskingForTheDiskCount) {

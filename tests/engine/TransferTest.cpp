@@ -46,12 +46,17 @@ TEST_F(Transfer, SplitWritesExactSlicesWhateverTheMemoryLimit) {
 TEST_F(Transfer, SplitReportsTheViewInOrder) {
     t.Plan({2000000, 1000000});
     // The system copies each piece in one call (its calls take 64 MiB,
-    // whatever the memory setting); the bar moves only when its position changes.
+    // whatever the memory setting) where it can; the bar moves only when its
+    // position changes.
     ASSERT_EQ(t.engine.Split(1500000, kMarker, PauseMode::Never, false), What::Done);
-    const std::vector<std::string> expected{"Clear",        "Range 0 1000",     "Progress 0",  "Show " + Piece(1),
-                                            "Add 2000000",  "Select 0",         "RepaintList", "Progress 666",
-                                            "Show " + Piece(2), "Add 1000000", "Select 1",
-                                            "RepaintList",  "Progress 1000",    "Select -1",   "Progress 0"};
+    std::vector<std::string> expected{"Clear",        "Range 0 1000",     "Progress 0",  "Show " + Piece(1),
+                                      "Add 2000000",  "Select 0",         "RepaintList", "Progress 666",
+                                      "Show " + Piece(2), "Add 1000000", "Select 1",
+                                      "RepaintList",  "Progress 1000",    "Select -1",   "Progress 0"};
+#ifdef _WIN32
+    // No kernel copy there: the memory setting's buffer moves the bar inside the first piece.
+    expected.insert(expected.begin() + 7, "Progress 349");
+#endif
     EXPECT_EQ(t.view.calls, expected);
     // Through a buffer (a memory setting under 64 KiB) the bar moves inside a piece as well.
     t.Reset();

@@ -4,10 +4,12 @@
 #include "engine/SplitJob.h"
 
 #include "engine/SetFiles.h"
+#include "io/Team.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -154,11 +156,16 @@ bool SplitJob::PutSetInPlace() {
 // The staged pieces were committed without waiting for the disk: no piece
 // takes its name before all of them are there.
 bool SplitJob::StagedPiecesOnDisk() {
-    for (std::size_t i = 0; i < written_.size(); ++i) {
+    // Each flush waits for the file system's journal and the disk's cache;
+    // waited for together, they share those waits.
+    std::vector<int> errors(written_.size(), 0);
+    Team team(kDiskWaitThreads);
+    team.Run(written_.size(), [&](std::size_t i) {
         errno = 0;
-        if (!SyncFile(written_[i].name)) {
-            return Fail(What::CannotCreatePiece, errno != 0 ? errno : EIO, static_cast<int32_t>(i + 1));
-        }
+        if (!SyncFile(written_[i].name)) errors[i] = errno != 0 ? errno : EIO;
+    });
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (errors[i] != 0) return Fail(What::CannotCreatePiece, errors[i], static_cast<int32_t>(i + 1));
     }
     return true;
 }

@@ -3,11 +3,13 @@
 #include "engine/ChecksumFile.h"
 #include "io/OutputFile.h"
 #include "engine/PieceNaming.h"
+#include "io/Team.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -116,6 +118,20 @@ void StagingFolder::Remove() {
     if (path_.empty()) return;
     lock_.Release();
     std::error_code ec;
+    // An older set moved aside can be hundreds of files. Where the file
+    // system gives blocks back slowly (discard on every free), each removal
+    // waits for the disk, so several wait at once.
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(Paths::Native(path_), ec)) {
+        if (!entry.is_directory(ec)) files.push_back(entry.path());
+    }
+    if (files.size() > 1) {
+        Team team(kDiskWaitThreads);
+        team.Run(files.size(), [&](std::size_t i) {
+            std::error_code removing;
+            fs::remove(files[i], removing);
+        });
+    }
     fs::remove_all(Paths::Native(path_), ec);
     path_.clear();
 }

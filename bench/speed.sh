@@ -145,7 +145,9 @@ cow_case() {
     return
   fi
   mkdir xfs
-  truncate -s $((size_mib * 4 + 512))M xfs.img
+  # The big file, both sets of pieces and both joined files, when the pieces
+  # do not start on block borders and nothing is shared.
+  truncate -s $((size_mib * 6 + 512))M xfs.img
   if ! mkfs.xfs -q -m reflink=1 xfs.img || ! mount -o loop xfs.img xfs; then
     echo "copy-on-write: skipped (could not make and mount XFS with reflink on a loop file)"
     return

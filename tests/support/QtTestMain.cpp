@@ -3,6 +3,8 @@
 // touch the real user settings.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
+#include <QFont>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -26,13 +28,47 @@ void ClearTestSettings() {
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toUtf8().constData() << '"'; }
 
+namespace {
+
+#ifdef Q_OS_WIN
+// Qt's offscreen platform on Windows takes its fonts from one folder, by
+// default one that does not exist: without fonts every text measures wrong,
+// and the tests of sizes and positions would test nothing. Under Wine the
+// fonts the Linux runs measure with are on drive Z:; elsewhere the system's.
+// Wine does not pass QT_* variables on, so it is set here.
+void ChooseFonts() {
+    if (qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) return;
+    QStringList folders;
+#ifdef QUORVEL_TEST_FONTS
+    folders << QStringLiteral(QUORVEL_TEST_FONTS);
+#endif
+    folders << qEnvironmentVariable("WINDIR") + QStringLiteral("/Fonts");
+    for (const QString& folder : folders) {
+        if (QDir(folder).exists()) {
+            qputenv("QT_QPA_FONTDIR", folder.toLocal8Bit());
+            return;
+        }
+    }
+}
+#else
+void ChooseFonts() {}
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    ChooseFonts();
     QTemporaryDir dir;
     settingsDir = &dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // Where fontconfig is missing, the generic family goes to the same font
+    // as it does on Linux, not to the first family found.
+    QFont::insertSubstitution(QStringLiteral("Sans Serif"), QStringLiteral("DejaVu Sans"));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();
     settingsDir = nullptr;

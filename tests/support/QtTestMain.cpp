@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "ProgramInfo.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -17,10 +17,28 @@ QTemporaryDir* settingsDir = nullptr;
 
 QString TestSettingsFolder() { return settingsDir->path(); }
 
-QString TestSettingsFile() { return settingsDir->path() + '/' + kOrganizationName + '/' + kApplicationName + ".conf"; }
+QString TestSettingsFile() { return settingsDir->path() + '/' + kTestOrganization + '/' + kTestApplication + ".conf"; }
+
+bool SettingsAreAFile() {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
+QSettings RawTestSettings() {
+    return {QSettings::NativeFormat, QSettings::UserScope, kTestOrganization, kTestApplication};
+}
+
+QStringList StoredTestKeys() {
+    QStringList keys = RawTestSettings().allKeys();
+    keys.sort();
+    return keys;
+}
 
 void ClearTestSettings() {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName);
+    QSettings s = RawTestSettings();
     s.clear();
     s.sync();
     QFile::remove(TestSettingsFile());
@@ -61,6 +79,7 @@ int main(int argc, char** argv) {
     ChooseFonts();
     QTemporaryDir dir;
     settingsDir = &dir;
+    UseStoreNames(kTestOrganization, kTestApplication);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QApplication app(argc, argv);

@@ -133,6 +133,7 @@ TEST_F(BadSettings, GarbageInEveryKeyOrAsTheWholeFile) {
         // data of a random registry type and length.
         StartOnPlanted([&] {
             for (const char* key : kKeys) PlantRegistryValue(key, REG_SZ, RegistryText(value));
+            ASSERT_EQ(StoredTestKeys().size(), qsizetype(std::size(kKeys)));  // where the store reads
         });
         ExpectUsable();
         const DWORD types[] = {REG_NONE,   REG_SZ,        REG_EXPAND_SZ, REG_BINARY,
@@ -143,6 +144,7 @@ TEST_F(BadSettings, GarbageInEveryKeyOrAsTheWholeFile) {
                 for (char& byte : data) byte = char(random());
                 PlantRegistryValue(key, types[random() % std::size(types)], data);
             }
+            ASSERT_EQ(StoredTestKeys().size(), qsizetype(std::size(kKeys)));
         });
         ExpectUsable();
         continue;

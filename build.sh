@@ -3,7 +3,7 @@
 # every test through CTest.
 #   ./build.sh run    install what the programs need, build them, start the window program
 #   ./build.sh test   install what the tests need as well, build (plain, sanitizers and a
-#                     cross build for Windows), run all tests (the Windows ones under Wine)
+#                     cross build for Windows with the window), run all tests (the Windows ones under Wine)
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-run}
@@ -77,9 +77,24 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_SANITIZE_TH
 cmake --build build-tsan -j"$jobs" --target engine_tests quorvel_app_tests quorvel fuzz_recovery_files fuzz_checksum_file
 TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp" \
   bash -c 'cd build-tsan && ctest --output-on-failure -j'"$jobs"' -LE plain-only -E _NOT_BUILT'
-# The standard-library parts and quorvel-cli for Windows, their tests under Wine.
+# The whole program for Windows, window and tests included, the tests under
+# Wine. The window needs a Qt built for mingw: the script builds it once into
+# a cache outside the tree (about half an hour) and prints its prefix last.
+# Where it cannot be built here, the tree holds quorvel-cli and the
+# standard-library parts only.
+windows_qt=()
+qt_log=$(mktemp)
+trap 'rm -f "$qt_log"' EXIT
+qt_status=0
+nice -n 10 scripts/qt-for-windows.sh | tee "$qt_log" || qt_status=$?
+case $qt_status in
+  0) windows_qt=(-DQUORVEL_WINDOWS_QT="$(tail -n 1 "$qt_log")") ;;
+  3) windows_qt=(-DQUORVEL_WINDOWS_QT=)
+     echo "Qt for Windows cannot be built here (the reason is above): the Windows tree is built without the window" ;;
+  *) echo "Building Qt for Windows failed (exit $qt_status): see the log above" >&2; exit 1 ;;
+esac
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${windows_qt[@]}" >/dev/null
 cmake --build build-windows -j"$jobs"
 status=0
 (cd build-windows && ctest --output-on-failure -j"$jobs") || status=$?

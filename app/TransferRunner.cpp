@@ -1,6 +1,7 @@
 #include "app/TransferRunner.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
@@ -212,7 +213,14 @@ void TTransferRunner::Deliver() {
 }
 
 void TTransferRunner::Wait() {
-    while (running_) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (!running_) return;
+    // A loop of its own that Finished ends: processing events until the flag
+    // drops would sleep on after the last delivery where the window system's
+    // dispatcher does not count posted events as work (Windows), with no
+    // timer left to wake it.
+    QEventLoop loop;
+    connect(this, &TTransferRunner::Finished, &loop, &QEventLoop::quit);
+    if (running_) loop.exec();
 }
 
 void TTransferRunner::JoinThread() {

@@ -16,9 +16,21 @@
 
 namespace {
 
+struct StoreNames {
+    QString organization = QLatin1String(kOrganizationName);
+    QString application = QLatin1String(kApplicationName);
+};
+
+StoreNames& Names() {
+    static StoreNames names;
+    return names;
+}
+
 // One QSettings per operation: nothing stays open between calls, and every
 // store in the program sees what any other one wrote.
-QSettings OpenStore() { return {QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName}; }
+QSettings OpenStore() {
+    return {QSettings::NativeFormat, QSettings::UserScope, Names().organization, Names().application};
+}
 
 // The store's file, found without reading it: the file of a store of another
 // name, which does not exist, is in the same folder.
@@ -29,8 +41,7 @@ QString StoreFileName() {
     if (!otherFile.isAbsolute()) return {};  // no file: the registry
     const QString folder = otherFile.dir().absolutePath();  // <base>/<organization>
     const QString suffix = otherFile.suffix().isEmpty() ? QString() : QLatin1Char('.') + otherFile.suffix();
-    return QFileInfo(folder).dir().filePath(QLatin1String(kOrganizationName) + QLatin1Char('/') +
-                                            QLatin1String(kApplicationName) + suffix);
+    return QFileInfo(folder).dir().filePath(Names().organization + QLatin1Char('/') + Names().application + suffix);
 }
 
 // A name that would reach outside its own section (empty, or holding a key
@@ -101,6 +112,10 @@ QString DefaultFolder() {
 #else
     return QDir::toNativeSeparators(QDir::homePath());
 #endif
+}
+
+void UseStoreNames(const QString& organization, const QString& application) {
+    Names() = {organization, application};
 }
 
 QString Settings::BaseSizeValueName(int i) { return QLatin1String(BaseSizeValuePrefix) + QString::number(i); }

@@ -54,6 +54,12 @@ inline constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
 // moved (or the store is no file, as the registry on Windows).
 QString SetAsideOversizedStore();
 
+// Keeps the per-user store under other organisation and application names
+// than the program's own; called before any store is used. Tests use it so as
+// never to touch the user's settings: the Windows registry, unlike a settings
+// file, cannot be pointed at a private folder.
+void UseStoreNames(const QString& organization, const QString& application);
+
 // Every value the program stores, with its default. Callers read defaults from
 // here instead of repeating literals.
 namespace Settings {

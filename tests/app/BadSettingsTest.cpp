@@ -5,7 +5,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <functional>
 #include <random>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include "engine/PieceNaming.h"
 #include "tests/app/MainWindowFixture.h"
@@ -49,8 +53,42 @@ const char* const kValues[] = {"",
                                "/",
                                "\\x1"};
 
+#ifdef Q_OS_WIN
+// Registry data as another program may leave it: any type, any length, past
+// QSettings, which would escape texts that look like its own types.
+void PlantRegistryValue(const char* key, DWORD type, const QByteArray& data) {
+    const QString sectionAndName = QString::fromLatin1(key);
+    const QString section = QStringLiteral("Software\\%1\\%2\\v1.7\\%3")
+                                .arg(QString::fromLatin1(kTestOrganization), QString::fromLatin1(kTestApplication),
+                                     sectionAndName.section('\\', 0, 0));
+    const QString name = sectionAndName.section('\\', 1);
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(section.utf16()), 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    const LONG rc = RegSetValueExW(handle, reinterpret_cast<const wchar_t*>(name.utf16()), 0, type,
+                                   reinterpret_cast<const BYTE*>(data.constData()), DWORD(data.size()));
+    RegCloseKey(handle);
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+}
+
+// A registry text: UTF-16 with its terminating zero.
+QByteArray RegistryText(const char* text) {
+    const QString s = QString::fromLatin1(text);
+    return QByteArray(reinterpret_cast<const char*>(s.utf16()), (s.size() + 1) * 2);
+}
+#endif
+
 class BadSettings : public MainWindowFixture {
 protected:
+    // Starts on settings planted by `plant` in an empty store.
+    void StartOnPlanted(const std::function<void()>& plant) {
+        windows = TWindows{};
+        ClearTestSettings();
+        plant();
+        Start();
+        Main().show();
+    }
     void StartOn(const QByteArray& bytes) {
         windows = TWindows{};
         ClearTestSettings();
@@ -75,7 +113,7 @@ protected:
         QAction* const modes[] = {m.ChangeAlways, m.ChangeSometimes, m.ChangeNever};
         EXPECT_TRUE(units[unit - 1]->isChecked() && modes[mode]->isChecked());
         // As many presets as are stored (or the built-ins), never a stored count.
-        QSettings raw(QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel");
+        QSettings raw = RawTestSettings();
         raw.beginGroup("v1.7/BaseSize");
         EXPECT_LE(m.BaseSizeCount, std::max<qsizetype>(6, raw.childKeys().size()));
         EXPECT_EQ(m.CBBaseSize->count(), m.BaseSizeCount);
@@ -90,6 +128,27 @@ TEST_F(BadSettings, GarbageInEveryKeyOrAsTheWholeFile) {
     std::mt19937 random(1);
     for (const char* value : kValues) {
         SCOPED_TRACE(value);
+#ifdef Q_OS_WIN
+        // The registry: every value as that text, then every value random
+        // data of a random registry type and length.
+        StartOnPlanted([&] {
+            for (const char* key : kKeys) PlantRegistryValue(key, REG_SZ, RegistryText(value));
+            ASSERT_EQ(StoredTestKeys().size(), qsizetype(std::size(kKeys)));  // where the store reads
+        });
+        ExpectUsable();
+        const DWORD types[] = {REG_NONE,   REG_SZ,        REG_EXPAND_SZ, REG_BINARY,
+                               REG_DWORD,  REG_DWORD_BIG_ENDIAN, REG_MULTI_SZ, REG_QWORD};
+        StartOnPlanted([&] {
+            for (const char* key : kKeys) {
+                QByteArray data(int(random() % 24), Qt::Uninitialized);
+                for (char& byte : data) byte = char(random());
+                PlantRegistryValue(key, types[random() % std::size(types)], data);
+            }
+            ASSERT_EQ(StoredTestKeys().size(), qsizetype(std::size(kKeys)));
+        });
+        ExpectUsable();
+        continue;
+#endif
         QByteArray file = "[v1.7]\n";
         for (const char* key : kKeys) file += QByteArray(key) + '=' + value + '\n';
         StartOn(file);

@@ -141,11 +141,16 @@ TEST_F(RebuildWorkflow, ReadOnlyMediaAndDiskByDiskRebuildToo) {
             EXPECT_EQ(Read(Path("big/Setup.exe")), bytes);
             ASSERT_EQ(modal.Messages().size(), 1u) << MessageTexts().join("\n").toStdString();
             EXPECT_TRUE(modal.Messages()[0].text.contains("2 (Setup.exe.Quorved_2)"));
+            ASSERT_TRUE(QFile::remove(Path("big/Setup.exe")));
         } else {
+#ifdef Q_OS_WIN
+            std::cerr << "read-only media left out: Windows has no bind mount to make a read-only view\n";
+#else
             std::cerr << "read-only media left out: a bind mount is not permitted here\n";
+#endif
         }
     }
-    ASSERT_TRUE(QFile::remove(Path("big/Setup.exe")));
+    ASSERT_FALSE(QFileInfo::exists(Path("big/Setup.exe")));
 
     // Disk by disk: every question answered, the recovery files found beside the checksum file.
     modal.shown.clear();

@@ -130,7 +130,8 @@ class HelpFileTest : public HelpWindowTest {
 protected:
     void SetUp() override {
 #ifdef Q_OS_WIN
-        GTEST_SKIP() << "the stand-in viewers are shell scripts";
+        GTEST_SKIP() << "Linux viewers: the stand-ins are shell scripts, which Windows cannot start; "
+                        "Notepad is found by HelpFileOnWindows";
 #endif
         HelpWindowTest::SetUp();
         oldPath_ = qgetenv("PATH");
@@ -140,6 +141,7 @@ protected:
         QDir::setCurrent(work_.path());
     }
     void TearDown() override {
+        if (oldCurrent_.isEmpty()) return;  // skipped before SetUp saved anything: the search path stays
         qputenv("PATH", oldPath_);
         if (oldTmp_.isNull())
             qunsetenv("TMPDIR");
@@ -282,5 +284,33 @@ TEST_F(HelpFileTest, TheFirstInstalledViewerOfTheListIsUsed) {
     EXPECT_EQ(found->program, bin_.filePath(candidates[1].program));
     EXPECT_EQ(found->arguments, candidates[1].arguments);
 }
+
+#ifdef Q_OS_WIN
+// The help file opens in Notepad: NOTEPAD.EXE from the search path, named by
+// its full path (the program is not started here).
+TEST(HelpFileOnWindows, NotepadIsFoundOnTheSearchPath) {
+    const std::optional<TextViewer> viewer = FindTextViewer();
+    ASSERT_TRUE(viewer.has_value()) << "no NOTEPAD.EXE on the search path";
+    const QFileInfo program(viewer->program);
+    EXPECT_TRUE(program.isAbsolute()) << viewer->program.toStdString();
+    EXPECT_TRUE(program.isFile()) << viewer->program.toStdString();
+    EXPECT_EQ(program.fileName().toUpper(), "NOTEPAD.EXE");
+    EXPECT_TRUE(viewer->arguments.isEmpty());
+    const QStringList searched = qEnvironmentVariable("PATH").split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    bool onPath = false;
+    for (const QString& folder : searched) onPath = onPath || QFileInfo(QDir(folder).filePath("notepad.exe")) == program;
+    EXPECT_TRUE(onPath) << viewer->program.toStdString();
+
+    // The search path's order decides: a NOTEPAD.EXE in the first folder is the one.
+    QTemporaryDir first;
+    ASSERT_TRUE(QFile::copy(viewer->program, first.filePath("NOTEPAD.EXE")));
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QDir::toNativeSeparators(first.path()).toLocal8Bit() + ';' + oldPath);
+    const std::optional<TextViewer> before = FindTextViewer();
+    qputenv("PATH", oldPath);
+    ASSERT_TRUE(before.has_value());
+    EXPECT_EQ(QFileInfo(before->program), QFileInfo(first.filePath("NOTEPAD.EXE"))) << before->program.toStdString();
+}
+#endif
 
 }  // namespace

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -105,18 +109,22 @@ TEST_F(Transfer, SometimesPausesOnlyForFloppyPrefixes) {
 }
 
 #ifdef _WIN32
-// Drive A: of the Wine prefix the tests run in is a folder of the build.
-TEST_F(Transfer, SometimesPausesForEveryPieceOnDriveA) {
+// Drives A: and B: of the Wine prefix the tests run in are folders of the build.
+TEST_F(Transfer, SometimesPausesForEveryPieceOnDrivesAAndB) {
+  for (const char* drive : {"A:\\", "B:\\"}) {
+    SCOPED_TRACE(drive);
     std::error_code ec;
-    if (!std::filesystem::is_directory("A:\\", ec)) GTEST_SKIP() << "no drive A: here";
-    const std::string prefix = Paths::InFolder("A:\\", FileNamePart(dir.Path()));
+    if (!std::filesystem::is_directory(drive, ec)) GTEST_SKIP() << "no drive " << drive << " here";
+    const std::string prefix = Paths::InFolder(drive, FileNamePart(dir.Path()));
+    t.Reset();
+    t.engine.SetBigFilePath(big);
     t.engine.SetPiecePrefix(prefix);
     t.Plan(kFloppyPlan);
     ASSERT_EQ(t.engine.Split(100000, kMarker, PauseMode::Sometimes, false), What::Done);
     EXPECT_EQ(t.view.questions.size(), 3u);
     EXPECT_TRUE(FileHolds(PieceName(prefix, kMarker, 3), bytes.substr(2915328)));
 
-    // Joined from drive A: the pieces are asked for one by one as well.
+    // Joined from the drive: the pieces are asked for one by one as well.
     t.view = RecordingView();
     t.engine.SetBigFilePath(dir / "restored");
     t.Plan({0, 0, 0});
@@ -124,6 +132,26 @@ TEST_F(Transfer, SometimesPausesForEveryPieceOnDriveA) {
     EXPECT_EQ(t.view.questions.size(), 3u);
     EXPECT_TRUE(FileHolds(dir / "restored", bytes));
     for (int n = 1; n <= 3; ++n) std::remove(PieceName(prefix, kMarker, n).c_str());
+    std::remove((dir / "restored").c_str());
+  }
+}
+
+// The free space is what Windows reports to this user for the folder's
+// volume; another process may write meanwhile, so it lies between two asks.
+TEST_F(Transfer, FreeSpaceIsWhatWindowsReports) {
+    const auto ask = [](const wchar_t* folder) {
+        ULARGE_INTEGER available{};
+        EXPECT_TRUE(GetDiskFreeSpaceExW(folder, &available, nullptr, nullptr));
+        return static_cast<int64_t>(available.QuadPart);
+    };
+    const int64_t before = ask(L"C:\\");
+    const int64_t ours = FreeBytesInFolder("C:\\");
+    const int64_t after = ask(L"C:\\");
+    EXPECT_GT(ours, 0);
+    const int64_t slack = 64 << 20;
+    EXPECT_GE(ours, std::min(before, after) - slack);
+    EXPECT_LE(ours, std::max(before, after) + slack);
+    EXPECT_EQ(FreeBytesInFolder("C:\\no such folder\\x"), 0);  // no answer counts as no room
 }
 #endif
 

@@ -1,4 +1,5 @@
-// The settings store against a real settings file in the tests' private folder.
+// The settings store against the real per-user store: a settings file in the
+// tests' private folder, or on Windows the registry under the tests' own key.
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "ProgramInfo.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,8 +23,7 @@ constexpr int32_t kInt32Max = std::numeric_limits<int32_t>::max();
 constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 constexpr int64_t kInt64Max = std::numeric_limits<int64_t>::max();
 
-// Direct access to the same store, to plant values and look at what is kept.
-QSettings Raw() { return {QSettings::NativeFormat, QSettings::UserScope, "Vornholt", "The File Quorvel"}; }
+QSettings Raw() { return RawTestSettings(); }
 
 void Plant(const QString& key, const QVariant& value) {
     QSettings s = Raw();
@@ -30,15 +31,19 @@ void Plant(const QString& key, const QVariant& value) {
     s.sync();
 }
 
-QStringList StoredKeys() {
-    QStringList keys = Raw().allKeys();
-    keys.sort();
-    return keys;
-}
+QStringList StoredKeys() { return StoredTestKeys(); }
 
-QByteArray FileBytes() {
-    QFile f(TestSettingsFile());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+// What is stored, to tell that an operation changed nothing: the file's bytes
+// (not even rewritten), or every key with its value where there is no file.
+QByteArray Snapshot() {
+    if (SettingsAreAFile()) {
+        QFile f(TestSettingsFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray all;
+    const QSettings raw = Raw();
+    for (const QString& key : StoredKeys()) all += key.toUtf8() + '=' + raw.value(key).toString().toUtf8() + '\n';
+    return all;
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -77,7 +82,7 @@ TEST_F(SettingsStoreTest, EmptyStoreGivesDefaultsAndStaysUntouched) {
 
 TEST_F(SettingsStoreTest, ValuesLiveUnderTheVersionKeyAndEveryStoreSeesThem) {
     ASSERT_TRUE(store.WriteIntSetting("ChangeDisk", "ChangeDisk", 2));
-    EXPECT_TRUE(QFile::exists(TestSettingsFile()));  // written through, not on destruction
+    if (SettingsAreAFile()) EXPECT_TRUE(QFile::exists(TestSettingsFile()));  // written through, not on destruction
     EXPECT_EQ(Raw().value("v1.7/ChangeDisk/ChangeDisk").toInt(), 2);
     EXPECT_EQ(TSettingsStore().ReadIntSetting("ChangeDisk", "ChangeDisk", 1), 2);
     EXPECT_EQ(TSettingsStore::KeyPath("Path", "JoinPath"), "v1.7/Path/JoinPath");
@@ -194,12 +199,12 @@ TEST_F(SettingsStoreTest, NumberReadsOfStoredValues) {
 TEST_F(SettingsStoreTest, DeletingAValueLeavesEverythingElse) {
     ASSERT_TRUE(store.WriteIntSetting("Position", "mainTop", 10));
     ASSERT_TRUE(store.WriteIntSetting("Position", "mainLeft", 20));
-    const QByteArray before = FileBytes();
+    const QByteArray before = Snapshot();
     ASSERT_FALSE(before.isEmpty());
 
     EXPECT_TRUE(store.DeleteSetting("Position", "mainWidth"));  // missing value
     EXPECT_TRUE(store.DeleteSetting("Memory", "MaxRAM"));       // missing section
-    EXPECT_EQ(FileBytes(), before);
+    EXPECT_EQ(Snapshot(), before);
 
     EXPECT_TRUE(store.DeleteSetting("Position", "mainTop"));
     EXPECT_EQ(store.ReadIntSetting("Position", "mainTop", 50), 50);
@@ -215,9 +220,9 @@ TEST_F(SettingsStoreTest, DeletingASectionRemovesAllItHolds) {
     EXPECT_TRUE(store.DeleteSection("BaseSize"));
     EXPECT_EQ(StoredKeys(), QStringList{"v1.7/BigUnit/BigUnit"});
 
-    const QByteArray before = FileBytes();
+    const QByteArray before = Snapshot();
     EXPECT_TRUE(store.DeleteSection("BaseSize"));  // now missing: no error, no change
-    EXPECT_EQ(FileBytes(), before);
+    EXPECT_EQ(Snapshot(), before);
 }
 
 TEST_F(SettingsStoreTest, ResetRemovesExactlyTheEightSections) {
@@ -272,6 +277,8 @@ TEST_F(SettingsStoreTest, NamesThatReachOutsideTheirSectionAreRefused) {
 }
 
 TEST_F(SettingsStoreTest, AWriteThatCannotBeStoredReportsFalse) {
+    if (!SettingsAreAFile())
+        GTEST_SKIP() << "the settings live in the registry on Windows: there is no file to make unwritable";
     // A folder where the settings file belongs: nothing can be written there.
     ASSERT_TRUE(QDir().mkpath(TestSettingsFile()));
     EXPECT_FALSE(store.WriteIntSetting("Memory", "MaxRAM", 1));
@@ -283,6 +290,12 @@ TEST_F(SettingsStoreTest, AWriteThatCannotBeStoredReportsFalse) {
 // says why, once, and the store starts from its defaults. A file of a normal
 // size stays where it is.
 TEST_F(SettingsStoreTest, AnOversizedFileIsMovedAsideUnread) {
+    if (!SettingsAreAFile()) {
+        ASSERT_TRUE(store.Write(Settings::Language, 2));
+        EXPECT_EQ(SetAsideOversizedStore(), QString());  // nothing to move
+        EXPECT_EQ(store.Read(Settings::Language), 2);
+        GTEST_SKIP() << "the settings live in the registry on Windows: there is no file that could be too large";
+    }
     ASSERT_TRUE(store.Write(Settings::Language, 2));
     const QString name = TestSettingsFile();
     EXPECT_EQ(SetAsideOversizedStore(), QString());  // a few bytes: kept
@@ -302,5 +315,62 @@ TEST_F(SettingsStoreTest, AnOversizedFileIsMovedAsideUnread) {
     EXPECT_EQ(SetAsideOversizedStore(), QString());  // said once
     QFile::remove(aside);
 }
+
+#ifdef Q_OS_WIN
+// The registry key of a section, as the Windows tools name it.
+QString RegistryKey(const QString& organization, const QString& application, const QString& section) {
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\%1\\%2\\v1.7\\%3").arg(organization, application, section);
+}
+
+// Each value is a value of its section's key; numbers are registry numbers,
+// which other tools and older versions read as such.
+TEST_F(SettingsStoreTest, OnWindowsValuesAreInTheRegistryUnderTheirSectionKey) {
+    ASSERT_TRUE(store.Write(Settings::MaxRAM, 4096));
+    ASSERT_TRUE(store.Write(Settings::AddedFileType, ".part"));
+    ASSERT_TRUE(store.WriteInt64Setting("BaseSize", Settings::BaseSizeValueName(0), 4294967295LL));
+
+    const QSettings memory(RegistryKey(kTestOrganization, kTestApplication, "Memory"), QSettings::NativeFormat);
+    EXPECT_EQ(memory.childKeys(), QStringList{"MaxRAM"});
+    EXPECT_EQ(memory.value("MaxRAM").typeId(), QMetaType::Int);
+    EXPECT_EQ(memory.value("MaxRAM").toInt(), 4096);
+    const QSettings marker(RegistryKey(kTestOrganization, kTestApplication, "AddedFileType"), QSettings::NativeFormat);
+    EXPECT_EQ(marker.value("AddedFileType").toString(), ".part");
+    const QSettings sizes(RegistryKey(kTestOrganization, kTestApplication, "BaseSize"), QSettings::NativeFormat);
+    EXPECT_EQ(sizes.value("BaseSizeValue_0").toLongLong(), 4294967295LL);
+
+    // A value put there by another program is read.
+    QSettings(RegistryKey(kTestOrganization, kTestApplication, "ChangeDisk"), QSettings::NativeFormat)
+        .setValue("ChangeDisk", 2);
+    EXPECT_EQ(store.Read(Settings::ChangeDisk), 2);
+}
+
+// The registry refuses a key name longer than 255 characters.
+TEST_F(SettingsStoreTest, OnWindowsAWriteTheRegistryRefusesReportsFalse) {
+    const QString section(300, QChar('S'));
+    EXPECT_FALSE(store.WriteIntSetting(section, "MaxRAM", 1));
+    EXPECT_FALSE(store.WriteStringSetting(section, "SplitPath", "C:\\x"));
+    EXPECT_EQ(store.ReadIntSetting(section, "MaxRAM", 7), 7);
+    EXPECT_TRUE(StoredKeys().isEmpty());
+}
+
+// The program's own names: its settings are exactly at
+// HKEY_CURRENT_USER\Software\Vornholt\The File Quorvel\v1.7\<section>.
+// Only a section of the test's own is written there, and removed again.
+TEST_F(SettingsStoreTest, OnWindowsTheProgramsSettingsAreUnderItsRegistryKey) {
+    const QString section = QStringLiteral("Tests of the store");
+    UseStoreNames(QLatin1String(kOrganizationName), QLatin1String(kApplicationName));  // as the program runs
+    TSettingsStore own;
+    const bool written = own.WriteIntSetting(section, "Probe", 17);
+    const QVariant found =
+        QSettings(RegistryKey("Vornholt", "The File Quorvel", section), QSettings::NativeFormat).value("Probe");
+    const bool removed = own.DeleteSection(section);
+    UseStoreNames(kTestOrganization, kTestApplication);
+
+    ASSERT_TRUE(written);
+    EXPECT_EQ(found.toInt(), 17);
+    EXPECT_TRUE(removed);
+    EXPECT_TRUE(StoredKeys().isEmpty());  // nothing went to the tests' key
+}
+#endif
 
 }  // namespace

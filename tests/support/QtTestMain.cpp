@@ -3,10 +3,12 @@
 // touch the real user settings.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
+#include <QFont>
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "ProgramInfo.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -15,10 +17,28 @@ QTemporaryDir* settingsDir = nullptr;
 
 QString TestSettingsFolder() { return settingsDir->path(); }
 
-QString TestSettingsFile() { return settingsDir->path() + '/' + kOrganizationName + '/' + kApplicationName + ".conf"; }
+QString TestSettingsFile() { return settingsDir->path() + '/' + kTestOrganization + '/' + kTestApplication + ".conf"; }
+
+bool SettingsAreAFile() {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return true;
+#endif
+}
+
+QSettings RawTestSettings() {
+    return {QSettings::NativeFormat, QSettings::UserScope, kTestOrganization, kTestApplication};
+}
+
+QStringList StoredTestKeys() {
+    QStringList keys = RawTestSettings().allKeys();
+    keys.sort();
+    return keys;
+}
 
 void ClearTestSettings() {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, kOrganizationName, kApplicationName);
+    QSettings s = RawTestSettings();
     s.clear();
     s.sync();
     QFile::remove(TestSettingsFile());
@@ -26,13 +46,48 @@ void ClearTestSettings() {
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toUtf8().constData() << '"'; }
 
+namespace {
+
+#ifdef Q_OS_WIN
+// Qt's offscreen platform on Windows takes its fonts from one folder, by
+// default one that does not exist: without fonts every text measures wrong,
+// and the tests of sizes and positions would test nothing. Under Wine the
+// fonts the Linux runs measure with are on drive Z:; elsewhere the system's.
+// Wine does not pass QT_* variables on, so it is set here.
+void ChooseFonts() {
+    if (qEnvironmentVariableIsSet("QT_QPA_FONTDIR")) return;
+    QStringList folders;
+#ifdef QUORVEL_TEST_FONTS
+    folders << QStringLiteral(QUORVEL_TEST_FONTS);
+#endif
+    folders << qEnvironmentVariable("WINDIR") + QStringLiteral("/Fonts");
+    for (const QString& folder : folders) {
+        if (QDir(folder).exists()) {
+            qputenv("QT_QPA_FONTDIR", folder.toLocal8Bit());
+            return;
+        }
+    }
+}
+#else
+void ChooseFonts() {}
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    ChooseFonts();
     QTemporaryDir dir;
     settingsDir = &dir;
+    UseStoreNames(kTestOrganization, kTestApplication);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // Where fontconfig is missing, the generic family goes to the same font
+    // as it does on Linux, not to the first family found.
+    QFont::insertSubstitution(QStringLiteral("Sans Serif"), QStringLiteral("DejaVu Sans"));
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();
     settingsDir = nullptr;

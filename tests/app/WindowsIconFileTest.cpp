@@ -29,22 +29,32 @@ QList<QImage> ReadIcon(const QByteArray& bytes) {
 }
 
 // Rows and columns told apart, every alpha from clear to opaque: a picture
-// read upside down, mirrored or with its alpha premultiplied twice differs.
+// read upside down, mirrored or with its alpha lost differs. Made as a
+// drawing is, premultiplied, so that no colour is stronger than its alpha.
 QImage Pattern(int size) {
-    QImage image(size, size, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
-            image.setPixel(x, y, qRgba(x * 255 / size, y < size / 3 ? 200 : 20, 90, (x + y * size) % 256));
-    return image;
+            image.setPixel(x, y, qPremultiply(qRgba(x * 255 / size, y < size / 3 ? 200 : 20, 90, (x + y * size) % 256)));
+    return image.convertToFormat(QImage::Format_ARGB32);
 }
+
+// Fully clear pixels show no colour, whatever they hold.
+bool Same(QRgb a, QRgb b) { return a == b || (qAlpha(a) == 0 && qAlpha(b) == 0); }
 
 void ExpectSamePixels(const QImage& actual, const QImage& expected) {
     ASSERT_EQ(actual.size(), expected.size());
     int differing = 0;
+    QString first;
     for (int y = 0; y < expected.height(); ++y)
         for (int x = 0; x < expected.width(); ++x)
-            if (actual.pixel(x, y) != expected.pixel(x, y)) ++differing;
-    EXPECT_EQ(differing, 0);
+            if (!Same(actual.pixel(x, y), expected.pixel(x, y)) && differing++ == 0)
+                first = QStringLiteral("%1,%2: %3 instead of %4")
+                            .arg(x)
+                            .arg(y)
+                            .arg(actual.pixel(x, y), 8, 16, QLatin1Char('0'))
+                            .arg(expected.pixel(x, y), 8, 16, QLatin1Char('0'));
+    EXPECT_EQ(differing, 0) << "first at " << first.toStdString();
 }
 
 TEST(WindowsIconFile, CommittedIconIsTheDrawingAtEverySizeWindowsUses) {

@@ -9,9 +9,10 @@
 #                            the tests use
 
 set(quorvel_qt_dlls Qt6::Core Qt6::Gui Qt6::Widgets)
-# kind/target; the style plugin gives the window the native look.
+# kind/target; the style plugin gives the window the native look, the icon
+# reader lets the icon file's test read data/quorvel.ico.
 set(quorvel_qt_plugins platforms/Qt6::QWindowsIntegrationPlugin platforms/Qt6::QOffscreenIntegrationPlugin
-    platforms/Qt6::QMinimalIntegrationPlugin styles/Qt6::QWindowsVistaStylePlugin)
+    platforms/Qt6::QMinimalIntegrationPlugin styles/Qt6::QWindowsVistaStylePlugin imageformats/Qt6::QICOPlugin)
 # The window on a Windows desktop needs only these; the others are for tests.
 set(quorvel_installed_plugins Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin)
 
@@ -43,7 +44,7 @@ foreach(plugin ${quorvel_qt_plugins})
     if(kind STREQUAL platforms)
       message(FATAL_ERROR "The Qt in ${QUORVEL_WINDOWS_QT} lacks ${target}: the window cannot start without it")
     endif()
-    continue()  # the look only
+    continue()  # the look or a test only
   endif()
   list(APPEND copies COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/${kind}
                      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${CMAKE_BINARY_DIR}/${kind})

@@ -31,7 +31,7 @@ for file in quorvel.exe quorvel-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll li
   [ -f "$folder/$file" ] || fail "the zip lacks $file"
 done
 # What only the tests use stays out.
-for file in Qt6Test.dll platforms/qoffscreen.dll platforms/qminimal.dll; do
+for file in Qt6Test.dll platforms/qoffscreen.dll platforms/qminimal.dll imageformats; do
   [ ! -e "$folder/$file" ] || fail "the zip holds $file, which only the tests use"
 done
 ! ls "$folder" | grep -q '_tests\.exe$' || fail "the zip holds test programs: $(ls "$folder" | grep '_tests\.exe$')"

@@ -4,12 +4,17 @@
 # (Qt looks for plugins in the program's folder first).
 #   quorvel_windows_runtime  puts them into the build folder, where the
 #                            programs and the test programs are made
-#   install                  puts them beside the installed programs
+#   install                  puts them beside the installed programs (the
+#                            zip's folder), without the plugins that only
+#                            the tests use
 
 set(quorvel_qt_dlls Qt6::Core Qt6::Gui Qt6::Widgets)
-# kind/target; the style plugin gives the window the native look.
+# kind/target; the style plugin gives the window the native look, the icon
+# reader lets the icon file's test read data/quorvel.ico.
 set(quorvel_qt_plugins platforms/Qt6::QWindowsIntegrationPlugin platforms/Qt6::QOffscreenIntegrationPlugin
-    platforms/Qt6::QMinimalIntegrationPlugin styles/Qt6::QWindowsVistaStylePlugin)
+    platforms/Qt6::QMinimalIntegrationPlugin styles/Qt6::QWindowsVistaStylePlugin imageformats/Qt6::QICOPlugin)
+# The window on a Windows desktop needs only these; the others are for tests.
+set(quorvel_installed_plugins Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin)
 
 # The compiler's runtime, as the compiler finds it.
 set(quorvel_runtime_dlls)
@@ -39,15 +44,35 @@ foreach(plugin ${quorvel_qt_plugins})
     if(kind STREQUAL platforms)
       message(FATAL_ERROR "The Qt in ${QUORVEL_WINDOWS_QT} lacks ${target}: the window cannot start without it")
     endif()
-    continue()  # the look only
+    continue()  # the look or a test only
   endif()
   list(APPEND copies COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/${kind}
                      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${CMAKE_BINARY_DIR}/${kind})
-  install(FILES $<TARGET_FILE:${target}> DESTINATION bin/${kind})
+  if(target IN_LIST quorvel_installed_plugins)
+    install(FILES $<TARGET_FILE:${target}> DESTINATION ${kind})
+    list(APPEND quorvel_installed_dlls ${kind}/$<TARGET_FILE_NAME:${target}>)
+  endif()
 endforeach()
 add_custom_target(quorvel_windows_runtime ${copies} COMMENT "Putting Qt's and the compiler's DLLs beside the programs")
 
 foreach(target ${quorvel_qt_dlls})
-  install(FILES $<TARGET_FILE:${target}> DESTINATION bin)
+  install(FILES $<TARGET_FILE:${target}> DESTINATION .)
+  list(APPEND quorvel_installed_dlls $<TARGET_FILE_NAME:${target}>)
 endforeach()
-install(FILES ${quorvel_runtime_dlls} DESTINATION bin)
+install(FILES ${quorvel_runtime_dlls} DESTINATION .)
+foreach(dll ${quorvel_runtime_dlls})
+  get_filename_component(name ${dll} NAME)
+  list(APPEND quorvel_installed_dlls ${name})
+endforeach()
+# A stripped install (cpack strips) drops the DLLs' debug information too, a
+# good half of their size; the programs are stripped by install(TARGETS).
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(dll ${quorvel_installed_dlls})
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${dll}\"
+                      RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"cannot strip \${dll}\")
+      endif()
+    endforeach()
+  endif()")

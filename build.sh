@@ -17,9 +17,11 @@ run_packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-
               qt6-translations-l10n fonts-dejavu-core libssl-dev libgf-complete-dev zlib1g-dev)
 # What only the tests need: GoogleTest, the desktop's validators for the
 # installed files, par2 for the recovery files, the cross compiler for
-# Windows with Wine to run its tests, and xfsprogs for the copy-on-write
-# file system the shared-blocks tests and bench make on a loop file.
-test_packages=(libgtest-dev desktop-file-utils appstream par2 g++-mingw-w64-x86-64-posix wine64 xfsprogs)
+# Windows with Wine to run its tests, xfsprogs for the copy-on-write
+# file system the shared-blocks tests and bench make on a loop file, and an
+# X server with xdotool to see the Windows zip's window come up under Wine.
+test_packages=(libgtest-dev desktop-file-utils appstream par2 g++-mingw-w64-x86-64-posix wine64 xfsprogs
+               xvfb xdotool)
 
 installed() {  # for any of the machine's architectures
   local status

@@ -2,7 +2,7 @@
 # Recovery files' cost: for each piece size, a split without recovery files
 # against split --recovery K for K = 1 and K = 4, our recovery files alone
 # against par2 create of the same recovery data (same slice size and slice
-# count), and a join that rebuilds one piece against a plain join.
+# count; the whole split also against par2 create followed by sync), and a join that rebuilds one piece against a plain join.
 #   bench/recovery.sh [SIZE_MIB] [PIECE_BYTES...]   defaults: 1024 1457664 104857600
 # Needs build/quorvel-cli and build/quorvel-recovery-bench; par2 for the
 # comparison. TMPDIR names the folder for the test file; each figure is the
@@ -55,6 +55,11 @@ for piece in "${pieces[@]}"; do
       mkdir -p theirs && ln -f big theirs/big
       theirs=$(cd theirs && median "rm -f big.par2 big.vol*" par2 create -q -s"$slice" -c"$count" -n$((files - 1)) -u big.par2 big)
       echo "  par2 create of the same recovery data ${theirs} s: ours is $(ratio "$theirs" "$ours")x as fast"
+      # Ours is on the disk when it ends: the whole split against par2 that
+      # also ends with its files on the disk.
+      durable=$(cd theirs && median "rm -f big.par2 big.vol*" sh -c \
+        "par2 create -q -s$slice -c$count -n$((files - 1)) -u big.par2 big && sync")
+      echo "  par2 create + sync ${durable} s: split --recovery $k is $(ratio "$split" "$durable")x that"
       rm -rf theirs
     fi
   done

@@ -48,14 +48,26 @@ struct Set {
     std::string Expected(int n) const { return big.substr(std::size_t(n - 1) * 1000, 1000); }
 };
 
+// Rebuilds `numbers` in place from the recovery files in `folder`.
+SetRepair RebuildIn(const ChecksumSet& sums, const std::string& folder, const std::vector<int32_t>& numbers) {
+    return RebuildPieces(sums, kMarker, folder, numbers, RecoveryFilesOf(sums, folder, folder), RebuildInto::Pieces);
+}
+
+// An engine that splits `file` into pieces named after `prefix`.
+void SplitSetUp(EngineUnderTest& t, const std::string& file, const std::string& prefix, bool checksums, int lost) {
+    t.engine.SetBigFilePath(file);
+    t.engine.SetPiecePrefix(prefix);
+    t.engine.SetUseChecksums(checksums);
+    t.engine.SetRecovery(lost);
+}
+
 TEST(SetRepair, RebuildsBadPiecesInTheirPlace) {
     for (const std::vector<int32_t>& bad : {std::vector<int32_t>{2, 5}, std::vector<int32_t>{1, 4}}) {
         Set set(2);
         std::remove(set.Piece(bad[0]).c_str());
         WriteFile(set.Piece(bad[1]), set.Expected(bad[1]).substr(1) + "!");  // one byte off, same size
         ASSERT_EQ(BadPieces(set.sums, kMarker, set.dir.Path()), bad);
-        const auto recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
-        const SetRepair repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), bad, recovery, RebuildInto::Pieces);
+        const SetRepair repair = RebuildIn(set.sums, set.dir.Path(), bad);
         ASSERT_TRUE(repair.ok) << repair.reason;
         EXPECT_EQ(repair.rebuilt, bad);
         for (std::size_t i = 0; i < bad.size(); ++i) {
@@ -153,8 +165,7 @@ TEST(SetRepair, UnlistedFilesServeOnlyWhereTheListedOnesFallShort) {
     std::remove(set.Piece(2).c_str());
     WriteFile(copy, planted);
     const std::vector<std::string> before = FolderEntries(set.dir.Path());
-    recovery = RecoveryFilesOf(set.sums, set.dir.Path(), set.dir.Path());
-    repair = RebuildPieces(set.sums, kMarker, set.dir.Path(), {2}, recovery, RebuildInto::Pieces);
+    repair = RebuildIn(set.sums, set.dir.Path(), {2});
     EXPECT_FALSE(repair.ok);
     EXPECT_TRUE(repair.foreignData);
     EXPECT_EQ(FolderEntries(set.dir.Path()), before);
@@ -254,8 +265,7 @@ TEST_F(RecoveryTransfer, JoinRebuildsFromAReadOnlyFolder) {
     ASSERT_EQ(outcome, What::Done);
     EXPECT_EQ(outcome.rebuilt, std::vector<int32_t>{3});
     EXPECT_TRUE(FileHolds(target, bytes));
-    std::map<std::string, std::string> after = Contents(disk);
-    EXPECT_TRUE(after == before);
+    EXPECT_TRUE(Contents(disk) == before);
 }
 
 // A target whose disk fills up while a lost piece is rebuilt into it: the
@@ -290,10 +300,7 @@ TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
     TempFolder elsewhere;
     WriteFile(elsewhere / "Setup.exe", other);
     EngineUnderTest split;
-    split.engine.SetUseChecksums(true);
-    split.engine.SetRecovery(2);
-    split.engine.SetBigFilePath(elsewhere / "Setup.exe");
-    split.engine.SetPiecePrefix(elsewhere / "Setup.exe");
+    SplitSetUp(split, elsewhere / "Setup.exe", elsewhere / "Setup.exe", true, 2);
     split.Plan({1000, 1000, 1000, 1000, 1000});
     ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
     for (const auto& name : FolderEntries(elsewhere.Path()))
@@ -352,10 +359,7 @@ protected:
         WriteFile(file, bytes);
         fs::create_directory(drive);
         EngineUnderTest split;
-        split.engine.SetBigFilePath(file);
-        split.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
-        split.engine.SetUseChecksums(true);
-        split.engine.SetRecovery(2);
+        SplitSetUp(split, file, drive + kPathSeparator + "Setup.exe", true, 2);
         split.view.onQuestion = [&] { TakeOut(); };
         split.Plan({1000, 1000, 1000, 1000, 1000});
         ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Always, false), What::Done);
@@ -438,8 +442,7 @@ TEST_F(RecoveryTransfer, ASplitOverASetReplacesItsRecoveryFilesOrChangesNothing)
     for (const bool stop : {true, false}) {
         bytes[7] ^= 1;
         WriteFile(big, bytes);
-        std::map<std::string, std::string> before;
-        for (const auto& name : FolderEntries(dir.Path())) before[name] = ReadFile(dir / name);
+        const std::map<std::string, std::string> before = Contents(dir.Path());
         t.engine.SetBigFilePath(big);
         t.engine.SetRecovery(1);
         std::atomic<bool> stopFlag{false};
@@ -447,8 +450,7 @@ TEST_F(RecoveryTransfer, ASplitOverASetReplacesItsRecoveryFilesOrChangesNothing)
         t.view.onProgress = [&](int32_t position) { stopFlag = stop && position >= kProgressScale; };
         const TransferOutcome outcome = SplitPlan({1000, 1000, 1000, 1000, 1000});
         t.view.onProgress = nullptr;
-        std::map<std::string, std::string> after;
-        for (const auto& name : FolderEntries(dir.Path())) after[name] = ReadFile(dir / name);
+        const std::map<std::string, std::string> after = Contents(dir.Path());
         if (stop) {
             EXPECT_EQ(outcome, What::Stopped);
             EXPECT_TRUE(after == before);
@@ -475,10 +477,7 @@ TEST(RecoveryOnDisks, EachVolumeGoesToADiskOfItsOwn) {
         const std::string drive = dir / "drive";
         fs::create_directory(drive);
         EngineUnderTest t;
-        t.engine.SetBigFilePath(file);
-        t.engine.SetPiecePrefix(drive + kPathSeparator + "Setup.exe");
-        t.engine.SetUseChecksums(true);
-        t.engine.SetRecovery(2);
+        SplitSetUp(t, file, drive + kPathSeparator + "Setup.exe", true, 2);
         std::vector<std::vector<std::string>> disks;  // what each disk holds once taken out
         auto takeOut = [&] {
             disks.push_back(FolderEntries(drive));
@@ -538,10 +537,7 @@ TEST(RecoveryWhileCopying, ASplitsRecoveryFilesAreThoseOfItsPiecesInEveryCopyMod
         const std::string file = dir / "Setup.exe", bytes = PatternBytes(460000, 7);
         WriteFile(file, bytes);
         EngineUnderTest t;
-        t.engine.SetBigFilePath(file);
-        t.engine.SetPiecePrefix(file);
-        t.engine.SetUseChecksums(c.checksums);
-        t.engine.SetRecovery(2);
+        SplitSetUp(t, file, file, c.checksums, 2);
         t.Plan(sizes);
         ASSERT_EQ(t.engine.Split(c.maxBuffer, kMarker, PauseMode::Never, false), What::Done);
         EXPECT_TRUE(RecoveryFilesIn(dir.Path()) == expected);
@@ -550,8 +546,7 @@ TEST(RecoveryWhileCopying, ASplitsRecoveryFilesAreThoseOfItsPiecesInEveryCopyMod
         ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
         const std::string piece3 = dir / "Setup.exe.Quorved_3";
         std::remove(piece3.c_str());
-        const SetRepair repair = RebuildPieces(read.set, kMarker, dir.Path(), {3},
-                                               RecoveryFilesOf(read.set, dir.Path(), dir.Path()), RebuildInto::Pieces);
+        const SetRepair repair = RebuildIn(read.set, dir.Path(), {3});
         ASSERT_TRUE(repair.ok) << repair.reason;
         EXPECT_TRUE(FileHolds(piece3, bytes.substr(200000, 100000)));
     }
@@ -568,10 +563,7 @@ TEST(RecoveryWhileCopying, BytesChangedInTheBigFileAfterTheCopyReadThemNeverReac
         const std::string file = dir / "Setup.exe", bytes = PatternBytes(500000, 3);
         WriteFile(file, bytes);
         EngineUnderTest t;
-        t.engine.SetBigFilePath(file);
-        t.engine.SetPiecePrefix(file);
-        t.engine.SetUseChecksums(true);
-        t.engine.SetRecovery(1);
+        SplitSetUp(t, file, file, true, 1);
         bool changed = false;
         t.view.onProgress = [&](int32_t position) {
             if (changed || position < kProgressScale * 3 / 10) return;  // piece 1 copied, piece 2 under way
@@ -595,8 +587,7 @@ TEST(RecoveryWhileCopying, BytesChangedInTheBigFileAfterTheCopyReadThemNeverReac
         const std::string piece1 = dir / "Setup.exe.Quorved_1";
         EXPECT_TRUE(FileHolds(piece1, bytes.substr(0, 100000)));  // as the copy read it
         std::remove(piece1.c_str());
-        const SetRepair repair = RebuildPieces(read.set, kMarker, dir.Path(), {1},
-                                               RecoveryFilesOf(read.set, dir.Path(), dir.Path()), RebuildInto::Pieces);
+        const SetRepair repair = RebuildIn(read.set, dir.Path(), {1});
         ASSERT_TRUE(repair.ok) << repair.reason;
         EXPECT_TRUE(FileHolds(piece1, bytes.substr(0, 100000)));
     }

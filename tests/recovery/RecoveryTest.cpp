@@ -42,6 +42,13 @@ void Write(const fs::path& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// The names of the files a create wrote, the index first.
+std::vector<std::string> Names(const RecoveryResult& made) {
+    std::vector<std::string> names;
+    for (const auto& f : made.files) names.push_back(f.name);
+    return names;
+}
+
 // A big file split into pieces in a folder of its own.
 class RecoveryTest : public ::testing::Test {
 protected:
@@ -68,15 +75,30 @@ protected:
         }
     }
 
-    RecoveryResult Create(int lost, int64_t memory = 256 << 20) {
+    // A create of the big file's recovery files into `folder`.
+    RecoveryCreate CreateRequest(const fs::path& folder) const {
         RecoveryCreate request;
         request.bigFile = Path("big.bin");
-        request.folder = dir_.string();
+        request.folder = folder.string();
         request.pieceSizes = sizes_;
+        return request;
+    }
+
+    RecoveryResult Create(int lost, int64_t memory = 256 << 20) {
+        RecoveryCreate request = CreateRequest(dir_);
         request.lostPieces = lost;
         request.memoryLimit = memory;
         request.progress = [this](int64_t done, int64_t total) { progress_ = {done, total}; };
         return CreateRecoveryFiles(request);
+    }
+
+    // Another version of the set (same name and sizes, other bytes) with its
+    // recovery files in `other`, then the set itself.
+    void MakeOtherVersionIn(const fs::path& other, const std::vector<int64_t>& sizes) {
+        fs::create_directories(other);
+        MakeSet(sizes, 2);
+        ASSERT_TRUE(CreateRecoveryFiles(CreateRequest(other)).ok);
+        MakeSet(sizes, 1);
     }
 
     RecoveryRepair Repair(const std::vector<int>& lost, int64_t memory = 256 << 20) {
@@ -255,10 +277,7 @@ TEST_F(RecoveryTest, AStopLeavesNoRecoveryFile) {
     // Stopped in the second pass over the file: the index and a volume are written by then.
     MakeSet({4096, 4096, 4096});
     std::atomic<bool> stop{false};
-    RecoveryCreate request;
-    request.bigFile = Path("big.bin");
-    request.folder = dir_.string();
-    request.pieceSizes = sizes_;
+    RecoveryCreate request = CreateRequest(dir_);
     request.memoryLimit = 2048;
     request.stop = &stop;
     request.progress = [&](int64_t done, int64_t) { stop = done > 12288; };
@@ -290,11 +309,9 @@ TEST_F(RecoveryTest, FilesMadeFromPiecesAsTheyAreWrittenAreThoseOfTheWholeFile) 
         for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) fs::remove(f);
         const fs::path made = dir_ / "made", written = dir_ / "written";
         fs::create_directories(made);
-        RecoveryCreate request;
+        RecoveryCreate request = CreateRequest(made);
         request.bigFile = Path("gone.bin");
         request.name = "big.bin";
-        request.folder = made.string();
-        request.pieceSizes = sizes_;
         request.lostPieces = c.k;
         request.memoryLimit = c.memory;
         request.written = std::make_shared<WrittenPieces>(sizes_);
@@ -311,9 +328,7 @@ TEST_F(RecoveryTest, FilesMadeFromPiecesAsTheyAreWrittenAreThoseOfTheWholeFile) 
         fs::remove_all(written);
     }
     // Pieces other than those planned (here one more) are refused: the files would speak of another file.
-    RecoveryCreate request;
-    request.bigFile = Path("big.bin");
-    request.folder = dir_.string();
+    RecoveryCreate request = CreateRequest(dir_);
     request.pieceSizes = {sizes_.begin(), sizes_.end() - 1};
     request.written = std::make_shared<WrittenPieces>(sizes_);
     WritePieces(*request.written, dir_ / "written", int64_t(big_.size()));
@@ -331,10 +346,7 @@ TEST_F(RecoveryTest, AWaitForBytesNotWrittenEndsWithAStopOrAShortCopy) {
         const fs::path made = dir_ / "made";
         fs::create_directories(made);
         std::atomic<bool> stop{false};
-        RecoveryCreate request;
-        request.bigFile = Path("big.bin");
-        request.folder = made.string();
-        request.pieceSizes = sizes_;
+        RecoveryCreate request = CreateRequest(made);
         request.stop = &stop;
         request.written = std::make_shared<WrittenPieces>(sizes_);
         WritePieces(*request.written, dir_ / "written", 6000);  // a piece and a half
@@ -425,16 +437,7 @@ TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {
 TEST_F(RecoveryTest, DamagedAndForeignRecoveryFilesArePassedOver) {
     // Another set of the same name and size, made elsewhere.
     const fs::path other = dir_ / "other";
-    fs::create_directories(other);
-    MakeSet({4096, 4096, 4096, 4096}, 2);
-    {
-        RecoveryCreate request;
-        request.bigFile = Path("big.bin");
-        request.folder = other.string();
-        request.pieceSizes = sizes_;
-        ASSERT_TRUE(CreateRecoveryFiles(request).ok);
-    }
-    MakeSet({4096, 4096, 4096, 4096}, 1);
+    ASSERT_NO_FATAL_FAILURE(MakeOtherVersionIn(other, {4096, 4096, 4096, 4096}));
     const RecoveryResult made = Create(1);
     ASSERT_TRUE(made.ok);
     ASSERT_EQ(made.files.size(), 3u);  // index and two volumes of half a piece
@@ -611,8 +614,7 @@ TEST_F(RecoveryTest, APlantedSliceIsDroppedForAnotherOfItsExponent) {
     MakeSet({1000, 1000, 1000});
     const RecoveryResult made = Create(1);
     ASSERT_TRUE(made.ok) << made.failure.reason;
-    std::vector<std::string> files;  // the index first
-    for (const auto& f : made.files) files.push_back(f.name);
+    const std::vector<std::string> files = Names(made);  // the index first
     const std::string index = files[0], withChecksums = Read(index);
     Write(Path("big.bin.vol00+00.par2"), PlantedSlices(files, '\x5a'));
     fs::remove(pieces_[1]);
@@ -661,8 +663,7 @@ TEST_F(RecoveryTest, TheTrustedFilesSlicesAreUsedBeforeOthers) {
     MakeSet({1000, 1000, 1000});
     const RecoveryResult made = Create(2);
     ASSERT_TRUE(made.ok) << made.failure.reason;
-    std::vector<std::string> files;  // the index and four volumes
-    for (const auto& f : made.files) files.push_back(f.name);
+    const std::vector<std::string> files = Names(made);  // the index and four volumes
     ASSERT_EQ(files.size(), 5u);
     const std::string planted = Path("big.bin.vol00+00.par2");
     Write(planted, PlantedSlices(files, '\x5a'));
@@ -682,14 +683,7 @@ TEST_F(RecoveryTest, TheTrustedFilesSlicesAreUsedBeforeOthers) {
 // name, rebuild nothing: the count says so before any rebuild is tried.
 TEST_F(RecoveryTest, ASetOfOtherBytesOrAnotherNameCountsNothing) {
     const fs::path other = dir_ / "other";
-    fs::create_directories(other);
-    MakeSet({1000, 1000, 1000}, 2);
-    RecoveryCreate elsewhere;
-    elsewhere.bigFile = Path("big.bin");
-    elsewhere.folder = other.string();
-    elsewhere.pieceSizes = sizes_;
-    ASSERT_TRUE(CreateRecoveryFiles(elsewhere).ok);
-    MakeSet({1000, 1000, 1000}, 1);
+    ASSERT_NO_FATAL_FAILURE(MakeOtherVersionIn(other, {1000, 1000, 1000}));
     for (const auto& f : FindRecoveryFiles(other.string(), "big.bin")) fs::copy_file(f, dir_ / fs::path(f).filename());
     fs::remove(pieces_[1]);
     RecoveryResult count = CountRebuildable(Repair({1}));

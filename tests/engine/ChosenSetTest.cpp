@@ -166,18 +166,15 @@ TEST(ChosenSet, StopEndsTheCheckAndTheRepairLeavingThePiecesAsTheyWere) {
         const CheckedSet checked = CheckChosenSet(set.file, kMarker, &stop);
         EXPECT_TRUE(checked.stopped);
         EXPECT_FALSE(checked.Ok());
-    }
-    {
         // Stopped once the first piece is read: no other piece is read after it.
-        Set set(0);
         std::remove(set.file.c_str());
-        std::atomic<bool> stop{false};
+        stop = false;
         int64_t lastDone = 0;
-        const CheckedSet checked = CheckChosenSet(set.file, kMarker, &stop, [&](int64_t done, int64_t) {
+        const CheckedSet first = CheckChosenSet(set.file, kMarker, &stop, [&](int64_t done, int64_t) {
             lastDone = done;
             if (done > 0) stop = true;
         });
-        EXPECT_TRUE(checked.stopped);
+        EXPECT_TRUE(first.stopped);
         EXPECT_EQ(lastDone, 1000);
     }
     Set set(2);

@@ -91,18 +91,17 @@ TEST(SetRepair, ChangesNothingWhenTheRecoveryFilesFallShort) {
     EXPECT_EQ(FolderEntries(set.dir.Path()), before);
 }
 
-// The index without its slice checksums (as another tool may write it), so
+// The checksum file at `path` as one that lists no recovery files, and the
+// index without its slice checksums (as another tool may write it), so
 // that only the pieces' own digests can tell a planted slice.
-void DropSliceChecksums(const std::string& index) { WriteFile(index, WithoutPackets(ReadFile(index), "IFSC")); }
-
-// The checksum file at `path` as one that lists no recovery files.
-void Unlist(const std::string& path) {
+void UnlistAndDropSliceChecksums(const std::string& path, const std::string& index) {
     ChecksumRead read = ReadChecksumFile(path, kMarker);
     ASSERT_EQ(read.status, ChecksumRead::Status::Ok);
     read.set.recoveryNames.clear();
     read.set.recoveryDigests.clear();
     ChecksumWriter writer;
     ASSERT_TRUE(writer.Rewrite(path, kMarker, read.set));
+    WriteFile(index, WithoutPackets(ReadFile(index), "IFSC"));
 }
 
 std::vector<std::string> ParFilesIn(const std::string& folder) {
@@ -127,8 +126,7 @@ TEST(SetRepair, APlantedVolumeWithTheSetsIdDoesNotShadowTheGenuineOnes) {
         ASSERT_EQ(mkfifo((set.dir / "Setup.exe.vol99+1.par2").c_str(), 0600), 0);
 #endif
         if (!listed) {
-            Unlist(set.dir / "Setup.exe.Quorved_sha256");
-            DropSliceChecksums(set.dir / "Setup.exe.par2");
+            UnlistAndDropSliceChecksums(set.dir / "Setup.exe.Quorved_sha256", set.dir / "Setup.exe.par2");
             set.sums = ReadChecksumFile(set.dir / "Setup.exe.Quorved_sha256", kMarker).set;
         }
         std::remove(set.Piece(2).c_str());
@@ -213,8 +211,10 @@ TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesIntoItsTarget) {
     };
     for (const auto& c : cases) {
         std::vector<int32_t> numbers;
+        std::string rebuildCall = "Rebuild";  // as the view records it
         for (const auto& [n, loss] : c.lost) {
             numbers.push_back(n);
+            rebuildCall += " " + std::to_string(n);
             const std::string piece = Piece(n);
             std::remove(piece.c_str());
             if (loss == Loss::OtherBytes) WriteFile(piece, PatternBytes(1000, 7));
@@ -233,11 +233,7 @@ TEST_F(RecoveryTransfer, JoinRebuildsLostPiecesIntoItsTarget) {
         // Five pieces listed, the bar through every byte of the set before
         // the rebuild starts; the rebuild's own bar then ends at its end.
         EXPECT_EQ(t.view.lines, std::vector<std::string>(5, "1000"));
-        const auto rebuild = std::find(t.view.calls.begin(), t.view.calls.end(), "Rebuild" + [&] {
-            std::string list;
-            for (const int32_t n : numbers) list += " " + std::to_string(n);
-            return list;
-        }());
+        const auto rebuild = std::find(t.view.calls.begin(), t.view.calls.end(), rebuildCall);
         ASSERT_NE(rebuild, t.view.calls.end());
         EXPECT_NE(std::find(t.view.calls.begin(), rebuild, "Progress 1000"), rebuild);
         EXPECT_NE(std::find(rebuild, t.view.calls.end(), "Progress 1000"), t.view.calls.end());
@@ -323,8 +319,7 @@ TEST_F(RecoveryTransfer, JoinRebuildsPastAPlantedVolume) {
     for (const bool listed : {true, false}) {
         SCOPED_TRACE(listed);
         if (!listed) {
-            Unlist(t.engine.ChecksumFilePath());
-            DropSliceChecksums(dir / "Setup.exe.par2");
+            UnlistAndDropSliceChecksums(t.engine.ChecksumFilePath(), dir / "Setup.exe.par2");
         }
         t.view = RecordingView();
         JoinInto(dir / "joined");

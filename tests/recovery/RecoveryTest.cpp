@@ -237,8 +237,7 @@ TEST_F(RecoveryTest, RebuildsLostPiecesExactly) {
         EXPECT_EQ(progress_.first, progress_.second);
         for (const int p : c.lost) Write(pieces_[std::size_t(p)], "damaged");  // what a bad disk leaves
         const RecoveryRepair request = Repair(c.lost, c.memory);
-        const RecoveryResult counted = CountRebuildable(request);
-        EXPECT_EQ(counted.rebuildable, int(c.lost.size()));
+        EXPECT_EQ(CountRebuildable(request).rebuildable, int(c.lost.size()));
         const RecoveryResult repaired = RepairPieces(request);
         ASSERT_TRUE(repaired.ok) << repaired.failure.reason;
         EXPECT_TRUE(repaired.passedOver.empty());

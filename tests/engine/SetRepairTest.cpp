@@ -299,8 +299,7 @@ TEST_F(RecoveryTransfer, JoinWithAnotherFilesRecoveryFilesNamesNothing) {
     SplitSetUp(split, elsewhere / "Setup.exe", elsewhere / "Setup.exe", true, 2);
     split.Plan({1000, 1000, 1000, 1000, 1000});
     ASSERT_EQ(split.engine.Split(100000, kMarker, PauseMode::Never, false), What::Done);
-    for (const auto& name : FolderEntries(elsewhere.Path()))
-        if (name.find(".par2") != std::string::npos) WriteFile(dir / name, ReadFile(elsewhere / name));
+    for (const auto& f : ParFilesIn(elsewhere.Path())) WriteFile(dir / FileNamePart(f), ReadFile(f));
     std::remove(Piece(3).c_str());
     WriteFile(dir / "joined", "older");
     const std::vector<std::string> entries = FolderEntries(dir.Path());

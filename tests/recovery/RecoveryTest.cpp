@@ -409,17 +409,16 @@ TEST_F(RecoveryTest, DamageAnywhereInTheRecoveryFilesNeverGivesWrongBytes) {
     EXPECT_GT(repaired, 0);  // packets past a damaged spot are still found
 }
 
-TEST(RecoveryFiles, AreFoundByTheBigFilesName) {
-    const fs::path dir = fs::temp_directory_path() / ("quorvel-names-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
+using RecoveryFiles = RecoveryTest;
+
+TEST_F(RecoveryFiles, AreFoundByTheBigFilesName) {
     for (const char* name : {"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2", "big.bin2.par2",
                              "big.bin.vol.txt", "big.bin.par2.~ab12cd", "big.par2", "big.bin.Quorved_1"}) {
-        Write(dir / name, "x");
+        Write(dir_ / name, "x");
     }
     std::vector<std::string> found;
-    for (const auto& f : FindRecoveryFiles(dir.string(), "big.bin")) found.push_back(fs::path(f).filename().string());
+    for (const auto& f : FindRecoveryFiles(dir_.string(), "big.bin")) found.push_back(fs::path(f).filename().string());
     EXPECT_EQ(found, (std::vector<std::string>{"big.bin.par2", "big.bin.vol00+01.par2", "big.bin.vol001+100.par2"}));
-    fs::remove_all(dir);
 }
 
 TEST_F(RecoveryTest, TooManyLostFailsBeforeWritingAndSaysHowMany) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <system_error>
 #ifdef _WIN32
@@ -25,6 +26,10 @@ namespace {
 
 // Tries with new random names while a name is taken.
 constexpr int kNameAttempts = 100;
+
+// Writes around the cache go in blocks of this size, at offsets it divides:
+// a multiple of every disk's sector size.
+constexpr std::size_t kAroundBlock = std::size_t(8) << 20;
 
 #ifdef _WIN32
 // errno for the reason a rename failed.
@@ -144,6 +149,77 @@ bool OutputFile::Open(const std::string& finalName, bool buffered) {
 }
 
 bool OutputFile::WriteAt(const void* data, std::size_t size, int64_t offset) {
+    return Settle() && PutAt(data, size, offset);
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) {
+    if (!around_) return PutAt(data, size, written_);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const std::size_t n = std::min(size, kAroundBlock - aroundFill_);
+        std::memcpy(around_.get() + aroundFill_, bytes, n);
+        aroundFill_ += n;
+        bytes += n;
+        size -= n;
+        if (aroundFill_ == kAroundBlock && !PutAround()) return false;
+    }
+    return true;
+}
+
+bool OutputFile::WriteAroundCache() {
+#ifdef __linux__
+    if (stream_.get() == nullptr || written_ != 0 || around_) return false;
+    if (std::fflush(stream_.get()) != 0) return false;
+    const int fd = fileno(stream_.get());
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_DIRECT) != 0) return false;
+    void* block = nullptr;
+    if (posix_memalign(&block, 4096, kAroundBlock) != 0) {
+        (void)fcntl(fd, F_SETFL, flags);
+        return false;
+    }
+    around_.reset(static_cast<unsigned char*>(block));
+    aroundFill_ = 0;
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool OutputFile::PutAround() {
+    const std::size_t n = aroundFill_;
+    const int64_t at = written_;
+    aroundFill_ = 0;
+    if (n == 0 || PutAt(around_.get(), n, at)) return true;
+    if (error_ != EINVAL) return false;
+#ifdef __linux__
+    // A file system that takes the flag but not these writes: the rest
+    // through the cache.
+    const int fd = fileno(stream_.get());
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_DIRECT) != 0) return false;
+    error_ = 0;
+    const std::size_t done = std::size_t(written_ - at);
+    return PutAt(around_.get() + done, n - done, at + int64_t(done));
+#else
+    return false;
+#endif
+}
+
+bool OutputFile::Settle() {
+    if (!around_) return true;
+#ifdef __linux__
+    // The last block is not a whole number of sectors.
+    const int fd = fileno(stream_.get());
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_DIRECT) != 0) return Fail();
+#endif
+    const bool ok = PutAround();
+    around_.reset();
+    return ok;
+}
+
+bool OutputFile::PutAt(const void* data, std::size_t size, int64_t offset) {
     if (stream_.get() == nullptr) return false;
     const int fd = fileno(stream_.get());
     const char* bytes = static_cast<const char*>(data);
@@ -169,6 +245,7 @@ bool OutputFile::WriteAt(const void* data, std::size_t size, int64_t offset) {
 
 int64_t OutputFile::Size() {
     if (stream_.get() == nullptr) return -1;
+    if (!Settle()) return -1;
     if (std::fflush(stream_.get()) != 0) {
         Fail();
 #ifdef __GLIBC__
@@ -188,7 +265,7 @@ int64_t OutputFile::Size() {
 }
 
 bool OutputFile::Truncate(int64_t size) {
-    if (stream_.get() == nullptr) return false;
+    if (stream_.get() == nullptr || !Settle()) return false;
 #ifdef __GLIBC__
     __fpurge(stream_.get());
 #endif
@@ -203,7 +280,7 @@ bool OutputFile::Truncate(int64_t size) {
 }
 
 bool OutputFile::Sync() {
-    if (stream_.get() == nullptr) return false;
+    if (stream_.get() == nullptr || !Settle()) return false;
     if (std::fflush(stream_.get()) != 0) return Fail();
     const int fd = fileno(stream_.get());
 #ifdef _WIN32
@@ -216,7 +293,7 @@ bool OutputFile::Sync() {
 }
 
 void OutputFile::StartWriteBack(int64_t offset, int64_t length) {
-    if (stream_.get() == nullptr) return;
+    if (stream_.get() == nullptr || !Settle()) return;
 #ifdef __linux__
     (void)sync_file_range(fileno(stream_.get()), static_cast<off_t>(offset), static_cast<off_t>(length),
                           SYNC_FILE_RANGE_WRITE);
@@ -227,6 +304,10 @@ void OutputFile::StartWriteBack(int64_t offset, int64_t length) {
 
 bool OutputFile::Commit(bool replace, bool waitForDisk) {
     if (stream_.get() == nullptr) return false;
+    if (!Settle()) {
+        Abandon();
+        return false;
+    }
 #ifdef __linux__
     if (!waitForDisk) {
         if (std::fflush(stream_.get()) != 0) {
@@ -348,6 +429,8 @@ bool SyncFolder(const std::string& path) {
 }
 
 void OutputFile::Abandon() {
+    around_.reset();
+    aroundFill_ = 0;
     if (stream_.get() != nullptr) {
 #ifdef __GLIBC__
         __fpurge(stream_.get());  // nothing more to write into a file that is thrown away

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 class OutputFile {
@@ -31,8 +33,19 @@ public:
     // Writes at an offset, past the stream (for files opened unbuffered);
     // false with Error() set. Written() is the end of what was so written.
     bool WriteAt(const void* data, std::size_t size, int64_t offset);
-    bool Write(const void* data, std::size_t size) { return WriteAt(data, size, written_); }
-    int64_t Written() const { return written_; }
+    // Appends at Written().
+    bool Write(const void* data, std::size_t size);
+    int64_t Written() const { return written_ + static_cast<int64_t>(aroundFill_); }
+
+    // For a large file written once from start to end and not read back here
+    // (recovery data); called right after Open. Write() then gathers the
+    // bytes in an aligned block of the program's own and writes each full
+    // block straight to the disk, past the system's cache, which would only
+    // hold a second copy (and, short of free memory, first make room for
+    // it); only a last partial block goes through the cache. False where the
+    // system or the file system has no such writes: Write() goes on through
+    // the cache.
+    bool WriteAroundCache();
 
     // Bytes written so far, after flushing the stream; -1 when unknown.
     int64_t Size();
@@ -65,6 +78,17 @@ public:
 
 private:
     bool Fail();
+    bool PutAt(const void* data, std::size_t size, int64_t offset);
+    bool PutAround();
+    // Writes what the aligned block still holds through the cache and ends
+    // writing around it; every use of the file but Write() comes after it.
+    bool Settle();
+
+    struct FreeBlock {
+        void operator()(unsigned char* block) const { std::free(block); }
+    };
+    std::unique_ptr<unsigned char[], FreeBlock> around_;
+    std::size_t aroundFill_ = 0;
 
     Stream stream_;
     std::string finalName_;

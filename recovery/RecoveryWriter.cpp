@@ -81,8 +81,14 @@ public:
             }
         }
         const std::string header = Par2::RecoverySliceHeader(setId, exponent, data, size);
-        bool ok = (exponent != first || (open_.Open(path, false) && Write(critical_.data(), critical_.size()))) &&
-                  Write(header.data(), header.size()) && Write(data, size);
+        bool ok = true;
+        if (exponent == first) {
+            ok = open_.Open(path, false);
+            // Written once and never read back here: past the cache where it can.
+            if (ok) (void)open_.WriteAroundCache();
+            ok = ok && Write(critical_.data(), critical_.size());
+        }
+        ok = ok && Write(header.data(), header.size()) && Write(data, size);
         if (ok && exponent + 1 == first + count) {
             const int64_t bytes = open_.Written();
             ok = open_.Commit(true);

@@ -7,7 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,6 +56,39 @@ TEST(OutputFile, AnAbandonedFileLeavesTheFinalNameAsItWas) {
     }  // neither committed nor kept
     EXPECT_EQ(ReadFile(dir / "kept"), "older");
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"kept"});
+}
+
+TEST(OutputFile, WrittenPastTheCacheTheBytesAreExactAndNotHeldTwice) {
+    TempFolder dir;
+    const std::string name = dir / "volume";
+    OutputFile file;
+    ASSERT_TRUE(file.Open(name, false));
+    if (!file.WriteAroundCache()) GTEST_SKIP() << "this file system has no writes past the cache";
+    // Across the 8 MiB blocks at odd places, and a last partial block.
+    const std::string bytes = PatternBytes((int64_t(20) << 20) + 13);
+    std::size_t at = 0;
+    for (const std::size_t n : {std::size_t(3), std::size_t(9 << 20) + 1, std::size_t(7 << 20), std::size_t(0)}) {
+        ASSERT_TRUE(file.Write(bytes.data() + at, n));
+        at += n;
+        EXPECT_EQ(file.Written(), int64_t(at));
+    }
+    ASSERT_TRUE(file.Write(bytes.data() + at, bytes.size() - at));
+    EXPECT_EQ(file.Written(), int64_t(bytes.size()));
+    ASSERT_TRUE(file.Commit(true));
+#ifdef __linux__
+    // Both whole blocks went to the disk without a copy in the cache.
+    const int fd = open(name.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const std::size_t span = std::size_t(16) << 20;
+    void* map = mmap(nullptr, span, PROT_READ, MAP_SHARED, fd, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    std::vector<unsigned char> resident(span / std::size_t(sysconf(_SC_PAGESIZE)));
+    ASSERT_EQ(mincore(map, span, resident.data()), 0);
+    EXPECT_EQ(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }), 0);
+    munmap(map, span);
+    close(fd);
+#endif
+    EXPECT_TRUE(ReadFile(name) == bytes);
 }
 
 }  // namespace

@@ -94,8 +94,12 @@ void Reserve(std::FILE* file, int64_t offset, int64_t length) {
 // existing file of 1 GiB ran several times slower than one into a new file.
 void ForgetCachedContents(const std::string& name) {
 #ifdef __linux__
-    Stream file;
-    if (file.Open(name, "rb", false)) (void)posix_fadvise(fileno(file.get()), 0, 0, POSIX_FADV_DONTNEED);
+    // Never waits for a FIFO or a device of that name.
+    const int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) (void)posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
 #else
     (void)name;
 #endif

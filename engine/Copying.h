@@ -63,7 +63,9 @@ bool CopyBytes(std::FILE* in, std::FILE* out, int64_t count, CopyMode& mode, Pro
 // Reserves the disk blocks for `length` bytes of a file from `offset` on,
 // without changing its size. Best effort.
 void Reserve(std::FILE* file, int64_t offset, int64_t length);
-// Lets the system drop its cached copy of a file about to be replaced.
+// Lets the system drop its cached copy of a regular file about to be
+// replaced, so that the memory takes what is written next. The file is
+// untouched.
 void ForgetCachedContents(const std::string& name);
 // The file system's block size for an open file; 4096 when it cannot be told.
 int64_t FileSystemBlock(std::FILE* file);

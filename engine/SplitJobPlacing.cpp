@@ -3,6 +3,7 @@
 // folder, and the new set taking its names as one change.
 #include "engine/SplitJob.h"
 
+#include "engine/Copying.h"
 #include "engine/SetFiles.h"
 #include "io/Team.h"
 
@@ -68,6 +69,15 @@ bool SplitJob::PrepareStaging(int64_t bigSize) {
     }
     if (!staging_.Create(request_.piecePrefix, request_.marker))
         return Refuse(What::CannotCreatePiece, staging_.Error(), 1);
+    // The files the new set replaces stay on the disk until it is there, but
+    // their cached copies are of no more use: dropped now, that memory takes
+    // the new pieces, as when a file is written over.
+    const auto drop = [&](const std::string& name) {
+        if (!SameFile(name, request_.bigFile)) ForgetCachedContents(name);
+    };
+    for (int32_t n = 1; n <= PieceCount(); ++n) drop(request_.PieceNamed(n));
+    for (const NumberedPiece& piece : ProvenOlderPieces(request_.piecePrefix, request_.marker, older_))
+        if (piece.number > PieceCount()) drop(piece.name);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 #ifdef __linux__
@@ -89,6 +90,20 @@ TEST(OutputFile, WrittenPastTheCacheTheBytesAreExactAndNotHeldTwice) {
     close(fd);
 #endif
     EXPECT_TRUE(ReadFile(name) == bytes);
+}
+
+TEST(OutputFile, AFullDiskPastTheCacheSaysSoAndLeavesNothing) {
+    TempFolder dir;
+    SmallDisk disk(dir / "disk", "4m");
+    if (!disk.Mounted()) GTEST_SKIP() << "needs root and Linux to mount a tmpfs";
+    OutputFile file;
+    ASSERT_TRUE(file.Open(dir / "disk/volume", false));
+    if (!file.WriteAroundCache()) GTEST_SKIP() << "this file system has no writes past the cache";
+    const std::string bytes = PatternBytes(int64_t(9) << 20);
+    EXPECT_FALSE(file.Write(bytes.data(), bytes.size()) && file.Commit(true));
+    EXPECT_EQ(file.Error(), ENOSPC);
+    file.Abandon();
+    EXPECT_TRUE(FolderEntries(dir / "disk").empty());
 }
 
 }  // namespace

@@ -172,7 +172,9 @@ TEST_F(Language, ChoosingTheCheckedLanguageChangesAndWritesNothing) {
             Main().ChooseLanguage(::Language::German);
 
         EXPECT_EQ(StoredTestKeys(), QStringList()) << "the choice was written";
-        if (SettingsAreAFile()) EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the store was written";
+        if (SettingsAreAFile()) {
+            EXPECT_FALSE(QFile::exists(TestSettingsFile())) << "the store was written";
+        }
         EXPECT_EQ(LanguageChecks(), before);
         EXPECT_EQ(LanguageIndex, static_cast<::Language>(c.stored));
         EXPECT_EQ(Parts().File1->title(), "untouched");

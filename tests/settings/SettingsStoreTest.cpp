@@ -82,7 +82,9 @@ TEST_F(SettingsStoreTest, EmptyStoreGivesDefaultsAndStaysUntouched) {
 
 TEST_F(SettingsStoreTest, ValuesLiveUnderTheVersionKeyAndEveryStoreSeesThem) {
     ASSERT_TRUE(store.WriteIntSetting("ChangeDisk", "ChangeDisk", 2));
-    if (SettingsAreAFile()) EXPECT_TRUE(QFile::exists(TestSettingsFile()));  // written through, not on destruction
+    if (SettingsAreAFile()) {
+        EXPECT_TRUE(QFile::exists(TestSettingsFile()));  // written through, not on destruction
+    }
     EXPECT_EQ(Raw().value("v1.7/ChangeDisk/ChangeDisk").toInt(), 2);
     EXPECT_EQ(TSettingsStore().ReadIntSetting("ChangeDisk", "ChangeDisk", 1), 2);
     EXPECT_EQ(TSettingsStore::KeyPath("Path", "JoinPath"), "v1.7/Path/JoinPath");

@@ -59,7 +59,7 @@ const char* const kValues[] = {"",
 void PlantRegistryValue(const char* key, DWORD type, const QByteArray& data) {
     const QString sectionAndName = QString::fromLatin1(key);
     const QString section = QStringLiteral("Software\\%1\\%2\\v1.7\\%3")
-                                .arg(QString::fromLatin1(kTestOrganization), QString::fromLatin1(kTestApplication),
+                                .arg(QString::fromLatin1(kTestOrganization), TestApplication(),
                                      sectionAndName.section('\\', 0, 0));
     const QString name = sectionAndName.section('\\', 1);
     HKEY handle = nullptr;

@@ -331,17 +331,17 @@ TEST_F(SettingsStoreTest, OnWindowsValuesAreInTheRegistryUnderTheirSectionKey) {
     ASSERT_TRUE(store.Write(Settings::AddedFileType, ".part"));
     ASSERT_TRUE(store.WriteInt64Setting("BaseSize", Settings::BaseSizeValueName(0), 4294967295LL));
 
-    const QSettings memory(RegistryKey(kTestOrganization, kTestApplication, "Memory"), QSettings::NativeFormat);
+    const QSettings memory(RegistryKey(kTestOrganization, TestApplication(), "Memory"), QSettings::NativeFormat);
     EXPECT_EQ(memory.childKeys(), QStringList{"MaxRAM"});
     EXPECT_EQ(memory.value("MaxRAM").typeId(), QMetaType::Int);
     EXPECT_EQ(memory.value("MaxRAM").toInt(), 4096);
-    const QSettings marker(RegistryKey(kTestOrganization, kTestApplication, "AddedFileType"), QSettings::NativeFormat);
+    const QSettings marker(RegistryKey(kTestOrganization, TestApplication(), "AddedFileType"), QSettings::NativeFormat);
     EXPECT_EQ(marker.value("AddedFileType").toString(), ".part");
-    const QSettings sizes(RegistryKey(kTestOrganization, kTestApplication, "BaseSize"), QSettings::NativeFormat);
+    const QSettings sizes(RegistryKey(kTestOrganization, TestApplication(), "BaseSize"), QSettings::NativeFormat);
     EXPECT_EQ(sizes.value("BaseSizeValue_0").toLongLong(), 4294967295LL);
 
     // A value put there by another program is read.
-    QSettings(RegistryKey(kTestOrganization, kTestApplication, "ChangeDisk"), QSettings::NativeFormat)
+    QSettings(RegistryKey(kTestOrganization, TestApplication(), "ChangeDisk"), QSettings::NativeFormat)
         .setValue("ChangeDisk", 2);
     EXPECT_EQ(store.Read(Settings::ChangeDisk), 2);
 }
@@ -366,7 +366,7 @@ TEST_F(SettingsStoreTest, OnWindowsTheProgramsSettingsAreUnderItsRegistryKey) {
     const QVariant found =
         QSettings(RegistryKey("Vornholt", "The File Quorvel", section), QSettings::NativeFormat).value("Probe");
     const bool removed = own.DeleteSection(section);
-    UseStoreNames(kTestOrganization, kTestApplication);
+    UseStoreNames(kTestOrganization, TestApplication());
 
     ASSERT_TRUE(written);
     EXPECT_EQ(found.toInt(), 17);

@@ -17,7 +17,12 @@ QTemporaryDir* settingsDir = nullptr;
 
 QString TestSettingsFolder() { return settingsDir->path(); }
 
-QString TestSettingsFile() { return settingsDir->path() + '/' + kTestOrganization + '/' + kTestApplication + ".conf"; }
+QString TestApplication() {
+    static const QString name = QStringLiteral("The File Quorvel (tests %1)").arg(QCoreApplication::applicationPid());
+    return name;
+}
+
+QString TestSettingsFile() { return settingsDir->path() + '/' + kTestOrganization + '/' + TestApplication() + ".conf"; }
 
 bool SettingsAreAFile() {
 #ifdef Q_OS_WIN
@@ -28,7 +33,7 @@ bool SettingsAreAFile() {
 }
 
 QSettings RawTestSettings() {
-    return {QSettings::NativeFormat, QSettings::UserScope, kTestOrganization, kTestApplication};
+    return {QSettings::NativeFormat, QSettings::UserScope, kTestOrganization, TestApplication()};
 }
 
 QStringList StoredTestKeys() {
@@ -79,7 +84,7 @@ int main(int argc, char** argv) {
     ChooseFonts();
     QTemporaryDir dir;
     settingsDir = &dir;
-    UseStoreNames(kTestOrganization, kTestApplication);
+    UseStoreNames(kTestOrganization, TestApplication());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     QApplication app(argc, argv);
@@ -90,6 +95,11 @@ int main(int argc, char** argv) {
 #endif
     ::testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();
+#ifdef Q_OS_WIN
+    // This run's registry key goes with it.
+    QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\") + kTestOrganization, QSettings::NativeFormat)
+        .remove(TestApplication());
+#endif
     settingsDir = nullptr;
     return rc;
 }

@@ -8,9 +8,11 @@
 
 // The names the tests' settings are kept under, so that no test touches the
 // user's own: on Windows the store is the registry key
-// HKEY_CURRENT_USER\Software\<organisation>\<application>.
+// HKEY_CURRENT_USER\Software\<organisation>\<application>. The application
+// name is one per test program run ("The File Quorvel (tests <pid>)"): CTest
+// runs several at once, and on Windows they would share one registry key.
 inline constexpr const char* kTestOrganization = "Vornholt";
-inline constexpr const char* kTestApplication = "The File Quorvel (tests)";
+QString TestApplication();
 
 // The private folder that holds the settings file during tests.
 QString TestSettingsFolder();

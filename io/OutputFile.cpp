@@ -31,6 +31,14 @@ constexpr int kNameAttempts = 100;
 // a multiple of every disk's sector size.
 constexpr std::size_t kAroundBlock = std::size_t(8) << 20;
 
+#ifdef __linux__
+// Turns writing past the cache on or off for an open file.
+bool SetDirect(int fd, bool on) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+#endif
+
 #ifdef _WIN32
 // errno for the reason a rename failed.
 int RenameError(DWORD error) {
@@ -171,11 +179,10 @@ bool OutputFile::WriteAroundCache() {
     if (stream_.get() == nullptr || written_ != 0 || around_) return false;
     if (std::fflush(stream_.get()) != 0) return false;
     const int fd = fileno(stream_.get());
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_DIRECT) != 0) return false;
+    if (!SetDirect(fd, true)) return false;
     void* block = nullptr;
     if (posix_memalign(&block, 4096, kAroundBlock) != 0) {
-        (void)fcntl(fd, F_SETFL, flags);
+        (void)SetDirect(fd, false);
         return false;
     }
     around_.reset(static_cast<unsigned char*>(block));
@@ -195,9 +202,7 @@ bool OutputFile::PutAround() {
 #ifdef __linux__
     // A file system that takes the flag but not these writes: the rest
     // through the cache.
-    const int fd = fileno(stream_.get());
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_DIRECT) != 0) return false;
+    if (!SetDirect(fileno(stream_.get()), false)) return false;
     error_ = 0;
     const std::size_t done = std::size_t(written_ - at);
     return PutAt(around_.get() + done, n - done, at + int64_t(done));
@@ -210,9 +215,7 @@ bool OutputFile::Settle() {
     if (!around_) return true;
 #ifdef __linux__
     // The last block is not a whole number of sectors.
-    const int fd = fileno(stream_.get());
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_DIRECT) != 0) return Fail();
+    if (!SetDirect(fileno(stream_.get()), false)) return Fail();
 #endif
     const bool ok = PutAround();
     around_.reset();
